@@ -1,0 +1,22 @@
+#pragma once
+// Maps the operator's port numbers (1..n) to system ports: COMn on Windows, a path chosen with
+// "--comm n=/dev/ttyUSB0" on Linux, /dev/ttyS(n-1) by default.
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+class PortMap {
+public:
+    static QString systemPort(int number);
+    static void set(int number, const QString& systemPort);
+    static void clear();
+    // Accepts "n=PATH"; false for anything else.
+    static bool parseAssignment(const QString& text);
+    // Takes every "--comm n=PATH" / "--comm=n=PATH" out of the arguments; the bad ones go to *errors.
+    static QStringList takeOptions(const QStringList& args, QStringList* errors);
+    // A port number, or a system name/path used as it stands.
+    static QString resolve(const QString& portArgument);
+
+private:
+    static QMap<int, QString>& table();
+};

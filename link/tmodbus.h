@@ -1,0 +1,119 @@
+#pragma once
+// The ModBus RTU master engine: request builders, the synchronous transaction with its silence
+// rule, and the CRC check. One engine serves the whole program; it waits by processing events.
+#include "link/commcontrol.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QTimer;
+class TMSComm;
+
+// Why a reply is or is not usable as the answer to the request just sent.
+enum class ReplyStatus {
+    Ok,
+    NoReply,       // nothing arrived
+    PortError,     // the port could not be opened
+    Overflow,      // more than the buffer holds
+    CrcError,      // bytes arrived but the frame does not check
+    Exception,     // a well-formed exception reply (code in exceptionCode())
+    WrongAddress,  // a good frame from another device
+    WrongFunction, // a good frame answering another function
+    WrongLength,   // a good frame whose length or byte count does not fit the request
+};
+
+QString describe(ReplyStatus status, int exceptionCode = 0);
+
+class TModBus : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int BufferSize = 256;
+    static constexpr int DefaultSilenceMs = 500;
+
+    // With the real serial control (MSComm1 of the engine's own hidden host).
+    explicit TModBus(QObject* parent = nullptr);
+    // With a given control (a scripted fake in tests); the engine does not own it.
+    explicit TModBus(CommControl* control, QObject* parent = nullptr);
+    ~TModBus() override;
+
+    // The real control, or nullptr when a fake was given.
+    TMSComm* MSComm1() const { return m_msComm.get(); }
+    CommControl& comm() const { return *m_comm; }
+
+    // Engine state read by callers.
+    std::array<std::uint8_t, BufferSize> Buffer{};
+    std::int32_t Received = 0;
+    bool Valid = false;
+    bool RtsMode = false;
+    bool CommandMode = false;
+    QByteArray OutputFrame;
+    QTimer* ReplyTimer = nullptr;
+    QTimer* RtsTimer = nullptr;
+
+    void Transact(std::int32_t ByteCount, std::int32_t TimeoutMs);
+    std::uint16_t Crc16(int count) const;
+
+    // Requests. Arguments are sent as given, without validation.
+    void ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first);
+    void WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first, const QByteArray& data);
+    void WriteRegister(std::uint8_t address, std::uint16_t reg, std::uint16_t value);
+    void ReadCoils(std::uint8_t address, std::uint16_t first, std::uint16_t quantity);
+    void SetCoil(std::uint8_t address, std::uint16_t coil);
+    void ClearCoil(std::uint8_t address, std::uint16_t coil);
+    void ReportSlaveId(std::uint8_t address);
+    // Mode 1 (by date): the date's hour, day, month and year % 100 are sent.
+    void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
+                     const QDateTime& when);
+    // Mode 0 (by record number): the number, rounded, low 16 bits.
+    void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
+                     double recordNumber);
+    // A modem command line: the text and CR CR. Texts over MaxCommandLine are refused (false).
+    static constexpr int MaxCommandLine = 100;
+    bool SendCommandLine(const QString& text, std::int32_t silenceMs);
+
+    // The silence time of ModBus requests. Only tests shorten it.
+    void setModbusSilenceMs(int ms) { m_silenceMs = ms; }
+    int modbusSilenceMs() const { return m_silenceMs; }
+
+    // Judges the last reply against the request that was sent (Valid alone only says the CRC fits).
+    ReplyStatus replyStatus() const;
+    int exceptionCode() const;
+    bool replyOk() const { return replyStatus() == ReplyStatus::Ok; }
+    // The bytes of the last reply (Received bytes from Buffer, at most BufferSize).
+    QByteArray reply() const;
+
+    bool inTransaction() const { return m_inTransaction; }
+    bool portFailed() const { return m_portFailed; }
+    QString portError() const { return m_portError; }
+    bool overflowed() const { return m_overflow; }
+
+    // Hooks for the program around the engine.
+    std::function<void(const QString& reason)> onPortOpenFailed;
+    std::function<void(int bytes)> onChunk;
+
+private:
+    void init();
+    void sendFrame(int length, int function, int expectedDataBytes);
+    void onComm();
+
+    std::unique_ptr<TMSComm> m_msComm;
+    CommControl* m_comm = nullptr;
+    QByteArray m_chunk;
+    bool ReplyDone = false;
+    bool RtsReleased = false;
+    int m_silenceMs = DefaultSilenceMs;
+    bool m_inTransaction = false;
+    bool m_portFailed = false;
+    bool m_overflow = false;
+    QString m_portError;
+    // What the request expects back: address, function, data bytes after the byte count (-1: any).
+    int m_expectAddress = -1;
+    int m_expectFunction = -1;
+    int m_expectData = -1;
+};

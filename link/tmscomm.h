@@ -1,0 +1,55 @@
+#pragma once
+// The serial control: the only class that touches QSerialPort.
+#include "link/commcontrol.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+class TMSComm : public QObject, public CommControl {
+    Q_OBJECT
+public:
+    explicit TMSComm(QObject* parent = nullptr);
+    ~TMSComm() override;
+
+    int CommPort() const { return m_commPort; }
+    // A changed port or speed while open reopens the port with the new values.
+    void setCommPort(int number);
+    // Overrides the port number mapping with a system name or path (the CLI's --port PATH).
+    void setSystemPortName(const QString& name);
+    QString systemPortName() const;
+
+    QString Settings() const override { return m_settings; }
+    void setSettings(const QString& settings);
+    // The speed part of Settings ("9600,n,8,1" -> 9600); 0 when it does not convert.
+    static int speedOf(const QString& settings);
+
+    bool PortOpen() const override;
+    bool setPortOpen(bool open, QString* error = nullptr) override;
+    bool RTSEnable() const { return m_rts; }
+    void setRTSEnable(bool on) override;
+    bool DTREnable() const { return m_dtr; }
+    void setDTREnable(bool on) override;
+    void setOutput(const QByteArray& bytes) override;
+    QByteArray Input() override;
+    int CommEvent() const override { return m_commEvent; }
+
+signals:
+    // The port went away while open (an unplugged adapter); reported once per loss.
+    void portLost(const QString& reason);
+
+private:
+    bool open(QString* error);
+    void reopenIfOpen();
+    void applyLines();
+    void onReadyRead();
+    void onError(QSerialPort::SerialPortError error);
+
+    QSerialPort m_port;
+    int m_commPort = 1;
+    QString m_systemName;
+    QString m_settings = QStringLiteral("9600,n,8,1");
+    bool m_rts = false;
+    bool m_dtr = false;
+    int m_commEvent = 0;
+    bool m_settingLines = false;
+};
