@@ -1,0 +1,63 @@
+#include "link/portmap.h"
+
+QMap<int, QString>& PortMap::table() {
+    static QMap<int, QString> map;
+    return map;
+}
+
+QString PortMap::systemPort(int number) {
+    const auto it = table().constFind(number);
+    if (it != table().constEnd())
+        return *it;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(number);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
+#endif
+}
+
+void PortMap::set(int number, const QString& systemPort) { table().insert(number, systemPort); }
+
+void PortMap::clear() { table().clear(); }
+
+bool PortMap::parseAssignment(const QString& text) {
+    const int eq = text.indexOf(u'=');
+    if (eq <= 0 || eq == text.size() - 1)
+        return false;
+    bool ok = false;
+    const int number = text.left(eq).toInt(&ok);
+    if (!ok || number < 1 || number > 255)
+        return false;
+    set(number, text.mid(eq + 1));
+    return true;
+}
+
+QStringList PortMap::takeOptions(const QStringList& args, QStringList* errors) {
+    QStringList rest;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        QString value;
+        if (a == QLatin1String("--comm")) {
+            if (i + 1 >= args.size()) {
+                if (errors)
+                    errors->append(QStringLiteral("--comm needs n=PATH"));
+                continue;
+            }
+            value = args[++i];
+        } else if (a.startsWith(QLatin1String("--comm="))) {
+            value = a.mid(7);
+        } else {
+            rest.append(a);
+            continue;
+        }
+        if (!parseAssignment(value) && errors)
+            errors->append(QStringLiteral("bad --comm value '%1' (expected n=PATH)").arg(value));
+    }
+    return rest;
+}
+
+QString PortMap::resolve(const QString& portArgument) {
+    bool ok = false;
+    const int number = portArgument.toInt(&ok);
+    return ok ? systemPort(number) : portArgument;
+}

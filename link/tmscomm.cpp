@@ -1,0 +1,136 @@
+#include "link/tmscomm.h"
+
+#include "link/portmap.h"
+
+TMSComm::TMSComm(QObject* parent) : QObject(parent) {
+    connect(&m_port, &QSerialPort::readyRead, this, &TMSComm::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &TMSComm::onError);
+}
+
+TMSComm::~TMSComm() { m_port.close(); }
+
+void TMSComm::setCommPort(int number) {
+    if (number == m_commPort && m_systemName.isEmpty())
+        return;
+    m_commPort = number;
+    m_systemName.clear();
+    reopenIfOpen();
+}
+
+void TMSComm::setSystemPortName(const QString& name) {
+    m_systemName = name;
+    reopenIfOpen();
+}
+
+QString TMSComm::systemPortName() const {
+    return m_systemName.isEmpty() ? PortMap::systemPort(m_commPort) : m_systemName;
+}
+
+void TMSComm::setSettings(const QString& settings) {
+    if (settings == m_settings)
+        return;
+    m_settings = settings;
+    if (m_port.isOpen()) {
+        const int speed = speedOf(m_settings);
+        if (speed > 0)
+            m_port.setBaudRate(speed);
+    }
+}
+
+int TMSComm::speedOf(const QString& settings) {
+    bool ok = false;
+    const int speed = settings.left(settings.size() - 6).toInt(&ok);
+    return ok ? speed : 0;
+}
+
+bool TMSComm::PortOpen() const { return m_port.isOpen(); }
+
+bool TMSComm::setPortOpen(bool open, QString* error) {
+    if (!open) {
+        m_port.close();
+        return true;
+    }
+    if (m_port.isOpen())
+        return true;
+    return this->open(error);
+}
+
+bool TMSComm::open(QString* error) {
+    m_port.setPortName(systemPortName());
+    const int speed = speedOf(m_settings);
+    m_port.setBaudRate(speed > 0 ? speed : 9600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(m_port.portName(), m_port.errorString());
+        m_port.clearError();
+        return false;
+    }
+    applyLines();
+    return true;
+}
+
+void TMSComm::reopenIfOpen() {
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    open(nullptr);
+}
+
+// A pseudo-terminal or a three-wire adapter cannot drive RTS/DTR; the transaction must go on.
+void TMSComm::applyLines() {
+    m_settingLines = true;
+    m_port.setRequestToSend(m_rts);
+    m_port.setDataTerminalReady(m_dtr);
+    m_port.clearError();
+    m_settingLines = false;
+}
+
+void TMSComm::setRTSEnable(bool on) {
+    m_rts = on;
+    if (m_port.isOpen())
+        applyLines();
+}
+
+void TMSComm::setDTREnable(bool on) {
+    m_dtr = on;
+    if (m_port.isOpen())
+        applyLines();
+}
+
+void TMSComm::setOutput(const QByteArray& bytes) {
+    if (!m_port.isOpen())
+        return;
+    m_port.write(bytes);
+    // The engine waits by processing events; pushing the bytes now keeps the request's timing
+    // independent of when the event loop next gets to the write notifier.
+    m_port.flush();
+}
+
+QByteArray TMSComm::Input() { return m_port.isOpen() ? m_port.readAll() : QByteArray(); }
+
+void TMSComm::onReadyRead() {
+    m_commEvent = ComEvReceive;
+    if (OnComm)
+        OnComm();
+    m_commEvent = 0;
+}
+
+void TMSComm::onError(QSerialPort::SerialPortError error) {
+    if (error == QSerialPort::NoError || m_settingLines)
+        return;
+    if (error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError) {
+        // The adapter is gone: close now so the next transaction tries to open it again.
+        const QString reason = m_port.errorString();
+        m_port.clearError();
+        if (m_port.isOpen()) {
+            m_port.close();
+            emit portLost(reason);
+        }
+        return;
+    }
+    m_port.clearError();
+}

@@ -1,0 +1,254 @@
+// The transaction engine against a scripted control: how replies are assembled, judged and timed.
+#include "fakecomm.h"
+#include "hex.h"
+#include "link/crc16.h"
+#include "link/tmodbus.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kSilence = 40;
+
+struct Engine {
+    FakeComm comm;
+    TModBus bus{&comm};
+    Engine() { bus.setModbusSilenceMs(kSilence); }
+};
+
+QByteArray withCrc(const char* text) { return crc16::appended(hex(text)); }
+
+TEST(Receive, ChunksAreJoinedInOrderAndTheWaitOutlastsTheLastChunk) {
+    Engine e;
+    const QByteArray reply = withCrc("01 03 04 00 0A 01 02");
+    // Gaps shorter than the silence keep the transaction open; the last chunk still belongs to it.
+    e.comm.script = {{{5, reply.left(2)}, {kSilence / 2, reply.mid(2, 3)}, {kSilence / 2, reply.mid(5)}}};
+    e.bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_EQ(e.bus.Received, reply.size());
+    EXPECT_EQ(e.bus.reply(), reply);
+    EXPECT_TRUE(e.bus.Valid);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::Ok);
+}
+
+TEST(Receive, WrongCrcCountsTheBytesButIsNotValid) {
+    Engine e;
+    QByteArray reply = withCrc("01 03 02 12 34");
+    reply[reply.size() - 1] = char(reply.back() ^ 0x55);
+    e.comm.script = {{{1, reply}}};
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_EQ(e.bus.Received, 7);
+    EXPECT_FALSE(e.bus.Valid);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::CrcError);
+}
+
+TEST(Receive, SilenceEndsWithNothingReceived) {
+    Engine e;
+    e.bus.Buffer[5] = 0x77;
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_EQ(e.bus.Received, 0);
+    EXPECT_FALSE(e.bus.Valid);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::NoReply);
+}
+
+TEST(Receive, LateBytesAreJoinedToTheNextReply) {
+    Engine e;
+    e.bus.setModbusSilenceMs(100);
+    const QByteArray late = withCrc("01 03 02 00 01");
+    const QByteArray next = withCrc("01 03 02 00 02");
+    // The first reply comes only after the silence has ended the first transaction, while the
+    // second one is waiting for its own reply.
+    e.comm.script = {{{150, late}}, {{80, next}}};
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_EQ(e.bus.Received, 0);
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    // Input is never flushed: the stray reply sits in front of the real one and spoils its CRC.
+    EXPECT_EQ(e.bus.reply(), late + next);
+    EXPECT_FALSE(e.bus.Valid);
+}
+
+TEST(Receive, BytesPastTheBufferAreDroppedAndSpoilTheReply) {
+    Engine e;
+    const QByteArray big = crc16::appended(QByteArray(3, '\x01') + QByteArray(260, '\x55'));
+    e.comm.script = {{{1, big.left(200)}, {1, big.mid(200)}}};
+    e.bus.ReadHoldingRegisters(1, 125, 0);
+    EXPECT_EQ(e.bus.Received, TModBus::BufferSize);
+    EXPECT_FALSE(e.bus.Valid);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::Overflow);
+}
+
+TEST(Receive, NoiseBeforeTheReplyFailsTheCrc) {
+    Engine e;
+    e.comm.script = {{{1, hex("FF 00")}, {1, withCrc("01 06 00 0F 00 00")}}};
+    e.bus.WriteRegister(1, 15, 0);
+    EXPECT_FALSE(e.bus.Valid);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::CrcError);
+}
+
+TEST(Receive, ProgressHookSeesEveryChunk) {
+    Engine e;
+    QList<int> seen;
+    e.bus.onChunk = [&](int n) { seen << n; };
+    const QByteArray reply = withCrc("01 03 02 00 02");
+    e.comm.script = {{{1, reply.left(3)}, {2, reply.mid(3)}}};
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_EQ(seen, (QList<int>{3, int(reply.size()) - 3}));
+}
+
+struct StatusCase {
+    const char* name;
+    std::function<void(TModBus&)> send;
+    QByteArray reply;
+    ReplyStatus status;
+};
+
+class Status : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(Status, JudgesTheReplyAgainstTheRequest) {
+    Engine e;
+    if (!GetParam().reply.isEmpty())
+        e.comm.script = {{{1, GetParam().reply}}};
+    GetParam().send(e.bus);
+    EXPECT_EQ(e.bus.replyStatus(), GetParam().status) << describe(e.bus.replyStatus()).toStdString();
+}
+
+auto readTwo = [](TModBus& b) { b.ReadHoldingRegisters(1, 2, 96); };
+auto write6 = [](TModBus& b) { b.WriteRegister(1, 18, 300); };
+
+const StatusCase kStatus[] = {
+    {"GoodRead", readTwo, withCrc("01 03 04 00 00 00 01"), ReplyStatus::Ok},
+    {"ExceptionIllegalAddress", readTwo, withCrc("01 83 02"), ReplyStatus::Exception},
+    {"OtherAddress", readTwo, withCrc("02 03 04 00 00 00 01"), ReplyStatus::WrongAddress},
+    {"OtherFunction", readTwo, withCrc("01 04 04 00 00 00 01"), ReplyStatus::WrongFunction},
+    {"FewerRegistersThanAsked", readTwo, withCrc("01 03 02 00 00"), ReplyStatus::WrongLength},
+    {"ByteCountDisagreesWithLength", readTwo, withCrc("01 03 06 00 00 00 01"), ReplyStatus::WrongLength},
+    {"TruncatedFrame", readTwo, withCrc("01 03 04 00 00 00 01").left(6), ReplyStatus::CrcError},
+    {"GoodWriteEcho", write6, withCrc("01 06 00 12 01 2C"), ReplyStatus::Ok},
+    {"ShortWriteEcho", write6, withCrc("01 06 00 12"), ReplyStatus::WrongLength},
+    {"WriteException", write6, withCrc("01 86 03"), ReplyStatus::Exception},
+    {"ReportId", [](TModBus& b) { b.ReportSlaveId(1); }, withCrc("01 11 04 41 00 42 00"), ReplyStatus::Ok},
+    {"Coils", [](TModBus& b) { b.ReadCoils(1, 3, 1); }, withCrc("01 01 01 01"), ReplyStatus::Ok},
+    {"CoilsWrongCount", [](TModBus& b) { b.ReadCoils(1, 3, 1); }, withCrc("01 01 02 01 00"),
+     ReplyStatus::WrongLength},
+    {"Silence", readTwo, {}, ReplyStatus::NoReply},
+};
+
+INSTANTIATE_TEST_SUITE_P(Link, Status, ::testing::ValuesIn(kStatus),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Status, ExceptionCodeIsReportedWithItsName) {
+    Engine e;
+    e.comm.script = {{{1, withCrc("01 83 02")}}};
+    e.bus.ReadHoldingRegisters(1, 1, 400);
+    EXPECT_TRUE(e.bus.Valid); // the CRC of an exception reply is good; only the judgement refuses it
+    EXPECT_EQ(e.bus.exceptionCode(), 2);
+    EXPECT_EQ(describe(e.bus.replyStatus(), e.bus.exceptionCode()), "exception 2 (illegal data address)");
+}
+
+TEST(Port, OpenFailureSendsNothingAndReportsOnce) {
+    Engine e;
+    e.comm.failOpen = true;
+    QStringList reasons;
+    e.bus.onPortOpenFailed = [&](const QString& r) { reasons << r; };
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_TRUE(e.comm.sent.isEmpty());
+    EXPECT_FALSE(e.bus.Valid);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::PortError);
+    EXPECT_EQ(reasons.size(), 1);
+    EXPECT_FALSE(e.bus.inTransaction());
+}
+
+TEST(Port, ClosedPortIsOpenedAgainByTheNextTransaction) {
+    Engine e;
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_TRUE(e.comm.open);
+    e.comm.open = false; // the adapter went away
+    e.comm.script = {{{1, withCrc("01 03 02 00 07")}}};
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_TRUE(e.comm.open);
+    EXPECT_TRUE(e.bus.replyOk());
+}
+
+TEST(Rts, HoldTimeFollowsTheRequestLengthAndSpeed) {
+    const struct {
+        const char* settings;
+        int bytes;
+        int holdMs;
+    } cases[] = {
+        {"9600,n,8,1", 8, 6}, {"1200,n,8,1", 8, 53}, {"38400,n,8,1", 4, 1}, {"300,n,8,1", 13, 346},
+        {"garbage", 8, 1},
+    };
+    for (const auto& c : cases) {
+        Engine e;
+        e.bus.RtsMode = true;
+        e.comm.settings = c.settings;
+        e.bus.Transact(c.bytes, 1);
+        EXPECT_EQ(e.bus.RtsTimer->interval(), c.holdMs) << c.settings;
+    }
+}
+
+TEST(Rts, LineIsRaisedBeforeSendingAndDroppedBeforeTheReplyIsAwaited) {
+    Engine e;
+    e.bus.RtsMode = true;
+    e.comm.settings = "1200,n,8,1"; // 53 ms hold
+    // A reply byte arriving during the hold must not end the wait early; it lands after rts-.
+    e.comm.script = {{{80, withCrc("01 06 00 0F 00 00")}}};
+    e.bus.WriteRegister(1, 15, 0);
+    EXPECT_EQ(e.comm.events, (QStringList{"rts+", "out", "rts-", "in"}));
+    EXPECT_TRUE(e.bus.replyOk());
+}
+
+TEST(Rts, WithoutRtsModeTheLineIsLeftAlone) {
+    Engine e;
+    e.bus.WriteRegister(1, 15, 0);
+    EXPECT_EQ(e.comm.events, QStringList{"out"});
+}
+
+TEST(CommandMode, ResultWordShortensTheWait) {
+    Engine e;
+    e.comm.script = {{{1, QByteArray("AT\r\r\nOK\r\n")}}};
+    // Without the result word this would wait ten minutes and the test would time out.
+    EXPECT_TRUE(e.bus.SendCommandLine("AT", 600000));
+    EXPECT_EQ(e.bus.ReplyTimer->interval(), kSilence);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(e.bus.Buffer.data()), e.bus.Received),
+              QByteArray("AT\r\r\nOK\r\n"));
+}
+
+TEST(CommandMode, EveryResultWordCounts) {
+    for (const char* word : {"CONNECT 9600", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"}) {
+        Engine e;
+        e.comm.script = {{{1, QByteArray("ATD1\r\r\n") + word + "\r\n"}}};
+        e.bus.SendCommandLine("ATD1", 600000);
+        EXPECT_EQ(e.bus.ReplyTimer->interval(), kSilence) << word;
+    }
+}
+
+TEST(CommandMode, WithoutResultWordTheCallersTimeHolds) {
+    Engine e;
+    e.comm.script = {{{1, QByteArray("AT\r\r\nRING\r\n")}}};
+    e.bus.SendCommandLine("AT", 150);
+    EXPECT_EQ(e.bus.ReplyTimer->interval(), 150);
+}
+
+TEST(Wait, EventsKeepFlowingDuringATransaction) {
+    Engine e;
+    int ticks = 0;
+    QTimer t;
+    QObject::connect(&t, &QTimer::timeout, [&] { ++ticks; });
+    t.start(5);
+    e.comm.script = {{{kSilence, withCrc("01 06 00 0F 00 00")}}};
+    e.bus.WriteRegister(1, 15, 0);
+    EXPECT_GT(ticks, 0);
+    EXPECT_TRUE(e.bus.replyOk());
+}
+
+TEST(Wait, InTransactionIsVisibleToHandlersRunInsideTheWait) {
+    Engine e;
+    bool seen = false;
+    QTimer::singleShot(1, [&] { seen = e.bus.inTransaction(); });
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(e.bus.inTransaction());
+}
+
+} // namespace
