@@ -1,0 +1,26 @@
+#include "ui/errorbox.h"
+
+#include "device/encodings.h"
+
+#include <QMessageBox>
+
+void showApplicationError(QWidget* parent, const QString& message) {
+    QString text = message;
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('.')))
+        text += QLatin1Char('.');
+    // The run-time library titles its error box with the program's title.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Монитор КАСТАРИ-ДК"), text, QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("ApplicationError"));
+    box.exec();
+}
+
+QString integerConversionError(const QString& text) {
+    return QStringLiteral("'%1' is not a valid integer value").arg(text);
+}
+
+std::optional<int> integerOrError(QWidget* parent, const QString& text) {
+    const std::optional<std::int32_t> value = enc::parseInt(text);
+    if (!value)
+        showApplicationError(parent, integerConversionError(text));
+    return value;
+}

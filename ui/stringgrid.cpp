@@ -1,0 +1,110 @@
+#include "ui/stringgrid.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+namespace {
+
+// Paints title cells with the button face and a raised edge instead of the normal cell look.
+class FixedCellDelegate : public QStyledItemDelegate {
+public:
+    FixedCellDelegate(StringGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        if (!m_grid->isFixed(index.column(), index.row())) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QPalette& pal = option.palette;
+        const QRect r = option.rect;
+        painter->save();
+        painter->fillRect(r, pal.button());
+        painter->setPen(pal.light().color());
+        painter->drawLine(r.topLeft(), r.topRight());
+        painter->drawLine(r.topLeft(), r.bottomLeft());
+        painter->setPen(pal.buttonText().color());
+        painter->setFont(option.font);
+        painter->drawText(r.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          index.data(Qt::DisplayRole).toString());
+        painter->restore();
+    }
+
+private:
+    StringGrid* m_grid;
+};
+
+} // namespace
+
+StringGrid::StringGrid(int columns, int rows, int fixedCols, int fixedRows, QWidget* parent)
+    : QTableWidget(rows, columns, parent) {
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    horizontalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
+    setItemDelegate(new FixedCellDelegate(this));
+    setDefaultRowHeight(DefaultRowHeight);
+    m_fixedCols = fixedCols;
+    setFixedRows(fixedRows);
+}
+
+QString StringGrid::cell(int column, int row) const {
+    const QTableWidgetItem* it = item(row, column);
+    return it ? it->text() : QString();
+}
+
+void StringGrid::setCell(int column, int row, const QString& text) {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return;
+    QTableWidgetItem* it = item(row, column);
+    if (!it) {
+        if (text.isEmpty())
+            return;
+        it = new QTableWidgetItem;
+        styleItem(it, column, row);
+        setItem(row, column, it);
+    }
+    it->setText(text);
+}
+
+void StringGrid::clearRow(int row) {
+    for (int c = 0; c < columnCount(); ++c)
+        setCell(c, row, QString());
+}
+
+void StringGrid::setFixedRows(int rows) {
+    m_fixedRows = std::max(0, std::min(rows, rowCount()));
+    restyle();
+}
+
+void StringGrid::setFixedCols(int columns) {
+    m_fixedCols = std::max(0, std::min(columns, columnCount()));
+    restyle();
+}
+
+int StringGrid::colWidth(int column) const { return columnWidth(column) - 1; }
+
+void StringGrid::setColWidth(int column, int width) { setColumnWidth(column, width + 1); }
+
+void StringGrid::setDefaultRowHeight(int height) { verticalHeader()->setDefaultSectionSize(height + 1); }
+
+void StringGrid::restyle() {
+    for (int r = 0; r < rowCount(); ++r)
+        for (int c = 0; c < columnCount(); ++c)
+            if (QTableWidgetItem* it = item(r, c))
+                styleItem(it, c, r);
+    viewport()->update();
+}
+
+void StringGrid::styleItem(QTableWidgetItem* item, int column, int row) const {
+    Qt::ItemFlags flags = Qt::ItemIsEnabled;
+    if (!isFixed(column, row))
+        flags |= Qt::ItemIsSelectable;
+    item->setFlags(flags);
+}

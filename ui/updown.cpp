@@ -1,0 +1,69 @@
+#include "ui/updown.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+#include <algorithm>
+
+UpDown::UpDown(QWidget* parent) : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
+    m_up->setObjectName(QStringLiteral("Up"));
+    m_down->setObjectName(QStringLiteral("Down"));
+    m_up->setArrowType(Qt::UpArrow);
+    m_down->setArrowType(Qt::DownArrow);
+    for (QToolButton* b : {m_up, m_down}) {
+        b->setAutoRepeat(true);
+        b->setFocusPolicy(Qt::NoFocus);
+    }
+    connect(m_up, &QToolButton::clicked, this, [this] { stepBy(1); });
+    connect(m_down, &QToolButton::clicked, this, [this] { stepBy(-1); });
+}
+
+void UpDown::setRange(int minimum, int maximum) {
+    m_min = std::min(minimum, maximum);
+    m_max = std::max(minimum, maximum);
+    setPosition(m_position);
+}
+
+void UpDown::setPosition(int position) { m_position = std::clamp(position, m_min, m_max); }
+
+void UpDown::setBuddy(QLineEdit* edit) {
+    if (m_buddy)
+        m_buddy->removeEventFilter(this);
+    m_buddy = edit;
+    if (m_buddy)
+        m_buddy->installEventFilter(this);
+}
+
+void UpDown::stepBy(int steps) {
+    int from = m_position;
+    if (m_buddy) {
+        // The operator may have typed a number since the last step; continue from it.
+        bool ok = false;
+        const int typed = m_buddy->text().trimmed().toInt(&ok);
+        if (ok)
+            from = std::clamp(typed, m_min, m_max);
+    }
+    const int next = std::clamp(from + steps, m_min, m_max);
+    m_position = next;
+    if (m_buddy)
+        m_buddy->setText(QString::number(next));
+    emit positionChanged(next);
+}
+
+void UpDown::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const int half = height() / 2;
+    m_up->setGeometry(0, 0, width(), half);
+    m_down->setGeometry(0, half, width(), height() - half);
+}
+
+bool UpDown::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_buddy && event->type() == QEvent::KeyPress && isEnabled()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            stepBy(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
