@@ -1,0 +1,118 @@
+#include "app/exchange.h"
+
+#include "ui/statusbar.h"
+#include "link/tmodbus.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTimer>
+#include <QWidget>
+#include <algorithm>
+
+const QString Exchange::LinkFailureText = QStringLiteral("          Ошибка связи");
+
+namespace {
+const char* const TagProperty = "Tag";
+}
+
+Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkStatus, QProgressBar& progress,
+                   QTimer& pauseTimer)
+    : m_engine(engine), m_address(deviceAddress), m_linkStatus(linkStatus), m_progress(progress),
+      m_pauseTimer(pauseTimer) {
+    m_pauseTimer.setInterval(500);
+    m_pauseTimer.setProperty(TagProperty, 0);
+    QObject::connect(&m_pauseTimer, &QTimer::timeout, &m_pauseTimer, [timer = &m_pauseTimer] {
+        timer->stop();
+        timer->setProperty(TagProperty, 0);
+    });
+}
+
+std::optional<RegisterBlock> Exchange::readHolding(int first, int count) {
+    m_engine.ReadHoldingRegisters(std::uint8_t(m_address), std::uint8_t(count), std::uint16_t(first));
+    std::optional<RegisterBlock> block;
+    if (m_engine.replyOk())
+        block = RegisterBlock::fromReply(m_engine, first);
+    if (block && block->count() < count)
+        block.reset();
+    report(block.has_value());
+    return block;
+}
+
+bool Exchange::writeRegister(int reg, std::uint16_t value) {
+    m_engine.WriteRegister(std::uint8_t(m_address), std::uint16_t(reg), value);
+    return m_engine.replyOk();
+}
+
+bool Exchange::writeRegisters(int first, int count, const QByteArray& data) {
+    m_engine.WriteRegisters(std::uint8_t(m_address), std::uint8_t(count), std::uint16_t(first), data);
+    return m_engine.replyOk();
+}
+
+bool Exchange::setCoil(int coil) {
+    m_engine.SetCoil(std::uint8_t(m_address), std::uint16_t(coil));
+    return m_engine.replyOk();
+}
+
+bool Exchange::clearCoil(int coil) {
+    m_engine.ClearCoil(std::uint8_t(m_address), std::uint16_t(coil));
+    return m_engine.replyOk();
+}
+
+bool Exchange::report(bool ok) {
+    if (ok)
+        clearLinkFailure();
+    else
+        showLinkFailure();
+    return ok;
+}
+
+void Exchange::showLinkFailure() {
+    m_linkStatus.setText(0, LinkFailureText);
+    m_linkStatus.setBevel(0, StatusBar::Bevel::Raised);
+}
+
+void Exchange::clearLinkFailure() {
+    m_linkStatus.setText(0, QString());
+    m_linkStatus.setBevel(0, StatusBar::Bevel::Lowered);
+}
+
+void Exchange::pause() {
+    m_pausing = true;
+    m_pauseTimer.setProperty(TagProperty, 1);
+    m_pauseTimer.start();
+    // The timer may be destroyed with the window while we wait (the program is being torn down).
+    QPointer<QTimer> timer(&m_pauseTimer);
+    while (timer && timer->property(TagProperty).toInt() == 1)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    m_pausing = false;
+}
+
+void Exchange::armProgress() { m_progress.setProperty(TagProperty, 1); }
+
+void Exchange::resetProgress() {
+    m_progress.setValue(0);
+    m_progress.setProperty(TagProperty, 0);
+}
+
+bool Exchange::progressArmed() const { return m_progress.property(TagProperty).toInt() == 1; }
+
+void Exchange::advanceProgress(int bytes) {
+    if (!progressArmed())
+        return;
+    // A position past the end is held at the end, as the operator expects of a full bar.
+    m_progress.setValue(std::min(m_progress.maximum(), m_progress.value() + bytes));
+}
+
+DisabledWindow::DisabledWindow(QWidget* window) : m_window(window) {
+    if (m_window)
+        m_window->setEnabled(false);
+}
+
+DisabledWindow::~DisabledWindow() {
+    if (!m_window)
+        return;
+    m_window->setEnabled(true);
+    m_window->activateWindow();
+    m_window->setFocus();
+}

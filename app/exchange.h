@@ -1,0 +1,98 @@
+#pragma once
+// The one path by which readers and editors talk to the selected device: requests addressed to
+// DeviceAddress, the link-failure indication, the pause after writes and the progress bar.
+#include "device/registerblock.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+class QProgressBar;
+class QTimer;
+class QWidget;
+class StatusBar;
+class TModBus;
+
+// Exchanges with the device at the window's current address. Owns nothing: it refers to the
+// engine, panel 0 of the bottom status bar, the progress bar and the pause timer of the window.
+class Exchange {
+public:
+    static const QString LinkFailureText; // "          Ошибка связи"
+
+    Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkStatus, QProgressBar& progress,
+             QTimer& pauseTimer);
+
+    TModBus& engine() const { return m_engine; }
+    int address() const { return m_address; }
+
+    // Function 3. A reply that is missing, corrupt, an exception or does not fit the request is a
+    // link failure (shown); a usable one clears the indication.
+    std::optional<RegisterBlock> readHolding(int first, int count);
+
+    // Writes report whether the device confirmed them; they leave the status bar alone, because
+    // their callers judge the result by the read that follows.
+    bool writeRegister(int reg, std::uint16_t value);
+    bool writeRegisters(int first, int count, const QByteArray& data);
+    bool setCoil(int coil);
+    bool clearCoil(int coil);
+
+    // Applies the link-failure convention to any other exchange; returns ok.
+    bool report(bool ok);
+    void showLinkFailure();
+    void clearLinkFailure();
+
+    // The pause that follows device writes: events keep flowing while the pause timer runs.
+    void pause();
+    bool pausing() const { return m_pausing; }
+
+    // A reader marks the progress bar busy before its requests; received chunks advance it.
+    void armProgress();
+    void resetProgress();
+    bool progressArmed() const;
+    void advanceProgress(int bytes);
+
+private:
+    TModBus& m_engine;
+    const int& m_address;
+    StatusBar& m_linkStatus;
+    QProgressBar& m_progress;
+    QTimer& m_pauseTimer;
+    bool m_pausing = false;
+};
+
+// Takes the exchange guard for one operator action. When another action already holds it the
+// guard is not acquired and the action must do nothing; an acquired guard is given back on exit.
+class GuardedAction {
+public:
+    explicit GuardedAction(bool& linkIdle) : m_linkIdle(linkIdle), m_acquired(linkIdle) {
+        if (m_acquired)
+            m_linkIdle = false;
+    }
+    ~GuardedAction() {
+        if (m_acquired)
+            m_linkIdle = true;
+    }
+    GuardedAction(const GuardedAction&) = delete;
+    GuardedAction& operator=(const GuardedAction&) = delete;
+
+    bool acquired() const { return m_acquired; }
+    explicit operator bool() const { return m_acquired; }
+
+private:
+    bool& m_linkIdle;
+    bool m_acquired;
+};
+
+// Keeps the main window disabled while an exchange runs (the engine pumps events meanwhile, so
+// clicks and keys must not reach it); on exit the window is enabled again and takes the focus.
+class DisabledWindow {
+public:
+    explicit DisabledWindow(QWidget* window);
+    ~DisabledWindow();
+    DisabledWindow(const DisabledWindow&) = delete;
+    DisabledWindow& operator=(const DisabledWindow&) = delete;
+
+private:
+    QWidget* m_window;
+};

@@ -1,0 +1,165 @@
+#include "app/senscfg.h"
+
+#include "ui/errorbox.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QStringList>
+
+namespace {
+
+const char* const Codec = "windows-1251";
+constexpr int LineCount = 8;
+
+QString conversionError(const QString& text) { return integerConversionError(text); }
+
+std::optional<int> toInt(const QString& text) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+// Lines end with CR LF; a lone LF (a file edited elsewhere) ends a line too. Missing lines read
+// as empty, like reading past the end of a text file.
+QStringList splitLines(const QString& text) {
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines)
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    while (lines.size() < LineCount)
+        lines.append(QString());
+    return lines;
+}
+
+// The speed is what remains after the last six characters (",n,8,1"); the engine and the settings
+// dialog both rely on that.
+bool settingsUsable(const QString& settings) {
+    if (settings.size() <= 6)
+        return false;
+    bool ok = false;
+    const int speed = settings.left(settings.size() - 6).toInt(&ok);
+    return ok && speed > 0;
+}
+
+} // namespace
+
+void SensLoad::applyTo(SensConfig& config) const {
+    if (rtsMode)
+        config.rtsMode = *rtsMode;
+    if (useModem)
+        config.useModem = *useModem;
+    if (modemInitString)
+        config.modemInitString = *modemInitString;
+    if (dialPrefix)
+        config.dialPrefix = *dialPrefix;
+    if (phoneNumber)
+        config.phoneNumber = *phoneNumber;
+    if (modemDelay)
+        config.modemDelay = *modemDelay;
+    if (commPort)
+        config.commPort = *commPort;
+    if (settings)
+        config.settings = *settings;
+    if (pollMs)
+        config.pollMs = *pollMs;
+}
+
+namespace senscfg {
+
+SensLoad parse(const QByteArray& bytes) {
+    SensLoad load;
+    QStringDecoder decode(Codec);
+    const QStringList lines = splitLines(decode(bytes));
+
+    // Anything but exactly "True" is false: that is how files written by older versions read.
+    load.rtsMode = lines[2] == QLatin1String("True");
+    load.useModem = lines[3] == QLatin1String("True");
+    load.modemInitString = lines[4];
+    load.dialPrefix = lines[5];
+    load.phoneNumber = lines[6];
+    load.modemDelay = toInt(lines[7]);
+    if (!load.modemDelay) {
+        load.error = conversionError(lines[7]);
+        return load;
+    }
+
+    // Line 1 by position: the port digit, one separator character, the settings text.
+    const QString& first = lines[0];
+    const std::optional<int> port = toInt(first.left(1));
+    if (!port || *port < 1) {
+        load.error = conversionError(first.left(1));
+        return load;
+    }
+    load.commPort = port;
+    const QString settings = first.mid(2);
+    if (!settingsUsable(settings)) {
+        load.error = QStringLiteral("Invalid property value: '%1'").arg(settings);
+        return load;
+    }
+    load.settings = settings;
+
+    const std::optional<int> poll = toInt(lines[1]);
+    if (!poll || *poll < 0) {
+        load.error = conversionError(lines[1]);
+        return load;
+    }
+    load.pollMs = poll;
+    return load;
+}
+
+SensLoad read(const QString& path) {
+    QFile file(path);
+    if (!file.exists()) {
+        SensLoad load;
+        load.error = QStringLiteral("File not found");
+        return load;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        SensLoad load;
+        load.error = QStringLiteral("I/O error: %1").arg(file.errorString());
+        return load;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        SensLoad load;
+        load.error = QStringLiteral("I/O error: %1").arg(file.errorString());
+        return load;
+    }
+    return parse(bytes);
+}
+
+QByteArray format(const SensConfig& config) {
+    const QStringList lines{
+        QString::number(config.commPort) + u' ' + config.settings,
+        QString::number(config.pollMs),
+        config.rtsMode ? QStringLiteral("True") : QStringLiteral("False"),
+        config.useModem ? QStringLiteral("True") : QStringLiteral("False"),
+        config.modemInitString,
+        config.dialPrefix,
+        config.phoneNumber,
+        QString::number(config.modemDelay),
+    };
+    QStringEncoder encode(Codec);
+    return encode(lines.join(QStringLiteral("\r\n")));
+}
+
+bool write(const QString& path, const SensConfig& config, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("I/O error: %1").arg(file.errorString());
+        return false;
+    }
+    const QByteArray bytes = format(config);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = QStringLiteral("I/O error: %1").arg(file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace senscfg

@@ -1,0 +1,209 @@
+#pragma once
+// The main window: the program's shared state (engine, device address, guard, timers, status
+// bars), its menu, the switching between parameter groups and channels, polling, discovery of
+// devices, modem dialling, start-up and shutdown.
+#include "app/exchange.h"
+#include "app/senscfg.h"
+
+#include <QMainWindow>
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QTableWidget;
+class QTimer;
+class StatusBar;
+class TForm3;
+class TForm4;
+class TForm7;
+class TForm8;
+class TForm9;
+class TForm17;
+class TForm20;
+class TModBus;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 690;
+    static constexpr int ClientHeight = 514;
+    static constexpr int DeviceItemCount = 127;
+
+    // Group tags held by MenuTypeParam's "Tag".
+    enum Group { GroupSystem = 5, GroupGeneral = 6, GroupAdjustment = 7, GroupCounters = 8, GroupArchives = 9,
+                 GroupJournals = 10 };
+
+    // Creating the window runs the start-up: the engine, Sens.cfg from the working directory.
+    explicit TForm1(QWidget* parent = nullptr);
+    // Runs shutdown() unless it already ran.
+    ~TForm1() override;
+
+    // Creates the dialogs after the window, in the order the program has always created them.
+    void createDialogs();
+
+    // --- Shared state -------------------------------------------------------------------------
+    TModBus* ModBus = nullptr;
+    int DeviceAddress = 0;
+    bool LinkIdle = false;
+    bool TwoChannelMode = false;
+    int ArchiveNumber = 0;
+    bool UseModem = true;
+    QString ModemInitString;
+    QString DialPrefix;
+    QString PhoneNumber;
+    int ModemDelay = 0;
+
+    // Timer1 polls the shown group, Timer2 times the pause after writes, Timer3 releases the
+    // guard taken by an opened menu.
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+
+    QProgressBar* ProgressBar1 = nullptr; // property "Tag": 1 while a reader has armed it
+    StatusBar* StatusBar1 = nullptr;      // panel 0: link status
+    StatusBar* StatusBar2 = nullptr;      // panel 0: device, panel 2: channel
+    QPlainTextEdit* Memo1 = nullptr;      // modem dialogue
+
+    // The group views; exactly one (or none) is visible. PanelSystemParam arrives through
+    // addGroupPanel() from the system-parameter code.
+    QWidget* PanelSystemParam = nullptr;
+    QWidget* PanelGeneralParam = nullptr;
+    QWidget* PanelAdjustment = nullptr;
+    QWidget* PanelCounters = nullptr;
+    QTableWidget* StringGridArchives = nullptr;
+    QTableWidget* StringGridJournals = nullptr;
+
+    // --- Menu (QAction objectNames as the fields; "Tag" property where the menu has tags) ------
+    QAction* MenuFile = nullptr;
+    QAction* MenuSaveArchive = nullptr;
+    QAction* MenuSaveParam = nullptr;
+    QAction* MenuLoadParam = nullptr;
+    QAction* MenuSettings = nullptr;
+    QAction* MenuRS232 = nullptr;
+    QAction* MenuPollPeriod = nullptr;
+    QAction* MenuLink = nullptr;
+    QAction* MenuConnect = nullptr;
+    QAction* MenuChoiceDevice = nullptr;
+    QAction* MenuOtherDevice = nullptr;
+    QAction* MenuTypeParam = nullptr;
+    QAction* SystemParam = nullptr;
+    QAction* GeneralParam = nullptr;
+    QAction* Adjustment = nullptr;
+    QAction* Measurements = nullptr;
+    QAction* Archives = nullptr;
+    QAction* Hour = nullptr;
+    QAction* Day = nullptr;
+    QAction* Month = nullptr;
+    QAction* Journals = nullptr;
+    QAction* Fault = nullptr;
+    QAction* Operator = nullptr;
+    QAction* Nstate = nullptr;
+    QAction* MenuChoiceChannel = nullptr;
+    QAction* FirstChannel = nullptr;
+    QAction* SecondChannel = nullptr;
+    // Device1 .. Device127 (index 1..127; index 0 unused).
+    std::array<QAction*, DeviceItemCount + 1> Device{};
+    // The five top menus, for code that opens them.
+    QList<QMenu*> topMenus() const { return m_topMenus; }
+
+    static int tagOf(const QObject* object);
+    static void setTag(QObject* object, int tag);
+
+    // --- Dialogs (created by createDialogs; owned by the window) -------------------------------
+    TForm3* Form3 = nullptr;
+    TForm4* Form4 = nullptr;
+    TForm7* Form7 = nullptr;
+    TForm8* Form8 = nullptr;
+    TForm9* Form9 = nullptr;
+    TForm17* Form17 = nullptr;
+    TForm20* Form20 = nullptr;
+    // The archive-range dialog: returns true when the operator confirmed a range. Until that
+    // dialog exists the choice counts as cancelled, so no archive is requested.
+    std::function<bool()> ArchiveRangeDialog;
+
+    // --- Pieces other code plugs in ------------------------------------------------------------
+    Exchange& exchange() { return *m_exchange; }
+    // The reader of a group tag (5..10). A group without a reader shows nothing when chosen.
+    void setGroupReader(int tag, std::function<void()> reader);
+    bool hasGroupReader(int tag) const;
+    // Places a group panel in the view area (hidden) and makes it one of the views that a group
+    // choice hides. The panel's objectName decides which field it fills (PanelSystemParam, ...).
+    void addGroupPanel(QWidget* panel);
+    // Hides every group view, and the group boxes inside PanelGeneralParam.
+    void hideGroupViews();
+    // The area in which the group views live (client coordinates 8, 32; 673 x 457).
+    QWidget* viewArea() const { return m_viewArea; }
+    // Addresses of the visible device menu items (from the last three characters of each caption).
+    QList<int> listedAddresses() const;
+
+    // Every message box of the window goes through here so tests can answer it.
+    std::function<void(const QString& caption, const QString& text)> messageBox;
+    void ShowError(const QString& text);
+
+    // --- Handlers (public: the menu runs them, and so can other code and tests) ----------------
+    void MenuTypeParamClick(QAction* item);
+    void ChannelClick(QAction* item);
+    void TopMenuOpened();
+    void Timer1Timer();
+    void Timer3Timer();
+    void MenuPollPeriodClick();
+    void MenuRS232Click();
+    void MenuConnectClick();
+    void DeviceClick(QAction* item);
+    void MenuOtherDeviceClick();
+    bool ConnectModem();
+    // The exchange with which TForm8 identifies a typed address; returns the device text.
+    std::optional<QString> identify(int address);
+
+    // The link settings as they stand (port and settings read back from the serial control), and
+    // the values start-up took from Sens.cfg put in place.
+    SensConfig currentSettings() const;
+    void applyLoad(const SensLoad& load);
+
+    // Returns the device to normal state, saves Sens.cfg and closes the port; runs once.
+    void shutdown();
+    bool shutdownDone() const { return m_shutdownDone; }
+
+    // Device text of an identification reply (two zero-ended texts joined by three blanks),
+    // never reading past what was received.
+    static QString deviceText(const QByteArray& reply);
+    static QString entryText(const QString& deviceText, int address);
+    // The address an entry text ends with, or nothing when its last three characters are no number.
+    static std::optional<int> entryAddress(const QString& entryText);
+
+    // True while an exchange or a handler's sequence of exchanges runs.
+    bool exchangeRunning() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildViews();
+    void startUp();
+    void showChannelPanel(const QString& text);
+    void hideChannelPanel();
+    QAction* checkedTypeItem() const;
+    QAction* checkedArchiveOrJournalItem() const;
+    void runGroupReader(int tag);
+    void showMemoForModem();
+    void appendModemReply(int commandLength);
+    QString modemReplyText() const;
+
+    std::unique_ptr<TModBus> m_modBus;
+    std::unique_ptr<Exchange> m_exchange;
+    std::map<int, std::function<void()>> m_readers;
+    QList<QWidget*> m_groupViews;
+    QList<QMenu*> m_topMenus;
+    QList<QAction*> m_typeItems; // items with tags 5..10
+    QWidget* m_viewArea = nullptr;
+    int m_handlerDepth = 0;
+    bool m_shutdownDone = false;
+    friend class HandlerScope;
+};
