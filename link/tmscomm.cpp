@@ -65,7 +65,7 @@ bool TMSComm::open(QString* error) {
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(m_port.portName(), m_port.errorString());
+            *error = QStringLiteral("%1: %2").arg(systemPortName(), m_port.errorString());
         m_port.clearError();
         return false;
     }
@@ -120,7 +120,8 @@ void TMSComm::onReadyRead() {
 }
 
 void TMSComm::onError(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError || m_settingLines)
+    // Errors of a failed open are reported by open() itself; line control errors are expected.
+    if (error == QSerialPort::NoError || m_settingLines || !m_port.isOpen())
         return;
     if (error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError) {
         // The adapter is gone: close now so the next transaction tries to open it again.

@@ -1,0 +1,275 @@
+#include "cli/commands.h"
+
+#include "archives/records.h"
+#include "device/encodings.h"
+#include "device/identification.h"
+#include "link/portmap.h"
+#include "link/tmodbus.h"
+#include "link/tmscomm.h"
+
+#include <QTextStream>
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+namespace cli {
+
+namespace {
+
+QTextStream& out() {
+    static QTextStream s(stdout);
+    return s;
+}
+QTextStream& err() {
+    static QTextStream s(stderr);
+    return s;
+}
+
+struct Options {
+    QString port;
+    int baud = 9600;
+    bool rts = false;
+    bool raw = false;
+    QString command;
+    QStringList args;
+    QString date;
+    std::optional<int> record;
+};
+
+// Numbers in the usual C forms: 10, 0x0A.
+std::optional<long long> number(const QString& text, long long min, long long max) {
+    bool ok = false;
+    const long long v = text.toLongLong(&ok, 0);
+    if (!ok || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
+int usage(const QString& message) {
+    err() << "kastari-cli: " << message << "\n" << "Try 'kastari-cli --help'.\n";
+    err().flush();
+    return ExitUsage;
+}
+
+// Prints the reason of a failed transaction and gives the exit status for it.
+int failure(const TModBus& bus) {
+    const ReplyStatus status = bus.replyStatus();
+    if (status == ReplyStatus::PortError)
+        err() << "port cannot be opened: " << bus.portError() << "\n";
+    else
+        err() << describe(status, bus.exceptionCode()) << "\n";
+    err().flush();
+    return status == ReplyStatus::PortError ? ExitPort : ExitReply;
+}
+
+QString archiveLine(const ArchiveRecord& r) {
+    QStringList parts{enc::formatDateTime(enc::SecToDate(r.time))};
+    for (int ch = 0; ch < 2; ++ch)
+        parts << QStringLiteral("ch%1 +%2 -%3 down %4")
+                     .arg(ch + 1)
+                     .arg(enc::MyFormatFloat(r.volume[ch][0]), enc::MyFormatFloat(r.volume[ch][1]))
+                     .arg(r.downtime[ch]);
+    QString line = parts.join(QStringLiteral("  "));
+    if (!r.checkOk)
+        line += QStringLiteral("  CHECK BYTE WRONG");
+    return line;
+}
+
+QString journalLine(const JournalEntry& e) {
+    auto when = [](std::uint32_t t, const char* zero) {
+        return t == 0 ? QString::fromLatin1(zero) : enc::formatDateTime(enc::SecToDate(t));
+    };
+    QString line = QStringLiteral("code %1  start %2  end %3")
+                       .arg(e.code, 2)
+                       .arg(when(e.start, "-"), when(e.end, "ongoing"));
+    if (!e.checkOk)
+        line += QStringLiteral("  CHECK BYTE WRONG");
+    return line;
+}
+
+} // namespace
+
+QString helpText() {
+    return QStringLiteral(
+        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--raw] [--comm n=PATH] COMMAND ARGS\n"
+        "\n"
+        "Sends one ModBus RTU request through the monitor's engine and prints the reply.\n"
+        "\n"
+        "Options:\n"
+        "  --port PORT      port number (1, 2, ...; mapped as below) or a system port name/path\n"
+        "  --baud B         line speed in bit/s (default 9600)\n"
+        "  --rts            RS-485 direction control by the RTS line\n"
+        "  --raw            print the reply frame in hex as well (first line, 'raw: ...')\n"
+        "  --comm n=PATH    map port number n to a system port (Linux default: /dev/ttyS(n-1))\n"
+        "  --help           this text\n"
+        "\n"
+        "Commands (numbers may be decimal or 0x-hex):\n"
+        "  read-holding ADDR FIRST COUNT     one line per register: \"REGISTER VALUE\" (unsigned)\n"
+        "  read-coils ADDR FIRST QTY         one line per coil: \"COIL 0|1\"\n"
+        "  write-register ADDR REG VALUE     function 6\n"
+        "  write-registers ADDR FIRST VALUE...  function 16, 16-bit values\n"
+        "  set-coil ADDR COIL                function 5, on\n"
+        "  clear-coil ADDR COIL              function 5, off\n"
+        "  report-id ADDR                    function 17: the device text\n"
+        "  read-archive ADDR NUMBER COUNT (--date \"dd.mm.yyyy hh:nn\" | --record N)\n"
+        "                                    function 65; NUMBER 0-2 hour/day/month archive (29-byte\n"
+        "                                    records), 3-6 fault/operator/abnormal ch1/ch2 journals\n"
+        "                                    (10-byte entries); a wrong check byte is marked\n"
+        "\n"
+        "Exit status: 0 valid reply; 1 bad command line; 2 port error; 3 no valid reply (no reply,\n"
+        "CRC error, exception, a reply that does not answer the request). The reason goes to stderr.\n");
+}
+
+int run(const QStringList& rawArgs) {
+    QStringList mapErrors;
+    const QStringList args = PortMap::takeOptions(rawArgs, &mapErrors);
+    if (!mapErrors.isEmpty())
+        return usage(mapErrors.first());
+
+    Options o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](QString* into) {
+            if (i + 1 >= args.size())
+                return false;
+            *into = args[++i];
+            return true;
+        };
+        QString v;
+        if (a == "--help" || a == "-h") {
+            out() << helpText();
+            out().flush();
+            return ExitOk;
+        } else if (a == "--port") {
+            if (!value(&o.port))
+                return usage("--port needs a value");
+        } else if (a == "--baud") {
+            if (!value(&v) || !number(v, 1, 4000000))
+                return usage("--baud needs a speed in bit/s");
+            o.baud = int(*number(v, 1, 4000000));
+        } else if (a == "--rts") {
+            o.rts = true;
+        } else if (a == "--raw") {
+            o.raw = true;
+        } else if (a == "--date") {
+            if (!value(&o.date))
+                return usage("--date needs \"dd.mm.yyyy hh:nn\"");
+        } else if (a == "--record") {
+            if (!value(&v) || !number(v, 0, 65535))
+                return usage("--record needs a number 0..65535");
+            o.record = int(*number(v, 0, 65535));
+        } else if (a.startsWith("--")) {
+            return usage(QStringLiteral("unknown option %1").arg(a));
+        } else if (o.command.isEmpty()) {
+            o.command = a;
+        } else {
+            o.args << a;
+        }
+    }
+    if (o.command.isEmpty())
+        return usage("no command given");
+    if (o.port.isEmpty())
+        return usage("--port is required");
+
+    // Argument checks first, so a typo never reaches the line.
+    struct Spec {
+        int minArgs, maxArgs;
+    };
+    const QMap<QString, Spec> commands{{"read-holding", {3, 3}}, {"read-coils", {3, 3}},
+                                       {"write-register", {3, 3}}, {"write-registers", {3, 125}},
+                                       {"set-coil", {2, 2}},       {"clear-coil", {2, 2}},
+                                       {"report-id", {1, 1}},      {"read-archive", {3, 3}}};
+    if (!commands.contains(o.command))
+        return usage(QStringLiteral("unknown command %1").arg(o.command));
+    const Spec spec = commands[o.command];
+    if (o.args.size() < spec.minArgs || o.args.size() > spec.maxArgs)
+        return usage(QStringLiteral("wrong number of arguments for %1").arg(o.command));
+    QList<long long> n;
+    for (int i = 0; i < o.args.size(); ++i) {
+        const long long max = i == 0 ? 255 : 65535;
+        const auto v = number(o.args[i], 0, max);
+        if (!v)
+            return usage(QStringLiteral("'%1' is not a number from 0 to %2").arg(o.args[i]).arg(max));
+        n << *v;
+    }
+    const auto addr = std::uint8_t(n[0]);
+
+    TModBus bus;
+    TMSComm* port = bus.MSComm1();
+    port->setSystemPortName(PortMap::resolve(o.port));
+    port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
+    bus.RtsMode = o.rts;
+
+    std::function<void()> print;
+    if (o.command == "read-holding") {
+        if (n[2] < 1 || n[2] > 125)
+            return usage("COUNT must be 1..125");
+        bus.ReadHoldingRegisters(addr, std::uint8_t(n[2]), std::uint16_t(n[1]));
+        print = [&] {
+            for (int i = 0; i < n[2]; ++i)
+                out() << (n[1] + i) << ' ' << enc::u16(bus.Buffer.data() + 3 + 2 * i) << '\n';
+        };
+    } else if (o.command == "read-coils") {
+        if (n[2] < 1 || n[2] > 2000)
+            return usage("QTY must be 1..2000");
+        bus.ReadCoils(addr, std::uint16_t(n[1]), std::uint16_t(n[2]));
+        print = [&] {
+            for (int i = 0; i < n[2]; ++i)
+                out() << (n[1] + i) << ' ' << ((bus.Buffer[3 + i / 8] >> (i % 8)) & 1) << '\n';
+        };
+    } else if (o.command == "write-register") {
+        bus.WriteRegister(addr, std::uint16_t(n[1]), std::uint16_t(n[2]));
+    } else if (o.command == "write-registers") {
+        QByteArray data;
+        for (int i = 2; i < n.size(); ++i)
+            data += enc::u16Bytes(std::uint16_t(n[i]));
+        bus.WriteRegisters(addr, std::uint8_t(n.size() - 2), std::uint16_t(n[1]), data);
+    } else if (o.command == "set-coil") {
+        bus.SetCoil(addr, std::uint16_t(n[1]));
+    } else if (o.command == "clear-coil") {
+        bus.ClearCoil(addr, std::uint16_t(n[1]));
+    } else if (o.command == "report-id") {
+        bus.ReportSlaveId(addr);
+        print = [&] { out() << ident::deviceText(bus.reply()) << '\n'; };
+    } else if (o.command == "read-archive") {
+        const int archive = int(n[1]);
+        const int count = int(n[2]);
+        if (archive > 6)
+            return usage("NUMBER must be 0..6");
+        const int size = records::isJournal(archive) ? records::JournalEntrySize : records::ArchiveRecordSize;
+        if (count < 1 || 5 + count * size > TModBus::BufferSize)
+            return usage(QStringLiteral("COUNT must be 1..%1 for this NUMBER").arg((TModBus::BufferSize - 5) / size));
+        if (o.date.isEmpty() == !o.record.has_value())
+            return usage("read-archive needs exactly one of --date and --record");
+        if (!o.date.isEmpty()) {
+            const auto when = enc::parseDateTime(o.date);
+            if (!when)
+                return usage(QStringLiteral("'%1' is not a date \"dd.mm.yyyy hh:nn\"").arg(o.date));
+            bus.ReadArchive(addr, std::uint8_t(archive), std::uint8_t(count), 1, *when);
+        } else {
+            bus.ReadArchive(addr, std::uint8_t(archive), std::uint8_t(count), 0, double(*o.record));
+        }
+        print = [&, archive, count] {
+            if (records::isJournal(archive)) {
+                for (const JournalEntry& e : records::journalEntries(bus.reply(), count))
+                    out() << journalLine(e) << '\n';
+            } else {
+                for (const ArchiveRecord& r : records::archiveRecords(bus.reply(), count))
+                    out() << archiveLine(r) << '\n';
+            }
+        };
+    }
+
+    if (o.raw && bus.Received > 0)
+        out() << "raw: " << bus.reply().toHex(' ').toUpper() << '\n';
+    if (!bus.replyOk()) {
+        out().flush();
+        return failure(bus);
+    }
+    if (print)
+        print();
+    out().flush();
+    return ExitOk;
+}
+
+} // namespace cli

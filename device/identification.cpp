@@ -1,0 +1,42 @@
+#include "device/identification.h"
+
+#include <QStringDecoder>
+
+namespace ident {
+
+namespace {
+// The meter's texts are Russian in the Windows code page.
+QString decode(const QByteArray& bytes) {
+    QStringDecoder decoder("windows-1251");
+    return decoder.isValid() ? decoder.decode(bytes) : QString::fromLatin1(bytes);
+}
+} // namespace
+
+QString deviceText(const QByteArray& reply) {
+    // Data starts after address, function and byte count; the last two bytes are the CRC.
+    const int end = int(reply.size()) - 2;
+    int pos = 3;
+    QString texts[2];
+    for (QString& text : texts) {
+        if (pos >= end)
+            break;
+        int zero = int(reply.indexOf('\0', pos));
+        if (zero < 0 || zero > end)
+            zero = end;
+        text = decode(reply.mid(pos, zero - pos));
+        pos = zero + 1;
+    }
+    return texts[0] + QStringLiteral("   ") + texts[1];
+}
+
+QString entryText(const QString& deviceText, int address) {
+    return deviceText + QStringLiteral(" адрес: ") + QString::asprintf("%3d", address);
+}
+
+int addressOfEntry(const QString& entryText) {
+    bool ok = false;
+    const int address = entryText.right(3).trimmed().toInt(&ok);
+    return ok && entryText.size() >= 3 ? address : -1;
+}
+
+} // namespace ident
