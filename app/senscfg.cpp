@@ -46,22 +46,23 @@ bool settingsUsable(const QString& settings) {
 } // namespace
 
 void SensLoad::applyTo(SensConfig& config) const {
+    LinkSettings& link = config.link;
     if (rtsMode)
-        config.rtsMode = *rtsMode;
+        link.RtsMode = *rtsMode;
     if (useModem)
-        config.useModem = *useModem;
+        link.UseModem = *useModem;
     if (modemInitString)
-        config.modemInitString = *modemInitString;
+        link.ModemInitString = *modemInitString;
     if (dialPrefix)
-        config.dialPrefix = *dialPrefix;
+        link.DialPrefix = *dialPrefix;
     if (phoneNumber)
-        config.phoneNumber = *phoneNumber;
+        link.PhoneNumber = *phoneNumber;
     if (modemDelay)
-        config.modemDelay = *modemDelay;
+        link.ModemDelay = *modemDelay;
     if (commPort)
-        config.commPort = *commPort;
+        link.CommPort = *commPort;
     if (settings)
-        config.settings = *settings;
+        link.Settings = *settings;
     if (pollMs)
         config.pollMs = *pollMs;
 }
@@ -131,15 +132,16 @@ SensLoad read(const QString& path) {
 }
 
 QByteArray format(const SensConfig& config) {
+    const LinkSettings& link = config.link;
     const QStringList lines{
-        QString::number(config.commPort) + u' ' + config.settings,
+        QString::number(link.CommPort) + u' ' + link.Settings,
         QString::number(config.pollMs),
-        config.rtsMode ? QStringLiteral("True") : QStringLiteral("False"),
-        config.useModem ? QStringLiteral("True") : QStringLiteral("False"),
-        config.modemInitString,
-        config.dialPrefix,
-        config.phoneNumber,
-        QString::number(config.modemDelay),
+        link.RtsMode ? QStringLiteral("True") : QStringLiteral("False"),
+        link.UseModem ? QStringLiteral("True") : QStringLiteral("False"),
+        link.ModemInitString,
+        link.DialPrefix,
+        link.PhoneNumber,
+        QString::number(link.ModemDelay),
     };
     QStringEncoder encode(Codec);
     return encode(lines.join(QStringLiteral("\r\n")));

@@ -1,20 +1,16 @@
 #pragma once
 // Sens.cfg: the link settings kept between runs (eight lines, Windows-1251, CR LF, no line end
 // after the last). Pure functions, so the window and the tests share one reader and one writer.
+#include "link/linksettings.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
 
+// Everything Sens.cfg holds: the link settings and the poll period.
 struct SensConfig {
-    int commPort = 1;
-    QString settings = QStringLiteral("9600,n,8,1");
+    LinkSettings link;
     int pollMs = 10000;
-    bool rtsMode = false;
-    bool useModem = true;
-    QString modemInitString;
-    QString dialPrefix;
-    QString phoneNumber;
-    int modemDelay = 0;
 };
 
 // What start-up takes from the file. The values are taken in start-up order (RTS, modem flag and

@@ -4,6 +4,7 @@
 // devices, modem dialling, start-up and shutdown.
 #include "app/exchange.h"
 #include "app/senscfg.h"
+#include "link/linksettings.h"
 
 #include <QMainWindow>
 #include <array>
@@ -16,9 +17,9 @@ class QAction;
 class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
-class QTableWidget;
 class QTimer;
 class StatusBar;
+class StringGrid;
 class TForm3;
 class TForm4;
 class TForm7;
@@ -76,8 +77,8 @@ public:
     QWidget* PanelGeneralParam = nullptr;
     QWidget* PanelAdjustment = nullptr;
     QWidget* PanelCounters = nullptr;
-    QTableWidget* StringGridArchives = nullptr;
-    QTableWidget* StringGridJournals = nullptr;
+    StringGrid* StringGridArchives = nullptr;
+    StringGrid* StringGridJournals = nullptr;
 
     // --- Menu (QAction objectNames as the fields; "Tag" property where the menu has tags) ------
     QAction* MenuFile = nullptr;
@@ -137,14 +138,18 @@ public:
     void addGroupPanel(QWidget* panel);
     // Hides every group view, and the group boxes inside PanelGeneralParam.
     void hideGroupViews();
-    // The area in which the group views live (client coordinates 8, 32; 673 x 457).
-    QWidget* viewArea() const { return m_viewArea; }
+    // The client area (690 x 514 below the menu bar); group views sit in it from 8, 32.
+    QWidget* clientArea() const { return m_clientArea; }
     // Addresses of the visible device menu items (from the last three characters of each caption).
     QList<int> listedAddresses() const;
 
-    // Every message box of the window goes through here so tests can answer it.
-    std::function<void(const QString& caption, const QString& text)> messageBox;
+    // The window's own message boxes. Tests install a hook (before creating the window, since
+    // start-up may already report) to record them instead of showing them.
+    using MessageHook = std::function<void(const QString& caption, const QString& text)>;
+    static MessageHook& messageHook();
+    // The application's standard error box (an unreadable Sens.cfg, a failed save).
     void ShowError(const QString& text);
+    void ShowMessage(const QString& caption, const QString& text);
 
     // --- Handlers (public: the menu runs them, and so can other code and tests) ----------------
     void MenuTypeParamClick(QAction* item);
@@ -158,13 +163,14 @@ public:
     void DeviceClick(QAction* item);
     void MenuOtherDeviceClick();
     bool ConnectModem();
-    // The exchange with which TForm8 identifies a typed address; returns the device text.
+    // ReportSlaveId to an address; the device text when a device answered properly.
     std::optional<QString> identify(int address);
 
-    // The link settings as they stand (port and settings read back from the serial control), and
-    // the values start-up took from Sens.cfg put in place.
+    // The link settings as they stand: port and settings read back from the serial control,
+    // RtsMode from the engine, the modem fields of the window.
+    LinkSettings linkSettings() const;
+    void applyLinkSettings(const LinkSettings& settings);
     SensConfig currentSettings() const;
-    void applyLoad(const SensLoad& load);
 
     // Returns the device to normal state, saves Sens.cfg and closes the port; runs once.
     void shutdown();
@@ -173,28 +179,48 @@ public:
     // Device text of an identification reply (two zero-ended texts joined by three blanks),
     // never reading past what was received.
     static QString deviceText(const QByteArray& reply);
-    static QString entryText(const QString& deviceText, int address);
     // The address an entry text ends with, or nothing when its last three characters are no number.
     static std::optional<int> entryAddress(const QString& entryText);
 
-    // True while an exchange or a handler's sequence of exchanges runs.
+    // True while an exchange, the pause after a write, or a handler marked by HandlerScope runs.
     bool exchangeRunning() const;
+
+    // Marks a handler as running, so a Timer3 tick that arrives inside it (the engine pumps
+    // events while it waits) does not release the guard.
+    class HandlerScope {
+    public:
+        explicit HandlerScope(TForm1& form) : m_form(form) { ++m_form.m_handlerDepth; }
+        ~HandlerScope() { --m_form.m_handlerDepth; }
+        HandlerScope(const HandlerScope&) = delete;
+        HandlerScope& operator=(const HandlerScope&) = delete;
+
+    private:
+        TForm1& m_form;
+    };
+
+    // A device menu item's caption as the operator reads it (menu mnemonics undone).
+    static QString captionOf(const QAction* item);
+    static void setCaption(QAction* item, const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenu();
     void buildViews();
     void startUp();
+    void applyLoad(const SensLoad& load);
     void showChannelPanel(const QString& text);
     void hideChannelPanel();
     QAction* checkedTypeItem() const;
     QAction* checkedArchiveOrJournalItem() const;
     void runGroupReader(int tag);
     void showMemoForModem();
-    void appendModemReply(int commandLength);
     QString modemReplyText() const;
+    void appendModemReply(int commandLength);
+    void channelMenuForDevice(bool channelShown);
+    QAction* menuItem(QMenu* menu, const QString& name, const QString& caption, int tag = -1);
 
     std::unique_ptr<TModBus> m_modBus;
     std::unique_ptr<Exchange> m_exchange;
@@ -202,8 +228,8 @@ private:
     QList<QWidget*> m_groupViews;
     QList<QMenu*> m_topMenus;
     QList<QAction*> m_typeItems; // items with tags 5..10
-    QWidget* m_viewArea = nullptr;
+    QWidget* m_clientArea = nullptr;
     int m_handlerDepth = 0;
     bool m_shutdownDone = false;
-    friend class HandlerScope;
+    bool m_centred = false;
 };

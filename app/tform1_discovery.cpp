@@ -1,0 +1,220 @@
+// The main window's scan of the line, the device menu, the choice of a device and modem dialling.
+#include "app/tform1.h"
+
+#include "link/tmodbus.h"
+#include "link/tmscomm.h"
+#include "ui/statusbar.h"
+#include "ui/tform20.h"
+#include "ui/tform3.h"
+#include "ui/tform8.h"
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QStringDecoder>
+#include <QTimer>
+
+namespace {
+
+// Identification texts are zero-ended; one that runs to the end of what arrived ends there.
+QByteArray takeText(const QByteArray& data, int& pos) {
+    const int zero = data.indexOf('\0', pos);
+    const int end = zero < 0 ? int(data.size()) : zero;
+    const QByteArray text = data.mid(pos, end - pos);
+    pos = zero < 0 ? int(data.size()) : zero + 1;
+    return text;
+}
+
+} // namespace
+
+QString TForm1::deviceText(const QByteArray& reply) {
+    // Data from byte 3 up to the CRC: the byte count is not trusted, only what was received.
+    if (reply.size() < 5)
+        return QStringLiteral("   ");
+    const QByteArray data = reply.mid(3, reply.size() - 5);
+    int pos = 0;
+    const QByteArray first = takeText(data, pos);
+    const QByteArray second = takeText(data, pos);
+    QStringDecoder decode("windows-1251");
+    const QString text1 = decode(first);
+    const QString text2 = decode(second);
+    return text1 + QStringLiteral("   ") + text2;
+}
+
+std::optional<int> TForm1::entryAddress(const QString& entryText) {
+    if (entryText.size() < 3)
+        return std::nullopt;
+    bool ok = false;
+    const int address = entryText.right(3).trimmed().toInt(&ok);
+    return ok ? std::optional<int>(address) : std::nullopt;
+}
+
+std::optional<QString> TForm1::identify(int address) {
+    ModBus->ReportSlaveId(std::uint8_t(address));
+    if (!ModBus->replyOk())
+        return std::nullopt;
+    return deviceText(ModBus->reply());
+}
+
+void TForm1::MenuConnectClick() {
+    if (!Form3)
+        return;
+    HandlerScope scope(*this);
+    Timer1->stop();
+    MenuLink->setEnabled(false);
+    MenuTypeParam->setEnabled(false);
+    MenuChoiceChannel->setEnabled(false);
+    Memo1->setVisible(UseModem);
+    {
+        DisabledWindow disabled(this);
+        if (!UseModem || ConnectModem()) {
+            // The scan window stays usable ("Stop") while the main window is disabled.
+            Form3->prepare();
+            Form3->show();
+            for (int n = 1; n <= DeviceItemCount; ++n) {
+                Device[n]->setText(QString());
+                Device[n]->setVisible(false);
+            }
+            const QString settings = ModBus->comm().Settings();
+            const QString speed = settings.left(settings.size() - 6);
+            int found = 0;
+            for (int address = 1; address <= DeviceItemCount; ++address) {
+                if (Form3->StopRequested)
+                    break;
+                if (const std::optional<QString> text = identify(address)) {
+                    Form3->addDevice(address, speed, *text);
+                    ++found;
+                    setCaption(Device[found], TForm8::entryText(*text, address));
+                    Device[found]->setVisible(true);
+                }
+                Form3->setProgress(address);
+            }
+            Form3->hide();
+        }
+        MenuLink->setEnabled(true);
+    }
+    LinkIdle = true;
+}
+
+void TForm1::channelMenuForDevice(bool channelShown) {
+    if (channelShown) {
+        MenuChoiceChannel->setEnabled(true);
+        showChannelPanel(FirstChannel->isChecked() ? captionOf(FirstChannel) : captionOf(SecondChannel));
+    } else {
+        MenuChoiceChannel->setEnabled(false);
+        hideChannelPanel();
+    }
+}
+
+void TForm1::DeviceClick(QAction* item) {
+    if (!item)
+        return;
+    HandlerScope scope(*this);
+    Memo1->hide();
+    const QString caption = captionOf(item);
+    {
+        DisabledWindow disabled(this);
+        if (MenuTypeParam->isEnabled()) {
+            // The device we leave goes back to work: adjustment mode off, operational work mode.
+            hideGroupViews();
+            m_exchange->clearCoil(4);
+            m_exchange->writeRegister(15, 0);
+        }
+        const std::optional<int> address = entryAddress(caption);
+        if (!address) {
+            LinkIdle = true;
+            return;
+        }
+        DeviceAddress = *address;
+        const std::optional<RegisterBlock> block = m_exchange->readHolding(96, 1);
+        if (!block)
+            return;
+        TwoChannelMode = block->byte(96).value_or(1) == 0;
+        StatusBar2->setText(0, caption);
+        StatusBar2->setBevel(0, StatusBar::Bevel::Raised);
+        MenuTypeParam->setEnabled(true);
+        MenuSaveParam->setEnabled(true);
+        MenuLoadParam->setEnabled(true);
+        channelMenuForDevice(Adjustment->isChecked() || Archives->isChecked() || Nstate->isChecked());
+    }
+    QAction* current = checkedTypeItem();
+    if (current && (tagOf(current) == GroupArchives || tagOf(current) == GroupJournals))
+        current = checkedArchiveOrJournalItem();
+    if (current)
+        MenuTypeParamClick(current);
+    LinkIdle = true;
+}
+
+void TForm1::MenuOtherDeviceClick() {
+    HandlerScope scope(*this);
+    if (Form8) {
+        Form8->exec();
+        if (!Form8->InvalidInput) {
+            DeviceAddress = Form8->Address;
+            MenuTypeParam->setEnabled(true);
+            channelMenuForDevice(Adjustment->isChecked() || Archives->isChecked());
+            setCaption(Device[1], Form8->EntryText);
+            StatusBar2->setText(0, Form8->EntryText);
+            StatusBar2->setBevel(0, StatusBar::Bevel::Raised);
+        }
+    }
+    LinkIdle = true;
+}
+
+// --- Modem ----------------------------------------------------------------------------------------
+
+QString TForm1::modemReplyText() const { return QString::fromLatin1(ModBus->reply().left(101)); }
+
+void TForm1::appendModemReply(int commandLength) {
+    // The modem echoes the command first; what follows it is its answer.
+    const QString received = QString::fromLatin1(ModBus->reply());
+    const int count = ModBus->Received - commandLength - 5;
+    if (count > 0)
+        Memo1->appendPlainText(received.mid(commandLength + 4, count));
+}
+
+bool TForm1::ConnectModem() {
+    CommControl& comm = ModBus->comm();
+    comm.setDTREnable(true);
+    comm.setRTSEnable(true);
+
+    QString message;
+    Memo1->appendPlainText(ModemInitString);
+    if (!ModBus->SendCommandLine(ModemInitString, 2000)) {
+        message = QStringLiteral("Строка инициализации длиннее %1 символов!").arg(TModBus::MaxCommandLine);
+    } else {
+        appendModemReply(int(ModemInitString.size()));
+        const QString initReply = modemReplyText();
+        if (initReply.contains(QLatin1String("OK"))) {
+            const QString dial = DialPrefix + PhoneNumber;
+            Memo1->appendPlainText(dial);
+            if (!ModBus->SendCommandLine(dial, ModemDelay * 1000)) {
+                message = QStringLiteral("Префикс и номер телефона длиннее %1 символов!").arg(TModBus::MaxCommandLine);
+            } else {
+                appendModemReply(int(dial.size()));
+                const QString dialReply = modemReplyText();
+                if (dialReply.contains(QLatin1String("CONNECT")))
+                    return true;
+                static const std::pair<const char*, const char*> results[] = {
+                    {"ERROR", "Неправильная команда!"},
+                    {"NO DIALTONE", "Нет сигнала в линии!"},
+                    {"NO ANSWER", "Удаленный модем не отвечает!"},
+                    {"BUSY", "Линия занята!"},
+                    {"NO CARRIER", "Удаленный модем не отвечает!"},
+                };
+                message = QStringLiteral("Нет ответа от модема!");
+                for (const auto& [word, text] : results) {
+                    if (dialReply.contains(QLatin1String(word))) {
+                        message = QString::fromUtf8(text);
+                        break;
+                    }
+                }
+            }
+        } else {
+            message = initReply.contains(QLatin1String("ERROR")) ? QStringLiteral("Неправильная команда!")
+                                                                 : QStringLiteral("Нет ответа от модема!");
+        }
+    }
+    if (Form20)
+        Form20->execWith(message);
+    return false;
+}

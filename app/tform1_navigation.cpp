@@ -1,0 +1,198 @@
+// The main window's switching between parameter groups and channels, polling and the guard.
+#include "app/tform1.h"
+
+#include "ui/statusbar.h"
+#include "ui/tform4.h"
+#include "ui/tform7.h"
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+namespace {
+
+void setChecked(std::initializer_list<QAction*> items, bool checked) {
+    for (QAction* item : items)
+        item->setChecked(checked);
+}
+
+} // namespace
+
+QAction* TForm1::checkedTypeItem() const {
+    for (QAction* item : m_typeItems)
+        if (item->isChecked())
+            return item;
+    return nullptr;
+}
+
+QAction* TForm1::checkedArchiveOrJournalItem() const {
+    for (QAction* item : {Hour, Day, Month, Fault, Operator, Nstate})
+        if (item->isChecked())
+            return item;
+    return nullptr;
+}
+
+void TForm1::showChannelPanel(const QString& text) {
+    StatusBar2->setText(2, text);
+    StatusBar2->setBevel(2, StatusBar::Bevel::Raised);
+}
+
+void TForm1::hideChannelPanel() {
+    StatusBar2->setText(2, QString());
+    StatusBar2->setBevel(2, StatusBar::Bevel::Lowered);
+}
+
+void TForm1::MenuTypeParamClick(QAction* item) {
+    if (!item)
+        return;
+    HandlerScope scope(*this);
+    {
+        DisabledWindow disabled(this);
+        Timer1->stop();
+        hideGroupViews();
+
+        const int tag = tagOf(item);
+        for (QAction* typeItem : std::as_const(m_typeItems)) {
+            const bool chosen = tagOf(typeItem) == tag;
+            typeItem->setChecked(chosen);
+            if (chosen)
+                setTag(MenuTypeParam, tag);
+        }
+
+        bool rangeConfirmed = false;
+        if (tag >= 11 && tag <= 13) {
+            rangeConfirmed = ArchiveRangeDialog && ArchiveRangeDialog();
+            for (QAction* a : {Hour, Day, Month})
+                a->setChecked(a == item);
+            ArchiveNumber = tag - 11;
+            setTag(MenuTypeParam, GroupArchives);
+            Archives->setChecked(true);
+            MenuSaveArchive->setEnabled(true);
+            setChecked({Fault, Operator, Nstate}, false);
+        } else if (tag >= 14 && tag <= 16) {
+            for (QAction* a : {Fault, Operator, Nstate})
+                a->setChecked(a == item);
+            ArchiveNumber = tag - 11;
+            if (tag == 16 && SecondChannel->isChecked())
+                ArchiveNumber = 6;
+            setTag(MenuTypeParam, GroupJournals);
+            Journals->setChecked(true);
+            MenuSaveArchive->setEnabled(true);
+            setChecked({Hour, Day, Month}, false);
+        } else {
+            MenuSaveArchive->setEnabled(false);
+            setChecked({Hour, Day, Month, Fault, Operator, Nstate}, false);
+        }
+
+        const int group = tagOf(MenuTypeParam);
+        if (group == GroupAdjustment || group == GroupArchives || tag == 16) {
+            MenuChoiceChannel->setEnabled(true);
+            if (FirstChannel->isChecked()) {
+                showChannelPanel(QStringLiteral("1 - канал"));
+                m_exchange->clearCoil(2);
+            } else {
+                showChannelPanel(QStringLiteral("2 - канал"));
+                m_exchange->setCoil(2);
+            }
+        } else {
+            MenuChoiceChannel->setEnabled(false);
+            hideChannelPanel();
+        }
+        if (group == GroupAdjustment)
+            m_exchange->setCoil(4);
+        else
+            m_exchange->clearCoil(4);
+
+        if (group != GroupArchives || rangeConfirmed)
+            runGroupReader(group);
+    }
+    LinkIdle = true;
+}
+
+void TForm1::ChannelClick(QAction* item) {
+    if (!item)
+        return;
+    HandlerScope scope(*this);
+    const bool first = item == FirstChannel;
+    {
+        DisabledWindow disabled(this);
+        FirstChannel->setChecked(first);
+        SecondChannel->setChecked(!first);
+        MenuLink->setEnabled(false);
+        MenuChoiceChannel->setEnabled(false);
+        Timer1->stop();
+        if (first)
+            m_exchange->clearCoil(2);
+        else
+            m_exchange->setCoil(2);
+        MenuLink->setEnabled(true);
+        MenuChoiceChannel->setEnabled(true);
+        StatusBar2->setText(2, first ? QStringLiteral("1 - й канал") : QStringLiteral("2 - канал"));
+    }
+    QAction* current = checkedTypeItem();
+    if (current && (tagOf(current) == GroupArchives || tagOf(current) == GroupJournals))
+        current = checkedArchiveOrJournalItem();
+    if (current)
+        MenuTypeParamClick(current);
+    else
+        LinkIdle = true;
+}
+
+void TForm1::TopMenuOpened() {
+    if (!LinkIdle)
+        return;
+    LinkIdle = false;
+    Timer3->start();
+}
+
+void TForm1::Timer1Timer() {
+    // A period of 0 means no polling, though a toolkit timer would then tick without pause.
+    if (Timer1->interval() <= 0) {
+        Timer1->stop();
+        return;
+    }
+    if (!LinkIdle)
+        return;
+    LinkIdle = false;
+    Timer1->stop();
+    {
+        HandlerScope scope(*this);
+        DisabledWindow disabled(this);
+        const int group = tagOf(MenuTypeParam);
+        if (group >= GroupSystem && group <= GroupCounters)
+            runGroupReader(group);
+    }
+    Timer1->start();
+    LinkIdle = true;
+}
+
+void TForm1::Timer3Timer() {
+    // A tick that arrives while an exchange runs (the engine pumps events as it waits) must not
+    // open the guard under it; the next tick will.
+    if (!isActiveWindow() || exchangeRunning())
+        return;
+    Timer3->stop();
+    LinkIdle = true;
+}
+
+void TForm1::MenuPollPeriodClick() {
+    HandlerScope scope(*this);
+    if (Form7) {
+        Form7->setPeriodMs(Timer1->interval());
+        Form7->exec();
+        Timer1->setInterval(Form7->periodMs());
+    }
+    LinkIdle = true;
+}
+
+void TForm1::MenuRS232Click() {
+    HandlerScope scope(*this);
+    if (Form4) {
+        Form4->fill(linkSettings());
+        Form4->exec();
+        // "Ok" and "Cancel" close alike; what "Ok" took before a refused field stays taken.
+        applyLinkSettings(Form4->Values);
+    }
+    Memo1->setVisible(UseModem);
+    LinkIdle = true;
+}
