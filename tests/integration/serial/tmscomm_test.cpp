@@ -1,0 +1,148 @@
+// The real serial control over a pseudo-terminal: opening, line control that a pty cannot do,
+// reopening on a change, and a port that disappears in the middle of a transaction.
+#include "hex.h"
+#include "link/crc16.h"
+#include "link/portmap.h"
+#include "link/tmodbus.h"
+#include "link/tmscomm.h"
+
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The far end of the line, driven by hand from the test.
+struct Pty {
+    int master = -1, slave = -1;
+    QString path;
+    Pty() {
+        char name[256] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+            termios t{};
+            ::tcgetattr(slave, &t);
+            ::cfmakeraw(&t);
+            ::tcsetattr(slave, TCSANOW, &t);
+            path = QString::fromLocal8Bit(name);
+            ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~Pty() { closeAll(); }
+    void closeAll() {
+        if (master >= 0)
+            ::close(master);
+        if (slave >= 0)
+            ::close(slave);
+        master = slave = -1;
+    }
+    QByteArray readAll() {
+        QByteArray out;
+        char buf[256];
+        ssize_t n;
+        while (master >= 0 && (n = ::read(master, buf, sizeof buf)) > 0)
+            out.append(buf, n);
+        return out;
+    }
+    void write(const QByteArray& b) { (void)!::write(master, b.constData(), size_t(b.size())); }
+};
+
+// Answers every request that reaches the far end with the given reply, from the event loop.
+void answerWith(Pty& pty, const QByteArray& reply, QObject* context) {
+    auto* t = new QTimer(context);
+    QObject::connect(t, &QTimer::timeout, context, [&pty, reply] {
+        if (!pty.readAll().isEmpty())
+            pty.write(reply);
+    });
+    t->start(2);
+}
+
+TEST(SerialControl, PortNumbersMapToConfiguredPaths) {
+    PortMap::clear();
+    EXPECT_EQ(PortMap::systemPort(1), "/dev/ttyS0");
+    EXPECT_EQ(PortMap::systemPort(4), "/dev/ttyS3");
+    QStringList errors;
+    const QStringList rest =
+        PortMap::takeOptions({"--comm", "1=/tmp/a", "x", "--comm=3=/dev/ttyUSB0", "--comm", "bad"}, &errors);
+    EXPECT_EQ(rest, QStringList{"x"});
+    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(PortMap::systemPort(1), "/tmp/a");
+    EXPECT_EQ(PortMap::systemPort(3), "/dev/ttyUSB0");
+    EXPECT_EQ(PortMap::resolve("3"), "/dev/ttyUSB0");
+    EXPECT_EQ(PortMap::resolve("/dev/ttyACM0"), "/dev/ttyACM0");
+    PortMap::clear();
+}
+
+TEST(SerialControl, TransactsOverAPtyWithRtsModeOn) {
+    Pty pty;
+    ASSERT_FALSE(pty.path.isEmpty());
+    QObject context;
+    TModBus bus;
+    bus.setModbusSilenceMs(60);
+    bus.MSComm1()->setSystemPortName(pty.path);
+    bus.RtsMode = true; // a pty cannot drive RTS: the transaction must not notice
+    answerWith(pty, crc16::appended(hex("01 03 02 12 34")), &context);
+    bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
+    EXPECT_TRUE(bus.MSComm1()->PortOpen());
+    EXPECT_FALSE(bus.MSComm1()->RTSEnable());
+}
+
+TEST(SerialControl, ChangingThePortWhileOpenReopensOnTheNewOne) {
+    Pty first, second;
+    QObject context;
+    TModBus bus;
+    bus.setModbusSilenceMs(60);
+    PortMap::set(7, first.path);
+    PortMap::set(8, second.path);
+    bus.MSComm1()->setCommPort(7);
+    answerWith(first, crc16::appended(hex("01 06 00 0F 00 00")), &context);
+    answerWith(second, crc16::appended(hex("01 06 00 0F 00 01")), &context);
+    bus.WriteRegister(1, 15, 0);
+    EXPECT_TRUE(bus.replyOk());
+    bus.MSComm1()->setCommPort(8);
+    EXPECT_TRUE(bus.MSComm1()->PortOpen());
+    bus.WriteRegister(1, 15, 1);
+    EXPECT_TRUE(bus.replyOk());
+    bus.MSComm1()->setSettings("19200,n,8,1");
+    EXPECT_TRUE(bus.MSComm1()->PortOpen());
+    PortMap::clear();
+}
+
+TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
+    auto pty = std::make_unique<Pty>();
+    const QString path = pty->path;
+    TModBus bus;
+    bus.setModbusSilenceMs(60);
+    bus.MSComm1()->setSystemPortName(path);
+    int lost = 0;
+    QObject::connect(bus.MSComm1(), &TMSComm::portLost, [&] { ++lost; });
+    // Half a reply, then the far end goes away like an unplugged adapter.
+    QTimer::singleShot(10, [&] {
+        pty->readAll();
+        pty->write(hex("01 03 02"));
+    });
+    QTimer::singleShot(30, [&] { pty->closeAll(); });
+    bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_FALSE(bus.Valid);
+    EXPECT_FALSE(bus.replyOk());
+
+    // The next transaction tries to open the port again; the path is gone, so it says so.
+    QStringList failures;
+    bus.onPortOpenFailed = [&](const QString& why) { failures << why; };
+    bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::PortError);
+    EXPECT_EQ(failures.size(), 1);
+}
+
+TEST(SerialControl, AMissingPortFailsToOpenWithItsName) {
+    TModBus bus;
+    bus.MSComm1()->setSystemPortName("/dev/kastari-no-such-port");
+    bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::PortError);
+    EXPECT_TRUE(bus.portError().contains("/dev/kastari-no-such-port"));
+}
+
+} // namespace
