@@ -89,6 +89,7 @@ struct SimOptions {
     quint32 startTime = 0;
     // false: the device clocks stand still and move only by advanceClock() (deterministic tests).
     bool clockRuns = true;
+    int logLimit = 50000; // the oldest log entries go beyond this many
 };
 
 QString faultName(Fault kind);

@@ -1,11 +1,13 @@
 #pragma once
 // The device simulator: meters behind a ModBus RTU slave (and optionally a Hayes modem) serving a
 // pseudo-terminal from its own thread, so a master in the same process can block in its event loop.
+#include "sim/records.h"
 #include "sim/simoptions.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace sim {
@@ -15,18 +17,6 @@ struct LogEntry {
     bool fromMaster = false;
     QByteArray frame;      // a request, a reply, a modem line or garbage, as it went over the line
     QString note;          // why it was ignored or which fault shaped it; empty for plain traffic
-};
-
-// One archive record or journal entry as the device stores it, for tests.
-struct ArchiveRecordView {
-    quint32 time = 0;
-    float volume[2][2] = {{0, 0}, {0, 0}}; // [channel][0 forward, 1 reverse]
-    quint32 downtime[2] = {0, 0};
-};
-struct JournalEntryView {
-    int code = 0;
-    quint32 start = 0; // 0: not recorded
-    quint32 end = 0;   // 0: still going on
 };
 
 class SimulatorThread;
@@ -58,14 +48,17 @@ public:
 
     // Archives: 0 hour, 1 day, 2 month; journals: 3 faults, 4 operator, 5/6 abnormal ch1/ch2.
     // The record the device holds for the period containing `time`, if any.
-    bool archiveRecord(int address, int archive, quint32 time, ArchiveRecordView* out) const;
-    QList<JournalEntryView> journal(int address, int journal) const;
+    bool archiveRecord(int address, int archive, quint32 time, ArchiveRecord* out) const;
+    // Oldest entry first, as function 65 numbers them.
+    QList<JournalEntry> journal(int address, int journal) const;
 
     void setFault(const FaultSpec& fault); // replaces a fault of the same kind and address, or adds it
     void clearFaults();
     void setModemDialResult(const QString& result);
 
-    QList<LogEntry> log() const;          // every frame received and sent, in order
+    // Called from the serving thread for every entry as it is logged (kastari-sim --verbose).
+    void setLogListener(std::function<void(const LogEntry&)> listener);
+    QList<LogEntry> log() const;          // every frame received and sent, in order (the last logLimit)
     QList<QByteArray> requests() const;   // only the frames received from the master
     void clearLog();
     int repliesSent() const;
