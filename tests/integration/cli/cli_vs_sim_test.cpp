@@ -1,0 +1,149 @@
+// kastari-cli against kastari-sim, both as the operator runs them: every command, the archive
+// reading in both modes, and the way failures are reported.
+#include <QDateTime>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QStringList out;
+    QString err;
+};
+
+class CliVsSim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        link = dir.filePath("line");
+        startSim({"--device", "1", "--device", "5:id1=Meter,id2=B", "--no-pacing", "--seed", "7"});
+    }
+    void TearDown() override { stopSim(); }
+
+    void startSim(const QStringList& extra) {
+        sim.start(QStringLiteral(KASTARI_SIM), QStringList{"--link", link} + extra);
+        ASSERT_TRUE(sim.waitForStarted(5000));
+        ASSERT_TRUE(sim.waitForReadyRead(10000));
+        ASSERT_EQ(QString::fromUtf8(sim.readLine()).trimmed(), "ready " + link);
+    }
+    void stopSim() {
+        sim.terminate();
+        if (!sim.waitForFinished(5000))
+            sim.kill();
+    }
+
+    CliRun cli(const QStringList& args) {
+        QProcess p;
+        p.start(QStringLiteral(KASTARI_CLI), QStringList{"--port", link} + args);
+        p.waitForFinished(60000);
+        CliRun r;
+        r.code = p.exitCode();
+        r.out = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        r.err = QString::fromUtf8(p.readAllStandardError()).trimmed();
+        return r;
+    }
+
+    QTemporaryDir dir;
+    QString link;
+    QProcess sim;
+};
+
+TEST_F(CliVsSim, ReadsWritesAndReadsBack) {
+    CliRun r = cli({"read-holding", "1", "12", "2"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.out.size(), 2);
+    EXPECT_EQ(r.out[0], "12 1"); // the network number register holds the device's own address
+
+    EXPECT_EQ(cli({"write-register", "1", "18", "250"}).code, 0);
+    EXPECT_EQ(cli({"read-holding", "1", "18", "1"}).out, QStringList{"18 250"});
+    EXPECT_EQ(cli({"write-registers", "1", "8", "0x0001", "0xE240"}).code, 0);
+    EXPECT_EQ(cli({"read-holding", "1", "8", "2"}).out, (QStringList{"8 1", "9 57920"}));
+}
+
+TEST_F(CliVsSim, CoilsAndIdentification) {
+    EXPECT_EQ(cli({"set-coil", "5", "3"}).code, 0);
+    EXPECT_EQ(cli({"read-coils", "5", "2", "3"}).out, (QStringList{"2 0", "3 1", "4 0"}));
+    EXPECT_EQ(cli({"clear-coil", "5", "3"}).code, 0);
+    EXPECT_EQ(cli({"read-coils", "5", "3", "1"}).out, QStringList{"3 0"});
+    const CliRun id = cli({"report-id", "5"});
+    EXPECT_EQ(id.code, 0);
+    EXPECT_EQ(id.out, QStringList{"Meter   B"});
+}
+
+TEST_F(CliVsSim, ReadsArchivesByDateAndJournalsByRecord) {
+    const QString threeHoursAgo = QDateTime::currentDateTime().addSecs(-3 * 3600).toString("dd.MM.yyyy HH:mm");
+    const CliRun hours = cli({"read-archive", "1", "0", "2", "--date", threeHoursAgo});
+    ASSERT_EQ(hours.code, 0) << hours.err.toStdString();
+    ASSERT_EQ(hours.out.size(), 2);
+    const QRegularExpression record(R"(^\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d  ch1 \+\S+ -\S+ down \d+  ch2 .*$)");
+    for (const QString& line : hours.out)
+        EXPECT_TRUE(record.match(line).hasMatch()) << line.toStdString();
+    EXPECT_FALSE(hours.out.join('\n').contains("CHECK BYTE WRONG"));
+
+    const CliRun journal = cli({"read-archive", "1", "3", "25", "--record", "0"});
+    ASSERT_EQ(journal.code, 0);
+    EXPECT_EQ(journal.out.size(), 25);
+    EXPECT_TRUE(journal.out[0].startsWith("code "));
+
+    const CliRun raw = cli({"--raw", "read-archive", "1", "4", "1", "--record", "0"});
+    ASSERT_EQ(raw.code, 0);
+    EXPECT_TRUE(raw.out.value(0).startsWith("raw: 01 41 0A"));
+}
+
+TEST_F(CliVsSim, FailuresGiveOneLineAndTheirExitStatus) {
+    CliRun r = cli({"read-holding", "1", "300", "20"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "exception 2 (illegal data address)");
+    r = cli({"read-holding", "9", "0", "1"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "no reply");
+
+    stopSim();
+    startSim({"--no-pacing", "--fault", "badcrc"});
+    r = cli({"read-holding", "1", "0", "1"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "CRC error");
+    EXPECT_TRUE(r.out.isEmpty()); // nothing decoded from a bad frame
+
+    stopSim();
+    startSim({"--no-pacing", "--fault", "wrongaddress"});
+    r = cli({"read-holding", "1", "0", "1"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "reply from another address");
+}
+
+TEST(CliUsage, BadCommandLinesNeverReachThePort) {
+    const struct {
+        QStringList args;
+        int code;
+    } cases[] = {
+        {{"--help"}, 0},
+        {{}, 1},
+        {{"--port", "/dev/null"}, 1},
+        {{"read-holding", "1", "0", "1"}, 1},
+        {{"--port", "1", "frobnicate"}, 1},
+        {{"--port", "1", "read-holding", "1", "0"}, 1},
+        {{"--port", "1", "read-holding", "256", "0", "1"}, 1},
+        {{"--port", "1", "read-holding", "1", "0", "126"}, 1},
+        {{"--port", "1", "read-holding", "1", "x", "1"}, 1},
+        {{"--port", "1", "read-archive", "1", "0", "8"}, 1},
+        {{"--port", "1", "read-archive", "1", "0", "9", "--record", "0"}, 1},
+        {{"--port", "1", "read-archive", "1", "3", "26", "--record", "0"}, 1},
+        {{"--port", "1", "read-archive", "1", "0", "1", "--date", "31.02.2024 10:00"}, 1},
+        {{"--port", "1", "--comm", "nonsense", "report-id", "1"}, 1},
+        {{"--port", "/dev/kastari-no-such-port", "report-id", "1"}, 2},
+    };
+    for (const auto& c : cases) {
+        QProcess p;
+        p.start(QStringLiteral(KASTARI_CLI), c.args);
+        p.waitForFinished(30000);
+        EXPECT_EQ(p.exitCode(), c.code) << c.args.join(' ').toStdString();
+        if (c.code == 2)
+            EXPECT_TRUE(p.readAllStandardError().startsWith("port cannot be opened: "));
+    }
+}
+
+} // namespace
