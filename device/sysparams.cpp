@@ -8,15 +8,18 @@ namespace sysparams {
 
 namespace {
 
-// Column and row grid of the panel. Captions sit 24 pixels above their fields.
-constexpr int Col1 = 24, Col2 = 184, Col3 = 344, Col4 = 496;
-constexpr int FieldWidth = 145;
+// Column and row grid of the panel. Captions sit 24 pixels above their fields. The second column
+// is wider for the longest list item ("По положительному объему").
+struct Column {
+    int x;
+    int width;
+};
+constexpr Column Col1{24, 145}, Col2{176, 162}, Col3{344, 145}, Col4{496, 145};
 constexpr int Row1 = 16, Row2 = 96, Row3 = 176, RowDate = 280;
 constexpr int CaptionToField = 24;
 
-Geometry at(int x, int captionY, int width = FieldWidth) {
-    return Geometry{x, captionY, captionY + CaptionToField, width, 21};
-}
+Geometry at(Column col, int captionY) { return Geometry{col.x, captionY, captionY + CaptionToField, col.width, 21}; }
+Geometry at(int x, int captionY, int width) { return Geometry{x, captionY, captionY + CaptionToField, width, 21}; }
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
 
@@ -58,7 +61,7 @@ QStringList list(std::initializer_list<const char*> texts) {
 QList<Row> buildRows() {
     QList<Row> rows;
 
-    Row date = editRow("EditDate", "Дата", 0, Encoding::DeviceTime, Shown::Date, at(Col1, RowDate, 61));
+    Row date = editRow("EditDate", "Дата", 0, Encoding::DeviceTime, Shown::Date, at(24, RowDate, 61));
     date.control = Control::DisplayOnly;
     date.tagged = false;
     rows << date;
@@ -129,7 +132,7 @@ QList<Row> buildRows() {
     rows << quartz;
 
     Row gain = listRow("RadioGroupDopUsil", "Дополнительное усиление", 114, list({"Выключено", "Включено"}),
-                       Geometry{Col4, -1, 256, 169, 57}, ItemFill::Direct);
+                       Geometry{Col4.x, -1, 256, 169, 57}, ItemFill::Direct);
     gain.control = Control::RadioGroup;
     gain.tagged = false;
     rows << gain;
@@ -307,25 +310,6 @@ EditCheck checkEdit(const Row& row, const QString& typed, const QList<int>& addr
     }
     }
     return refused();
-}
-
-std::optional<QChar> acceptKey(const Row& row, QChar typed) {
-    if (row.commaForDot && typed == QLatin1Char('.'))
-        typed = QLatin1Char(',');
-    if (row.editable() && row.keys.contains(typed))
-        return typed;
-    return std::nullopt;
-}
-
-QList<int> addressesInUse(const QStringList& visibleCaptions) {
-    QList<int> out;
-    for (const QString& caption : visibleCaptions) {
-        if (caption.size() < 3)
-            continue;
-        if (const auto address = enc::parseInt(caption.right(3)))
-            out << *address;
-    }
-    return out;
 }
 
 RegisterWrite clockWrite(const QDateTime& localNow) {

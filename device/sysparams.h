@@ -122,13 +122,6 @@ struct EditCheck {
 // row's key set, whatever way it got into the field.
 EditCheck checkEdit(const Row& row, const QString& text, const QList<int>& addressesInUse = {});
 
-// Whether a typed character is accepted by the row's editor, and what goes into the field for it.
-std::optional<QChar> acceptKey(const Row& row, QChar typed);
-
-// Network numbers of the devices listed in the device menu, from the captions of its visible
-// device items: each ends in the address printed in three characters.
-QList<int> addressesInUse(const QStringList& visibleCaptions);
-
 // "Совместная работа каналов": item 0 is the two-channel mode.
 inline bool twoChannelMode(int modeLineIndex) { return modeLineIndex == 0; }
 

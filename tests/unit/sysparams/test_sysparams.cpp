@@ -204,34 +204,6 @@ TEST(SysParamsEdit, RefusalClearsOnlyWhereTheFieldSaysSo) {
     EXPECT_EQ(row("EditDateFabrications").refusal, Refusal::KeepText);
 }
 
-TEST(SysParamsEdit, TypedKeys) {
-    const Row& quartz = row("EditFrequency");
-    EXPECT_EQ(acceptKey(quartz, '.'), QChar(','));
-    EXPECT_EQ(acceptKey(quartz, ','), QChar(','));
-    EXPECT_EQ(acceptKey(quartz, '5'), QChar('5'));
-    EXPECT_EQ(acceptKey(quartz, 'e'), std::nullopt);
-    EXPECT_EQ(acceptKey(quartz, '-'), std::nullopt);
-    const Row& made = row("EditDateFabrications");
-    for (QChar c : QStringLiteral("0 .:9"))
-        EXPECT_EQ(acceptKey(made, c), c);
-    EXPECT_EQ(acceptKey(made, ','), std::nullopt);
-    EXPECT_EQ(acceptKey(row("EditNodeAddress"), '.'), std::nullopt);
-    EXPECT_EQ(acceptKey(row("EditDate"), '1'), std::nullopt);
-    EXPECT_EQ(acceptKey(row("EditTime"), '1'), std::nullopt);
-}
-
-TEST(SysParamsNetwork, AddressesFromTheDeviceMenu) {
-    const QStringList captions{
-        QString::fromUtf8("КАСТАРИ-ДК   v1.0 адрес:   5"),
-        QString::fromUtf8("КАСТАРИ-ДК   v1.0 адрес: 127"),
-        QString::fromUtf8("КАСТАРИ-ДК   v1.0 адрес:  42"),
-        QString::fromUtf8("без адреса"),
-        QStringLiteral("7"),
-        QString(),
-    };
-    EXPECT_EQ(addressesInUse(captions), (QList<int>{5, 127, 42}));
-}
-
 TEST(SysParamsClock, FractionOfTheSecondIsDropped) {
     const QDateTime t(QDate(2024, 3, 5), QTime(14, 7, 9, 999));
     EXPECT_EQ(clockWrite(t), (RegisterWrite{0, 2, hex("65E7270D")}));

@@ -1,0 +1,29 @@
+#include "ui/tform18.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+TForm18::TForm18(QWidget* parent) : FixedDialog(QStringLiteral("Установка часов"), 340, 112, Border::NoIcons, parent) {
+    setObjectName(QStringLiteral("Form18"));
+    auto line = [this](const QString& text, const char* name, int y) {
+        auto* label = new QLabel(text, this);
+        label->setObjectName(QString::fromLatin1(name));
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(0, y, width(), 20);
+        return label;
+    };
+    StaticText1 = line(QStringLiteral("Установить дату и время"), "StaticText1", 14);
+    StaticText2 = line(QStringLiteral("в соответствии с часами Вашего компьютера ?"), "StaticText2", 36);
+
+    Button1 = new QPushButton(QStringLiteral("Да"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(80, 72, 75, 25);
+    Button2 = new QPushButton(QStringLiteral("Нет"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(185, 72, 75, 25);
+    connect(Button1, &QPushButton::clicked, this, [this] { done(Yes); });
+    connect(Button2, &QPushButton::clicked, this, [this] { done(No); });
+}
