@@ -12,7 +12,7 @@
 namespace sim {
 
 namespace {
-constexpr qint64 Step = 600; // integration step; divides hours, so period ends fall on steps
+constexpr qint64 Step = 900; // integration step; divides hours, so period ends fall on steps
 constexpr double Pi = 3.14159265358979;
 // While the signal imitator (coil 3) is connected the meter measures its fixed test flows.
 constexpr double ImitatorFlow[2] = {12.5, 6.25};
@@ -125,7 +125,7 @@ void DeviceModel::applyFactoryDefaults() {
     };
     const ChannelDefaults defaults[2] = {
         {688.0f, 6.0f, 152.0f, 40.0f, 0.0f, 0.0125f, 4.5f, 250.0f, 50.0f, 120.0f, 140.0f, 3, 1, 0},
-        {499.5f, 4.5f, 118.0f, 30.0f, 0.5f, -0.0083f, 4.2f, 200.0f, 40.0f, 100.0f, 110.0f, -2, 0, 1},
+        {499.5f, 4.5f, 118.0f, 30.0f, 0.3f, -0.0083f, 4.2f, 200.0f, 40.0f, 100.0f, 110.0f, -2, 0, 1},
     };
     for (int ch = 0; ch < 2; ++ch) {
         const int b = channelBase(ch);

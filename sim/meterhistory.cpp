@@ -46,8 +46,9 @@ MeterHistory::MeterHistory(std::uint64_t seed, int address, qint64 historyStart,
     QList<TimeSpan> candidates;
     auto minute = [](qint64 t) { return t - t % 60; };
     {
+        // At least 150 minutes, so one whole hour (end included) passes while the meter is off.
         const qint64 start = minute(now - rng.range(3, 10) * Day - rng.range(0, Day - 1));
-        candidates.append({start, start + rng.range(100, 200) * 60});
+        candidates.append({start, start + rng.range(150, 300) * 60});
     }
     {
         const qint64 start = minute(now - rng.range(12, 25) * Day - rng.range(0, Day - 1));
@@ -116,7 +117,8 @@ MeterHistory::MeterHistory(std::uint64_t seed, int address, qint64 historyStart,
     // and then, and unlocked again a few days ago (still open).
     for (qint64 t = historyStart + rng.range(5, 20) * Day; t < now - 7 * Day; t += rng.range(40, 80) * Day) {
         if (overlaps(outages, t, t + 60, 0)) continue;
-        operatorActions.append({1, t, t + rng.range(-90, 90), t});
+        const qint64 at = t + rng.range(8 * Hour, 17 * Hour);
+        operatorActions.append({1, at, at + rng.range(-90, 90), at});
     }
     for (int i = 0; i < 5; ++i) {
         const qint64 start = minute(historyStart + rng.range(Day, std::max<qint64>(Day + 1, now - 30 * Day - historyStart)));
