@@ -6,10 +6,10 @@
 
 void showApplicationError(QWidget* parent, const QString& message) {
     QString text = message;
-    if (!text.isEmpty() && !text.endsWith(QLatin1Char('.')))
-        text += QLatin1Char('.');
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('.'))) text += QLatin1Char('.');
     // The run-time library titles its error box with the program's title.
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Монитор КАСТАРИ-ДК"), text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Монитор КАСТАРИ-ДК"), text, QMessageBox::Ok,
+                    parent);
     box.setObjectName(QStringLiteral("ApplicationError"));
     box.exec();
 }
@@ -20,7 +20,6 @@ QString integerConversionError(const QString& text) {
 
 std::optional<int> integerOrError(QWidget* parent, const QString& text) {
     const std::optional<std::int32_t> value = enc::parseInt(text);
-    if (!value)
-        showApplicationError(parent, integerConversionError(text));
+    if (!value) showApplicationError(parent, integerConversionError(text));
     return value;
 }

@@ -6,10 +6,8 @@
 
 void centreOnScreen(QWidget* window) {
     QScreen* screen = window->screen();
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
     const QRect area = screen->availableGeometry();
     // move() places the frame; before the first show the frame equals the client rectangle.
     const QRect frame = window->frameGeometry();
@@ -18,8 +16,7 @@ void centreOnScreen(QWidget* window) {
 
 static Qt::WindowFlags flagsFor(FixedDialog::Border border) {
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if (border == FixedDialog::Border::CloseBox)
-        flags |= Qt::WindowCloseButtonHint;
+    if (border == FixedDialog::Border::CloseBox) flags |= Qt::WindowCloseButtonHint;
     return flags;
 }
 

@@ -10,7 +10,7 @@ void centreOnScreen(QWidget* window);
 
 class FixedDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum class Border {
         NoIcons,  // a title bar without close, minimise or maximise buttons
         CloseBox, // a title bar with only the close button
@@ -19,6 +19,6 @@ public:
     FixedDialog(const QString& title, int clientWidth, int clientHeight, Border border,
                 QWidget* parent = nullptr);
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 };

@@ -10,7 +10,7 @@ class QLineEdit;
 
 class KeyPressFilter : public QObject {
     Q_OBJECT
-public:
+  public:
     static const QString Digits;
 
     // The filter belongs to the edit. An empty allowed set drops every typed character.
@@ -18,10 +18,10 @@ public:
 
     void setDotToComma(bool on) { m_dotToComma = on; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QLineEdit* m_edit;
     QString m_allowed;
     std::function<void()> m_onEnter;

@@ -34,15 +34,13 @@ QString RadioGroup::item(int index) const {
 
 int RadioGroup::indexOf(const QString& text) const {
     for (int i = 0; i < count(); ++i)
-        if (m_buttons[std::size_t(i)]->text() == text)
-            return i;
+        if (m_buttons[std::size_t(i)]->text() == text) return i;
     return -1;
 }
 
 int RadioGroup::itemIndex() const {
     for (int i = 0; i < count(); ++i)
-        if (m_buttons[std::size_t(i)]->isChecked())
-            return i;
+        if (m_buttons[std::size_t(i)]->isChecked()) return i;
     return -1;
 }
 
@@ -52,21 +50,19 @@ void RadioGroup::setItemIndex(int index) {
 }
 
 QRadioButton* RadioGroup::button(int index) const {
-    if (index < 0 || index >= count())
-        return nullptr;
+    if (index < 0 || index >= count()) return nullptr;
     return m_buttons[std::size_t(index)];
 }
 
 void RadioGroup::setItemNote(int index, const QString& note) {
-    if (index < 0 || index >= count())
-        return;
+    if (index < 0 || index >= count()) return;
     QLabel*& label = m_notes[std::size_t(index)];
     if (!label) {
         label = new QLabel(this);
         label->setObjectName(QStringLiteral("Note%1").arg(index));
         label->setTextFormat(Qt::PlainText);
         QPalette pal = label->palette();
-        pal.setColor(QPalette::WindowText, Qt::gray);
+        pal.setColor(QPalette::WindowText, Qt::darkGray);
         label->setPalette(pal);
         QFont f = label->font();
         f.setPointSizeF(f.pointSizeF() * 0.85);
@@ -79,8 +75,7 @@ void RadioGroup::setItemNote(int index, const QString& note) {
 }
 
 QLabel* RadioGroup::itemNote(int index) const {
-    if (index < 0 || index >= count())
-        return nullptr;
+    if (index < 0 || index >= count()) return nullptr;
     return m_notes[std::size_t(index)];
 }
 
@@ -90,8 +85,7 @@ void RadioGroup::resizeEvent(QResizeEvent* event) {
 }
 
 void RadioGroup::layoutItems() {
-    if (m_buttons.empty())
-        return;
+    if (m_buttons.empty()) return;
     // Items share the space below the caption evenly, column by column, as on the classic radio group.
     const QRect area = contentsRect().adjusted(8, 0, -4, -4);
     const int rows = (count() + m_columns - 1) / m_columns;

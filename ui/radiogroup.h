@@ -10,7 +10,7 @@ class QRadioButton;
 
 class RadioGroup : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     RadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr, int columns = 1);
 
     int count() const { return int(m_buttons.size()); }
@@ -25,14 +25,14 @@ public:
     void setItemNote(int index, const QString& note);
     QLabel* itemNote(int index) const;
 
-signals:
+  signals:
     // The operator picked another item.
     void clicked(int index);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void layoutItems();
     int m_columns;
     std::vector<QRadioButton*> m_buttons;

@@ -22,8 +22,7 @@ int StatusBar::addPanel(int width, Qt::Alignment alignment, Bevel bevel) {
 }
 
 QLabel* StatusBar::panel(int index) const {
-    if (index < 0 || index >= panelCount())
-        return nullptr;
+    if (index < 0 || index >= panelCount()) return nullptr;
     return m_panels[std::size_t(index)].label;
 }
 
@@ -33,21 +32,18 @@ QString StatusBar::text(int index) const {
 }
 
 void StatusBar::setText(int index, const QString& text) {
-    if (QLabel* label = panel(index))
-        label->setText(text);
+    if (QLabel* label = panel(index)) label->setText(text);
 }
 
 StatusBar::Bevel StatusBar::bevel(int index) const {
     QLabel* label = panel(index);
-    if (!label || label->frameShape() == QFrame::NoFrame)
-        return Bevel::None;
+    if (!label || label->frameShape() == QFrame::NoFrame) return Bevel::None;
     return label->frameShadow() == QFrame::Raised ? Bevel::Raised : Bevel::Lowered;
 }
 
 void StatusBar::setBevel(int index, Bevel bevel) {
     QLabel* label = panel(index);
-    if (!label)
-        return;
+    if (!label) return;
     if (bevel == Bevel::None) {
         label->setFrameShape(QFrame::NoFrame);
         return;
@@ -58,8 +54,7 @@ void StatusBar::setBevel(int index, Bevel bevel) {
 }
 
 int StatusBar::panelWidth(int index) const {
-    if (index < 0 || index >= panelCount())
-        return 0;
+    if (index < 0 || index >= panelCount()) return 0;
     return m_panels[std::size_t(index)].width;
 }
 

@@ -9,7 +9,7 @@ class QLabel;
 
 class StatusBar : public QFrame {
     Q_OBJECT
-public:
+  public:
     enum class Bevel { None, Lowered, Raised };
 
     static constexpr int DefaultHeight = 19;
@@ -27,10 +27,10 @@ public:
     void setBevel(int index, Bevel bevel);
     int panelWidth(int index) const;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     struct Panel {
         QLabel* label;
         int width;

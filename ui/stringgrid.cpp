@@ -1,5 +1,6 @@
 #include "ui/stringgrid.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -9,10 +10,11 @@ namespace {
 
 // Paints title cells with the button face and a raised edge instead of the normal cell look.
 class FixedCellDelegate : public QStyledItemDelegate {
-public:
+  public:
     FixedCellDelegate(StringGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         if (!m_grid->isFixed(index.column(), index.row())) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
@@ -26,12 +28,13 @@ public:
         painter->drawLine(r.topLeft(), r.bottomLeft());
         painter->setPen(pal.buttonText().color());
         painter->setFont(option.font);
-        painter->drawText(r.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        painter->drawText(r.adjusted(StringGrid::CellTextMargin, 0, -StringGrid::CellTextMargin, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
     }
 
-private:
+  private:
     StringGrid* m_grid;
 };
 
@@ -60,12 +63,10 @@ QString StringGrid::cell(int column, int row) const {
 }
 
 void StringGrid::setCell(int column, int row, const QString& text) {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
-        return;
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) return;
     QTableWidgetItem* it = item(row, column);
     if (!it) {
-        if (text.isEmpty())
-            return;
+        if (text.isEmpty()) return;
         it = new QTableWidgetItem;
         styleItem(it, column, row);
         setItem(row, column, it);
@@ -88,23 +89,40 @@ void StringGrid::setFixedCols(int columns) {
     restyle();
 }
 
-int StringGrid::colWidth(int column) const { return columnWidth(column) - 1; }
+int StringGrid::colWidth(int column) const {
+    return columnWidth(column) - 1;
+}
 
-void StringGrid::setColWidth(int column, int width) { setColumnWidth(column, width + 1); }
+void StringGrid::setColWidth(int column, int width) {
+    setColumnWidth(column, width + 1);
+}
 
-void StringGrid::setDefaultRowHeight(int height) { verticalHeader()->setDefaultSectionSize(height + 1); }
+void StringGrid::setDefaultRowHeight(int height) {
+    verticalHeader()->setDefaultSectionSize(height + 1);
+}
+
+void StringGrid::fitFontToRow(int row) {
+    QFont f = font();
+    const auto fits = [&](const QFont& font) {
+        const QFontMetrics fm(font);
+        for (int c = 0; c < columnCount(); ++c)
+            if (fm.horizontalAdvance(cell(c, row)) + 2 * CellTextMargin > colWidth(c)) return false;
+        return true;
+    };
+    while (f.pointSizeF() > 6.0 && !fits(f))
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    setFont(f);
+}
 
 void StringGrid::restyle() {
     for (int r = 0; r < rowCount(); ++r)
         for (int c = 0; c < columnCount(); ++c)
-            if (QTableWidgetItem* it = item(r, c))
-                styleItem(it, c, r);
+            if (QTableWidgetItem* it = item(r, c)) styleItem(it, c, r);
     viewport()->update();
 }
 
 void StringGrid::styleItem(QTableWidgetItem* item, int column, int row) const {
     Qt::ItemFlags flags = Qt::ItemIsEnabled;
-    if (!isFixed(column, row))
-        flags |= Qt::ItemIsSelectable;
+    if (!isFixed(column, row)) flags |= Qt::ItemIsSelectable;
     item->setFlags(flags);
 }

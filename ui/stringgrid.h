@@ -7,8 +7,9 @@
 
 class StringGrid : public QTableWidget {
     Q_OBJECT
-public:
+  public:
     static constexpr int DefaultRowHeight = 24;
+    static constexpr int CellTextMargin = 2; // left and right of a title cell's text
 
     StringGrid(int columns, int rows, int fixedCols, int fixedRows, QWidget* parent = nullptr);
 
@@ -28,8 +29,11 @@ public:
     int colWidth(int column) const;
     void setColWidth(int column, int width);
     void setDefaultRowHeight(int height);
+    // Column widths are fixed in pixels; where the font is too wide for a row's texts (titles,
+    // usually), the grid's font shrinks in half points until they fit, down to 6 points.
+    void fitFontToRow(int row);
 
-private:
+  private:
     void restyle();
     void styleItem(QTableWidgetItem* item, int column, int row) const;
     int m_fixedRows = 0;

@@ -5,7 +5,8 @@
 #include <QToolButton>
 #include <algorithm>
 
-UpDown::UpDown(QWidget* parent) : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
+UpDown::UpDown(QWidget* parent)
+    : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
     m_up->setObjectName(QStringLiteral("Up"));
     m_down->setObjectName(QStringLiteral("Down"));
     m_up->setArrowType(Qt::UpArrow);
@@ -24,14 +25,14 @@ void UpDown::setRange(int minimum, int maximum) {
     setPosition(m_position);
 }
 
-void UpDown::setPosition(int position) { m_position = std::clamp(position, m_min, m_max); }
+void UpDown::setPosition(int position) {
+    m_position = std::clamp(position, m_min, m_max);
+}
 
 void UpDown::setBuddy(QLineEdit* edit) {
-    if (m_buddy)
-        m_buddy->removeEventFilter(this);
+    if (m_buddy) m_buddy->removeEventFilter(this);
     m_buddy = edit;
-    if (m_buddy)
-        m_buddy->installEventFilter(this);
+    if (m_buddy) m_buddy->installEventFilter(this);
 }
 
 void UpDown::stepBy(int steps) {
@@ -40,13 +41,11 @@ void UpDown::stepBy(int steps) {
         // The operator may have typed a number since the last step; continue from it.
         bool ok = false;
         const int typed = m_buddy->text().trimmed().toInt(&ok);
-        if (ok)
-            from = std::clamp(typed, m_min, m_max);
+        if (ok) from = std::clamp(typed, m_min, m_max);
     }
     const int next = std::clamp(from + steps, m_min, m_max);
     m_position = next;
-    if (m_buddy)
-        m_buddy->setText(QString::number(next));
+    if (m_buddy) m_buddy->setText(QString::number(next));
     emit positionChanged(next);
 }
 

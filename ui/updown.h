@@ -9,7 +9,7 @@ class QToolButton;
 
 class UpDown : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit UpDown(QWidget* parent = nullptr);
 
     int minimum() const { return m_min; }
@@ -27,15 +27,15 @@ public:
     // One step as the operator makes it; starts from the buddy's number when it holds one.
     void stepBy(int steps);
 
-signals:
+  signals:
     // The operator changed the position (never emitted by setPosition).
     void positionChanged(int position);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QToolButton* m_up;
     QToolButton* m_down;
     QLineEdit* m_buddy = nullptr;

@@ -1,0 +1,81 @@
+#include "ui/dialogscreenshots.h"
+#include "ui/radiogroup.h"
+#include "ui/statusbar.h"
+#include "ui/stringgrid.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(StatusBar, PanelsSitSideBySideAndTheLastTakesTheRest) {
+    StatusBar bar;
+    bar.resize(690, StatusBar::DefaultHeight);
+    bar.addPanel(150);
+    bar.addPanel(50, Qt::AlignHCenter, StatusBar::Bevel::Raised);
+    bar.addPanel(20);
+    EXPECT_EQ(bar.panel(0)->x(), 0);
+    EXPECT_EQ(bar.panel(1)->x(), 150);
+    EXPECT_EQ(bar.panel(2)->x(), 200);
+    EXPECT_EQ(bar.panel(2)->geometry().right(), 689);
+    EXPECT_EQ(bar.panel(1)->objectName(), "Panel1");
+    EXPECT_EQ(bar.panel(3), nullptr);
+}
+
+TEST(StatusBar, BevelIsTheLabelsFrame) {
+    StatusBar bar;
+    bar.addPanel(150);
+    EXPECT_EQ(bar.bevel(0), StatusBar::Bevel::Lowered);
+    bar.setText(0, "          Ошибка связи");
+    bar.setBevel(0, StatusBar::Bevel::Raised);
+    EXPECT_EQ(bar.panel(0)->frameShadow(), QFrame::Raised);
+    EXPECT_EQ(bar.bevel(0), StatusBar::Bevel::Raised);
+    EXPECT_EQ(bar.text(0), "          Ошибка связи");
+    bar.setBevel(0, StatusBar::Bevel::None);
+    EXPECT_EQ(bar.bevel(0), StatusBar::Bevel::None);
+    // Out-of-range panels are ignored, never a crash.
+    bar.setText(5, "x");
+    bar.setBevel(-1, StatusBar::Bevel::Raised);
+    EXPECT_EQ(bar.text(5), "");
+}
+
+TEST(StringGrid, TitleCellsAreNeitherSelectableNorOutsideCellsKept) {
+    StringGrid g(3, 3, 1, 1);
+    g.setCell(1, 1, "a");
+    g.setCell(0, 2, "b");
+    g.setCell(3, 0, "ignored");
+    g.setCell(0, 9, "ignored");
+    EXPECT_EQ(g.cell(1, 1), "a");
+    EXPECT_FALSE(g.item(2, 0)->flags() & Qt::ItemIsSelectable);
+    EXPECT_TRUE(g.item(1, 1)->flags() & Qt::ItemIsSelectable);
+    g.setFixedRows(2);
+    EXPECT_FALSE(g.item(1, 1)->flags() & Qt::ItemIsSelectable);
+    g.setFixedRows(10);
+    EXPECT_EQ(g.fixedRows(), 3);
+}
+
+TEST(RadioGroup, OneItemAtMostAndOutOfRangeClears) {
+    RadioGroup group("Порт", {"Comm 1", "Comm 2", "Comm 3"});
+    group.setItemIndex(1);
+    EXPECT_EQ(group.itemIndex(), 1);
+    group.button(2)->click();
+    EXPECT_EQ(group.itemIndex(), 2);
+    EXPECT_FALSE(group.button(1)->isChecked());
+    group.button(2)->click(); // clicking the selected item keeps it
+    EXPECT_EQ(group.itemIndex(), 2);
+    group.setItemIndex(3);
+    EXPECT_EQ(group.itemIndex(), -1);
+}
+
+TEST(DialogScreenshots, WritesOneImagePerDialog) {
+    QTemporaryDir tmp;
+    const QString dir = qEnvironmentVariable("KASTARI_DIALOG_SHOTS", tmp.path());
+    const QStringList files = saveDialogScreenshots(dir);
+    EXPECT_EQ(files.size(), 8);
+    for (const QString& f : files) {
+        const QImage image(f);
+        EXPECT_FALSE(image.isNull()) << f.toStdString();
+    }
+}

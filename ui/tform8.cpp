@@ -1,0 +1,87 @@
+#include "ui/tform8.h"
+
+#include "device/encodings.h"
+#include "ui/tform9.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+const QString ConnectCaption = QStringLiteral("Соединение");
+const QString OkCaption = QStringLiteral("Ok");
+} // namespace
+
+TForm8::TForm8(QWidget* parent)
+    : FixedDialog(QStringLiteral("Выбор прибора"), 304, 124, Border::CloseBox, parent) {
+    setObjectName(QStringLiteral("Form8"));
+
+    Label1 = new QLabel(QStringLiteral("Сетевой адрес"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(16, 16, 170, 23);
+    EditAddr = new QLineEdit(this);
+    EditAddr->setObjectName(QStringLiteral("EditAddr"));
+    EditAddr->setGeometry(192, 16, 96, 23);
+
+    Label2 = new QLabel(QStringLiteral("Скорость обмена RS-232"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(16, 48, 170, 23);
+    ComboBoxSpeed = new QComboBox(this);
+    ComboBoxSpeed->setObjectName(QStringLiteral("ComboBoxSpeed"));
+    ComboBoxSpeed->setGeometry(192, 48, 96, 23);
+    ComboBoxSpeed->addItems({QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"),
+                             QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
+                             QStringLiteral("19200"), QStringLiteral("38400")});
+    ComboBoxSpeed->setCurrentIndex(-1);
+
+    Button1 = new QPushButton(ConnectCaption, this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(96, 86, 112, 27);
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
+
+    // "Ok" stands for the device just identified; another address or speed must be connected anew.
+    connect(EditAddr, &QLineEdit::textEdited, this, &TForm8::backToConnect);
+    connect(ComboBoxSpeed, &QComboBox::currentIndexChanged, this, &TForm8::backToConnect);
+}
+
+QString TForm8::entryText(const QString& deviceText, int address) {
+    return deviceText + QStringLiteral(" адрес: ") + QString::asprintf("%3d", address);
+}
+
+void TForm8::Button1Click() {
+    if (Button1->text() == OkCaption) {
+        Button1->setText(ConnectCaption);
+        accept();
+        return;
+    }
+    InvalidInput = false;
+    EntryText.clear();
+    if (const std::optional<std::int32_t> address = enc::parseInt(EditAddr->text()))
+        Address = *address;
+    else
+        InvalidInput = true;
+    Speed = ComboBoxSpeed->currentText();
+    if (ComboBoxSpeed->findText(Speed, Qt::MatchExactly) < 0) InvalidInput = true;
+    if (InvalidInput) {
+        errorDialog()->execWith(TForm9::Message::InvalidValues);
+        return;
+    }
+    const std::optional<QString> device = Identify ? Identify(Address, Speed) : std::nullopt;
+    if (!device) {
+        errorDialog()->execWith(TForm9::Message::DeviceNotFound);
+        return;
+    }
+    EntryText = entryText(*device, Address);
+    Button1->setText(OkCaption);
+}
+
+TForm9* TForm8::errorDialog() {
+    if (!m_errors) m_errors = new TForm9(this);
+    return m_errors;
+}
+
+void TForm8::backToConnect() {
+    Button1->setText(ConnectCaption);
+}
