@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <pty.h>
 #include <termios.h>
 #include <thread>
@@ -225,17 +226,31 @@ bool SimulatorThread::execute(const ReplyPlan& plan) {
         if (!pause(std::max(2, int(std::ceil(35000.0 / std::max(1, options.baud)))))) return false;
     }
     QByteArray sent;
-    for (const auto& chunk : plan.chunks) {
+    for (int i = 0; i < plan.chunks.size(); ++i) {
+        const auto& chunk = plan.chunks[i];
         if (chunk.delayMs > 0 && !pause(chunk.delayMs)) return false;
-        if (!writePaced(chunk.bytes)) break;
         sent += chunk.bytes;
-    }
-    if (!sent.isEmpty()) {
-        record(false, sent, plan.note == QLatin1String("modem") ? QString() : plan.note);
-        std::lock_guard lock(mutex);
-        ++replies;
+        // Logged just before its last bytes go out, so a master that has the whole reply finds it
+        // in the log already.
+        if (i == plan.chunks.size() - 1) {
+            record(false, sent, plan.note == QLatin1String("modem") ? QString() : plan.note);
+            std::lock_guard lock(mutex);
+            ++replies;
+        }
+        if (!writePaced(chunk.bytes)) break;
     }
     if (plan.closePort) {
+        // Let the master take what was written: a hang-up throws away whatever it has not read.
+        // The bytes reach the terminal's input queue a moment after the write: first wait for
+        // them to show there, then for the master to read them.
+        bool seen = sent.isEmpty();
+        for (int waited = 0; waited < 1000 && slaveFd >= 0; waited += 5) {
+            int pending = 0;
+            if (::ioctl(slaveFd, FIONREAD, &pending) != 0) break;
+            if (pending > 0) seen = true;
+            if ((seen && pending == 0) || (!seen && waited >= 100)) break;
+            if (!pause(5)) break;
+        }
         record(false, {}, QStringLiteral("fault: closeport: the port is closed"));
         closePort();
         return false;

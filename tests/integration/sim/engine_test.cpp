@@ -1,0 +1,93 @@
+// The program's own engine (TMSComm over QSerialPort, TModBus) against the simulator: every request
+// kind the monitor sends, and faults as the engine sees them.
+#include "link/portmap.h"
+#include "link/tmodbus.h"
+#include "link/tmscomm.h"
+#include "sim/simulator.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class EngineVsSim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::SimOptions o;
+        o.pacing = false;
+        simulator = std::make_unique<sim::Simulator>(o);
+        ASSERT_TRUE(simulator->start());
+        PortMap::set(9, simulator->portPath());
+        bus.MSComm1()->setCommPort(9);
+        bus.setModbusSilenceMs(60);
+    }
+    void TearDown() override { PortMap::clear(); }
+
+    QByteArray data() const {
+        return QByteArray(reinterpret_cast<const char*>(bus.Buffer.data()) + 3, bus.Buffer[2]);
+    }
+
+    std::unique_ptr<sim::Simulator> simulator;
+    TModBus bus;
+};
+
+TEST_F(EngineVsSim, EveryRequestKind) {
+    bus.ReadHoldingRegisters(1, 21, 0);
+    ASSERT_TRUE(bus.Valid);
+    EXPECT_EQ(bus.Received, 5 + 42);
+    EXPECT_EQ(bus.Buffer[3 + 2 * 12 + 1], 1) << "network number";
+
+    bus.WriteRegister(1, 18, 123);
+    EXPECT_TRUE(bus.replyOk());
+    EXPECT_EQ(simulator->holding(1, 18), 123);
+
+    bus.WriteRegisters(1, 2, 24, QByteArray::fromHex("3fc00000")); // 1.5 as a register float
+    EXPECT_TRUE(bus.replyOk());
+    EXPECT_FLOAT_EQ(simulator->holdingFloat(1, 24), 1.5f);
+
+    bus.SetCoil(1, 3);
+    EXPECT_TRUE(bus.replyOk());
+    bus.ReadCoils(1, 3, 1);
+    ASSERT_TRUE(bus.replyOk());
+    EXPECT_EQ(bus.Buffer[3], 1);
+    bus.ClearCoil(1, 3);
+    EXPECT_FALSE(simulator->coil(1, 3));
+
+    bus.ReportSlaveId(1);
+    ASSERT_TRUE(bus.Valid);
+    EXPECT_TRUE(data().startsWith(QByteArray("KASTARI-DK\0", 11)));
+
+    const QDateTime lastHour = QDateTime::currentDateTime().addSecs(-3600);
+    bus.ReadArchive(1, 0, 8, 1, lastHour.addSecs(-7 * 3600));
+    ASSERT_TRUE(bus.replyOk());
+    EXPECT_EQ(bus.Buffer[2], 8 * 29);
+    bus.ReadArchive(1, 5, 25, 0, 100.0);
+    ASSERT_TRUE(bus.replyOk());
+    EXPECT_EQ(bus.Buffer[2], 250);
+
+    bus.ReadHoldingRegisters(1, 1, 309);
+    EXPECT_TRUE(bus.Valid) << "an exception reply checks";
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::Exception);
+    EXPECT_EQ(bus.exceptionCode(), 2);
+}
+
+TEST_F(EngineVsSim, FaultsAsTheEngineSeesThem) {
+    struct Case {
+        sim::Fault fault;
+        ReplyStatus status;
+    };
+    for (const Case& c : {Case{sim::Fault::Silence, ReplyStatus::NoReply}, Case{sim::Fault::BadCrc, ReplyStatus::CrcError},
+                          Case{sim::Fault::Chunks, ReplyStatus::Ok}, Case{sim::Fault::WrongAddress, ReplyStatus::WrongAddress},
+                          Case{sim::Fault::Exception, ReplyStatus::Exception},
+                          Case{sim::Fault::Oversize, ReplyStatus::Overflow}}) {
+        simulator->clearFaults();
+        simulator->setFault(sim::FaultSpec::onNth(c.fault, 1));
+        bus.ReadHoldingRegisters(1, 2, 0);
+        EXPECT_EQ(bus.replyStatus(), c.status) << sim::faultName(c.fault).toStdString();
+    }
+    simulator->clearFaults();
+    bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_TRUE(bus.replyOk());
+    EXPECT_EQ(simulator->requests().size(), 7);
+}
+
+} // namespace
