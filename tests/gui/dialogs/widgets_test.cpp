@@ -1,4 +1,5 @@
 #include "ui/dialogscreenshots.h"
+#include "ui/keypressfilter.h"
 #include "ui/radiogroup.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
@@ -6,8 +7,10 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 TEST(StatusBar, PanelsSitSideBySideAndTheLastTakesTheRest) {
@@ -67,6 +70,23 @@ TEST(RadioGroup, OneItemAtMostAndOutOfRangeClears) {
     EXPECT_EQ(group.itemIndex(), 2);
     group.setItemIndex(3);
     EXPECT_EQ(group.itemIndex(), -1);
+}
+
+TEST(KeyPressFilter, DropsKeysOutsideTheSetAndTurnsDotIntoComma) {
+    QLineEdit edit;
+    int enters = 0;
+    auto* filter = new KeyPressFilter(&edit, KeyPressFilter::Digits + ",-", [&] { ++enters; });
+    filter->setDotToComma(true);
+    QTest::keyClicks(&edit, "-1x.5e");
+    EXPECT_EQ(edit.text(), "-1,5");
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    QTest::keyClick(&edit, Qt::Key_Left);
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    EXPECT_EQ(edit.text(), "-1");
+    QTest::keyClick(&edit, Qt::Key_Return);
+    QTest::keyClick(&edit, Qt::Key_Enter);
+    EXPECT_EQ(enters, 2);
+    EXPECT_EQ(edit.text(), "-1");
 }
 
 TEST(DialogScreenshots, WritesOneImagePerDialog) {
