@@ -125,9 +125,11 @@ MeterHistory::MeterHistory(std::uint64_t seed, int address, qint64 historyStart,
         if (overlaps(outages, start, start + 4 * Hour, 0)) continue;
         operatorActions.append({2, start, start + rng.range(1, 4) * Hour, start});
     }
-    {
-        const qint64 start = minute(now - rng.range(2, 6) * Day);
-        if (!overlaps(outages, start, start + 60, 0)) operatorActions.append({2, start, 0, start});
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const qint64 start = minute(now - rng.range(2 * Day, 6 * Day));
+        if (overlaps(outages, start, start + 60, Hour)) continue;
+        operatorActions.append({2, start, 0, start});
+        break;
     }
     std::sort(operatorActions.begin(), operatorActions.end(),
               [](const PlannedEvent& a, const PlannedEvent& b) { return a.loggedAt < b.loggedAt; });
