@@ -236,7 +236,7 @@ void TForm1::buildMenu() {
     QMenu* type = topMenu(QStringLiteral("MenuTypeParam"), QStringLiteral("&Тип параметров"));
     MenuTypeParam = type->menuAction();
     setTag(MenuTypeParam, GroupSystem);
-    MenuTypeParam->setEnabled(false);
+    setMenuEnabled(MenuTypeParam, false);
     SystemParam = menuItem(type, QStringLiteral("SystemParam"), QStringLiteral("Общесистемные"), 5);
     GeneralParam = menuItem(type, QStringLiteral("GeneralParam"), QStringLiteral("Основные"), 6);
     Adjustment = menuItem(type, QStringLiteral("Adjustment"), QStringLiteral("Настройка"), 7);
@@ -262,7 +262,7 @@ void TForm1::buildMenu() {
 
     QMenu* channel = topMenu(QStringLiteral("MenuChoiceChannel"), QStringLiteral("Выбор канала"));
     MenuChoiceChannel = channel->menuAction();
-    MenuChoiceChannel->setEnabled(false);
+    setMenuEnabled(MenuChoiceChannel, false);
     FirstChannel = menuItem(channel, QStringLiteral("FirstChannel"), QStringLiteral("1 - й канал"));
     SecondChannel = menuItem(channel, QStringLiteral("SecondChannel"), QStringLiteral("2 - й канал"));
     FirstChannel->setCheckable(true);
@@ -278,6 +278,19 @@ void TForm1::showEvent(QShowEvent* event) {
         m_centred = true;
         centreOnScreen(this);
     }
+}
+
+void TForm1::setMenuEnabled(QAction* menuItem, bool enabled) {
+    if (QMenu* menu = menuItem->menu())
+        menu->setEnabled(enabled);
+    else
+        menuItem->setEnabled(enabled);
+}
+
+bool TForm1::menuEnabled(const QAction* menuItem) {
+    if (const QMenu* menu = menuItem->menu())
+        return !menu->testAttribute(Qt::WA_ForceDisabled);
+    return menuItem->isEnabled();
 }
 
 int TForm1::tagOf(const QObject* object) { return object ? object->property(TagProperty).toInt() : 0; }

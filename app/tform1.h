@@ -113,6 +113,13 @@ public:
     // The five top menus, for code that opens them.
     QList<QMenu*> topMenus() const { return m_topMenus; }
 
+    // Enables or disables a top menu (or any submenu) through its QMenu. Do not call setEnabled on
+    // a menu's own item: a QMenu copies its widget state onto that item whenever the window is
+    // enabled again, which would undo it after every exchange.
+    static void setMenuEnabled(QAction* menuItem, bool enabled);
+    // Whether the menu is enabled in its own right (also while the whole window is disabled).
+    static bool menuEnabled(const QAction* menuItem);
+
     static int tagOf(const QObject* object);
     static void setTag(QObject* object, int tag);
 

@@ -60,9 +60,9 @@ void TForm1::MenuConnectClick() {
         return;
     HandlerScope scope(*this);
     Timer1->stop();
-    MenuLink->setEnabled(false);
-    MenuTypeParam->setEnabled(false);
-    MenuChoiceChannel->setEnabled(false);
+    setMenuEnabled(MenuLink, false);
+    setMenuEnabled(MenuTypeParam, false);
+    setMenuEnabled(MenuChoiceChannel, false);
     Memo1->setVisible(UseModem);
     {
         DisabledWindow disabled(this);
@@ -90,17 +90,17 @@ void TForm1::MenuConnectClick() {
             }
             Form3->hide();
         }
-        MenuLink->setEnabled(true);
+        setMenuEnabled(MenuLink, true);
     }
     LinkIdle = true;
 }
 
 void TForm1::channelMenuForDevice(bool channelShown) {
     if (channelShown) {
-        MenuChoiceChannel->setEnabled(true);
+        setMenuEnabled(MenuChoiceChannel, true);
         showChannelPanel(FirstChannel->isChecked() ? captionOf(FirstChannel) : captionOf(SecondChannel));
     } else {
-        MenuChoiceChannel->setEnabled(false);
+        setMenuEnabled(MenuChoiceChannel, false);
         hideChannelPanel();
     }
 }
@@ -113,7 +113,7 @@ void TForm1::DeviceClick(QAction* item) {
     const QString caption = captionOf(item);
     {
         DisabledWindow disabled(this);
-        if (MenuTypeParam->isEnabled()) {
+        if (menuEnabled(MenuTypeParam)) {
             // The device we leave goes back to work: adjustment mode off, operational work mode.
             hideGroupViews();
             m_exchange->clearCoil(4);
@@ -131,7 +131,7 @@ void TForm1::DeviceClick(QAction* item) {
         TwoChannelMode = block->byte(96).value_or(1) == 0;
         StatusBar2->setText(0, caption);
         StatusBar2->setBevel(0, StatusBar::Bevel::Raised);
-        MenuTypeParam->setEnabled(true);
+        setMenuEnabled(MenuTypeParam, true);
         MenuSaveParam->setEnabled(true);
         MenuLoadParam->setEnabled(true);
         channelMenuForDevice(Adjustment->isChecked() || Archives->isChecked() || Nstate->isChecked());
@@ -150,7 +150,7 @@ void TForm1::MenuOtherDeviceClick() {
         Form8->exec();
         if (!Form8->InvalidInput) {
             DeviceAddress = Form8->Address;
-            MenuTypeParam->setEnabled(true);
+            setMenuEnabled(MenuTypeParam, true);
             channelMenuForDevice(Adjustment->isChecked() || Archives->isChecked());
             setCaption(Device[1], Form8->EntryText);
             StatusBar2->setText(0, Form8->EntryText);

@@ -86,7 +86,7 @@ void TForm1::MenuTypeParamClick(QAction* item) {
 
         const int group = tagOf(MenuTypeParam);
         if (group == GroupAdjustment || group == GroupArchives || tag == 16) {
-            MenuChoiceChannel->setEnabled(true);
+            setMenuEnabled(MenuChoiceChannel, true);
             if (FirstChannel->isChecked()) {
                 showChannelPanel(QStringLiteral("1 - канал"));
                 m_exchange->clearCoil(2);
@@ -95,7 +95,7 @@ void TForm1::MenuTypeParamClick(QAction* item) {
                 m_exchange->setCoil(2);
             }
         } else {
-            MenuChoiceChannel->setEnabled(false);
+            setMenuEnabled(MenuChoiceChannel, false);
             hideChannelPanel();
         }
         if (group == GroupAdjustment)
@@ -118,15 +118,15 @@ void TForm1::ChannelClick(QAction* item) {
         DisabledWindow disabled(this);
         FirstChannel->setChecked(first);
         SecondChannel->setChecked(!first);
-        MenuLink->setEnabled(false);
-        MenuChoiceChannel->setEnabled(false);
+        setMenuEnabled(MenuLink, false);
+        setMenuEnabled(MenuChoiceChannel, false);
         Timer1->stop();
         if (first)
             m_exchange->clearCoil(2);
         else
             m_exchange->setCoil(2);
-        MenuLink->setEnabled(true);
-        MenuChoiceChannel->setEnabled(true);
+        setMenuEnabled(MenuLink, true);
+        setMenuEnabled(MenuChoiceChannel, true);
         StatusBar2->setText(2, first ? QStringLiteral("1 - й канал") : QStringLiteral("2 - канал"));
     }
     QAction* current = checkedTypeItem();

@@ -1,0 +1,186 @@
+#include "app/systemparams.h"
+
+#include "app/exchange.h"
+#include "app/tform1.h"
+#include "device/sysparams.h"
+#include "ui/panelsystemparam.h"
+#include "ui/tform11.h"
+#include "ui/tform14.h"
+#include "ui/tform18.h"
+#include "ui/tform19.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <exception>
+
+using namespace sysparams;
+
+SystemParams* SystemParams::install(TForm1& form) { return new SystemParams(form); }
+
+SystemParams::SystemParams(TForm1& form)
+    : QObject(&form), m_form(form), m_form11(std::make_unique<TForm11>()), m_form18(std::make_unique<TForm18>()),
+      m_form19(std::make_unique<TForm19>()), m_form14(std::make_unique<TForm14>()) {
+    setObjectName(QStringLiteral("SystemParams"));
+    runModal = [](QDialog& dialog) { return dialog.exec(); };
+    now = [] { return QDateTime::currentDateTime(); };
+
+    m_panel = new PanelSystemParam;
+    m_form.addGroupPanel(m_panel);
+    m_form.setGroupReader(TForm1::GroupSystem, [this] { ReadSysParam(); });
+
+    connect(m_panel, &PanelSystemParam::editCommitted, this,
+            [this](const QString& field, const QString&) { commitEdit(field); });
+    connect(m_panel, &PanelSystemParam::listChosen, this, [this](const QString& list, int) {
+        if (list == QLatin1String("ComboSpeedRS"))
+            ComboSpeedRSChange();
+        else if (list == QLatin1String("RadioGroupDopUsil"))
+            RadioGroupDopUsilClick();
+        else
+            ComboWorkModeChange(list);
+    });
+    connect(m_panel, &PanelSystemParam::clockClicked, this, &SystemParams::Button1Click);
+    connect(m_panel, &PanelSystemParam::initClicked, this, &SystemParams::ButtonInitParamClick);
+    connect(m_panel, &PanelSystemParam::clearArchivesClicked, this, &SystemParams::ButtonClearArhClick);
+    connect(m_panel, &PanelSystemParam::clearJournalsClicked, this, &SystemParams::ButtonClearJournalsClick);
+}
+
+SystemParams::~SystemParams() = default;
+
+void SystemParams::ReadSysParam() {
+    Exchange& link = m_form.exchange();
+    m_form.Timer1->stop();
+    link.armProgress();
+    try {
+        for (const Read& read : reads()) {
+            // A failed read stops the reader where it is: what earlier reads filled stays, the
+            // panel is not shown and the progress bar keeps its mark.
+            const std::optional<RegisterBlock> block = link.readHolding(read.first, read.count);
+            if (!block)
+                return;
+            m_panel->fill(*block);
+            if (block->has(rowByName(QStringLiteral("ComboBoxModeLine"))->reg))
+                m_form.TwoChannelMode = twoChannelMode(m_panel->itemIndex(QStringLiteral("ComboBoxModeLine")));
+        }
+        m_form.hideGroupViews();
+        link.resetProgress();
+        m_panel->show();
+    } catch (const std::exception&) {
+        link.resetProgress();
+        m_panel->show();
+    }
+}
+
+void SystemParams::EditElNumberKeyPress() { commitEdit(QStringLiteral("EditElNumber")); }
+void SystemParams::EditDateFabricationsKeyPress() { commitEdit(QStringLiteral("EditDateFabrications")); }
+void SystemParams::EditFrequencyKeyPress() { commitEdit(QStringLiteral("EditFrequency")); }
+void SystemParams::EditTimeInerciasKeyPress() { commitEdit(QStringLiteral("EditTimeInercias")); }
+void SystemParams::EditNodeAddressKeyPress() { commitEdit(QStringLiteral("EditNodeAddress")); }
+
+void SystemParams::commitEdit(const QString& fieldName) {
+    const Row* row = rowByName(fieldName);
+    QLineEdit* field = m_panel->edit(fieldName);
+    if (!row || !field || !row->editable())
+        return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard)
+        return;
+    TForm1::HandlerScope scope(m_form);
+    if (row->stopsPolling)
+        m_form.Timer1->stop();
+    {
+        DisabledWindow disabled(&m_form);
+        const QList<int> inUse = row->refusesAddressInUse ? m_form.listedAddresses() : QList<int>();
+        const EditCheck check = checkEdit(*row, field->text(), inUse);
+        if (check.verdict == Verdict::Write)
+            send(check.write);
+        else if (check.verdict == Verdict::Refused && row->refusal == Refusal::Clear)
+            field->clear();
+        if (row->rereadAfter)
+            ReadSysParam();
+    }
+    // The window took the focus back when it was enabled; the operator goes on in this field.
+    field->setFocus();
+}
+
+void SystemParams::ComboWorkModeChange(const QString& list) { chooseItem(list); }
+void SystemParams::ComboSpeedRSChange() { chooseItem(QStringLiteral("ComboSpeedRS")); }
+void SystemParams::RadioGroupDopUsilClick() { chooseItem(QStringLiteral("RadioGroupDopUsil")); }
+
+void SystemParams::chooseItem(const QString& list) {
+    const Row* row = rowByName(list);
+    if (!row)
+        return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard)
+        return;
+    TForm1::HandlerScope scope(m_form);
+    DisabledWindow disabled(&m_form);
+    for (const RegisterWrite& write : listWrites(*row, m_panel->itemIndex(list)))
+        send(write);
+    if (row->rereadAfter)
+        ReadSysParam();
+}
+
+void SystemParams::send(const RegisterWrite& write) {
+    // The device's answer is judged by the read that follows, as the operator sees it there.
+    if (write.count == 1)
+        m_form.exchange().writeRegister(write.reg, write.value());
+    else
+        m_form.exchange().writeRegisters(write.reg, write.count, write.data);
+}
+
+void SystemParams::runSteps(const QList<CommandStep>& steps) {
+    Exchange& link = m_form.exchange();
+    for (const CommandStep& step : steps) {
+        link.writeRegister(step.reg, step.value);
+        if (step.pauseAfter)
+            link.pause();
+    }
+}
+
+void SystemParams::ButtonInitParamClick() {
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard)
+        return;
+    TForm1::HandlerScope scope(m_form);
+    {
+        DisabledWindow disabled(&m_form);
+        m_form11->show();
+        runSteps(initialisationSteps());
+    }
+    m_form11->hide();
+}
+
+void SystemParams::Button1Click() {
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard)
+        return;
+    TForm1::HandlerScope scope(m_form);
+    if (runModal(*m_form18) != TForm18::Yes)
+        return;
+    {
+        // The engine keeps the menus alive while it waits; none of them may start a second exchange.
+        DisabledWindow disabled(&m_form);
+        send(clockWrite(now()));
+    }
+    m_form.LinkIdle = true;
+    m_form.MenuTypeParamClick(m_form.SystemParam);
+}
+
+void SystemParams::ButtonClearArhClick() { clear(*m_form19, clearArchivesSteps()); }
+
+void SystemParams::ButtonClearJournalsClick() { clear(*m_form14, clearJournalsSteps()); }
+
+void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps) {
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard)
+        return;
+    TForm1::HandlerScope scope(m_form);
+    DisabledWindow disabled(&m_form);
+    window.showWaiting();
+    runSteps(steps);
+    // The device's answers are not examined: the operator learns the outcome from the next reading.
+    window.prepareFinished();
+    runModal(window);
+}
