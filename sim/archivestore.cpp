@@ -22,17 +22,22 @@ ArchiveStore::ArchiveStore() {
 
 int ArchiveStore::slotCount(ArchiveKind kind) {
     switch (kind) {
-    case ArchiveKind::Hour: return HourSlots;
-    case ArchiveKind::Day: return DaySlots;
-    case ArchiveKind::Month: return MonthSlots;
+    case ArchiveKind::Hour:
+        return HourSlots;
+    case ArchiveKind::Day:
+        return DaySlots;
+    case ArchiveKind::Month:
+        return MonthSlots;
     }
     return 0;
 }
 
 qint64 ArchiveStore::periodOf(ArchiveKind kind, qint64 time) {
     switch (kind) {
-    case ArchiveKind::Hour: return floorDiv(time, 3600);
-    case ArchiveKind::Day: return floorDiv(time, 86400);
+    case ArchiveKind::Hour:
+        return floorDiv(time, 3600);
+    case ArchiveKind::Day:
+        return floorDiv(time, 86400);
     case ArchiveKind::Month: {
         const QDate d = QDate(1970, 1, 1).addDays(floorDiv(time, 86400));
         return qint64(d.year()) * 12 + d.month() - 1;
@@ -43,8 +48,10 @@ qint64 ArchiveStore::periodOf(ArchiveKind kind, qint64 time) {
 
 qint64 ArchiveStore::periodStart(ArchiveKind kind, qint64 period) {
     switch (kind) {
-    case ArchiveKind::Hour: return period * 3600;
-    case ArchiveKind::Day: return period * 86400;
+    case ArchiveKind::Hour:
+        return period * 3600;
+    case ArchiveKind::Day:
+        return period * 86400;
     case ArchiveKind::Month: {
         const QDate d(int(floorDiv(period, 12)), int(floorMod(period, 12)) + 1, 1);
         return QDate(1970, 1, 1).daysTo(d) * 86400;
@@ -69,7 +76,8 @@ const ArchiveRecord& ArchiveStore::slot(ArchiveKind kind, int index) const {
 }
 
 void ArchiveStore::clear() {
-    for (auto& r : m_rings) r.fill(ArchiveRecord{});
+    for (auto& r : m_rings)
+        r.fill(ArchiveRecord{});
 }
 
 QVector<ArchiveRecord>& ArchiveStore::ring(ArchiveKind kind) {

@@ -10,7 +10,7 @@ namespace sim {
 enum class ArchiveKind { Hour = 0, Day = 1, Month = 2 };
 
 class ArchiveStore {
-public:
+  public:
     static constexpr int HourSlots = 1024; // more than 672 hours + the base hour
     static constexpr int DaySlots = 128;   // more than 64 days + the base day
     static constexpr int MonthSlots = 32;  // more than 24 months + the base month
@@ -21,7 +21,9 @@ public:
     // Period number of a device time: hours or days since 1970, or year * 12 + month - 1.
     static qint64 periodOf(ArchiveKind kind, qint64 time);
     static qint64 periodStart(ArchiveKind kind, qint64 period);
-    static bool samePeriod(ArchiveKind kind, qint64 a, qint64 b) { return periodOf(kind, a) == periodOf(kind, b); }
+    static bool samePeriod(ArchiveKind kind, qint64 a, qint64 b) {
+        return periodOf(kind, a) == periodOf(kind, b);
+    }
 
     // Stores the record in the slot of the period that contains its time.
     void write(ArchiveKind kind, const ArchiveRecord& record);
@@ -30,7 +32,7 @@ public:
     const ArchiveRecord& slot(ArchiveKind kind, int index) const;
     void clear();
 
-private:
+  private:
     QVector<ArchiveRecord>& ring(ArchiveKind kind);
     const QVector<ArchiveRecord>& ring(ArchiveKind kind) const;
     QVector<ArchiveRecord> m_rings[3];

@@ -54,11 +54,13 @@ qint64 resolveStart(quint32 startTime) {
     return startTime ? qint64(startTime) : qint64(enc::DateToSec(QDateTime::currentDateTime()));
 }
 qint64 historyStartFor(qint64 start) {
-    return ArchiveStore::periodStart(ArchiveKind::Month, ArchiveStore::periodOf(ArchiveKind::Month, start) - 26);
+    return ArchiveStore::periodStart(ArchiveKind::Month,
+                                     ArchiveStore::periodOf(ArchiveKind::Month, start) - 26);
 }
 } // namespace
 
-DeviceModel::DeviceModel(const DeviceOptions& options, quint32 seed, quint32 startTime, bool clockRuns, int baud)
+DeviceModel::DeviceModel(const DeviceOptions& options, quint32 seed, quint32 startTime, bool clockRuns,
+                         int baud)
     : m_options(options), m_seed(seed), m_clockBase(resolveStart(startTime)), m_clockRuns(clockRuns),
       m_history(seed, options.address, historyStartFor(m_clockBase), m_clockBase),
       m_journals{JournalStore(JournalCapacity[0]), JournalStore(JournalCapacity[1]),
@@ -75,9 +77,11 @@ DeviceModel::DeviceModel(const DeviceOptions& options, quint32 seed, quint32 sta
         m_volume[ch][1] = m_history.initialVolume[ch][1];
         m_downtime[ch] = m_history.initialDowntime[ch];
     }
-    for (const auto& o : m_history.outages) m_planTimes.insert(m_planTimes.end(), {o.start, o.end});
+    for (const auto& o : m_history.outages)
+        m_planTimes.insert(m_planTimes.end(), {o.start, o.end});
     for (const auto& list : m_history.noSignal)
-        for (const auto& s : list) m_planTimes.insert(m_planTimes.end(), {s.start, s.end});
+        for (const auto& s : list)
+            m_planTimes.insert(m_planTimes.end(), {s.start, s.end});
     std::sort(m_planTimes.begin(), m_planTimes.end());
     m_replaying = true;
     integrateTo(start);
@@ -118,8 +122,8 @@ void DeviceModel::applyFactoryDefaults() {
     setFloatRaw(34, 0.01f);
 
     struct ChannelDefaults {
-        float circumference, wall, axialBase, upper, lower, offset, delay, deviceBase, innerDiameter, uAxialBase,
-            calibrationPath;
+        float circumference, wall, axialBase, upper, lower, offset, delay, deviceBase, innerDiameter,
+            uAxialBase, calibrationPath;
         qint16 windowShift;
         quint16 scheme, formZi;
     };
@@ -339,7 +343,8 @@ void DeviceModel::refreshLive() {
         // Transit times of a path across the pipe: the half-sum is about the diameter over the sound
         // speed (mm / (km/s) = us), the difference grows with the flow speed.
         const double halfSum = std::max(d, 1.0) * 1.15 / c + delay + 20.0;
-        const double difference = measuring ? 2.0 * (d / 1000.0) * v / std::pow(c * 1000.0, 2) * 1e6 + offset : 0.0;
+        const double difference =
+            measuring ? 2.0 * (d / 1000.0) * v / std::pow(c * 1000.0, 2) * 1e6 + offset : 0.0;
         putLiveFloat(m + 0, float(difference));
         putLiveFloat(m + 2, float(halfSum));
         putLiveFloat(m + 4, float(halfSum - 15.0 + 0.5 * shift));
@@ -347,7 +352,8 @@ void DeviceModel::refreshLive() {
         putLiveFloat(m + 8, float(q));
         putLiveFloat(m + 10, float(measuring ? c : 0.0));
         putLiveFloat(m + 12, float(v));
-        for (int r = 14; r <= 16; ++r) putLive(m + r, 0);
+        for (int r = 14; r <= 16; ++r)
+            putLive(m + r, 0);
         for (int dir = 0; dir < 2; ++dir) {
             // Two-part float: the whole cubic metres and the fraction, so a large counter keeps
             // its litres in single precision.
@@ -380,7 +386,8 @@ void DeviceModel::sync() {
 void DeviceModel::integrateTo(qint64 target) {
     while (m_t < target) {
         qint64 next = std::min(target, (m_t / Step + 1) * Step);
-        while (m_planNext < m_planTimes.size() && m_planTimes[m_planNext] <= m_t) ++m_planNext;
+        while (m_planNext < m_planTimes.size() && m_planTimes[m_planNext] <= m_t)
+            ++m_planNext;
         if (m_planNext < m_planTimes.size()) next = std::min(next, m_planTimes[m_planNext]);
         integrateSpan(m_t, next);
         m_t = next;
@@ -455,14 +462,16 @@ void DeviceModel::powerOff(qint64 t) {
     m_archives.write(ArchiveKind::Day, r);
     m_archives.write(ArchiveKind::Month, r);
     for (int ch = 0; ch < 2; ++ch) {
-        for (int code = 1; code <= 8; ++code) setCondition(ch, code, false, t);
+        for (int code = 1; code <= 8; ++code)
+            setCondition(ch, code, false, t);
         setCondition(ch, 16, true, t);
     }
     m_powered = false;
 }
 
 void DeviceModel::powerOn(qint64 t) {
-    for (int ch = 0; ch < 2; ++ch) setCondition(ch, 16, false, t);
+    for (int ch = 0; ch < 2; ++ch)
+        setCondition(ch, 16, false, t);
     m_powered = true;
 }
 
@@ -521,14 +530,22 @@ DeviceModel::Outcome DeviceModel::process(const QByteArray& pdu, bool broadcast)
     // Only writes make sense to every meter at once; a broadcast read goes unanswered and undone.
     if (broadcast && function != 5 && function != 6 && function != 16) return {};
     switch (function) {
-    case 1: return readCoils(pdu);
-    case 3: return readHolding(pdu);
-    case 5: return writeCoil(pdu);
-    case 6: return writeSingle(pdu);
-    case 16: return writeMultiple(pdu);
-    case 17: return reportSlaveId(pdu);
-    case 65: return readArchive(pdu);
-    default: return exception(function, IllegalFunction, QStringLiteral("unknown function %1").arg(function));
+    case 1:
+        return readCoils(pdu);
+    case 3:
+        return readHolding(pdu);
+    case 5:
+        return writeCoil(pdu);
+    case 6:
+        return writeSingle(pdu);
+    case 16:
+        return writeMultiple(pdu);
+    case 17:
+        return reportSlaveId(pdu);
+    case 65:
+        return readArchive(pdu);
+    default:
+        return exception(function, IllegalFunction, QStringLiteral("unknown function %1").arg(function));
     }
 }
 
@@ -536,9 +553,11 @@ DeviceModel::Outcome DeviceModel::readCoils(const QByteArray& pdu) {
     if (pdu.size() != 5) return exception(1, IllegalDataValue, QStringLiteral("malformed request"));
     const int first = wordAt(pdu, 1);
     const int count = wordAt(pdu, 3);
-    if (count < 1 || count > 2000) return exception(1, IllegalDataValue, QStringLiteral("coil count %1").arg(count));
+    if (count < 1 || count > 2000)
+        return exception(1, IllegalDataValue, QStringLiteral("coil count %1").arg(count));
     if (first + count > CoilCount)
-        return exception(1, IllegalDataAddress, QStringLiteral("coils %1..%2").arg(first).arg(first + count - 1));
+        return exception(1, IllegalDataAddress,
+                         QStringLiteral("coils %1..%2").arg(first).arg(first + count - 1));
     QByteArray out;
     out += char(1);
     const int bytes = (count + 7) / 8;
@@ -564,7 +583,8 @@ DeviceModel::Outcome DeviceModel::readHolding(const QByteArray& pdu) {
     QByteArray out;
     out += char(3);
     out += char(2 * count);
-    for (int r = first; r < first + count; ++r) appendWord(out, m_regs[r]);
+    for (int r = first; r < first + count; ++r)
+        appendWord(out, m_regs[r]);
     return {out, {}};
 }
 
@@ -573,7 +593,8 @@ DeviceModel::Outcome DeviceModel::writeCoil(const QByteArray& pdu) {
     const int coil = wordAt(pdu, 1);
     const int value = wordAt(pdu, 3);
     if (value != 0xFF00 && value != 0x0000)
-        return exception(5, IllegalDataValue, QStringLiteral("coil value %1").arg(value, 4, 16, QLatin1Char('0')));
+        return exception(5, IllegalDataValue,
+                         QStringLiteral("coil value %1").arg(value, 4, 16, QLatin1Char('0')));
     // Coil 2 presents a channel, 3 connects the signal imitator, 4 is the adjustment mode.
     if (coil < 2 || coil > 4) return exception(5, IllegalDataAddress, QStringLiteral("coil %1").arg(coil));
     m_coils.set(coil, value == 0xFF00);
@@ -594,13 +615,16 @@ DeviceModel::Outcome DeviceModel::writeMultiple(const QByteArray& pdu) {
     const int count = wordAt(pdu, 3);
     const int bytes = byteAt(pdu, 5);
     if (count < 1 || count > MaxWriteRegisters || bytes != 2 * count || pdu.size() != 6 + bytes)
-        return exception(16, IllegalDataValue, QStringLiteral("register count %1, %2 bytes").arg(count).arg(bytes));
+        return exception(16, IllegalDataValue,
+                         QStringLiteral("register count %1, %2 bytes").arg(count).arg(bytes));
     QList<quint16> words;
-    for (int i = 0; i < count; ++i) words.append(wordAt(pdu, 6 + 2 * i));
+    for (int i = 0; i < count; ++i)
+        words.append(wordAt(pdu, 6 + 2 * i));
     const auto failure = storeWords(first, words);
     if (failure)
-        return exception(16, *failure,
-                         QStringLiteral("write of registers %1..%2 refused").arg(first).arg(first + count - 1));
+        return exception(
+            16, *failure,
+            QStringLiteral("write of registers %1..%2 refused").arg(first).arg(first + count - 1));
     return {pdu.left(5), {}};
 }
 
@@ -680,7 +704,8 @@ DeviceModel::Outcome DeviceModel::readArchive(const QByteArray& pdu) {
     const bool isJournal = archive >= 3;
     const int max = isJournal ? MaxJournalEntries : MaxArchiveRecords;
     if (count < 1 || count > max)
-        return exception(65, IllegalDataValue, QStringLiteral("%1 records of archive %2").arg(count).arg(archive));
+        return exception(65, IllegalDataValue,
+                         QStringLiteral("%1 records of archive %2").arg(count).arg(archive));
     QByteArray data;
     if (mode == 0 && pdu.size() == 8) {
         const int first = wordAt(pdu, 6);
@@ -691,7 +716,8 @@ DeviceModel::Outcome DeviceModel::readArchive(const QByteArray& pdu) {
                 data += m_archives.slot(ArchiveKind(archive), first + i).bytes();
         }
     } else if (mode == 1 && pdu.size() == 12 && !isJournal) {
-        const int hour = byteAt(pdu, 8), day = byteAt(pdu, 9), month = byteAt(pdu, 10), year = byteAt(pdu, 11);
+        const int hour = byteAt(pdu, 8), day = byteAt(pdu, 9), month = byteAt(pdu, 10),
+                  year = byteAt(pdu, 11);
         const QDate date(2000 + year, month, day);
         if (!date.isValid() || hour > 23)
             return exception(65, IllegalDataValue,
@@ -701,9 +727,11 @@ DeviceModel::Outcome DeviceModel::readArchive(const QByteArray& pdu) {
         // One record per period from the one containing the date: whatever the period's slot holds,
         // so a period the meter did not record shows up with a foreign (or zero) time.
         const qint64 period = ArchiveStore::periodOf(kind, at);
-        for (int i = 0; i < count; ++i) data += m_archives.forPeriod(kind, period + i).bytes();
+        for (int i = 0; i < count; ++i)
+            data += m_archives.forPeriod(kind, period + i).bytes();
     } else {
-        return exception(65, IllegalDataValue, QStringLiteral("mode %1 for archive %2").arg(mode).arg(archive));
+        return exception(65, IllegalDataValue,
+                         QStringLiteral("mode %1 for archive %2").arg(mode).arg(archive));
     }
     QByteArray out;
     out += char(65);

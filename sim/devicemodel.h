@@ -23,7 +23,7 @@ struct ModelReply {
 };
 
 class DeviceModel {
-public:
+  public:
     static constexpr int RegisterCount = 309;
     static constexpr int CoilCount = 8;
     static constexpr int MaxReadRegisters = 125;
@@ -41,7 +41,7 @@ public:
                 int baud = 9600);
 
     const DeviceOptions& options() const { return m_options; }
-    int address() const;       // the network number (register 12) the meter answers to
+    int address() const; // the network number (register 12) the meter answers to
     QString idText1() const;
     QString idText2() const;
 
@@ -72,11 +72,16 @@ public:
 
     // The record stored for the period that contains `time`, when one was stored for that period.
     std::optional<ArchiveRecord> archiveRecord(ArchiveKind kind, qint64 time);
-    const ArchiveStore& archives() { sync(); return m_archives; }
+    const ArchiveStore& archives() {
+        sync();
+        return m_archives;
+    }
     // 0 faults, 1 operator, 2 abnormal channel 1, 3 abnormal channel 2.
     QList<JournalEntry> journal(int index);
     // Function-65 numbering: 3 faults, 4 operator, 5/6 abnormal; -1 for an archive number.
-    static int journalIndex(int archiveNumber) { return archiveNumber >= 3 && archiveNumber <= 6 ? archiveNumber - 3 : -1; }
+    static int journalIndex(int archiveNumber) {
+        return archiveNumber >= 3 && archiveNumber <= 6 ? archiveNumber - 3 : -1;
+    }
 
     static bool isWritable(int reg);
     // Registers that follow the meter (clock, measurements, condition bytes).
@@ -84,7 +89,7 @@ public:
     static int channelBase(int channel) { return channel == 0 ? 36 : 119; }
     static int measurementBase(int channel) { return channel == 0 ? 202 : 227; }
 
-private:
+  private:
     struct Outcome {
         QByteArray pdu; // reply PDU (function code first)
         QString note;
@@ -141,8 +146,8 @@ private:
     double m_downtime[2] = {0, 0};
     bool m_powered = true;
     bool m_noSignal[2] = {false, false};
-    bool m_active[2][17] = {};  // ongoing abnormal situations by code
-    int m_openId[2][17] = {};   // their journal entries
+    bool m_active[2][17] = {}; // ongoing abnormal situations by code
+    int m_openId[2][17] = {};  // their journal entries
     ArchiveStore m_archives;
     JournalStore m_journals[4];
     // The history plan is replayed once, while the meter is built.

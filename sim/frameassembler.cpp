@@ -17,19 +17,22 @@ int FrameAssembler::expectedLength(const QByteArray& bytes) {
     case 3:
     case 4:
     case 5:
-    case 6: return 8;
+    case 6:
+        return 8;
     case 15:
     case 16:
         if (bytes.size() < 7) return 0;
         return 9 + quint8(bytes[6]);
-    case 17: return 4;
+    case 17:
+        return 4;
     case 65:
         // The archive request: mode 1 carries a date (15 bytes), mode 0 a record number (11).
         if (bytes.size() < 7) return 0;
         if (quint8(bytes[6]) == 1) return 15;
         if (quint8(bytes[6]) == 0) return 11;
         return -1;
-    default: return -1;
+    default:
+        return -1;
     }
 }
 

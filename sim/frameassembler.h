@@ -9,7 +9,7 @@
 namespace sim {
 
 class FrameAssembler {
-public:
+  public:
     struct Piece {
         QByteArray bytes;
         bool frame = false; // false: bytes that formed no request (logged and ignored)
@@ -28,7 +28,7 @@ public:
     // -1 when the function code does not fix it.
     static int expectedLength(const QByteArray& bytes);
 
-private:
+  private:
     void extract(QList<Piece>& out);
     void flushGarbage(QList<Piece>& out);
     bool splitBeforeKnownFrame(QList<Piece>& out);

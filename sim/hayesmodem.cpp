@@ -90,10 +90,12 @@ void HayesModem::command(const QByteArray& raw, Output& out) {
         ++i;
         if (c == '&' && i < line.size()) ++i;
         if (c == '+') {
-            while (i < line.size() && line[i] != ';') ++i;
+            while (i < line.size() && line[i] != ';')
+                ++i;
             continue;
         }
-        while (i < line.size() && (QChar(line[i]).isDigit() || line[i] == '=' || line[i] == '?' || line[i] == ','))
+        while (i < line.size() &&
+               (QChar(line[i]).isDigit() || line[i] == '=' || line[i] == '?' || line[i] == ','))
             ++i;
     }
     out.toMaster.append({resultFrame(result), delay});

@@ -11,7 +11,7 @@
 namespace sim {
 
 class HayesModem {
-public:
+  public:
     struct Output {
         QList<ReplyChunk> toMaster; // echo and result words
         QByteArray toLine;          // bytes for the meters (online only)
@@ -27,7 +27,7 @@ public:
 
     static QByteArray resultFrame(const QString& word) { return "\r\n" + word.toLatin1() + "\r\n"; }
 
-private:
+  private:
     void command(const QByteArray& line, Output& out);
 
     QString m_dialResult;

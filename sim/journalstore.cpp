@@ -4,7 +4,8 @@ namespace sim {
 
 int JournalStore::add(const JournalEntry& entry) {
     if (m_capacity <= 0) return 0;
-    while (m_entries.size() >= m_capacity) m_entries.removeFirst();
+    while (m_entries.size() >= m_capacity)
+        m_entries.removeFirst();
     const int id = m_nextId++;
     m_entries.append({id, entry});
     return id;
@@ -33,7 +34,8 @@ JournalEntry JournalStore::entry(int index) const {
 QList<JournalEntry> JournalStore::entries() const {
     QList<JournalEntry> out;
     out.reserve(m_entries.size());
-    for (const auto& s : m_entries) out.append(s.entry);
+    for (const auto& s : m_entries)
+        out.append(s.entry);
     return out;
 }
 

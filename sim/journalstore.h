@@ -7,7 +7,7 @@
 namespace sim {
 
 class JournalStore {
-public:
+  public:
     explicit JournalStore(int capacity = 32) : m_capacity(capacity) {}
 
     int capacity() const { return m_capacity; }
@@ -22,7 +22,7 @@ public:
     QList<JournalEntry> entries() const;
     void clear() { m_entries.clear(); }
 
-private:
+  private:
     struct Stored {
         int id;
         JournalEntry entry;

@@ -22,7 +22,8 @@ void print(FILE* to, const QString& text) {
 
 int main(int argc, char** argv) {
     QStringList args;
-    for (int i = 1; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
     const sim::SimCommandLine cl = sim::parseSimCommandLine(args);
     if (cl.help) {
         print(stdout, sim::simUsage());
@@ -54,8 +55,10 @@ int main(int argc, char** argv) {
     sim::Simulator simulator(cl.options);
     if (cl.verbose) {
         simulator.setLogListener([](const sim::LogEntry& e) {
-            QString line = QStringLiteral("%1 %2 %3").arg(e.ms, 9).arg(e.fromMaster ? QStringLiteral("rx") : QStringLiteral("tx"),
-                                                             QString::fromLatin1(e.frame.toHex(' ')));
+            QString line = QStringLiteral("%1 %2 %3")
+                               .arg(e.ms, 9)
+                               .arg(e.fromMaster ? QStringLiteral("rx") : QStringLiteral("tx"),
+                                    QString::fromLatin1(e.frame.toHex(' ')));
             if (!e.note.isEmpty()) line += QStringLiteral("  (%1)").arg(e.note);
             print(stdout, line + QLatin1Char('\n'));
         });

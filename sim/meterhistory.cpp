@@ -68,15 +68,17 @@ MeterHistory::MeterHistory(std::uint64_t seed, int address, qint64 historyStart,
         candidates.append({start, end});
     }
     for (int i = 0; i < 6; ++i) {
-        const qint64 start = minute(historyStart + 2 * Day +
-                                    rng.range(0, std::max<qint64>(1, now - 70 * Day - historyStart - 2 * Day)));
+        const qint64 start =
+            minute(historyStart + 2 * Day +
+                   rng.range(0, std::max<qint64>(1, now - 70 * Day - historyStart - 2 * Day)));
         candidates.append({start, start + rng.range(10, 20 * 60) * 60});
     }
     // The four deliberate gaps come first, so a random outage never pushes one of them out.
     for (const auto& c : candidates)
         if (c.start > historyStart && c.end < now - 600 && !overlaps(outages, c.start, c.end, Hour))
             outages.append(c);
-    std::sort(outages.begin(), outages.end(), [](const TimeSpan& a, const TimeSpan& b) { return a.start < b.start; });
+    std::sort(outages.begin(), outages.end(),
+              [](const TimeSpan& a, const TimeSpan& b) { return a.start < b.start; });
 
     for (int ch = 0; ch < 2; ++ch) {
         QList<TimeSpan> spans;
@@ -87,9 +89,12 @@ MeterHistory::MeterHistory(std::uint64_t seed, int address, qint64 historyStart,
             if (end < now - 600 && !overlaps(outages, start, end, Hour) && !overlaps(spans, start, end, Hour))
                 spans.append({start, end});
         };
-        for (int i = 0; i < 3; ++i) add(now - 27 * Day, now - Day);
-        for (int i = 0; i < 5; ++i) add(historyStart + Day, now - 30 * Day);
-        std::sort(spans.begin(), spans.end(), [](const TimeSpan& a, const TimeSpan& b) { return a.start < b.start; });
+        for (int i = 0; i < 3; ++i)
+            add(now - 27 * Day, now - Day);
+        for (int i = 0; i < 5; ++i)
+            add(historyStart + Day, now - 30 * Day);
+        std::sort(spans.begin(), spans.end(),
+                  [](const TimeSpan& a, const TimeSpan& b) { return a.start < b.start; });
         noSignal[ch] = spans;
     }
 
@@ -121,7 +126,8 @@ MeterHistory::MeterHistory(std::uint64_t seed, int address, qint64 historyStart,
         operatorActions.append({1, at, at + rng.range(-90, 90), at});
     }
     for (int i = 0; i < 5; ++i) {
-        const qint64 start = minute(historyStart + rng.range(Day, std::max<qint64>(Day + 1, now - 30 * Day - historyStart)));
+        const qint64 start =
+            minute(historyStart + rng.range(Day, std::max<qint64>(Day + 1, now - 30 * Day - historyStart)));
         if (overlaps(outages, start, start + 4 * Hour, 0)) continue;
         operatorActions.append({2, start, start + rng.range(1, 4) * Hour, start});
     }
@@ -137,7 +143,8 @@ MeterHistory::MeterHistory(std::uint64_t seed, int address, qint64 historyStart,
 
 double MeterHistory::flow(int channel, double t) const {
     double q = m_mean[channel];
-    for (const auto& w : m_waves[channel]) q += w.amplitude * std::sin(TwoPi * t / w.period + w.phase);
+    for (const auto& w : m_waves[channel])
+        q += w.amplitude * std::sin(TwoPi * t / w.period + w.phase);
     return q;
 }
 

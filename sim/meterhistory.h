@@ -21,7 +21,7 @@ struct PlannedEvent {
 };
 
 class MeterHistory {
-public:
+  public:
     // now: the device time the simulation starts at; the plan covers historyStart .. now.
     MeterHistory(std::uint64_t seed, int address, qint64 historyStart, qint64 now);
 
@@ -39,7 +39,7 @@ public:
     double initialVolume[2][2] = {{0, 0}, {0, 0}};
     double initialDowntime[2] = {0, 0};
 
-private:
+  private:
     struct Wave {
         double amplitude, period, phase;
     };

@@ -9,7 +9,8 @@ QByteArray ArchiveRecord::bytes() const {
     out.reserve(Size);
     out += enc::u32Bytes(time);
     for (const auto& channel : volume)
-        for (float v : channel) out += enc::f32Bytes(v);
+        for (float v : channel)
+            out += enc::f32Bytes(v);
     out += enc::u32Bytes(downtime[0]);
     out += enc::u32Bytes(downtime[1]);
     out += checkByte(out);

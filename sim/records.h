@@ -27,7 +27,8 @@ struct JournalEntry {
 // The check byte of both: the sum of the preceding bytes modulo 256.
 inline char checkByte(const QByteArray& bytes) {
     unsigned sum = 0;
-    for (char c : bytes) sum += std::uint8_t(c);
+    for (char c : bytes)
+        sum += std::uint8_t(c);
     return char(sum & 0xFF);
 }
 

@@ -18,7 +18,8 @@ struct ReplyPlan {
     bool isSilent() const { return chunks.isEmpty(); }
     QByteArray bytes() const {
         QByteArray all;
-        for (const auto& c : chunks) all += c.bytes;
+        for (const auto& c : chunks)
+            all += c.bytes;
         return all;
     }
 };

@@ -8,16 +8,26 @@ namespace sim {
 
 QString faultName(Fault kind) {
     switch (kind) {
-    case Fault::None: return QStringLiteral("none");
-    case Fault::Silence: return QStringLiteral("silence");
-    case Fault::BadCrc: return QStringLiteral("badcrc");
-    case Fault::Chunks: return QStringLiteral("chunks");
-    case Fault::Late: return QStringLiteral("late");
-    case Fault::Noise: return QStringLiteral("noise");
-    case Fault::Oversize: return QStringLiteral("oversize");
-    case Fault::Exception: return QStringLiteral("exception");
-    case Fault::WrongAddress: return QStringLiteral("wrongaddress");
-    case Fault::ClosePort: return QStringLiteral("closeport");
+    case Fault::None:
+        return QStringLiteral("none");
+    case Fault::Silence:
+        return QStringLiteral("silence");
+    case Fault::BadCrc:
+        return QStringLiteral("badcrc");
+    case Fault::Chunks:
+        return QStringLiteral("chunks");
+    case Fault::Late:
+        return QStringLiteral("late");
+    case Fault::Noise:
+        return QStringLiteral("noise");
+    case Fault::Oversize:
+        return QStringLiteral("oversize");
+    case Fault::Exception:
+        return QStringLiteral("exception");
+    case Fault::WrongAddress:
+        return QStringLiteral("wrongaddress");
+    case Fault::ClosePort:
+        return QStringLiteral("closeport");
     }
     return {};
 }
@@ -26,9 +36,10 @@ RtuSlave::RtuSlave(const SimOptions& options) : m_rng(SeededRandom::mix(options.
     QList<DeviceOptions> devices = options.devices;
     if (devices.isEmpty()) devices.append(DeviceOptions{});
     for (const auto& d : devices)
-        m_devices.push_back(
-            std::make_unique<DeviceModel>(d, options.seed, options.startTime, options.clockRuns, options.baud));
-    for (const auto& f : options.faults) setFault(f);
+        m_devices.push_back(std::make_unique<DeviceModel>(d, options.seed, options.startTime,
+                                                          options.clockRuns, options.baud));
+    for (const auto& f : options.faults)
+        setFault(f);
 }
 
 DeviceModel* RtuSlave::device(int address) const {
@@ -51,7 +62,8 @@ void RtuSlave::setFault(const FaultSpec& fault) {
 
 QList<FaultSpec> RtuSlave::faults() const {
     QList<FaultSpec> out;
-    for (const auto& f : m_faults) out.append(f.spec);
+    for (const auto& f : m_faults)
+        out.append(f.spec);
     return out;
 }
 
@@ -72,7 +84,8 @@ ReplyPlan RtuSlave::handle(const QByteArray& request) {
     const int address = quint8(request[0]);
     if (address == 0) {
         // Every meter carries out a broadcast write, and none answers it.
-        for (const auto& d : m_devices) d->handle(request);
+        for (const auto& d : m_devices)
+            d->handle(request);
         plan.note = QStringLiteral("broadcast: no reply");
         return plan;
     }
@@ -101,9 +114,12 @@ ReplyPlan RtuSlave::handle(const QByteArray& request) {
 bool RtuSlave::fires(ActiveFault& fault, int address) {
     if (fault.spec.address != 0 && fault.spec.address != address) return false;
     switch (fault.spec.when) {
-    case FaultWhen::Always: return true;
-    case FaultWhen::Nth: return ++fault.seen == fault.spec.nth;
-    case FaultWhen::Rate: return m_rng.uniform() < fault.spec.rate;
+    case FaultWhen::Always:
+        return true;
+    case FaultWhen::Nth:
+        return ++fault.seen == fault.spec.nth;
+    case FaultWhen::Rate:
+        return m_rng.uniform() < fault.spec.rate;
     }
     return false;
 }
@@ -113,8 +129,11 @@ ReplyPlan RtuSlave::shape(const FaultSpec& f, const QByteArray& request, const Q
     plan.note = QStringLiteral("fault: ") + faultName(f.kind);
     const int address = quint8(request[0]);
     switch (f.kind) {
-    case Fault::None: plan.chunks.append({reply, 0}); break;
-    case Fault::Silence: break;
+    case Fault::None:
+        plan.chunks.append({reply, 0});
+        break;
+    case Fault::Silence:
+        break;
     case Fault::BadCrc: {
         QByteArray bad = reply;
         bad[bad.size() - 1] = char(bad[bad.size() - 1] ^ 0x5A);
@@ -123,13 +142,17 @@ ReplyPlan RtuSlave::shape(const FaultSpec& f, const QByteArray& request, const Q
     }
     case Fault::Chunks: {
         const int size = std::max(1, f.chunkSize);
-        for (int i = 0; i < reply.size(); i += size) plan.chunks.append({reply.mid(i, size), i == 0 ? 0 : f.chunkGapMs});
+        for (int i = 0; i < reply.size(); i += size)
+            plan.chunks.append({reply.mid(i, size), i == 0 ? 0 : f.chunkGapMs});
         break;
     }
-    case Fault::Late: plan.chunks.append({reply, std::max(0, f.lateDelayMs)}); break;
+    case Fault::Late:
+        plan.chunks.append({reply, std::max(0, f.lateDelayMs)});
+        break;
     case Fault::Noise: {
         QByteArray noisy;
-        for (int i = 0; i < std::max(1, f.noiseBytes); ++i) noisy += char(m_rng.next() & 0xFF);
+        for (int i = 0; i < std::max(1, f.noiseBytes); ++i)
+            noisy += char(m_rng.next() & 0xFF);
         plan.chunks.append({noisy + reply, 0});
         break;
     }
@@ -137,7 +160,8 @@ ReplyPlan RtuSlave::shape(const FaultSpec& f, const QByteArray& request, const Q
         // A well-formed frame in every respect but its length, so only the length gives it away.
         QByteArray big = reply.left(2);
         big += char(0xFF);
-        while (big.size() < std::max(260, f.oversizeBytes) - 2) big += char(m_rng.next() & 0xFF);
+        while (big.size() < std::max(260, f.oversizeBytes) - 2)
+            big += char(m_rng.next() & 0xFF);
         plan.chunks.append({crc16::appended(big), 0});
         break;
     }
@@ -152,7 +176,8 @@ ReplyPlan RtuSlave::shape(const FaultSpec& f, const QByteArray& request, const Q
         break;
     }
     case Fault::ClosePort: {
-        const int n = f.closeAfterBytes >= 0 ? std::min<int>(f.closeAfterBytes, reply.size()) : int(reply.size()) / 2;
+        const int n =
+            f.closeAfterBytes >= 0 ? std::min<int>(f.closeAfterBytes, reply.size()) : int(reply.size()) / 2;
         if (n > 0) plan.chunks.append({reply.left(n), 0});
         plan.closePort = true;
         break;

@@ -13,7 +13,7 @@
 namespace sim {
 
 class RtuSlave {
-public:
+  public:
     explicit RtuSlave(const SimOptions& options);
 
     ReplyPlan handle(const QByteArray& request);
@@ -28,7 +28,7 @@ public:
 
     static QByteArray exceptionFrame(int address, int function, int code);
 
-private:
+  private:
     struct ActiveFault {
         FaultSpec spec;
         int seen = 0; // matching requests since the fault was set

@@ -6,7 +6,7 @@
 namespace sim {
 
 class SeededRandom {
-public:
+  public:
     explicit SeededRandom(std::uint64_t seed) : m_state(seed) {}
 
     std::uint64_t next() {
@@ -30,7 +30,7 @@ public:
         return r.next();
     }
 
-private:
+  private:
     std::uint64_t m_state;
 };
 

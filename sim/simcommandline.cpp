@@ -19,9 +19,11 @@ const struct {
     const char* name;
     Fault kind;
 } FaultNames[] = {
-    {"silence", Fault::Silence},     {"badcrc", Fault::BadCrc},     {"chunks", Fault::Chunks},
-    {"late", Fault::Late},           {"noise", Fault::Noise},       {"oversize", Fault::Oversize},
-    {"exception", Fault::Exception}, {"wrongaddress", Fault::WrongAddress}, {"closeport", Fault::ClosePort},
+    {"silence", Fault::Silence},     {"badcrc", Fault::BadCrc},
+    {"chunks", Fault::Chunks},       {"late", Fault::Late},
+    {"noise", Fault::Noise},         {"oversize", Fault::Oversize},
+    {"exception", Fault::Exception}, {"wrongaddress", Fault::WrongAddress},
+    {"closeport", Fault::ClosePort},
 };
 
 } // namespace
@@ -34,7 +36,8 @@ std::optional<DeviceOptions> parseDeviceSpec(const QString& spec, QString* error
     DeviceOptions d;
     const int colon = spec.indexOf(QLatin1Char(':'));
     const auto address = number(colon < 0 ? spec : spec.left(colon));
-    if (!address || *address < 1 || *address > 247) return fail(QStringLiteral("the address must be 1 to 247"));
+    if (!address || *address < 1 || *address > 247)
+        return fail(QStringLiteral("the address must be 1 to 247"));
     d.address = int(*address);
     if (colon < 0) return d;
     for (const QString& item : spec.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -110,16 +113,26 @@ std::optional<FaultSpec> parseFaultSpec(const QString& spec, QString* error) {
         const auto n = number(value);
         if (!n || *n < 0 || *n > 1000000) return fail(QStringLiteral("\"%1\" needs a number").arg(key));
         const int v = int(*n);
-        if (key == QLatin1String("addr")) f.address = v;
-        else if (key == QLatin1String("chunk")) f.chunkSize = std::max(1, v);
-        else if (key == QLatin1String("gap")) f.chunkGapMs = v;
-        else if (key == QLatin1String("delay")) f.lateDelayMs = v;
-        else if (key == QLatin1String("bytes")) f.noiseBytes = v;
-        else if (key == QLatin1String("size")) f.oversizeBytes = v;
-        else if (key == QLatin1String("code")) f.exceptionCode = v & 0xFF;
-        else if (key == QLatin1String("to")) f.wrongAddress = v & 0xFF;
-        else if (key == QLatin1String("after")) f.closeAfterBytes = v;
-        else return fail(QStringLiteral("unknown key \"%1\"").arg(key));
+        if (key == QLatin1String("addr"))
+            f.address = v;
+        else if (key == QLatin1String("chunk"))
+            f.chunkSize = std::max(1, v);
+        else if (key == QLatin1String("gap"))
+            f.chunkGapMs = v;
+        else if (key == QLatin1String("delay"))
+            f.lateDelayMs = v;
+        else if (key == QLatin1String("bytes"))
+            f.noiseBytes = v;
+        else if (key == QLatin1String("size"))
+            f.oversizeBytes = v;
+        else if (key == QLatin1String("code"))
+            f.exceptionCode = v & 0xFF;
+        else if (key == QLatin1String("to"))
+            f.wrongAddress = v & 0xFF;
+        else if (key == QLatin1String("after"))
+            f.closeAfterBytes = v;
+        else
+            return fail(QStringLiteral("unknown key \"%1\"").arg(key));
     }
     return f;
 }
@@ -174,7 +187,8 @@ SimCommandLine parseSimCommandLine(const QStringList& args) {
             }
         } else if (arg == QLatin1String("--modem")) {
             cl.options.modem = true;
-            if (hasValue) cl.options.modemDialResult = value.replace(QLatin1Char('_'), QLatin1Char(' ')).toUpper();
+            if (hasValue)
+                cl.options.modemDialResult = value.replace(QLatin1Char('_'), QLatin1Char(' ')).toUpper();
         } else if (arg == QLatin1String("--seed")) {
             if (auto v = take()) {
                 const auto n = number(*v);

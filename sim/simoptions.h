@@ -81,9 +81,10 @@ struct SimOptions {
     int baud = 9600;    // reply pacing: 10 bits per character
     bool pacing = true; // tests may switch pacing off to run fast
     bool modem = false;
-    QString modemDialResult = QStringLiteral("CONNECT 9600"); // or BUSY, NO ANSWER, NO CARRIER, NO DIALTONE, ERROR
-    QString modemInitResult = QStringLiteral("OK");           // what any other AT command answers
-    int modemDialDelayMs = 200;                               // between the dial command and its result
+    QString modemDialResult =
+        QStringLiteral("CONNECT 9600");             // or BUSY, NO ANSWER, NO CARRIER, NO DIALTONE, ERROR
+    QString modemInitResult = QStringLiteral("OK"); // what any other AT command answers
+    int modemDialDelayMs = 200;                     // between the dial command and its result
     QList<FaultSpec> faults;
     // Device clock at start, device seconds; 0: the PC's local wall clock now.
     quint32 startTime = 0;

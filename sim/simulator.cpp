@@ -13,8 +13,8 @@
 #include <mutex>
 #include <optional>
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -24,16 +24,26 @@ namespace sim {
 namespace {
 speed_t termiosSpeed(int baud) {
     switch (baud) {
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B9600;
+    case 300:
+        return B300;
+    case 600:
+        return B600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B9600;
     }
 }
 } // namespace
@@ -41,7 +51,7 @@ speed_t termiosSpeed(int baud) {
 // The serving side: the pty pair, the poll() loop and everything it touches. Every member that
 // the API reads is guarded by `mutex`.
 class SimulatorThread {
-public:
+  public:
     explicit SimulatorThread(SimOptions o)
         : options(std::move(o)), slave(options),
           assembler(std::max(10, int(std::ceil(35000.0 / std::max(1, options.baud))))) {
@@ -67,7 +77,8 @@ public:
     void record(bool fromMaster, const QByteArray& frame, const QString& note);
     void append(const LogEntry& e) { // mutex held
         log.append(e);
-        while (log.size() > std::max(1, options.logLimit)) log.removeFirst();
+        while (log.size() > std::max(1, options.logLimit))
+            log.removeFirst();
     }
     void closePort();
 
@@ -206,7 +217,8 @@ void SimulatorThread::onPieces(const QList<FrameAssembler::Piece>& pieces) {
         if (p.frame)
             serve(p.bytes);
         else
-            record(true, p.bytes, QStringLiteral("ignored: no request frame (garbage, truncated or bad CRC)"));
+            record(true, p.bytes,
+                   QStringLiteral("ignored: no request frame (garbage, truncated or bad CRC)"));
     }
 }
 
@@ -381,7 +393,8 @@ quint32 Simulator::deviceTime(int address) const {
 
 void Simulator::advanceClock(qint64 seconds) {
     std::lock_guard lock(d->mutex);
-    for (const auto& dev : d->slave.devices()) dev->advanceClock(seconds);
+    for (const auto& dev : d->slave.devices())
+        dev->advanceClock(seconds);
 }
 
 bool Simulator::archiveRecord(int address, int archive, quint32 time, ArchiveRecord* out) const {

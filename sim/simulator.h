@@ -13,17 +13,17 @@
 namespace sim {
 
 struct LogEntry {
-    qint64 ms = 0;         // since the simulator started
+    qint64 ms = 0; // since the simulator started
     bool fromMaster = false;
-    QByteArray frame;      // a request, a reply, a modem line or garbage, as it went over the line
-    QString note;          // why it was ignored or which fault shaped it; empty for plain traffic
+    QByteArray frame; // a request, a reply, a modem line or garbage, as it went over the line
+    QString note;     // why it was ignored or which fault shaped it; empty for plain traffic
 };
 
 class SimulatorThread;
 
 // Owns a pseudo-terminal and a thread serving it; thread-safe accessors to the meters.
 class Simulator {
-public:
+  public:
     explicit Simulator(SimOptions options = {});
     ~Simulator(); // stops
     Simulator(const Simulator&) = delete;
@@ -31,8 +31,8 @@ public:
 
     bool start(QString* error = nullptr);
     void stop();
-    bool isRunning() const;    // false after stop() or after a ClosePort fault
-    QString portPath() const;  // the slave side, openable by QSerialPort
+    bool isRunning() const;   // false after stop() or after a ClosePort fault
+    QString portPath() const; // the slave side, openable by QSerialPort
     const SimOptions& options() const;
 
     // Thread-safe access to the devices (address as configured).
@@ -58,12 +58,12 @@ public:
 
     // Called from the serving thread for every entry as it is logged (kastari-sim --verbose).
     void setLogListener(std::function<void(const LogEntry&)> listener);
-    QList<LogEntry> log() const;          // every frame received and sent, in order (the last logLimit)
-    QList<QByteArray> requests() const;   // only the frames received from the master
+    QList<LogEntry> log() const;        // every frame received and sent, in order (the last logLimit)
+    QList<QByteArray> requests() const; // only the frames received from the master
     void clearLog();
     int repliesSent() const;
 
-private:
+  private:
     std::unique_ptr<SimulatorThread> d;
 };
 

@@ -10,7 +10,7 @@
 namespace {
 
 class EngineVsSim : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         sim::SimOptions o;
         o.pacing = false;
@@ -75,10 +75,12 @@ TEST_F(EngineVsSim, FaultsAsTheEngineSeesThem) {
         sim::Fault fault;
         ReplyStatus status;
     };
-    for (const Case& c : {Case{sim::Fault::Silence, ReplyStatus::NoReply}, Case{sim::Fault::BadCrc, ReplyStatus::CrcError},
-                          Case{sim::Fault::Chunks, ReplyStatus::Ok}, Case{sim::Fault::WrongAddress, ReplyStatus::WrongAddress},
-                          Case{sim::Fault::Exception, ReplyStatus::Exception},
-                          Case{sim::Fault::Oversize, ReplyStatus::Overflow}}) {
+    for (const Case& c :
+         {Case{sim::Fault::Silence, ReplyStatus::NoReply}, Case{sim::Fault::BadCrc, ReplyStatus::CrcError},
+          Case{sim::Fault::Chunks, ReplyStatus::Ok},
+          Case{sim::Fault::WrongAddress, ReplyStatus::WrongAddress},
+          Case{sim::Fault::Exception, ReplyStatus::Exception},
+          Case{sim::Fault::Oversize, ReplyStatus::Overflow}}) {
         simulator->clearFaults();
         simulator->setFault(sim::FaultSpec::onNth(c.fault, 1));
         bus.ReadHoldingRegisters(1, 2, 0);

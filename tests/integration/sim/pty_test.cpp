@@ -5,8 +5,8 @@
 #include "sim/simulator.h"
 
 #include <QElapsedTimer>
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -19,7 +19,7 @@ QByteArray request(const char* hexText) {
 
 // The master end: the simulator's slave side opened raw, as a serial port would be.
 class Master {
-public:
+  public:
     explicit Master(const QString& path) {
         fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         if (fd >= 0) {
@@ -167,7 +167,8 @@ TEST(SimPty, ClosePortFaultMakesThePortVanishMidReply) {
     const QByteArray partial = m.receive(25);
     EXPECT_EQ(partial.size(), 12);
     EXPECT_TRUE(m.hungUp);
-    for (int i = 0; i < 200 && s.isRunning(); ++i) ::usleep(5000);
+    for (int i = 0; i < 200 && s.isRunning(); ++i)
+        ::usleep(5000);
     EXPECT_FALSE(s.isRunning());
 }
 
@@ -206,7 +207,8 @@ TEST(SimPty, StopsPromptlyWhileNobodyReads) {
     ASSERT_TRUE(s.start());
     {
         Master m(s.portPath());
-        for (int i = 0; i < 50; ++i) m.send(request("01 03 00 00 00 7d"));
+        for (int i = 0; i < 50; ++i)
+            m.send(request("01 03 00 00 00 7d"));
     }
     s.stop();
     EXPECT_FALSE(s.isRunning());

@@ -79,7 +79,8 @@ TEST_P(Archives, DowntimeAndVolumesPerPeriodFitThePeriod) {
         if (prev) {
             for (int ch = 0; ch < 2; ++ch) {
                 // The reader's rule: the seconds from the record to the period's end count as down.
-                const qint64 prevEnd = ArchiveStore::periodStart(kind, ArchiveStore::periodOf(kind, prev->time) + 1);
+                const qint64 prevEnd =
+                    ArchiveStore::periodStart(kind, ArchiveStore::periodOf(kind, prev->time) + 1);
                 const qint64 downtime = (end - 1 - r->time + r->downtime[ch]) -
                                         (prevEnd - 1 - prev->time + prev->downtime[ch]) -
                                         (kind == ArchiveKind::Month ? 0 : qint64(skipped) * length);
@@ -102,7 +103,8 @@ TEST_P(Archives, DowntimeAndVolumesPerPeriodFitThePeriod) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sim, Archives,
-                         ::testing::Values(KindCase{ArchiveKind::Hour, 673, 3600}, KindCase{ArchiveKind::Day, 65, 86400},
+                         ::testing::Values(KindCase{ArchiveKind::Hour, 673, 3600},
+                                           KindCase{ArchiveKind::Day, 65, 86400},
                                            KindCase{ArchiveKind::Month, 25, 0}),
                          [](const auto& info) {
                              return std::string(info.param.kind == ArchiveKind::Hour  ? "Hour"
@@ -124,7 +126,8 @@ TEST(ArchiveAgreement, DayAndMonthRecordsAreTheLastHoursSnapshot) {
     EXPECT_GE(compared, 15);
     const qint64 monthStart = periodStartBack(ArchiveKind::Month, startTime(), 1);
     const auto month = m.archiveRecord(ArchiveKind::Month, monthStart);
-    const auto lastDay = m.archiveRecord(ArchiveKind::Day, periodStartBack(ArchiveKind::Month, startTime(), 0) - 1);
+    const auto lastDay =
+        m.archiveRecord(ArchiveKind::Day, periodStartBack(ArchiveKind::Month, startTime(), 0) - 1);
     ASSERT_TRUE(month && lastDay);
     EXPECT_EQ(month->bytes(), lastDay->bytes());
 }
@@ -244,7 +247,9 @@ TEST(Journals, HoldPlausibleEvents) {
         for (const auto& e : entries) {
             EXPECT_TRUE(allowed[j].contains(e.code)) << "journal " << j << " code " << e.code;
             EXPECT_LE(e.start, startTime());
-            if (e.start && e.end) EXPECT_GE(e.end + 120, e.start); // clock corrections may go back
+            if (e.start && e.end) {
+                EXPECT_GE(e.end + 120, e.start); // clock corrections may go back
+            }
         }
     }
     auto any = [&](int j, auto pred) {

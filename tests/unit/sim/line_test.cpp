@@ -16,7 +16,8 @@ namespace {
 
 QStringList describe(const QList<FrameAssembler::Piece>& pieces) {
     QStringList out;
-    for (const auto& p : pieces) out << (p.frame ? "frame " : "junk ") + toHex(p.bytes);
+    for (const auto& p : pieces)
+        out << (p.frame ? "frame " : "junk ") + toHex(p.bytes);
     return out;
 }
 
@@ -41,7 +42,8 @@ const StreamCase streamCases[] = {
     {"Truncated", {read.left(5)}, {"junk " + toHex(read.left(5))}},
     {"BadCrc", {hex("01 03 00 00 00 01 84 0b")}, {"junk 01 03 00 00 00 01 84 0b"}},
     {"UnknownFunctionEndsAtSilence", {hex("01 2b 0e 01 00 70 77")}, {"frame 01 2b 0e 01 00 70 77"}},
-    {"UnknownFunctionThenKnownFrame", {hex("01 2b 0e 01 00 70 77") + read},
+    {"UnknownFunctionThenKnownFrame",
+     {hex("01 2b 0e 01 00 70 77") + read},
      {"frame 01 2b 0e 01 00 70 77", "frame " + toHex(read)}},
 };
 
@@ -51,7 +53,8 @@ TEST_P(Stream, CutsRequests) {
     FrameAssembler a(10);
     QList<FrameAssembler::Piece> pieces;
     qint64 t = 1000;
-    for (const auto& f : GetParam().feeds) pieces += a.feed(f, t++);
+    for (const auto& f : GetParam().feeds)
+        pieces += a.feed(f, t++);
     ASSERT_GE(a.deadline(), -1);
     pieces += a.flushIfSilent(t + 100);
     EXPECT_EQ(describe(pieces), GetParam().expected);
@@ -86,7 +89,8 @@ TEST(Stream, EndlessNoiseIsDropped) {
 
 QByteArray answers(const HayesModem::Output& out) {
     QByteArray all;
-    for (const auto& c : out.toMaster) all += c.bytes;
+    for (const auto& c : out.toMaster)
+        all += c.bytes;
     return all;
 }
 
@@ -139,8 +143,9 @@ TEST(Modem, IgnoresLinesThatAreNotCommands) {
 
 TEST(CommandLine, ParsesEveryOption) {
     const auto cl = sim::parseSimCommandLine(
-        {"--link", "/tmp/x", "--baud=19200", "--device", "3:mode=1,sensor=2,channels=two-beam,number=77,id1=A",
-         "--device", "9", "--seed", "5", "--modem=NO_ANSWER", "--fault", "late,when=3,delay=900,addr=3", "--fault",
+        {"--link", "/tmp/x", "--baud=19200", "--device",
+         "3:mode=1,sensor=2,channels=two-beam,number=77,id1=A", "--device", "9", "--seed", "5",
+         "--modem=NO_ANSWER", "--fault", "late,when=3,delay=900,addr=3", "--fault",
          "chunks,when=25%,chunk=2,gap=60", "--no-pacing", "--verbose", "--time", "01.03.2024 10:00"});
     ASSERT_TRUE(cl.error.isEmpty()) << cl.error.toStdString();
     EXPECT_EQ(cl.link, "/tmp/x");
@@ -171,19 +176,20 @@ TEST(CommandLine, ParsesEveryOption) {
 }
 
 TEST(CommandLine, RefusesWhatItCannotPlay) {
-    for (const QStringList& args : {QStringList{}, QStringList{"--link"}, QStringList{"--link", "x", "--device", "0"},
-                                    QStringList{"--link", "x", "--device", "1", "--device", "1"},
-                                    QStringList{"--link", "x", "--device", "1:colour=red"},
-                                    QStringList{"--link", "x", "--fault", "gremlins"},
-                                    QStringList{"--link", "x", "--fault", "late,when=0"},
-                                    QStringList{"--link", "x", "--baud", "fast"}, QStringList{"--link", "x", "--bogus"}}) {
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"--link"}, QStringList{"--link", "x", "--device", "0"},
+          QStringList{"--link", "x", "--device", "1", "--device", "1"},
+          QStringList{"--link", "x", "--device", "1:colour=red"},
+          QStringList{"--link", "x", "--fault", "gremlins"},
+          QStringList{"--link", "x", "--fault", "late,when=0"}, QStringList{"--link", "x", "--baud", "fast"},
+          QStringList{"--link", "x", "--bogus"}}) {
         EXPECT_FALSE(sim::parseSimCommandLine(args).error.isEmpty()) << args.join(' ').toStdString();
     }
     const auto help = sim::parseSimCommandLine({"--help"});
     EXPECT_TRUE(help.help);
     EXPECT_TRUE(help.error.isEmpty());
-    for (const char* option : {"--link", "--baud", "--no-pacing", "--device", "--seed", "--time", "--modem", "--fault",
-                               "--verbose", "--help"})
+    for (const char* option : {"--link", "--baud", "--no-pacing", "--device", "--seed", "--time", "--modem",
+                               "--fault", "--verbose", "--help"})
         EXPECT_TRUE(sim::simUsage().contains(QLatin1String(option))) << option;
 }
 

@@ -46,13 +46,12 @@ TEST_P(GoldenFrames, ReplyIsExactly) {
     EXPECT_EQ(toHex(m.answer(hex(GetParam().request))), toHex(hex(GetParam().reply)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, GoldenFrames, ::testing::ValuesIn(goldenCases),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             for (auto& c : n)
-                                 if (!isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Model, GoldenFrames, ::testing::ValuesIn(goldenCases), [](const auto& info) {
+    std::string n = info.param.name;
+    for (auto& c : n)
+        if (!isalnum(static_cast<unsigned char>(c))) c = '_';
+    return n;
+});
 
 TEST(Model, ReadsEveryRegisterUpTo308InBlocks) {
     auto m = meter();
@@ -207,8 +206,8 @@ TEST(Model, VolumeResetClearsOnlyThatChannel) {
 
 TEST(Model, InitialisationCodesAreAccepted) {
     auto m = meter();
-    for (const char* req : {"01 06 00 1d 00 08", "01 06 00 1d 00 04", "01 06 00 1b 00 08", "01 06 00 1c 00 08",
-                            "01 06 00 1b 00 01", "01 06 00 1c 00 01"}) {
+    for (const char* req : {"01 06 00 1d 00 08", "01 06 00 1d 00 04", "01 06 00 1b 00 08",
+                            "01 06 00 1c 00 08", "01 06 00 1b 00 01", "01 06 00 1c 00 01"}) {
         const QByteArray r = request(req);
         EXPECT_EQ(toHex(m.answer(r)), toHex(r)) << req;
     }
@@ -304,11 +303,13 @@ TEST(Model, WritesReachEveryConfigurationRegisterOfTheSnapshot) {
         req += char(0);
         req += char(count);
         req += char(2 * count);
-        for (int i = 0; i < count; ++i) req += enc::u16Bytes(quint16(first + i));
+        for (int i = 0; i < count; ++i)
+            req += enc::u16Bytes(quint16(first + i));
         const QByteArray reply = m.answer(crc16::appended(req));
         ASSERT_EQ(reply.size(), 8) << first;
         EXPECT_EQ(quint8(reply[1]), 16) << first;
-        for (int i = 0; i < count; ++i) EXPECT_EQ(m.holding(first + i), first + i);
+        for (int i = 0; i < count; ++i)
+            EXPECT_EQ(m.holding(first + i), first + i);
     }
 }
 

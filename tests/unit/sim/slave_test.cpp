@@ -1,7 +1,7 @@
 // The RTU slave in front of the meters: several meters on one line, silence where a device keeps
 // silent, and every fault as the API provokes it.
-#include "simtestutil.h"
 #include "sim/rtuslave.h"
+#include "simtestutil.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,8 @@ TEST(Slave, AnswersEachMeterAtItsAddressAndNoOneElse) {
         EXPECT_EQ(quint8(reply[0]), address);
         EXPECT_EQ(quint8(reply[4]), address) << "register 12 holds the network number";
     }
-    for (const char* silent : {"09 03 00 00 00 01 85 42", "01 03 00 00 00 01 84 0b", "00 03 00 00 00 01 85 db"}) {
+    for (const char* silent :
+         {"09 03 00 00 00 01 85 42", "01 03 00 00 00 01 84 0b", "00 03 00 00 00 01 85 db"}) {
         const auto plan = slave.handle(hex(silent));
         EXPECT_TRUE(plan.isSilent()) << silent;
         EXPECT_FALSE(plan.note.isEmpty()) << silent;
@@ -72,7 +73,8 @@ const FaultCase faultCases[] = {
          EXPECT_EQ(p.bytes(), good);
          ASSERT_EQ(p.chunks.size(), (good.size() + 2) / 3);
          EXPECT_EQ(p.chunks[0].delayMs, 0);
-         for (int i = 1; i < p.chunks.size(); ++i) EXPECT_EQ(p.chunks[i].delayMs, 40);
+         for (int i = 1; i < p.chunks.size(); ++i)
+             EXPECT_EQ(p.chunks[i].delayMs, 40);
      }},
     {"Late", Fault::Late,
      [](const auto& p, const auto& good) {
@@ -126,7 +128,8 @@ TEST(Slave, NthFaultHitsOnlyThatRequest) {
     RtuSlave slave(line());
     slave.setFault(FaultSpec::onNth(Fault::Silence, 3));
     QList<bool> silent;
-    for (int i = 0; i < 6; ++i) silent.append(slave.handle(readTime).isSilent());
+    for (int i = 0; i < 6; ++i)
+        silent.append(slave.handle(readTime).isSilent());
     EXPECT_EQ(silent, (QList<bool>{false, false, true, false, false, false}));
 }
 
@@ -137,7 +140,8 @@ TEST(Slave, RateFaultFollowsTheSeed) {
         o.faults.append(FaultSpec::atRate(Fault::Silence, 0.3));
         RtuSlave slave(o);
         QList<bool> silent;
-        for (int i = 0; i < 200; ++i) silent.append(slave.handle(readTime).isSilent());
+        for (int i = 0; i < 200; ++i)
+            silent.append(slave.handle(readTime).isSilent());
         return silent;
     };
     const auto a = run(7);
