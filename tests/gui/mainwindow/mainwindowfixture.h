@@ -7,6 +7,7 @@
 #include "link/tmodbus.h"
 #include "sim/simulator.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -20,7 +21,9 @@
 #include <memory>
 
 // Answers modal dialogs in order. Each step gets the active modal widget and returns true when it
-// has dealt with it (and closed it). A modal no step takes is rejected and counted as unexpected.
+// has dealt with it, false to wait. Steps must not block: they press buttons with click() queued
+// (see press()), so a dialog that opens from that click reaches the next step. A modal no step
+// takes is rejected in the end and counted as unexpected.
 class ModalDriver {
 public:
     using Step = std::function<bool(QWidget*)>;
@@ -36,15 +39,22 @@ public:
 
 private:
     void tick() {
+        if (m_inStep)
+            return;
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible()) {
             m_idleTicks = 0;
             return;
         }
-        if (!m_steps.empty() && m_steps.front()(modal)) {
-            m_steps.pop_front();
-            m_idleTicks = 0;
-            return;
+        if (!m_steps.empty()) {
+            m_inStep = true;
+            const bool handled = m_steps.front()(modal);
+            m_inStep = false;
+            if (handled) {
+                m_steps.pop_front();
+                m_idleTicks = 0;
+                return;
+            }
         }
         // Steps may wait for a dialog's own exchange; a modal nobody takes is closed in the end.
         if (++m_idleTicks < 400)
@@ -61,13 +71,21 @@ private:
     std::deque<Step> m_steps;
     int m_unexpected = 0;
     int m_idleTicks = 0;
+    bool m_inStep = false;
 };
 
-// A step for a dialog of type D: runs the action when the modal is one, and reports it handled.
-template <class D> ModalDriver::Step on(std::function<void(D*)> action) {
-    return [action](QWidget* w) {
+// Clicks a button from the event loop, after the current step has returned.
+inline void press(QAbstractButton* button) {
+    QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
+}
+
+// A step for a dialog of type D: runs the action when the modal is one (and `ready` agrees), and
+// reports it handled.
+template <class D>
+ModalDriver::Step on(std::function<void(D*)> action, std::function<bool(D*)> ready = {}) {
+    return [action, ready](QWidget* w) {
         auto* d = qobject_cast<D*>(w);
-        if (!d)
+        if (!d || (ready && !ready(d)))
             return false;
         action(d);
         return true;

@@ -203,7 +203,7 @@ TEST_F(StartUp, CloseAsksAndNoRefusesDuringAPoll) {
     // The next one asks; "Нет" keeps the window and opens the guard again.
     {
         ModalDriver driver;
-        driver.then(on<TForm17>([](TForm17* d) { d->Button2->click(); }));
+        driver.then(on<TForm17>([](TForm17* d) { press(d->Button2); }));
         EXPECT_FALSE(form->close());
         EXPECT_TRUE(driver.done());
     }
@@ -213,7 +213,7 @@ TEST_F(StartUp, CloseAsksAndNoRefusesDuringAPoll) {
     // "Да" closes.
     {
         ModalDriver driver;
-        driver.then(on<TForm17>([](TForm17* d) { d->Button1->click(); }));
+        driver.then(on<TForm17>([](TForm17* d) { press(d->Button1); }));
         EXPECT_TRUE(form->close());
         EXPECT_TRUE(driver.done());
     }
