@@ -1,0 +1,561 @@
+// The "Общесистемные" view in the real main window against the in-process simulator: what the
+// reader fills, what every editor and button sends, and how failures end.
+#include "app/systemparams.h"
+#include "app/tform1.h"
+#include "link/tmodbus.h"
+#include "link/tmscomm.h"
+#include "sim/simulator.h"
+#include "ui/panelsystemparam.h"
+#include "ui/radiogroup.h"
+#include "ui/statusbar.h"
+#include "ui/tform11.h"
+#include "ui/tform14.h"
+#include "ui/tform18.h"
+#include "ui/tform19.h"
+
+#include "hex.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString LinkFailure = QStringLiteral("          Ошибка связи");
+constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09
+
+// A request as a short text: r<first>+<count>, w<reg>=<value>, W<first>:<count>=<hex>, c<coil>=<0|1>.
+QString describe(const QByteArray& f) {
+    auto word = [&f](int i) { return (quint8(f[i]) << 8) | quint8(f[i + 1]); };
+    if (f.size() >= 8 && f[1] == 3)
+        return QStringLiteral("r%1+%2").arg(word(2)).arg(word(4));
+    if (f.size() >= 8 && f[1] == 6)
+        return QStringLiteral("w%1=%2").arg(word(2)).arg(word(4));
+    if (f.size() >= 9 && f[1] == 16)
+        return QStringLiteral("W%1:%2=%3").arg(word(2)).arg(word(4)).arg(QString::fromLatin1(f.mid(7, f[6]).toHex()));
+    if (f.size() >= 8 && f[1] == 5)
+        return QStringLiteral("c%1=%2").arg(word(2)).arg(word(4) ? 1 : 0);
+    return QString::fromLatin1(f.toHex(' '));
+}
+
+const QStringList FullRead{"r0+21", "r114+1", "r96+1"};
+
+// Presses a button of a dialog once the dialog runs modally (and not before: a window shown
+// without blocking may come first).
+void pressWhenModal(QDialog* dialog, QAbstractButton* button) {
+    auto* poll = new QTimer(dialog);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, dialog, [=] {
+        if (dialog->isVisible() && QApplication::activeModalWidget() == dialog) {
+            poll->deleteLater();
+            button->click();
+        }
+    });
+    poll->start();
+}
+
+class SystemView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TForm1::messageHook() = [this](const QString&, const QString& text) { messages << text; };
+        ASSERT_TRUE(dir.isValid());
+        oldDir = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+
+        sim::SimOptions options;
+        options.pacing = false;
+        options.clockRuns = false;
+        options.startTime = DeviceStart;
+        simulator = std::make_unique<sim::Simulator>(options);
+        QString error;
+        ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
+
+        form = std::make_unique<TForm1>();
+        form->ModBus->MSComm1()->setSystemPortName(simulator->portPath());
+        form->ModBus->setModbusSilenceMs(100);
+        // The pause after writes is counted, not timed.
+        form->Timer2->setInterval(5);
+        form->DeviceAddress = 1;
+        form->LinkIdle = true;
+        view = SystemParams::install(*form);
+        view->runModal = [this](QDialog& dialog) {
+            modalShown << &dialog;
+            return modalAnswer ? modalAnswer(dialog) : 1;
+        };
+        view->now = [] { return QDateTime(QDate(2025, 6, 1), QTime(12, 30, 45, 900)); };
+        form->show();
+        panel = view->panel();
+        messages.clear(); // the missing Sens.cfg of the start-up
+    }
+
+    void TearDown() override {
+        form.reset();
+        simulator.reset();
+        TForm1::messageHook() = nullptr;
+        QDir::setCurrent(oldDir);
+    }
+
+    QStringList sent() const {
+        QStringList out;
+        for (const QByteArray& f : simulator->requests())
+            out << describe(f);
+        return out;
+    }
+    void forget() { simulator->clearLog(); }
+    void setByte(int reg, int value) { simulator->setHolding(1, reg, quint16(value)); }
+    void setU32(int reg, quint32 value) {
+        simulator->setHolding(1, reg, quint16(value >> 16));
+        simulator->setHolding(1, reg + 1, quint16(value));
+    }
+    // Reads the view as the group choice would, with the guard held.
+    void read() {
+        form->LinkIdle = false;
+        view->ReadSysParam();
+        form->LinkIdle = true;
+    }
+    QString text(const char* field) const { return panel->edit(QString::fromLatin1(field))->text(); }
+    QString item(const char* list) const { return panel->combo(QString::fromLatin1(list))->currentText(); }
+    void enter(const char* field, const QString& typed) {
+        QLineEdit* e = panel->edit(QString::fromLatin1(field));
+        // Set as if pasted: the key filter is not what guards the device.
+        e->setText(typed);
+        e->setFocus();
+        QTest::keyClick(e, Qt::Key_Return);
+    }
+    QString linkStatus() const { return form->StatusBar1->text(0); }
+
+    QTemporaryDir dir;
+    QString oldDir;
+    std::unique_ptr<sim::Simulator> simulator;
+    std::unique_ptr<TForm1> form;
+    SystemParams* view = nullptr;
+    PanelSystemParam* panel = nullptr;
+    QStringList messages;
+    QList<QDialog*> modalShown;
+    std::function<int(QDialog&)> modalAnswer;
+};
+
+} // namespace
+
+TEST_F(SystemView, FullReadFillsEveryFieldFromTheDevice) {
+    setU32(8, 0xFFFFFFFF);
+    setU32(10, 1577923200); // 02.01.2020
+    setByte(12, 1);
+    setByte(13, 9);
+    setByte(14, 3);
+    setByte(15, 5);
+    setByte(16, 1);
+    setByte(17, 2);
+    setByte(18, 300);
+    simulator->setHoldingFloat(1, 19, 28.5f);
+    setByte(114, 1);
+    setByte(96, 1);
+    form->TwoChannelMode = true;
+    form->Timer1->start();
+    forget();
+
+    read();
+
+    EXPECT_EQ(sent(), FullRead);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(form->Timer1->isActive());
+    EXPECT_EQ(text("EditDate"), "05.03.2024");
+    EXPECT_EQ(text("EditTime"), "14:07:09");
+    EXPECT_EQ(text("EditElNumber"), "4294967295");
+    EXPECT_EQ(text("EditDateFabrications"), "02.01.2020");
+    EXPECT_EQ(text("EditNodeAddress"), "1");
+    EXPECT_EQ(text("EditTimeInercias"), "300");
+    EXPECT_EQ(text("EditFrequency"), "28,50");
+    EXPECT_EQ(item("ComboSpeedRS"), "38400");
+    EXPECT_EQ(item("ComboBoxRTS"), "96");
+    EXPECT_EQ(item("ComboWorkMode"), QString::fromUtf8("Поверка"));
+    EXPECT_EQ(item("ComboBoxConditionsWorkPulseExit"), QString::fromUtf8("По положительному объему"));
+    EXPECT_EQ(item("ComboTypeSensor"), QString::fromUtf8("U - колено"));
+    EXPECT_EQ(item("ComboBoxModeLine"), QString::fromUtf8("Двухлучевой режим"));
+    EXPECT_EQ(panel->radioGroup()->itemIndex(), 1);
+    EXPECT_FALSE(form->TwoChannelMode);
+    EXPECT_EQ(linkStatus(), "");
+    EXPECT_FALSE((form->StatusBar1->bevel(0) == StatusBar::Bevel::Raised));
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    EXPECT_EQ(TForm1::tagOf(form->ProgressBar1), 0);
+
+    // Codes without an item keep what the list showed; register 96 at 0 is the two-channel mode.
+    for (int code : {1, 10}) {
+        setByte(13, code);
+        setByte(96, 0);
+        read();
+        EXPECT_EQ(item("ComboSpeedRS"), "38400") << code;
+        EXPECT_TRUE(form->TwoChannelMode);
+    }
+    setByte(13, 2);
+    read();
+    EXPECT_EQ(item("ComboSpeedRS"), "300");
+}
+
+TEST_F(SystemView, ReadingHidesTheOtherViewsAndNeverWrites) {
+    auto* other = new QWidget;
+    other->setObjectName(QStringLiteral("PanelCounters"));
+    form->addGroupPanel(other);
+    other->show();
+    read();
+    forget();
+    // Values that move every list: the reader's own selection changes must not write them back.
+    setByte(13, 3);
+    setByte(14, 0);
+    setByte(15, 1);
+    setByte(16, 1);
+    setByte(17, 1);
+    setByte(114, 1);
+    setByte(96, 1);
+    read();
+    EXPECT_EQ(sent(), FullRead);
+    EXPECT_FALSE(other->isVisible());
+    EXPECT_TRUE(panel->isVisible());
+}
+
+class SystemViewReadFailure : public SystemView, public ::testing::WithParamInterface<std::pair<int, sim::Fault>> {};
+
+TEST_P(SystemViewReadFailure, StopsAtTheFailedReadAndKeepsWhatEarlierReadsFilled) {
+    const auto [failing, fault] = GetParam();
+    read();
+    ASSERT_TRUE(panel->isVisible());
+    panel->hide();
+    const QString oldElNumber = text("EditElNumber");
+    setU32(8, 777);
+    setByte(114, 1);
+    setByte(96, 1);
+    form->TwoChannelMode = true;
+    forget();
+    simulator->setFault(sim::FaultSpec::onNth(fault, failing));
+
+    read();
+
+    EXPECT_EQ(sent(), FullRead.mid(0, failing));
+    EXPECT_EQ(linkStatus(), LinkFailure);
+    EXPECT_TRUE((form->StatusBar1->bevel(0) == StatusBar::Bevel::Raised));
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(TForm1::tagOf(form->ProgressBar1), 1);
+    EXPECT_EQ(text("EditElNumber"), failing > 1 ? "777" : oldElNumber);
+    EXPECT_EQ(panel->radioGroup()->itemIndex(), failing > 2 ? 1 : 0);
+    EXPECT_TRUE(form->TwoChannelMode);
+
+    // The next good read clears the indication.
+    simulator->clearFaults();
+    read();
+    EXPECT_EQ(linkStatus(), "");
+    EXPECT_FALSE((form->StatusBar1->bevel(0) == StatusBar::Bevel::Raised));
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(form->TwoChannelMode);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachRead, SystemViewReadFailure,
+                         ::testing::Values(std::pair{1, sim::Fault::Silence}, std::pair{2, sim::Fault::Silence},
+                                           std::pair{3, sim::Fault::Silence}, std::pair{1, sim::Fault::Exception},
+                                           std::pair{2, sim::Fault::BadCrc}, std::pair{3, sim::Fault::Exception}),
+                         [](const auto& info) {
+                             return "Read" + std::to_string(info.param.first) +
+                                    sim::faultName(info.param.second).toStdString();
+                         });
+
+TEST_F(SystemView, EditorsAtTheirLimits) {
+    struct Case {
+        const char* field;
+        const char* typed;
+        QStringList requests;
+        const char* shownAfter; // nullptr: the device's value, read back
+    };
+    const QString reads = FullRead.join(',');
+    auto withRead = [&](QString write) { return (write.isEmpty() ? QStringList() : QStringList{write}) + FullRead; };
+    const Case cases[] = {
+        {"EditFrequency", "15", withRead("W19:2=41700000"), "15,00"},
+        {"EditFrequency", "100", withRead("W19:2=42c80000"), "100,00"},
+        {"EditFrequency", "14,99", withRead(""), "100,00"},
+        {"EditFrequency", "100,01", withRead(""), "100,00"},
+        {"EditFrequency", "", withRead(""), "100,00"},
+        {"EditFrequency", "2e1", withRead(""), "100,00"},
+        {"EditTimeInercias", "300", withRead("w18=300"), "300"},
+        {"EditTimeInercias", "0", withRead("w18=0"), "0"},
+        {"EditTimeInercias", "301", withRead(""), "0"},
+        {"EditTimeInercias", "99999999999999", withRead(""), "0"},
+        {"EditNodeAddress", "0", withRead(""), "1"},
+        {"EditNodeAddress", "128", withRead(""), "1"},
+        {"EditNodeAddress", "abc", withRead(""), "1"},
+        {"EditElNumber", "123456", {"W8:2=0001e240"}, "123456"},
+        {"EditElNumber", "4294967295", {}, "4294967295"},
+        {"EditElNumber", "-1", {}, "-1"},
+        {"EditDateFabrications", "29.02.2024", {"W10:2=65dfc900"}, "29.02.2024"},
+        {"EditDateFabrications", "31.02.2024", {}, "31.02.2024"},
+        {"EditDateFabrications", "", {}, ""},
+    };
+    read();
+    for (const Case& c : cases) {
+        forget();
+        form->Timer1->start();
+        enter(c.field, QString::fromUtf8(c.typed));
+        EXPECT_EQ(sent(), c.requests) << c.field << " '" << c.typed << "'";
+        EXPECT_EQ(text(c.field), QString::fromUtf8(c.shownAfter)) << c.field << " '" << c.typed << "'";
+        EXPECT_TRUE(panel->edit(QString::fromLatin1(c.field))->hasFocus()) << c.field;
+        EXPECT_TRUE(form->isEnabled());
+        EXPECT_TRUE(form->LinkIdle);
+        // Only the editors that re-read (and the electronic number) stop the poll.
+        const bool stopsPoll = !c.requests.isEmpty() && c.requests.last() == "r96+1";
+        if (QLatin1String(c.field) == QLatin1String("EditElNumber"))
+            EXPECT_FALSE(form->Timer1->isActive());
+        else if (!stopsPoll)
+            EXPECT_TRUE(form->Timer1->isActive()) << c.field;
+    }
+    EXPECT_EQ(simulator->holding(1, 18), 0);
+    EXPECT_EQ(simulator->holding(1, 9), 0xE240);
+}
+
+TEST_F(SystemView, RefusedFieldsAreClearedOrKept) {
+    read();
+    // With the device silent the re-read cannot refill the field, so the refusal itself shows.
+    simulator->setFault(sim::FaultSpec::always(sim::Fault::Silence));
+    enter("EditFrequency", "14,99");
+    EXPECT_EQ(text("EditFrequency"), "");
+    enter("EditTimeInercias", "301");
+    EXPECT_EQ(text("EditTimeInercias"), "");
+    enter("EditNodeAddress", "128");
+    EXPECT_EQ(text("EditNodeAddress"), "");
+    enter("EditElNumber", "99999999999");
+    EXPECT_EQ(text("EditElNumber"), "99999999999");
+    EXPECT_EQ(linkStatus(), LinkFailure);
+}
+
+TEST_F(SystemView, NetworkNumberOfAListedDeviceIsRefusedSilently) {
+    TForm1::setCaption(form->Device[1], QString::fromUtf8("KASTARI-DK   v3.12 адрес:   1"));
+    TForm1::setCaption(form->Device[2], QString::fromUtf8("KASTARI-DK   v3.12 адрес:  42"));
+    TForm1::setCaption(form->Device[3], QString::fromUtf8("KASTARI-DK   v3.12 адрес:  43"));
+    form->Device[1]->setVisible(true);
+    form->Device[2]->setVisible(true);
+    read();
+    simulator->setFault(sim::FaultSpec::always(sim::Fault::Silence));
+    forget();
+    for (const char* typed : {"42", "1"}) {
+        enter("EditNodeAddress", typed);
+        EXPECT_EQ(text("EditNodeAddress"), typed);
+    }
+    EXPECT_EQ(sent(), FullRead.mid(0, 1) + FullRead.mid(0, 1));
+    EXPECT_TRUE(messages.isEmpty());
+
+    // A hidden item does not count; the re-read then asks the old address, which no longer answers.
+    simulator->clearFaults();
+    forget();
+    enter("EditNodeAddress", "43");
+    EXPECT_EQ(sent(), (QStringList{"w12=43", "r0+21"}));
+    EXPECT_EQ(linkStatus(), LinkFailure);
+    EXPECT_EQ(form->DeviceAddress, 1);
+}
+
+TEST_F(SystemView, ListChoicesWriteTheirRegisters) {
+    struct Case {
+        const char* list;
+        int index;
+        QStringList requests;
+    };
+    const Case cases[] = {
+        {"ComboWorkMode", 1, QStringList{"w15=1", "w17=0"} + FullRead},
+        {"ComboWorkMode", 0, QStringList{"w15=0"} + FullRead},
+        {"ComboSpeedRS", 7, {"w13=9"}},
+        {"ComboSpeedRS", 0, {"w13=2"}},
+        {"ComboBoxRTS", 2, QStringList{"w14=2"} + FullRead},
+        {"ComboTypeSensor", 1, QStringList{"w17=1"} + FullRead},
+        {"ComboBoxConditionsWorkPulseExit", 1, QStringList{"w16=1"} + FullRead},
+        {"ComboBoxModeLine", 1, QStringList{"w96=1"} + FullRead},
+    };
+    read();
+    for (const Case& c : cases) {
+        forget();
+        QComboBox* combo = panel->combo(QString::fromLatin1(c.list));
+        combo->setFocus();
+        combo->setCurrentIndex(c.index);
+        EXPECT_EQ(sent(), c.requests) << c.list << " " << c.index;
+        EXPECT_TRUE(form->isEnabled());
+        EXPECT_TRUE(form->LinkIdle);
+    }
+    EXPECT_EQ(simulator->holding(1, 13), 2);
+    EXPECT_EQ(simulator->holding(1, 96), 1);
+    EXPECT_FALSE(form->TwoChannelMode);
+
+    forget();
+    QRadioButton* on = panel->radioGroup()->button(1);
+    QTest::mouseClick(on, Qt::LeftButton, {}, QPoint(6, on->height() / 2));
+    EXPECT_EQ(sent(), QStringList{"w114=1"} + FullRead);
+    EXPECT_EQ(panel->radioGroup()->itemIndex(), 1);
+}
+
+TEST_F(SystemView, NoHandlerRunsWhileTheGuardIsTaken) {
+    read();
+    forget();
+    form->LinkIdle = false;
+    enter("EditFrequency", "20");
+    enter("EditTimeInercias", "20");
+    enter("EditNodeAddress", "20");
+    enter("EditElNumber", "20");
+    enter("EditDateFabrications", "01.01.2020");
+    panel->combo("ComboWorkMode")->setCurrentIndex(1);
+    panel->combo("ComboSpeedRS")->setCurrentIndex(1);
+    panel->combo("ComboBoxRTS")->setCurrentIndex(1);
+    panel->radioGroup()->button(1)->click();
+    panel->button("ButtonInitParam")->click();
+    panel->button("Button1")->click();
+    panel->button("ButtonClearArh")->click();
+    panel->button("ButtonClearJournals")->click();
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_TRUE(modalShown.isEmpty());
+    EXPECT_FALSE(form->LinkIdle);
+    EXPECT_TRUE(form->isEnabled());
+}
+
+TEST_F(SystemView, InitialisationSendsItsCommandsWithPauses) {
+    QSignalSpy pauses(form->Timer2, &QTimer::timeout);
+    QList<bool> waitingShown, windowEnabled;
+    QObject watch; // ends the watching before the lists go (shutdown pauses too)
+    QObject::connect(form->Timer2, &QTimer::timeout, &watch, [&] {
+        waitingShown << view->Form11()->isVisible();
+        windowEnabled << form->isEnabled();
+    });
+    forget();
+    panel->button("ButtonInitParam")->click();
+    EXPECT_EQ(sent(), (QStringList{"w29=8", "w29=4", "w27=8", "w28=8"}));
+    EXPECT_EQ(pauses.count(), 3);
+    EXPECT_EQ(waitingShown, (QList<bool>{true, true, true}));
+    EXPECT_EQ(windowEnabled, (QList<bool>{false, false, false}));
+    EXPECT_FALSE(view->Form11()->isVisible());
+    EXPECT_FALSE(view->Form11()->isModal());
+    EXPECT_EQ(view->Form11()->windowTitle(), QString::fromUtf8("Инициализация прибора"));
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_TRUE(form->LinkIdle);
+    EXPECT_FALSE(panel->isVisible()); // not re-read
+}
+
+TEST_F(SystemView, ClockAnsweredNoSendsNothing) {
+    forget();
+    modalAnswer = [](QDialog&) { return TForm18::No; };
+    panel->button("Button1")->click();
+    EXPECT_EQ(modalShown, (QList<QDialog*>{view->Form18()}));
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_TRUE(form->LinkIdle);
+}
+
+TEST_F(SystemView, ClockQuestionRunsModallyAndCanBeDeclined) {
+    forget();
+    view->runModal = [](QDialog& dialog) { return dialog.exec(); };
+    pressWhenModal(view->Form18(), view->Form18()->Button2);
+    panel->button("Button1")->click();
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_FALSE(view->Form18()->isVisible());
+}
+
+TEST_F(SystemView, ClockSetFromThePcClockThenTheViewIsShown) {
+    forget();
+    panel->button("Button1")->click();
+    const QStringList requests = sent();
+    // 01.06.2025 12:30:45 (the fraction dropped) is 1748781045.
+    ASSERT_FALSE(requests.isEmpty());
+    EXPECT_EQ(requests.first(), "W0:2=683c47f5");
+    EXPECT_EQ(requests.mid(requests.size() - 3), FullRead);
+    EXPECT_EQ(simulator->deviceTime(1), 1748781045u);
+    EXPECT_EQ(text("EditDate"), "01.06.2025");
+    EXPECT_EQ(text("EditTime"), "12:30:45");
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(form->SystemParam->isChecked());
+    EXPECT_TRUE(form->LinkIdle);
+    EXPECT_TRUE(form->isEnabled());
+}
+
+namespace {
+struct Clearing {
+    const char* button;
+    QStringList requests;
+    int pauses;
+};
+} // namespace
+
+class SystemViewClearing : public SystemView, public ::testing::WithParamInterface<std::pair<Clearing, bool>> {};
+
+TEST_P(SystemViewClearing, SendsItsCommandsAndReportsTheEnd) {
+    const auto& [clearing, silent] = GetParam();
+    ClearingWindow* window = QLatin1String(clearing.button) == QLatin1String("ButtonClearArh")
+                                 ? static_cast<ClearingWindow*>(view->Form19())
+                                 : static_cast<ClearingWindow*>(view->Form14());
+    if (silent)
+        simulator->setFault(sim::FaultSpec::always(sim::Fault::Silence));
+    const QString statusBefore = QStringLiteral("status before");
+    form->StatusBar1->setText(0, statusBefore);
+    QList<bool> waiting;
+    QObject watch;
+    QObject::connect(form->Timer2, &QTimer::timeout, &watch, [&] {
+        waiting << (window->isVisible() && window->StaticText1->isVisible() && !window->Button1->isVisible() &&
+                    !form->isEnabled());
+    });
+    bool finishedShown = false;
+    modalAnswer = [&](QDialog& d) {
+        // Hidden before it runs modally, so its texts count as shown when not hidden themselves.
+        finishedShown = &d == window && !window->isVisible() && !window->StaticText2->isHidden() &&
+                        window->StaticText1->isHidden() && !window->Button1->isHidden() &&
+                        window->cursor().shape() == Qt::ArrowCursor && !form->isEnabled();
+        window->Button1Click();
+        return d.result();
+    };
+    forget();
+    panel->button(QString::fromLatin1(clearing.button))->click();
+    EXPECT_EQ(sent(), clearing.requests);
+    EXPECT_EQ(waiting, QList<bool>(clearing.pauses, true));
+    EXPECT_TRUE(finishedShown);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), 1);
+    EXPECT_EQ(form->StatusBar1->text(0), statusBefore);
+    EXPECT_TRUE(form->isEnabled());
+    EXPECT_TRUE(form->LinkIdle);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Buttons, SystemViewClearing,
+    ::testing::Values(std::pair{Clearing{"ButtonClearArh", {"w29=1"}, 1}, false},
+                      std::pair{Clearing{"ButtonClearArh", {"w29=1"}, 1}, true},
+                      std::pair{Clearing{"ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2}, false},
+                      std::pair{Clearing{"ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2}, true}),
+    [](const auto& info) {
+        return std::string(info.param.first.button) + (info.param.second ? "SilentDevice" : "");
+    });
+
+TEST_F(SystemView, ClearingEmptiesTheDeviceArchivesAndJournals) {
+    const quint32 lastHour = DeviceStart - DeviceStart % 3600 - 3600;
+    const quint32 lastDay = DeviceStart - DeviceStart % 86400 - 86400;
+    sim::ArchiveRecord record;
+    ASSERT_TRUE(simulator->archiveRecord(1, 0, lastHour, &record));
+    ASSERT_TRUE(simulator->archiveRecord(1, 1, lastDay, &record));
+    int entries = 0;
+    for (int journal = 3; journal <= 6; ++journal)
+        entries += simulator->journal(1, journal).size();
+    ASSERT_GT(entries, 0);
+
+    panel->button("ButtonClearArh")->click();
+    EXPECT_FALSE(simulator->archiveRecord(1, 0, lastHour, &record));
+    EXPECT_FALSE(simulator->archiveRecord(1, 1, lastDay, &record));
+    panel->button("ButtonClearJournals")->click();
+    for (int journal = 3; journal <= 6; ++journal)
+        EXPECT_TRUE(simulator->journal(1, journal).isEmpty()) << journal;
+}
+
+TEST_F(SystemView, ClearingWindowClosesWithItsOkButton) {
+    view->runModal = [](QDialog& dialog) { return dialog.exec(); };
+    pressWhenModal(view->Form19(), view->Form19()->Button1);
+    panel->button("ButtonClearArh")->click();
+    EXPECT_EQ(view->Form19()->result(), 1);
+    EXPECT_FALSE(view->Form19()->isVisible());
+    EXPECT_TRUE(form->LinkIdle);
+}
