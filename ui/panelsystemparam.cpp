@@ -47,9 +47,6 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Silver);
-    // Captions inherit the panel's navy; fields set their own black text below.
-    pal.setColor(QPalette::WindowText, Navy);
-    pal.setColor(QPalette::ButtonText, Qt::black);
     setPalette(pal);
     // Arial where it exists; fontconfig maps it to a metric twin elsewhere. The sizes of the
     // controls are drawn for it.
@@ -63,6 +60,7 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
             auto* label = new QLabel(row.caption, this);
             label->setObjectName(QStringLiteral("Label") + row.objectName);
             label->setTextFormat(Qt::PlainText);
+            setTextColour(label, QPalette::WindowText, Navy);
             label->setGeometry(g.x, g.captionY, std::max(g.width, label->sizeHint().width()), 16);
             m_captions.insert(row.objectName, label);
         }
@@ -99,6 +97,7 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
         case Control::RadioGroup: {
             m_radio = new RadioGroup(row.caption, row.items, this);
             m_radio->setItemIndex(0);
+            setTextColour(m_radio, QPalette::WindowText, Navy);
             const QString name = row.objectName;
             connect(m_radio, &RadioGroup::clicked, this, [this, name](int index) { emit listChosen(name, index); });
             control = m_radio;
@@ -109,10 +108,6 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
         control->setGeometry(g.x, g.fieldY, g.width, g.height);
         if (row.tagged)
             control->setProperty("Tag", row.reg);
-        if (row.control != Control::RadioGroup) {
-            setTextColour(control, QPalette::Text, Qt::black);
-            setTextColour(control, QPalette::ButtonText, Qt::black);
-        }
     }
 
     for (const ButtonSpec& spec : Buttons) {

@@ -56,6 +56,12 @@ TEST_F(Panel, GeometryNamesAndTags) {
             EXPECT_FALSE(w->property("Tag").isValid()) << row.objectName.toStdString();
     }
     EXPECT_EQ(panel.caption("EditFrequency")->text(), QString::fromUtf8("Частота кварца, МГц "));
+    EXPECT_EQ(panel.caption("EditFrequency")->palette().color(QPalette::WindowText), QColor(0, 0, 0x80));
+    EXPECT_EQ(panel.edit("EditFrequency")->palette().color(QPalette::Text), QColor(Qt::black));
+    EXPECT_EQ(panel.palette().color(QPalette::Window), QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_EQ(panel.frameShape(), QFrame::Box);
+    PanelSystemParam fresh;
+    EXPECT_TRUE(fresh.isHidden());
     EXPECT_EQ(panel.radioGroup()->title(), QString::fromUtf8("Дополнительное усиление"));
     EXPECT_EQ(panel.radioGroup()->size(), QSize(169, 57));
     EXPECT_EQ(panel.radioGroup()->itemIndex(), 0);
