@@ -2,9 +2,7 @@
 #include "device/sysparams.h"
 #include "ui/panelsystemparam.h"
 #include "ui/radiogroup.h"
-#include "ui/tform14.h"
 #include "ui/tform18.h"
-#include "ui/tform19.h"
 
 #include "hex.h"
 
@@ -178,17 +176,6 @@ TEST_F(Panel, DisplayFieldsDiscardEveryKey) {
     EXPECT_TRUE(commits.isEmpty());
 }
 
-TEST_F(Panel, RefusalClearsOrKeeps) {
-    panel.edit("EditFrequency")->setText("14,99");
-    panel.refuse("EditFrequency", true);
-    EXPECT_EQ(panel.edit("EditFrequency")->text(), "");
-    EXPECT_TRUE(panel.edit("EditFrequency")->hasFocus());
-    panel.edit("EditElNumber")->setText("99999999999");
-    panel.refuse("EditElNumber", false);
-    EXPECT_EQ(panel.edit("EditElNumber")->text(), "99999999999");
-    EXPECT_TRUE(panel.edit("EditElNumber")->hasFocus());
-}
-
 TEST(SysParamDialogs, ClockQuestionAnswers) {
     TForm18 form;
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Установка часов"));
@@ -196,31 +183,5 @@ TEST(SysParamDialogs, ClockQuestionAnswers) {
     for (auto [button, result] : {std::pair{form.Button1, 1}, std::pair{form.Button2, 2}}) {
         QTimer::singleShot(0, button, [b = button] { b->click(); });
         EXPECT_EQ(form.exec(), result);
-    }
-}
-
-TEST(SysParamDialogs, ClearingWindowsWaitThenReport) {
-    TForm19 archives;
-    TForm14 journals;
-    EXPECT_EQ(archives.windowTitle(), QString::fromUtf8("Очистка архивов"));
-    EXPECT_EQ(journals.windowTitle(), QString::fromUtf8("Очистка журналов"));
-    for (ClearingWindow* w : {static_cast<ClearingWindow*>(&archives), static_cast<ClearingWindow*>(&journals)}) {
-        w->showWaiting();
-        EXPECT_TRUE(w->isVisible());
-        EXPECT_FALSE(w->isModal());
-        EXPECT_TRUE(w->StaticText1->isVisible());
-        EXPECT_FALSE(w->StaticText2->isVisible());
-        EXPECT_FALSE(w->Button1->isVisible());
-        EXPECT_EQ(w->cursor().shape(), Qt::BusyCursor);
-        bool sawFinished = false;
-        QTimer::singleShot(0, w, [w, &sawFinished] {
-            sawFinished = w->isModal() && w->StaticText2->isVisible() && !w->StaticText1->isVisible() &&
-                          w->Button1->isVisible() && w->cursor().shape() == Qt::ArrowCursor;
-            w->Button1->click();
-        });
-        w->prepareFinished();
-        EXPECT_EQ(w->exec(), 1);
-        EXPECT_TRUE(sawFinished);
-        EXPECT_FALSE(w->isVisible());
     }
 }

@@ -275,28 +275,22 @@ TEST_F(SystemView, EditorsAtTheirLimits) {
         QStringList requests;
         const char* shownAfter; // nullptr: the device's value, read back
     };
-    const QString reads = FullRead.join(',');
     auto withRead = [&](QString write) { return (write.isEmpty() ? QStringList() : QStringList{write}) + FullRead; };
     const Case cases[] = {
         {"EditFrequency", "15", withRead("W19:2=41700000"), "15,00"},
         {"EditFrequency", "100", withRead("W19:2=42c80000"), "100,00"},
         {"EditFrequency", "14,99", withRead(""), "100,00"},
         {"EditFrequency", "100,01", withRead(""), "100,00"},
-        {"EditFrequency", "", withRead(""), "100,00"},
-        {"EditFrequency", "2e1", withRead(""), "100,00"},
         {"EditTimeInercias", "300", withRead("w18=300"), "300"},
         {"EditTimeInercias", "0", withRead("w18=0"), "0"},
         {"EditTimeInercias", "301", withRead(""), "0"},
-        {"EditTimeInercias", "99999999999999", withRead(""), "0"},
         {"EditNodeAddress", "0", withRead(""), "1"},
         {"EditNodeAddress", "128", withRead(""), "1"},
-        {"EditNodeAddress", "abc", withRead(""), "1"},
         {"EditElNumber", "123456", {"W8:2=0001e240"}, "123456"},
         {"EditElNumber", "4294967295", {}, "4294967295"},
         {"EditElNumber", "-1", {}, "-1"},
         {"EditDateFabrications", "29.02.2024", {"W10:2=65dfc900"}, "29.02.2024"},
         {"EditDateFabrications", "31.02.2024", {}, "31.02.2024"},
-        {"EditDateFabrications", "", {}, ""},
     };
     read();
     for (const Case& c : cases) {

@@ -196,31 +196,9 @@ TEST(SysParamsEdit, LimitsAndTexts) {
     }
 }
 
-TEST(SysParamsEdit, RefusalClearsOnlyWhereTheFieldSaysSo) {
-    EXPECT_EQ(row("EditFrequency").refusal, Refusal::Clear);
-    EXPECT_EQ(row("EditTimeInercias").refusal, Refusal::Clear);
-    EXPECT_EQ(row("EditNodeAddress").refusal, Refusal::Clear);
-    EXPECT_EQ(row("EditElNumber").refusal, Refusal::KeepText);
-    EXPECT_EQ(row("EditDateFabrications").refusal, Refusal::KeepText);
-}
-
 TEST(SysParamsClock, FractionOfTheSecondIsDropped) {
     const QDateTime t(QDate(2024, 3, 5), QTime(14, 7, 9, 999));
     EXPECT_EQ(clockWrite(t), (RegisterWrite{0, 2, hex("65E7270D")}));
     const QDateTime midnight(QDate(1970, 1, 1), QTime(23, 59, 59, 600));
     EXPECT_EQ(clockWrite(midnight), (RegisterWrite{0, 2, hex("0001517F")}));
-}
-
-TEST(SysParamsCommands, Sequences) {
-    auto flat = [](const QList<CommandStep>& steps) {
-        QList<std::tuple<int, int, bool>> out;
-        for (const CommandStep& s : steps)
-            out << std::tuple<int, int, bool>(s.reg, s.value, s.pauseAfter);
-        return out;
-    };
-    using T = std::tuple<int, int, bool>;
-    EXPECT_EQ(flat(initialisationSteps()),
-              (QList<T>{{29, 8, true}, {29, 4, true}, {27, 8, true}, {28, 8, false}}));
-    EXPECT_EQ(flat(clearArchivesSteps()), (QList<T>{{29, 1, true}}));
-    EXPECT_EQ(flat(clearJournalsSteps()), (QList<T>{{29, 2, true}, {27, 4, true}, {28, 4, false}}));
 }
