@@ -1,20 +1,25 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
+#include "app/screenshottour.h"
+#include "app/systemparams.h"
 #include "app/tform1.h"
 #include "link/portmap.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QTextStream>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Монитор КАСТАРИ-ДК"));
 
     // "--comm n=PATH" lets the operator give port number n any system port (a USB adapter, a
     // pseudo-terminal of the simulator).
     QStringList errors;
-    PortMap::takeOptions(QApplication::arguments(), &errors);
+    QStringList args = PortMap::takeOptions(QApplication::arguments(), &errors);
+    // Not for operators: the documentation's pictures are taken with "--screenshots DIR".
+    QString screenshotDir;
+    const int shots = args.indexOf(QStringLiteral("--screenshots"));
+    if (shots >= 0 && shots + 1 < args.size())
+        screenshotDir = args[shots + 1];
     if (!errors.isEmpty()) {
         QTextStream(stderr) << errors.join(u'\n') << '\n';
         return 2;
@@ -22,6 +27,9 @@ int main(int argc, char** argv) {
 
     TForm1 form;
     form.createDialogs();
+    SystemParams::install(form);
     form.show();
+    if (!screenshotDir.isEmpty())
+        startScreenshotTour(form, screenshotDir);
     return app.exec();
 }

@@ -1,0 +1,65 @@
+#include "app/screenshottour.h"
+
+#include "app/tform1.h"
+#include "ui/tform3.h"
+#include "ui/tform4.h"
+#include "ui/tform7.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QMenu>
+#include <QPixmap>
+#include <QTextStream>
+#include <QTimer>
+
+namespace {
+
+void settle() {
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+void save(QWidget* widget, const QString& dir, const QString& name) {
+    settle();
+    const QString path = QDir(dir).filePath(name);
+    const bool ok = widget->grab().save(path);
+    QTextStream(stdout) << (ok ? "saved " : "could not save ") << path << Qt::endl;
+}
+
+} // namespace
+
+void startScreenshotTour(TForm1& form, const QString& dir) {
+    QDir().mkpath(dir);
+    QTimer::singleShot(500, &form, [&form, dir] {
+        save(&form, dir, QStringLiteral("main-window-start.png"));
+
+        form.MenuConnectClick();
+        // The scan window keeps what it found; show it once more for its picture.
+        form.Form3->show();
+        save(form.Form3, dir, QStringLiteral("scan-dialog.png"));
+        form.Form3->hide();
+
+        if (form.Device[1]->isVisible()) {
+            QMenu* devices = form.MenuChoiceDevice->menu();
+            devices->popup(form.mapToGlobal(QPoint(120, 0)));
+            save(devices, dir, QStringLiteral("device-menu.png"));
+            devices->hide();
+            form.DeviceClick(form.Device[1]);
+        }
+        save(&form, dir, QStringLiteral("main-window.png"));
+
+        form.Form4->fill(form.linkSettings());
+        form.Form4->show();
+        save(form.Form4, dir, QStringLiteral("settings-dialog.png"));
+        form.Form4->hide();
+
+        form.Form7->setPeriodMs(form.Timer1->interval());
+        form.Form7->show();
+        save(form.Form7, dir, QStringLiteral("period-dialog.png"));
+        form.Form7->hide();
+
+        // exit(), not quit(): quit() asks every window to close, which would ask for confirmation.
+        QCoreApplication::exit(0);
+    });
+}
