@@ -8,6 +8,7 @@
 #include <memory>
 
 class QDialog;
+class QWidget;
 class ClearingWindow;
 class PanelSystemParam;
 class TForm1;
@@ -53,6 +54,10 @@ public:
     void Button1Click();
     void ButtonClearArhClick();
     void ButtonClearJournalsClick();
+
+    // Pictures for the documentation: the panel as last read and the view's windows, each handed to
+    // save with its file name.
+    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
 
     // How a modal window is run (exec() by default); tests answer it instead.
     std::function<int(QDialog&)> runModal;
