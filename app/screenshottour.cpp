@@ -1,5 +1,6 @@
 #include "app/screenshottour.h"
 
+#include "app/systemparams.h"
 #include "app/tform1.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
@@ -48,6 +49,13 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             form.DeviceClick(form.Device[1]);
         }
         save(&form, dir, QStringLiteral("main-window.png"));
+
+        // The system view as read from the chosen meter, and the windows of its buttons.
+        auto* system = form.findChild<SystemParams*>();
+        if (system && form.DeviceAddress != 0) {
+            form.MenuTypeParamClick(form.SystemParam);
+            system->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+        }
 
         form.Form4->fill(form.linkSettings());
         form.Form4->show();
