@@ -1,7 +1,7 @@
 #include "app/exchange.h"
 
-#include "ui/statusbar.h"
 #include "link/tmodbus.h"
+#include "ui/statusbar.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -31,10 +31,8 @@ Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkSta
 std::optional<RegisterBlock> Exchange::readHolding(int first, int count) {
     m_engine.ReadHoldingRegisters(std::uint8_t(m_address), std::uint8_t(count), std::uint16_t(first));
     std::optional<RegisterBlock> block;
-    if (m_engine.replyOk())
-        block = RegisterBlock::fromReply(m_engine, first);
-    if (block && block->count() < count)
-        block.reset();
+    if (m_engine.replyOk()) block = RegisterBlock::fromReply(m_engine, first);
+    if (block && block->count() < count) block.reset();
     report(block.has_value());
     return block;
 }
@@ -88,30 +86,31 @@ void Exchange::pause() {
     m_pausing = false;
 }
 
-void Exchange::armProgress() { m_progress.setProperty(TagProperty, 1); }
+void Exchange::armProgress() {
+    m_progress.setProperty(TagProperty, 1);
+}
 
 void Exchange::resetProgress() {
     m_progress.setValue(0);
     m_progress.setProperty(TagProperty, 0);
 }
 
-bool Exchange::progressArmed() const { return m_progress.property(TagProperty).toInt() == 1; }
+bool Exchange::progressArmed() const {
+    return m_progress.property(TagProperty).toInt() == 1;
+}
 
 void Exchange::advanceProgress(int bytes) {
-    if (!progressArmed())
-        return;
+    if (!progressArmed()) return;
     // A position past the end is held at the end, as the operator expects of a full bar.
     m_progress.setValue(std::min(m_progress.maximum(), m_progress.value() + bytes));
 }
 
 DisabledWindow::DisabledWindow(QWidget* window) : m_window(window) {
-    if (m_window)
-        m_window->setEnabled(false);
+    if (m_window) m_window->setEnabled(false);
 }
 
 DisabledWindow::~DisabledWindow() {
-    if (!m_window)
-        return;
+    if (!m_window) return;
     m_window->setEnabled(true);
     m_window->activateWindow();
     m_window->setFocus();

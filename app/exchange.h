@@ -17,7 +17,7 @@ class TModBus;
 // Exchanges with the device at the window's current address. Owns nothing: it refers to the
 // engine, panel 0 of the bottom status bar, the progress bar and the pause timer of the window.
 class Exchange {
-public:
+  public:
     static const QString LinkFailureText; // "          Ошибка связи"
 
     Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkStatus, QProgressBar& progress,
@@ -52,7 +52,7 @@ public:
     bool progressArmed() const;
     void advanceProgress(int bytes);
 
-private:
+  private:
     TModBus& m_engine;
     const int& m_address;
     StatusBar& m_linkStatus;
@@ -64,14 +64,12 @@ private:
 // Takes the exchange guard for one operator action. When another action already holds it the
 // guard is not acquired and the action must do nothing; an acquired guard is given back on exit.
 class GuardedAction {
-public:
+  public:
     explicit GuardedAction(bool& linkIdle) : m_linkIdle(linkIdle), m_acquired(linkIdle) {
-        if (m_acquired)
-            m_linkIdle = false;
+        if (m_acquired) m_linkIdle = false;
     }
     ~GuardedAction() {
-        if (m_acquired)
-            m_linkIdle = true;
+        if (m_acquired) m_linkIdle = true;
     }
     GuardedAction(const GuardedAction&) = delete;
     GuardedAction& operator=(const GuardedAction&) = delete;
@@ -79,7 +77,7 @@ public:
     bool acquired() const { return m_acquired; }
     explicit operator bool() const { return m_acquired; }
 
-private:
+  private:
     bool& m_linkIdle;
     bool m_acquired;
 };
@@ -87,12 +85,12 @@ private:
 // Keeps the main window disabled while an exchange runs (the engine pumps events meanwhile, so
 // clicks and keys must not reach it); on exit the window is enabled again and takes the focus.
 class DisabledWindow {
-public:
+  public:
     explicit DisabledWindow(QWidget* window);
     ~DisabledWindow();
     DisabledWindow(const DisabledWindow&) = delete;
     DisabledWindow& operator=(const DisabledWindow&) = delete;
 
-private:
+  private:
     QWidget* m_window;
 };

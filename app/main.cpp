@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
     // Not for operators: the documentation's pictures are taken with "--screenshots DIR".
     QString screenshotDir;
     const int shots = args.indexOf(QStringLiteral("--screenshots"));
-    if (shots >= 0 && shots + 1 < args.size())
-        screenshotDir = args[shots + 1];
+    if (shots >= 0 && shots + 1 < args.size()) screenshotDir = args[shots + 1];
     if (!errors.isEmpty()) {
         QTextStream(stderr) << errors.join(u'\n') << '\n';
         return 2;
@@ -29,7 +28,6 @@ int main(int argc, char** argv) {
     form.createDialogs();
     SystemParams::install(form);
     form.show();
-    if (!screenshotDir.isEmpty())
-        startScreenshotTour(form, screenshotDir);
+    if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();
 }

@@ -13,7 +13,9 @@ namespace {
 const char* const Codec = "windows-1251";
 constexpr int LineCount = 8;
 
-QString conversionError(const QString& text) { return integerConversionError(text); }
+QString conversionError(const QString& text) {
+    return integerConversionError(text);
+}
 
 std::optional<int> toInt(const QString& text) {
     bool ok = false;
@@ -26,8 +28,7 @@ std::optional<int> toInt(const QString& text) {
 QStringList splitLines(const QString& text) {
     QStringList lines = text.split(u'\n');
     for (QString& line : lines)
-        if (line.endsWith(u'\r'))
-            line.chop(1);
+        if (line.endsWith(u'\r')) line.chop(1);
     while (lines.size() < LineCount)
         lines.append(QString());
     return lines;
@@ -36,8 +37,7 @@ QStringList splitLines(const QString& text) {
 // The speed is what remains after the last six characters (",n,8,1"); the engine and the settings
 // dialog both rely on that.
 bool settingsUsable(const QString& settings) {
-    if (settings.size() <= 6)
-        return false;
+    if (settings.size() <= 6) return false;
     bool ok = false;
     const int speed = settings.left(settings.size() - 6).toInt(&ok);
     return ok && speed > 0;
@@ -47,24 +47,15 @@ bool settingsUsable(const QString& settings) {
 
 void SensLoad::applyTo(SensConfig& config) const {
     LinkSettings& link = config.link;
-    if (rtsMode)
-        link.RtsMode = *rtsMode;
-    if (useModem)
-        link.UseModem = *useModem;
-    if (modemInitString)
-        link.ModemInitString = *modemInitString;
-    if (dialPrefix)
-        link.DialPrefix = *dialPrefix;
-    if (phoneNumber)
-        link.PhoneNumber = *phoneNumber;
-    if (modemDelay)
-        link.ModemDelay = *modemDelay;
-    if (commPort)
-        link.CommPort = *commPort;
-    if (settings)
-        link.Settings = *settings;
-    if (pollMs)
-        config.pollMs = *pollMs;
+    if (rtsMode) link.RtsMode = *rtsMode;
+    if (useModem) link.UseModem = *useModem;
+    if (modemInitString) link.ModemInitString = *modemInitString;
+    if (dialPrefix) link.DialPrefix = *dialPrefix;
+    if (phoneNumber) link.PhoneNumber = *phoneNumber;
+    if (modemDelay) link.ModemDelay = *modemDelay;
+    if (commPort) link.CommPort = *commPort;
+    if (settings) link.Settings = *settings;
+    if (pollMs) config.pollMs = *pollMs;
 }
 
 namespace senscfg {
@@ -150,14 +141,12 @@ QByteArray format(const SensConfig& config) {
 bool write(const QString& path, const SensConfig& config, QString* error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("I/O error: %1").arg(file.errorString());
+        if (error) *error = QStringLiteral("I/O error: %1").arg(file.errorString());
         return false;
     }
     const QByteArray bytes = format(config);
     if (file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("I/O error: %1").arg(file.errorString());
+        if (error) *error = QStringLiteral("I/O error: %1").arg(file.errorString());
         file.cancelWriting();
         return false;
     }

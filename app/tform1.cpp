@@ -66,8 +66,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     ModBus->onPortOpenFailed = [this](const QString&) {
         ShowMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка при открытии порта!"));
         // A scan must not go on asking 126 more addresses through a port that is not there.
-        if (Form3)
-            Form3->StopRequested = true;
+        if (Form3) Form3->StopRequested = true;
     };
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -88,8 +87,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::createDialogs() {
-    if (Form3)
-        return;
+    if (Form3) return;
     Form4 = new TForm4;
     Form3 = new TForm3;
     Form7 = new TForm7;
@@ -148,7 +146,8 @@ void TForm1::buildViews() {
         StringGridJournals->setColWidth(c, journalWidths[c]);
     StringGridJournals->hide();
 
-    m_groupViews = {PanelGeneralParam, PanelAdjustment, PanelCounters, StringGridArchives, StringGridJournals};
+    m_groupViews = {PanelGeneralParam, PanelAdjustment, PanelCounters, StringGridArchives,
+                    StringGridJournals};
 
     Memo1 = new QPlainTextEdit(m_clientArea);
     Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -162,7 +161,8 @@ void TForm1::buildViews() {
 
     StatusBar1 = new StatusBar(m_clientArea);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setGeometry(0, ClientHeight - StatusBar::DefaultHeight, ClientWidth, StatusBar::DefaultHeight);
+    StatusBar1->setGeometry(0, ClientHeight - StatusBar::DefaultHeight, ClientWidth,
+                            StatusBar::DefaultHeight);
     StatusBar1->addPanel(150);
     StatusBar1->addPanel(50);
 }
@@ -170,8 +170,7 @@ void TForm1::buildViews() {
 QAction* TForm1::menuItem(QMenu* menu, const QString& name, const QString& caption, int tag) {
     QAction* item = menu->addAction(caption);
     item->setObjectName(name);
-    if (tag >= 0)
-        setTag(item, tag);
+    if (tag >= 0) setTag(item, tag);
     return item;
 }
 
@@ -189,8 +188,7 @@ void TForm1::buildMenu() {
         QMenu* menu = parentMenu->addMenu(caption);
         menu->setObjectName(name + QStringLiteral("Popup"));
         menu->menuAction()->setObjectName(name);
-        if (tag >= 0)
-            setTag(menu->menuAction(), tag);
+        if (tag >= 0) setTag(menu->menuAction(), tag);
         return menu;
     };
     // Handlers run after the menu has closed, never from inside its mouse event.
@@ -256,8 +254,8 @@ void TForm1::buildMenu() {
                           Month, Fault, Operator, Nstate})
         item->setCheckable(true);
     SystemParam->setChecked(true);
-    for (QAction* item : {SystemParam, GeneralParam, Adjustment, Measurements, Hour, Day, Month, Fault, Operator,
-                          Nstate})
+    for (QAction* item :
+         {SystemParam, GeneralParam, Adjustment, Measurements, Hour, Day, Month, Fault, Operator, Nstate})
         onTriggerItem(item, &TForm1::MenuTypeParamClick);
 
     QMenu* channel = topMenu(QStringLiteral("MenuChoiceChannel"), QStringLiteral("Выбор канала"));
@@ -288,14 +286,17 @@ void TForm1::setMenuEnabled(QAction* menuItem, bool enabled) {
 }
 
 bool TForm1::menuEnabled(const QAction* menuItem) {
-    if (const QMenu* menu = menuItem->menu())
-        return !menu->testAttribute(Qt::WA_ForceDisabled);
+    if (const QMenu* menu = menuItem->menu()) return !menu->testAttribute(Qt::WA_ForceDisabled);
     return menuItem->isEnabled();
 }
 
-int TForm1::tagOf(const QObject* object) { return object ? object->property(TagProperty).toInt() : 0; }
+int TForm1::tagOf(const QObject* object) {
+    return object ? object->property(TagProperty).toInt() : 0;
+}
 
-void TForm1::setTag(QObject* object, int tag) { object->setProperty(TagProperty, tag); }
+void TForm1::setTag(QObject* object, int tag) {
+    object->setProperty(TagProperty, tag);
+}
 
 QString TForm1::captionOf(const QAction* item) {
     return item ? QString(item->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) : QString();
@@ -307,7 +308,9 @@ void TForm1::setCaption(QAction* item, const QString& text) {
 
 // --- Group views ----------------------------------------------------------------------------------
 
-void TForm1::setGroupReader(int tag, std::function<void()> reader) { m_readers[tag] = std::move(reader); }
+void TForm1::setGroupReader(int tag, std::function<void()> reader) {
+    m_readers[tag] = std::move(reader);
+}
 
 bool TForm1::hasGroupReader(int tag) const {
     const auto it = m_readers.find(tag);
@@ -316,8 +319,7 @@ bool TForm1::hasGroupReader(int tag) const {
 
 void TForm1::runGroupReader(int tag) {
     const auto it = m_readers.find(tag);
-    if (it != m_readers.end() && it->second)
-        it->second();
+    if (it != m_readers.end() && it->second) it->second();
 }
 
 void TForm1::addGroupPanel(QWidget* panel) {
@@ -335,16 +337,14 @@ void TForm1::addGroupPanel(QWidget* panel) {
         m_groupViews.removeAll(*field);
         delete *field;
     }
-    if (field)
-        *field = panel;
+    if (field) *field = panel;
     const QRect geometry = panel->geometry();
     panel->setParent(m_clientArea);
     panel->setGeometry(geometry);
     panel->hide();
     // The modem memo lies over the bottom of the view area and must stay visible above a panel.
     Memo1->raise();
-    if (!m_groupViews.contains(panel))
-        m_groupViews.append(panel);
+    if (!m_groupViews.contains(panel)) m_groupViews.append(panel);
 }
 
 void TForm1::hideGroupViews() {
@@ -408,24 +408,15 @@ void TForm1::startUp() {
 }
 
 void TForm1::applyLoad(const SensLoad& load) {
-    if (load.rtsMode)
-        ModBus->RtsMode = *load.rtsMode;
-    if (load.useModem)
-        UseModem = *load.useModem;
-    if (load.modemInitString)
-        ModemInitString = *load.modemInitString;
-    if (load.dialPrefix)
-        DialPrefix = *load.dialPrefix;
-    if (load.phoneNumber)
-        PhoneNumber = *load.phoneNumber;
-    if (load.modemDelay)
-        ModemDelay = *load.modemDelay;
-    if (load.commPort)
-        ModBus->MSComm1()->setCommPort(*load.commPort);
-    if (load.settings)
-        ModBus->MSComm1()->setSettings(*load.settings);
-    if (load.pollMs)
-        Timer1->setInterval(*load.pollMs);
+    if (load.rtsMode) ModBus->RtsMode = *load.rtsMode;
+    if (load.useModem) UseModem = *load.useModem;
+    if (load.modemInitString) ModemInitString = *load.modemInitString;
+    if (load.dialPrefix) DialPrefix = *load.dialPrefix;
+    if (load.phoneNumber) PhoneNumber = *load.phoneNumber;
+    if (load.modemDelay) ModemDelay = *load.modemDelay;
+    if (load.commPort) ModBus->MSComm1()->setCommPort(*load.commPort);
+    if (load.settings) ModBus->MSComm1()->setSettings(*load.settings);
+    if (load.pollMs) Timer1->setInterval(*load.pollMs);
 }
 
 LinkSettings TForm1::linkSettings() const {
@@ -443,10 +434,8 @@ LinkSettings TForm1::linkSettings() const {
 
 void TForm1::applyLinkSettings(const LinkSettings& s) {
     if (TMSComm* comm = ModBus->MSComm1()) {
-        if (s.Settings != comm->Settings())
-            comm->setSettings(s.Settings);
-        if (s.CommPort != comm->CommPort())
-            comm->setCommPort(s.CommPort);
+        if (s.Settings != comm->Settings()) comm->setSettings(s.Settings);
+        if (s.CommPort != comm->CommPort()) comm->setCommPort(s.CommPort);
     }
     ModBus->RtsMode = s.RtsMode;
     UseModem = s.UseModem;
@@ -485,8 +474,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::shutdown() {
-    if (m_shutdownDone)
-        return;
+    if (m_shutdownDone) return;
     m_shutdownDone = true;
     Timer1->stop();
     Timer3->stop();
@@ -499,10 +487,8 @@ void TForm1::shutdown() {
         m_exchange->pause();
     }
     QString error;
-    if (!senscfg::write(QString::fromLatin1(senscfg::FileName), currentSettings(), &error))
-        ShowError(error);
-    if (ModBus->comm().PortOpen())
-        ModBus->comm().setPortOpen(false);
+    if (!senscfg::write(QString::fromLatin1(senscfg::FileName), currentSettings(), &error)) ShowError(error);
+    if (ModBus->comm().PortOpen()) ModBus->comm().setPortOpen(false);
 }
 
 bool TForm1::exchangeRunning() const {

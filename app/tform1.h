@@ -31,14 +31,20 @@ class TModBus;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     static constexpr int ClientWidth = 690;
     static constexpr int ClientHeight = 514;
     static constexpr int DeviceItemCount = 127;
 
     // Group tags held by MenuTypeParam's "Tag".
-    enum Group { GroupSystem = 5, GroupGeneral = 6, GroupAdjustment = 7, GroupCounters = 8, GroupArchives = 9,
-                 GroupJournals = 10 };
+    enum Group {
+        GroupSystem = 5,
+        GroupGeneral = 6,
+        GroupAdjustment = 7,
+        GroupCounters = 8,
+        GroupArchives = 9,
+        GroupJournals = 10
+    };
 
     // Creating the window runs the start-up: the engine, Sens.cfg from the working directory.
     explicit TForm1(QWidget* parent = nullptr);
@@ -195,13 +201,13 @@ public:
     // Marks a handler as running, so a Timer3 tick that arrives inside it (the engine pumps
     // events while it waits) does not release the guard.
     class HandlerScope {
-    public:
+      public:
         explicit HandlerScope(TForm1& form) : m_form(form) { ++m_form.m_handlerDepth; }
         ~HandlerScope() { --m_form.m_handlerDepth; }
         HandlerScope(const HandlerScope&) = delete;
         HandlerScope& operator=(const HandlerScope&) = delete;
 
-    private:
+      private:
         TForm1& m_form;
     };
 
@@ -209,11 +215,11 @@ public:
     static QString captionOf(const QAction* item);
     static void setCaption(QAction* item, const QString& text);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void buildMenu();
     void buildViews();
     void startUp();

@@ -28,8 +28,7 @@ QByteArray takeText(const QByteArray& data, int& pos) {
 
 QString TForm1::deviceText(const QByteArray& reply) {
     // Data from byte 3 up to the CRC: the byte count is not trusted, only what was received.
-    if (reply.size() < 5)
-        return QStringLiteral("   ");
+    if (reply.size() < 5) return QStringLiteral("   ");
     const QByteArray data = reply.mid(3, reply.size() - 5);
     int pos = 0;
     const QByteArray first = takeText(data, pos);
@@ -41,8 +40,7 @@ QString TForm1::deviceText(const QByteArray& reply) {
 }
 
 std::optional<int> TForm1::entryAddress(const QString& entryText) {
-    if (entryText.size() < 3)
-        return std::nullopt;
+    if (entryText.size() < 3) return std::nullopt;
     bool ok = false;
     const int address = entryText.right(3).trimmed().toInt(&ok);
     return ok ? std::optional<int>(address) : std::nullopt;
@@ -50,14 +48,12 @@ std::optional<int> TForm1::entryAddress(const QString& entryText) {
 
 std::optional<QString> TForm1::identify(int address) {
     ModBus->ReportSlaveId(std::uint8_t(address));
-    if (!ModBus->replyOk())
-        return std::nullopt;
+    if (!ModBus->replyOk()) return std::nullopt;
     return deviceText(ModBus->reply());
 }
 
 void TForm1::MenuConnectClick() {
-    if (!Form3)
-        return;
+    if (!Form3) return;
     HandlerScope scope(*this);
     Timer1->stop();
     setMenuEnabled(MenuLink, false);
@@ -78,8 +74,7 @@ void TForm1::MenuConnectClick() {
             const QString speed = settings.left(settings.size() - 6);
             int found = 0;
             for (int address = 1; address <= DeviceItemCount; ++address) {
-                if (Form3->StopRequested)
-                    break;
+                if (Form3->StopRequested) break;
                 if (const std::optional<QString> text = identify(address)) {
                     Form3->addDevice(address, speed, *text);
                     ++found;
@@ -106,8 +101,7 @@ void TForm1::channelMenuForDevice(bool channelShown) {
 }
 
 void TForm1::DeviceClick(QAction* item) {
-    if (!item)
-        return;
+    if (!item) return;
     HandlerScope scope(*this);
     Memo1->hide();
     const QString caption = captionOf(item);
@@ -126,8 +120,7 @@ void TForm1::DeviceClick(QAction* item) {
         }
         DeviceAddress = *address;
         const std::optional<RegisterBlock> block = m_exchange->readHolding(96, 1);
-        if (!block)
-            return;
+        if (!block) return;
         TwoChannelMode = block->byte(96).value_or(1) == 0;
         StatusBar2->setText(0, caption);
         StatusBar2->setBevel(0, StatusBar::Bevel::Raised);
@@ -139,8 +132,7 @@ void TForm1::DeviceClick(QAction* item) {
     QAction* current = checkedTypeItem();
     if (current && (tagOf(current) == GroupArchives || tagOf(current) == GroupJournals))
         current = checkedArchiveOrJournalItem();
-    if (current)
-        MenuTypeParamClick(current);
+    if (current) MenuTypeParamClick(current);
     LinkIdle = true;
 }
 
@@ -162,14 +154,15 @@ void TForm1::MenuOtherDeviceClick() {
 
 // --- Modem ----------------------------------------------------------------------------------------
 
-QString TForm1::modemReplyText() const { return QString::fromLatin1(ModBus->reply().left(101)); }
+QString TForm1::modemReplyText() const {
+    return QString::fromLatin1(ModBus->reply().left(101));
+}
 
 void TForm1::appendModemReply(int commandLength) {
     // The modem echoes the command first; what follows it is its answer.
     const QString received = QString::fromLatin1(ModBus->reply());
     const int count = ModBus->Received - commandLength - 5;
-    if (count > 0)
-        Memo1->appendPlainText(received.mid(commandLength + 4, count));
+    if (count > 0) Memo1->appendPlainText(received.mid(commandLength + 4, count));
 }
 
 bool TForm1::ConnectModem() {
@@ -188,12 +181,12 @@ bool TForm1::ConnectModem() {
             const QString dial = DialPrefix + PhoneNumber;
             Memo1->appendPlainText(dial);
             if (!ModBus->SendCommandLine(dial, ModemDelay * 1000)) {
-                message = QStringLiteral("Префикс и номер телефона длиннее %1 символов!").arg(TModBus::MaxCommandLine);
+                message = QStringLiteral("Префикс и номер телефона длиннее %1 символов!")
+                              .arg(TModBus::MaxCommandLine);
             } else {
                 appendModemReply(int(dial.size()));
                 const QString dialReply = modemReplyText();
-                if (dialReply.contains(QLatin1String("CONNECT")))
-                    return true;
+                if (dialReply.contains(QLatin1String("CONNECT"))) return true;
                 static const std::pair<const char*, const char*> results[] = {
                     {"ERROR", "Неправильная команда!"},
                     {"NO DIALTONE", "Нет сигнала в линии!"},
@@ -214,7 +207,6 @@ bool TForm1::ConnectModem() {
                                                                  : QStringLiteral("Нет ответа от модема!");
         }
     }
-    if (Form20)
-        Form20->execWith(message);
+    if (Form20) Form20->execWith(message);
     return false;
 }

@@ -20,15 +20,13 @@ void setChecked(std::initializer_list<QAction*> items, bool checked) {
 
 QAction* TForm1::checkedTypeItem() const {
     for (QAction* item : m_typeItems)
-        if (item->isChecked())
-            return item;
+        if (item->isChecked()) return item;
     return nullptr;
 }
 
 QAction* TForm1::checkedArchiveOrJournalItem() const {
     for (QAction* item : {Hour, Day, Month, Fault, Operator, Nstate})
-        if (item->isChecked())
-            return item;
+        if (item->isChecked()) return item;
     return nullptr;
 }
 
@@ -43,8 +41,7 @@ void TForm1::hideChannelPanel() {
 }
 
 void TForm1::MenuTypeParamClick(QAction* item) {
-    if (!item)
-        return;
+    if (!item) return;
     HandlerScope scope(*this);
     {
         DisabledWindow disabled(this);
@@ -55,8 +52,7 @@ void TForm1::MenuTypeParamClick(QAction* item) {
         for (QAction* typeItem : std::as_const(m_typeItems)) {
             const bool chosen = tagOf(typeItem) == tag;
             typeItem->setChecked(chosen);
-            if (chosen)
-                setTag(MenuTypeParam, tag);
+            if (chosen) setTag(MenuTypeParam, tag);
         }
 
         bool rangeConfirmed = false;
@@ -73,8 +69,7 @@ void TForm1::MenuTypeParamClick(QAction* item) {
             for (QAction* a : {Fault, Operator, Nstate})
                 a->setChecked(a == item);
             ArchiveNumber = tag - 11;
-            if (tag == 16 && SecondChannel->isChecked())
-                ArchiveNumber = 6;
+            if (tag == 16 && SecondChannel->isChecked()) ArchiveNumber = 6;
             setTag(MenuTypeParam, GroupJournals);
             Journals->setChecked(true);
             MenuSaveArchive->setEnabled(true);
@@ -103,15 +98,13 @@ void TForm1::MenuTypeParamClick(QAction* item) {
         else
             m_exchange->clearCoil(4);
 
-        if (group != GroupArchives || rangeConfirmed)
-            runGroupReader(group);
+        if (group != GroupArchives || rangeConfirmed) runGroupReader(group);
     }
     LinkIdle = true;
 }
 
 void TForm1::ChannelClick(QAction* item) {
-    if (!item)
-        return;
+    if (!item) return;
     HandlerScope scope(*this);
     const bool first = item == FirstChannel;
     {
@@ -139,8 +132,7 @@ void TForm1::ChannelClick(QAction* item) {
 }
 
 void TForm1::TopMenuOpened() {
-    if (!LinkIdle)
-        return;
+    if (!LinkIdle) return;
     LinkIdle = false;
     Timer3->start();
 }
@@ -151,16 +143,14 @@ void TForm1::Timer1Timer() {
         Timer1->stop();
         return;
     }
-    if (!LinkIdle)
-        return;
+    if (!LinkIdle) return;
     LinkIdle = false;
     Timer1->stop();
     {
         HandlerScope scope(*this);
         DisabledWindow disabled(this);
         const int group = tagOf(MenuTypeParam);
-        if (group >= GroupSystem && group <= GroupCounters)
-            runGroupReader(group);
+        if (group >= GroupSystem && group <= GroupCounters) runGroupReader(group);
     }
     Timer1->start();
     LinkIdle = true;
@@ -169,8 +159,7 @@ void TForm1::Timer1Timer() {
 void TForm1::Timer3Timer() {
     // A tick that arrives while an exchange runs (the engine pumps events as it waits) must not
     // open the guard under it; the next tick will.
-    if (!isActiveWindow() || exchangeRunning())
-        return;
+    if (!isActiveWindow() || exchangeRunning()) return;
     Timer3->stop();
     LinkIdle = true;
 }

@@ -46,13 +46,42 @@ TEST(DeviceText, TextsAreTakenUpToTheirZerosAndTheReceivedLength) {
         const char* text;
     };
     const Case cases[] = {
-        {"two texts", QByteArray("\x05\x11\x04" "A\0B\0" "cc", 9), "A   B"},
-        {"byte count ignored", QByteArray("\x05\x11\x63" "AB\0CD\0" "cc", 11), "AB   CD"},
-        {"second text unended", QByteArray("\x05\x11\x04" "A\0BC" "cc", 9), "A   BC"},
-        {"no zero at all", QByteArray("\x05\x11\x03" "ABC" "cc", 8), "ABC   "},
-        {"nothing but the header", QByteArray("\x05\x11\x00" "cc", 5), "   "},
+        {"two texts",
+         QByteArray("\x05\x11\x04"
+                    "A\0B\0"
+                    "cc",
+                    9),
+         "A   B"},
+        {"byte count ignored",
+         QByteArray("\x05\x11\x63"
+                    "AB\0CD\0"
+                    "cc",
+                    11),
+         "AB   CD"},
+        {"second text unended",
+         QByteArray("\x05\x11\x04"
+                    "A\0BC"
+                    "cc",
+                    9),
+         "A   BC"},
+        {"no zero at all",
+         QByteArray("\x05\x11\x03"
+                    "ABC"
+                    "cc",
+                    8),
+         "ABC   "},
+        {"nothing but the header",
+         QByteArray("\x05\x11\x00"
+                    "cc",
+                    5),
+         "   "},
         {"shorter than a frame", QByteArray("\x05\x11", 2), "   "},
-        {"windows-1251", QByteArray("\x05\x11\x04" "\xC4\xCA\0\x31\0" "cc", 10), "ДК   1"},
+        {"windows-1251",
+         QByteArray("\x05\x11\x04"
+                    "\xC4\xCA\0\x31\0"
+                    "cc",
+                    10),
+         "ДК   1"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(TForm1::deviceText(c.reply), QString::fromUtf8(c.text)) << c.name;
@@ -259,7 +288,7 @@ TEST_F(Discovery, ManualChoiceFailures) {
     struct Case {
         const char* name;
         const char* address;
-        const char* error; // the TForm9 text shown
+        const char* error;  // the TForm9 text shown
         int adoptedAddress; // what the window takes once the dialog is closed with its close box
     };
     const Case cases[] = {
@@ -282,8 +311,7 @@ TEST_F(Discovery, ManualChoiceFailures) {
         }));
         driver.then(on<TForm9>([&](TForm9* d) {
             for (QLabel* l : {d->LabelInvalid, d->LabelNotFound})
-                if (l->isVisibleTo(d))
-                    shown += l->text();
+                if (l->isVisibleTo(d)) shown += l->text();
             press(d->Button1);
         }));
         driver.then(on<TForm8>([](TForm8* d) { d->close(); }));

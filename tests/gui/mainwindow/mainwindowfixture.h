@@ -25,7 +25,7 @@
 // (see press()), so a dialog that opens from that click reaches the next step. A modal no step
 // takes is rejected in the end and counted as unexpected.
 class ModalDriver {
-public:
+  public:
     using Step = std::function<bool(QWidget*)>;
 
     ModalDriver() {
@@ -37,10 +37,9 @@ public:
     bool done() const { return m_steps.empty(); }
     int unexpected() const { return m_unexpected; }
 
-private:
+  private:
     void tick() {
-        if (m_inStep)
-            return;
+        if (m_inStep) return;
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible()) {
             m_idleTicks = 0;
@@ -57,8 +56,7 @@ private:
             }
         }
         // Steps may wait for a dialog's own exchange; a modal nobody takes is closed in the end.
-        if (++m_idleTicks < 400)
-            return;
+        if (++m_idleTicks < 400) return;
         m_idleTicks = 0;
         ++m_unexpected;
         if (auto* dialog = qobject_cast<QDialog*>(modal))
@@ -81,19 +79,17 @@ inline void press(QAbstractButton* button) {
 
 // A step for a dialog of type D: runs the action when the modal is one (and `ready` agrees), and
 // reports it handled.
-template <class D>
-ModalDriver::Step on(std::function<void(D*)> action, std::function<bool(D*)> ready = {}) {
+template <class D> ModalDriver::Step on(std::function<void(D*)> action, std::function<bool(D*)> ready = {}) {
     return [action, ready](QWidget* w) {
         auto* d = qobject_cast<D*>(w);
-        if (!d || (ready && !ready(d)))
-            return false;
+        if (!d || (ready && !ready(d))) return false;
         action(d);
         return true;
     };
 }
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     static constexpr int SilenceMs = 50;
 
     void SetUp() override {
@@ -121,8 +117,7 @@ protected:
         options.pacing = false;
         options.clockRuns = false;
         options.modemDialDelayMs = 20;
-        if (tune)
-            tune(options);
+        if (tune) tune(options);
         sim = std::make_unique<sim::Simulator>(options);
         QString error;
         ASSERT_TRUE(sim->start(&error)) << error.toStdString();

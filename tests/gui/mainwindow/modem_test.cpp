@@ -11,7 +11,7 @@
 namespace {
 
 class Modem : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         writeSensCfg(sensCfg("1 9600,n,8,1", "True"));
@@ -78,8 +78,9 @@ TEST_F(Modem, EachResultWordGivesItsMessage) {
         EXPECT_TRUE(memo[1].startsWith(QString::fromLatin1(c.init))) << memo.join('|').toStdString();
         const bool dialled = QByteArray(c.init) == "OK";
         EXPECT_EQ(form->Memo1->toPlainText().contains(QStringLiteral("ATDT5551234")), dialled);
-        if (dialled)
+        if (dialled) {
             EXPECT_TRUE(form->Memo1->toPlainText().contains(QString::fromLatin1(c.dial)));
+        }
         const QList<QByteArray> lines = sim->requests();
         ASSERT_FALSE(lines.isEmpty());
         EXPECT_TRUE(lines[0].startsWith("ATZ")) << lines[0].toStdString();

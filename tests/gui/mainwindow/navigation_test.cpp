@@ -14,7 +14,7 @@
 namespace {
 
 class Navigation : public MainWindowTest {
-protected:
+  protected:
     void SetUp() override {
         MainWindowTest::SetUp();
         writeSensCfg(sensCfg());
@@ -44,7 +44,15 @@ TEST_F(Navigation, GroupChoiceWritesCoilsAndShowsTheChannel) {
     const Case cases[] = {
         {"SystemParam", false, {"01 05 00 04 00 00"}, 5, 0, false, "", false, {5}},
         {"GeneralParam", false, {"01 05 00 04 00 00"}, 6, 0, false, "", false, {6}},
-        {"Adjustment", false, {"01 05 00 02 00 00", "01 05 00 04 ff 00"}, 7, 0, true, "1 - канал", false, {7}},
+        {"Adjustment",
+         false,
+         {"01 05 00 02 00 00", "01 05 00 04 ff 00"},
+         7,
+         0,
+         true,
+         "1 - канал",
+         false,
+         {7}},
         {"Adjustment", true, {"01 05 00 02 ff 00", "01 05 00 04 ff 00"}, 7, 0, true, "2 - канал", false, {7}},
         {"Measurements", true, {"01 05 00 04 00 00"}, 8, 0, false, "", false, {8}},
         // The range dialog does not exist yet and counts as cancelled: coils, but no archive read.
@@ -71,7 +79,8 @@ TEST_F(Navigation, GroupChoiceWritesCoilsAndShowsTheChannel) {
         EXPECT_EQ(form->ArchiveNumber, c.archiveNumber);
         EXPECT_EQ(form->MenuChoiceChannel->isEnabled(), c.channelMenu);
         EXPECT_EQ(form->StatusBar2->text(2), QString::fromUtf8(c.channelText));
-        EXPECT_EQ(form->StatusBar2->bevel(2), c.channelMenu ? StatusBar::Bevel::Raised : StatusBar::Bevel::Lowered);
+        EXPECT_EQ(form->StatusBar2->bevel(2),
+                  c.channelMenu ? StatusBar::Bevel::Raised : StatusBar::Bevel::Lowered);
         EXPECT_EQ(form->MenuSaveArchive->isEnabled(), c.saveArchive);
         EXPECT_EQ(reads, c.reads);
         EXPECT_TRUE(form->LinkIdle);

@@ -56,17 +56,19 @@ TEST_F(StartUp, DamagedSettingsFileKeepsStartValues) {
     };
     const Case cases[] = {
         {"missing", QByteArray(), false, true, 1, 10000},
-        {"delay not a number", "2 19200,n,8,1\r\n7000\r\nTrue\r\nFalse\r\n\r\n\r\n\r\nx", true, false, 1, 10000},
-        {"port not a digit", "x 19200,n,8,1\r\n7000\r\nTrue\r\nFalse\r\n\r\n\r\n\r\n3", true, false, 1, 10000},
-        {"poll not a number", "2 19200,n,8,1\r\nsoon\r\nTrue\r\nFalse\r\n\r\n\r\n\r\n3", true, false, 2, 10000},
+        {"delay not a number", "2 19200,n,8,1\r\n7000\r\nTrue\r\nFalse\r\n\r\n\r\n\r\nx", true, false, 1,
+         10000},
+        {"port not a digit", "x 19200,n,8,1\r\n7000\r\nTrue\r\nFalse\r\n\r\n\r\n\r\n3", true, false, 1,
+         10000},
+        {"poll not a number", "2 19200,n,8,1\r\nsoon\r\nTrue\r\nFalse\r\n\r\n\r\n\r\n3", true, false, 2,
+         10000},
         // Lines past the end read as empty: RTS and modem off, then the empty delay fails.
         {"two lines only", "2 19200,n,8,1\r\n7000", false, false, 1, 10000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QFile::remove(QStringLiteral("Sens.cfg"));
-        if (!c.bytes.isEmpty())
-            writeSensCfg(c.bytes);
+        if (!c.bytes.isEmpty()) writeSensCfg(c.bytes);
         messages.clear();
         createWindow();
         ASSERT_EQ(messages.size(), 1);

@@ -40,7 +40,8 @@ TEST(SensCfgFormat, EightLinesCrLfWithoutFinalLineEnd) {
     config.link.DialPrefix = QStringLiteral("ATDP");
     config.link.PhoneNumber = QStringLiteral("1234567");
     config.link.ModemDelay = 45;
-    EXPECT_EQ(senscfg::format(config), QByteArray("2 19200,n,8,1\r\n5000\r\nTrue\r\nFalse\r\nATZ\r\nATDP\r\n1234567\r\n45"));
+    EXPECT_EQ(senscfg::format(config),
+              QByteArray("2 19200,n,8,1\r\n5000\r\nTrue\r\nFalse\r\nATZ\r\nATDP\r\n1234567\r\n45"));
 }
 
 TEST(SensCfgFormat, TextsAreWindows1251) {
@@ -94,7 +95,8 @@ TEST(SensCfgParse, OnlyExactTrueIsTrue) {
     const char* values[] = {"True", "true", "TRUE", "True ", "1", ""};
     const bool expected[] = {true, false, false, false, false, false};
     for (int i = 0; i < 6; ++i) {
-        const SensLoad load = senscfg::parse(lines({"1 9600,n,8,1", "10000", values[i], values[i], "", "", "", "0"}));
+        const SensLoad load =
+            senscfg::parse(lines({"1 9600,n,8,1", "10000", values[i], values[i], "", "", "", "0"}));
         EXPECT_EQ(*load.rtsMode, expected[i]) << values[i];
         EXPECT_EQ(*load.useModem, expected[i]) << values[i];
     }
@@ -119,20 +121,20 @@ TEST(SensCfgParse, DamagedFileStopsAtTheFailingStep) {
         bool pollTaken;
     };
     const Row rows[] = {
-        {"delay not a number", lines({"2 4800,n,8,1", "3000", "True", "True", "ATZ", "ATD", "1", "soon"}), false,
-         false, false, false},
+        {"delay not a number", lines({"2 4800,n,8,1", "3000", "True", "True", "ATZ", "ATD", "1", "soon"}),
+         false, false, false, false},
         {"file of two lines", lines({"2 4800,n,8,1", "3000"}), false, false, false, false},
         {"empty file", QByteArray(), false, false, false, false},
-        {"port not a digit", lines({"x 4800,n,8,1", "3000", "True", "True", "ATZ", "ATD", "1", "5"}), true, false,
+        {"port not a digit", lines({"x 4800,n,8,1", "3000", "True", "True", "ATZ", "ATD", "1", "5"}), true,
+         false, false, false},
+        {"port zero", lines({"0 4800,n,8,1", "3000", "True", "True", "ATZ", "ATD", "1", "5"}), true, false,
          false, false},
-        {"port zero", lines({"0 4800,n,8,1", "3000", "True", "True", "ATZ", "ATD", "1", "5"}), true, false, false,
-         false},
-        {"settings without speed", lines({"2 fast", "3000", "True", "True", "ATZ", "ATD", "1", "5"}), true, true,
-         false, false},
-        {"poll not a number", lines({"2 4800,n,8,1", "ten", "True", "True", "ATZ", "ATD", "1", "5"}), true, true, true,
-         false},
-        {"poll negative", lines({"2 4800,n,8,1", "-5", "True", "True", "ATZ", "ATD", "1", "5"}), true, true, true,
-         false},
+        {"settings without speed", lines({"2 fast", "3000", "True", "True", "ATZ", "ATD", "1", "5"}), true,
+         true, false, false},
+        {"poll not a number", lines({"2 4800,n,8,1", "ten", "True", "True", "ATZ", "ATD", "1", "5"}), true,
+         true, true, false},
+        {"poll negative", lines({"2 4800,n,8,1", "-5", "True", "True", "ATZ", "ATD", "1", "5"}), true, true,
+         true, false},
     };
     for (const Row& row : rows) {
         const SensLoad load = senscfg::parse(row.bytes);
@@ -145,20 +147,23 @@ TEST(SensCfgParse, DamagedFileStopsAtTheFailingStep) {
 
         SensConfig config; // start values: port 1, 9600, 10000 ms, modem on
         load.applyTo(config);
-        if (!row.portTaken)
+        if (!row.portTaken) {
             EXPECT_EQ(config.link.CommPort, 1) << row.name;
-        if (!row.pollTaken)
+        }
+        if (!row.pollTaken) {
             EXPECT_EQ(config.pollMs, 10000) << row.name;
+        }
     }
 }
 
 TEST(SensCfgParse, ConversionErrorNamesTheText) {
-    const SensLoad load = senscfg::parse(lines({"1 9600,n,8,1", "10000", "False", "False", "", "", "", "abc"}));
+    const SensLoad load =
+        senscfg::parse(lines({"1 9600,n,8,1", "10000", "False", "False", "", "", "", "abc"}));
     EXPECT_TRUE(load.error.contains(QStringLiteral("'abc'"))) << load.error.toStdString();
 }
 
 class SensCfgFile : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("Sens.cfg")); }
 };
