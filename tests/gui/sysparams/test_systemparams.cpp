@@ -224,10 +224,20 @@ TEST_F(SystemView, ReadingHidesTheOtherViewsAndNeverWrites) {
     EXPECT_TRUE(panel->isVisible());
 }
 
-class SystemViewReadFailure : public SystemView, public ::testing::WithParamInterface<std::pair<int, sim::Fault>> {};
+namespace {
+struct ReadFailure {
+    int read; // 1..3
+    sim::Fault fault;
+    std::string name() const { return "Read" + std::to_string(read) + sim::faultName(fault).toStdString(); }
+};
+void PrintTo(const ReadFailure& c, std::ostream* os) { *os << c.name(); }
+} // namespace
+
+class SystemViewReadFailure : public SystemView, public ::testing::WithParamInterface<ReadFailure> {};
 
 TEST_P(SystemViewReadFailure, StopsAtTheFailedReadAndKeepsWhatEarlierReadsFilled) {
-    const auto [failing, fault] = GetParam();
+    const int failing = GetParam().read;
+    const sim::Fault fault = GetParam().fault;
     read();
     ASSERT_TRUE(panel->isVisible());
     panel->hide();
@@ -260,13 +270,10 @@ TEST_P(SystemViewReadFailure, StopsAtTheFailedReadAndKeepsWhatEarlierReadsFilled
 }
 
 INSTANTIATE_TEST_SUITE_P(EachRead, SystemViewReadFailure,
-                         ::testing::Values(std::pair{1, sim::Fault::Silence}, std::pair{2, sim::Fault::Silence},
-                                           std::pair{3, sim::Fault::Silence}, std::pair{1, sim::Fault::Exception},
-                                           std::pair{2, sim::Fault::BadCrc}, std::pair{3, sim::Fault::Exception}),
-                         [](const auto& info) {
-                             return "Read" + std::to_string(info.param.first) +
-                                    sim::faultName(info.param.second).toStdString();
-                         });
+                         ::testing::Values(ReadFailure{1, sim::Fault::Silence}, ReadFailure{2, sim::Fault::Silence},
+                                           ReadFailure{3, sim::Fault::Silence}, ReadFailure{1, sim::Fault::Exception},
+                                           ReadFailure{2, sim::Fault::BadCrc}, ReadFailure{3, sim::Fault::Exception}),
+                         [](const auto& info) { return info.param.name(); });
 
 TEST_F(SystemView, EditorsAtTheirLimits) {
     struct Case {
@@ -472,16 +479,20 @@ TEST_F(SystemView, ClockSetFromThePcClockThenTheViewIsShown) {
 
 namespace {
 struct Clearing {
+    bool silent;
     const char* button;
     QStringList requests;
     int pauses;
+    std::string name() const { return std::string(button) + (silent ? "SilentDevice" : ""); }
 };
+void PrintTo(const Clearing& c, std::ostream* os) { *os << c.name(); }
 } // namespace
 
-class SystemViewClearing : public SystemView, public ::testing::WithParamInterface<std::pair<Clearing, bool>> {};
+class SystemViewClearing : public SystemView, public ::testing::WithParamInterface<Clearing> {};
 
 TEST_P(SystemViewClearing, SendsItsCommandsAndReportsTheEnd) {
-    const auto& [clearing, silent] = GetParam();
+    const Clearing& clearing = GetParam();
+    const bool silent = clearing.silent;
     ClearingWindow* window = QLatin1String(clearing.button) == QLatin1String("ButtonClearArh")
                                  ? static_cast<ClearingWindow*>(view->Form19())
                                  : static_cast<ClearingWindow*>(view->Form14());
@@ -518,12 +529,11 @@ TEST_P(SystemViewClearing, SendsItsCommandsAndReportsTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(
     Buttons, SystemViewClearing,
-    ::testing::Values(std::pair{Clearing{"ButtonClearArh", {"w29=1"}, 1}, false},
-                      std::pair{Clearing{"ButtonClearArh", {"w29=1"}, 1}, true},
-                      std::pair{Clearing{"ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2}, false},
-                      std::pair{Clearing{"ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2}, true}),
+    ::testing::Values(Clearing{false, "ButtonClearArh", {"w29=1"}, 1}, Clearing{true, "ButtonClearArh", {"w29=1"}, 1},
+                      Clearing{false, "ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2},
+                      Clearing{true, "ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2}),
     [](const auto& info) {
-        return std::string(info.param.first.button) + (info.param.second ? "SilentDevice" : "");
+        return info.param.name();
     });
 
 TEST_F(SystemView, ClearingEmptiesTheDeviceArchivesAndJournals) {
