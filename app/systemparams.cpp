@@ -19,8 +19,9 @@ using namespace sysparams;
 SystemParams* SystemParams::install(TForm1& form) { return new SystemParams(form); }
 
 SystemParams::SystemParams(TForm1& form)
-    : QObject(&form), m_form(form), m_form11(std::make_unique<TForm11>()), m_form18(std::make_unique<TForm18>()),
-      m_form19(std::make_unique<TForm19>()), m_form14(std::make_unique<TForm14>()) {
+    : QObject(&form), m_form(form), m_form11(std::make_unique<TForm11>()),
+      m_form18(std::make_unique<TForm18>()), m_form19(std::make_unique<TForm19>()),
+      m_form14(std::make_unique<TForm14>()) {
     setObjectName(QStringLiteral("SystemParams"));
     runModal = [](QDialog& dialog) { return dialog.exec(); };
     now = [] { return QDateTime::currentDateTime(); };
@@ -60,7 +61,8 @@ void SystemParams::ReadSysParam() {
                 return;
             m_panel->fill(*block);
             if (block->has(rowByName(QStringLiteral("ComboBoxModeLine"))->reg))
-                m_form.TwoChannelMode = twoChannelMode(m_panel->itemIndex(QStringLiteral("ComboBoxModeLine")));
+                m_form.TwoChannelMode =
+                    twoChannelMode(m_panel->itemIndex(QStringLiteral("ComboBoxModeLine")));
         }
         m_form.hideGroupViews();
         link.resetProgress();

@@ -18,8 +18,12 @@ constexpr Column Col1{24, 145}, Col2{176, 162}, Col3{344, 145}, Col4{496, 145};
 constexpr int Row1 = 16, Row2 = 96, Row3 = 176, RowDate = 280;
 constexpr int CaptionToField = 24;
 
-Geometry at(Column col, int captionY) { return Geometry{col.x, captionY, captionY + CaptionToField, col.width, 21}; }
-Geometry at(int x, int captionY, int width) { return Geometry{x, captionY, captionY + CaptionToField, width, 21}; }
+Geometry at(Column col, int captionY) {
+    return Geometry{col.x, captionY, captionY + CaptionToField, col.width, 21};
+}
+Geometry at(int x, int captionY, int width) {
+    return Geometry{x, captionY, captionY + CaptionToField, width, 21};
+}
 
 QString u8(const char* text) { return QString::fromUtf8(text); }
 
@@ -70,7 +74,8 @@ QList<Row> buildRows() {
     time.tagged = false;
     rows << time;
 
-    Row elNumber = editRow("EditElNumber", "Электронный номер", 8, Encoding::U32, Shown::Unsigned, at(Col1, Row1));
+    Row elNumber =
+        editRow("EditElNumber", "Электронный номер", 8, Encoding::U32, Shown::Unsigned, at(Col1, Row1));
     elNumber.keys = QStringLiteral("0123456789");
     elNumber.min = 0;
     elNumber.stopsPolling = true;
@@ -91,8 +96,9 @@ QList<Row> buildRows() {
     node.rereadAfter = true;
     rows << node;
 
-    Row speed = listRow("ComboSpeedRS", "Скорость обмена RS-232", 13,
-                        list({"300", "600", "1200", "2400", "4800", "9600", "19200", "38400"}), at(Col1, Row2));
+    Row speed =
+        listRow("ComboSpeedRS", "Скорость обмена RS-232", 13,
+                list({"300", "600", "1200", "2400", "4800", "9600", "19200", "38400"}), at(Col1, Row2));
     speed.codeOffset = 2;
     // The program keeps its own port speed, so there is nothing to read back.
     speed.rereadAfter = false;

@@ -99,7 +99,8 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
             m_radio->setItemIndex(0);
             setTextColour(m_radio, QPalette::WindowText, Navy);
             const QString name = row.objectName;
-            connect(m_radio, &RadioGroup::clicked, this, [this, name](int index) { emit listChosen(name, index); });
+            connect(m_radio, &RadioGroup::clicked, this,
+                    [this, name](int index) { emit listChosen(name, index); });
             control = m_radio;
             break;
         }

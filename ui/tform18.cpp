@@ -3,7 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-TForm18::TForm18(QWidget* parent) : FixedDialog(QStringLiteral("Установка часов"), 340, 112, Border::NoIcons, parent) {
+TForm18::TForm18(QWidget* parent)
+    : FixedDialog(QStringLiteral("Установка часов"), 340, 112, Border::NoIcons, parent) {
     setObjectName(QStringLiteral("Form18"));
     auto line = [this](const QString& text, const char* name, int y) {
         auto* label = new QLabel(text, this);

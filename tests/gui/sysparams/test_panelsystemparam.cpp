@@ -84,7 +84,8 @@ TEST_F(Panel, CaptionsAndItemsFitTheirControls) {
         EXPECT_LE(label->x() + needed, panel.width() - 4) << label->objectName().toStdString();
     }
     for (QPushButton* b : panel.findChildren<QPushButton*>())
-        EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 8, b->width()) << b->objectName().toStdString();
+        EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()) + 8, b->width())
+            << b->objectName().toStdString();
     for (QComboBox* c : panel.findChildren<QComboBox*>()) {
         c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         EXPECT_LE(c->sizeHint().width(), c->width()) << c->objectName().toStdString();
@@ -94,8 +95,11 @@ TEST_F(Panel, CaptionsAndItemsFitTheirControls) {
     for (int i = 0; i < radio->count(); ++i)
         EXPECT_LE(radio->button(i)->sizeHint().width() + 8, radio->width());
     for (QLineEdit* e : panel.findChildren<QLineEdit*>()) {
-        e->setText(e->objectName() == "EditDate" ? "28.02.2024" : e->objectName() == "EditTime" ? "23:59:59" : "");
-        EXPECT_LE(e->fontMetrics().horizontalAdvance(e->text()) + 6, e->width()) << e->objectName().toStdString();
+        e->setText(e->objectName() == "EditDate"   ? "28.02.2024"
+                   : e->objectName() == "EditTime" ? "23:59:59"
+                                                   : "");
+        EXPECT_LE(e->fontMetrics().horizontalAdvance(e->text()) + 6, e->width())
+            << e->objectName().toStdString();
     }
 }
 
@@ -156,7 +160,8 @@ TEST_F(Panel, EditorsTakeOnlyTheirKeysAndCommitOnEnter) {
         EXPECT_EQ(e->text(), QString::fromUtf8(c.shown)) << c.field;
         QTest::keyClick(e, Qt::Key_Return);
         ASSERT_FALSE(commits.isEmpty());
-        EXPECT_EQ(commits.takeLast(), (QList<QVariant>{QString::fromLatin1(c.field), QString::fromUtf8(c.shown)}));
+        EXPECT_EQ(commits.takeLast(),
+                  (QList<QVariant>{QString::fromLatin1(c.field), QString::fromUtf8(c.shown)}));
     }
 }
 

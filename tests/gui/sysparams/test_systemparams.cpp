@@ -43,7 +43,10 @@ QString describe(const QByteArray& f) {
     if (f.size() >= 8 && f[1] == 6)
         return QStringLiteral("w%1=%2").arg(word(2)).arg(word(4));
     if (f.size() >= 9 && f[1] == 16)
-        return QStringLiteral("W%1:%2=%3").arg(word(2)).arg(word(4)).arg(QString::fromLatin1(f.mid(7, f[6]).toHex()));
+        return QStringLiteral("W%1:%2=%3")
+            .arg(word(2))
+            .arg(word(4))
+            .arg(QString::fromLatin1(f.mid(7, f[6]).toHex()));
     if (f.size() >= 8 && f[1] == 5)
         return QStringLiteral("c%1=%2").arg(word(2)).arg(word(4) ? 1 : 0);
     return QString::fromLatin1(f.toHex(' '));
@@ -269,11 +272,12 @@ TEST_P(SystemViewReadFailure, StopsAtTheFailedReadAndKeepsWhatEarlierReadsFilled
     EXPECT_FALSE(form->TwoChannelMode);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachRead, SystemViewReadFailure,
-                         ::testing::Values(ReadFailure{1, sim::Fault::Silence}, ReadFailure{2, sim::Fault::Silence},
-                                           ReadFailure{3, sim::Fault::Silence}, ReadFailure{1, sim::Fault::Exception},
-                                           ReadFailure{2, sim::Fault::BadCrc}, ReadFailure{3, sim::Fault::Exception}),
-                         [](const auto& info) { return info.param.name(); });
+INSTANTIATE_TEST_SUITE_P(
+    EachRead, SystemViewReadFailure,
+    ::testing::Values(ReadFailure{1, sim::Fault::Silence}, ReadFailure{2, sim::Fault::Silence},
+                      ReadFailure{3, sim::Fault::Silence}, ReadFailure{1, sim::Fault::Exception},
+                      ReadFailure{2, sim::Fault::BadCrc}, ReadFailure{3, sim::Fault::Exception}),
+    [](const auto& info) { return info.param.name(); });
 
 TEST_F(SystemView, EditorsAtTheirLimits) {
     struct Case {
@@ -282,7 +286,9 @@ TEST_F(SystemView, EditorsAtTheirLimits) {
         QStringList requests;
         const char* shownAfter; // nullptr: the device's value, read back
     };
-    auto withRead = [&](QString write) { return (write.isEmpty() ? QStringList() : QStringList{write}) + FullRead; };
+    auto withRead = [&](QString write) {
+        return (write.isEmpty() ? QStringList() : QStringList{write}) + FullRead;
+    };
     const Case cases[] = {
         {"EditFrequency", "15", withRead("W19:2=41700000"), "15,00"},
         {"EditFrequency", "100", withRead("W19:2=42c80000"), "100,00"},
@@ -503,8 +509,8 @@ TEST_P(SystemViewClearing, SendsItsCommandsAndReportsTheEnd) {
     QList<bool> waiting;
     QObject watch;
     QObject::connect(form->Timer2, &QTimer::timeout, &watch, [&] {
-        waiting << (window->isVisible() && window->StaticText1->isVisible() && !window->Button1->isVisible() &&
-                    !form->isEnabled());
+        waiting << (window->isVisible() && window->StaticText1->isVisible() &&
+                    !window->Button1->isVisible() && !form->isEnabled());
     });
     bool finishedShown = false;
     modalAnswer = [&](QDialog& d) {
@@ -529,12 +535,11 @@ TEST_P(SystemViewClearing, SendsItsCommandsAndReportsTheEnd) {
 
 INSTANTIATE_TEST_SUITE_P(
     Buttons, SystemViewClearing,
-    ::testing::Values(Clearing{false, "ButtonClearArh", {"w29=1"}, 1}, Clearing{true, "ButtonClearArh", {"w29=1"}, 1},
+    ::testing::Values(Clearing{false, "ButtonClearArh", {"w29=1"}, 1},
+                      Clearing{true, "ButtonClearArh", {"w29=1"}, 1},
                       Clearing{false, "ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2},
                       Clearing{true, "ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2}),
-    [](const auto& info) {
-        return info.param.name();
-    });
+    [](const auto& info) { return info.param.name(); });
 
 TEST_F(SystemView, ClearingEmptiesTheDeviceArchivesAndJournals) {
     const quint32 lastHour = DeviceStart - DeviceStart % 3600 - 3600;

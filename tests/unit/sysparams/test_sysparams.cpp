@@ -65,8 +65,9 @@ TEST(SysParamsDecode, FieldsOfTheSystemBlock) {
 }
 
 TEST(SysParamsDecode, ExtremeValues) {
-    RegisterBlock b(0, hex("00000000 0000 0000 0000 0000 0000 0000 FFFFFFFF FFFFFFFF 12FF 0000 0000 0000 0000 "
-                           "0000 FFFF 42C80000"));
+    RegisterBlock b(0,
+                    hex("00000000 0000 0000 0000 0000 0000 0000 FFFFFFFF FFFFFFFF 12FF 0000 0000 0000 0000 "
+                        "0000 FFFF 42C80000"));
     EXPECT_EQ(text("EditDate", b), "01.01.1970");
     EXPECT_EQ(text("EditTime", b), "00:00:00");
     EXPECT_EQ(text("EditElNumber", b), "4294967295");
