@@ -229,7 +229,6 @@ class TForm1 : public QMainWindow {
     QAction* checkedTypeItem() const;
     QAction* checkedArchiveOrJournalItem() const;
     void runGroupReader(int tag);
-    void showMemoForModem();
     QString modemReplyText() const;
     void appendModemReply(int commandLength);
     void channelMenuForDevice(bool channelShown);
