@@ -172,17 +172,17 @@ int run(const QStringList& rawArgs) {
         return usage("--port is required");
 
     // Argument checks first, so a typo never reaches the line.
-    struct Spec {
+    struct Arity {
         int minArgs, maxArgs;
     };
-    const QMap<QString, Spec> commands{{"read-holding", {3, 3}}, {"read-coils", {3, 3}},
+    const QMap<QString, Arity> commands{{"read-holding", {3, 3}}, {"read-coils", {3, 3}},
                                        {"write-register", {3, 3}}, {"write-registers", {3, 125}},
                                        {"set-coil", {2, 2}},       {"clear-coil", {2, 2}},
                                        {"report-id", {1, 1}},      {"read-archive", {3, 3}}};
     if (!commands.contains(o.command))
         return usage(QStringLiteral("unknown command %1").arg(o.command));
-    const Spec spec = commands[o.command];
-    if (o.args.size() < spec.minArgs || o.args.size() > spec.maxArgs)
+    const Arity arity = commands[o.command];
+    if (o.args.size() < arity.minArgs || o.args.size() > arity.maxArgs)
         return usage(QStringLiteral("wrong number of arguments for %1").arg(o.command));
     QList<long long> n;
     for (int i = 0; i < o.args.size(); ++i) {

@@ -29,7 +29,7 @@ std::int64_t dayNumber(const QDate& date);
 // The result is in Qt::UTC only because UTC has no DST gaps or repeats: read its date() and time()
 // as the device's wall clock, never convert it to local time.
 QDateTime SecToDate(std::uint32_t seconds);
-// Reads when.date() and when.time() as they stand in when's own time spec, so a local
+// Reads when.date() and when.time() as they stand in when's own time zone setting, so a local
 // QDateTime::currentDateTime() gives the PC's wall clock. Halves of a second round to even;
 // moments before 1970 and invalid date-times give 0, moments after 2106-02-07 06:28:15 give
 // 4294967295 (the 32-bit sum would wrap back to 1970).

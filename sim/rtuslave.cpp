@@ -52,7 +52,7 @@ DeviceModel* RtuSlave::device(int address) const {
 
 void RtuSlave::setFault(const FaultSpec& fault) {
     for (int i = 0; i < m_faults.size(); ++i) {
-        if (m_faults[i].spec.kind == fault.kind && m_faults[i].spec.address == fault.address) {
+        if (m_faults[i].setup.kind == fault.kind && m_faults[i].setup.address == fault.address) {
             m_faults[i] = {fault, 0};
             return;
         }
@@ -63,7 +63,7 @@ void RtuSlave::setFault(const FaultSpec& fault) {
 QList<FaultSpec> RtuSlave::faults() const {
     QList<FaultSpec> out;
     for (const auto& f : m_faults)
-        out.append(f.spec);
+        out.append(f.setup);
     return out;
 }
 
@@ -104,7 +104,7 @@ ReplyPlan RtuSlave::handle(const QByteArray& request) {
     // Every fault counts the request, so an "nth" fault stays on schedule whichever fires first.
     const FaultSpec* chosen = nullptr;
     for (auto& f : m_faults)
-        if (fires(f, address) && !chosen) chosen = &f.spec;
+        if (fires(f, address) && !chosen) chosen = &f.setup;
     if (chosen) return shape(*chosen, request, reply.frame);
     plan.chunks.append({reply.frame, 0});
     plan.note = reply.note;
@@ -112,14 +112,14 @@ ReplyPlan RtuSlave::handle(const QByteArray& request) {
 }
 
 bool RtuSlave::fires(ActiveFault& fault, int address) {
-    if (fault.spec.address != 0 && fault.spec.address != address) return false;
-    switch (fault.spec.when) {
+    if (fault.setup.address != 0 && fault.setup.address != address) return false;
+    switch (fault.setup.when) {
     case FaultWhen::Always:
         return true;
     case FaultWhen::Nth:
-        return ++fault.seen == fault.spec.nth;
+        return ++fault.seen == fault.setup.nth;
     case FaultWhen::Rate:
-        return m_rng.uniform() < fault.spec.rate;
+        return m_rng.uniform() < fault.setup.rate;
     }
     return false;
 }

@@ -30,7 +30,7 @@ class RtuSlave {
 
   private:
     struct ActiveFault {
-        FaultSpec spec;
+        FaultSpec setup;
         int seen = 0; // matching requests since the fault was set
     };
     bool fires(ActiveFault& fault, int address);

@@ -28,19 +28,19 @@ const struct {
 
 } // namespace
 
-std::optional<DeviceOptions> parseDeviceSpec(const QString& spec, QString* error) {
+std::optional<DeviceOptions> parseDeviceSpec(const QString& text, QString* error) {
     auto fail = [&](const QString& why) -> std::optional<DeviceOptions> {
-        if (error) *error = QStringLiteral("--device %1: %2").arg(spec, why);
+        if (error) *error = QStringLiteral("--device %1: %2").arg(text, why);
         return std::nullopt;
     };
     DeviceOptions d;
-    const int colon = spec.indexOf(QLatin1Char(':'));
-    const auto address = number(colon < 0 ? spec : spec.left(colon));
+    const int colon = text.indexOf(QLatin1Char(':'));
+    const auto address = number(colon < 0 ? text : text.left(colon));
     if (!address || *address < 1 || *address > 247)
         return fail(QStringLiteral("the address must be 1 to 247"));
     d.address = int(*address);
     if (colon < 0) return d;
-    for (const QString& item : spec.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString& item : text.mid(colon + 1).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const int eq = item.indexOf(QLatin1Char('='));
         if (eq < 0) return fail(QStringLiteral("\"%1\" is not key=value").arg(item));
         const QString key = item.left(eq).trimmed().toLower();
@@ -76,12 +76,12 @@ std::optional<DeviceOptions> parseDeviceSpec(const QString& spec, QString* error
     return d;
 }
 
-std::optional<FaultSpec> parseFaultSpec(const QString& spec, QString* error) {
+std::optional<FaultSpec> parseFaultSpec(const QString& text, QString* error) {
     auto fail = [&](const QString& why) -> std::optional<FaultSpec> {
-        if (error) *error = QStringLiteral("--fault %1: %2").arg(spec, why);
+        if (error) *error = QStringLiteral("--fault %1: %2").arg(text, why);
         return std::nullopt;
     };
-    const QStringList parts = spec.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
     if (parts.isEmpty()) return fail(QStringLiteral("no fault named"));
     FaultSpec f;
     const QString kind = parts[0].trimmed().toLower();

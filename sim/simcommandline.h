@@ -18,8 +18,8 @@ struct SimCommandLine {
 
 // args without the program name.
 SimCommandLine parseSimCommandLine(const QStringList& args);
-std::optional<DeviceOptions> parseDeviceSpec(const QString& spec, QString* error);
-std::optional<FaultSpec> parseFaultSpec(const QString& spec, QString* error);
+std::optional<DeviceOptions> parseDeviceSpec(const QString& text, QString* error);
+std::optional<FaultSpec> parseFaultSpec(const QString& text, QString* error);
 QString simUsage();
 
 } // namespace sim

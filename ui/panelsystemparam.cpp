@@ -111,10 +111,10 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
             control->setProperty("Tag", row.reg);
     }
 
-    for (const ButtonSpec& spec : Buttons) {
-        auto* b = new QPushButton(QString::fromUtf8(spec.caption), this);
-        b->setObjectName(QString::fromLatin1(spec.name));
-        b->setGeometry(spec.x, ButtonY, ButtonWidth, ButtonHeight);
+    for (const ButtonSpec& button : Buttons) {
+        auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
+        b->setObjectName(QString::fromLatin1(button.name));
+        b->setGeometry(button.x, ButtonY, ButtonWidth, ButtonHeight);
         b->setAutoDefault(false);
         m_buttons.insert(b->objectName(), b);
     }
