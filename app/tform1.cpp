@@ -1,5 +1,7 @@
 #include "app/tform1.h"
 
+#include "device/identification.h"
+
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 #include "ui/errorbox.h"
@@ -359,7 +361,7 @@ QList<int> TForm1::listedAddresses() const {
     QList<int> addresses;
     for (int n = 1; n <= DeviceItemCount; ++n)
         if (Device[n]->isVisible())
-            if (const std::optional<int> address = entryAddress(captionOf(Device[n])))
+            if (const std::optional<int> address = ident::addressOfEntry(captionOf(Device[n])))
                 addresses.append(*address);
     return addresses;
 }

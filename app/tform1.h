@@ -189,12 +189,6 @@ class TForm1 : public QMainWindow {
     void shutdown();
     bool shutdownDone() const { return m_shutdownDone; }
 
-    // Device text of an identification reply (two zero-ended texts joined by three blanks),
-    // never reading past what was received.
-    static QString deviceText(const QByteArray& reply);
-    // The address an entry text ends with, or nothing when its last three characters are no number.
-    static std::optional<int> entryAddress(const QString& entryText);
-
     // True while an exchange, the pause after a write, or a handler marked by HandlerScope runs.
     bool exchangeRunning() const;
 

@@ -1,6 +1,7 @@
 // The main window's scan of the line, the device menu, the choice of a device and modem dialling.
 #include "app/tform1.h"
 
+#include "device/identification.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 #include "ui/statusbar.h"
@@ -10,46 +11,12 @@
 
 #include <QAction>
 #include <QPlainTextEdit>
-#include <QStringDecoder>
 #include <QTimer>
-
-namespace {
-
-// Identification texts are zero-ended; one that runs to the end of what arrived ends there.
-QByteArray takeText(const QByteArray& data, int& pos) {
-    const int zero = data.indexOf('\0', pos);
-    const int end = zero < 0 ? int(data.size()) : zero;
-    const QByteArray text = data.mid(pos, end - pos);
-    pos = zero < 0 ? int(data.size()) : zero + 1;
-    return text;
-}
-
-} // namespace
-
-QString TForm1::deviceText(const QByteArray& reply) {
-    // Data from byte 3 up to the CRC: the byte count is not trusted, only what was received.
-    if (reply.size() < 5) return QStringLiteral("   ");
-    const QByteArray data = reply.mid(3, reply.size() - 5);
-    int pos = 0;
-    const QByteArray first = takeText(data, pos);
-    const QByteArray second = takeText(data, pos);
-    QStringDecoder decode("windows-1251");
-    const QString text1 = decode(first);
-    const QString text2 = decode(second);
-    return text1 + QStringLiteral("   ") + text2;
-}
-
-std::optional<int> TForm1::entryAddress(const QString& entryText) {
-    if (entryText.size() < 3) return std::nullopt;
-    bool ok = false;
-    const int address = entryText.right(3).trimmed().toInt(&ok);
-    return ok ? std::optional<int>(address) : std::nullopt;
-}
 
 std::optional<QString> TForm1::identify(int address) {
     ModBus->ReportSlaveId(std::uint8_t(address));
     if (!ModBus->replyOk()) return std::nullopt;
-    return deviceText(ModBus->reply());
+    return ident::deviceText(ModBus->reply());
 }
 
 void TForm1::MenuConnectClick() {
@@ -78,7 +45,7 @@ void TForm1::MenuConnectClick() {
                 if (const std::optional<QString> text = identify(address)) {
                     Form3->addDevice(address, speed, *text);
                     ++found;
-                    setCaption(Device[found], TForm8::entryText(*text, address));
+                    setCaption(Device[found], ident::entryText(*text, address));
                     Device[found]->setVisible(true);
                 }
                 Form3->setProgress(address);
@@ -113,7 +80,7 @@ void TForm1::DeviceClick(QAction* item) {
             m_exchange->clearCoil(4);
             m_exchange->writeRegister(15, 0);
         }
-        const std::optional<int> address = entryAddress(caption);
+        const std::optional<int> address = ident::addressOfEntry(caption);
         if (!address) {
             LinkIdle = true;
             return;

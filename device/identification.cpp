@@ -33,10 +33,12 @@ QString entryText(const QString& deviceText, int address) {
     return deviceText + QStringLiteral(" адрес: ") + QString::asprintf("%3d", address);
 }
 
-int addressOfEntry(const QString& entryText) {
+std::optional<int> addressOfEntry(const QString& entryText) {
+    if (entryText.size() < 3)
+        return std::nullopt;
     bool ok = false;
     const int address = entryText.right(3).trimmed().toInt(&ok);
-    return ok && entryText.size() >= 3 ? address : -1;
+    return ok ? std::optional<int>(address) : std::nullopt;
 }
 
 } // namespace ident

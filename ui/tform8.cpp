@@ -1,6 +1,7 @@
 #include "ui/tform8.h"
 
 #include "device/encodings.h"
+#include "device/identification.h"
 #include "ui/tform9.h"
 
 #include <QComboBox>
@@ -46,10 +47,6 @@ TForm8::TForm8(QWidget* parent)
     connect(ComboBoxSpeed, &QComboBox::currentIndexChanged, this, &TForm8::backToConnect);
 }
 
-QString TForm8::entryText(const QString& deviceText, int address) {
-    return deviceText + QStringLiteral(" адрес: ") + QString::asprintf("%3d", address);
-}
-
 void TForm8::Button1Click() {
     if (Button1->text() == OkCaption) {
         Button1->setText(ConnectCaption);
@@ -73,7 +70,7 @@ void TForm8::Button1Click() {
         errorDialog()->execWith(TForm9::Message::DeviceNotFound);
         return;
     }
-    EntryText = entryText(*device, Address);
+    EntryText = ident::entryText(*device, Address);
     Button1->setText(OkCaption);
 }
 

@@ -130,9 +130,3 @@ TEST(TForm8, NewDialogClosedUntouchedSelectsNothing) {
     EXPECT_TRUE(f.InvalidInput);
 }
 
-TEST(TForm8, EntryTextPadsTheAddressToThreeCharacters) {
-    EXPECT_EQ(TForm8::entryText("X", 5), "X адрес:   5");
-    EXPECT_EQ(TForm8::entryText("X", 42), "X адрес:  42");
-    EXPECT_EQ(TForm8::entryText("X", 127), "X адрес: 127");
-    EXPECT_EQ(TForm8::entryText("X", 1000), "X адрес: 1000");
-}

@@ -39,63 +39,6 @@ QStringList gridRows(const StringGrid* grid) {
 
 using Discovery = MainWindowTest;
 
-TEST(DeviceText, TextsAreTakenUpToTheirZerosAndTheReceivedLength) {
-    struct Case {
-        const char* name;
-        QByteArray reply; // as received, the last two bytes standing for the CRC
-        const char* text;
-    };
-    const Case cases[] = {
-        {"two texts",
-         QByteArray("\x05\x11\x04"
-                    "A\0B\0"
-                    "cc",
-                    9),
-         "A   B"},
-        {"byte count ignored",
-         QByteArray("\x05\x11\x63"
-                    "AB\0CD\0"
-                    "cc",
-                    11),
-         "AB   CD"},
-        {"second text unended",
-         QByteArray("\x05\x11\x04"
-                    "A\0BC"
-                    "cc",
-                    9),
-         "A   BC"},
-        {"no zero at all",
-         QByteArray("\x05\x11\x03"
-                    "ABC"
-                    "cc",
-                    8),
-         "ABC   "},
-        {"nothing but the header",
-         QByteArray("\x05\x11\x00"
-                    "cc",
-                    5),
-         "   "},
-        {"shorter than a frame", QByteArray("\x05\x11", 2), "   "},
-        {"windows-1251",
-         QByteArray("\x05\x11\x04"
-                    "\xC4\xCA\0\x31\0"
-                    "cc",
-                    10),
-         "ДК   1"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(TForm1::deviceText(c.reply), QString::fromUtf8(c.text)) << c.name;
-}
-
-TEST(DeviceText, EntryAddressIsTheLastThreeCharacters) {
-    EXPECT_EQ(TForm1::entryAddress(QStringLiteral("A   B адрес:   5")), 5);
-    EXPECT_EQ(TForm1::entryAddress(QStringLiteral("A   B адрес: 127")), 127);
-    EXPECT_EQ(TForm1::entryAddress(QStringLiteral(" 42")), 42);
-    EXPECT_EQ(TForm1::entryAddress(QStringLiteral("A   B адрес: x5")), std::nullopt);
-    EXPECT_EQ(TForm1::entryAddress(QStringLiteral("5")), std::nullopt);
-    EXPECT_EQ(TForm1::entryAddress(QString()), std::nullopt);
-}
-
 TEST_F(Discovery, ScanListsBothDevicesInGridAndMenu) {
     writeSensCfg(sensCfg());
     startSimulator({device(1), device(5, 1)});

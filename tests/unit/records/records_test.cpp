@@ -27,14 +27,66 @@ TEST(Identification, DeviceTextJoinsTheTwoTextsWithThreeBlanks) {
         EXPECT_EQ(ident::deviceText(c.reply), c.text) << c.name;
 }
 
+TEST(Identification, TextsAreTakenUpToTheirZerosAndTheReceivedLength) {
+    struct Case {
+        const char* name;
+        QByteArray reply; // as received, the last two bytes standing for the CRC
+        const char* text;
+    };
+    const Case cases[] = {
+        {"two texts",
+         QByteArray("\x05\x11\x04"
+                    "A\0B\0"
+                    "cc",
+                    9),
+         "A   B"},
+        {"byte count ignored",
+         QByteArray("\x05\x11\x63"
+                    "AB\0CD\0"
+                    "cc",
+                    11),
+         "AB   CD"},
+        {"second text unended",
+         QByteArray("\x05\x11\x04"
+                    "A\0BC"
+                    "cc",
+                    9),
+         "A   BC"},
+        {"no zero at all",
+         QByteArray("\x05\x11\x03"
+                    "ABC"
+                    "cc",
+                    8),
+         "ABC   "},
+        {"nothing but the header",
+         QByteArray("\x05\x11\x00"
+                    "cc",
+                    5),
+         "   "},
+        {"shorter than a frame", QByteArray("\x05\x11", 2), "   "},
+        {"windows-1251",
+         QByteArray("\x05\x11\x04"
+                    "\xC4\xCA\0\x31\0"
+                    "cc",
+                    10),
+         "ДК   1"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ident::deviceText(c.reply), QString::fromUtf8(c.text)) << c.name;
+}
+
 TEST(Identification, EntryTextCarriesTheAddressInThreeColumns) {
     EXPECT_EQ(ident::entryText("A   B", 5), QString::fromUtf8("A   B адрес:   5"));
+    EXPECT_EQ(ident::entryText("X", 42), QString::fromUtf8("X адрес:  42"));
     EXPECT_EQ(ident::entryText("X", 127), QString::fromUtf8("X адрес: 127"));
+    EXPECT_EQ(ident::entryText("X", 1000), QString::fromUtf8("X адрес: 1000"));
     const struct {
         QString entry;
-        int address;
+        std::optional<int> address;
     } back[] = {{QString::fromUtf8("A   B адрес:   5"), 5}, {QString::fromUtf8("X адрес: 127"), 127},
-                {"device", -1}, {"", -1}, {"12", -1}};
+                {" 42", 42},
+                {QString::fromUtf8("A   B адрес: x5"), std::nullopt},
+                {"device", std::nullopt}, {"", std::nullopt}, {"12", std::nullopt}, {"5", std::nullopt}};
     for (const auto& c : back)
         EXPECT_EQ(ident::addressOfEntry(c.entry), c.address) << c.entry.toStdString();
 }
