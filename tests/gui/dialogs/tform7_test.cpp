@@ -25,7 +25,9 @@ TEST(TForm7, OkAcceptsZeroTo2000Seconds) {
         EXPECT_EQ(f.Button1Click(), c.accepted);
         EXPECT_EQ(f.periodMs(), c.periodMs);
         EXPECT_EQ(f.isVisible(), !c.accepted);
-        if (!c.accepted) EXPECT_EQ(f.focusWidget(), f.EditSelectInterval);
+        if (!c.accepted) {
+            EXPECT_EQ(f.focusWidget(), f.EditSelectInterval);
+        }
     }
 }
 

@@ -317,10 +317,11 @@ TEST_F(SystemView, EditorsAtTheirLimits) {
         EXPECT_TRUE(form->LinkIdle);
         // Only the editors that re-read (and the electronic number) stop the poll.
         const bool stopsPoll = !c.requests.isEmpty() && c.requests.last() == "r96+1";
-        if (QLatin1String(c.field) == QLatin1String("EditElNumber"))
+        if (QLatin1String(c.field) == QLatin1String("EditElNumber")) {
             EXPECT_FALSE(form->Timer1->isActive());
-        else if (!stopsPoll)
+        } else if (!stopsPoll) {
             EXPECT_TRUE(form->Timer1->isActive()) << c.field;
+        }
     }
     EXPECT_EQ(simulator->holding(1, 18), 0);
     EXPECT_EQ(simulator->holding(1, 9), 0xE240);

@@ -141,8 +141,9 @@ TEST(CliUsage, BadCommandLinesNeverReachThePort) {
         p.start(QStringLiteral(KASTARI_CLI), c.args);
         p.waitForFinished(30000);
         EXPECT_EQ(p.exitCode(), c.code) << c.args.join(' ').toStdString();
-        if (c.code == 2)
+        if (c.code == 2) {
             EXPECT_TRUE(p.readAllStandardError().startsWith("port cannot be opened: "));
+        }
     }
 }
 
