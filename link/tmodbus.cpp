@@ -143,6 +143,9 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
         waitFor(RtsReleased);
     }
 
+    // Bytes that came while RTS was held (a converter's echo, a straggler of the previous reply)
+    // ran the silence count of no transaction; the wait for this reply starts only now.
+    ReplyDone = false;
     ReplyTimer->setInterval(TimeoutMs);
     ReplyTimer->start();
     waitFor(ReplyDone);

@@ -198,6 +198,21 @@ TEST(Rts, LineIsRaisedBeforeSendingAndDroppedBeforeTheReplyIsAwaited) {
     EXPECT_TRUE(e.bus.replyOk());
 }
 
+TEST(Rts, StrayBytesBetweenTransactionsDoNotCutTheNextWaitShort) {
+    Engine e;
+    e.bus.RtsMode = true;
+    e.comm.settings = "300,n,8,1"; // 213 ms hold for 8 bytes, far longer than the silence
+    e.comm.script = {{{1, withCrc("01 06 00 0F 00 00")}}};
+    e.bus.WriteRegister(1, 15, 0);
+    ASSERT_TRUE(e.bus.replyOk());
+    // A straggler between two transactions starts the silence count of no transaction; it must
+    // not end the next one before its reply could arrive.
+    e.comm.receiveNow(hex("00"));
+    e.comm.script = {{{250, withCrc("01 06 00 0F 00 00")}}};
+    e.bus.WriteRegister(1, 15, 0);
+    EXPECT_TRUE(e.bus.replyOk()) << describe(e.bus.replyStatus()).toStdString();
+}
+
 TEST(Rts, WithoutRtsModeTheLineIsLeftAlone) {
     Engine e;
     e.bus.WriteRegister(1, 15, 0);
