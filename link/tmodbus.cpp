@@ -323,6 +323,11 @@ ReplyStatus TModBus::replyStatus() const {
     case FnWriteRegister:
     case FnWriteRegisters:
         return Received == 8 ? ReplyStatus::Ok : ReplyStatus::WrongLength;
+    case FnReportSlaveId:
+        // The identification is read up to its zero bytes and its byte count is never used, so a
+        // count that disagrees with the length must not hide a meter from the scan; only a frame
+        // without any data (the request's own echo) is refused.
+        return Received >= 5 ? ReplyStatus::Ok : ReplyStatus::WrongLength;
     default: {
         const int byteCount = Buffer[2];
         if (Received != 3 + byteCount + 2)
