@@ -6,32 +6,6 @@
 
 namespace sim {
 
-QString faultName(Fault kind) {
-    switch (kind) {
-    case Fault::None:
-        return QStringLiteral("none");
-    case Fault::Silence:
-        return QStringLiteral("silence");
-    case Fault::BadCrc:
-        return QStringLiteral("badcrc");
-    case Fault::Chunks:
-        return QStringLiteral("chunks");
-    case Fault::Late:
-        return QStringLiteral("late");
-    case Fault::Noise:
-        return QStringLiteral("noise");
-    case Fault::Oversize:
-        return QStringLiteral("oversize");
-    case Fault::Exception:
-        return QStringLiteral("exception");
-    case Fault::WrongAddress:
-        return QStringLiteral("wrongaddress");
-    case Fault::ClosePort:
-        return QStringLiteral("closeport");
-    }
-    return {};
-}
-
 RtuSlave::RtuSlave(const SimOptions& options) : m_rng(SeededRandom::mix(options.seed, 0xFA017)) {
     QList<DeviceOptions> devices = options.devices;
     if (devices.isEmpty()) devices.append(DeviceOptions{});

@@ -15,17 +15,6 @@ std::optional<long long> number(const QString& text) {
     return v;
 }
 
-const struct {
-    const char* name;
-    Fault kind;
-} FaultNames[] = {
-    {"silence", Fault::Silence},     {"badcrc", Fault::BadCrc},
-    {"chunks", Fault::Chunks},       {"late", Fault::Late},
-    {"noise", Fault::Noise},         {"oversize", Fault::Oversize},
-    {"exception", Fault::Exception}, {"wrongaddress", Fault::WrongAddress},
-    {"closeport", Fault::ClosePort},
-};
-
 } // namespace
 
 std::optional<DeviceOptions> parseDeviceSpec(const QString& text, QString* error) {
@@ -85,9 +74,9 @@ std::optional<FaultSpec> parseFaultSpec(const QString& text, QString* error) {
     if (parts.isEmpty()) return fail(QStringLiteral("no fault named"));
     FaultSpec f;
     const QString kind = parts[0].trimmed().toLower();
-    for (const auto& n : FaultNames)
-        if (kind == QLatin1String(n.name)) f.kind = n.kind;
-    if (f.kind == Fault::None) return fail(QStringLiteral("unknown fault \"%1\"").arg(kind));
+    const std::optional<Fault> named = faultByName(kind);
+    if (!named || *named == Fault::None) return fail(QStringLiteral("unknown fault \"%1\"").arg(kind));
+    f.kind = *named;
     for (int i = 1; i < parts.size(); ++i) {
         const int eq = parts[i].indexOf(QLatin1Char('='));
         if (eq < 0) return fail(QStringLiteral("\"%1\" is not key=value").arg(parts[i]));

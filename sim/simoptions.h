@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace sim {
 
@@ -94,5 +95,7 @@ struct SimOptions {
 };
 
 QString faultName(Fault kind);
+// The fault a name stands for (as faultName gives it); nothing for an unknown name.
+std::optional<Fault> faultByName(const QString& name);
 
 } // namespace sim
