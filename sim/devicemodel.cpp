@@ -6,8 +6,8 @@
 
 #include <QStringEncoder>
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
 
 namespace sim {
 
@@ -21,21 +21,7 @@ quint8 byteAt(const QByteArray& b, int i) {
     return quint8(b[i]);
 }
 quint16 wordAt(const QByteArray& b, int i) {
-    return quint16((byteAt(b, i) << 8) | byteAt(b, i + 1));
-}
-void appendWord(QByteArray& b, quint16 v) {
-    b += char(v >> 8);
-    b += char(v & 0xFF);
-}
-quint32 floatBits(float v) {
-    quint32 bits;
-    std::memcpy(&bits, &v, 4);
-    return bits;
-}
-float bitsFloat(quint32 bits) {
-    float v;
-    std::memcpy(&v, &bits, 4);
-    return v;
+    return enc::u16(reinterpret_cast<const std::uint8_t*>(b.constData()) + i);
 }
 int speedCode(int baud) {
     static const int speeds[] = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400};
@@ -221,7 +207,7 @@ float DeviceModel::holdingFloat(int reg) {
 }
 
 void DeviceModel::setHoldingFloat(int reg, float value) {
-    const quint32 bits = floatBits(value);
+    const quint32 bits = std::bit_cast<quint32>(value);
     setHolding(reg, quint16(bits >> 16));
     setHolding(reg + 1, quint16(bits & 0xFFFF));
 }
@@ -287,13 +273,13 @@ QList<JournalEntry> DeviceModel::journal(int index) {
 // Registers
 
 void DeviceModel::setFloatRaw(int reg, float value) {
-    const quint32 bits = floatBits(value);
+    const quint32 bits = std::bit_cast<quint32>(value);
     m_regs[reg] = quint16(bits >> 16);
     m_regs[reg + 1] = quint16(bits & 0xFFFF);
 }
 
 float DeviceModel::floatRaw(int reg) const {
-    return bitsFloat((quint32(m_regs[reg]) << 16) | m_regs[reg + 1]);
+    return std::bit_cast<float>((quint32(m_regs[reg]) << 16) | m_regs[reg + 1]);
 }
 
 void DeviceModel::putLive(int reg, quint16 value) {
@@ -301,7 +287,7 @@ void DeviceModel::putLive(int reg, quint16 value) {
 }
 
 void DeviceModel::putLiveFloat(int reg, float value) {
-    const quint32 bits = floatBits(value);
+    const quint32 bits = std::bit_cast<quint32>(value);
     putLive(reg, quint16(bits >> 16));
     putLive(reg + 1, quint16(bits & 0xFFFF));
 }
@@ -584,7 +570,7 @@ DeviceModel::Outcome DeviceModel::readHolding(const QByteArray& pdu) {
     out += char(3);
     out += char(2 * count);
     for (int r = first; r < first + count; ++r)
-        appendWord(out, m_regs[r]);
+        out += enc::u16Bytes(m_regs[r]);
     return {out, {}};
 }
 
