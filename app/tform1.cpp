@@ -460,9 +460,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     if (!LinkIdle) {
-        // An exchange or a menu is in progress: refuse, and let the next request ask.
+        // An exchange or a menu is in progress: refuse, and let the next request ask. An exchange
+        // gives the guard back itself when it ends; opening it under the exchange would let a poll
+        // tick start a second one inside it.
         event->ignore();
-        LinkIdle = true;
+        if (!exchangeRunning()) LinkIdle = true;
         return;
     }
     LinkIdle = false;

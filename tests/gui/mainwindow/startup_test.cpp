@@ -184,11 +184,21 @@ TEST_F(StartUp, CloseAsksAndNoRefusesDuringAPoll) {
     createWindow();
     pretendSelected(1);
 
-    // A close request that arrives while the poll's exchange runs is refused without a dialog.
+    // Close requests that arrive while the poll's exchange runs are refused without a dialog, and
+    // they do not open the guard under the running exchange.
     int dialogs = 0;
     bool closedDuringPoll = true;
+    bool secondClosedDuringPoll = true;
+    bool guardOpenedDuringPoll = false;
     form->setGroupReader(TForm1::GroupCounters, [&] {
-        QTimer::singleShot(5, form.get(), [&] { closedDuringPoll = form->close(); });
+        QTimer::singleShot(5, form.get(), [&] {
+            closedDuringPoll = form->close();
+            guardOpenedDuringPoll |= form->LinkIdle;
+        });
+        QTimer::singleShot(10, form.get(), [&] {
+            secondClosedDuringPoll = form->close();
+            guardOpenedDuringPoll |= form->LinkIdle;
+        });
         form->exchange().readHolding(0, 21);
     });
     TForm1::setTag(form->MenuTypeParam, TForm1::GroupCounters);
@@ -199,7 +209,10 @@ TEST_F(StartUp, CloseAsksAndNoRefusesDuringAPoll) {
         dialogs += driver.unexpected();
     }
     EXPECT_FALSE(closedDuringPoll);
+    EXPECT_FALSE(secondClosedDuringPoll);
+    EXPECT_FALSE(guardOpenedDuringPoll);
     EXPECT_EQ(dialogs, 0);
+    EXPECT_TRUE(form->LinkIdle); // the poll gave it back
     EXPECT_TRUE(form->isVisible());
 
     // The next one asks; "Нет" keeps the window and opens the guard again.
