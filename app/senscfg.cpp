@@ -1,5 +1,7 @@
 #include "app/senscfg.h"
 
+#include "device/encodings.h"
+#include "link/tmscomm.h"
 #include "ui/errorbox.h"
 
 #include <QFile>
@@ -12,16 +14,6 @@ namespace {
 
 const char* const Codec = "windows-1251";
 constexpr int LineCount = 8;
-
-QString conversionError(const QString& text) {
-    return integerConversionError(text);
-}
-
-std::optional<int> toInt(const QString& text) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
-}
 
 // Lines end with CR LF; a lone LF (a file edited elsewhere) ends a line too. Missing lines read
 // as empty, like reading past the end of a text file.
@@ -37,10 +29,7 @@ QStringList splitLines(const QString& text) {
 // The speed is what remains after the last six characters (",n,8,1"); the engine and the settings
 // dialog both rely on that.
 bool settingsUsable(const QString& settings) {
-    if (settings.size() <= 6) return false;
-    bool ok = false;
-    const int speed = settings.left(settings.size() - 6).toInt(&ok);
-    return ok && speed > 0;
+    return settings.size() > 6 && TMSComm::speedOf(settings) > 0;
 }
 
 } // namespace
@@ -71,17 +60,17 @@ SensLoad parse(const QByteArray& bytes) {
     load.modemInitString = lines[4];
     load.dialPrefix = lines[5];
     load.phoneNumber = lines[6];
-    load.modemDelay = toInt(lines[7]);
+    load.modemDelay = enc::parseInt(lines[7]);
     if (!load.modemDelay) {
-        load.error = conversionError(lines[7]);
+        load.error = integerConversionError(lines[7]);
         return load;
     }
 
     // Line 1 by position: the port digit, one separator character, the settings text.
     const QString& first = lines[0];
-    const std::optional<int> port = toInt(first.left(1));
+    const std::optional<int> port = enc::parseInt(first.left(1));
     if (!port || *port < 1) {
-        load.error = conversionError(first.left(1));
+        load.error = integerConversionError(first.left(1));
         return load;
     }
     load.commPort = port;
@@ -92,9 +81,9 @@ SensLoad parse(const QByteArray& bytes) {
     }
     load.settings = settings;
 
-    const std::optional<int> poll = toInt(lines[1]);
+    const std::optional<int> poll = enc::parseInt(lines[1]);
     if (!poll || *poll < 0) {
-        load.error = conversionError(lines[1]);
+        load.error = integerConversionError(lines[1]);
         return load;
     }
     load.pollMs = poll;
