@@ -113,12 +113,9 @@ void TForm4::fill(const LinkSettings& settings) {
 
 bool TForm4::Button1Click() {
     // Without a selection there is nothing to assign: the port and speed are kept as they are.
-    if (RadioGroup1->itemIndex() >= 0) {
-        const QString settings = RadioGroup1->item(RadioGroup1->itemIndex()) + SettingsTail;
-        if (settings != Values.Settings) Values.Settings = settings;
-    }
-    const int port = RadioGroup2->itemIndex();
-    if (port >= 0 && Values.CommPort - 1 != port) Values.CommPort = port + 1;
+    if (RadioGroup1->itemIndex() >= 0)
+        Values.Settings = RadioGroup1->item(RadioGroup1->itemIndex()) + SettingsTail;
+    if (RadioGroup2->itemIndex() >= 0) Values.CommPort = RadioGroup2->itemIndex() + 1;
     Values.RtsMode = EnableRTS->isChecked();
     Values.UseModem = EnableModem->isChecked();
     Values.ModemInitString = EditStrInit->text();
