@@ -1,5 +1,7 @@
 #include "ui/updown.h"
 
+#include "device/encodings.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
@@ -39,9 +41,8 @@ void UpDown::stepBy(int steps) {
     int from = m_position;
     if (m_buddy) {
         // The operator may have typed a number since the last step; continue from it.
-        bool ok = false;
-        const int typed = m_buddy->text().trimmed().toInt(&ok);
-        if (ok) from = std::clamp(typed, m_min, m_max);
+        if (const std::optional<std::int32_t> typed = enc::parseInt(m_buddy->text()))
+            from = std::clamp(*typed, m_min, m_max);
     }
     const int next = std::clamp(from + steps, m_min, m_max);
     m_position = next;
