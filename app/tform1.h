@@ -222,6 +222,9 @@ class TForm1 : public QMainWindow {
     void hideChannelPanel();
     QAction* checkedTypeItem() const;
     QAction* checkedArchiveOrJournalItem() const;
+    // The item whose choice repeats the shown group: the checked type item, or for archives and
+    // journals the checked one of their six items.
+    QAction* currentGroupChoice() const;
     void runGroupReader(int tag);
     QString modemReplyText() const;
     void appendModemReply(int commandLength);

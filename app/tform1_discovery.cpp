@@ -96,10 +96,7 @@ void TForm1::DeviceClick(QAction* item) {
         MenuLoadParam->setEnabled(true);
         channelMenuForDevice(Adjustment->isChecked() || Archives->isChecked() || Nstate->isChecked());
     }
-    QAction* current = checkedTypeItem();
-    if (current && (tagOf(current) == GroupArchives || tagOf(current) == GroupJournals))
-        current = checkedArchiveOrJournalItem();
-    if (current) MenuTypeParamClick(current);
+    if (QAction* current = currentGroupChoice()) MenuTypeParamClick(current);
     LinkIdle = true;
 }
 

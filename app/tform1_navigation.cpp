@@ -30,6 +30,13 @@ QAction* TForm1::checkedArchiveOrJournalItem() const {
     return nullptr;
 }
 
+QAction* TForm1::currentGroupChoice() const {
+    QAction* current = checkedTypeItem();
+    if (current && (tagOf(current) == GroupArchives || tagOf(current) == GroupJournals))
+        current = checkedArchiveOrJournalItem();
+    return current;
+}
+
 void TForm1::showChannelPanel(const QString& text) {
     StatusBar2->setText(2, text);
     StatusBar2->setBevel(2, StatusBar::Bevel::Raised);
@@ -122,10 +129,7 @@ void TForm1::ChannelClick(QAction* item) {
         setMenuEnabled(MenuChoiceChannel, true);
         StatusBar2->setText(2, first ? QStringLiteral("1 - й канал") : QStringLiteral("2 - канал"));
     }
-    QAction* current = checkedTypeItem();
-    if (current && (tagOf(current) == GroupArchives || tagOf(current) == GroupJournals))
-        current = checkedArchiveOrJournalItem();
-    if (current)
+    if (QAction* current = currentGroupChoice())
         MenuTypeParamClick(current);
     else
         LinkIdle = true;
