@@ -173,12 +173,3 @@ int PanelSystemParam::itemIndex(const QString& objectName) const {
         return c->currentIndex();
     return -1;
 }
-
-void PanelSystemParam::refuse(const QString& objectName, bool clear) {
-    QLineEdit* e = edit(objectName);
-    if (!e)
-        return;
-    if (clear)
-        e->clear();
-    e->setFocus();
-}

@@ -33,9 +33,6 @@ public:
     // Item index of a list or the radio group (-1: none).
     int itemIndex(const QString& objectName) const;
 
-    // Refused editor input: the field gets the focus and, where its row says so, loses its text.
-    void refuse(const QString& objectName, bool clear);
-
 signals:
     void editCommitted(const QString& objectName, const QString& text);
     void listChosen(const QString& objectName, int index);
