@@ -2,6 +2,7 @@
 #include "app/tform1.h"
 
 #include "device/identification.h"
+#include "device/sysparams.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 #include "ui/statusbar.h"
@@ -88,7 +89,8 @@ void TForm1::DeviceClick(QAction* item) {
         DeviceAddress = *address;
         const std::optional<RegisterBlock> block = m_exchange->readHolding(96, 1);
         if (!block) return;
-        TwoChannelMode = block->byte(96).value_or(1) == 0;
+        // Register 96 holds the item index of "Совместная работа каналов" directly.
+        TwoChannelMode = sysparams::twoChannelMode(block->byte(96).value_or(1));
         StatusBar2->setText(0, caption);
         StatusBar2->setBevel(0, StatusBar::Bevel::Raised);
         setMenuEnabled(MenuTypeParam, true);
