@@ -36,6 +36,35 @@ JournalEntry decodeJournalEntry(const std::uint8_t* b) {
 }
 
 namespace {
+void appendCheckByte(QByteArray& bytes) {
+    bytes += char(checkByte(reinterpret_cast<const std::uint8_t*>(bytes.constData()), int(bytes.size())));
+}
+} // namespace
+
+QByteArray encodeArchiveRecord(const ArchiveRecord& r) {
+    QByteArray out;
+    out.reserve(ArchiveRecordSize);
+    out += enc::u32Bytes(r.time);
+    for (const auto& channel : r.volume)
+        for (float v : channel)
+            out += enc::f32Bytes(v);
+    out += enc::u32Bytes(r.downtime[0]);
+    out += enc::u32Bytes(r.downtime[1]);
+    appendCheckByte(out);
+    return out;
+}
+
+QByteArray encodeJournalEntry(const JournalEntry& e) {
+    QByteArray out;
+    out.reserve(JournalEntrySize);
+    out += char(e.code & 0xFF);
+    out += enc::u32Bytes(e.start);
+    out += enc::u32Bytes(e.end);
+    appendCheckByte(out);
+    return out;
+}
+
+namespace {
 template <typename T, typename Decode>
 QList<T> decodeAll(const QByteArray& reply, int wanted, int size, Decode decode) {
     QList<T> out;

@@ -17,6 +17,7 @@ struct JournalEntry {
     std::uint32_t start = 0; // 0: not recorded
     std::uint32_t end = 0;   // 0: still going on
     bool checkOk = false;
+    bool operator==(const JournalEntry&) const = default;
 };
 
 namespace records {
@@ -32,5 +33,9 @@ QList<JournalEntry> journalEntries(const QByteArray& reply, int wanted);
 
 ArchiveRecord decodeArchiveRecord(const std::uint8_t* bytes);
 JournalEntry decodeJournalEntry(const std::uint8_t* bytes);
+// The bytes the meter sends, check byte included (checkOk is not read). The simulator's meter
+// stores its records in these types, so the format is written down once.
+QByteArray encodeArchiveRecord(const ArchiveRecord& record);
+QByteArray encodeJournalEntry(const JournalEntry& entry);
 std::uint8_t checkByte(const std::uint8_t* bytes, int count);
 } // namespace records

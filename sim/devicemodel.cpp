@@ -697,9 +697,9 @@ DeviceModel::Outcome DeviceModel::readArchive(const QByteArray& pdu) {
         const int first = wordAt(pdu, 6);
         for (int i = 0; i < count; ++i) {
             if (isJournal)
-                data += m_journals[archive - 3].entry(first + i).bytes();
+                data += records::encodeJournalEntry(m_journals[archive - 3].entry(first + i));
             else
-                data += m_archives.slot(ArchiveKind(archive), first + i).bytes();
+                data += records::encodeArchiveRecord(m_archives.slot(ArchiveKind(archive), first + i));
         }
     } else if (mode == 1 && pdu.size() == 12 && !isJournal) {
         const int hour = byteAt(pdu, 8), day = byteAt(pdu, 9), month = byteAt(pdu, 10),
@@ -714,7 +714,7 @@ DeviceModel::Outcome DeviceModel::readArchive(const QByteArray& pdu) {
         // so a period the meter did not record shows up with a foreign (or zero) time.
         const qint64 period = ArchiveStore::periodOf(kind, at);
         for (int i = 0; i < count; ++i)
-            data += m_archives.forPeriod(kind, period + i).bytes();
+            data += records::encodeArchiveRecord(m_archives.forPeriod(kind, period + i));
     } else {
         return exception(65, IllegalDataValue,
                          QStringLiteral("mode %1 for archive %2").arg(mode).arg(archive));
