@@ -3,6 +3,7 @@
 #include "archives/records.h"
 #include "device/encodings.h"
 #include "device/identification.h"
+#include "device/registerblock.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
@@ -206,8 +207,10 @@ int run(const QStringList& rawArgs) {
             return usage("COUNT must be 1..125");
         bus.ReadHoldingRegisters(addr, std::uint8_t(n[2]), std::uint16_t(n[1]));
         print = [&] {
-            for (int i = 0; i < n[2]; ++i)
-                out() << (n[1] + i) << ' ' << enc::u16(bus.Buffer.data() + 3 + 2 * i) << '\n';
+            const int first = int(n[1]);
+            const std::optional<RegisterBlock> block = RegisterBlock::fromReply(bus, first);
+            for (int reg = first; block && reg < first + block->count(); ++reg)
+                out() << reg << ' ' << *block->u16(reg) << '\n';
         };
     } else if (o.command == "read-coils") {
         if (n[2] < 1 || n[2] > 2000)
