@@ -4,12 +4,11 @@
 #include "link/tmodbus.h"
 
 std::optional<RegisterBlock> RegisterBlock::fromReply(const TModBus& engine, int first) {
-    if (!engine.replyOk()) return std::nullopt;
-    const int received = engine.Received;
-    if (received < 5 || received > TModBus::BufferSize || engine.Buffer[1] != 3) return std::nullopt;
+    // An accepted reply to a register read already has the request's address, length and byte
+    // count; the function and the frame length are checked again only because the last request
+    // may have been something else.
     const int byteCount = engine.Buffer[2];
-    // Registers come in whole pairs; an odd count is a malformed frame, not a shorter block.
-    if (byteCount % 2 != 0 || 3 + byteCount + 2 != received) return std::nullopt;
-    return RegisterBlock(first,
-                         QByteArray(reinterpret_cast<const char*>(engine.Buffer.data()) + 3, byteCount));
+    if (!engine.replyOk() || engine.Buffer[1] != 3 || engine.Received != 3 + byteCount + 2)
+        return std::nullopt;
+    return RegisterBlock(first, engine.reply().mid(3, byteCount));
 }

@@ -1,8 +1,12 @@
 // Typed access to a block of registers never reads past the received bytes.
 #include "device/registerblock.h"
+#include "link/crc16.h"
+#include "link/tmodbus.h"
+#include "support/fakecomm.h"
 #include "support/hex.h"
 
 #include <climits>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,5 +62,43 @@ TEST(RegisterBlock, ReportImageIgnoresItsOddTrailingByte) {
     EXPECT_TRUE(b.has(324));
     EXPECT_FALSE(b.has(325));
 }
+
+struct ReplyCase {
+    const char* name;
+    std::function<void(TModBus&)> send;
+    QByteArray reply;
+    QByteArray data; // empty: no block
+};
+
+class FromReply : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(FromReply, TakesOnlyTheDataOfAnAcceptedRead) {
+    FakeComm comm;
+    TModBus bus(&comm);
+    bus.setModbusSilenceMs(20);
+    comm.script = {{{1, crc16::appended(GetParam().reply)}}};
+    GetParam().send(bus);
+    const std::optional<RegisterBlock> block = RegisterBlock::fromReply(bus, 96);
+    ASSERT_EQ(block.has_value(), !GetParam().data.isEmpty());
+    if (block) {
+        EXPECT_EQ(block->first(), 96);
+        EXPECT_EQ(block->data(), GetParam().data);
+    }
+}
+
+auto readTwoFrom96 = [](TModBus& b) { b.ReadHoldingRegisters(1, 2, 96); };
+
+const ReplyCase kReplies[] = {
+    {"Read", readTwoFrom96, hex("01 03 04 00 01 00 02"), hex("00 01 00 02")},
+    {"Exception", readTwoFrom96, hex("01 83 02"), {}},
+    {"FewerRegisters", readTwoFrom96, hex("01 03 02 00 01"), {}},
+    {"OddByteCount", readTwoFrom96, hex("01 03 03 00 01 00"), {}},
+    {"AnotherDevice", readTwoFrom96, hex("02 03 04 00 01 00 02"), {}},
+    {"ReplyToACoilRead", [](TModBus& b) { b.ReadCoils(1, 3, 1); }, hex("01 01 01 01"), {}},
+    {"ReplyToAWrite", [](TModBus& b) { b.WriteRegister(1, 96, 0); }, hex("01 06 00 60 00 00"), {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(RegisterBlock, FromReply, ::testing::ValuesIn(kReplies),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
