@@ -167,7 +167,7 @@ EditCheck refused() { return EditCheck{Verdict::Refused, {}}; }
 std::uint16_t RegisterWrite::value() const {
     if (data.size() < 2)
         return 0;
-    return std::uint16_t((std::uint8_t(data[0]) << 8) | std::uint8_t(data[1]));
+    return enc::u16(reinterpret_cast<const std::uint8_t*>(data.constData()));
 }
 
 int Row::registers() const {
@@ -285,7 +285,7 @@ EditCheck checkEdit(const Row& row, const QString& typed, const QList<int>& addr
             return refused();
         // A date past the last device second would be clamped to 2106 instead of what was typed.
         static const QDateTime last = enc::SecToDate(0xFFFFFFFFu);
-        if (QDateTime(when->date(), when->time(), Qt::UTC) > QDateTime(last.date(), last.time(), Qt::UTC))
+        if (*when > last)
             return refused();
         return EditCheck{Verdict::Write, RegisterWrite{row.reg, 2, enc::u32Bytes(enc::DateToSec(*when))}};
     }

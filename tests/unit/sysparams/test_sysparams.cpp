@@ -182,6 +182,8 @@ TEST(SysParamsEdit, LimitsAndTexts) {
         {"EditDateFabrications", "01.01.2000 25:00", Verdict::Refused, ""},
         {"EditDateFabrications", "2024-01-01", Verdict::Refused, ""},
         {"EditDateFabrications", "01.01.2200", Verdict::Refused, ""},
+        {"EditDateFabrications", "07.02.2106 06:28:15", Verdict::Write, "FFFFFFFF"},
+        {"EditDateFabrications", "07.02.2106 06:28:16", Verdict::Refused, ""},
         {"EditDateFabrications", "", Verdict::Refused, ""},
         // Display-only fields never write.
         {"EditDate", "01.01.2000", Verdict::Refused, ""},
