@@ -146,7 +146,8 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     // Bytes that came while RTS was held (a converter's echo, a straggler of the previous reply)
     // ran the silence count of no transaction; the wait for this reply starts only now.
     ReplyDone = false;
-    ReplyTimer->setInterval(TimeoutMs);
+    // A timer refuses a negative interval and would never end the wait.
+    ReplyTimer->setInterval(std::max(0, TimeoutMs));
     ReplyTimer->start();
     waitFor(ReplyDone);
 

@@ -248,6 +248,15 @@ TEST(CommandMode, WithoutResultWordTheCallersTimeHolds) {
     EXPECT_EQ(e.bus.ReplyTimer->interval(), 150);
 }
 
+TEST(Wait, ANegativeSilenceTimeEndsTheWaitInsteadOfHangingIt) {
+    // A modem delay read as a negative number would give a timer that never runs; with a silent
+    // modem the transaction would then never end.
+    Engine e;
+    EXPECT_TRUE(e.bus.SendCommandLine("ATD1", -1000));
+    EXPECT_EQ(e.bus.Received, 0);
+    EXPECT_FALSE(e.bus.inTransaction());
+}
+
 TEST(Wait, EventsKeepFlowingDuringATransaction) {
     Engine e;
     int ticks = 0;
