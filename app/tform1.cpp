@@ -410,15 +410,11 @@ void TForm1::startUp() {
 }
 
 void TForm1::applyLoad(const SensLoad& load) {
-    if (load.rtsMode) ModBus->RtsMode = *load.rtsMode;
-    if (load.useModem) UseModem = *load.useModem;
-    if (load.modemInitString) ModemInitString = *load.modemInitString;
-    if (load.dialPrefix) DialPrefix = *load.dialPrefix;
-    if (load.phoneNumber) PhoneNumber = *load.phoneNumber;
-    if (load.modemDelay) ModemDelay = *load.modemDelay;
-    if (load.commPort) ModBus->MSComm1()->setCommPort(*load.commPort);
-    if (load.settings) ModBus->MSComm1()->setSettings(*load.settings);
-    if (load.pollMs) Timer1->setInterval(*load.pollMs);
+    // Values the file did not yield keep what the window holds now.
+    SensConfig config = currentSettings();
+    load.applyTo(config);
+    applyLinkSettings(config.link);
+    Timer1->setInterval(config.pollMs);
 }
 
 LinkSettings TForm1::linkSettings() const {
