@@ -55,7 +55,9 @@ void TForm8::Button1Click() {
     }
     InvalidInput = false;
     EntryText.clear();
-    if (const std::optional<std::int32_t> address = enc::parseInt(EditAddr->text()))
+    // The address goes out as its low byte; one whose low byte is 0 would make every later
+    // request a broadcast that all meters on the line carry out, so it is refused like a typo.
+    if (const std::optional<std::int32_t> address = enc::parseInt(EditAddr->text()); address && (*address & 0xFF))
         Address = *address;
     else
         InvalidInput = true;

@@ -59,6 +59,9 @@ TEST(TForm8, RefusesInputThatIsNoAddressOrSpeed) {
         {"letters", "abc", "9600"},
         {"empty address", "", "9600"},
         {"no speed chosen", "5", ""},
+        // These would go out as address 0, a broadcast every meter on the line carries out.
+        {"broadcast address", "0", "9600"},
+        {"low byte zero", "256", "9600"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,3 +133,11 @@ TEST(TForm8, NewDialogClosedUntouchedSelectsNothing) {
     EXPECT_TRUE(f.InvalidInput);
 }
 
+
+TEST(TForm8, AnAddressAboveTheByteIsSentAsItsLowByte) {
+    Fixture t;
+    t.type("261", "9600");
+    t.press();
+    ASSERT_EQ(t.id.calls.size(), 1);
+    EXPECT_EQ(t.id.calls[0].first, 261); // the window sends the low byte, 5
+}
