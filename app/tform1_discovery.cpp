@@ -11,6 +11,8 @@
 #include "ui/tform8.h"
 
 #include <QAction>
+#include <algorithm>
+#include <climits>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -146,7 +148,7 @@ bool TForm1::ConnectModem() {
         if (initReply.contains(QLatin1String("OK"))) {
             const QString dial = DialPrefix + PhoneNumber;
             Memo1->appendPlainText(dial);
-            if (!ModBus->SendCommandLine(dial, ModemDelay * 1000)) {
+            if (!ModBus->SendCommandLine(dial, int(std::clamp<qint64>(qint64(ModemDelay) * 1000, 0, INT_MAX)))) {
                 message = QStringLiteral("Префикс и номер телефона длиннее %1 символов!")
                               .arg(TModBus::MaxCommandLine);
             } else {
