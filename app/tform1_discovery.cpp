@@ -40,8 +40,7 @@ void TForm1::MenuConnectClick() {
                 Device[n]->setText(QString());
                 Device[n]->setVisible(false);
             }
-            const QString settings = ModBus->comm().Settings();
-            const QString speed = settings.left(settings.size() - 6);
+            const QString speed = TMSComm::speedTextOf(ModBus->comm().Settings());
             int found = 0;
             for (int address = 1; address <= DeviceItemCount; ++address) {
                 if (Form3->StopRequested) break;

@@ -37,9 +37,13 @@ void TMSComm::setSettings(const QString& settings) {
     }
 }
 
+QString TMSComm::speedTextOf(const QString& settings) {
+    return settings.size() >= 6 ? settings.left(settings.size() - 6) : QString();
+}
+
 int TMSComm::speedOf(const QString& settings) {
     bool ok = false;
-    const int speed = settings.left(settings.size() - 6).toInt(&ok);
+    const int speed = speedTextOf(settings).toInt(&ok);
     return ok ? speed : 0;
 }
 

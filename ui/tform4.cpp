@@ -1,5 +1,7 @@
 #include "ui/tform4.h"
 
+#include "link/tmscomm.h"
+
 #include "link/portmap.h"
 #include "ui/errorbox.h"
 #include "ui/radiogroup.h"
@@ -96,9 +98,7 @@ TForm4::TForm4(QWidget* parent)
 
 void TForm4::fill(const LinkSettings& settings) {
     Values = settings;
-    const QString& text = settings.Settings;
-    const int speed = RadioGroup1->indexOf(
-        text.size() >= SettingsTail.size() ? text.left(text.size() - SettingsTail.size()) : QString());
+    const int speed = RadioGroup1->indexOf(TMSComm::speedTextOf(settings.Settings));
     // A speed the list does not hold leaves the selection as it was.
     if (speed >= 0) RadioGroup1->setItemIndex(speed);
     RadioGroup2->setItemIndex(settings.CommPort - 1);
