@@ -4,7 +4,6 @@
 #include "link/crc16.h"
 #include "sim/simulator.h"
 
-#include <QElapsedTimer>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
