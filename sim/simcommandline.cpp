@@ -254,6 +254,8 @@ Options:
                              when=N        only the Nth request
                              when=P%       each request with probability P, drawn from the seed
                              addr=A        only requests to address A
+  --comm n=PATH            accepted like in the other programs (port mapping); the simulator opens no
+                           port by number, so it has no effect here
   --verbose, -v            print every frame received and sent, with time stamps
   --help, -h               this text
 
