@@ -19,7 +19,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         link = dir.filePath("line");
-        startSim({"--device", "1", "--device", "5:id1=Meter,id2=B", "--no-pacing", "--seed", "7"});
+        // --comm is taken by every program of the suite, the simulator included.
+        startSim({"--comm", "1=/dev/ttyUSB9", "--device", "1", "--device", "5:id1=Meter,id2=B", "--no-pacing", "--seed", "7"});
     }
     void TearDown() override { stopSim(); }
 
