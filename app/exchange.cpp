@@ -2,6 +2,7 @@
 
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
+#include "ui/tag.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -12,19 +13,15 @@
 
 const QString Exchange::LinkFailureText = QStringLiteral("          Ошибка связи");
 
-namespace {
-const char* const TagProperty = "Tag";
-}
-
 Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkStatus, QProgressBar& progress,
                    QTimer& pauseTimer)
     : m_engine(engine), m_address(deviceAddress), m_linkStatus(linkStatus), m_progress(progress),
       m_pauseTimer(pauseTimer) {
     m_pauseTimer.setInterval(500);
-    m_pauseTimer.setProperty(TagProperty, 0);
+    tag::set(&m_pauseTimer, 0);
     QObject::connect(&m_pauseTimer, &QTimer::timeout, &m_pauseTimer, [timer = &m_pauseTimer] {
         timer->stop();
-        timer->setProperty(TagProperty, 0);
+        tag::set(timer, 0);
     });
 }
 
@@ -77,26 +74,26 @@ void Exchange::clearLinkFailure() {
 
 void Exchange::pause() {
     m_pausing = true;
-    m_pauseTimer.setProperty(TagProperty, 1);
+    tag::set(&m_pauseTimer, 1);
     m_pauseTimer.start();
     // The timer may be destroyed with the window while we wait (the program is being torn down).
     QPointer<QTimer> timer(&m_pauseTimer);
-    while (timer && timer->property(TagProperty).toInt() == 1)
+    while (timer && tag::of(timer) == 1)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     m_pausing = false;
 }
 
 void Exchange::armProgress() {
-    m_progress.setProperty(TagProperty, 1);
+    tag::set(&m_progress, 1);
 }
 
 void Exchange::resetProgress() {
     m_progress.setValue(0);
-    m_progress.setProperty(TagProperty, 0);
+    tag::set(&m_progress, 0);
 }
 
 bool Exchange::progressArmed() const {
-    return m_progress.property(TagProperty).toInt() == 1;
+    return tag::of(&m_progress) == 1;
 }
 
 void Exchange::advanceProgress(int bytes) {

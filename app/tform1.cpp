@@ -1,4 +1,5 @@
 #include "app/tform1.h"
+#include "ui/tag.h"
 
 #include "device/identification.h"
 
@@ -28,7 +29,6 @@
 
 namespace {
 
-const char* const TagProperty = "Tag";
 
 QFrame* placeholderPanel(QWidget* parent, const QString& name) {
     auto* panel = new QFrame(parent);
@@ -119,7 +119,7 @@ void TForm1::buildViews() {
     ProgressBar1->setRange(0, 250);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
-    ProgressBar1->setProperty(TagProperty, 0);
+    tag::set(ProgressBar1, 0);
 
     StatusBar2 = new StatusBar(m_clientArea);
     StatusBar2->setObjectName(QStringLiteral("StatusBar2"));
@@ -292,13 +292,9 @@ bool TForm1::menuEnabled(const QAction* menuItem) {
     return menuItem->isEnabled();
 }
 
-int TForm1::tagOf(const QObject* object) {
-    return object ? object->property(TagProperty).toInt() : 0;
-}
+int TForm1::tagOf(const QObject* object) { return tag::of(object); }
 
-void TForm1::setTag(QObject* object, int tag) {
-    object->setProperty(TagProperty, tag);
-}
+void TForm1::setTag(QObject* object, int value) { tag::set(object, value); }
 
 QString TForm1::captionOf(const QAction* item) {
     return item ? QString(item->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) : QString();

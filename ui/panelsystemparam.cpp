@@ -1,5 +1,7 @@
 #include "ui/panelsystemparam.h"
 
+#include "ui/tag.h"
+
 #include "device/sysparams.h"
 #include "ui/displayonly.h"
 #include "ui/keypressfilter.h"
@@ -108,7 +110,7 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
         control->setObjectName(row.objectName);
         control->setGeometry(g.x, g.fieldY, g.width, g.height);
         if (row.tagged)
-            control->setProperty("Tag", row.reg);
+            tag::set(control, row.reg);
     }
 
     for (const ButtonSpec& button : Buttons) {
