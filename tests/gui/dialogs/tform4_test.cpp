@@ -1,5 +1,5 @@
 #include "link/portmap.h"
-#include "modalwatch.h"
+#include "modaldriver.h"
 #include "ui/radiogroup.h"
 #include "ui/tform4.h"
 
@@ -169,14 +169,14 @@ TEST(TForm4, BadDelayKeepsTheDialogOpenWithEarlierStepsApplied) {
     f.show();
 
     QString title, text;
-    ModalWatch watch([&](QWidget* w) {
+    ModalDriver watch(ModalDriver::Unclaimed::CloseAtOnce, [&](QWidget* w) {
         if (auto* box = qobject_cast<QMessageBox*>(w)) {
             title = box->windowTitle();
             text = box->text();
         }
     });
     EXPECT_FALSE(f.Button1Click());
-    EXPECT_EQ(watch.count(), 1);
+    EXPECT_EQ(watch.unexpected(), 1);
     EXPECT_EQ(title, "Монитор КАСТАРИ-ДК");
     EXPECT_EQ(text, "'abc' is not a valid integer value.");
     EXPECT_TRUE(f.isVisible());

@@ -1,4 +1,4 @@
-#include "modalwatch.h"
+#include "modaldriver.h"
 #include "ui/tform8.h"
 #include "ui/tform9.h"
 
@@ -36,7 +36,7 @@ struct Fixture {
         form.ComboBoxSpeed->setCurrentIndex(form.ComboBoxSpeed->findText(speed));
     }
     void press() {
-        ModalWatch watch([this](QWidget* w) {
+        ModalDriver watch(ModalDriver::Unclaimed::CloseAtOnce, [this](QWidget* w) {
             if (w == &errors) {
                 QStringList visible;
                 for (QLabel* l : {errors.LabelInvalid, errors.LabelNotFound})

@@ -14,6 +14,7 @@
 #include "ui/tform19.h"
 
 #include "hex.h"
+#include "modaldriver.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,20 +54,6 @@ QString describe(const QByteArray& f) {
 }
 
 const QStringList FullRead{"r0+21", "r114+1", "r96+1"};
-
-// Presses a button of a dialog once the dialog runs modally (and not before: a window shown
-// without blocking may come first).
-void pressWhenModal(QDialog* dialog, QAbstractButton* button) {
-    auto* poll = new QTimer(dialog);
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, dialog, [=] {
-        if (dialog->isVisible() && QApplication::activeModalWidget() == dialog) {
-            poll->deleteLater();
-            button->click();
-        }
-    });
-    poll->start();
-}
 
 class SystemView : public ::testing::Test {
 protected:
@@ -461,7 +448,8 @@ TEST_F(SystemView, ClockAnsweredNoSendsNothing) {
 TEST_F(SystemView, ClockQuestionRunsModallyAndCanBeDeclined) {
     forget();
     view->runModal = [](QDialog& dialog) { return dialog.exec(); };
-    pressWhenModal(view->Form18(), view->Form18()->Button2);
+    ModalDriver modals;
+    modals.then(pressIn(view->Form18(), view->Form18()->Button2));
     panel->button("Button1")->click();
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_FALSE(view->Form18()->isVisible());
@@ -563,7 +551,8 @@ TEST_F(SystemView, ClearingEmptiesTheDeviceArchivesAndJournals) {
 
 TEST_F(SystemView, ClearingWindowClosesWithItsOkButton) {
     view->runModal = [](QDialog& dialog) { return dialog.exec(); };
-    pressWhenModal(view->Form19(), view->Form19()->Button1);
+    ModalDriver modals;
+    modals.then(pressIn(view->Form19(), view->Form19()->Button1));
     panel->button("ButtonClearArh")->click();
     EXPECT_EQ(view->Form19()->result(), 1);
     EXPECT_FALSE(view->Form19()->isVisible());

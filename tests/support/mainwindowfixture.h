@@ -5,88 +5,18 @@
 #include "app/tform1.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
+#include "modaldriver.h"
 #include "sim/simulator.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <deque>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
-
-// Answers modal dialogs in order. Each step gets the active modal widget and returns true when it
-// has dealt with it, false to wait. Steps must not block: they press buttons with click() queued
-// (see press()), so a dialog that opens from that click reaches the next step. A modal no step
-// takes is rejected in the end and counted as unexpected.
-class ModalDriver {
-  public:
-    using Step = std::function<bool(QWidget*)>;
-
-    ModalDriver() {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
-        m_timer.start();
-    }
-    void then(Step step) { m_steps.push_back(std::move(step)); }
-    bool done() const { return m_steps.empty(); }
-    int unexpected() const { return m_unexpected; }
-
-  private:
-    void tick() {
-        if (m_inStep) return;
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) {
-            m_idleTicks = 0;
-            return;
-        }
-        if (!m_steps.empty()) {
-            m_inStep = true;
-            const bool handled = m_steps.front()(modal);
-            m_inStep = false;
-            if (handled) {
-                m_steps.pop_front();
-                m_idleTicks = 0;
-                return;
-            }
-        }
-        // Steps may wait for a dialog's own exchange; a modal nobody takes is closed in the end.
-        if (++m_idleTicks < 400) return;
-        m_idleTicks = 0;
-        ++m_unexpected;
-        if (auto* dialog = qobject_cast<QDialog*>(modal))
-            dialog->reject();
-        else
-            modal->close();
-    }
-
-    QTimer m_timer;
-    std::deque<Step> m_steps;
-    int m_unexpected = 0;
-    int m_idleTicks = 0;
-    bool m_inStep = false;
-};
-
-// Clicks a button from the event loop, after the current step has returned.
-inline void press(QAbstractButton* button) {
-    QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
-}
-
-// A step for a dialog of type D: runs the action when the modal is one (and `ready` agrees), and
-// reports it handled.
-template <class D> ModalDriver::Step on(std::function<void(D*)> action, std::function<bool(D*)> ready = {}) {
-    return [action, ready](QWidget* w) {
-        auto* d = qobject_cast<D*>(w);
-        if (!d || (ready && !ready(d))) return false;
-        action(d);
-        return true;
-    };
-}
 
 class MainWindowTest : public ::testing::Test {
   protected:
