@@ -2,9 +2,9 @@
 // reading in both modes, and the way failures are reported.
 #include <QDateTime>
 #include <QFile>
-#include <QStringDecoder>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -146,8 +146,8 @@ TEST_F(CliVsSim, ALinkThatFailsMidArchiveLeavesTheFileAlone) {
     const QString file = dir.filePath("day.txt");
     const CliRun r = cli({"archive", "1", "day", "--out", file});
     EXPECT_EQ(r.code, 3);
-    EXPECT_TRUE(QRegularExpression("^[0-9]+ rows read, .*day.txt not written, then no reply$").match(r.err).hasMatch())
-        << r.err.toStdString();
+    const QRegularExpression said("^[0-9]+ rows read, .*day.txt not written, then no reply$");
+    EXPECT_TRUE(said.match(r.err).hasMatch()) << r.err.toStdString();
     EXPECT_GT(r.out.size(), 1);
     EXPECT_FALSE(QFile::exists(file));
 }
