@@ -11,9 +11,13 @@
 #include "ui/tform10.h"
 #include "ui/tform12.h"
 #include "ui/tform13.h"
+#include "ui/tform15.h"
 #include "ui/tform9.h"
 
 #include <QAction>
+#include <QFont>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QTimer>
 
 namespace {
@@ -24,6 +28,10 @@ constexpr int DowntimeColumnWidth = 156;
 // rows read so far, which "Сохранить архив" still exports.
 void show(StringGrid& grid, const archives::Reading& reading) {
     grid.setRows(archives::gridRows(reading));
+    // The column widths are fixed; the texts fit them in a smaller font where they must.
+    grid.setFont(QFont());
+    for (int row = 0; row < grid.rowCount(); ++row)
+        grid.fitFontToRow(row);
     if (!reading.linkFailed()) grid.show();
 }
 
@@ -98,5 +106,49 @@ void ArchivesView::MenuSaveArchiveClick() {
 }
 
 void ArchivesView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    (void)save;
+    const auto shoot = [&save](QWidget* window, const QString& name) {
+        window->show();
+        save(window, name);
+        window->hide();
+    };
+    // The last twenty hours, typed as the operator would.
+    const QDateTime to = now();
+    m_form10->RadioButtonChoice->click();
+    m_form10->EditDateStart->setText(to.addSecs(-20 * 3600).toString(QStringLiteral("dd.MM.yyyy hh:00")));
+    m_form10->EditDateEnd->setText(to.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
+    shoot(m_form10.get(), QStringLiteral("archive-range-dialog.png"));
+
+    // The tour cannot answer a modal dialog: the range is taken as typed.
+    const std::function<bool()> rangeDialog = m_form.ArchiveRangeDialog;
+    m_form.ArchiveRangeDialog = [this] {
+        m_form10->ButtonOkRangeArchiveClick();
+        return m_form10->result() == 1;
+    };
+    m_form.MenuTypeParamClick(m_form.Hour);
+    save(&m_form, QStringLiteral("archive-hour.png"));
+
+    m_form10->RadioButtonFull->click();
+    m_form.MenuTypeParamClick(m_form.Day);
+    // Scrolled to the first day the meter did not record.
+    StringGrid& days = *m_form.StringGridArchives;
+    for (int row = 2; row < days.rowCount(); ++row) {
+        const QDate before = QDate::fromString(days.cell(0, row - 1).trimmed(), QStringLiteral("dd.MM.yyyy"));
+        const QDate date = QDate::fromString(days.cell(0, row).trimmed(), QStringLiteral("dd.MM.yyyy"));
+        if (before.isValid() && date.isValid() && before.daysTo(date) > 1) {
+            days.scrollToItem(days.item(row, 0), QAbstractItemView::PositionAtCenter);
+            break;
+        }
+    }
+    save(&m_form, QStringLiteral("archive-day-gap.png"));
+    m_form.ArchiveRangeDialog = rangeDialog;
+
+    m_form.MenuTypeParamClick(m_form.Fault);
+    save(&m_form, QStringLiteral("journal-faults.png"));
+
+    m_form12->start();
+    m_form12->setProgress(30, 85);
+    save(m_form12.get(), QStringLiteral("archive-reading-dialog.png"));
+    m_form12->hide();
+    m_form.Form15->prepareFinished();
+    shoot(m_form.Form15, QStringLiteral("saving-dialog.png"));
 }

@@ -1,5 +1,6 @@
 #include "app/screenshottour.h"
 
+#include "app/archivesview.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "ui/tform3.h"
@@ -56,6 +57,11 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             form.MenuTypeParamClick(form.SystemParam);
             system->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
         }
+
+        // Archives and journals as read from the chosen meter, and their windows.
+        auto* archives = form.findChild<ArchivesView*>();
+        if (archives && form.DeviceAddress != 0)
+            archives->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
 
         form.Form4->fill(form.linkSettings());
         form.Form4->show();

@@ -15,29 +15,29 @@ const QString DateKeys = KeyPressFilter::Digits + QStringLiteral(" .:");
 } // namespace
 
 TForm10::TForm10(QWidget* parent)
-    : FixedDialog(QStringLiteral("Границы архива"), 336, 176, Border::NoIcons, parent) {
+    : FixedDialog(QStringLiteral("Границы архива"), 384, 176, Border::NoIcons, parent) {
     setObjectName(QStringLiteral("Form10"));
 
     RadioButtonFull = new QRadioButton(QStringLiteral("Полный архив"), this);
     RadioButtonFull->setObjectName(QStringLiteral("RadioButtonFull"));
-    RadioButtonFull->setGeometry(16, 10, 304, 22);
+    RadioButtonFull->setGeometry(16, 10, 352, 22);
     RadioButtonFull->setChecked(true);
     RadioButtonChoice = new QRadioButton(QStringLiteral("Выборка записей по дате и времени архивации"), this);
     RadioButtonChoice->setObjectName(QStringLiteral("RadioButtonChoice"));
-    RadioButtonChoice->setGeometry(16, 34, 312, 22);
+    RadioButtonChoice->setGeometry(16, 34, 360, 22);
 
     StaticText1 = new QLabel(QStringLiteral("Начальная дата"), this);
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
-    StaticText1->setGeometry(34, 68, 120, 23);
+    StaticText1->setGeometry(34, 68, 136, 23);
     EditDateStart = new QLineEdit(this);
     EditDateStart->setObjectName(QStringLiteral("EditDateStart"));
-    EditDateStart->setGeometry(166, 68, 150, 23);
+    EditDateStart->setGeometry(176, 68, 170, 23);
     StaticText2 = new QLabel(QStringLiteral("Конечная дата"), this);
     StaticText2->setObjectName(QStringLiteral("StaticText2"));
-    StaticText2->setGeometry(34, 100, 120, 23);
+    StaticText2->setGeometry(34, 100, 136, 23);
     EditDateEnd = new QLineEdit(this);
     EditDateEnd->setObjectName(QStringLiteral("EditDateEnd"));
-    EditDateEnd->setGeometry(166, 100, 150, 23);
+    EditDateEnd->setGeometry(176, 100, 170, 23);
     for (QLineEdit* edit : {EditDateStart, EditDateEnd})
         edit->setPlaceholderText(QStringLiteral("дд.мм.гггг чч:мм"));
     new KeyPressFilter(EditDateStart, DateKeys, [this] { EditDateStartEnter(); });
@@ -45,7 +45,7 @@ TForm10::TForm10(QWidget* parent)
 
     ButtonOkRangeArchive = new QPushButton(QStringLiteral("Ok"), this);
     ButtonOkRangeArchive->setObjectName(QStringLiteral("ButtonOkRangeArchive"));
-    ButtonOkRangeArchive->setGeometry((336 - 75) / 2, 138, 75, 27);
+    ButtonOkRangeArchive->setGeometry((384 - 75) / 2, 138, 75, 27);
     ButtonOkRangeArchive->setAutoDefault(false);
 
     connect(RadioButtonFull, &QRadioButton::clicked, this, &TForm10::RadioButtonFullClick);

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent)
-    : FixedDialog(caption, 240, 104, Border::NoIcons, parent) {
+    : FixedDialog(caption, 280, 104, Border::NoIcons, parent) {
     setModal(false);
     auto text = [this](const QString& t, const char* name) {
         auto* label = new QLabel(t, this);

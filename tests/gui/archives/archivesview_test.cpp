@@ -143,6 +143,18 @@ TEST_F(ArchivesWindow, ALinkFailureMidArchiveHidesTheGridButExportsTheRowsRead) 
     EXPECT_TRUE(form->LinkIdle);
 }
 
+TEST_F(ArchivesWindow, AnExceptionReplyIsALinkFailureNotData) {
+    sim->setFault(sim::FaultSpec::always(sim::Fault::Exception));
+    choose(form->Operator);
+    EXPECT_EQ(archiveRequests().size(), 1);
+    EXPECT_EQ(form->StatusBar1->text(0), "          Ошибка связи");
+    EXPECT_FALSE(form->StringGridJournals->isVisible());
+    const QList<QStringList> rows = form->StringGridJournals->rows();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0][0], "   Действия оператора");
+    EXPECT_EQ(rows[1], QStringList(4));
+}
+
 TEST_F(ArchivesWindow, AFileThatCannotBeWrittenIsNamedInAnErrorBox) {
     // Not even root may create a file in /proc; the dialog is left out, as it would browse there.
     const QString path = QStringLiteral("/proc/kastari-faults.txt");
