@@ -1,5 +1,6 @@
 #include "app/exchange.h"
 
+#include "device/sysparams.h"
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
 #include "ui/tag.h"
@@ -42,6 +43,18 @@ bool Exchange::writeRegister(int reg, std::uint16_t value) {
 bool Exchange::writeRegisters(int first, int count, const QByteArray& data) {
     m_engine.WriteRegisters(std::uint8_t(m_address), std::uint8_t(count), std::uint16_t(first), data);
     return m_engine.replyOk();
+}
+
+bool Exchange::send(const sysparams::RegisterWrite& write) {
+    if (write.count == 1) return writeRegister(write.reg, write.value());
+    return writeRegisters(write.reg, write.count, write.data);
+}
+
+void Exchange::run(const QList<sysparams::CommandStep>& steps) {
+    for (const sysparams::CommandStep& step : steps) {
+        writeRegister(step.reg, step.value);
+        if (step.pauseAfter) pause();
+    }
 }
 
 bool Exchange::setCoil(int coil) {

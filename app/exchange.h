@@ -8,6 +8,11 @@
 #include <cstdint>
 #include <optional>
 
+namespace sysparams {
+struct CommandStep;
+struct RegisterWrite;
+} // namespace sysparams
+
 class QProgressBar;
 class QTimer;
 class QWidget;
@@ -34,6 +39,10 @@ class Exchange {
     // their callers judge the result by the read that follows.
     bool writeRegister(int reg, std::uint16_t value);
     bool writeRegisters(int first, int count, const QByteArray& data);
+    // Function 6 for one register, 16 for more.
+    bool send(const sysparams::RegisterWrite& write);
+    // Command writes, each followed by the pause where the step asks for it; answers are not judged.
+    void run(const QList<sysparams::CommandStep>& steps);
     bool setCoil(int coil);
     bool clearCoil(int coil);
 

@@ -68,8 +68,6 @@ private:
     explicit SystemParams(TForm1& form);
     void commitEdit(const QString& field);
     void chooseItem(const QString& list);
-    void send(const sysparams::RegisterWrite& write);
-    void runSteps(const QList<sysparams::CommandStep>& steps);
     void clear(ClearingWindow& window, const QList<sysparams::CommandStep>& steps);
 
     TForm1& m_form;
