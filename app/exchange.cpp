@@ -1,6 +1,5 @@
 #include "app/exchange.h"
 
-#include "device/sysparams.h"
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
 #include "ui/tag.h"
@@ -45,15 +44,17 @@ bool Exchange::writeRegisters(int first, int count, const QByteArray& data) {
     return m_engine.replyOk();
 }
 
-bool Exchange::send(const sysparams::RegisterWrite& write) {
-    if (write.count == 1) return writeRegister(write.reg, write.value());
+bool Exchange::write(const RegisterWrite& write) {
+    if (write.count == 1)
+        return writeRegister(write.reg, write.value());
     return writeRegisters(write.reg, write.count, write.data);
 }
 
-void Exchange::run(const QList<sysparams::CommandStep>& steps) {
-    for (const sysparams::CommandStep& step : steps) {
+void Exchange::run(const QList<CommandStep>& steps) {
+    for (const CommandStep& step : steps) {
         writeRegister(step.reg, step.value);
-        if (step.pauseAfter) pause();
+        if (step.pauseAfter)
+            pause();
     }
 }
 

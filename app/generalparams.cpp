@@ -100,13 +100,13 @@ void GeneralParams::commitEdit(const QString& fieldName) {
             if (const std::optional<PairEdit> pair = checkPair(field, control->channel, text)) {
                 m_panel->showPair(*control, *pair);
                 for (const RegisterWrite& write : pair->writes)
-                    link.send(write);
+                    link.write(write);
                 written = true;
             }
         } else {
             const EditCheck check = checkEdit(field, control->channel, text);
             if (check.verdict == Verdict::Write) {
-                link.send(check.write);
+                link.write(check.write);
                 written = true;
             }
         }
@@ -142,7 +142,7 @@ void GeneralParams::Image1xENCh1Click(const QString& picture) {
     // the panel was read is kept; without that mask nothing is written.
     const int reg = cell->field->reg[cell->channel];
     if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
-        if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.send(*write);
+        if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
 }
 
 void GeneralParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {

@@ -94,9 +94,8 @@ void SystemParams::commitEdit(const QString& fieldName) {
         DisabledWindow disabled(&m_form);
         const QList<int> inUse = row->refusesAddressInUse ? m_form.listedAddresses() : QList<int>();
         const EditCheck check = checkEdit(*row, field->text(), inUse);
-        // The device's answer is judged by the read that follows, as the operator sees it there.
         if (check.verdict == Verdict::Write)
-            m_form.exchange().send(check.write);
+            m_form.exchange().write(check.write);
         else if (check.verdict == Verdict::Refused && row->refusal == Refusal::Clear)
             field->clear();
         if (row->rereadAfter)
@@ -120,7 +119,7 @@ void SystemParams::chooseItem(const QString& list) {
     TForm1::HandlerScope scope(m_form);
     DisabledWindow disabled(&m_form);
     for (const RegisterWrite& write : listWrites(*row, m_panel->itemIndex(list)))
-        m_form.exchange().send(write);
+        m_form.exchange().write(write);
     if (row->rereadAfter)
         ReadSysParam();
 }
@@ -148,7 +147,7 @@ void SystemParams::Button1Click() {
     {
         // The engine keeps the menus alive while it waits; none of them may start a second exchange.
         DisabledWindow disabled(&m_form);
-        m_form.exchange().send(clockWrite(now()));
+        m_form.exchange().write(clockWrite(now()));
     }
     m_form.LinkIdle = true;
     m_form.MenuTypeParamClick(m_form.SystemParam);

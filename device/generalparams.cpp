@@ -1,8 +1,8 @@
 #include "device/generalparams.h"
 
 #include "device/encodings.h"
+#include "device/fieldcheck.h"
 
-#include <cmath>
 #include <numbers>
 
 namespace genparams {
@@ -15,34 +15,11 @@ int decimalsOf(const char* pattern) {
     return point < 0 ? 0 : int(p.size()) - point - 1;
 }
 
-bool onlyKeys(const QString& allowed, const QString& text) {
-    for (QChar c : text)
-        if (!allowed.contains(c)) return false;
-    return true;
-}
-
-bool withinLimits(const Field& field, float value) {
-    const bool aboveMin =
-        field.minCompare == Compare::ExactDecimal ? double(value) >= field.min : value >= float(field.min);
-    return aboveMin && value <= float(field.max);
-}
-
-// The typed text as the editor reads it: "." is the decimal comma, and nothing outside the keys.
-std::optional<QString> typedText(const Field& field, const QString& text) {
-    QString typed = text;
-    typed.replace(u'.', u',');
-    if (!onlyKeys(keysOf(field.editor), typed)) return std::nullopt;
-    return typed;
-}
-
-std::optional<float> typedFloat(const Field& field, const QString& text) {
-    const auto typed = typedText(field, text);
-    if (!typed) return std::nullopt;
-    const auto parsed = enc::parseFloat(*typed);
-    if (!parsed) return std::nullopt;
-    const float value = float(*parsed);
-    if (!std::isfinite(value) || !withinLimits(field, value)) return std::nullopt;
-    return value;
+// What a typed value must be. Limits are compared in single precision, as the typed value is,
+// except where the row asks for the exact decimal.
+fieldcheck::Rule ruleOf(const Field& field) {
+    const double min = field.minCompare == Compare::ExactDecimal ? field.min : double(float(field.min));
+    return fieldcheck::Rule{keysOf(field.editor), true, min, double(float(field.max))};
 }
 
 EditCheck refused() {
@@ -222,15 +199,13 @@ EditCheck checkEdit(const Field& field, int channel, const QString& text) {
     switch (field.editor) {
     case Editor::Float:
     case Editor::SignedFloat:
-        if (const auto value = typedFloat(field, text))
+        if (const auto value = fieldcheck::single(text, ruleOf(field)))
             return EditCheck{Verdict::Write, RegisterWrite{reg, 2, enc::f32Bytes(*value)}};
         return refused();
-    case Editor::Whole: {
-        const auto typed = typedText(field, text);
-        const auto value = typed ? enc::parseInt(*typed) : std::nullopt;
-        if (!value || *value < field.min || *value > field.max) return refused();
-        return EditCheck{Verdict::Write, RegisterWrite{reg, 1, enc::u16Bytes(std::uint16_t(*value))}};
-    }
+    case Editor::Whole:
+        if (const auto value = fieldcheck::integer(text, ruleOf(field)))
+            return EditCheck{Verdict::Write, RegisterWrite{reg, 1, enc::u16Bytes(std::uint16_t(*value))}};
+        return refused();
     default:
         return refused();
     }
@@ -238,7 +213,7 @@ EditCheck checkEdit(const Field& field, int channel, const QString& text) {
 
 std::optional<PairEdit> checkPair(const Field& field, int channel, const QString& text) {
     if (field.editor != Editor::Circumference && field.editor != Editor::Diameter) return std::nullopt;
-    const auto value = typedFloat(field, text);
+    const auto value = fieldcheck::single(text, ruleOf(field));
     if (!value) return std::nullopt;
     PairEdit pair;
     if (field.editor == Editor::Diameter) {

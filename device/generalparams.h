@@ -4,6 +4,7 @@
 // and edited and where it sits; the panel is built, filled and checked from these rows alone.
 #include "device/itemlists.h"
 #include "device/registerblock.h"
+#include "device/registerwrite.h"
 #include "device/sysparams.h"
 
 #include <QList>
@@ -14,11 +15,9 @@
 
 namespace genparams {
 
-using sysparams::CommandStep;
 using sysparams::EditCheck;
 using sysparams::Encoding;
 using sysparams::Read;
-using sysparams::RegisterWrite;
 using sysparams::Verdict;
 
 // The layouts by work mode and sensor type: operational clamp-on, insertion, U-bend, and

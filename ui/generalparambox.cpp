@@ -3,6 +3,7 @@
 #include "ui/conditionpicture.h"
 #include "ui/displayonly.h"
 #include "ui/keypressfilter.h"
+#include "ui/panelstyle.h"
 #include "ui/tag.h"
 
 #include <QComboBox>
@@ -14,7 +15,6 @@ using namespace genparams;
 
 namespace {
 
-const QColor Navy(0x00, 0x00, 0x80);
 const QColor Blue(0x00, 0x00, 0xFF);
 
 // The grid of a box: two columns of 121-pixel fields with their captions above them, and a centre
@@ -31,19 +31,16 @@ int captionY(const Layout& layout, int row) {
     return y;
 }
 
-void setTextColour(QWidget* w, const QColor& colour) {
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, colour);
-    w->setPalette(pal);
-}
-
 } // namespace
 
 GeneralParamBox::GeneralParamBox(const Layout& layout, int channel, QWidget* parent)
     : QGroupBox(QStringLiteral("Канал %1").arg(channel + 1), parent), m_layout(layout), m_channel(channel) {
     setObjectName(boxName(layout, channel));
     setFixedSize(Width, layout.boxHeight);
-    setTextColour(this, Blue);
+    // The channel titles are blue, their captions navy like every panel's.
+    QPalette pal = palette();
+    pal.setColor(QPalette::WindowText, Blue);
+    setPalette(pal);
     for (const Field& field : layout.fields) {
         if (field.editor == Editor::Cells)
             addCells(field);
@@ -54,10 +51,8 @@ GeneralParamBox::GeneralParamBox(const Layout& layout, int channel, QWidget* par
 }
 
 QLabel* GeneralParamBox::addCaption(const QString& name, const QString& text, int x, int y) {
-    auto* label = new QLabel(text, this);
+    QLabel* label = panelstyle::caption(text, QString(), this);
     label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    setTextColour(label, Navy);
     label->setGeometry(x, y, std::max(FieldWidth, label->sizeHint().width()), CaptionLine);
     return label;
 }

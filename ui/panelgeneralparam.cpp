@@ -4,6 +4,7 @@
 #include "ui/conditionpicture.h"
 #include "ui/displayonly.h"
 #include "ui/generalparambox.h"
+#include "ui/panelstyle.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -13,8 +14,6 @@ using namespace genparams;
 
 namespace {
 
-const QColor Silver(0xC0, 0xC0, 0xC0);
-const QColor Navy(0x00, 0x00, 0x80);
 constexpr int CaptionY = 4, FieldY = 20;
 
 } // namespace
@@ -22,16 +21,7 @@ constexpr int CaptionY = 4, FieldY = 20;
 PanelGeneralParam::PanelGeneralParam(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("PanelGeneralParam"));
     setGeometry(Left, Top, Width, Height);
-    setFrameShape(QFrame::Box);
-    setFrameShadow(QFrame::Plain);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Silver);
-    setPalette(pal);
-    // The system panel's font: the boxes are drawn for it.
-    QFont panelFont(QStringLiteral("Arial"));
-    panelFont.setPointSizeF(7.5);
-    setFont(panelFont);
+    panelstyle::applyTo(this);
 
     // The top fields line up with the columns of the boxes below them.
     m_date = addCommonField("EditDateGeneralParam", "Дата", 16, 70);
@@ -53,12 +43,8 @@ PanelGeneralParam::PanelGeneralParam(QWidget* parent) : QFrame(parent) {
 }
 
 QLineEdit* PanelGeneralParam::addCommonField(const char* name, const char* caption, int x, int width) {
-    auto* label = new QLabel(QString::fromUtf8(caption), this);
-    label->setObjectName(QStringLiteral("Label") + QString::fromLatin1(name));
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, Navy);
-    label->setPalette(pal);
-    label->setGeometry(x, CaptionY, width, 14);
+    panelstyle::caption(QString::fromUtf8(caption), QString::fromLatin1(name), this)
+        ->setGeometry(x, CaptionY, width, 14);
     auto* edit = new QLineEdit(this);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setGeometry(x, FieldY, width, 21);
