@@ -46,12 +46,7 @@ class GeneralView : public MainWindowTest {
         form->MenuTypeParamClick(form->GeneralParam);
     }
     // What the device received since the log was last cleared.
-    QStringList sent() const {
-        QStringList out;
-        for (const QByteArray& f : sim->requests())
-            out << requestText(f);
-        return out;
-    }
+    QStringList sent() const { return requestTexts(sim->requests()); }
     void forget() { sim->clearLog(); }
     QString text(const QString& field) const {
         QLineEdit* e = panel->edit(field);
