@@ -161,6 +161,3 @@ QLineEdit* GeneralParamBox::edit(const Field& field) const {
     return m_edits.value(&field);
 }
 
-QComboBox* GeneralParamBox::combo(const Field& field) const {
-    return m_combos.value(&field);
-}

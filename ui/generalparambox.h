@@ -21,7 +21,6 @@ class GeneralParamBox : public QGroupBox {
     GeneralParamBox(const genparams::Layout& layout, int channel, QWidget* parent = nullptr);
 
     const genparams::Layout& layout() const { return m_layout; }
-    int channel() const { return m_channel; }
 
     // Fills every field whose registers the block holds; the others keep what they show. Selection
     // changes made here never report a choice.
@@ -32,7 +31,6 @@ class GeneralParamBox : public QGroupBox {
     void flipCell(ConditionPicture* clicked);
 
     QLineEdit* edit(const genparams::Field& field) const;
-    QComboBox* combo(const genparams::Field& field) const;
 
   signals:
     void editCommitted(const QString& objectName);
