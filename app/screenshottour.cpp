@@ -1,5 +1,6 @@
 #include "app/screenshottour.h"
 
+#include "app/generalparams.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "ui/tform3.h"
@@ -56,6 +57,11 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             form.MenuTypeParamClick(form.SystemParam);
             system->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
         }
+
+        // The four installation layouts (and one in two-beam mode) from the same meter.
+        auto* general = form.findChild<GeneralParams*>();
+        if (general && form.DeviceAddress != 0)
+            general->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
 
         form.Form4->fill(form.linkSettings());
         form.Form4->show();
