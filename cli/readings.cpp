@@ -92,8 +92,11 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
     if (!o.from.isEmpty() || !o.to.isEmpty()) {
         if (!isArchive) return usage("--from and --to are for archives");
         const std::optional<QDateTime> from = enc::parseDateTime(o.from);
-        const std::optional<QDateTime> to =
-            o.to.isEmpty() ? std::optional(QDateTime::currentDateTime()) : enc::parseDateTime(o.to);
+        // Typed dates are wall-clock times like the meter's; now must be one too to compare with them.
+        const QDateTime now = QDateTime::currentDateTime();
+        const std::optional<QDateTime> to = o.to.isEmpty()
+                                                ? std::optional(QDateTime(now.date(), now.time(), Qt::UTC))
+                                                : enc::parseDateTime(o.to);
         if (!from || !to) return usage("--from and --to take \"dd.mm.yyyy hh:nn\"");
         if (*to < *from) return usage("--to lies before --from");
         range = {false, *from, *to};
