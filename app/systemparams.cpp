@@ -126,10 +126,7 @@ void SystemParams::chooseItem(const QString& list) {
 
 void SystemParams::send(const RegisterWrite& write) {
     // The device's answer is judged by the read that follows, as the operator sees it there.
-    if (write.count == 1)
-        m_form.exchange().writeRegister(write.reg, write.value());
-    else
-        m_form.exchange().writeRegisters(write.reg, write.count, write.data);
+    m_form.exchange().write(write);
 }
 
 void SystemParams::runSteps(const QList<CommandStep>& steps) {

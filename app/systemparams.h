@@ -17,9 +17,9 @@ class TForm14;
 class TForm18;
 class TForm19;
 
+struct RegisterWrite;
 namespace sysparams {
 struct CommandStep;
-struct RegisterWrite;
 } // namespace sysparams
 
 class SystemParams : public QObject {
@@ -68,7 +68,7 @@ private:
     explicit SystemParams(TForm1& form);
     void commitEdit(const QString& field);
     void chooseItem(const QString& list);
-    void send(const sysparams::RegisterWrite& write);
+    void send(const RegisterWrite& write);
     void runSteps(const QList<sysparams::CommandStep>& steps);
     void clear(ClearingWindow& window, const QList<sysparams::CommandStep>& steps);
 
