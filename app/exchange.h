@@ -37,6 +37,9 @@ class Exchange {
     bool writeRegisters(int first, int count, const QByteArray& data);
     // Function 6 for a write of one register, 16 for more.
     bool write(const RegisterWrite& write);
+    // A command sequence: each write, then the pause where the step asks for it. The answers are
+    // not judged: the operator learns the outcome from the next reading.
+    void run(const QList<CommandStep>& steps);
     bool setCoil(int coil);
     bool clearCoil(int coil);
 

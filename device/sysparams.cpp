@@ -3,6 +3,7 @@
 #include "device/encodings.h"
 #include "device/fieldcheck.h"
 
+
 namespace sysparams {
 
 namespace {
@@ -254,7 +255,8 @@ EditCheck checkEdit(const Row& row, const QString& typed, const QList<int>& addr
     const fieldcheck::Rule rule{row.keys, row.commaForDot, row.min, row.max};
     switch (row.encoding) {
     case Encoding::DeviceTime: {
-        if (!fieldcheck::onlyKeys(typed, row.keys)) return refused();
+        if (!fieldcheck::onlyKeys(typed, row.keys))
+            return refused();
         const auto when = enc::parseDateTime(typed);
         if (!when)
             return refused();
@@ -266,14 +268,16 @@ EditCheck checkEdit(const Row& row, const QString& typed, const QList<int>& addr
     }
     case Encoding::RegisterFloat: {
         const auto value = fieldcheck::single(typed, rule);
-        if (!value) return refused();
+        if (!value)
+            return refused();
         return EditCheck{Verdict::Write, RegisterWrite{row.reg, 2, enc::f32Bytes(*value)}};
     }
     case Encoding::U32:
     case Encoding::U16:
     case Encoding::RegisterByte: {
         const auto parsed = fieldcheck::integer(typed, rule);
-        if (!parsed) return refused();
+        if (!parsed)
+            return refused();
         if (row.encoding == Encoding::U32)
             return EditCheck{Verdict::Write,
                              RegisterWrite{row.reg, 2, enc::u32Bytes(std::uint32_t(*parsed))}};

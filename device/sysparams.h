@@ -31,13 +31,7 @@ enum class Refusal { KeepText, Clear };
 
 using RegisterWrite = ::RegisterWrite;
 
-// One step of a command sequence (initialisation, clearing): a write and whether the 500 ms pause
-// follows it.
-struct CommandStep {
-    int reg;
-    std::uint16_t value;
-    bool pauseAfter;
-};
+using CommandStep = ::CommandStep;
 
 struct Geometry {
     int x = 0;
