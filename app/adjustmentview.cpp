@@ -94,9 +94,11 @@ void AdjustmentView::averagingStep(const QString& offsetBefore, const QString& d
     QLineEdit* offset = edit("EditShiftdT");
     // While it runs the field shows the running average, not the device's offset.
     offset->setText(offsetBefore);
-    // Samples come only from the channel the averaging started on: another channel's time
-    // difference would spoil the offset written at "Конец".
-    if (*m_averagingChannel != channel()) return;
+    // Samples come only from the channel the averaging started on, and only when the time difference
+    // on show is that channel's too (the last full read set "Обзор" to its channel): another
+    // channel's time difference would spoil the offset written at "Конец".
+    const int shown = tag::of(m_panel->condition()->browseButton());
+    if (*m_averagingChannel != channel() || shown != channel()) return;
     const auto average = enc::parseFloat(offsetBefore);
     const auto sample = enc::parseFloat(differenceBefore);
     if (!average || !sample) return;

@@ -347,6 +347,9 @@ RegisterWrite floatWrite(int reg, float value) {
 }
 
 std::optional<float> axialBase(int scheme, double diameter, double c, double phaseSpeed, double wall) {
+    // A device value that is not a number (an infinite phase speed) gives no geometry either.
+    if (!std::isfinite(diameter) || !std::isfinite(c) || !std::isfinite(phaseSpeed) || !std::isfinite(wall))
+        return std::nullopt;
     const long double m = scheme + 1;
     const long double root = (long double)phaseSpeed * phaseSpeed - (long double)c * c;
     if (!(root > 0)) return std::nullopt;
