@@ -37,7 +37,7 @@ void AdjustmentView::ButtonShiftdTStartClick() {
     // The value shown now is the first sample; the next poll adds it once more.
     tag::set(start, 1);
     offset->setText(edit("EditTimeDifference")->text());
-    m_averagingChannel = channel();
+    m_averaging = current();
 }
 
 void AdjustmentView::ButtonShiftdTEndClick() {
@@ -48,14 +48,15 @@ void AdjustmentView::ButtonShiftdTEndClick() {
     {
         DisabledWindow disabled(&m_form);
         QLineEdit* offset = edit("EditShiftdT");
-        const int ch = m_averagingChannel.value_or(channel());
-        // An average that is not a number (the device never measured one) is not written.
-        if (const auto write = checkEdit(*field(QStringLiteral("EditShiftdT")), offset->text(), ch))
-            m_form.exchange().write(*write);
+        // The average goes to the channel it was taken on; not to another meter chosen meanwhile, nor
+        // when it is not a number (the device never measured one).
+        const Source averaged = m_averaging.value_or(current());
+        const auto write = checkEdit(*field(QStringLiteral("EditShiftdT")), offset->text(), averaged.channel);
+        if (write && averaged.address == m_form.DeviceAddress) m_form.exchange().write(*write);
         m_panel->button(Start)->setEnabled(true);
         m_panel->button(End)->setEnabled(false);
         offset->setEnabled(true);
-        m_averagingChannel.reset();
+        m_averaging.reset();
         m_form.exchange().setCoil(4);
     }
     m_form.Timer1->start();

@@ -46,6 +46,10 @@ int AdjustmentView::channel() const {
     return m_form.SecondChannel->isChecked() ? 2 : 1;
 }
 
+AdjustmentView::Source AdjustmentView::current() const {
+    return {m_form.DeviceAddress, channel()};
+}
+
 QLineEdit* AdjustmentView::edit(const char* name) const {
     return m_panel->edit(QString::fromLatin1(name));
 }
@@ -71,7 +75,7 @@ void AdjustmentView::ReadAdjustment() {
         const QString offsetBefore = edit("EditShiftdT")->text();
         const QString differenceBefore = edit("EditTimeDifference")->text();
         m_panel->fill(Block::Channel, *channelBlock, context);
-        if (m_averagingChannel) averagingStep(offsetBefore, differenceBefore);
+        if (m_averaging) averagingStep(offsetBefore, differenceBefore);
 
         const auto measurements = link.readHolding(plan[2].first, plan[2].count);
         if (!measurements) return;
@@ -81,6 +85,7 @@ void AdjustmentView::ReadAdjustment() {
         if (failure && state)
             m_panel->condition()->setState(condition::state(*failure, *state, ch, m_form.TwoChannelMode));
         tag::set(m_panel->condition()->browseButton(), ch);
+        m_shown = current();
     } catch (const std::exception&) {
         // Shown all the same, with what was filled.
     }
@@ -94,11 +99,9 @@ void AdjustmentView::averagingStep(const QString& offsetBefore, const QString& d
     QLineEdit* offset = edit("EditShiftdT");
     // While it runs the field shows the running average, not the device's offset.
     offset->setText(offsetBefore);
-    // Samples come only from the channel the averaging started on, and only when the time difference
-    // on show is that channel's too (the last full read set "Обзор" to its channel): another
-    // channel's time difference would spoil the offset written at "Конец".
-    const int shown = tag::of(m_panel->condition()->browseButton());
-    if (*m_averagingChannel != channel() || shown != channel()) return;
+    // Samples come only from the meter and channel the averaging started on, and only when the time
+    // difference on show is theirs too: another channel's would spoil the offset written at "Конец".
+    if (*m_averaging != current() || m_shown != current()) return;
     const auto average = enc::parseFloat(offsetBefore);
     const auto sample = enc::parseFloat(differenceBefore);
     if (!average || !sample) return;

@@ -20,8 +20,6 @@ class AdjustmentView : public QObject {
     PanelAdjustment* panel() const { return m_panel; }
     // The checked channel, 1 or 2.
     int channel() const;
-    // The channel whose zero offset is being averaged, while "Начало" is down.
-    std::optional<int> averagingChannel() const { return m_averagingChannel; }
 
     void ReadAdjustment();
 
@@ -58,5 +56,15 @@ class AdjustmentView : public QObject {
 
     TForm1& m_form;
     PanelAdjustment* m_panel = nullptr;
-    std::optional<int> m_averagingChannel;
+    // A meter's channel: what a reading comes from and what an averaging belongs to.
+    struct Source {
+        int address = 0;
+        int channel = 0;
+        bool operator==(const Source&) const = default;
+    };
+    Source current() const;
+    // Whose measurements the panel shows (the last full read), and whose zero offset is being
+    // averaged while "Начало" is down.
+    Source m_shown;
+    std::optional<Source> m_averaging;
 };

@@ -35,7 +35,7 @@ class Adjustment : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        startSimulator({device(1)}, [](sim::SimOptions& o) { o.startTime = DeviceStart; });
+        startSimulator({device(1), device(2)}, [](sim::SimOptions& o) { o.startTime = DeviceStart; });
         createWindow();
         pretendSelected(1);
         form->TwoChannelMode = true;
@@ -365,6 +365,18 @@ TEST_F(Adjustment, AveragingKeepsToItsChannelAndLeavesOutWhatIsNoNumber) {
     open(2);
     button("ButtonShiftdTEnd")->click();
     EXPECT_EQ(sent(), (QStringList{"W52:2=3f800000", "c4=1"}));
+
+    // Nor does another meter's, and the average is not written to it.
+    open(1);
+    button("ButtonShiftdTStart")->click();
+    form->DeviceAddress = 2;
+    open(1);
+    form->Timer1Timer();
+    EXPECT_EQ(TForm1::tagOf(button("ButtonShiftdTStart")), 1);
+    sim->clearLog();
+    button("ButtonShiftdTEnd")->click();
+    EXPECT_EQ(sent(), QStringList{"c4=1"});
+    form->DeviceAddress = 1;
 
     // Averaging that starts on a reading that is no number ends without a write.
     open(1);
