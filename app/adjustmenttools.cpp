@@ -63,13 +63,18 @@ void AdjustmentView::ButtonShiftdTEndClick() {
 }
 
 void AdjustmentView::EditSpeedSoundPEAKeyPress() {
-    QLineEdit* input = edit("EditSpeedSoundPEA");
+    runCalculator("EditSpeedSoundPEA", &AdjustmentView::computeSpacing);
+}
+
+void AdjustmentView::runCalculator(const char* name, void (AdjustmentView::*calculate)(float)) {
+    QLineEdit* input = edit(name);
     GuardedAction guard(m_form.LinkIdle);
     if (!guard) return;
     TForm1::HandlerScope scope(m_form);
+    // A sound speed that does not parse is kept for the operator to mend; nothing is read.
     if (const auto c = typedSpeed(*field(input->objectName()), input->text())) {
         DisabledWindow disabled(&m_form);
-        computeSpacing(*c);
+        (this->*calculate)(*c);
     }
     endEdit(input);
 }
@@ -94,15 +99,7 @@ void AdjustmentView::computeSpacing(float c) {
 }
 
 void AdjustmentView::EditSpeedSoundKeyPress() {
-    QLineEdit* input = edit("EditSpeedSound");
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    if (const auto c = typedSpeed(*field(input->objectName()), input->text())) {
-        DisabledWindow disabled(&m_form);
-        calibrate(*c);
-    }
-    endEdit(input);
+    runCalculator("EditSpeedSound", &AdjustmentView::calibrate);
 }
 
 void AdjustmentView::calibrate(float c) {

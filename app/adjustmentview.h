@@ -50,6 +50,8 @@ class AdjustmentView : public QObject {
     // The editors' common end: the field keeps the focus and polling goes on.
     void endEdit(QLineEdit* field);
     void averagingStep(const QString& offsetBefore, const QString& differenceBefore);
+    // A calculator's Enter: the typed sound speed, then the calculation with the window disabled.
+    void runCalculator(const char* field, void (AdjustmentView::*calculate)(float));
     void calibrate(float c);
     void computeSpacing(float c);
     QLineEdit* edit(const char* name) const;
