@@ -147,22 +147,22 @@ void AdjustmentView::commit(const QString& name) {
 }
 
 void AdjustmentView::EditResistKeyPress(const QString& name) {
-    editField(name, int(Editor::Resist));
+    editField(name, Editor::Resist);
 }
 void AdjustmentView::EditShiftWinKeyPress() {
-    editField(QStringLiteral("EditShiftWin"), int(Editor::ShiftWin));
+    editField(QStringLiteral("EditShiftWin"), Editor::ShiftWin);
 }
 void AdjustmentView::EditShiftdTKeyPress(const QString& name) {
-    editField(name, int(Editor::ShiftdT));
+    editField(name, Editor::ShiftdT);
 }
 void AdjustmentView::EditDopPauseUZSKeyPress(const QString& name) {
-    editField(name, int(Editor::DopPauseUZS));
+    editField(name, Editor::DopPauseUZS);
 }
 
-void AdjustmentView::editField(const QString& name, int editor) {
+void AdjustmentView::editField(const QString& name, Editor editor) {
     const Field* f = field(name);
     QLineEdit* input = m_panel->edit(name);
-    if (!f || !input || int(f->editor) != editor) return;
+    if (!f || !input || f->editor != editor) return;
     GuardedAction guard(m_form.LinkIdle);
     if (!guard) return;
     TForm1::HandlerScope scope(m_form);

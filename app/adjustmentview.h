@@ -9,6 +9,9 @@
 class PanelAdjustment;
 class QLineEdit;
 class TForm1;
+namespace adjustment {
+enum class Editor;
+} // namespace adjustment
 
 class AdjustmentView : public QObject {
     Q_OBJECT
@@ -46,7 +49,7 @@ class AdjustmentView : public QObject {
     void keyPressed(const QString& field);
     void commit(const QString& field);
     // Checks and writes an edit field of the given kind (the up-down of its Tag follows the value).
-    void editField(const QString& field, int editor);
+    void editField(const QString& field, adjustment::Editor editor);
     // The editors' common end: the field keeps the focus and polling goes on.
     void endEdit(QLineEdit* field);
     void averagingStep(const QString& offsetBefore, const QString& differenceBefore);
