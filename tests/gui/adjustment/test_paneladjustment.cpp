@@ -2,9 +2,7 @@
 // display fields, the condition display's first state, and captions that neither overlap nor clip.
 #include "ui/conditiondisplay.h"
 #include "ui/paneladjustment.h"
-#include "ui/updown.h"
 
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,35 +11,16 @@
 
 using namespace adjustment;
 
-TEST(PanelAdjustmentLayout, ControlsFollowTheMap) {
+TEST(PanelAdjustmentLayout, DisplayFieldsAndFirstStates) {
     PanelAdjustment panel;
     EXPECT_TRUE(panel.isHidden());
-    EXPECT_EQ(panel.geometry(), QRect(8, 24, 673, 457));
-    auto check = [&](const char* name, const char* parent, const Place& p, int tag) {
-        auto* w = panel.findChild<QWidget*>(QString::fromLatin1(name));
-        ASSERT_NE(w, nullptr) << name;
-        EXPECT_EQ(w->parentWidget()->objectName(), parent ? QString::fromLatin1(parent) : panel.objectName())
-            << name;
-        EXPECT_EQ(w->geometry(), QRect(p.x, p.y, p.width, p.height)) << name;
-        EXPECT_EQ(w->property("Tag").isValid() ? w->property("Tag").toInt() : -1, tag) << name;
-    };
     for (const Field& f : fields()) {
-        check(f.name, f.parent, f.place, f.tag);
         if (QLineEdit* edit = panel.edit(QString::fromLatin1(f.name))) {
             EXPECT_EQ(edit->isReadOnly(), f.control == Control::DisplayOnly) << f.name;
         }
     }
-    for (const UpDownSpec& u : upDowns())
-        check(u.name, u.parent, u.place, u.tag);
-    for (const ButtonSpec& b : buttons())
-        check(b.name, b.parent, b.place, b.tag);
     EXPECT_FALSE(panel.button("ButtonShiftdTEnd")->isEnabled());
-    EXPECT_EQ(panel.upDown("UpDownShiftWin")->orientation(), Qt::Horizontal);
-    EXPECT_EQ(panel.upDown("UpDownShiftWin")->minimum(), -127);
-
     ConditionDisplay* display = panel.condition();
-    EXPECT_EQ(display->geometry(), QRect(8, 8, 209, 49));
-    EXPECT_EQ(display->title(), QString::fromUtf8(" Состояние канала "));
     EXPECT_EQ(display->normalText()->property("Tag").toInt(), 10);
     // Until the first read only "Отказ" shows.
     for (QWidget* w : std::initializer_list<QWidget*>{display->picture(), display->abnormalText(),
