@@ -1,6 +1,7 @@
 #include "app/screenshottour.h"
 
 #include "app/adjustmentview.h"
+#include "app/generalparams.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "ui/tform3.h"
@@ -57,6 +58,11 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             form.MenuTypeParamClick(form.SystemParam);
             system->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
         }
+
+        // The four installation layouts (and one in two-beam mode) from the same meter.
+        auto* general = form.findChild<GeneralParams*>();
+        if (general && form.DeviceAddress != 0)
+            general->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
 
         // The adjustment view of both channels; the second meter on the line reports a failure.
         if (form.findChild<AdjustmentView*>() && form.DeviceAddress != 0) {

@@ -162,6 +162,7 @@ void DeviceModel::applyFactoryDefaults() {
     }
     m_regs[96] = quint16(m_options.channelMode);
     m_regs[114] = 0;
+    applyInstallationDefaults();
 }
 
 int DeviceModel::address() const {
@@ -364,6 +365,30 @@ void DeviceModel::refreshLive() {
     }
     putLive(252, 0);
     putLive(253, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Installation settings
+
+void DeviceModel::applyInstallationDefaults() {
+    // Channel 1 signals on more conditions than channel 2, two of them only a two-beam meter has.
+    m_regs[channelBase(0) + 44] = 0x94;
+    // Verification drives the output the way operation does until someone changes it.
+    m_regs[26] = m_regs[21];
+    for (int ch = 0; ch < 2; ++ch)
+        applyOutputSettings(ch);
+}
+
+void DeviceModel::applyOutputSettings(int channel) {
+    // The weight of the frequency output follows the output mode and the pulse weight (in
+    // verification the one set of both channels). The meter works it out when it is told to take
+    // new settings (command 1), not on every write.
+    const bool verification = (m_regs[15] & 0xFF) == 1;
+    const int mode = (verification ? m_regs[26] : m_regs[21]) & 0xFF;
+    const float weight = verification ? floatRaw(34) : floatRaw(channelBase(channel) + 26);
+    float output = weight; // m3 per pulse
+    if (mode == 0) output = weight > 0 ? 1.0f / weight : 0.0f; // pulses per m3
+    setFloatRaw(channelBase(channel) + 73, output);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -661,6 +686,8 @@ void DeviceModel::runCommand(int reg, quint16 value) {
             m_volume[ch][1] = 0;
         } else if (value == 4) {
             m_journals[2 + ch].clear();
+        } else if (value == 1) {
+            applyOutputSettings(ch);
         }
     } else if (reg == 29) {
         if (value == 1) {

@@ -50,12 +50,7 @@ class Adjustment : public MainWindowTest {
         form->MenuTypeParamClick(form->Adjustment);
         sim->clearLog();
     }
-    QStringList sent() const {
-        QStringList out;
-        for (const QByteArray& f : sim->requests())
-            out << describeRequest(f);
-        return out;
-    }
+    QStringList sent() const { return requestTexts(sim->requests()); }
     QLineEdit* field(const char* name) const { return panel->edit(QString::fromLatin1(name)); }
     QString text(const char* name) const { return field(name)->text(); }
     QPushButton* button(const char* name) const { return panel->button(QString::fromLatin1(name)); }

@@ -80,12 +80,7 @@ protected:
         QDir::setCurrent(oldDir);
     }
 
-    QStringList sent() const {
-        QStringList out;
-        for (const QByteArray& f : simulator->requests())
-            out << describeRequest(f);
-        return out;
-    }
+    QStringList sent() const { return requestTexts(simulator->requests()); }
     void forget() { simulator->clearLog(); }
     void setByte(int reg, int value) { simulator->setHolding(1, reg, quint16(value)); }
     void setU32(int reg, quint32 value) {
