@@ -1,4 +1,5 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
+#include "app/adjustmentview.h"
 #include "app/archivesview.h"
 #include "app/generalparams.h"
 #include "app/screenshottour.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     form.createDialogs();
     SystemParams::install(form);
     GeneralParams::install(form);
+    AdjustmentView::install(form);
     ArchivesView::install(form);
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
