@@ -60,23 +60,6 @@ TEST(JournalRows, OnlyRecordedEntriesWithAGoodCheckByteBecomeRows) {
                   {"", "01.01.1970 00:00:05", "01.01.1970 00:00:06", ""}}));
 }
 
-TEST(JournalRows, AnEmptyJournalShowsTheTitleAndOneEmptyRow) {
-    FakeMeter meter;
-    const archives::Reading reading = archives::readJournal(4, false, meter.fn());
-    EXPECT_TRUE(reading.rows.isEmpty());
-    EXPECT_EQ(archives::gridRows(reading), (QList<QStringList>{reading.header, QStringList(4, QString())}));
-}
-
-TEST(JournalRows, ALinkFailureStopsTheReading) {
-    FakeMeter meter;
-    meter.entries = {{.code = 16, .start = 5, .end = 6}};
-    meter.silentAt = {1};
-    const archives::Reading reading = archives::readJournal(5, false, meter.fn());
-    EXPECT_EQ(meter.sent.size(), 2);
-    EXPECT_EQ(reading.failedRequest, 1);
-    EXPECT_EQ(reading.rows.size(), 1);
-}
-
 TEST(EventTexts, EveryTableRowAndTheChannelModeChoices) {
     const QString noSignal = "Нет прохождения ультразвукового сигнала по акустическому тракту";
     const struct {
