@@ -370,8 +370,10 @@ void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8
 
 bool TModBus::SendCommandLine(const QString& text, std::int32_t silenceMs) {
     const QByteArray bytes = cp1251::encode(text);
-    if (bytes.size() > MaxCommandLine)
+    if (bytes.size() > MaxCommandLine) {
+        refuse();
         return false;
+    }
     CommandMode = true;
     std::copy(bytes.begin(), bytes.end(), Buffer.begin());
     Buffer[bytes.size()] = 13;

@@ -165,6 +165,7 @@ TEST(Frames, CommandLineOverHundredCharactersIsRefusedUnsent) {
     EXPECT_FALSE(bus.SendCommandLine(QString(101, u'9'), 1));
     EXPECT_EQ(comm.sent.size(), 1);
     EXPECT_FALSE(bus.CommandMode);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::Refused);
 }
 
 TEST(Crc16, Vectors) {
