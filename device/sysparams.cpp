@@ -1,8 +1,8 @@
 #include "device/sysparams.h"
 
 #include "device/encodings.h"
+#include "device/fieldcheck.h"
 
-#include <cmath>
 
 namespace sysparams {
 
@@ -148,27 +148,9 @@ QList<Row> buildRows() {
     return rows;
 }
 
-bool onlyKeys(const Row& row, const QString& text) {
-    for (QChar c : text) {
-        if (!row.keys.contains(c))
-            return false;
-    }
-    return true;
-}
-
-bool withinLimits(const Row& row, double value) {
-    return !(row.min && value < *row.min) && !(row.max && value > *row.max);
-}
-
 EditCheck refused() { return EditCheck{Verdict::Refused, {}}; }
 
 } // namespace
-
-std::uint16_t RegisterWrite::value() const {
-    if (data.size() < 2)
-        return 0;
-    return enc::u16(reinterpret_cast<const std::uint8_t*>(data.constData()));
-}
 
 int Row::registers() const {
     switch (encoding) {
@@ -270,17 +252,12 @@ QList<RegisterWrite> listWrites(const Row& row, int index) {
 EditCheck checkEdit(const Row& row, const QString& typed, const QList<int>& addressesInUse) {
     if (!row.editable())
         return refused();
-    QString text = typed;
-    if (row.commaForDot)
-        text.replace(QLatin1Char('.'), QLatin1Char(','));
-    // Pasted text bypasses the key filter; holding it to the same set keeps signs, hex prefixes and
-    // exponents from reaching the device.
-    if (!onlyKeys(row, text))
-        return refused();
-
+    const fieldcheck::Rule rule{row.keys, row.commaForDot, row.min, row.max};
     switch (row.encoding) {
     case Encoding::DeviceTime: {
-        const auto when = enc::parseDateTime(text);
+        if (!fieldcheck::onlyKeys(typed, row.keys))
+            return refused();
+        const auto when = enc::parseDateTime(typed);
         if (!when)
             return refused();
         // A date past the last device second would be clamped to 2106 instead of what was typed.
@@ -290,19 +267,16 @@ EditCheck checkEdit(const Row& row, const QString& typed, const QList<int>& addr
         return EditCheck{Verdict::Write, RegisterWrite{row.reg, 2, enc::u32Bytes(enc::DateToSec(*when))}};
     }
     case Encoding::RegisterFloat: {
-        const auto parsed = enc::parseFloat(text);
-        if (!parsed)
+        const auto value = fieldcheck::single(typed, rule);
+        if (!value)
             return refused();
-        const float value = float(*parsed);
-        if (!std::isfinite(value) || !withinLimits(row, value))
-            return refused();
-        return EditCheck{Verdict::Write, RegisterWrite{row.reg, 2, enc::f32Bytes(value)}};
+        return EditCheck{Verdict::Write, RegisterWrite{row.reg, 2, enc::f32Bytes(*value)}};
     }
     case Encoding::U32:
     case Encoding::U16:
     case Encoding::RegisterByte: {
-        const auto parsed = enc::parseInt(text);
-        if (!parsed || !withinLimits(row, *parsed))
+        const auto parsed = fieldcheck::integer(typed, rule);
+        if (!parsed)
             return refused();
         if (row.encoding == Encoding::U32)
             return EditCheck{Verdict::Write,
