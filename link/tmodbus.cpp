@@ -145,14 +145,9 @@ int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
 
 void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     InTransaction busy(m_inTransaction);
-    Valid = false;
+    clearOutcome();
     ReplyDone = false;
     RtsReleased = false;
-    Received = 0;
-    m_overflow = false;
-    m_lineNoise = false;
-    m_portFailed = false;
-    m_refused = false;
 
     if (RtsMode) {
         // The converter must keep the line until the last request byte is out: 8 bits per byte.
@@ -270,12 +265,17 @@ void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
     Transact(total, m_silenceMs);
 }
 
-void TModBus::refuse() {
+void TModBus::clearOutcome() {
     Valid = false;
     Received = 0;
     m_portFailed = false;
+    m_refused = false;
     m_overflow = false;
     m_lineNoise = false;
+}
+
+void TModBus::refuse() {
+    clearOutcome();
     m_refused = true;
 }
 

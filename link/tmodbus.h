@@ -117,6 +117,8 @@ public:
 private:
     void init();
     void sendFrame(int length, int function, int expectedDataBytes);
+    // Forgets how the last request went.
+    void clearOutcome();
     void refuse();
     void onComm();
     void discard(const QByteArray& bytes);

@@ -154,7 +154,8 @@ ReplyPlan RtuSlave::shape(const FaultSpec& f, const QByteArray& request, const Q
         QByteArray spoilt = reply;
         const int size = records::isJournal(quint8(request[3])) ? records::JournalEntrySize
                                                                  : records::ArchiveRecordSize;
-        const int count = quint8(request[1]) == 65 && quint8(reply[1]) == 65 ? (int(reply.size()) - 5) / size : 0;
+        const bool hasRecords = quint8(request[1]) == 65 && quint8(reply[1]) == 65;
+        const int count = hasRecords ? (int(reply.size()) - 5) / size : 0;
         if (count > 0) {
             const int checkAt = 3 + (std::clamp(f.badRecord, 1, count) - 1) * size + size - 1;
             spoilt[checkAt] = char(spoilt[checkAt] ^ 0x5A);
