@@ -136,10 +136,10 @@ std::uint16_t TModBus::Crc16(int count) const {
 }
 
 int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
-    const int speed = TMSComm::speedOf(m_comm->Settings());
+    const int known = TMSComm::speedOf(m_comm->Settings());
+    const int speed = known > 0 ? known : SlowestSpeed;
     // 10 bits a character on the line: start, 8 data, stop.
-    const qint64 frameMs = (qint64(BufferSize) * 10000 + (speed > 0 ? speed : SlowestSpeed) - 1) /
-                           (speed > 0 ? speed : SlowestSpeed);
+    const qint64 frameMs = (qint64(BufferSize) * 10000 + speed - 1) / speed;
     return int(std::min<qint64>(INT_MAX, 2 * qint64(std::max(0, TimeoutMs)) + frameMs));
 }
 

@@ -93,7 +93,7 @@ class SimulatorThread {
     RtuSlave slave;
     std::optional<HayesModem> modem;
     FrameAssembler assembler;
-    // When the first byte of the request being assembled came (the pty delivers it at once).
+    // When the first byte of the request being assembled came in.
     qint64 requestStartMs = 0;
     // Babble: the next noise byte is due then; -1 while the line is quiet.
     qint64 babbleDueMs = -1;
