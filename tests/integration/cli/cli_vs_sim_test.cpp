@@ -119,12 +119,12 @@ TEST_F(CliVsSim, FailuresGiveOneLineAndTheirExitStatus) {
 
 TEST_F(CliVsSim, ALateReplyIsNotTheAnswerToTheNextRequest) {
     stopSim();
-    startSim({"--no-pacing", "--fault", "late,when=1,delay=700", "--fault", "silence,when=2"});
+    startSim({"--no-pacing", "--fault", "late,when=1,delay=1000", "--fault", "silence,when=2"});
     CliRun r = cli({"read-holding", "1", "0", "21"});
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.err, "no reply");
     // By now the first reply has come and waits in the terminal for whoever opens it next.
-    QThread::msleep(400);
+    QThread::msleep(700);
     r = cli({"read-holding", "1", "100", "21"});
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.err, "no reply");

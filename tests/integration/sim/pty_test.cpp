@@ -167,13 +167,21 @@ TEST(SimPty, BabbleGoesOnUntilTheNextRequest) {
     s.setFault(babble);
     const QByteArray req = request("01 03 00 00 00 02");
     m.send(req);
-    EXPECT_EQ(m.receive(50).size(), 50) << "a byte every 2 ms, far past any reply";
+    EXPECT_GE(m.receive(50, 5000).size(), 50) << "a byte every 2 ms, far past any reply";
     m.send(req);
     // What the line still carried before the request reached the meter, then the reply, then quiet.
-    const QByteArray rest = m.receive(1000, 100);
-    ASSERT_GE(rest.size(), 9);
-    EXPECT_EQ(crc16::compute(rest.right(9)), 0);
-    EXPECT_EQ(toHex(rest.right(9).left(3)), "01 03 04");
+    auto replied = [](const QByteArray& bytes) {
+        return bytes.size() >= 9 && bytes.right(9).startsWith(hex("01 03 04")) && crc16::compute(bytes.right(9)) == 0;
+    };
+    QByteArray rest;
+    while (!replied(rest) && rest.size() < 5000) {
+        const QByteArray more = m.receive(1, 5000);
+        if (more.isEmpty())
+            break;
+        rest += more;
+    }
+    EXPECT_TRUE(replied(rest)) << toHex(rest.right(20)).toStdString();
+    EXPECT_TRUE(m.receive(1, 200).isEmpty());
 }
 
 TEST(SimPty, BadRecordSpoilsOneCheckByteOfAnArchiveReply) {

@@ -107,8 +107,8 @@ TEST(Stale, BytesBetweenTransactionsLeaveTheLastReplyAsItWas) {
 
 TEST(Stale, ALateEchoDoesNotConfirmAnotherWrite) {
     Engine e;
-    // The echo of write(15, 0) comes while write(29, 8) waits for its own, which never comes.
-    e.comm.script = {{{kSilence + 10, withCrc("01 06 00 0F 00 00")}}};
+    // The echo of write(15, 0) comes only while write(29, 8) waits for its own, which never comes.
+    e.comm.script = {{}, {{-1, withCrc("01 06 00 0F 00 00")}}};
     e.bus.WriteRegister(1, 15, 0);
     e.bus.WriteRegister(1, 29, 8);
     EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::WrongEcho);
