@@ -2,6 +2,7 @@
 
 #include "device/encodings.h"
 #include "device/fieldcheck.h"
+#include "device/itemlists.h"
 
 
 namespace sysparams {
@@ -106,7 +107,7 @@ QList<Row> buildRows() {
 
     rows << listRow("ComboBoxRTS", "Задержка RTS, мс", 14, list({"0", "32", "64", "96"}), at(Col3, Row2));
 
-    Row mode = listRow("ComboWorkMode", "Режим работы", 15, list({"Эксплуатационный", "Поверка"}),
+    Row mode = listRow("ComboWorkMode", "Режим работы", 15, items::texts(items::List::WorkModes),
                        at(Col1, Row3), ItemFill::NonZero);
     // Verification exists only with clamp-on sensors.
     mode.companionIndex = 1;
@@ -115,7 +116,7 @@ QList<Row> buildRows() {
 
     rows << listRow("ComboBoxConditionsWorkPulseExit", "Условия работы имп. выхода", 16,
                     list({"По модулю объема", "По положительному объему"}), at(Col2, Row3));
-    rows << listRow("ComboTypeSensor", "Тип датчиков", 17, list({"Накладные", "Врезные", "U - колено"}),
+    rows << listRow("ComboTypeSensor", "Тип датчиков", 17, items::texts(items::List::SensorTypes),
                     at(Col4, Row1));
 
     Row inertia = editRow("EditTimeInercias", "Время инерции, сек", 18, Encoding::U16, Shown::Unsigned,
@@ -152,7 +153,7 @@ EditCheck refused() { return EditCheck{Verdict::Refused, {}}; }
 
 } // namespace
 
-int Row::registers() const {
+int registersOf(Encoding encoding) {
     switch (encoding) {
     case Encoding::DeviceTime:
     case Encoding::U32:
@@ -164,6 +165,8 @@ int Row::registers() const {
     }
     return 1;
 }
+
+int Row::registers() const { return registersOf(encoding); }
 
 const QList<Row>& rows() {
     static const QList<Row> table = buildRows();

@@ -16,6 +16,8 @@
 namespace sysparams {
 
 enum class Encoding { DeviceTime, U32, U16, RegisterByte, RegisterFloat };
+// How many registers a value of the encoding takes.
+int registersOf(Encoding encoding);
 enum class Shown { Date, Time, Unsigned, Fixed2, ListItem };
 enum class Control { Edit, DisplayOnly, List, RadioGroup };
 
