@@ -2,6 +2,7 @@
 
 #include "link/cp1251.h"
 #include "link/crc16.h"
+#include "link/eventwait.h"
 #include "link/tmscomm.h"
 
 #include <QCoreApplication>
@@ -23,12 +24,7 @@ constexpr int FnReadArchive = 65;
 // Result words a Hayes modem ends a command with, in the order they are looked for.
 const char* const kResultWords[] = {"CONNECT", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"};
 
-// Processes events until the condition holds; sleeps in the event dispatcher between events, so a
-// long wait costs no CPU.
-template <typename Done> void waitUntil(Done done) {
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
+using eventwait::waitUntil;
 
 // The low 16 bits of the rounded number, for any finite double (a plain integer conversion is
 // undefined beyond 64 bits); nothing for NaN and infinities.
@@ -328,9 +324,7 @@ void TModBus::keepInterFrameGap() {
     if (!m_fastNow || !m_sinceReply.isValid()) return;
     const qint64 left = interFrameGapMs() - m_sinceReply.elapsed();
     if (left <= 0) return;
-    bool over = false;
-    QTimer::singleShot(int(left), Qt::PreciseTimer, this, [&over] { over = true; });
-    waitUntil([&over] { return over; });
+    eventwait::waitFor(int(left));
 }
 
 void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
