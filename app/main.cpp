@@ -1,6 +1,7 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
+#include "app/exchangeoptions.h"
 #include "app/generalparams.h"
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
     GeneralParams::install(form);
     AdjustmentView::install(form);
     ArchivesView::install(form);
+    // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
+    ExchangeOptions::install(form, args.contains(QStringLiteral("--fast")));
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();
