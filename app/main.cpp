@@ -2,6 +2,7 @@
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
 #include "app/generalparams.h"
+#include "app/paramfiles.h"
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     GeneralParams::install(form);
     AdjustmentView::install(form);
     ArchivesView::install(form);
+    ParamFiles::install(form);
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

@@ -4,8 +4,8 @@
 #include "device/channelcondition.h"
 #include "device/encodings.h"
 #include "device/itemlists.h"
+#include "files/textfile.h"
 
-#include <QStringEncoder>
 #include <cstring>
 #include <utility>
 
@@ -291,17 +291,12 @@ QStringList FormBuffer(const RegisterBlock& image) {
 }
 
 QStringList fileLines(const QString& deviceCaption, const QStringList& report) {
-    QStringList out{QStringLiteral("Расходомер-счетчик КАСТАРИ ДК, версия ") + deviceCaption.left(18),
-                    QStringLiteral("Параметры прибора"), QString()};
-    return out + report;
+    return QStringList{textfile::versionLine(deviceCaption), QStringLiteral("Параметры прибора"), QString()} +
+           report;
 }
 
 QByteArray fileBytes(const QString& deviceCaption, const QStringList& report) {
-    QStringEncoder encode("windows-1251");
-    QByteArray out;
-    for (const QString& line : fileLines(deviceCaption, report))
-        out += QByteArray(encode(line)) + "\r\n";
-    return out;
+    return textfile::encodeLines(fileLines(deviceCaption, report));
 }
 
 } // namespace paramreport

@@ -13,6 +13,10 @@ QByteArray windows1251(const QString& text) {
 }
 } // namespace
 
+QString versionLine(const QString& deviceCaption) {
+    return QStringLiteral("Расходомер-счетчик КАСТАРИ ДК, версия ") + deviceCaption.left(18);
+}
+
 QByteArray encodeLines(const QStringList& lines) {
     QByteArray out;
     for (const QString& line : lines)
