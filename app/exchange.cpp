@@ -26,10 +26,7 @@ Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkSta
 }
 
 std::optional<RegisterBlock> Exchange::readHolding(int first, int count) {
-    m_engine.ReadHoldingRegisters(std::uint8_t(m_address), std::uint8_t(count), std::uint16_t(first));
-    std::optional<RegisterBlock> block = RegisterBlock::fromReply(m_engine, first);
-    // The engine holds the reply to the count as sent, one byte of it.
-    if (block && block->count() < count) block.reset();
+    std::optional<RegisterBlock> block = RegisterBlock::read(m_engine, m_address, first, count);
     report(block.has_value());
     return block;
 }
