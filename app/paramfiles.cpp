@@ -155,19 +155,20 @@ void ParamFiles::load(const QString& snapshotPath) {
 }
 
 void ParamFiles::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    TForm16& window = *m_form16;
-    const auto shoot = [&](QLabel* outcome, const QString& name) {
+    const auto shoot = [&save](WaitWindow& window, QLabel* outcome, const QString& name) {
+        window.showWaiting();
         if (outcome) window.prepareFinished(outcome);
         window.show();
         save(&window, name);
-        window.hide();
         window.Button1Click();
+        window.hide();
     };
-    window.showWaiting();
-    window.hide();
-    shoot(nullptr, QStringLiteral("load-params-waiting.png"));
-    shoot(window.StaticText2, QStringLiteral("load-params-done.png"));
-    shoot(window.StaticText3, QStringLiteral("load-params-refused.png"));
-    window.setFailedRegisters(QStringLiteral("15–26, 119–144"));
-    shoot(window.StaticTextFailed, QStringLiteral("load-params-failed.png"));
+    TForm15& saving = *m_form.Form15;
+    shoot(saving, saving.StaticText3, QStringLiteral("save-params-failed.png"));
+    TForm16& loading = *m_form16;
+    shoot(loading, nullptr, QStringLiteral("load-params-waiting.png"));
+    shoot(loading, loading.StaticText2, QStringLiteral("load-params-done.png"));
+    shoot(loading, loading.StaticText3, QStringLiteral("load-params-refused.png"));
+    loading.setFailedRegisters(QStringLiteral("15–26, 119–144"));
+    shoot(loading, loading.StaticTextFailed, QStringLiteral("load-params-failed.png"));
 }
