@@ -108,7 +108,8 @@ void ParamFiles::save(const QString& reportPath) {
 
 std::optional<QString> ParamFiles::chooseSnapshot() const {
     QFileDialog dialog(nullptr, QStringLiteral("Загрузка параметров"),
-                       QDir::current().filePath(filesave::electronicNumber(m_form)));
+                       QDir::current().filePath(filesave::electronicNumber(m_form)),
+                       QStringLiteral("Все файлы (*)"));
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

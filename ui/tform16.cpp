@@ -3,8 +3,8 @@
 #include <QLabel>
 
 TForm16::TForm16(QWidget* parent)
-    : WaitWindow(QStringLiteral("Загрузка параметров из файла"), QStringLiteral("Загрузка завершена"),
-                 parent) {
+    : WaitWindow(QStringLiteral("Загрузка параметров из файла"), QStringLiteral("Загрузка завершена"), parent,
+                 340) {
     setObjectName(QStringLiteral("Form16"));
     StaticText3 = addOutcome(QStringLiteral("Некорректные данные"), "StaticText3");
     StaticTextFailed = addOutcome(QString(), "StaticTextFailed", 2);

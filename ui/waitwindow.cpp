@@ -16,8 +16,8 @@ QLabel* centredText(QWidget* window, const QString& text, const char* name, int 
 }
 } // namespace
 
-WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent)
-    : FixedDialog(caption, 280, 104, Border::NoIcons, parent) {
+WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent, int clientWidth)
+    : FixedDialog(caption, clientWidth, 104, Border::NoIcons, parent) {
     setModal(false);
     StaticText1 = centredText(this, QStringLiteral("Пожалуйста, подождите"), "StaticText1", 1);
     StaticText2 = addOutcome(finishedText, "StaticText2");

@@ -9,7 +9,8 @@ class QPushButton;
 class WaitWindow : public FixedDialog {
     Q_OBJECT
   public:
-    WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent);
+    // A width above the usual 280 makes room for a long caption in the title bar.
+    WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent, int clientWidth = 280);
 
     // The waiting state, shown without blocking the caller.
     void showWaiting();
