@@ -79,6 +79,8 @@ ParamFiles::~ParamFiles() = default;
 
 void ParamFiles::MenuSaveParamClick() {
     TForm1::HandlerScope scope(m_form);
+    // Held for the whole command, so no poll starts between its exchanges or its pauses.
+    m_form.LinkIdle = false;
     if (const std::optional<QString> path = filesave::choosePath(m_form, ReportName)) save(*path);
     m_form.LinkIdle = true;
 }
@@ -121,6 +123,7 @@ std::optional<QString> ParamFiles::chooseSnapshot() const {
 
 void ParamFiles::MenuLoadParamClick() {
     TForm1::HandlerScope scope(m_form);
+    m_form.LinkIdle = false;
     if (const std::optional<QString> path = chooseSnapshot()) load(*path);
     m_form.LinkIdle = true;
 }

@@ -4,6 +4,7 @@
 
 #include "paramimage.h"
 
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <gtest/gtest.h>
 
@@ -49,6 +50,28 @@ INSTANTIATE_TEST_SUITE_P(
                       // Outside the layouts: no sensor block, no measured values beyond the first.
                       Layout{0, 7, 20, 56, "Коэффициент К#", "Дискретный выход"},
                       Layout{3, 0, 28, 60, "Коэффициент К#", "Длина окружности, мм#"}));
+
+TEST(ReportTable, EveryLineOfEveryLayoutReadsTheImageAndNamesItsCodes) {
+    for (int mode : {0, 1})
+        for (int sensor : {0, 1, 2}) {
+            TestImage image;
+            image.u16(Mode, mode).u16(Sensor, sensor);
+            for (const paramreport::Line& line : paramreport::lines(image.block()))
+                if (line.value == paramreport::Value::Item)
+                    for (int reg : {line.reg, line.reg2})
+                        if (reg >= 0 && reg != Mode && reg != Sensor) image.u16(reg, 1);
+            for (const paramreport::Line& line : paramreport::lines(image.block())) {
+                const QString name = QString::fromUtf8(line.name);
+                EXPECT_LE(line.reg, 308) << name.toStdString();
+                EXPECT_LE(line.reg2, 308) << name.toStdString();
+                // A control name that has no list would show the code itself.
+                if (line.value == paramreport::Value::Item)
+                    EXPECT_FALSE(
+                        paramreport::valueText(line, image.block())->contains(QRegularExpression("#1(#|$)")))
+                        << name.toStdString();
+            }
+        }
+}
 
 TEST(Report, ValuesOfAClampOnMeter) {
     TestImage image;
