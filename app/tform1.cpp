@@ -273,6 +273,17 @@ void TForm1::buildMenu() {
     FirstChannel->setChecked(true);
     onTriggerItem(FirstChannel, &TForm1::ChannelClick);
     onTriggerItem(SecondChannel, &TForm1::ChannelClick);
+
+    QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
+    service->setObjectName(QStringLiteral("MenuServicePopup"));
+    MenuService = service->menuAction();
+    MenuService->setObjectName(QStringLiteral("MenuService"));
+    MenuService->setVisible(false);
+}
+
+QAction* TForm1::addServiceItem(const QString& name, const QString& caption) {
+    MenuService->setVisible(true);
+    return menuItem(MenuService->menu(), name, caption);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
