@@ -13,9 +13,7 @@
 #include <QAction>
 #include <QDir>
 #include <QEventLoop>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -42,15 +40,6 @@ QString failedRanges(const std::array<bool, 6>& ok) {
     }
     flush();
     return ranges.join(QStringLiteral(", "));
-}
-
-std::optional<QByteArray> readFile(const QString& path) {
-    if (QFileInfo(path).isDir()) return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
-    return bytes;
 }
 
 } // namespace
@@ -131,8 +120,7 @@ void ParamFiles::MenuLoadParamClick() {
 void ParamFiles::load(const QString& snapshotPath) {
     TForm16& window = *m_form16;
     window.showWaiting();
-    const std::optional<QByteArray> bytes = readFile(snapshotPath);
-    const std::optional<snapshot::Snapshot> file = bytes ? snapshot::decode(*bytes) : std::nullopt;
+    const std::optional<snapshot::Snapshot> file = snapshot::read(snapshotPath);
     QLabel* outcome = window.StaticText3;
     if (file && snapshot::belongsTo(*file, filesave::electronicNumber(m_form))) {
         DisabledWindow disabled(&m_form);

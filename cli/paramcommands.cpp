@@ -10,8 +10,6 @@
 #include "link/tmodbus.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QTextStream>
 #include <QThread>
 
@@ -55,20 +53,6 @@ int saveParams(TModBus& bus, std::uint8_t address, const QString& dir) {
     }
     out().flush();
     return ExitOk;
-}
-
-std::optional<snapshot::Snapshot> readSnapshot(const QString& path, int* exit) {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        *exit = fileError(path, QFileInfo(path).isDir() ? QStringLiteral("is a folder") : file.errorString());
-        return std::nullopt;
-    }
-    const std::optional<snapshot::Snapshot> s = snapshot::decode(file.readAll());
-    if (!s)
-        *exit = fileError(
-            path,
-            QStringLiteral("not a parameter snapshot (shorter than %1 bytes)").arg(snapshot::FileBytes));
-    return s;
 }
 
 int loadParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& file, bool yes) {
@@ -118,6 +102,7 @@ int compareParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& 
         out() << d.name << '\t' << d.inFile << '\t' << d.inDevice << '\n';
     out().flush();
     err().flush();
+    // As diff(1) does: 1 says that something differs.
     return differences.isEmpty() ? ExitOk : 1;
 }
 
@@ -130,9 +115,9 @@ int runParamCommand(const ParamOptions& o, TModBus& bus) {
     const auto addr = std::uint8_t(address);
     if (o.yes && o.command != QLatin1String("load-params")) return usage("--yes is for load-params");
     if (o.command == QLatin1String("save-params")) return saveParams(bus, addr, o.args.value(1));
-    int exit = ExitOk;
-    const std::optional<snapshot::Snapshot> file = readSnapshot(o.args.value(1), &exit);
-    if (!file) return exit;
+    QString reason;
+    const std::optional<snapshot::Snapshot> file = snapshot::read(o.args.value(1), &reason);
+    if (!file) return fileError(o.args.value(1), reason);
     if (o.command == QLatin1String("load-params")) return loadParams(bus, addr, *file, o.yes);
     return compareParams(bus, addr, *file);
 }

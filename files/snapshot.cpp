@@ -3,6 +3,7 @@
 #include "files/registerimage.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace snapshot {
@@ -22,6 +23,22 @@ std::optional<Snapshot> decode(const QByteArray& file) {
     const std::uint32_t number =
         std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
     return Snapshot{number, file.mid(NumberBytes, image::Bytes)};
+}
+
+std::optional<Snapshot> read(const QString& path, QString* reason) {
+    const auto refuse = [reason](const QString& why) -> std::optional<Snapshot> {
+        if (reason) *reason = why;
+        return std::nullopt;
+    };
+    if (QFileInfo(path).isDir()) return refuse(QStringLiteral("is a folder"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return refuse(file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
+    const std::optional<Snapshot> snapshot = decode(bytes);
+    if (!snapshot)
+        return refuse(QStringLiteral("not a parameter snapshot (shorter than %1 bytes)").arg(FileBytes));
+    return snapshot;
 }
 
 bool belongsTo(const Snapshot& snapshot, const QString& electronicNumber) {

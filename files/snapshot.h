@@ -25,6 +25,9 @@ struct Snapshot {
 };
 // Nothing when the file is too short to hold a whole image: no write may come from part of one.
 std::optional<Snapshot> decode(const QByteArray& file);
+// The snapshot in a file; nothing, with the reason, for a folder, a file that cannot be read or one
+// too short.
+std::optional<Snapshot> read(const QString& path, QString* reason = nullptr);
 
 // Whether the snapshot is the meter's whose electronic number reads `electronicNumber`. The texts are
 // compared, so a meter whose number is not known (an empty text) owns no snapshot.
