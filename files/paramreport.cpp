@@ -16,10 +16,10 @@ namespace {
 using enum Value;
 
 constexpr const char* Separator = "___________________________________";
+using adjustment::SensorTypeRegister;
 constexpr int WorkModeRegister = 15;
-constexpr int SensorTypeRegister = 17;
-constexpr int VerificationMode = 1;
-constexpr int ClampOnSensors = 0, InsertionSensors = 1, UBendSensors = 2;
+constexpr int OperationMode = 0, VerificationMode = 1;
+constexpr int ClampOnSensors = 0, InsertionSensors = 1;
 
 // clang-format off
 const std::vector<Line> Head{
@@ -232,7 +232,7 @@ std::vector<Line> lines(const RegisterBlock& image) {
         append(out, Verification);
     } else {
         append(out, Operation);
-        if (sensorType == UBendSensors) {
+        if (sensorType == adjustment::UBendSensor) {
             append(out, UBend);
         } else if (sensorType == ClampOnSensors || sensorType == InsertionSensors) {
             append(out, PipeGeometry);
@@ -241,7 +241,7 @@ std::vector<Line> lines(const RegisterBlock& image) {
         append(out, StatusOutput);
     }
     append(out, Adjustment);
-    if (workMode == 0) append(out, OperationMeasurements);
+    if (workMode == OperationMode) append(out, OperationMeasurements);
     return out;
 }
 
