@@ -18,6 +18,9 @@ Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkSta
     : m_engine(engine), m_address(deviceAddress), m_linkStatus(linkStatus), m_progress(progress),
       m_pauseTimer(pauseTimer) {
     m_pauseTimer.setInterval(500);
+    // The device needs the whole 500 ms between the writes of a command sequence; a coarse timer
+    // may fire up to 5 % early.
+    m_pauseTimer.setTimerType(Qt::PreciseTimer);
     tag::set(&m_pauseTimer, 0);
     QObject::connect(&m_pauseTimer, &QTimer::timeout, &m_pauseTimer, [timer = &m_pauseTimer] {
         timer->stop();

@@ -417,15 +417,19 @@ TEST_F(SystemView, NoHandlerRunsWhileTheGuardIsTaken) {
 TEST_F(SystemView, InitialisationSendsItsCommandsWithPauses) {
     QSignalSpy pauses(form->Timer2, &QTimer::timeout);
     QList<bool> waitingShown, windowEnabled;
+    QList<qsizetype> sentBeforePause;
     QObject watch; // ends the watching before the lists go (shutdown pauses too)
     QObject::connect(form->Timer2, &QTimer::timeout, &watch, [&] {
         waitingShown << view->Form11()->isVisible();
         windowEnabled << form->isEnabled();
+        sentBeforePause << simulator->requests().size();
     });
     forget();
     panel->button("ButtonInitParam")->click();
     EXPECT_EQ(sent(), (QStringList{"w29=8", "w29=4", "w27=8", "w28=8"}));
     EXPECT_EQ(pauses.count(), 3);
+    // Each pause ends between two writes: none of the sequence goes out early.
+    EXPECT_EQ(sentBeforePause, (QList<qsizetype>{1, 2, 3}));
     EXPECT_EQ(waitingShown, (QList<bool>{true, true, true}));
     EXPECT_EQ(windowEnabled, (QList<bool>{false, false, false}));
     EXPECT_FALSE(view->Form11()->isVisible());
