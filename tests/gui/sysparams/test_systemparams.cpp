@@ -389,6 +389,12 @@ TEST_F(SystemView, ListChoicesWriteTheirRegisters) {
     QTest::mouseClick(on, Qt::LeftButton, {}, QPoint(6, on->height() / 2));
     EXPECT_EQ(sent(), QStringList{"w114=1"} + FullRead);
     EXPECT_EQ(panel->radioGroup()->itemIndex(), 1);
+
+    // The item already chosen, clicked again, is no choice: nothing is written or read.
+    forget();
+    QTest::mouseClick(on, Qt::LeftButton, {}, QPoint(6, on->height() / 2));
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(panel->radioGroup()->itemIndex(), 1);
 }
 
 TEST_F(SystemView, NoHandlerRunsWhileTheGuardIsTaken) {
