@@ -1,0 +1,82 @@
+// The program's dialogs as the operator meets them: which may be closed from the title bar, and
+// that each stays above the main window.
+#include "mainwindowfixture.h"
+
+#include "app/systemparams.h"
+#include "ui/tform11.h"
+#include "ui/tform14.h"
+#include "ui/tform17.h"
+#include "ui/tform18.h"
+#include "ui/tform19.h"
+#include "ui/tform20.h"
+#include "ui/tform3.h"
+#include "ui/tform4.h"
+#include "ui/tform7.h"
+#include "ui/tform8.h"
+#include "ui/tform9.h"
+
+#include <QPushButton>
+#include <QWindow>
+
+namespace {
+
+class DialogFrames : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        writeSensCfg(sensCfg());
+        startSimulator({device(1)});
+        createWindow();
+        view = SystemParams::install(*form);
+    }
+    SystemParams* view = nullptr;
+};
+
+} // namespace
+
+TEST_F(DialogFrames, EveryDialogHasItsBorderAndStaysAboveTheMainWindow) {
+    using Border = FixedDialog::Border;
+    const struct {
+        FixedDialog* dialog;
+        Border border;
+    } dialogs[] = {
+        {form->Form3, Border::CloseBox},   {form->Form4, Border::CloseBox},
+        {form->Form7, Border::NoIcons},    {form->Form8, Border::CloseBox},
+        {form->Form9, Border::NoIcons},    {form->Form17, Border::NoIcons},
+        {form->Form20, Border::CloseBox},  {view->Form11(), Border::NoIcons},
+        {view->Form18(), Border::NoIcons}, {view->Form19(), Border::NoIcons},
+        {view->Form14(), Border::NoIcons},
+    };
+    for (const auto& [dialog, border] : dialogs) {
+        SCOPED_TRACE(dialog->objectName().toStdString());
+        EXPECT_EQ(dialog->border(), border);
+        EXPECT_EQ(bool(dialog->windowFlags() & Qt::WindowCloseButtonHint), border == Border::CloseBox);
+        dialog->show();
+        EXPECT_GE(dialog->width(), FixedDialog::widthForTitle(dialog->windowTitle(), dialog->font()));
+        ASSERT_NE(dialog->windowHandle(), nullptr);
+        EXPECT_EQ(dialog->windowHandle()->transientParent(), form->windowHandle());
+        dialog->hide();
+    }
+}
+
+TEST_F(DialogFrames, ClearingEndsOnlyWithOk) {
+    pretendSelected(1);
+    TForm19* window = view->Form19();
+    bool closedByCloseBox = true;
+    bool shownAfterEscape = false;
+    ModalDriver driver;
+    driver.then([&](QWidget* modal) {
+        if (modal != window) return false;
+        closedByCloseBox = window->close();
+        QTest::keyClick(window, Qt::Key_Escape);
+        shownAfterEscape = window->isVisible();
+        press(window->Button1);
+        return true;
+    });
+    view->ButtonClearArhClick();
+    EXPECT_FALSE(closedByCloseBox);
+    EXPECT_TRUE(shownAfterEscape);
+    EXPECT_EQ(window->result(), 1);
+    EXPECT_EQ(driver.unexpected(), 0);
+    EXPECT_EQ(requestPdus(), QStringList{"01 06 00 1d 00 01"});
+}
