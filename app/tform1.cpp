@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -270,6 +271,14 @@ void TForm1::buildMenu() {
     FirstChannel->setChecked(true);
     onTriggerItem(FirstChannel, &TForm1::ChannelClick);
     onTriggerItem(SecondChannel, &TForm1::ChannelClick);
+
+    // F10 reaches the menu bar from the keyboard whatever the layout: its Cyrillic mnemonics need a
+    // Cyrillic one. A disabled bar (an exchange running) stays shut.
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, [bar] {
+        if (!bar->isEnabled()) return;
+        for (QAction* item : bar->actions())
+            if (item->isVisible() && item->isEnabled()) return bar->setActiveAction(item);
+    });
 }
 
 void TForm1::showEvent(QShowEvent* event) {
