@@ -391,6 +391,7 @@ void TForm1::ShowMessage(const QString& caption, const QString& text) {
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, isVisible() ? this : nullptr);
+    keepTitleWhole(box);
     box.exec();
 }
 

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
@@ -42,6 +44,14 @@ void keepAboveMainWindow(QWidget* window) {
     QWidget* owner = mainWindow();
     if (!owner || owner == window || !owner->windowHandle()) return;
     if (QWindow* handle = window->windowHandle()) handle->setTransientParent(owner->windowHandle());
+}
+
+void keepTitleWhole(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    const int width = FixedDialog::widthForTitle(box.windowTitle(), box.font());
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0,
+                  1, grid->columnCount());
 }
 
 Qt::WindowFlags FixedDialog::flagsFor(Border border) {

@@ -4,6 +4,7 @@
 // kept above the main window.
 #include <QDialog>
 
+class QMessageBox;
 class QWidget;
 
 // Places a top-level window in the middle of the screen it is on (or the primary screen).
@@ -14,6 +15,9 @@ void centreOnScreen(QWidget* window);
 // while a disabled main window still leaves it usable. Call it before the window is mapped (from
 // its showEvent); a window with a parent widget is left to Qt.
 void keepAboveMainWindow(QWidget* window);
+
+// A message box sizes itself to its text; this makes it wide enough for its whole title as well.
+void keepTitleWhole(QMessageBox& box);
 
 class FixedDialog : public QDialog {
     Q_OBJECT

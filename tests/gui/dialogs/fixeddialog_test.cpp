@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QTest>
 #include <QWindow>
 #include <gtest/gtest.h>
@@ -63,6 +64,14 @@ TEST(FixedDialog, WidensForItsTitleAndKeepsItsControlsCentred) {
     dialog.hide();
     dialog.show();
     EXPECT_EQ(centred->geometry().center().x(), dialog.width() / 2 - 1);
+}
+
+TEST(FixedDialog, MessageBoxWidensForItsTitle) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Монитор КАСТАРИ-ДК"),
+                    QStringLiteral("File not found."), QMessageBox::Ok);
+    keepTitleWhole(box);
+    box.show();
+    EXPECT_GE(box.width(), FixedDialog::widthForTitle(box.windowTitle(), box.font()));
 }
 
 TEST(FixedDialog, ParentlessDialogIsKeptAboveTheMainWindow) {
