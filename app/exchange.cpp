@@ -47,6 +47,20 @@ bool Exchange::writeRegisters(int first, int count, const QByteArray& data) {
     return m_engine.replyOk();
 }
 
+bool Exchange::write(const RegisterWrite& write) {
+    if (write.count == 1)
+        return writeRegister(write.reg, write.value());
+    return writeRegisters(write.reg, write.count, write.data);
+}
+
+void Exchange::run(const QList<CommandStep>& steps) {
+    for (const CommandStep& step : steps) {
+        writeRegister(step.reg, step.value);
+        if (step.pauseAfter)
+            pause();
+    }
+}
+
 bool Exchange::setCoil(int coil) {
     m_engine.SetCoil(std::uint8_t(m_address), std::uint16_t(coil));
     return m_engine.replyOk();

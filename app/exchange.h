@@ -2,6 +2,7 @@
 // The one path by which readers and editors talk to the selected device: requests addressed to
 // DeviceAddress, the link-failure indication, the pause after writes and the progress bar.
 #include "device/registerblock.h"
+#include "device/registerwrite.h"
 
 #include <QByteArray>
 #include <QList>
@@ -36,6 +37,11 @@ class Exchange {
     // their callers judge the result by the read that follows.
     bool writeRegister(int reg, std::uint16_t value);
     bool writeRegisters(int first, int count, const QByteArray& data);
+    // Function 6 for a write of one register, 16 for more.
+    bool write(const RegisterWrite& write);
+    // A command sequence: each write, then the pause where the step asks for it. The answers are
+    // not judged: the operator learns the outcome from the next reading.
+    void run(const QList<CommandStep>& steps);
     bool setCoil(int coil);
     bool clearCoil(int coil);
 

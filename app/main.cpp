@@ -1,4 +1,6 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
+#include "app/adjustmentview.h"
+#include "app/generalparams.h"
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
@@ -27,6 +29,8 @@ int main(int argc, char** argv) {
     TForm1 form;
     form.createDialogs();
     SystemParams::install(form);
+    GeneralParams::install(form);
+    AdjustmentView::install(form);
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

@@ -1,5 +1,7 @@
 #include "app/screenshottour.h"
 
+#include "app/adjustmentview.h"
+#include "app/generalparams.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "ui/tform3.h"
@@ -80,6 +82,26 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         if (system && form.DeviceAddress != 0) {
             form.MenuTypeParamClick(form.SystemParam);
             system->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+        }
+
+        // The four installation layouts (and one in two-beam mode) from the same meter.
+        auto* general = form.findChild<GeneralParams*>();
+        if (general && form.DeviceAddress != 0)
+            general->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+
+        // The adjustment view of both channels; the second meter on the line reports a failure.
+        if (form.findChild<AdjustmentView*>() && form.DeviceAddress != 0) {
+            form.MenuTypeParamClick(form.Adjustment);
+            save(&form, dir, QStringLiteral("adjustment-ch1.png"));
+            form.ChannelClick(form.SecondChannel);
+            save(&form, dir, QStringLiteral("adjustment-ch2.png"));
+            if (form.Device[2]->isVisible()) {
+                form.DeviceClick(form.Device[2]);
+                save(&form, dir, QStringLiteral("adjustment-failure.png"));
+                form.DeviceClick(form.Device[1]);
+            }
+            form.ChannelClick(form.FirstChannel);
+            form.MenuTypeParamClick(form.SystemParam);
         }
 
         form.Form4->fill(form.linkSettings());

@@ -95,7 +95,7 @@ void SystemParams::commitEdit(const QString& fieldName) {
         const QList<int> inUse = row->refusesAddressInUse ? m_form.listedAddresses() : QList<int>();
         const EditCheck check = checkEdit(*row, field->text(), inUse);
         if (check.verdict == Verdict::Write)
-            send(check.write);
+            m_form.exchange().write(check.write);
         else if (check.verdict == Verdict::Refused && row->refusal == Refusal::Clear)
             field->clear();
         if (row->rereadAfter)
@@ -119,26 +119,9 @@ void SystemParams::chooseItem(const QString& list) {
     TForm1::HandlerScope scope(m_form);
     DisabledWindow disabled(&m_form);
     for (const RegisterWrite& write : listWrites(*row, m_panel->itemIndex(list)))
-        send(write);
+        m_form.exchange().write(write);
     if (row->rereadAfter)
         ReadSysParam();
-}
-
-void SystemParams::send(const RegisterWrite& write) {
-    // The device's answer is judged by the read that follows, as the operator sees it there.
-    if (write.count == 1)
-        m_form.exchange().writeRegister(write.reg, write.value());
-    else
-        m_form.exchange().writeRegisters(write.reg, write.count, write.data);
-}
-
-void SystemParams::runSteps(const QList<CommandStep>& steps) {
-    Exchange& link = m_form.exchange();
-    for (const CommandStep& step : steps) {
-        link.writeRegister(step.reg, step.value);
-        if (step.pauseAfter)
-            link.pause();
-    }
 }
 
 void SystemParams::ButtonInitParamClick() {
@@ -149,7 +132,7 @@ void SystemParams::ButtonInitParamClick() {
     {
         DisabledWindow disabled(&m_form);
         m_form11->show();
-        runSteps(initialisationSteps());
+        m_form.exchange().run(initialisationSteps());
     }
     m_form11->hide();
 }
@@ -164,7 +147,7 @@ void SystemParams::Button1Click() {
     {
         // The engine keeps the menus alive while it waits; none of them may start a second exchange.
         DisabledWindow disabled(&m_form);
-        send(clockWrite(now()));
+        m_form.exchange().write(clockWrite(now()));
     }
     m_form.LinkIdle = true;
     m_form.MenuTypeParamClick(m_form.SystemParam);
@@ -181,7 +164,7 @@ void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps
     TForm1::HandlerScope scope(m_form);
     DisabledWindow disabled(&m_form);
     window.showWaiting();
-    runSteps(steps);
+    m_form.exchange().run(steps);
     // The device's answers are not examined: the operator learns the outcome from the next reading.
     window.prepareFinished();
     runModal(window);

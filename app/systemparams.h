@@ -17,10 +17,7 @@ class TForm14;
 class TForm18;
 class TForm19;
 
-namespace sysparams {
 struct CommandStep;
-struct RegisterWrite;
-} // namespace sysparams
 
 class SystemParams : public QObject {
     Q_OBJECT
@@ -68,9 +65,7 @@ private:
     explicit SystemParams(TForm1& form);
     void commitEdit(const QString& field);
     void chooseItem(const QString& list);
-    void send(const sysparams::RegisterWrite& write);
-    void runSteps(const QList<sysparams::CommandStep>& steps);
-    void clear(ClearingWindow& window, const QList<sysparams::CommandStep>& steps);
+    void clear(ClearingWindow& window, const QList<CommandStep>& steps);
 
     TForm1& m_form;
     PanelSystemParam* m_panel = nullptr;

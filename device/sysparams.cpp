@@ -1,8 +1,9 @@
 #include "device/sysparams.h"
 
 #include "device/encodings.h"
+#include "device/fieldcheck.h"
+#include "device/itemlists.h"
 
-#include <cmath>
 
 namespace sysparams {
 
@@ -106,7 +107,7 @@ QList<Row> buildRows() {
 
     rows << listRow("ComboBoxRTS", "Задержка RTS, мс", 14, list({"0", "32", "64", "96"}), at(Col3, Row2));
 
-    Row mode = listRow("ComboWorkMode", "Режим работы", 15, list({"Эксплуатационный", "Поверка"}),
+    Row mode = listRow("ComboWorkMode", "Режим работы", 15, items::texts(items::List::WorkModes),
                        at(Col1, Row3), ItemFill::NonZero);
     // Verification exists only with clamp-on sensors.
     mode.companionIndex = 1;
@@ -115,7 +116,7 @@ QList<Row> buildRows() {
 
     rows << listRow("ComboBoxConditionsWorkPulseExit", "Условия работы имп. выхода", 16,
                     list({"По модулю объема", "По положительному объему"}), at(Col2, Row3));
-    rows << listRow("ComboTypeSensor", "Тип датчиков", 17, list({"Накладные", "Врезные", "U - колено"}),
+    rows << listRow("ComboTypeSensor", "Тип датчиков", 17, items::texts(items::List::SensorTypes),
                     at(Col4, Row1));
 
     Row inertia = editRow("EditTimeInercias", "Время инерции, сек", 18, Encoding::U16, Shown::Unsigned,
@@ -148,29 +149,11 @@ QList<Row> buildRows() {
     return rows;
 }
 
-bool onlyKeys(const Row& row, const QString& text) {
-    for (QChar c : text) {
-        if (!row.keys.contains(c))
-            return false;
-    }
-    return true;
-}
-
-bool withinLimits(const Row& row, double value) {
-    return !(row.min && value < *row.min) && !(row.max && value > *row.max);
-}
-
 EditCheck refused() { return EditCheck{Verdict::Refused, {}}; }
 
 } // namespace
 
-std::uint16_t RegisterWrite::value() const {
-    if (data.size() < 2)
-        return 0;
-    return enc::u16(reinterpret_cast<const std::uint8_t*>(data.constData()));
-}
-
-int Row::registers() const {
+int registersOf(Encoding encoding) {
     switch (encoding) {
     case Encoding::DeviceTime:
     case Encoding::U32:
@@ -182,6 +165,8 @@ int Row::registers() const {
     }
     return 1;
 }
+
+int Row::registers() const { return registersOf(encoding); }
 
 const QList<Row>& rows() {
     static const QList<Row> table = buildRows();
@@ -270,17 +255,12 @@ QList<RegisterWrite> listWrites(const Row& row, int index) {
 EditCheck checkEdit(const Row& row, const QString& typed, const QList<int>& addressesInUse) {
     if (!row.editable())
         return refused();
-    QString text = typed;
-    if (row.commaForDot)
-        text.replace(QLatin1Char('.'), QLatin1Char(','));
-    // Pasted text bypasses the key filter; holding it to the same set keeps signs, hex prefixes and
-    // exponents from reaching the device.
-    if (!onlyKeys(row, text))
-        return refused();
-
+    const fieldcheck::Rule rule{row.keys, row.commaForDot, row.min, row.max};
     switch (row.encoding) {
     case Encoding::DeviceTime: {
-        const auto when = enc::parseDateTime(text);
+        if (!fieldcheck::onlyKeys(typed, row.keys))
+            return refused();
+        const auto when = enc::parseDateTime(typed);
         if (!when)
             return refused();
         // A date past the last device second would be clamped to 2106 instead of what was typed.
@@ -290,19 +270,16 @@ EditCheck checkEdit(const Row& row, const QString& typed, const QList<int>& addr
         return EditCheck{Verdict::Write, RegisterWrite{row.reg, 2, enc::u32Bytes(enc::DateToSec(*when))}};
     }
     case Encoding::RegisterFloat: {
-        const auto parsed = enc::parseFloat(text);
-        if (!parsed)
+        const auto value = fieldcheck::single(typed, rule);
+        if (!value)
             return refused();
-        const float value = float(*parsed);
-        if (!std::isfinite(value) || !withinLimits(row, value))
-            return refused();
-        return EditCheck{Verdict::Write, RegisterWrite{row.reg, 2, enc::f32Bytes(value)}};
+        return EditCheck{Verdict::Write, RegisterWrite{row.reg, 2, enc::f32Bytes(*value)}};
     }
     case Encoding::U32:
     case Encoding::U16:
     case Encoding::RegisterByte: {
-        const auto parsed = enc::parseInt(text);
-        if (!parsed || !withinLimits(row, *parsed))
+        const auto parsed = fieldcheck::integer(typed, rule);
+        if (!parsed)
             return refused();
         if (row.encoding == Encoding::U32)
             return EditCheck{Verdict::Write,

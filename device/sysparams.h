@@ -3,6 +3,7 @@
 // is shown, how it is edited and checked, and where its control sits on the panel. The panel builds
 // its controls from these rows, the reader fills them and the editors check and encode with them.
 #include "device/registerblock.h"
+#include "device/registerwrite.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,6 +16,8 @@
 namespace sysparams {
 
 enum class Encoding { DeviceTime, U32, U16, RegisterByte, RegisterFloat };
+// How many registers a value of the encoding takes.
+int registersOf(Encoding encoding);
 enum class Shown { Date, Time, Unsigned, Fixed2, ListItem };
 enum class Control { Edit, DisplayOnly, List, RadioGroup };
 
@@ -28,22 +31,9 @@ enum class ItemFill {
 // What an editor does to its field when it refuses the text.
 enum class Refusal { KeepText, Clear };
 
-// A write the device receives: function 6 for one register, 16 for more.
-struct RegisterWrite {
-    int reg = 0;
-    int count = 1;
-    QByteArray data; // 2 bytes per register, high byte first
-    std::uint16_t value() const;
-    bool operator==(const RegisterWrite&) const = default;
-};
+using RegisterWrite = ::RegisterWrite;
 
-// One step of a command sequence (initialisation, clearing): a write and whether the 500 ms pause
-// follows it.
-struct CommandStep {
-    int reg;
-    std::uint16_t value;
-    bool pauseAfter;
-};
+using CommandStep = ::CommandStep;
 
 struct Geometry {
     int x = 0;

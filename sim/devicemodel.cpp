@@ -75,6 +75,11 @@ DeviceModel::DeviceModel(const DeviceOptions& options, quint32 seed, quint32 sta
     m_planTimes.clear();
     m_planTimes.shrink_to_fit();
     refreshLive();
+
+    if (m_options.failureByte >= 0) setHolding(252, quint16(m_options.failureByte & 0xFF));
+    for (int ch = 0; ch < 2; ++ch)
+        if (m_options.conditionByte[ch] >= 0)
+            setHolding(254 + ch, quint16(m_options.conditionByte[ch] & 0xFF));
 }
 
 void DeviceModel::applyFactoryDefaults() {
@@ -114,8 +119,8 @@ void DeviceModel::applyFactoryDefaults() {
         quint16 scheme, formZi;
     };
     const ChannelDefaults defaults[2] = {
-        {688.0f, 6.0f, 152.0f, 40.0f, 0.0f, 0.0125f, 4.5f, 250.0f, 50.0f, 120.0f, 140.0f, 3, 1, 0},
-        {499.5f, 4.5f, 118.0f, 30.0f, 0.3f, -0.0083f, 4.2f, 200.0f, 40.0f, 100.0f, 110.0f, -2, 0, 1},
+        {688.0f, 6.0f, 152.0f, 40.0f, 0.0f, 0.0125f, 4.5f, 250.0f, 50.0f, 120.0f, 267.7f, 3, 1, 0},
+        {499.5f, 4.5f, 118.0f, 30.0f, 0.3f, -0.0083f, 4.2f, 200.0f, 40.0f, 100.0f, 202.2f, -2, 0, 1},
     };
     for (int ch = 0; ch < 2; ++ch) {
         const int b = channelBase(ch);
@@ -149,12 +154,15 @@ void DeviceModel::applyFactoryDefaults() {
         m_regs[b + 50] = d.formZi;
         m_regs[b + 51] = 0;
         m_regs[b + 52] = 10;
+        // The path's flight time at the liquid's sound speed is the half-sum time without the delay,
+        // so a calibration at that speed gives the meter's own delay back.
         setFloatRaw(b + 65, d.calibrationPath);
         m_regs[b + 71] = 4;
         setFloatRaw(b + 73, 100.0f);
     }
     m_regs[96] = quint16(m_options.channelMode);
     m_regs[114] = 0;
+    applyInstallationDefaults();
 }
 
 int DeviceModel::address() const {
@@ -331,10 +339,12 @@ void DeviceModel::refreshLive() {
         const double halfSum = std::max(d, 1.0) * 1.15 / c + delay + 20.0;
         const double difference =
             measuring ? 2.0 * (d / 1000.0) * v / std::pow(c * 1000.0, 2) * 1e6 + offset : 0.0;
+        // The receiver's times wobble by a tenth of a microsecond or so from one reading to the next.
+        const double wobble = 20.0 * m_history.ripple(ch + 2, t);
         putLiveFloat(m + 0, float(difference));
-        putLiveFloat(m + 2, float(halfSum));
-        putLiveFloat(m + 4, float(halfSum - 15.0 + 0.5 * shift));
-        putLiveFloat(m + 6, float(delay + 2.5));
+        putLiveFloat(m + 2, float(halfSum + wobble));
+        putLiveFloat(m + 4, float(halfSum - 15.0 + 0.5 * shift + 0.5 * wobble));
+        putLiveFloat(m + 6, float(delay + 2.5 + 0.2 * wobble));
         putLiveFloat(m + 8, float(q));
         putLiveFloat(m + 10, float(measuring ? c : 0.0));
         putLiveFloat(m + 12, float(v));
@@ -355,6 +365,30 @@ void DeviceModel::refreshLive() {
     }
     putLive(252, 0);
     putLive(253, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Installation settings
+
+void DeviceModel::applyInstallationDefaults() {
+    // Channel 1 signals on more conditions than channel 2, two of them only a two-beam meter has.
+    m_regs[channelBase(0) + 44] = 0x94;
+    // Verification drives the output the way operation does until someone changes it.
+    m_regs[26] = m_regs[21];
+    for (int ch = 0; ch < 2; ++ch)
+        applyOutputSettings(ch);
+}
+
+void DeviceModel::applyOutputSettings(int channel) {
+    // The weight of the frequency output follows the output mode and the pulse weight (in
+    // verification the one set of both channels). The meter works it out when it is told to take
+    // new settings (command 1), not on every write.
+    const bool verification = (m_regs[15] & 0xFF) == 1;
+    const int mode = (verification ? m_regs[26] : m_regs[21]) & 0xFF;
+    const float weight = verification ? floatRaw(34) : floatRaw(channelBase(channel) + 26);
+    float output = weight; // m3 per pulse
+    if (mode == 0) output = weight > 0 ? 1.0f / weight : 0.0f; // pulses per m3
+    setFloatRaw(channelBase(channel) + 73, output);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -652,6 +686,8 @@ void DeviceModel::runCommand(int reg, quint16 value) {
             m_volume[ch][1] = 0;
         } else if (value == 4) {
             m_journals[2 + ch].clear();
+        } else if (value == 1) {
+            applyOutputSettings(ch);
         }
     } else if (reg == 29) {
         if (value == 1) {

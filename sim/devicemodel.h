@@ -109,6 +109,9 @@ class DeviceModel {
     void runCommand(int reg, quint16 value);
 
     void applyFactoryDefaults();
+    // The installation parameters: defaults, and what command 1 in register 27/28 makes of them.
+    void applyInstallationDefaults();
+    void applyOutputSettings(int channel);
     void setFloatRaw(int reg, float value);
     float floatRaw(int reg) const;
     void putLive(int reg, quint16 value);

@@ -51,6 +51,19 @@ std::optional<DeviceOptions> parseDeviceSpec(const QString& text, QString* error
                 return fail(QStringLiteral("channels is two-channel or two-beam"));
             continue;
         }
+        if (key == QLatin1String("failure") || key == QLatin1String("condition1") ||
+            key == QLatin1String("condition2")) {
+            bool ok = false;
+            const bool hex = value.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+            const int byte = hex ? value.mid(2).toInt(&ok, 16) : value.toInt(&ok, 10);
+            if (!ok || byte < 0 || byte > 255)
+                return fail(QStringLiteral("\"%1\" needs a byte, 0..255 or 0x00..0xff").arg(key));
+            if (key == QLatin1String("failure"))
+                d.failureByte = byte;
+            else
+                d.conditionByte[key.back() == QLatin1Char('2') ? 1 : 0] = byte;
+            continue;
+        }
         const auto n = number(value);
         if (!n || *n < 0) return fail(QStringLiteral("\"%1\" needs a number").arg(key));
         if (key == QLatin1String("mode") && *n <= 255)
@@ -231,6 +244,9 @@ Options:
                              channels=two-channel|two-beam   register 96
                              number=N      electronic number (default: from the seed and address)
                              id1=TEXT, id2=TEXT   identification texts of function 17
+                             failure=B     hold the failure byte (register 252) at B, e.g. 0x04
+                             condition1=B, condition2=B   hold a channel's condition byte
+                                           (register 254, 255) at B; B is 0..255 or 0x00..0xff
   --seed N                 makes every value of the meters reproducible (default 1)
   --time "dd.mm.yyyy hh:nn:ss"
                            device clock at start (default: the PC's local time)

@@ -15,6 +15,13 @@ struct DeviceOptions {
     int channelMode = 0;          // register 96: 0 two-channel, 1 two-beam
     quint32 electronicNumber = 0; // 0: derived from the seed and the address
     QString idText1, idText2;     // function 17 texts; empty: the defaults below
+
+    // Condition bytes held at a value instead of following the meter (-1: follow it), to show a
+    // failure or an abnormal situation on demand: the failure byte (register 252) and the
+    // condition bytes of channel 1 and 2 (registers 254, 255).
+    int failureByte = -1;
+    int conditionByte[2] = {-1, -1};
+
     static QString defaultIdText1() { return QStringLiteral("KASTARI-DK"); }
     static QString defaultIdText2() { return QStringLiteral("v3.12"); }
 };

@@ -5,6 +5,7 @@
 #include "device/sysparams.h"
 #include "ui/displayonly.h"
 #include "ui/keypressfilter.h"
+#include "ui/panelstyle.h"
 #include "ui/radiogroup.h"
 
 #include <QComboBox>
@@ -14,9 +15,6 @@
 #include <QSignalBlocker>
 
 namespace {
-
-const QColor Silver(0xC0, 0xC0, 0xC0);
-const QColor Navy(0x00, 0x00, 0x80);
 
 struct ButtonSpec {
     const char* name;
@@ -31,38 +29,18 @@ const ButtonSpec Buttons[] = {
     {"ButtonClearJournals", "Очистка журналов", 552},
 };
 
-void setTextColour(QWidget* w, QPalette::ColorRole role, const QColor& colour) {
-    QPalette pal = w->palette();
-    pal.setColor(role, colour);
-    w->setPalette(pal);
-}
-
 } // namespace
 
 PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
     using namespace sysparams;
     setObjectName(QStringLiteral("PanelSystemParam"));
     setGeometry(Left, Top, Width, Height);
-    setFrameShape(QFrame::Box);
-    setFrameShadow(QFrame::Plain);
-    setLineWidth(1);
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Silver);
-    setPalette(pal);
-    // Arial where it exists; fontconfig maps it to a metric twin elsewhere. The sizes of the
-    // controls are drawn for it.
-    QFont panelFont(QStringLiteral("Arial"));
-    panelFont.setPointSizeF(7.5);
-    setFont(panelFont);
+    panelstyle::applyTo(this);
 
     for (const Row& row : rows()) {
         const Geometry& g = row.geometry;
         if (g.captionY >= 0) {
-            auto* label = new QLabel(row.caption, this);
-            label->setObjectName(QStringLiteral("Label") + row.objectName);
-            label->setTextFormat(Qt::PlainText);
-            setTextColour(label, QPalette::WindowText, Navy);
+            QLabel* label = panelstyle::caption(row.caption, row.objectName, this);
             label->setGeometry(g.x, g.captionY, std::max(g.width, label->sizeHint().width()), 16);
             m_captions.insert(row.objectName, label);
         }
@@ -99,7 +77,7 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
         case Control::RadioGroup: {
             m_radio = new RadioGroup(row.caption, row.items, this);
             m_radio->setItemIndex(0);
-            setTextColour(m_radio, QPalette::WindowText, Navy);
+            panelstyle::navy(m_radio);
             const QString name = row.objectName;
             connect(m_radio, &RadioGroup::clicked, this,
                     [this, name](int index) { emit listChosen(name, index); });

@@ -6,9 +6,39 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <algorithm>
+#include <functional>
+
+namespace {
+
+// An auto-repeating button reports press, release and click at every repeat; only its own mouse
+// release tells when the operator let go, and that comes after the last step's click.
+class ArrowButton : public QToolButton {
+  public:
+    ArrowButton(QWidget* parent, std::function<void()> onLetGo)
+        : QToolButton(parent), m_onLetGo(std::move(onLetGo)) {}
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() == Qt::LeftButton) m_held = true;
+        QToolButton::mousePressEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        const bool letGo = m_held && event->button() == Qt::LeftButton;
+        if (letGo) m_held = false;
+        QToolButton::mouseReleaseEvent(event);
+        if (letGo && m_onLetGo) m_onLetGo();
+    }
+
+  private:
+    std::function<void()> m_onLetGo;
+    bool m_held = false;
+};
+
+} // namespace
 
 UpDown::UpDown(QWidget* parent)
-    : QWidget(parent), m_up(new QToolButton(this)), m_down(new QToolButton(this)) {
+    : QWidget(parent), m_up(new ArrowButton(this, [this] { emit released(); })),
+      m_down(new ArrowButton(this, [this] { emit released(); })) {
     m_up->setObjectName(QStringLiteral("Up"));
     m_down->setObjectName(QStringLiteral("Down"));
     m_up->setArrowType(Qt::UpArrow);
@@ -50,8 +80,26 @@ void UpDown::stepBy(int steps) {
     emit positionChanged(next);
 }
 
+void UpDown::setOrientation(Qt::Orientation orientation) {
+    m_orientation = orientation;
+    const bool across = orientation == Qt::Horizontal;
+    m_up->setArrowType(across ? Qt::RightArrow : Qt::UpArrow);
+    m_down->setArrowType(across ? Qt::LeftArrow : Qt::DownArrow);
+    layoutArrows();
+}
+
 void UpDown::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    layoutArrows();
+}
+
+void UpDown::layoutArrows() {
+    if (m_orientation == Qt::Horizontal) {
+        const int half = width() / 2;
+        m_down->setGeometry(0, 0, half, height());
+        m_up->setGeometry(half, 0, width() - half, height());
+        return;
+    }
     const int half = height() / 2;
     m_up->setGeometry(0, 0, width(), half);
     m_down->setGeometry(0, half, width(), height() - half);

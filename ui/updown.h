@@ -1,7 +1,7 @@
 #pragma once
-// An up-down control: two stacked arrow buttons that step a position between limits and, when
-// the operator steps it, write the position into a buddy edit. Up and Down keys in the buddy step
-// it too. Setting the position from code leaves the buddy alone.
+// An up-down control: two arrow buttons (stacked, or side by side when horizontal) that step a
+// position between limits and, when the operator steps it, write the position into a buddy edit.
+// Up and Down keys in the buddy step it too. Setting the position from code leaves the buddy alone.
 #include <QWidget>
 
 class QLineEdit;
@@ -19,6 +19,9 @@ class UpDown : public QWidget {
     // Clamped to the range.
     void setPosition(int position);
     void setBuddy(QLineEdit* edit);
+    // Horizontal: the left arrow steps down, the right one up.
+    void setOrientation(Qt::Orientation orientation);
+    Qt::Orientation orientation() const { return m_orientation; }
     QLineEdit* buddy() const { return m_buddy; }
 
     QToolButton* upButton() const { return m_up; }
@@ -28,18 +31,23 @@ class UpDown : public QWidget {
     void stepBy(int steps);
 
   signals:
-    // The operator changed the position (never emitted by setPosition).
+    // The operator changed the position (never emitted by setPosition); while an arrow is held down
+    // this comes with every repeated step.
     void positionChanged(int position);
+    // The operator let go of an arrow with the mouse, after its last step.
+    void released();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void layoutArrows();
     QToolButton* m_up;
     QToolButton* m_down;
     QLineEdit* m_buddy = nullptr;
     int m_min = 0;
     int m_max = 100;
     int m_position = 0;
+    Qt::Orientation m_orientation = Qt::Vertical;
 };

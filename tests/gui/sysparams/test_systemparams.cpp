@@ -15,6 +15,7 @@
 
 #include "hex.h"
 #include "modaldriver.h"
+#include "requesttext.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,23 +36,6 @@ namespace {
 
 const QString LinkFailure = QStringLiteral("          Ошибка связи");
 constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09
-
-// A request as a short text: r<first>+<count>, w<reg>=<value>, W<first>:<count>=<hex>, c<coil>=<0|1>.
-QString describe(const QByteArray& f) {
-    auto word = [&f](int i) { return (quint8(f[i]) << 8) | quint8(f[i + 1]); };
-    if (f.size() >= 8 && f[1] == 3)
-        return QStringLiteral("r%1+%2").arg(word(2)).arg(word(4));
-    if (f.size() >= 8 && f[1] == 6)
-        return QStringLiteral("w%1=%2").arg(word(2)).arg(word(4));
-    if (f.size() >= 9 && f[1] == 16)
-        return QStringLiteral("W%1:%2=%3")
-            .arg(word(2))
-            .arg(word(4))
-            .arg(QString::fromLatin1(f.mid(7, f[6]).toHex()));
-    if (f.size() >= 8 && f[1] == 5)
-        return QStringLiteral("c%1=%2").arg(word(2)).arg(word(4) ? 1 : 0);
-    return QString::fromLatin1(f.toHex(' '));
-}
 
 const QStringList FullRead{"r0+21", "r114+1", "r96+1"};
 
@@ -96,12 +80,7 @@ protected:
         QDir::setCurrent(oldDir);
     }
 
-    QStringList sent() const {
-        QStringList out;
-        for (const QByteArray& f : simulator->requests())
-            out << describe(f);
-        return out;
-    }
+    QStringList sent() const { return requestTexts(simulator->requests()); }
     void forget() { simulator->clearLog(); }
     void setByte(int reg, int value) { simulator->setHolding(1, reg, quint16(value)); }
     void setU32(int reg, quint32 value) {

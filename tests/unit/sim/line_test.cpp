@@ -3,6 +3,7 @@
 #include "device/encodings.h"
 #include "hex.h"
 #include "link/crc16.h"
+#include "sim/devicemodel.h"
 #include "sim/frameassembler.h"
 #include "sim/hayesmodem.h"
 #include "sim/simcommandline.h"
@@ -173,6 +174,24 @@ TEST(CommandLine, ParsesEveryOption) {
     EXPECT_FALSE(cl.options.pacing);
     EXPECT_TRUE(cl.verbose);
     EXPECT_EQ(enc::SecToDate(cl.options.startTime).toString("dd.MM.yyyy hh:mm"), "01.03.2024 10:00");
+}
+
+TEST(CommandLine, DeviceHoldsFailureAndConditionBytes) {
+    const auto cl = sim::parseSimCommandLine(
+        {"--link", "/tmp/x", "--device", "2:failure=0x04,condition2=64", "--device", "3"});
+    ASSERT_TRUE(cl.error.isEmpty()) << cl.error.toStdString();
+    EXPECT_EQ(cl.options.devices[0].failureByte, 4);
+    EXPECT_EQ(cl.options.devices[0].conditionByte[0], -1);
+    EXPECT_EQ(cl.options.devices[0].conditionByte[1], 64);
+    EXPECT_EQ(cl.options.devices[1].failureByte, -1);
+    for (const char* spec : {"1:failure=256", "1:condition1=0x1G", "1:condition3=1", "1:failure=-1"})
+        EXPECT_FALSE(sim::parseSimCommandLine({"--link", "x", "--device", spec}).error.isEmpty()) << spec;
+    // The meter then reports them whatever happens to it.
+    sim::DeviceOptions held = cl.options.devices[0];
+    sim::DeviceModel meter(held, 1, 1709647629, false);
+    meter.advanceClock(3600);
+    EXPECT_EQ(meter.holding(252), 4);
+    EXPECT_EQ(meter.holding(255), 64);
 }
 
 TEST(CommandLine, RefusesWhatItCannotPlay) {

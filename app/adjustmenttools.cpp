@@ -1,0 +1,122 @@
+// The adjustment view's tools: the zero-offset averaging over successive polls, the transducer
+// spacing calculator for clamp-on transducers and the calibration of the additional signal delay.
+#include "app/adjustmentview.h"
+
+#include "app/exchange.h"
+#include "app/tform1.h"
+#include "device/adjustment.h"
+#include "device/encodings.h"
+#include "ui/paneladjustment.h"
+#include "ui/tag.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace adjustment;
+
+namespace {
+const QString Start = QStringLiteral("ButtonShiftdTStart");
+const QString End = QStringLiteral("ButtonShiftdTEnd");
+} // namespace
+
+void AdjustmentView::ButtonShiftdTStartClick() {
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    {
+        DisabledWindow disabled(&m_form);
+        // The device leaves adjustment mode while its zero offset is measured.
+        m_form.exchange().clearCoil(4);
+    }
+    QPushButton* start = m_panel->button(Start);
+    QLineEdit* offset = edit("EditShiftdT");
+    start->setEnabled(false);
+    m_panel->button(End)->setEnabled(true);
+    offset->setEnabled(false);
+    // The value shown now is the first sample; the next poll adds it once more.
+    tag::set(start, 1);
+    offset->setText(edit("EditTimeDifference")->text());
+    m_averaging = current();
+}
+
+void AdjustmentView::ButtonShiftdTEndClick() {
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    m_form.Timer1->stop();
+    {
+        DisabledWindow disabled(&m_form);
+        QLineEdit* offset = edit("EditShiftdT");
+        // The average goes to the channel it was taken on; not to another meter chosen meanwhile, nor
+        // when it is not a number (the device never measured one).
+        const Source averaged = m_averaging.value_or(current());
+        const auto write = checkEdit(*field(QStringLiteral("EditShiftdT")), offset->text(), averaged.channel);
+        if (write && averaged.address == m_form.DeviceAddress) m_form.exchange().write(*write);
+        m_panel->button(Start)->setEnabled(true);
+        m_panel->button(End)->setEnabled(false);
+        offset->setEnabled(true);
+        m_averaging.reset();
+        m_form.exchange().setCoil(4);
+    }
+    m_form.Timer1->start();
+}
+
+void AdjustmentView::EditSpeedSoundPEAKeyPress() {
+    runCalculator("EditSpeedSoundPEA", &AdjustmentView::computeSpacing);
+}
+
+void AdjustmentView::runCalculator(const char* name, void (AdjustmentView::*calculate)(float)) {
+    QLineEdit* input = edit(name);
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    // A sound speed that does not parse is kept for the operator to mend; nothing is read.
+    if (const auto c = typedSpeed(*field(input->objectName()), input->text())) {
+        DisabledWindow disabled(&m_form);
+        (this->*calculate)(*c);
+    }
+    endEdit(input);
+}
+
+void AdjustmentView::computeSpacing(float c) {
+    Exchange& link = m_form.exchange();
+    const int base = channelBase(channel());
+    // A link failure ends the calculation with the indication; nothing is computed.
+    const auto scheme = link.readHolding(base + SchemeReg, 1);
+    if (!scheme) return;
+    const auto diameter = enc::parseFloat(edit("EditInternalDiameter")->text());
+    const auto phase = link.readHolding(base + PhaseSpeedReg, 2);
+    if (!phase) return;
+    const auto wall = link.readHolding(base + WallReg, 2);
+    if (!wall) return;
+    std::optional<float> result;
+    if (diameter)
+        result = axialBase(scheme->byte(base + SchemeReg).value_or(0), *diameter, c,
+                           phase->f32(base + PhaseSpeedReg).value_or(NAN),
+                           wall->f32(base + WallReg).value_or(NAN));
+    edit("EditAxialBase")->setText(result ? enc::formatFixed(*result, 2) : QStringLiteral("ERROR"));
+}
+
+void AdjustmentView::EditSpeedSoundKeyPress() {
+    runCalculator("EditSpeedSound", &AdjustmentView::calibrate);
+}
+
+void AdjustmentView::calibrate(float c) {
+    Exchange& link = m_form.exchange();
+    const int base = channelBase(channel());
+    const auto block = link.readHolding(base + WallReg, CalibrationReadCount);
+    if (!block) return;
+    const auto path = block->f32(base + CalibrationPathReg);
+    const auto wall = block->f32(base + WallReg);
+    const auto halfSum = enc::parseFloat(edit("EditTimePolSum")->text());
+    if (!path || !wall || !halfSum) return;
+    const auto delay = additionalDelay(float(*halfSum), *path, c);
+    // Nothing is written unless both values are numbers the device can use.
+    if (!delay || !std::isfinite(*wall)) return;
+    link.write(floatWrite(base + DelayReg, *delay));
+    edit("EditDopPauseUZS")->setText(enc::formatFixed(*delay, 5));
+    link.write(floatWrite(base + CalibrationWallReg, *wall));
+    edit("Edithst")->setText(enc::formatFixed(*wall, 2));
+    edit("EditSpeedSound")->clear();
+}

@@ -1,0 +1,230 @@
+#include "app/adjustmentview.h"
+
+#include "app/exchange.h"
+#include "app/tform1.h"
+#include "device/adjustment.h"
+#include "device/channelcondition.h"
+#include "device/encodings.h"
+#include "ui/conditiondisplay.h"
+#include "ui/paneladjustment.h"
+#include "ui/radiogroup.h"
+#include "ui/tag.h"
+#include "ui/updown.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <cmath>
+#include <exception>
+
+using namespace adjustment;
+
+AdjustmentView* AdjustmentView::install(TForm1& form) {
+    return new AdjustmentView(form);
+}
+
+AdjustmentView::AdjustmentView(TForm1& form) : QObject(&form), m_form(form) {
+    setObjectName(QStringLiteral("AdjustmentView"));
+    m_panel = new PanelAdjustment;
+    m_form.addGroupPanel(m_panel);
+    m_form.setGroupReader(TForm1::GroupAdjustment, [this] { ReadAdjustment(); });
+
+    connect(m_panel, &PanelAdjustment::editKeyPressed, this, &AdjustmentView::keyPressed);
+    connect(m_panel, &PanelAdjustment::editCommitted, this, &AdjustmentView::commit);
+    connect(m_panel, &PanelAdjustment::radioClicked, this,
+            [this](const QString& group, int) { RadioEnabledChannelClick(group); });
+    connect(m_panel, &PanelAdjustment::upDownChanging, this, &AdjustmentView::UpDownResist1Changing);
+    connect(m_panel, &PanelAdjustment::upDownReleased, this, &AdjustmentView::UpDownResist1MouseUp);
+    connect(m_panel->button(QStringLiteral("ButtonShiftdTStart")), &QPushButton::clicked, this,
+            &AdjustmentView::ButtonShiftdTStartClick);
+    connect(m_panel->button(QStringLiteral("ButtonShiftdTEnd")), &QPushButton::clicked, this,
+            &AdjustmentView::ButtonShiftdTEndClick);
+}
+
+int AdjustmentView::channel() const {
+    return m_form.SecondChannel->isChecked() ? 2 : 1;
+}
+
+AdjustmentView::Source AdjustmentView::current() const {
+    return {m_form.DeviceAddress, channel()};
+}
+
+QLineEdit* AdjustmentView::edit(const char* name) const {
+    return m_panel->edit(QString::fromLatin1(name));
+}
+
+void AdjustmentView::ReadAdjustment() {
+    Exchange& link = m_form.exchange();
+    m_form.Timer1->stop();
+    link.armProgress();
+    const int ch = channel();
+    const auto plan = reads(ch);
+    Context context{.channel = ch, .sensorType = std::nullopt};
+    try {
+        // A failed read stops the reader where it is: the panel keeps what earlier reads filled and
+        // its visibility, the progress bar its mark, and the poll stays stopped.
+        const auto system = link.readHolding(plan[0].first, plan[0].count);
+        if (!system) return;
+        m_panel->fill(Block::System, *system, context);
+        if (const auto sensor = system->byte(SensorTypeRegister)) context.sensorType = *sensor;
+
+        const auto channelBlock = link.readHolding(plan[1].first, plan[1].count);
+        if (!channelBlock) return;
+        // The averaging takes the values shown before this read replaces them.
+        const QString offsetBefore = edit("EditShiftdT")->text();
+        const QString differenceBefore = edit("EditTimeDifference")->text();
+        m_panel->fill(Block::Channel, *channelBlock, context);
+        if (m_averaging) averagingStep(offsetBefore, differenceBefore);
+
+        const auto measurements = link.readHolding(plan[2].first, plan[2].count);
+        if (!measurements) return;
+        m_panel->fill(Block::Measurement, *measurements, context);
+        const auto failure = measurements->byte(condition::FailureRegister);
+        const auto state = measurements->byte(condition::conditionRegister(ch));
+        if (failure && state)
+            m_panel->condition()->setState(condition::state(*failure, *state, ch, m_form.TwoChannelMode));
+        tag::set(m_panel->condition()->browseButton(), ch);
+        m_shown = current();
+    } catch (const std::exception&) {
+        // Shown all the same, with what was filled.
+    }
+    link.resetProgress();
+    m_form.hideGroupViews();
+    m_panel->show();
+    m_form.Timer1->start();
+}
+
+void AdjustmentView::averagingStep(const QString& offsetBefore, const QString& differenceBefore) {
+    QLineEdit* offset = edit("EditShiftdT");
+    // While it runs the field shows the running average, not the device's offset.
+    offset->setText(offsetBefore);
+    // Samples come only from the meter and channel the averaging started on, and only when the time
+    // difference on show is theirs too: another channel's would spoil the offset written at "Конец".
+    if (*m_averaging != current() || m_shown != current()) return;
+    const auto average = enc::parseFloat(offsetBefore);
+    const auto sample = enc::parseFloat(differenceBefore);
+    if (!average || !sample) return;
+    QPushButton* start = m_panel->button(QStringLiteral("ButtonShiftdTStart"));
+    const int samples = tag::of(start);
+    const float next = averaged(float(*average), samples, float(*sample));
+    // A reading the device could not make (NaN, infinite) is left out instead of poisoning the mean.
+    if (!std::isfinite(next)) return;
+    tag::set(start, samples + 1);
+    offset->setText(enc::formatFixed(next, field(QStringLiteral("EditShiftdT"))->decimals));
+}
+
+void AdjustmentView::keyPressed(const QString&) {
+    // The poll must not overwrite what the operator is typing; Enter starts it again.
+    m_form.Timer1->stop();
+}
+
+void AdjustmentView::commit(const QString& name) {
+    const Field* f = field(name);
+    if (!f) return;
+    switch (f->editor) {
+    case Editor::Resist:
+        EditResistKeyPress(name);
+        break;
+    case Editor::ShiftWin:
+        EditShiftWinKeyPress();
+        break;
+    case Editor::ShiftdT:
+        EditShiftdTKeyPress(name);
+        break;
+    case Editor::DopPauseUZS:
+        EditDopPauseUZSKeyPress(name);
+        break;
+    case Editor::SpeedSoundPEA:
+        EditSpeedSoundPEAKeyPress();
+        break;
+    case Editor::SpeedSound:
+        EditSpeedSoundKeyPress();
+        break;
+    case Editor::None:
+        break;
+    }
+}
+
+void AdjustmentView::EditResistKeyPress(const QString& name) {
+    editField(name, Editor::Resist);
+}
+void AdjustmentView::EditShiftWinKeyPress() {
+    editField(QStringLiteral("EditShiftWin"), Editor::ShiftWin);
+}
+void AdjustmentView::EditShiftdTKeyPress(const QString& name) {
+    editField(name, Editor::ShiftdT);
+}
+void AdjustmentView::EditDopPauseUZSKeyPress(const QString& name) {
+    editField(name, Editor::DopPauseUZS);
+}
+
+void AdjustmentView::editField(const QString& name, Editor editor) {
+    const Field* f = field(name);
+    QLineEdit* input = m_panel->edit(name);
+    if (!f || !input || f->editor != editor) return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    const auto write = checkEdit(*f, input->text(), channel());
+    if (!write) {
+        input->clear();
+    } else {
+        if (UpDown* upDown = m_panel->upDownWithTag(f->tag))
+            upDown->setPosition(std::int16_t(write->value()));
+        DisabledWindow disabled(&m_form);
+        // Not read back: the next poll shows what the device made of it.
+        m_form.exchange().write(*write);
+    }
+    endEdit(input);
+}
+
+void AdjustmentView::endEdit(QLineEdit* field) {
+    // The window took the focus back when it was enabled; the operator goes on in this field.
+    field->setFocus();
+    m_form.Timer1->start();
+}
+
+void AdjustmentView::RadioEnabledChannelClick(const QString& name) {
+    const Field* f = field(name);
+    RadioGroup* group = m_panel->radioGroup(name);
+    if (!f || !group || group->itemIndex() < 0) return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    m_form.Timer1->stop();
+    {
+        DisabledWindow disabled(&m_form);
+        m_form.exchange().write(radioWrite(*f, group->itemIndex(), channel()));
+    }
+    m_form.Timer1->start();
+}
+
+void AdjustmentView::UpDownResist1Changing(const QString& name) {
+    // No guard: it only shows the position, and must keep up with an arrow held down.
+    UpDown* upDown = m_panel->upDown(name);
+    if (!upDown) return;
+    m_form.Timer1->stop();
+    if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
+        field->setText(QString::number(upDown->position()));
+    m_form.Timer1->start();
+}
+
+void AdjustmentView::UpDownResist1MouseUp(const QString& name) {
+    UpDown* upDown = m_panel->upDown(name);
+    if (!upDown) return;
+    const auto write = upDownWrite(tag::of(upDown), upDown->position(), channel());
+    if (!write) return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    m_form.Timer1->stop();
+    if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
+        field->setText(QString::number(upDown->position()));
+    {
+        DisabledWindow disabled(&m_form);
+        // Every release writes, whether the position moved or stood at its limit.
+        m_form.exchange().write(*write);
+    }
+    m_form.Timer1->start();
+}

@@ -1,0 +1,75 @@
+#pragma once
+// The "Настройка" view of the main window: its reader (run by the group choice and the poll), its
+// editors, the zero-offset averaging and the two calculators, on the channel checked in
+// "Выбор канала".
+#include <QObject>
+#include <QString>
+#include <optional>
+
+class PanelAdjustment;
+class QLineEdit;
+class TForm1;
+namespace adjustment {
+enum class Editor;
+} // namespace adjustment
+
+class AdjustmentView : public QObject {
+    Q_OBJECT
+  public:
+    // Builds the panel, places it in the window and becomes the reader of the adjustment group.
+    // The window owns the result.
+    static AdjustmentView* install(TForm1& form);
+
+    PanelAdjustment* panel() const { return m_panel; }
+    // The checked channel, 1 or 2.
+    int channel() const;
+
+    void ReadAdjustment();
+
+    // The Enter branches of the fields' key handlers (the other keys are the panel's filter).
+    void EditResistKeyPress(const QString& field);      // EditResist1..3
+    void EditShiftWinKeyPress();                        // EditShiftWin
+    void EditShiftdTKeyPress(const QString& field);     // EditShiftdT, EditHighBound, EditLowBound
+    void EditDopPauseUZSKeyPress(const QString& field); // EditDopPauseUZS, Edithst
+    // The five radio groups.
+    void RadioEnabledChannelClick(const QString& group);
+    // The up-downs of the gain fields and of the window shift: an arrow steps, an arrow is let go.
+    void UpDownResist1Changing(const QString& upDown);
+    void UpDownResist1MouseUp(const QString& upDown);
+
+    // Zero-offset averaging.
+    void ButtonShiftdTStartClick();
+    void ButtonShiftdTEndClick();
+    // The calculators: transducer spacing (writes nothing) and the additional delay.
+    void EditSpeedSoundPEAKeyPress();
+    void EditSpeedSoundKeyPress();
+
+  private:
+    explicit AdjustmentView(TForm1& form);
+    void keyPressed(const QString& field);
+    void commit(const QString& field);
+    // Checks and writes an edit field of the given kind (the up-down of its Tag follows the value).
+    void editField(const QString& field, adjustment::Editor editor);
+    // The editors' common end: the field keeps the focus and polling goes on.
+    void endEdit(QLineEdit* field);
+    void averagingStep(const QString& offsetBefore, const QString& differenceBefore);
+    // A calculator's Enter: the typed sound speed, then the calculation with the window disabled.
+    void runCalculator(const char* field, void (AdjustmentView::*calculate)(float));
+    void calibrate(float c);
+    void computeSpacing(float c);
+    QLineEdit* edit(const char* name) const;
+
+    TForm1& m_form;
+    PanelAdjustment* m_panel = nullptr;
+    // A meter's channel: what a reading comes from and what an averaging belongs to.
+    struct Source {
+        int address = 0;
+        int channel = 0;
+        bool operator==(const Source&) const = default;
+    };
+    Source current() const;
+    // Whose measurements the panel shows (the last full read), and whose zero offset is being
+    // averaged while "Начало" is down.
+    Source m_shown;
+    std::optional<Source> m_averaging;
+};

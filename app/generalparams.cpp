@@ -1,0 +1,175 @@
+#include "app/generalparams.h"
+
+#include "app/exchange.h"
+#include "app/tform1.h"
+#include "ui/panelgeneralparam.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <exception>
+
+using namespace genparams;
+
+GeneralParams* GeneralParams::install(TForm1& form) {
+    return new GeneralParams(form);
+}
+
+GeneralParams::GeneralParams(TForm1& form) : QObject(&form), m_form(form) {
+    setObjectName(QStringLiteral("GeneralParams"));
+    m_panel = new PanelGeneralParam;
+    m_form.addGroupPanel(m_panel);
+    m_form.setGroupReader(TForm1::GroupGeneral, [this] { ReadGeneralParam(); });
+
+    connect(m_panel, &PanelGeneralParam::editCommitted, this, &GeneralParams::commitEdit);
+    connect(m_panel, &PanelGeneralParam::listChosen, this,
+            [this](const QString& list, int) { ComboBoxSchemeInstallENCh1Change(list); });
+    connect(m_panel, &PanelGeneralParam::cellClicked, this, &GeneralParams::Image1xENCh1Click);
+}
+
+void GeneralParams::ReadGeneralParam() {
+    Exchange& link = m_form.exchange();
+    m_form.Timer1->stop();
+    link.armProgress();
+    try {
+        // A failed common read is shown like any other: the panel appears, and without the
+        // indication its old values would pass for the device's.
+        if (const auto common = link.readHolding(CommonRead.first, CommonRead.count)) {
+            m_panel->fillCommon(*common);
+            // Leaves the adjustment mode that only the "Настройка" view uses.
+            link.clearCoil(4);
+            const std::optional<Variant> variant = variantOf(*common);
+            // Boxes of a layout the device no longer has would offer editors for registers that
+            // now mean something else.
+            m_panel->hideLayoutsBut(variant);
+            if (variant) readLayout(*variant);
+        }
+    } catch (const std::exception&) {
+        // Whatever was filled stays; the panel is shown as after any read.
+    }
+    link.resetProgress();
+    m_panel->show();
+}
+
+void GeneralParams::readLayout(Variant variant) {
+    Exchange& link = m_form.exchange();
+    const Layout& l = layout(variant);
+    for (const Read& read : l.blocks) {
+        // A failed block stops the reader: what earlier blocks filled stays, the boxes are not
+        // shown by this read.
+        const std::optional<RegisterBlock> block = link.readHolding(read.first, read.count);
+        if (!block) return;
+        m_panel->fill(variant, *block, m_form.TwoChannelMode);
+    }
+    link.run(QList<CommandStep>(l.afterRead.begin(), l.afterRead.end()));
+    m_panel->showLayout(variant);
+}
+
+void GeneralParams::EditLengthCircENCh1KeyPress(const QString& field) {
+    commitEdit(field);
+}
+void GeneralParams::EditExternalDiameterENCh1KeyPress(const QString& field) {
+    commitEdit(field);
+}
+void GeneralParams::EditIntervalAverageENCh1KeyPress(const QString& field) {
+    commitEdit(field);
+}
+void GeneralParams::EditLengthPulseENCh1KeyPress(const QString& field) {
+    commitEdit(field);
+}
+void GeneralParams::EditShiftZeroPNCh1KeyPress(const QString& field) {
+    commitEdit(field);
+}
+
+void GeneralParams::commitEdit(const QString& fieldName) {
+    const std::optional<Control> control = findControl(fieldName);
+    QLineEdit* edit = m_panel->edit(fieldName);
+    if (!control || !edit || !control->field->editable()) return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    {
+        // Kept disabled through the re-read too: the engine pumps events while it waits, and a
+        // menu command run from there would start a second exchange inside this one.
+        DisabledWindow disabled(&m_form);
+        Exchange& link = m_form.exchange();
+        const Field& field = *control->field;
+        const QString text = edit->text();
+        bool written = false;
+        if (field.editor == Editor::Circumference || field.editor == Editor::Diameter) {
+            if (const std::optional<PairEdit> pair = checkPair(field, control->channel, text)) {
+                m_panel->showPair(*control, *pair);
+                for (const RegisterWrite& write : pair->writes)
+                    link.write(write);
+                written = true;
+            }
+        } else {
+            const EditCheck check = checkEdit(field, control->channel, text);
+            if (check.verdict == Verdict::Write) {
+                link.write(check.write);
+                written = true;
+            }
+        }
+        // A refused text leaves no trace: the re-read puts the device's value back.
+        if (!written) edit->clear();
+        ReadGeneralParam();
+    }
+    edit->setFocus();
+}
+
+void GeneralParams::ComboBoxSchemeInstallENCh1Change(const QString& list) {
+    const std::optional<Control> control = findControl(list);
+    QComboBox* combo = m_panel->combo(list);
+    if (!control || !combo) return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    DisabledWindow disabled(&m_form);
+    m_form.exchange().run(listSteps(*control->field, control->channel, combo->currentIndex()));
+    ReadGeneralParam();
+}
+
+void GeneralParams::Image1xENCh1Click(const QString& picture) {
+    const std::optional<Control> cell = findControl(picture);
+    if (!cell || cell->bit < 0) return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    DisabledWindow disabled(&m_form);
+    m_panel->flipCell(picture);
+    Exchange& link = m_form.exchange();
+    // The bit is changed in the mask the device holds now, so a condition changed elsewhere since
+    // the panel was read is kept; without that mask nothing is written.
+    const int reg = cell->field->reg[cell->channel];
+    if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
+        if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
+}
+
+void GeneralParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
+    Exchange& link = m_form.exchange();
+    const std::optional<RegisterBlock> common = link.readHolding(0, 18);
+    const std::optional<RegisterBlock> channels = link.readHolding(96, 1);
+    if (!common || !channels) return;
+    const bool twoChannelMode = m_form.TwoChannelMode;
+    struct Shot {
+        int workMode, sensorType, channels;
+        const char* file;
+    };
+    const Shot shots[] = {
+        {0, 0, 0, "general-params-en.png"},          {0, 1, 0, "general-params-ev.png"},
+        {0, 2, 0, "general-params-eu.png"},          {1, 0, 0, "general-params-pn.png"},
+        {0, 0, 1, "general-params-en-two-beam.png"},
+    };
+    for (const Shot& shot : shots) {
+        link.writeRegister(WorkModeRegister, std::uint16_t(shot.workMode));
+        link.writeRegister(SensorTypeRegister, std::uint16_t(shot.sensorType));
+        link.writeRegister(96, std::uint16_t(shot.channels));
+        m_form.TwoChannelMode = shot.channels == 0;
+        m_form.MenuTypeParamClick(m_form.GeneralParam);
+        save(&m_form, QString::fromLatin1(shot.file));
+    }
+    link.writeRegister(WorkModeRegister, *common->u16(WorkModeRegister));
+    link.writeRegister(SensorTypeRegister, *common->u16(SensorTypeRegister));
+    link.writeRegister(96, *channels->u16(96));
+    m_form.TwoChannelMode = twoChannelMode;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The "Основные" view of the main window: the reader that picks the installation layout from the
+// device's work mode and sensor type, and the editors of every layout.
+#include "device/generalparams.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class PanelGeneralParam;
+class QWidget;
+class TForm1;
+
+class GeneralParams : public QObject {
+    Q_OBJECT
+  public:
+    // Builds the panel, puts it in place of the window's placeholder and becomes the reader of the
+    // general group. The window owns the result.
+    static GeneralParams* install(TForm1& form);
+
+    PanelGeneralParam* panel() const { return m_panel; }
+
+    void ReadGeneralParam();
+    void ReadGeneralParamEN() { readLayout(genparams::Variant::EN); }
+    void ReadGeneralParamEV() { readLayout(genparams::Variant::EV); }
+    void ReadGeneralParamEU() { readLayout(genparams::Variant::EU); }
+    void ReadGeneralParamPN() { readLayout(genparams::Variant::PN); }
+
+    // The Enter branch of the key handlers, by the committed field's name (the other keys are the
+    // panel's filters). Each ends with ReadGeneralParam, whether the text was written or refused.
+    void EditLengthCircENCh1KeyPress(const QString& field);       // plain float fields
+    void EditExternalDiameterENCh1KeyPress(const QString& field); // circumference and diameter
+    void EditIntervalAverageENCh1KeyPress(const QString& field);  // averaging intervals
+    void EditLengthPulseENCh1KeyPress(const QString& field);      // pulse durations
+    void EditShiftZeroPNCh1KeyPress(const QString& field);        // the zero shift
+    // Every pulse-output-mode list and the scheme lists.
+    void ComboBoxSchemeInstallENCh1Change(const QString& list);
+    // Every condition-cell picture of every box: toggles that one bit of the device's mask.
+    void Image1xENCh1Click(const QString& picture);
+
+    // Pictures for the documentation: each layout, and one in two-beam mode, read from the chosen
+    // device after setting its work mode and sensor type; the device's settings are put back.
+    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
+
+  private:
+    explicit GeneralParams(TForm1& form);
+    void readLayout(genparams::Variant variant);
+    void commitEdit(const QString& field);
+
+    TForm1& m_form;
+    PanelGeneralParam* m_panel = nullptr;
+};

@@ -1,0 +1,166 @@
+#pragma once
+// The adjustment ("Настройка") map of one channel: the three blocks the view reads (the system
+// block, the channel's adjustment block and its measurement block), one row per control with how it
+// is shown, edited, checked and placed, the Tag -> register table of the gain fields and the window
+// shift, and the arithmetic of the zero-offset averaging and the two calculators. The panel is built
+// from these rows, the reader fills through them and the editors check and encode with them.
+#include "device/registerblock.h"
+#include "device/registerwrite.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace adjustment {
+
+constexpr int SensorTypeRegister = 17;
+constexpr int UBendSensor = 2;
+
+// Registers of the channel block used by the calculators and the averaging, from the channel base.
+constexpr int WallReg = 2;             // pipe wall thickness h
+constexpr int CalibrationWallReg = 10; // wall thickness of the calibration pipe
+constexpr int OffsetReg = 16;          // time-difference offset
+constexpr int DelayReg = 18;           // additional delay of the ultrasonic signal
+constexpr int PhaseSpeedReg = 30;      // phase speed
+constexpr int SchemeReg = 47;          // 0 Z-scheme, 1 V-scheme
+constexpr int CalibrationPathReg = 65; // calibration path value X
+constexpr int CalibrationReadCount = 65;
+
+int channelBase(int channel);      // 36 or 119
+int measurementFirst(int channel); // 202 or 227
+
+struct Read {
+    int first;
+    int count;
+    bool operator==(const Read&) const = default;
+};
+// The reader's requests, in order: the system block, the channel block, the measurement block (up
+// to the channel's condition byte).
+std::array<Read, 3> reads(int channel);
+
+enum class Block { System, Channel, Measurement };
+
+enum class Value {
+    None,             // the operator types it; nothing is read into it
+    Date,             // device time, "dd.mm.yyyy"
+    ShortTime,        // device time, "    hh:nn"
+    Byte,             // register byte, decimal
+    S16,              // decimal
+    Cycles,           // register byte: auto-circulation cycles divided by 8
+    Float,            // register float with `decimals`
+    Formatted,        // register float through MyFormatFloat
+    InternalDiameter, // from the channel block and the sensor type
+    WindowLength,     // half-sum time minus window start time
+    ItemIndex,        // radio group
+};
+
+enum class Control { DisplayOnly, Edit, RadioGroup };
+
+// Which handler an Enter in the field runs.
+enum class Editor { None, Resist, ShiftWin, ShiftdT, DopPauseUZS, SpeedSoundPEA, SpeedSound };
+
+// A control's place: in the panel, or inside the group box `parent`. The caption sits 16 pixels
+// above the control unless its own place is given.
+struct Place {
+    int x = 0, y = 0, width = 0, height = 21;
+    int captionX = -1, captionY = -1;
+};
+
+struct Field {
+    const char* name = "";
+    QString caption{};
+    const char* parent = nullptr;
+    Block block = Block::Channel;
+    // Absolute in the system block (the gain fields take theirs from the Tag table), from the channel
+    // base in the channel block, from the first measurement register in the measurement block.
+    int reg = -1;
+    Value value = Value::None;
+    int decimals = 2;
+    Control control = Control::DisplayOnly;
+    int tag = -1; // -1: the control carries no Tag
+    Editor editor = Editor::None;
+    QString keys{}; // typed characters accepted besides Backspace
+    bool commaForDot = false;
+    std::optional<double> min{};
+    std::optional<double> max{};
+    QStringList items{}; // radio groups
+    Place place{};
+};
+
+struct Group {
+    const char* name;
+    QString caption;
+    Place place;
+};
+
+struct UpDownSpec {
+    const char* name;
+    const char* parent;
+    int tag; // the field of the same Tag shows its position
+    int min, max;
+    bool horizontal;
+    Place place;
+};
+
+struct ButtonSpec {
+    const char* name;
+    QString caption{};
+    const char* parent;
+    int tag; // -1: none
+    bool enabled;
+    Place place;
+};
+
+const std::vector<Field>& fields();
+const Field* field(const QString& name);
+// The edit field that carries `tag` (the gain fields 1..3, the window shift 4).
+const Field* fieldWithTag(int tag);
+const std::vector<Group>& groups();
+const std::vector<UpDownSpec>& upDowns();
+const std::vector<ButtonSpec>& buttons();
+// The condition display of the channel, a group of its own.
+Place conditionPlace();
+
+// The register of a gain field or up-down (Tag 1..3) or of the window shift (Tag 4) on a channel.
+std::optional<int> taggedRegister(int tag, int channel);
+// The register a field reads and writes on a channel (-1 for fields without one).
+int absoluteRegister(const Field& field, int channel);
+
+struct Context {
+    int channel = 1;
+    std::optional<int> sensorType; // from the system block, for the internal diameter
+};
+
+// Text of an edit or display field from the block of its read; empty when the block does not hold
+// what the field needs.
+std::optional<QString> fieldText(const Field& field, const RegisterBlock& block, const Context& context);
+// The item index of a radio group, or the position of the up-down that goes with a field.
+std::optional<int> fieldNumber(const Field& field, const RegisterBlock& block, const Context& context);
+
+// L / 3.14159 - 2h from the circumference and wall thickness, or the U-bend sensors' own register.
+std::optional<float> internalDiameter(const RegisterBlock& channelBlock, int base, int sensorType);
+
+// The write an Enter in an edit field makes on a channel; nothing when the text is refused.
+std::optional<RegisterWrite> checkEdit(const Field& field, const QString& text, int channel);
+// The value a calculator takes from its field (a sound speed, km/s); nothing when refused.
+std::optional<float> typedSpeed(const Field& field, const QString& text);
+// The write of an up-down's position (the window shift as s16).
+std::optional<RegisterWrite> upDownWrite(int tag, int position, int channel);
+// The write of a radio group's item.
+RegisterWrite radioWrite(const Field& group, int index, int channel);
+
+// One sample more in the running average of n samples, in single precision.
+float averaged(float average, int samples, float sample);
+RegisterWrite floatWrite(int reg, float value);
+
+// Axial base of clamp-on transducers, mm: m × D × c / √(cφ² − c²) + 3h with m = scheme + 1. Nothing
+// when the geometry is impossible (c ≥ cφ) or the numbers give no finite result.
+std::optional<float> axialBase(int scheme, double diameter, double c, double phaseSpeed, double wall);
+
+// Additional delay from a calibration: half-sum time − X / c in single precision; nothing when
+// that is not a finite number.
+std::optional<float> additionalDelay(float halfSum, float path, float c);
+
+} // namespace adjustment
