@@ -24,9 +24,7 @@ class DialogFrames : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        writeSensCfg(sensCfg());
-        startSimulator({device(1)});
-        createWindow();
+        startWithOneMeter();
         view = SystemParams::install(*form);
     }
     SystemParams* view = nullptr;

@@ -18,9 +18,7 @@ class Navigation : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        writeSensCfg(sensCfg());
-        startSimulator({device(1)});
-        createWindow();
+        startWithOneMeter();
         pretendSelected(1);
         for (int tag = TForm1::GroupSystem; tag <= TForm1::GroupJournals; ++tag)
             form->setGroupReader(tag, [this, tag] { reads.append(tag); });
