@@ -276,8 +276,12 @@ void TForm1::buildMenu() {
     // Cyrillic one. A disabled bar (an exchange running) stays shut.
     connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, [bar] {
         if (!bar->isEnabled()) return;
-        for (QAction* item : bar->actions())
-            if (item->isVisible() && item->isEnabled()) return bar->setActiveAction(item);
+        for (QAction* item : bar->actions()) {
+            if (item->isVisible() && item->isEnabled()) {
+                bar->setActiveAction(item);
+                return;
+            }
+        }
     });
 }
 

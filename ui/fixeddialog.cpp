@@ -14,7 +14,8 @@
 namespace {
 
 // What a window manager's title bar holds besides the title: the window icon and up to three
-// buttons with their margins (some managers draw all three whatever the window asks for).
+// buttons with their margins, as openbox draws them (all three, whatever the window asks for), with
+// room for a title font somewhat wider than the program's own.
 constexpr int TitleBarFurniture = 130;
 
 QWidget* mainWindow() {
