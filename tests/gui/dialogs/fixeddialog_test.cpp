@@ -2,12 +2,9 @@
 // dialog without border icons, that only its own buttons close it whatever the manager draws.
 #include "ui/fixeddialog.h"
 
-#include <QApplication>
 #include <QLabel>
-#include <QMainWindow>
 #include <QMessageBox>
 #include <QTest>
-#include <QWindow>
 #include <gtest/gtest.h>
 
 TEST(FixedDialog, BorderDecidesTheTitleBarAndWhatClosesTheDialog) {
@@ -72,13 +69,4 @@ TEST(FixedDialog, MessageBoxWidensForItsTitle) {
     keepTitleWhole(box);
     box.show();
     EXPECT_GE(box.width(), FixedDialog::widthForTitle(box.windowTitle(), box.font()));
-}
-
-TEST(FixedDialog, ParentlessDialogIsKeptAboveTheMainWindow) {
-    QMainWindow main;
-    main.show();
-    FixedDialog dialog(QStringLiteral("Error"), 320, 104, FixedDialog::Border::CloseBox);
-    dialog.show();
-    ASSERT_NE(dialog.windowHandle(), nullptr);
-    EXPECT_EQ(dialog.windowHandle()->transientParent(), main.windowHandle());
 }
