@@ -1,13 +1,12 @@
 #include "app/senscfg.h"
 
 #include "device/encodings.h"
+#include "files/textfile.h"
 #include "link/tmscomm.h"
 #include "ui/errorbox.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <QStringList>
 
 namespace {
@@ -123,23 +122,14 @@ QByteArray format(const SensConfig& config) {
         link.PhoneNumber,
         QString::number(link.ModemDelay),
     };
-    QStringEncoder encode(Codec);
-    return encode(lines.join(QStringLiteral("\r\n")));
+    return textfile::encodeJoined(lines);
 }
 
 bool write(const QString& path, const SensConfig& config, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = QStringLiteral("I/O error: %1").arg(file.errorString());
-        return false;
-    }
-    const QByteArray bytes = format(config);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error) *error = QStringLiteral("I/O error: %1").arg(file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    QString reason;
+    if (textfile::write(path, format(config), &reason)) return true;
+    if (error) *error = QStringLiteral("I/O error: %1").arg(reason);
+    return false;
 }
 
 } // namespace senscfg

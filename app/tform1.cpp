@@ -9,6 +9,7 @@
 #include "ui/fixeddialog.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
+#include "ui/tform15.h"
 #include "ui/tform17.h"
 #include "ui/tform20.h"
 #include "ui/tform3.h"
@@ -85,6 +86,7 @@ TForm1::~TForm1() {
     delete Form7;
     delete Form8;
     delete Form9;
+    delete Form15;
     delete Form17;
     delete Form20;
 }
@@ -96,6 +98,7 @@ void TForm1::createDialogs() {
     Form7 = new TForm7;
     Form8 = new TForm8;
     Form9 = new TForm9;
+    Form15 = new TForm15;
     Form17 = new TForm17;
     Form20 = new TForm20;
 

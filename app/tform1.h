@@ -25,6 +25,7 @@ class TForm4;
 class TForm7;
 class TForm8;
 class TForm9;
+class TForm15;
 class TForm17;
 class TForm20;
 class TModBus;
@@ -135,6 +136,7 @@ class TForm1 : public QMainWindow {
     TForm7* Form7 = nullptr;
     TForm8* Form8 = nullptr;
     TForm9* Form9 = nullptr;
+    TForm15* Form15 = nullptr; // "Запись данных в файл", shown by every save into files
     TForm17* Form17 = nullptr;
     TForm20* Form20 = nullptr;
     // The archive-range dialog: returns true when the operator confirmed a range. Until that
