@@ -103,7 +103,7 @@ void FixedDialog::closeEvent(QCloseEvent* event) {
 }
 
 void FixedDialog::keyPressEvent(QKeyEvent* event) {
-    if (m_border == Border::NoIcons && event->matches(QKeySequence::Cancel)) {
+    if (!m_escapeCloses && event->matches(QKeySequence::Cancel)) {
         event->accept();
         return;
     }

@@ -24,8 +24,8 @@ class FixedDialog : public QDialog {
   public:
     enum class Border {
         // A title bar without close, minimise or maximise buttons. Window managers that draw them
-        // anyway get nowhere with them: only the dialog's own buttons (or the program) close it,
-        // Escape included, and a minimised dialog comes straight back.
+        // anyway get nowhere with them: their close box does nothing and a minimised dialog comes
+        // straight back.
         NoIcons,
         CloseBox, // a title bar with only the close button
     };
@@ -42,6 +42,10 @@ class FixedDialog : public QDialog {
     static int widthForTitle(const QString& title, QFont font);
 
   protected:
+    // For windows that report on work under way or just finished: Escape must not hide them, only
+    // their own button (if any) closes them. Elsewhere Escape gives the dialog's cancelling answer.
+    void setEscapeCloses(bool closes) { m_escapeCloses = closes; }
+
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -51,5 +55,6 @@ class FixedDialog : public QDialog {
     void fitTitle();
 
     Border m_border;
+    bool m_escapeCloses = true;
     bool m_titleFitted = false;
 };
