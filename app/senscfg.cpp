@@ -2,16 +2,15 @@
 
 #include "device/encodings.h"
 #include "files/textfile.h"
+#include "link/cp1251.h"
 #include "link/tmscomm.h"
 #include "ui/errorbox.h"
 
 #include <QFile>
-#include <QStringDecoder>
 #include <QStringList>
 
 namespace {
 
-const char* const Codec = "windows-1251";
 constexpr int LineCount = 8;
 
 // Lines end with CR LF; a lone LF (a file edited elsewhere) ends a line too. Missing lines read
@@ -50,8 +49,7 @@ namespace senscfg {
 
 SensLoad parse(const QByteArray& bytes) {
     SensLoad load;
-    QStringDecoder decode(Codec);
-    const QStringList lines = splitLines(decode(bytes));
+    const QStringList lines = splitLines(cp1251::decode(bytes));
 
     // Anything but exactly "True" is false: that is how files written by older versions read.
     load.rtsMode = lines[2] == QLatin1String("True");

@@ -275,6 +275,12 @@ void TForm1::buildMenu() {
     onTriggerItem(FirstChannel, &TForm1::ChannelClick);
     onTriggerItem(SecondChannel, &TForm1::ChannelClick);
 
+    QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
+    service->setObjectName(QStringLiteral("MenuServicePopup"));
+    MenuService = service->menuAction();
+    MenuService->setObjectName(QStringLiteral("MenuService"));
+    MenuService->setVisible(false);
+
     // F10 reaches the menu bar from the keyboard whatever the layout: its Cyrillic mnemonics need a
     // Cyrillic one. A disabled bar (an exchange running) stays shut.
     connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, [bar] {
@@ -286,6 +292,11 @@ void TForm1::buildMenu() {
             }
         }
     });
+}
+
+QAction* TForm1::addServiceItem(const QString& name, const QString& caption) {
+    MenuService->setVisible(true);
+    return menuItem(MenuService->menu(), name, caption);
 }
 
 void TForm1::showEvent(QShowEvent* event) {

@@ -115,6 +115,10 @@ class TForm1 : public QMainWindow {
     QAction* MenuChoiceChannel = nullptr;
     QAction* FirstChannel = nullptr;
     QAction* SecondChannel = nullptr;
+    // "Сервис": the program's own tools, which never talk to the device by themselves. Opening it
+    // takes no guard, and it stays hidden until a tool adds its item.
+    QAction* MenuService = nullptr;
+    QAction* addServiceItem(const QString& name, const QString& caption);
     // Device1 .. Device127 (index 1..127; index 0 unused).
     std::array<QAction*, DeviceItemCount + 1> Device{};
     // The five top menus, for code that opens them.

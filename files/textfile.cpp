@@ -1,27 +1,21 @@
 #include "files/textfile.h"
 
+#include "link/cp1251.h"
+
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringEncoder>
 
 namespace textfile {
-
-namespace {
-QByteArray windows1251(const QString& text) {
-    QStringEncoder encode("windows-1251");
-    return encode(text);
-}
-} // namespace
 
 QByteArray encodeLines(const QStringList& lines) {
     QByteArray out;
     for (const QString& line : lines)
-        out += windows1251(line) + "\r\n";
+        out += cp1251::encode(line) + "\r\n";
     return out;
 }
 
 QByteArray encodeJoined(const QStringList& lines) {
-    return windows1251(lines.join(QStringLiteral("\r\n")));
+    return cp1251::encode(lines.join(QStringLiteral("\r\n")));
 }
 
 bool write(const QString& path, const QByteArray& bytes, QString* error) {

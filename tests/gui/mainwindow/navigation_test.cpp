@@ -198,6 +198,19 @@ TEST_F(Navigation, F10OpensTheMenuBarUnlessTheWindowIsBusy) {
     file->hide();
 }
 
+TEST_F(Navigation, ServiceMenuAppearsWithItsFirstToolAndTakesNoGuard) {
+    EXPECT_FALSE(form->MenuService->isVisible());
+    form->addServiceItem(QStringLiteral("ToolItem"), QStringLiteral("Инструмент"));
+    EXPECT_TRUE(form->MenuService->isVisible());
+    EXPECT_EQ(form->menuBar()->actions().last(), form->MenuService);
+
+    QMenu* menu = form->MenuService->menu();
+    menu->popup(form->mapToGlobal(QPoint(10, 10)));
+    menu->hide();
+    EXPECT_TRUE(form->LinkIdle);
+    EXPECT_FALSE(form->Timer3->isActive());
+}
+
 TEST_F(Navigation, Timer3DoesNotOpenTheGuardDuringAnExchange) {
     bool guardDuringRead = true;
     form->setGroupReader(TForm1::GroupSystem, [this, &guardDuringRead] {

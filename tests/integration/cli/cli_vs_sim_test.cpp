@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -150,6 +151,37 @@ TEST_F(CliVsSim, ALinkThatFailsMidArchiveLeavesTheFileAlone) {
     EXPECT_TRUE(said.match(r.err).hasMatch()) << r.err.toStdString();
     EXPECT_GT(r.out.size(), 1);
     EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(CliVsSim, ALateReplyIsNotTheAnswerToTheNextRequest) {
+    stopSim();
+    startSim({"--no-pacing", "--fault", "late,when=1,delay=1000", "--fault", "silence,when=2"});
+    CliRun r = cli({"read-holding", "1", "0", "21"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "no reply");
+    // By now the first reply has come and waits in the terminal for whoever opens it next.
+    QThread::msleep(700);
+    r = cli({"read-holding", "1", "100", "21"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "no reply");
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(CliVsSim, ABabblingLineAndASpoiltRecord) {
+    stopSim();
+    startSim({"--no-pacing", "--fault", "babble,gap=20"});
+    CliRun r = cli({"read-holding", "1", "0", "1"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "line noise");
+
+    stopSim();
+    startSim({"--no-pacing", "--fault", "badrecord,record=2"});
+    r = cli({"read-archive", "1", "3", "3", "--record", "0"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.out.size(), 3);
+    EXPECT_FALSE(r.out[0].contains("CHECK BYTE WRONG"));
+    EXPECT_TRUE(r.out[1].endsWith("CHECK BYTE WRONG"));
+    EXPECT_FALSE(r.out[2].contains("CHECK BYTE WRONG"));
 }
 
 TEST(CliUsage, BadCommandLinesNeverReachThePort) {
