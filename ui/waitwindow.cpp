@@ -19,6 +19,7 @@ QLabel* centredText(QWidget* window, const QString& text, const char* name, int 
 WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent, int clientWidth)
     : FixedDialog(caption, clientWidth, 104, Border::NoIcons, parent) {
     setModal(false);
+    setEscapeCloses(false);
     StaticText1 = centredText(this, QStringLiteral("Пожалуйста, подождите"), "StaticText1", 1);
     StaticText2 = addOutcome(finishedText, "StaticText2");
     Button1 = new QPushButton(QStringLiteral("Ok"), this);
