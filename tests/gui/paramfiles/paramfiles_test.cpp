@@ -22,9 +22,7 @@ class ParamFilesWindow : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        writeSensCfg(sensCfg());
-        startSimulator({device(1)});
-        createWindow();
+        startWithOneMeter();
         SystemParams::install(*form);
         files = ParamFiles::install(*form);
         files->pause = [this](int ms) { pauses << ms; };
