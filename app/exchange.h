@@ -30,6 +30,11 @@ class Exchange {
     // Function 3. A reply that is missing, corrupt, an exception or does not fit the request is a
     // link failure (shown); a usable one clears the indication.
     std::optional<RegisterBlock> readHolding(int first, int count);
+    // The same read for a caller that tells the operator nothing of its failure: the indication is
+    // left as it stands either way.
+    std::optional<RegisterBlock> readHoldingSilently(int first, int count);
+    // Function 1 for one coil: whether it is on. A failed read is a link failure (shown).
+    std::optional<bool> readCoil(int coil);
 
     // Writes report whether the device confirmed them; they leave the status bar alone, because
     // their callers judge the result by the read that follows.
