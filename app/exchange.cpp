@@ -47,6 +47,12 @@ std::optional<bool> Exchange::readCoil(int coil) {
     return (std::uint8_t(reply[3]) & 1) != 0;
 }
 
+std::optional<QByteArray> Exchange::readArchive(const archives::Request& request) {
+    archives::send(m_engine, std::uint8_t(m_address), request);
+    if (!report(m_engine.replyOk())) return std::nullopt;
+    return m_engine.reply();
+}
+
 bool Exchange::writeRegister(int reg, std::uint16_t value) {
     m_engine.WriteRegister(std::uint8_t(m_address), std::uint16_t(reg), value);
     return m_engine.replyOk();

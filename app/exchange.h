@@ -1,6 +1,7 @@
 #pragma once
 // The one path by which readers and editors talk to the selected device: requests addressed to
 // DeviceAddress, the link-failure indication, the pause after writes and the progress bar.
+#include "archives/reading.h"
 #include "device/registerblock.h"
 #include "device/registerwrite.h"
 
@@ -35,6 +36,9 @@ class Exchange {
     std::optional<RegisterBlock> readHoldingSilently(int first, int count);
     // Function 1 for one coil: whether it is on. A failed read is a link failure (shown).
     std::optional<bool> readCoil(int coil);
+
+    // Function 65, judged and shown like a read: the reply frame when it is usable.
+    std::optional<QByteArray> readArchive(const archives::Request& request);
 
     // Writes report whether the device confirmed them; they leave the status bar alone, because
     // their callers judge the result by the read that follows.

@@ -1,5 +1,6 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
 #include "app/adjustmentview.h"
+#include "app/archivesview.h"
 #include "app/countersview.h"
 #include "app/failurelegend.h"
 #include "app/generalparams.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
     SystemParams::install(form);
     GeneralParams::install(form);
     AdjustmentView::install(form);
+    ArchivesView::install(form);
     CountersView::install(form);
     // After the views: it wires their "Обзор" buttons.
     FailureLegend::install(form);

@@ -1,6 +1,7 @@
 #include "app/screenshottour.h"
 
 #include "app/adjustmentview.h"
+#include "app/archivesview.h"
 #include "app/countersview.h"
 #include "app/failurelegend.h"
 #include "app/generalparams.h"
@@ -98,6 +99,11 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             }
             form.MenuTypeParamClick(form.SystemParam);
         }
+
+        // Archives and journals as read from the chosen meter, and their windows.
+        auto* archives = form.findChild<ArchivesView*>();
+        if (archives && form.DeviceAddress != 0)
+            archives->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
 
         form.Form4->fill(form.linkSettings());
         form.Form4->show();

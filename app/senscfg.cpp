@@ -1,18 +1,16 @@
 #include "app/senscfg.h"
 
 #include "device/encodings.h"
+#include "files/textfile.h"
+#include "link/cp1251.h"
 #include "link/tmscomm.h"
 #include "ui/errorbox.h"
 
 #include <QFile>
-#include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QStringList>
 
 namespace {
 
-const char* const Codec = "windows-1251";
 constexpr int LineCount = 8;
 
 // Lines end with CR LF; a lone LF (a file edited elsewhere) ends a line too. Missing lines read
@@ -51,8 +49,7 @@ namespace senscfg {
 
 SensLoad parse(const QByteArray& bytes) {
     SensLoad load;
-    QStringDecoder decode(Codec);
-    const QStringList lines = splitLines(decode(bytes));
+    const QStringList lines = splitLines(cp1251::decode(bytes));
 
     // Anything but exactly "True" is false: that is how files written by older versions read.
     load.rtsMode = lines[2] == QLatin1String("True");
@@ -123,23 +120,14 @@ QByteArray format(const SensConfig& config) {
         link.PhoneNumber,
         QString::number(link.ModemDelay),
     };
-    QStringEncoder encode(Codec);
-    return encode(lines.join(QStringLiteral("\r\n")));
+    return textfile::encodeJoined(lines);
 }
 
 bool write(const QString& path, const SensConfig& config, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = QStringLiteral("I/O error: %1").arg(file.errorString());
-        return false;
-    }
-    const QByteArray bytes = format(config);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error) *error = QStringLiteral("I/O error: %1").arg(file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    QString reason;
+    if (textfile::write(path, format(config), &reason)) return true;
+    if (error) *error = QStringLiteral("I/O error: %1").arg(reason);
+    return false;
 }
 
 } // namespace senscfg

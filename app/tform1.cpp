@@ -9,6 +9,7 @@
 #include "ui/fixeddialog.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
+#include "ui/tform15.h"
 #include "ui/tform17.h"
 #include "ui/tform20.h"
 #include "ui/tform3.h"
@@ -84,6 +85,7 @@ TForm1::~TForm1() {
     delete Form7;
     delete Form8;
     delete Form9;
+    delete Form15;
     delete Form17;
     delete Form20;
 }
@@ -95,6 +97,7 @@ void TForm1::createDialogs() {
     Form7 = new TForm7;
     Form8 = new TForm8;
     Form9 = new TForm9;
+    Form15 = new TForm15;
     Form17 = new TForm17;
     Form20 = new TForm20;
 
@@ -270,6 +273,17 @@ void TForm1::buildMenu() {
     FirstChannel->setChecked(true);
     onTriggerItem(FirstChannel, &TForm1::ChannelClick);
     onTriggerItem(SecondChannel, &TForm1::ChannelClick);
+
+    QMenu* service = bar->addMenu(QStringLiteral("Сервис"));
+    service->setObjectName(QStringLiteral("MenuServicePopup"));
+    MenuService = service->menuAction();
+    MenuService->setObjectName(QStringLiteral("MenuService"));
+    MenuService->setVisible(false);
+}
+
+QAction* TForm1::addServiceItem(const QString& name, const QString& caption) {
+    MenuService->setVisible(true);
+    return menuItem(MenuService->menu(), name, caption);
 }
 
 void TForm1::showEvent(QShowEvent* event) {

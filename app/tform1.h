@@ -25,6 +25,7 @@ class TForm4;
 class TForm7;
 class TForm8;
 class TForm9;
+class TForm15;
 class TForm17;
 class TForm20;
 class TModBus;
@@ -114,6 +115,10 @@ class TForm1 : public QMainWindow {
     QAction* MenuChoiceChannel = nullptr;
     QAction* FirstChannel = nullptr;
     QAction* SecondChannel = nullptr;
+    // "Сервис": the program's own tools, which never talk to the device by themselves. Opening it
+    // takes no guard, and it stays hidden until a tool adds its item.
+    QAction* MenuService = nullptr;
+    QAction* addServiceItem(const QString& name, const QString& caption);
     // Device1 .. Device127 (index 1..127; index 0 unused).
     std::array<QAction*, DeviceItemCount + 1> Device{};
     // The five top menus, for code that opens them.
@@ -135,6 +140,7 @@ class TForm1 : public QMainWindow {
     TForm7* Form7 = nullptr;
     TForm8* Form8 = nullptr;
     TForm9* Form9 = nullptr;
+    TForm15* Form15 = nullptr; // "Запись данных в файл", shown by every save into files
     TForm17* Form17 = nullptr;
     TForm20* Form20 = nullptr;
     // The archive-range dialog: returns true when the operator confirmed a range. Until that

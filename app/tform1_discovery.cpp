@@ -3,6 +3,7 @@
 
 #include "device/identification.h"
 #include "device/sysparams.h"
+#include "link/cp1251.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 #include "ui/statusbar.h"
@@ -122,12 +123,12 @@ void TForm1::MenuOtherDeviceClick() {
 // --- Modem ----------------------------------------------------------------------------------------
 
 QString TForm1::modemReplyText() const {
-    return QString::fromLatin1(ModBus->reply().left(101));
+    return cp1251::decode(ModBus->reply().left(101));
 }
 
 void TForm1::appendModemReply(int commandLength) {
     // The modem echoes the command first; what follows it is its answer.
-    const QString received = QString::fromLatin1(ModBus->reply());
+    const QString received = cp1251::decode(ModBus->reply());
     const int count = ModBus->Received - commandLength - 5;
     if (count > 0) Memo1->appendPlainText(received.mid(commandLength + 4, count));
 }

@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "cli/readings.h"
+
 #include "archives/records.h"
 #include "device/encodings.h"
 #include "device/identification.h"
@@ -15,8 +17,6 @@
 
 namespace cli {
 
-namespace {
-
 QTextStream& out() {
     static QTextStream s(stdout);
     return s;
@@ -25,6 +25,24 @@ QTextStream& err() {
     static QTextStream s(stderr);
     return s;
 }
+
+int usage(const QString& message) {
+    err() << "kastari-cli: " << message << "\n" << "Try 'kastari-cli --help'.\n";
+    err().flush();
+    return ExitUsage;
+}
+
+int failure(const TModBus& bus) {
+    const ReplyStatus status = bus.replyStatus();
+    if (status == ReplyStatus::PortError)
+        err() << "port cannot be opened: " << bus.portError() << "\n";
+    else
+        err() << describe(status, bus.exceptionCode()) << "\n";
+    err().flush();
+    return status == ReplyStatus::PortError ? ExitPort : ExitReply;
+}
+
+namespace {
 
 struct Options {
     QString port;
@@ -35,6 +53,7 @@ struct Options {
     QStringList args;
     QString date;
     std::optional<int> record;
+    ReadingOptions reading;
 };
 
 // Numbers in the usual C forms: 10, 0x0A.
@@ -44,23 +63,6 @@ std::optional<long long> number(const QString& text, long long min, long long ma
     if (!ok || v < min || v > max)
         return std::nullopt;
     return v;
-}
-
-int usage(const QString& message) {
-    err() << "kastari-cli: " << message << "\n" << "Try 'kastari-cli --help'.\n";
-    err().flush();
-    return ExitUsage;
-}
-
-// Prints the reason of a failed transaction and gives the exit status for it.
-int failure(const TModBus& bus) {
-    const ReplyStatus status = bus.replyStatus();
-    if (status == ReplyStatus::PortError)
-        err() << "port cannot be opened: " << bus.portError() << "\n";
-    else
-        err() << describe(status, bus.exceptionCode()) << "\n";
-    err().flush();
-    return status == ReplyStatus::PortError ? ExitPort : ExitReply;
 }
 
 QString archiveLine(const ArchiveRecord& r) {
@@ -116,9 +118,20 @@ QString helpText() {
         "                                    function 65; NUMBER 0-2 hour/day/month archive (29-byte\n"
         "                                    records), 3-6 fault/operator/abnormal ch1/ch2 journals\n"
         "                                    (10-byte entries); a wrong check byte is marked\n"
+        "  archive ADDR hour|day|month [--from \"dd.mm.yyyy hh:nn\"] [--to ...] [--channel 1|2] [--out FILE]\n"
+        "                                    the archive as the monitor reads it: the full archive, or\n"
+        "                                    the periods from --from up to --to (default: now)\n"
+        "  journal ADDR faults|operator|abnormal [--channel 1|2] [--out FILE]\n"
+        "                                    the whole journal as the monitor reads it\n"
+        "                                    Both print the title row and one row per period or event,\n"
+        "                                    cells separated by tabs; with --out they write the monitor's\n"
+        "                                    export file instead (Windows-1251, cells joined by '#').\n"
+        "                                    Progress goes to stderr when it is a terminal.\n"
         "\n"
         "Exit status: 0 valid reply; 1 bad command line; 2 port error; 3 no valid reply (no reply,\n"
-        "CRC error, exception, a reply that does not answer the request). The reason goes to stderr.\n");
+        "CRC error, exception, a reply that does not answer the request); 4 the --out file cannot be\n"
+        "written. The reason goes to stderr. When the link fails, archive and journal print the rows\n"
+        "read so far, say how many, and leave the --out file as it was.\n");
 }
 
 int run(const QStringList& rawArgs) {
@@ -155,6 +168,13 @@ int run(const QStringList& rawArgs) {
         } else if (a == "--date") {
             if (!value(&o.date))
                 return usage("--date needs \"dd.mm.yyyy hh:nn\"");
+        } else if (a == "--from" || a == "--to" || a == "--channel" || a == "--out") {
+            QString* into = a == "--from" ? &o.reading.from
+                            : a == "--to" ? &o.reading.to
+                            : a == "--channel" ? &o.reading.channel
+                                               : &o.reading.out;
+            if (!value(into) || into->isEmpty())
+                return usage(QStringLiteral("%1 needs a value").arg(a));
         } else if (a == "--record") {
             if (!value(&v) || !number(v, 0, 65535))
                 return usage("--record needs a number 0..65535");
@@ -179,12 +199,27 @@ int run(const QStringList& rawArgs) {
     const QMap<QString, Arity> commands{{"read-holding", {3, 3}}, {"read-coils", {3, 3}},
                                        {"write-register", {3, 3}}, {"write-registers", {3, 125}},
                                        {"set-coil", {2, 2}},       {"clear-coil", {2, 2}},
-                                       {"report-id", {1, 1}},      {"read-archive", {3, 3}}};
+                                       {"report-id", {1, 1}},      {"read-archive", {3, 3}},
+                                       {"archive", {2, 2}},        {"journal", {2, 2}}};
     if (!commands.contains(o.command))
         return usage(QStringLiteral("unknown command %1").arg(o.command));
     const Arity arity = commands[o.command];
     if (o.args.size() < arity.minArgs || o.args.size() > arity.maxArgs)
         return usage(QStringLiteral("wrong number of arguments for %1").arg(o.command));
+    const auto open = [&o](TModBus& bus) {
+        TMSComm* port = bus.MSComm1();
+        port->setSystemPortName(PortMap::resolve(o.port));
+        port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
+        bus.RtsMode = o.rts;
+    };
+    if (o.command == "archive" || o.command == "journal") {
+        TModBus bus;
+        open(bus);
+        o.reading.command = o.command;
+        o.reading.args = o.args;
+        return runReading(o.reading, bus);
+    }
+
     QList<long long> n;
     for (int i = 0; i < o.args.size(); ++i) {
         const long long max = i == 0 ? 255 : 65535;
@@ -196,10 +231,7 @@ int run(const QStringList& rawArgs) {
     const auto addr = std::uint8_t(n[0]);
 
     TModBus bus;
-    TMSComm* port = bus.MSComm1();
-    port->setSystemPortName(PortMap::resolve(o.port));
-    port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
-    bus.RtsMode = o.rts;
+    open(bus);
 
     std::function<void()> print;
     if (o.command == "read-holding") {

@@ -2,11 +2,22 @@
 // The command line of kastari-cli: parsing, the requests, the printed lines and the exit status.
 #include <QStringList>
 
+class QTextStream;
+class TModBus;
+
 namespace cli {
 
-enum Exit { ExitOk = 0, ExitUsage = 1, ExitPort = 2, ExitReply = 3 };
+enum Exit { ExitOk = 0, ExitUsage = 1, ExitPort = 2, ExitReply = 3, ExitFile = 4 };
 
 int run(const QStringList& args);
 QString helpText();
+
+// Shared by the commands.
+QTextStream& out();
+QTextStream& err();
+// Prints the message and the hint to --help; gives the exit status of a bad command line.
+int usage(const QString& message);
+// Prints the reason of the last failed transaction and gives the exit status for it.
+int failure(const TModBus& bus);
 
 } // namespace cli

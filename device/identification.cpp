@@ -1,16 +1,8 @@
 #include "device/identification.h"
 
-#include <QStringDecoder>
+#include "link/cp1251.h"
 
 namespace ident {
-
-namespace {
-// The meter's texts are Russian in the Windows code page.
-QString decode(const QByteArray& bytes) {
-    QStringDecoder decoder("windows-1251");
-    return decoder.isValid() ? decoder.decode(bytes) : QString::fromLatin1(bytes);
-}
-} // namespace
 
 QString deviceText(const QByteArray& reply) {
     // Data starts after address, function and byte count; the last two bytes are the CRC.
@@ -23,7 +15,7 @@ QString deviceText(const QByteArray& reply) {
         int zero = int(reply.indexOf('\0', pos));
         if (zero < 0 || zero > end)
             zero = end;
-        text = decode(reply.mid(pos, zero - pos));
+        text = cp1251::decode(reply.mid(pos, zero - pos));
         pos = zero + 1;
     }
     return texts[0] + QStringLiteral("   ") + texts[1];

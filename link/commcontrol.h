@@ -21,6 +21,14 @@ public:
     virtual QByteArray Input() = 0;
     virtual int CommEvent() const = 0;
 
+    // Readies the port for an exchange: opens it when it is closed, and closes and opens it again,
+    // once, when its far end went away since it was opened (a hang-up, the path now naming another
+    // device). False, with the reason in *error, when it cannot be opened.
+    virtual bool ensureOpen(QString* error) { return PortOpen() || setPortOpen(true, error); }
+    // Throws away whatever has arrived and not been read, the driver's queue included; gives back
+    // the bytes that could still be seen.
+    virtual QByteArray discardInput() { return Input(); }
+
     // Raised on the UI thread, from inside event processing, whenever received bytes are waiting.
     std::function<void()> OnComm;
 };

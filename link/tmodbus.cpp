@@ -1,11 +1,14 @@
 #include "link/tmodbus.h"
 
+#include "link/cp1251.h"
 #include "link/crc16.h"
 #include "link/tmscomm.h"
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <climits>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -20,12 +23,27 @@ constexpr int FnReadArchive = 65;
 // Result words a Hayes modem ends a command with, in the order they are looked for.
 const char* const kResultWords[] = {"CONNECT", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"};
 
-// Processes events until the flag is set; sleeps in the event dispatcher between events, so a
+// Processes events until the condition holds; sleeps in the event dispatcher between events, so a
 // long wait costs no CPU.
-void waitFor(const bool& flag) {
-    while (!flag)
+template <typename Done> void waitUntil(Done done) {
+    while (!done())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
+
+// The low 16 bits of the rounded number, for any finite double (a plain integer conversion is
+// undefined beyond 64 bits); nothing for NaN and infinities.
+std::optional<std::uint16_t> low16(double x) {
+    if (!std::isfinite(x))
+        return std::nullopt;
+    double m = std::fmod(std::nearbyint(x), 65536.0);
+    if (m < 0)
+        m += 65536.0;
+    return std::uint16_t(m);
+}
+
+// A speed that does not convert (a settings text of another kind of link) is taken as the slowest
+// the settings dialog offers, which only makes the limit longer.
+constexpr int SlowestSpeed = 300;
 
 struct InTransaction {
     explicit InTransaction(bool& f) : flag(f) { flag = true; }
@@ -43,8 +61,12 @@ QString describe(ReplyStatus status, int exceptionCode) {
         return QStringLiteral("no reply");
     case ReplyStatus::PortError:
         return QStringLiteral("port cannot be opened");
+    case ReplyStatus::Refused:
+        return QStringLiteral("request does not fit a frame, not sent");
     case ReplyStatus::Overflow:
         return QStringLiteral("reply longer than 256 bytes");
+    case ReplyStatus::LineNoise:
+        return QStringLiteral("line noise");
     case ReplyStatus::CrcError:
         return QStringLiteral("CRC error");
     case ReplyStatus::Exception: {
@@ -67,6 +89,8 @@ QString describe(ReplyStatus status, int exceptionCode) {
         return QStringLiteral("reply to another function");
     case ReplyStatus::WrongLength:
         return QStringLiteral("reply of unexpected length");
+    case ReplyStatus::WrongEcho:
+        return QStringLiteral("echo differs from the request");
     }
     return {};
 }
@@ -91,6 +115,10 @@ void TModBus::init() {
         ReplyDone = true;
         ReplyTimer->stop();
     });
+    m_limitTimer = new QTimer(this);
+    m_limitTimer->setTimerType(Qt::PreciseTimer);
+    m_limitTimer->setSingleShot(true);
+    connect(m_limitTimer, &QTimer::timeout, this, [this] { m_lineNoise = true; });
     RtsTimer = new QTimer(this);
     RtsTimer->setTimerType(Qt::PreciseTimer);
     RtsTimer->setInterval(120);
@@ -107,14 +135,19 @@ std::uint16_t TModBus::Crc16(int count) const {
     return crc16::compute(Buffer.data(), std::clamp(count, 0, BufferSize));
 }
 
+int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
+    const int known = TMSComm::speedOf(m_comm->Settings());
+    const int speed = known > 0 ? known : SlowestSpeed;
+    // 10 bits a character on the line: start, 8 data, stop.
+    const qint64 frameMs = (qint64(BufferSize) * 10000 + speed - 1) / speed;
+    return int(std::min<qint64>(INT_MAX, 2 * qint64(std::max(0, TimeoutMs)) + frameMs));
+}
+
 void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     InTransaction busy(m_inTransaction);
-    Valid = false;
+    clearOutcome();
     ReplyDone = false;
     RtsReleased = false;
-    Received = 0;
-    m_overflow = false;
-    m_portFailed = false;
 
     if (RtsMode) {
         // The converter must keep the line until the last request byte is out: 8 bits per byte.
@@ -123,54 +156,87 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
         RtsTimer->setInterval(hold > 0 ? hold : 1);
     }
 
-    if (!m_comm->PortOpen()) {
-        QString error;
-        if (!m_comm->setPortOpen(true, &error)) {
-            m_portFailed = true;
-            m_portError = error;
-            if (onPortOpenFailed)
-                onPortOpenFailed(error);
-            return;
-        }
+    QString error;
+    if (!m_comm->ensureOpen(&error)) {
+        m_portFailed = true;
+        m_portError = error;
+        if (onPortOpenFailed)
+            onPortOpenFailed(error);
+        if (onTransactionEnd)
+            onTransactionEnd();
+        return;
     }
+    // Nothing can answer a request before it is sent: what waits now is a late answer to an earlier
+    // one, and taken as this reply it would hand the caller another request's values.
+    discard(m_comm->discardInput());
 
     if (RtsMode)
         m_comm->setRTSEnable(true);
+    m_listening = true;
     m_comm->setOutput(OutputFrame);
 
     if (RtsMode) {
         RtsTimer->start();
-        waitFor(RtsReleased);
+        waitUntil([this] { return RtsReleased; });
     }
 
-    // Bytes that came while RTS was held (a converter's echo, a straggler of the previous reply)
-    // ran the silence count of no transaction; the wait for this reply starts only now.
-    ReplyDone = false;
-    // A timer refuses a negative interval and would never end the wait.
-    ReplyTimer->setInterval(std::max(0, TimeoutMs));
-    ReplyTimer->start();
-    waitFor(ReplyDone);
+    // Bytes that came while RTS was held (a converter's echo, a quick reply) belong to this reply,
+    // but the silence that ends it is counted only from now.
+    if (!waitEnded()) {
+        m_awaitingSilence = true;
+        // A timer refuses a negative interval and would never end the wait.
+        ReplyTimer->setInterval(std::max(0, TimeoutMs));
+        ReplyTimer->start();
+        // A line that never goes quiet (a babbling device or converter) would hold the silence
+        // count off for ever.
+        m_limitTimer->start(replyLimitMs(TimeoutMs));
+        waitUntil([this] { return waitEnded(); });
+        m_awaitingSilence = false;
+        ReplyTimer->stop();
+        m_limitTimer->stop();
+    }
+    m_listening = false;
 
-    Valid = !m_overflow && Crc16(Received) == 0;
+    Valid = !m_overflow && !m_lineNoise && Crc16(Received) == 0;
+    if (onTransactionEnd)
+        onTransactionEnd();
+}
+
+void TModBus::discard(const QByteArray& bytes) {
+    if (bytes.isEmpty())
+        return;
+    m_discarded += bytes.size();
+    if (onDiscarded)
+        onDiscarded(bytes);
 }
 
 void TModBus::onComm() {
     if (m_comm->CommEvent() != CommControl::ComEvReceive)
         return;
-    ReplyTimer->stop();
     m_chunk = m_comm->Input();
-    ReplyDone = false;
+    if (m_chunk.isEmpty())
+        return;
+    // Outside a transaction's wait nothing may reach Buffer: the reply of a finished transaction
+    // stays as it was, and the next one starts clean.
+    if (!m_listening || waitEnded()) {
+        discard(m_chunk);
+        return;
+    }
+    ReplyTimer->stop();
 
     const int room = BufferSize - Received;
     const int taken = std::min<int>(room, int(m_chunk.size()));
     std::copy_n(reinterpret_cast<const std::uint8_t*>(m_chunk.constData()), taken, Buffer.begin() + Received);
     Received += taken;
-    // A reply longer than any frame cannot be a good one; what did not fit is dropped.
-    if (taken < m_chunk.size())
-        m_overflow = true;
-
     if (onChunk)
         onChunk(int(m_chunk.size()));
+    // A reply longer than any frame cannot be a good one: what did not fit is dropped, and waiting
+    // for the rest would only let a babbling line hold the transaction.
+    if (taken < m_chunk.size()) {
+        m_overflow = true;
+        discard(m_chunk.mid(taken));
+        return;
+    }
 
     if (CommandMode) {
         const QByteArray text(reinterpret_cast<const char*>(Buffer.data()), Received);
@@ -181,7 +247,8 @@ void TModBus::onComm() {
             }
         }
     }
-    ReplyTimer->start();
+    if (m_awaitingSilence)
+        ReplyTimer->start();
 }
 
 void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
@@ -193,7 +260,23 @@ void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
     m_expectAddress = Buffer[0];
     m_expectFunction = function;
     m_expectData = expectedDataBytes;
+    const bool write = function == FnWriteCoil || function == FnWriteRegister || function == FnWriteRegisters;
+    m_expectEcho = write ? OutputFrame.left(6) : QByteArray();
     Transact(total, m_silenceMs);
+}
+
+void TModBus::clearOutcome() {
+    Valid = false;
+    Received = 0;
+    m_portFailed = false;
+    m_refused = false;
+    m_overflow = false;
+    m_lineNoise = false;
+}
+
+void TModBus::refuse() {
+    clearOutcome();
+    m_refused = true;
 }
 
 void TModBus::ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first) {
@@ -203,14 +286,17 @@ void TModBus::ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std
 }
 
 void TModBus::WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first, const QByteArray& data) {
+    // A byte count that disagrees with the data, or a frame past the buffer, would reach the device
+    // malformed; padding or cutting the data would write values nobody asked for.
+    if (count < 1 || count > MaxWriteRegisters || data.size() != 2 * count) {
+        refuse();
+        return;
+    }
     const std::uint8_t head[] = {address,           FnWriteRegisters, std::uint8_t(first >> 8), std::uint8_t(first), 0,
                                  count,             std::uint8_t(2 * count)};
     std::copy(std::begin(head), std::end(head), Buffer.begin());
-    // The byte count field is one byte; the data can never run past the buffer's end.
-    const int n = std::min<int>(2 * count, BufferSize - 9);
-    for (int i = 0; i < n; ++i)
-        Buffer[7 + i] = i < data.size() ? std::uint8_t(data[i]) : 0;
-    sendFrame(7 + n, FnWriteRegisters, -1);
+    std::copy(data.begin(), data.end(), Buffer.begin() + 7);
+    sendFrame(7 + int(data.size()), FnWriteRegisters, -1);
 }
 
 void TModBus::WriteRegister(std::uint8_t address, std::uint16_t reg, std::uint16_t value) {
@@ -270,7 +356,12 @@ void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8
                           double recordNumber) {
     if (mode != 0)
         return;
-    const auto number = std::uint16_t(std::int64_t(std::nearbyint(recordNumber)) & 0xFFFF);
+    const std::optional<std::uint16_t> bits = low16(recordNumber);
+    if (!bits) {
+        refuse();
+        return;
+    }
+    const std::uint16_t number = *bits;
     const std::uint8_t frame[] = {address, FnReadArchive, 0, archive, 0, count, 0, std::uint8_t(number >> 8),
                                   std::uint8_t(number)};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
@@ -278,9 +369,11 @@ void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8
 }
 
 bool TModBus::SendCommandLine(const QString& text, std::int32_t silenceMs) {
-    const QByteArray bytes = text.toLatin1();
-    if (bytes.size() > MaxCommandLine)
+    const QByteArray bytes = cp1251::encode(text);
+    if (bytes.size() > MaxCommandLine) {
+        refuse();
         return false;
+    }
     CommandMode = true;
     std::copy(bytes.begin(), bytes.end(), Buffer.begin());
     Buffer[bytes.size()] = 13;
@@ -288,6 +381,7 @@ bool TModBus::SendCommandLine(const QString& text, std::int32_t silenceMs) {
     Buffer[bytes.size() + 2] = 10;
     OutputFrame = bytes + QByteArray("\r\r");
     m_expectAddress = m_expectFunction = m_expectData = -1;
+    m_expectEcho.clear();
     Transact(int(bytes.size()), silenceMs);
     CommandMode = false;
     return true;
@@ -302,10 +396,14 @@ int TModBus::exceptionCode() const { return replyStatus() == ReplyStatus::Except
 ReplyStatus TModBus::replyStatus() const {
     if (m_portFailed)
         return ReplyStatus::PortError;
+    if (m_refused)
+        return ReplyStatus::Refused;
     if (m_overflow)
         return ReplyStatus::Overflow;
     if (Received == 0)
         return ReplyStatus::NoReply;
+    if (m_lineNoise)
+        return ReplyStatus::LineNoise;
     if (!Valid)
         return ReplyStatus::CrcError;
     if (m_expectFunction < 0)
@@ -323,7 +421,10 @@ ReplyStatus TModBus::replyStatus() const {
     case FnWriteCoil:
     case FnWriteRegister:
     case FnWriteRegisters:
-        return Received == 8 ? ReplyStatus::Ok : ReplyStatus::WrongLength;
+        if (Received != 8)
+            return ReplyStatus::WrongLength;
+        // A late echo of an earlier write must not confirm this one.
+        return reply().startsWith(m_expectEcho) ? ReplyStatus::Ok : ReplyStatus::WrongEcho;
     case FnReportSlaveId:
         // The identification is read up to its zero bytes and its byte count is never used, so a
         // count that disagrees with the length must not hide a meter from the scan; only a frame

@@ -20,12 +20,15 @@ enum class ReplyStatus {
     Ok,
     NoReply,       // nothing arrived
     PortError,     // the port could not be opened
+    Refused,       // the request does not fit a frame and was not sent
     Overflow,      // more than the buffer holds
+    LineNoise,     // bytes kept coming past the longest time a reply can take
     CrcError,      // bytes arrived but the frame does not check
     Exception,     // a well-formed exception reply (code in exceptionCode())
     WrongAddress,  // a good frame from another device
     WrongFunction, // a good frame answering another function
     WrongLength,   // a good frame whose length or byte count does not fit the request
+    WrongEcho,     // a write confirmation naming another register, coil, value or count
 };
 
 QString describe(ReplyStatus status, int exceptionCode = 0);
@@ -35,6 +38,8 @@ class TModBus : public QObject {
 public:
     static constexpr int BufferSize = 256;
     static constexpr int DefaultSilenceMs = 500;
+    // The most registers one function-16 frame carries within the buffer.
+    static constexpr int MaxWriteRegisters = 123;
 
     // With the real serial control (MSComm1 of the engine's own hidden host).
     explicit TModBus(QObject* parent = nullptr);
@@ -59,8 +64,10 @@ public:
     void Transact(std::int32_t ByteCount, std::int32_t TimeoutMs);
     std::uint16_t Crc16(int count) const;
 
-    // Requests. Arguments are sent as given, without validation.
+    // Requests. Arguments are sent as given, except where they cannot make a frame: then nothing is
+    // sent and the reply status says Refused.
     void ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first);
+    // count 1 to MaxWriteRegisters, data exactly 2 * count bytes.
     void WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first, const QByteArray& data);
     void WriteRegister(std::uint8_t address, std::uint16_t reg, std::uint16_t value);
     void ReadCoils(std::uint8_t address, std::uint16_t first, std::uint16_t quantity);
@@ -70,10 +77,11 @@ public:
     // Mode 1 (by date): the date's hour, day, month and year % 100 are sent.
     void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
                      const QDateTime& when);
-    // Mode 0 (by record number): the number, rounded, low 16 bits.
+    // Mode 0 (by record number): the number, rounded, low 16 bits; NaN and infinities are refused.
     void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
                      double recordNumber);
-    // A modem command line: the text and CR CR. Texts over MaxCommandLine are refused (false).
+    // A modem command line: the text in Windows-1251 and CR CR. Texts over MaxCommandLine bytes are
+    // refused (false).
     static constexpr int MaxCommandLine = 100;
     bool SendCommandLine(const QString& text, std::int32_t silenceMs);
 
@@ -92,15 +100,29 @@ public:
     bool portFailed() const { return m_portFailed; }
     QString portError() const { return m_portError; }
     bool overflowed() const { return m_overflow; }
+    // Bytes thrown away since the engine was made: late answers to earlier requests, bytes past the
+    // buffer, anything that came while no transaction listened.
+    qint64 discardedBytes() const { return m_discarded; }
+    // The longest a transaction waits for its reply once the request is out: the caller's time for
+    // the first byte, the longest frame at the line's speed, and the silence after it.
+    int replyLimitMs(std::int32_t TimeoutMs) const;
 
     // Hooks for the program around the engine.
     std::function<void(const QString& reason)> onPortOpenFailed;
     std::function<void(int bytes)> onChunk;
+    std::function<void(const QByteArray& bytes)> onDiscarded;
+    // After every transaction, sent or not; the engine's state then tells how it went.
+    std::function<void()> onTransactionEnd;
 
 private:
     void init();
     void sendFrame(int length, int function, int expectedDataBytes);
+    // Forgets how the last request went.
+    void clearOutcome();
+    void refuse();
     void onComm();
+    void discard(const QByteArray& bytes);
+    bool waitEnded() const { return ReplyDone || m_overflow || m_lineNoise; }
 
     std::unique_ptr<TMSComm> m_msComm;
     CommControl* m_comm = nullptr;
@@ -108,12 +130,22 @@ private:
     bool ReplyDone = false;
     bool RtsReleased = false;
     int m_silenceMs = DefaultSilenceMs;
+    QTimer* m_limitTimer = nullptr;
     bool m_inTransaction = false;
+    // The request is out: what arrives now is its reply.
+    bool m_listening = false;
+    // The reply's silence count runs (after the RTS hold).
+    bool m_awaitingSilence = false;
     bool m_portFailed = false;
+    bool m_refused = false;
     bool m_overflow = false;
+    bool m_lineNoise = false;
+    qint64 m_discarded = 0;
     QString m_portError;
     // What the request expects back: address, function, data bytes after the byte count (-1: any).
     int m_expectAddress = -1;
     int m_expectFunction = -1;
     int m_expectData = -1;
+    // A write is confirmed by the echo of the request's address, function, register and value or count.
+    QByteArray m_expectEcho;
 };

@@ -2,6 +2,8 @@
 
 #include "link/portmap.h"
 
+#include <QFileInfo>
+
 TMSComm::TMSComm(QObject* parent) : QObject(parent) {
     connect(&m_port, &QSerialPort::readyRead, this, &TMSComm::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &TMSComm::onError);
@@ -73,8 +75,36 @@ bool TMSComm::open(QString* error) {
         m_port.clearError();
         return false;
     }
+    m_openedTarget = target();
     applyLines();
     return true;
+}
+
+QString TMSComm::target() const {
+    const QString name = systemPortName();
+    const QString canonical = QFileInfo(name).canonicalFilePath();
+    return canonical.isEmpty() ? name : canonical;
+}
+
+bool TMSComm::ensureOpen(QString* error) {
+    if (m_port.isOpen()) {
+        // A hang-up the event loop has not seen yet shows up now, as an error that closes the port;
+        // anything received meanwhile goes to the receive event as usual.
+        m_port.waitForReadyRead(0);
+    }
+    // A restarted simulator or device server, or an adapter plugged in again under a link that
+    // now points elsewhere: the open descriptor still leads to the old, dead device.
+    if (m_port.isOpen() && target() != m_openedTarget)
+        closeLost(QStringLiteral("%1 now leads to %2").arg(systemPortName(), target()));
+    return m_port.isOpen() || open(error);
+}
+
+QByteArray TMSComm::discardInput() {
+    if (!m_port.isOpen())
+        return {};
+    const QByteArray seen = m_port.readAll();
+    m_port.clear(QSerialPort::Input);
+    return seen;
 }
 
 void TMSComm::reopenIfOpen() {
@@ -127,15 +157,27 @@ void TMSComm::onError(QSerialPort::SerialPortError error) {
     // Errors of a failed open are reported by open() itself; line control errors are expected.
     if (error == QSerialPort::NoError || m_settingLines || !m_port.isOpen())
         return;
-    if (error == QSerialPort::ResourceError || error == QSerialPort::DeviceNotFoundError) {
-        // The adapter is gone: close now so the next transaction tries to open it again.
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::DeviceNotFoundError:
+    // A terminal whose far end hung up reads end-of-file, which comes as a read error, again and
+    // again for as long as the port stays open.
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError: {
+        // The device is gone: close now so the next exchange opens it again.
         const QString reason = m_port.errorString();
         m_port.clearError();
-        if (m_port.isOpen()) {
-            m_port.close();
-            emit portLost(reason);
-        }
+        closeLost(reason);
         return;
     }
-    m_port.clearError();
+    default:
+        m_port.clearError();
+    }
+}
+
+void TMSComm::closeLost(const QString& reason) {
+    if (!m_port.isOpen())
+        return;
+    m_port.close();
+    emit portLost(reason);
 }

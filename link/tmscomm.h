@@ -34,6 +34,8 @@ public:
     void setOutput(const QByteArray& bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return m_commEvent; }
+    bool ensureOpen(QString* error) override;
+    QByteArray discardInput() override;
 
 signals:
     // The port went away while open (an unplugged adapter); reported once per loss.
@@ -45,10 +47,14 @@ private:
     void applyLines();
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
+    void closeLost(const QString& reason);
+    // The device the port's name leads to now (a link's target; the name itself where it names no file).
+    QString target() const;
 
     QSerialPort m_port;
     int m_commPort = 1;
     QString m_systemName;
+    QString m_openedTarget;
     QString m_settings = QStringLiteral("9600,n,8,1");
     bool m_rts = false;
     bool m_dtr = false;

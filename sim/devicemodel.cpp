@@ -1,10 +1,10 @@
 #include "sim/devicemodel.h"
 
 #include "device/encodings.h"
+#include "link/cp1251.h"
 #include "link/crc16.h"
 #include "sim/seededrandom.h"
 
-#include <QStringEncoder>
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -701,11 +701,7 @@ void DeviceModel::runCommand(int reg, quint16 value) {
 
 DeviceModel::Outcome DeviceModel::reportSlaveId(const QByteArray& pdu) {
     if (pdu.size() != 1) return exception(17, IllegalDataValue, QStringLiteral("malformed request"));
-    auto encode = [](const QString& text) {
-        QStringEncoder encoder("windows-1251");
-        QByteArray bytes = encoder.isValid() ? QByteArray(encoder.encode(text)) : text.toLatin1();
-        return bytes.left(100);
-    };
+    auto encode = [](const QString& text) { return cp1251::encode(text).left(100); };
     QByteArray data = encode(idText1());
     data += '\0';
     data += encode(idText2());

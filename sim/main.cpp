@@ -61,7 +61,11 @@ int main(int argc, char** argv) {
         ::unlink(link.constData());
     }
 
-    sim::Simulator simulator(cl.options);
+    // Nothing in this process reads the frame log (--verbose prints each entry as it comes), and
+    // left to grow it only costs memory.
+    sim::SimOptions options = cl.options;
+    options.logLimit = 0;
+    sim::Simulator simulator(options);
     if (cl.verbose) {
         simulator.setLogListener([](const sim::LogEntry& e) {
             QString line = QStringLiteral("%1 %2 %3")

@@ -139,6 +139,18 @@ MeterHistory::MeterHistory(std::uint64_t seed, int address, qint64 historyStart,
     }
     std::sort(operatorActions.begin(), operatorActions.end(),
               [](const PlannedEvent& a, const PlannedEvent& b) { return a.loggedAt < b.loggedAt; });
+
+    // A pulse-generator fault that began a day or two ago and still goes on, so the fault journal
+    // shows an open event beside those whose start the meter lost. Drawn last, so that it leaves
+    // the rest of the plan as it was.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const qint64 start = minute(now - rng.range(Day, 2 * Day));
+        if (overlaps(outages, start, start + 60, Hour)) continue;
+        faults.append({4, start, 0, start});
+        std::sort(faults.begin(), faults.end(),
+                  [](const PlannedEvent& a, const PlannedEvent& b) { return a.loggedAt < b.loggedAt; });
+        break;
+    }
 }
 
 double MeterHistory::flow(int channel, double t) const {

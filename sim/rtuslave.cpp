@@ -1,5 +1,6 @@
 #include "sim/rtuslave.h"
 
+#include "archives/records.h"
 #include "link/crc16.h"
 
 #include <algorithm>
@@ -149,6 +150,23 @@ ReplyPlan RtuSlave::shape(const FaultSpec& f, const QByteArray& request, const Q
         plan.chunks.append({crc16::appended(wrong), 0});
         break;
     }
+    case Fault::BadRecord: {
+        QByteArray spoilt = reply;
+        const int size = records::isJournal(quint8(request[3])) ? records::JournalEntrySize
+                                                                 : records::ArchiveRecordSize;
+        const bool hasRecords = quint8(request[1]) == 65 && quint8(reply[1]) == 65;
+        const int count = hasRecords ? (int(reply.size()) - 5) / size : 0;
+        if (count > 0) {
+            const int checkAt = 3 + (std::clamp(f.badRecord, 1, count) - 1) * size + size - 1;
+            spoilt[checkAt] = char(spoilt[checkAt] ^ 0x5A);
+            spoilt = crc16::appended(spoilt.left(spoilt.size() - 2));
+        }
+        plan.chunks.append({spoilt, 0});
+        break;
+    }
+    case Fault::Babble:
+        plan.babbleGapMs = std::max(1, f.chunkGapMs);
+        break;
     case Fault::ClosePort: {
         const int n =
             f.closeAfterBytes >= 0 ? std::min<int>(f.closeAfterBytes, reply.size()) : int(reply.size()) / 2;

@@ -133,6 +133,8 @@ std::optional<FaultSpec> parseFaultSpec(const QString& text, QString* error) {
             f.wrongAddress = v & 0xFF;
         else if (key == QLatin1String("after"))
             f.closeAfterBytes = v;
+        else if (key == QLatin1String("record"))
+            f.badRecord = std::max(1, v);
         else
             return fail(QStringLiteral("unknown key \"%1\"").arg(key));
     }
@@ -265,6 +267,10 @@ Options:
                              exception     an exception reply with code=C (default 4)
                              wrongaddress  the reply names address to=A (default the request's + 1)
                              closeport     after=N bytes of the reply (default half) the port closes
+                             badrecord     the check byte of archive record or journal entry
+                                           record=N of a function-65 reply is wrong (default 1)
+                             babble        no reply, but a noise byte every gap=MS (default 40)
+                                           without end, until the next request
                            and the keys
                              when=always   every request (default)
                              when=N        only the Nth request

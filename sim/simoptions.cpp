@@ -12,6 +12,7 @@ const struct {
     {"chunks", Fault::Chunks},       {"late", Fault::Late},           {"noise", Fault::Noise},
     {"oversize", Fault::Oversize},   {"exception", Fault::Exception}, {"wrongaddress", Fault::WrongAddress},
     {"closeport", Fault::ClosePort},
+    {"badrecord", Fault::BadRecord},   {"babble", Fault::Babble},
 };
 } // namespace
 

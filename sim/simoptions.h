@@ -38,6 +38,8 @@ enum class Fault {
     Exception,    // an exception reply with exceptionCode
     WrongAddress, // the reply names another address (wrongAddress, or the request's + 1)
     ClosePort,    // part of the reply is written, then the port vanishes
+    BadRecord,    // an archive record or journal entry of the reply has a wrong check byte
+    Babble,       // instead of a reply, a byte every chunkGapMs without end, until the next request
 };
 
 enum class FaultWhen {
@@ -62,6 +64,7 @@ struct FaultSpec {
     int exceptionCode = 4;    // slave device failure
     int wrongAddress = -1;    // -1: the request's address + 1
     int closeAfterBytes = -1; // ClosePort: bytes written before closing; -1 half the reply
+    int badRecord = 1;        // BadRecord: which record of the reply, from 1 (the last when fewer)
 
     static FaultSpec always(Fault kind) {
         FaultSpec f;
@@ -98,7 +101,7 @@ struct SimOptions {
     quint32 startTime = 0;
     // false: the device clocks stand still and move only by advanceClock() (deterministic tests).
     bool clockRuns = true;
-    int logLimit = 50000; // the oldest log entries go beyond this many
+    int logLimit = 50000; // the oldest log entries go beyond this many; 0 keeps none
 };
 
 QString faultName(Fault kind);

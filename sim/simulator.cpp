@@ -3,6 +3,7 @@
 #include "sim/frameassembler.h"
 #include "sim/hayesmodem.h"
 #include "sim/rtuslave.h"
+#include "sim/seededrandom.h"
 
 #include <QElapsedTimer>
 #include <atomic>
@@ -54,7 +55,8 @@ class SimulatorThread {
   public:
     explicit SimulatorThread(SimOptions o)
         : options(std::move(o)), slave(options),
-          assembler(std::max(10, int(std::ceil(35000.0 / std::max(1, options.baud))))) {
+          assembler(std::max(10, int(std::ceil(35000.0 / std::max(1, options.baud))))),
+          noise(SeededRandom::mix(options.seed, 0xBABB1E)) {
         if (options.modem)
             modem.emplace(options.modemDialResult, options.modemInitResult, options.modemDialDelayMs);
         clock.start();
@@ -76,17 +78,27 @@ class SimulatorThread {
     bool pause(int ms);
     void record(bool fromMaster, const QByteArray& frame, const QString& note);
     void append(const LogEntry& e) { // mutex held
+        if (options.logLimit <= 0) return;
         log.append(e);
         while (log.size() > std::max(1, options.logLimit))
             log.removeFirst();
     }
     void closePort();
+    // The time a frame of this many bytes takes on the line, 10 bits a character.
+    int wireMs(qint64 bytes) const { return int(std::ceil(bytes * 10000.0 / std::max(1, options.baud))); }
+    void babbleIfDue();
 
     SimOptions options;
     mutable std::mutex mutex;
     RtuSlave slave;
     std::optional<HayesModem> modem;
     FrameAssembler assembler;
+    // When the first byte of the request being assembled came in.
+    qint64 requestStartMs = 0;
+    // Babble: the next noise byte is due then; -1 while the line is quiet.
+    qint64 babbleDueMs = -1;
+    int babbleGapMs = 0;
+    SeededRandom noise;
     QList<LogEntry> log;
     int replies = 0;
     std::function<void(const LogEntry&)> listener;
@@ -160,8 +172,11 @@ void SimulatorThread::run() {
     char buffer[4096];
     while (!stopping && masterFd >= 0) {
         int timeout = -1;
-        const qint64 deadline = assembler.deadline();
-        if (deadline >= 0) timeout = int(std::max<qint64>(0, deadline - nowMs()) + 1);
+        for (const qint64 deadline : {assembler.deadline(), babbleDueMs}) {
+            if (deadline < 0) continue;
+            const int wait = int(std::max<qint64>(0, deadline - nowMs()) + 1);
+            timeout = timeout < 0 ? wait : std::min(timeout, wait);
+        }
         pollfd fds[2] = {{masterFd, POLLIN, 0}, {wake[0], POLLIN, 0}};
         const int n = ::poll(fds, 2, timeout);
         if (n < 0) {
@@ -181,10 +196,22 @@ void SimulatorThread::run() {
             pause(10); // nobody on the other side just now
         }
         if (masterFd >= 0) onPieces(assembler.flushIfSilent(nowMs()));
+        babbleIfDue();
     }
 }
 
+void SimulatorThread::babbleIfDue() {
+    if (babbleDueMs < 0 || nowMs() < babbleDueMs || masterFd < 0) return;
+    const char byte = char(noise.next() & 0xFF);
+    // Nobody may be reading: a full queue just loses the noise.
+    [[maybe_unused]] auto n = ::write(masterFd, &byte, 1);
+    babbleDueMs = nowMs() + babbleGapMs;
+}
+
 void SimulatorThread::onBytes(const QByteArray& bytes) {
+    if (assembler.idle()) requestStartMs = nowMs();
+    // A master that speaks again has given up on the babble.
+    babbleDueMs = -1;
     if (!modem) {
         onPieces(assembler.feed(bytes, nowMs()));
         return;
@@ -223,6 +250,9 @@ void SimulatorThread::onPieces(const QList<FrameAssembler::Piece>& pieces) {
 }
 
 void SimulatorThread::serve(const QByteArray& frame) {
+    // A real line delivers the request a character at a time; the pty hands it over at once, which
+    // would let a master see its reply before the request could have arrived.
+    if (options.pacing && !pause(int(requestStartMs + wireMs(frame.size()) - nowMs()))) return;
     ReplyPlan plan;
     {
         std::lock_guard lock(mutex);
@@ -233,6 +263,12 @@ void SimulatorThread::serve(const QByteArray& frame) {
 }
 
 bool SimulatorThread::execute(const ReplyPlan& plan) {
+    if (plan.babbleGapMs > 0) {
+        babbleGapMs = plan.babbleGapMs;
+        babbleDueMs = nowMs() + babbleGapMs;
+        record(false, {}, QStringLiteral("fault: babble: a noise byte every %1 ms").arg(babbleGapMs));
+        return true;
+    }
     if (!plan.chunks.isEmpty() && options.pacing) {
         // The turnaround of a real slave: a little over the 3.5 characters of silence, at least 2 ms.
         if (!pause(std::max(2, int(std::ceil(35000.0 / std::max(1, options.baud)))))) return false;

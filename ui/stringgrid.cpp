@@ -79,6 +79,26 @@ void StringGrid::clearRow(int row) {
         setCell(c, row, QString());
 }
 
+QList<QStringList> StringGrid::rows() const {
+    QList<QStringList> out;
+    for (int r = 0; r < rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < columnCount(); ++c)
+            row << cell(c, r);
+        out << row;
+    }
+    return out;
+}
+
+void StringGrid::setRows(const QList<QStringList>& rows) {
+    setColumnCount(rows.isEmpty() ? 0 : int(rows.first().size()));
+    setRowCount(int(rows.size()));
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < columnCount(); ++c)
+            setCell(c, r, rows[r].value(c));
+    restyle();
+}
+
 void StringGrid::setFixedRows(int rows) {
     m_fixedRows = std::max(0, std::min(rows, rowCount()));
     restyle();

@@ -2,7 +2,9 @@
 // A text grid in the manner of the classic string grid: cells addressed (column, row), no header
 // views; the first fixedRows rows and fixedCols columns are title cells, painted like buttons,
 // never selected or edited. The number of title rows may grow, e.g. to keep found entries shaded.
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTableWidget>
 
 class StringGrid : public QTableWidget {
@@ -17,6 +19,10 @@ class StringGrid : public QTableWidget {
     // Cells outside the grid are ignored.
     void setCell(int column, int row, const QString& text);
     void clearRow(int row);
+    // Every row's cells, from row 0 on.
+    QList<QStringList> rows() const;
+    // Makes the grid exactly these rows, as wide as the first; a shorter row leaves cells empty.
+    void setRows(const QList<QStringList>& rows);
 
     int fixedRows() const { return m_fixedRows; }
     // Clamped to the rows there are.

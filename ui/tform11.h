@@ -1,12 +1,9 @@
 #pragma once
 // "Инициализация прибора": the wait window shown, without blocking, while the device initialises.
-#include "ui/fixeddialog.h"
+#include "ui/busywindow.h"
 
-class QLabel;
-
-class TForm11 : public FixedDialog {
+class TForm11 : public BusyWindow {
     Q_OBJECT
-public:
+  public:
     explicit TForm11(QWidget* parent = nullptr);
-    QLabel* StaticText1 = nullptr;
 };

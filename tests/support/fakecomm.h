@@ -1,16 +1,20 @@
 #pragma once
 // A scripted serial control: answers each request with chunks delivered after given gaps, records
-// what was sent and how the RTS line moved, and can refuse to open.
+// what was sent and how the RTS line moved, and can refuse to open. Like a driver's queue, a chunk
+// whose time has come is there to be thrown away even before its receive event has run.
 #include "link/commcontrol.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 struct Chunk {
-    int afterMs; // delay after the previous chunk (or after the request for the first)
+    int afterMs; // delay after the previous chunk (or after the request for the first); < 0: at
+                 // once, inside the write, like a line faster than the program
     QByteArray bytes;
 };
 
@@ -56,7 +60,20 @@ public:
         return out;
     }
     int CommEvent() const override { return event; }
+    QByteArray discardInput() override {
+        QByteArray out = Input();
+        for (const auto& d : scheduled) {
+            if (!d->done && d->due.hasExpired()) {
+                out += d->bytes;
+                d->done = true;
+                d->timer.stop();
+            }
+        }
+        return out;
+    }
 
+    // Bytes that reach the driver's queue now; their receive event runs when events are next processed.
+    void arrive(const QByteArray& bytes) { schedule(0, bytes); }
     // Delivers bytes as a receive event right now (late bytes, noise).
     void receiveNow(const QByteArray& bytes) {
         pending += bytes;
@@ -68,14 +85,38 @@ public:
     }
 
 private:
+    struct Delivery {
+        QDeadlineTimer due;
+        QByteArray bytes;
+        QTimer timer;
+        bool done = false; // arrived or thrown away
+    };
     void deliver(const QList<Chunk>& chunks) {
         int at = 0;
         for (const Chunk& c : chunks) {
+            if (c.afterMs < 0) {
+                receiveNow(c.bytes);
+                continue;
+            }
             at += c.afterMs;
-            QTimer::singleShot(at, Qt::PreciseTimer, &context, [this, b = c.bytes] { receiveNow(b); });
+            schedule(at, c.bytes);
         }
     }
-    QObject context; // owns pending deliveries: they die with the fake
+    void schedule(int atMs, const QByteArray& bytes) {
+        scheduled.removeIf([](const auto& p) { return p->done; });
+        auto d = std::make_shared<Delivery>();
+        d->due = QDeadlineTimer(atMs, Qt::PreciseTimer);
+        d->bytes = bytes;
+        d->timer.setSingleShot(true);
+        d->timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&d->timer, &QTimer::timeout, [this, raw = d.get()] {
+            raw->done = true;
+            receiveNow(raw->bytes);
+        });
+        d->timer.start(atMs);
+        scheduled.append(d);
+    }
+    QList<std::shared_ptr<Delivery>> scheduled; // pending deliveries: they die with the fake
     QByteArray pending;
     int event = 0;
 };

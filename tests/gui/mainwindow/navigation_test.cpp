@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 
 namespace {
@@ -180,6 +181,19 @@ TEST_F(Navigation, PollTickWhileAMenuIsOpenDoesNothing) {
     EXPECT_EQ(reads, QList<int>({8, 8}));
     EXPECT_TRUE(form->LinkIdle);
     EXPECT_TRUE(form->Timer1->isActive());
+}
+
+TEST_F(Navigation, ServiceMenuAppearsWithItsFirstToolAndTakesNoGuard) {
+    EXPECT_FALSE(form->MenuService->isVisible());
+    form->addServiceItem(QStringLiteral("ToolItem"), QStringLiteral("Инструмент"));
+    EXPECT_TRUE(form->MenuService->isVisible());
+    EXPECT_EQ(form->menuBar()->actions().last(), form->MenuService);
+
+    QMenu* menu = form->MenuService->menu();
+    menu->popup(form->mapToGlobal(QPoint(10, 10)));
+    menu->hide();
+    EXPECT_TRUE(form->LinkIdle);
+    EXPECT_FALSE(form->Timer3->isActive());
 }
 
 TEST_F(Navigation, Timer3DoesNotOpenTheGuardDuringAnExchange) {

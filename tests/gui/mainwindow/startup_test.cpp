@@ -139,10 +139,10 @@ TEST_F(StartUp, InitialWindowAndMenu) {
         EXPECT_EQ(action->isEnabled(), item.enabled);
         EXPECT_EQ(action->isChecked(), item.checked);
     }
-    // The five top menus in order.
+    // The five top menus in order ("Сервис" stays hidden until a tool adds an item).
     QStringList top;
     for (QAction* a : form->menuBar()->actions())
-        top << a->text();
+        if (a->isVisible()) top << a->text();
     EXPECT_EQ(top, QStringList({"&Файл", "&Настройки", "Связь", "&Тип параметров", "Выбор канала"}));
 
     // 127 hidden device items, a separator, "Другой прибор".

@@ -1,9 +1,12 @@
 // kastari-cli against kastari-sim, both as the operator runs them: every command, the archive
 // reading in both modes, and the way failures are reported.
 #include <QDateTime>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -116,6 +119,71 @@ TEST_F(CliVsSim, FailuresGiveOneLineAndTheirExitStatus) {
     EXPECT_EQ(r.err, "reply from another address");
 }
 
+TEST_F(CliVsSim, ArchivesAndJournalsAsTheMonitorReadsThem) {
+    const CliRun faults = cli({"journal", "1", "faults"});
+    ASSERT_EQ(faults.code, 0) << faults.err.toStdString();
+    EXPECT_EQ(faults.out.value(0), "Отказы\tДата и время начала\tДата и время окончания\tОписание отказов");
+    EXPECT_TRUE(faults.out.join('\n').contains("\tНет данных\t")) << "a fault of unknown start";
+    EXPECT_TRUE(faults.out.join('\n').contains("\tПродолжается\t")) << "a fault still going on";
+
+    const QString file = dir.filePath("Archive2_ch2.txt");
+    const CliRun month = cli({"archive", "1", "month", "--channel", "2", "--out", file});
+    ASSERT_EQ(month.code, 0) << month.err.toStdString();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString(QStringDecoder("windows-1251")(f.readAll())).split("\r\n");
+    ASSERT_GT(lines.size(), 6);
+    EXPECT_EQ(lines[0], "Расходомер-счетчик КАСТАРИ ДК, версия KASTARI-DK   v3.12");
+    EXPECT_TRUE(QRegularExpression("^Электронный номер прибора :[0-9]+$").match(lines[1]).hasMatch());
+    EXPECT_EQ(lines[2], "Месячный архив 2 - канал");
+    for (int i = 4; i + 1 < lines.size(); ++i)
+        EXPECT_EQ(lines[i].count('#'), 3) << lines[i].toStdString();
+}
+
+TEST_F(CliVsSim, ALinkThatFailsMidArchiveLeavesTheFileAlone) {
+    stopSim();
+    // The identification, the electronic number, the base and one block get through.
+    startSim({"--no-pacing", "--fault", "silence,when=5"});
+    const QString file = dir.filePath("day.txt");
+    const CliRun r = cli({"archive", "1", "day", "--out", file});
+    EXPECT_EQ(r.code, 3);
+    const QRegularExpression said("^[0-9]+ rows read, .*day.txt not written, then no reply$");
+    EXPECT_TRUE(said.match(r.err).hasMatch()) << r.err.toStdString();
+    EXPECT_GT(r.out.size(), 1);
+    EXPECT_FALSE(QFile::exists(file));
+}
+
+TEST_F(CliVsSim, ALateReplyIsNotTheAnswerToTheNextRequest) {
+    stopSim();
+    startSim({"--no-pacing", "--fault", "late,when=1,delay=1000", "--fault", "silence,when=2"});
+    CliRun r = cli({"read-holding", "1", "0", "21"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "no reply");
+    // By now the first reply has come and waits in the terminal for whoever opens it next.
+    QThread::msleep(700);
+    r = cli({"read-holding", "1", "100", "21"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "no reply");
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(CliVsSim, ABabblingLineAndASpoiltRecord) {
+    stopSim();
+    startSim({"--no-pacing", "--fault", "babble,gap=20"});
+    CliRun r = cli({"read-holding", "1", "0", "1"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "line noise");
+
+    stopSim();
+    startSim({"--no-pacing", "--fault", "badrecord,record=2"});
+    r = cli({"read-archive", "1", "3", "3", "--record", "0"});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(r.out.size(), 3);
+    EXPECT_FALSE(r.out[0].contains("CHECK BYTE WRONG"));
+    EXPECT_TRUE(r.out[1].endsWith("CHECK BYTE WRONG"));
+    EXPECT_FALSE(r.out[2].contains("CHECK BYTE WRONG"));
+}
+
 TEST(CliUsage, BadCommandLinesNeverReachThePort) {
     const struct {
         QStringList args;
@@ -135,6 +203,11 @@ TEST(CliUsage, BadCommandLinesNeverReachThePort) {
         {{"--port", "1", "read-archive", "1", "3", "26", "--record", "0"}, 1},
         {{"--port", "1", "read-archive", "1", "0", "1", "--date", "31.02.2024 10:00"}, 1},
         {{"--port", "1", "--comm", "nonsense", "report-id", "1"}, 1},
+        {{"--port", "1", "archive", "1", "week"}, 1},
+        {{"--port", "1", "archive", "1", "hour", "--from", "02.03.2024", "--to", "01.03.2024"}, 1},
+        {{"--port", "1", "archive", "1", "hour", "--from", "31.02.2024"}, 1},
+        {{"--port", "1", "journal", "1", "abnormal", "--channel", "3"}, 1},
+        {{"--port", "1", "journal", "1", "faults", "--from", "01.03.2024"}, 1},
         {{"--port", "/dev/kastari-no-such-port", "report-id", "1"}, 2},
     };
     for (const auto& c : cases) {

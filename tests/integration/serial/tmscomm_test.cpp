@@ -5,7 +5,12 @@
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
+#include "sim/simulator.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -135,6 +140,40 @@ TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
     bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::PortError);
     EXPECT_EQ(failures.size(), 1);
+}
+
+// A device server restarted, a simulator started again, an adapter plugged back in: the same link
+// now leads to a new terminal, and the first exchange after it must reach it.
+TEST(SerialControl, ADeviceThatComesBackIsReachedByTheFirstExchange) {
+    for (const bool idleMeanwhile : {true, false}) {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("line");
+        sim::SimOptions options;
+        options.pacing = false;
+        auto before = std::make_unique<sim::Simulator>(options);
+        ASSERT_TRUE(before->start());
+        ASSERT_TRUE(QFile::link(before->portPath(), link));
+        TModBus bus;
+        bus.setModbusSilenceMs(60);
+        bus.MSComm1()->setSystemPortName(link);
+        bus.ReadHoldingRegisters(1, 1, 12);
+        ASSERT_TRUE(bus.replyOk());
+
+        before.reset();
+        if (idleMeanwhile) {
+            QElapsedTimer t;
+            t.start();
+            while (t.elapsed() < 100)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        sim::Simulator after(options);
+        ASSERT_TRUE(after.start());
+        ASSERT_TRUE(QFile::remove(link) && QFile::link(after.portPath(), link));
+
+        bus.SetCoil(1, 3);
+        EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString() << " idle " << idleMeanwhile;
+        EXPECT_TRUE(after.coil(1, 3)) << "idle " << idleMeanwhile;
+    }
 }
 
 TEST(SerialControl, AMissingPortFailsToOpenWithItsName) {

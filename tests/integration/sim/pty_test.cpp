@@ -1,5 +1,6 @@
 // The simulator through its real pseudo-terminal, with a raw descriptor as the master: framing,
 // pacing, silence, the modem and a port that vanishes.
+#include "archives/records.h"
 #include "hex.h"
 #include "link/crc16.h"
 #include "sim/simulator.h"
@@ -155,6 +156,81 @@ TEST(SimPty, FaultsSetAtRunTimeShapeTheNextReply) {
     s.clearFaults();
     m.send(req);
     EXPECT_EQ(crc16::compute(m.receive(9)), 0);
+}
+
+TEST(SimPty, BabbleGoesOnUntilTheNextRequest) {
+    sim::Simulator s(fast());
+    ASSERT_TRUE(s.start());
+    Master m(s.portPath());
+    auto babble = sim::FaultSpec::onNth(sim::Fault::Babble, 1);
+    babble.chunkGapMs = 2;
+    s.setFault(babble);
+    const QByteArray req = request("01 03 00 00 00 02");
+    m.send(req);
+    EXPECT_GE(m.receive(50, 5000).size(), 50) << "a byte every 2 ms, far past any reply";
+    m.send(req);
+    // What the line still carried before the request reached the meter, then the reply, then quiet.
+    auto replied = [](const QByteArray& bytes) {
+        return bytes.size() >= 9 && bytes.right(9).startsWith(hex("01 03 04")) && crc16::compute(bytes.right(9)) == 0;
+    };
+    QByteArray rest;
+    while (!replied(rest) && rest.size() < 5000) {
+        const QByteArray more = m.receive(1, 5000);
+        if (more.isEmpty())
+            break;
+        rest += more;
+    }
+    EXPECT_TRUE(replied(rest)) << toHex(rest.right(20)).toStdString();
+    EXPECT_TRUE(m.receive(1, 200).isEmpty());
+}
+
+TEST(SimPty, BadRecordSpoilsOneCheckByteOfAnArchiveReply) {
+    sim::Simulator s(fast());
+    ASSERT_TRUE(s.start());
+    Master m(s.portPath());
+    auto bad = sim::FaultSpec::always(sim::Fault::BadRecord);
+    bad.badRecord = 2;
+    s.setFault(bad);
+    m.send(request("01 41 00 03 00 03 00 00 00")); // three fault journal entries
+    const QByteArray reply = m.receive(5 + 30);
+    ASSERT_EQ(reply.size(), 35);
+    EXPECT_EQ(crc16::compute(reply), 0) << "the frame itself stays good";
+    QList<bool> checks;
+    for (int i = 0; i < 3; ++i) {
+        const auto* entry = reinterpret_cast<const std::uint8_t*>(reply.constData()) + 3 + 10 * i;
+        checks << (records::checkByte(entry, 9) == entry[9]);
+    }
+    EXPECT_EQ(checks, (QList<bool>{true, false, true}));
+    // Replies without records pass unchanged.
+    m.send(request("01 03 00 0c 00 01"));
+    EXPECT_EQ(m.receive(7), request("01 03 02 00 01"));
+}
+
+TEST(SimPty, ARequestTakesItsOwnTimeToArrive) {
+    sim::SimOptions o;
+    o.baud = 300;
+    sim::Simulator s(o);
+    ASSERT_TRUE(s.start());
+    Master m(s.portPath());
+    // 255 bytes need 8.5 s on a 300 bit/s line; the meter cannot answer what it has not yet heard.
+    m.send(crc16::appended(hex("01 10 00 00 00 7B F6") + QByteArray(246, '\0')));
+    EXPECT_TRUE(m.receive(1, 2000).isEmpty());
+    EXPECT_TRUE(s.requests().isEmpty());
+}
+
+TEST(SimPty, WithoutALogLimitNothingIsKeptButListenersHearEverything) {
+    auto o = fast();
+    o.logLimit = 0;
+    sim::Simulator s(o);
+    int heard = 0;
+    s.setLogListener([&](const sim::LogEntry&) { ++heard; });
+    ASSERT_TRUE(s.start());
+    Master m(s.portPath());
+    m.send(request("01 03 00 0c 00 01"));
+    EXPECT_EQ(m.receive(7).size(), 7);
+    s.stop();
+    EXPECT_TRUE(s.log().isEmpty());
+    EXPECT_EQ(heard, 2);
 }
 
 TEST(SimPty, ClosePortFaultMakesThePortVanishMidReply) {

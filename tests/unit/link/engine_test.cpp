@@ -4,6 +4,7 @@
 #include "link/crc16.h"
 #include "link/tmodbus.h"
 
+#include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -67,6 +68,92 @@ TEST(Receive, LateBytesAreJoinedToTheNextReply) {
     EXPECT_FALSE(e.bus.Valid);
 }
 
+TEST(Stale, ALateReplyIsNotTheAnswerToTheNextSilentRequest) {
+    Engine e;
+    const QByteArray late = withCrc("01 03 02 00 01");
+    e.comm.script = {{{kSilence + 20, late}}};
+    int ended = 0;
+    e.bus.onTransactionEnd = [&] { ++ended; };
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::NoReply);
+    // The late reply reaches the port while the program does something else, before the next request.
+    QThread::msleep(40);
+    e.bus.ReadHoldingRegisters(1, 1, 100);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::NoReply);
+    EXPECT_EQ(e.bus.Received, 0);
+    EXPECT_EQ(e.bus.discardedBytes(), late.size());
+    EXPECT_EQ(ended, 2);
+}
+
+TEST(Stale, AReplyWaitingWhenThePortOpensIsThrownAway) {
+    Engine e;
+    e.comm.arrive(withCrc("01 06 00 1D 00 08"));
+    e.bus.WriteRegister(1, 29, 8);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::NoReply);
+}
+
+TEST(Stale, BytesBetweenTransactionsLeaveTheLastReplyAsItWas) {
+    Engine e;
+    const QByteArray reply = withCrc("01 03 02 00 07");
+    e.comm.script = {{{1, reply}}};
+    QByteArray discarded;
+    e.bus.onDiscarded = [&](const QByteArray& b) { discarded += b; };
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    e.comm.receiveNow(hex("01 03"));
+    EXPECT_EQ(e.bus.reply(), reply);
+    EXPECT_TRUE(e.bus.replyOk());
+    EXPECT_EQ(discarded, hex("01 03"));
+}
+
+TEST(Stale, ALateEchoDoesNotConfirmAnotherWrite) {
+    Engine e;
+    // The echo of write(15, 0) comes only while write(29, 8) waits for its own, which never comes.
+    e.comm.script = {{}, {{-1, withCrc("01 06 00 0F 00 00")}}};
+    e.bus.WriteRegister(1, 15, 0);
+    e.bus.WriteRegister(1, 29, 8);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::WrongEcho);
+}
+
+TEST(EndlessLine, ABabblingLineEndsWithinItsLimitAsLineNoise) {
+    Engine e;
+    QTimer babble;
+    QObject::connect(&babble, &QTimer::timeout, [&] { e.comm.receiveNow(hex("55")); });
+    babble.start(kSilence / 4);
+    // Only so that an engine that waits for silence ends here instead of hanging the test.
+    QTimer::singleShot(3000, &babble, &QTimer::stop);
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::LineNoise);
+    EXPECT_FALSE(e.bus.Valid);
+    EXPECT_EQ(describe(ReplyStatus::LineNoise), "line noise");
+}
+
+TEST(EndlessLine, TheLimitIsTheTimeoutTheLongestFrameAndTheSilence) {
+    const struct {
+        const char* settings;
+        int timeoutMs;
+        int limitMs;
+    } cases[] = {
+        {"9600,n,8,1", 500, 500 + 267 + 500}, // 256 characters of 10 bits: 266.7 ms
+        {"300,n,8,1", 2000, 2000 + 8534 + 2000},
+        {"tcp://10.0.0.7:4001", 500, 500 + 8534 + 500}, // no speed: the slowest line
+    };
+    for (const auto& c : cases) {
+        Engine e;
+        e.comm.settings = c.settings;
+        EXPECT_EQ(e.bus.replyLimitMs(c.timeoutMs), c.limitMs) << c.settings;
+    }
+}
+
+TEST(EndlessLine, OverflowEndsTheWait) {
+    Engine e;
+    QList<int> seen;
+    e.bus.onChunk = [&](int n) { seen << n; };
+    e.comm.script = {{{1, QByteArray(200, '\x55')}, {1, QByteArray(100, '\x55')}, {kSilence / 2, hex("55")}}};
+    e.bus.ReadHoldingRegisters(1, 125, 0);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::Overflow);
+    EXPECT_EQ(seen, (QList<int>{200, 100}));
+}
+
 TEST(Receive, BytesPastTheBufferAreDroppedAndSpoilTheReply) {
     Engine e;
     const QByteArray big = crc16::appended(QByteArray(3, '\x01') + QByteArray(260, '\x55'));
@@ -126,6 +213,15 @@ const StatusCase kStatus[] = {
     {"GoodWriteEcho", write6, withCrc("01 06 00 12 01 2C"), ReplyStatus::Ok},
     {"ShortWriteEcho", write6, withCrc("01 06 00 12"), ReplyStatus::WrongLength},
     {"WriteException", write6, withCrc("01 86 03"), ReplyStatus::Exception},
+    {"WriteEchoOfAnotherRegister", write6, withCrc("01 06 00 0F 00 00"), ReplyStatus::WrongEcho},
+    {"WriteEchoOfAnotherValue", write6, withCrc("01 06 00 12 01 2D"), ReplyStatus::WrongEcho},
+    {"CoilEchoOfAnotherCoil", [](TModBus& b) { b.SetCoil(1, 3); }, withCrc("01 05 00 02 FF 00"),
+     ReplyStatus::WrongEcho},
+    {"CoilEcho", [](TModBus& b) { b.SetCoil(1, 3); }, withCrc("01 05 00 03 FF 00"), ReplyStatus::Ok},
+    {"MultipleWriteEchoOfAnotherCount", [](TModBus& b) { b.WriteRegisters(1, 2, 19, hex("41 70 00 00")); },
+     withCrc("01 10 00 13 00 01"), ReplyStatus::WrongEcho},
+    {"MultipleWriteEcho", [](TModBus& b) { b.WriteRegisters(1, 2, 19, hex("41 70 00 00")); },
+     withCrc("01 10 00 13 00 02"), ReplyStatus::Ok},
     {"ReportId", [](TModBus& b) { b.ReportSlaveId(1); }, withCrc("01 11 04 41 00 42 00"), ReplyStatus::Ok},
     {"ReportIdWhateverItsByteCount", [](TModBus& b) { b.ReportSlaveId(1); }, withCrc("01 11 09 41 00 42 00"),
      ReplyStatus::Ok},

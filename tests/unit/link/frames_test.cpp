@@ -5,6 +5,7 @@
 #include "link/tmodbus.h"
 
 #include <QDateTime>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <functional>
 
@@ -71,7 +72,9 @@ TEST(Frames, ArchiveRecordNumberIsRoundedAndCutTo16Bits) {
     const struct {
         double number;
         const char* hiLo;
-    } cases[] = {{0.0, "00 00"}, {2.5, "00 02"}, {3.5, "00 04"}, {100.4, "00 64"}, {65536.0 + 258, "01 02"}};
+    } cases[] = {{0.0, "00 00"},           {2.5, "00 02"},   {3.5, "00 04"},      {100.4, "00 64"},
+                 {65536.0 + 258, "01 02"}, {-1.0, "FF FF"},  {-65537.0, "FF FF"}, {65535.6, "00 00"},
+                 {15000000003.0, "D6 03"}, {1e300, "00 00"}, {-1e300, "00 00"}};
     for (const auto& c : cases) {
         FakeComm comm;
         TModBus bus(&comm);
@@ -80,6 +83,47 @@ TEST(Frames, ArchiveRecordNumberIsRoundedAndCutTo16Bits) {
         ASSERT_EQ(comm.sent.size(), 1);
         EXPECT_EQ(toHex(comm.sent[0].mid(7, 2)), toHex(hex(c.hiLo))) << c.number;
     }
+}
+
+TEST(Frames, RequestsThatCannotMakeAFrameAreRefusedUnsent) {
+    const struct {
+        const char* name;
+        std::function<void(TModBus&)> send;
+    } cases[] = {
+        {"124 registers", [](TModBus& b) { b.WriteRegisters(1, 124, 0, QByteArray(248, 0)); }},
+        {"128 registers", [](TModBus& b) { b.WriteRegisters(1, 128, 0, QByteArray(256, 0)); }},
+        {"no registers", [](TModBus& b) { b.WriteRegisters(1, 0, 0, {}); }},
+        {"data short of the count", [](TModBus& b) { b.WriteRegisters(1, 2, 0, hex("00 01 02")); }},
+        {"data past the count", [](TModBus& b) { b.WriteRegisters(1, 1, 0, hex("00 01 02 03")); }},
+        {"record NaN", [](TModBus& b) { b.ReadArchive(1, 3, 25, 0, std::nan("")); }},
+        {"record infinity", [](TModBus& b) { b.ReadArchive(1, 3, 25, 0, HUGE_VAL); }},
+        {"record minus infinity", [](TModBus& b) { b.ReadArchive(1, 3, 25, 0, -HUGE_VAL); }},
+    };
+    for (const auto& c : cases) {
+        FakeComm comm;
+        TModBus bus(&comm);
+        bus.setModbusSilenceMs(1);
+        comm.script = {{{0, crc16::appended(hex("01 06 00 0F 00 00"))}}};
+        bus.WriteRegister(1, 15, 0);
+        ASSERT_TRUE(bus.replyOk());
+        // A caller that tests the result must not see the previous reply as this one's.
+        c.send(bus);
+        EXPECT_EQ(comm.sent.size(), 1) << c.name;
+        EXPECT_FALSE(bus.Valid) << c.name;
+        EXPECT_EQ(bus.Received, 0) << c.name;
+        EXPECT_EQ(bus.replyStatus(), ReplyStatus::Refused) << c.name;
+    }
+}
+
+TEST(Frames, TheLargestWriteFillsTheFrame) {
+    FakeComm comm;
+    TModBus bus(&comm);
+    bus.setModbusSilenceMs(1);
+    bus.WriteRegisters(1, TModBus::MaxWriteRegisters, 0, QByteArray(2 * TModBus::MaxWriteRegisters, '\x11'));
+    ASSERT_EQ(comm.sent.size(), 1);
+    EXPECT_EQ(comm.sent[0].size(), 255);
+    EXPECT_EQ(quint8(comm.sent[0][6]), 246);
+    EXPECT_EQ(crc16::compute(comm.sent[0]), 0);
 }
 
 TEST(Frames, ArchiveWithAnotherModeSendsNothing) {
@@ -103,6 +147,17 @@ TEST(Frames, CommandLineSendsTextAndTwoCarriageReturns) {
     EXPECT_FALSE(bus.CommandMode);
 }
 
+TEST(Frames, CommandLineCarriesItsTextInWindows1251) {
+    FakeComm comm;
+    TModBus bus(&comm);
+    EXPECT_TRUE(bus.SendCommandLine(QStringLiteral("ATZ тест"), 1));
+    ASSERT_EQ(comm.sent.size(), 1);
+    EXPECT_EQ(toHex(comm.sent[0]), toHex(hex("41 54 5A 20 F2 E5 F1 F2 0D 0D")));
+    // The limit counts the bytes on the line, one per letter.
+    EXPECT_TRUE(bus.SendCommandLine(QString(100, u'ж'), 1));
+    EXPECT_FALSE(bus.SendCommandLine(QString(101, u'ж'), 1));
+}
+
 TEST(Frames, CommandLineOverHundredCharactersIsRefusedUnsent) {
     FakeComm comm;
     TModBus bus(&comm);
@@ -110,6 +165,7 @@ TEST(Frames, CommandLineOverHundredCharactersIsRefusedUnsent) {
     EXPECT_FALSE(bus.SendCommandLine(QString(101, u'9'), 1));
     EXPECT_EQ(comm.sent.size(), 1);
     EXPECT_FALSE(bus.CommandMode);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::Refused);
 }
 
 TEST(Crc16, Vectors) {

@@ -261,6 +261,7 @@ TEST(Journals, HoldPlausibleEvents) {
         return std::any_of(entries.begin(), entries.end(), pred);
     };
     EXPECT_TRUE(any(0, [](const JournalEntry& e) { return e.start == 0 && e.end != 0; })) << "unknown start";
+    EXPECT_TRUE(any(0, [](const JournalEntry& e) { return e.start != 0 && e.end == 0; })) << "ongoing fault";
     EXPECT_TRUE(any(1, [](const JournalEntry& e) { return e.start != 0 && e.end == 0; })) << "ongoing";
     EXPECT_TRUE(any(2, [](const JournalEntry& e) { return e.code == 16; }));
     // The abnormal journals are full: 128 entries for a full reading.

@@ -1,10 +1,10 @@
-#include "ui/clearingwindow.h"
+#include "ui/waitwindow.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-ClearingWindow::ClearingWindow(const QString& caption, QWidget* parent)
-    : FixedDialog(caption, 240, 104, Border::NoIcons, parent) {
+WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent)
+    : FixedDialog(caption, 280, 104, Border::NoIcons, parent) {
     setModal(false);
     auto text = [this](const QString& t, const char* name) {
         auto* label = new QLabel(t, this);
@@ -14,26 +14,28 @@ ClearingWindow::ClearingWindow(const QString& caption, QWidget* parent)
         return label;
     };
     StaticText1 = text(QStringLiteral("Пожалуйста, подождите"), "StaticText1");
-    StaticText2 = text(QStringLiteral("Очистка завершена"), "StaticText2");
-    StaticText2->hide();
+    StaticText2 = text(finishedText, "StaticText2");
     Button1 = new QPushButton(QStringLiteral("Ok"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry((width() - 75) / 2, 64, 75, 25);
-    Button1->hide();
-    connect(Button1, &QPushButton::clicked, this, &ClearingWindow::Button1Click);
-    setCursor(Qt::BusyCursor);
+    connect(Button1, &QPushButton::clicked, this, &WaitWindow::Button1Click);
+    setWaitingState();
 }
 
-void ClearingWindow::showWaiting() {
+void WaitWindow::setWaitingState() {
     StaticText1->show();
     StaticText2->hide();
     Button1->hide();
     setCursor(Qt::BusyCursor);
+}
+
+void WaitWindow::showWaiting() {
+    setWaitingState();
     setModal(false);
     show();
 }
 
-void ClearingWindow::prepareFinished() {
+void WaitWindow::prepareFinished() {
     hide();
     StaticText2->show();
     StaticText1->hide();
@@ -41,4 +43,7 @@ void ClearingWindow::prepareFinished() {
     setCursor(Qt::ArrowCursor);
 }
 
-void ClearingWindow::Button1Click() { done(1); }
+void WaitWindow::Button1Click() {
+    done(1);
+    setWaitingState();
+}

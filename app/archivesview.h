@@ -1,0 +1,48 @@
+#pragma once
+// The archive and journal views of the main window: the range dialog the archive menu waits for,
+// the readers that fill the two grids, and "Сохранить архив", which exports the grid shown.
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QWidget;
+class TForm1;
+class TForm10;
+class TForm12;
+class TForm13;
+
+class ArchivesView : public QObject {
+    Q_OBJECT
+  public:
+    // Builds the view's windows, becomes the reader of the archive and journal groups and the
+    // handler of "Сохранить архив". The window owns the result.
+    static ArchivesView* install(TForm1& form);
+    ~ArchivesView() override;
+
+    TForm10* Form10() const { return m_form10.get(); }
+    TForm12* Form12() const { return m_form12.get(); }
+    TForm13* Form13() const { return m_form13.get(); }
+
+    void ReadArchives();
+    void ReadJournals();
+    void MenuSaveArchiveClick();
+
+    // Pictures for the documentation, each handed to save with its file name: the range dialog, an
+    // hour archive, a day archive scrolled to its first gap, the fault journal.
+    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
+
+    // The computer's local clock (tests fix it).
+    std::function<QDateTime()> now;
+
+  private:
+    explicit ArchivesView(TForm1& form);
+    int channel() const;
+
+    TForm1& m_form;
+    // Top-level windows of their own: a disabled main window must not disable them.
+    std::unique_ptr<TForm10> m_form10;
+    std::unique_ptr<TForm12> m_form12;
+    std::unique_ptr<TForm13> m_form13;
+};

@@ -1,0 +1,30 @@
+#pragma once
+// The operator's saves into files: a save dialog that opens in the folder named after the meter's
+// electronic number, and the "Запись данных в файл" window around the writing. Every file is
+// written beside its target and renamed over it, so a failed save never costs an existing file.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class TForm1;
+
+namespace filesave {
+
+// The electronic number as the system view shows it (empty before it was read).
+QString electronicNumber(const TForm1& form);
+
+// Creates the electronic number's folder in the working directory (an empty number means the
+// working directory itself) and runs the save dialog there with defaultName. The chosen path, or
+// nothing when the operator cancels. The working directory stays as it was.
+std::optional<QString> choosePath(const TForm1& form, const QString& defaultName);
+
+struct File {
+    QString path;
+    QByteArray bytes;
+};
+// Writes the files in order while Form15 tells the operator to wait, then shows it finished until
+// Ok. A file that cannot be written stops the save with an error box that names it; false then.
+bool write(TForm1& form, const QList<File>& files);
+
+} // namespace filesave

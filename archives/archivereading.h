@@ -1,0 +1,36 @@
+#pragma once
+// The hour, day and month archives read period by period: which periods to ask for, the base
+// record before them, and one row per period with its volumes (differences of the meter's
+// cumulative counters) and, for hours and days, the downtime within it.
+#include "archives/reading.h"
+
+namespace archives {
+
+enum class Kind { Hour = 0, Day = 1, Month = 2 }; // the archive number of the request
+
+constexpr int RecordsPerRequest = 8;
+
+// The operator's choice in the range dialog: the full archive, or the periods from start to end.
+struct Range {
+    bool full = true;
+    QDateTime start, end; // wall clock, read as they stand
+};
+
+// The periods a reading asks for. The period of the end (and the current one) is never read.
+struct ArchivePlan {
+    QDateTime base;  // a moment in the period before start, whose record holds the base counters
+    QDateTime start; // the beginning of the first period read
+    int count = 0;   // periods read from start on
+    int requests() const { return 1 + (count + RecordsPerRequest - 1) / RecordsPerRequest; }
+};
+
+// now is the computer's wall clock.
+ArchivePlan planArchive(Kind kind, const Range& range, const QDateTime& now);
+
+QStringList archiveHeader(Kind kind);
+
+// channel: 0 or 1, whose counters the rows show.
+Reading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,
+                    const RequestFn& request, const ProgressFn& progress = {});
+
+} // namespace archives

@@ -1,0 +1,28 @@
+#pragma once
+// The fault, operator and abnormal-situation journals, read whole by record number, one row per
+// recorded event with its texts from the journal's code table.
+#include "archives/reading.h"
+
+#include <QString>
+
+namespace archives {
+
+constexpr int EntriesPerRequest = 25;
+
+// Entries a journal holds: 32 faults, 64 operator actions, 128 abnormal situations per channel.
+int journalSize(int archiveNumber);
+int journalRequests(int archiveNumber);
+QStringList journalHeader(int archiveNumber);
+
+struct EventText {
+    QString name;        // column 0
+    QString description; // column 3
+};
+// Codes a journal has no text for get empty texts. twoChannelMode: the meter's channels work
+// apart, so the second beam of channel 1 does not exist.
+EventText eventText(int archiveNumber, int code, bool twoChannelMode);
+
+Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& request,
+                    const ProgressFn& progress = {});
+
+} // namespace archives

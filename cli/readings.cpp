@@ -1,0 +1,144 @@
+#include "cli/readings.h"
+
+#include "archives/archivereading.h"
+#include "archives/journalreading.h"
+#include "cli/commands.h"
+#include "device/encodings.h"
+#include "device/identification.h"
+#include "device/registerblock.h"
+#include "device/sysparams.h"
+#include "files/exportfile.h"
+#include "files/textfile.h"
+#include "link/tmodbus.h"
+
+#include <QTextStream>
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace cli {
+
+namespace {
+
+const QStringList ArchiveNames{"hour", "day", "month"};
+const QStringList JournalNames{"faults", "operator", "abnormal"};
+
+std::optional<QByteArray> request(TModBus& bus, std::uint8_t address, const archives::Request& r) {
+    archives::send(bus, address, r);
+    if (!bus.replyOk()) return std::nullopt;
+    return bus.reply();
+}
+
+std::optional<RegisterBlock> readHolding(TModBus& bus, std::uint8_t address, int first, int count) {
+    bus.ReadHoldingRegisters(address, std::uint8_t(count), std::uint16_t(first));
+    std::optional<RegisterBlock> block = RegisterBlock::fromReply(bus, first);
+    if (block && block->count() < count) block.reset();
+    return block;
+}
+
+// What the window shows above the grid when it exports: the meter's identification and number.
+std::optional<exportfile::Heading> heading(TModBus& bus, std::uint8_t address, int archiveNumber,
+                                           int channel) {
+    bus.ReportSlaveId(address);
+    if (!bus.replyOk()) return std::nullopt;
+    const QString caption = ident::entryText(ident::deviceText(bus.reply()), address);
+    const std::optional<RegisterBlock> number = readHolding(bus, address, 8, 2);
+    if (!number) return std::nullopt;
+    return exportfile::Heading{.deviceCaption = caption,
+                               .electronicNumber = QString::number(*number->u32(8)),
+                               .archiveNumber = archiveNumber,
+                               .channelCaption = QStringLiteral("%1 - канал").arg(channel + 1)};
+}
+
+// "request 12 of 85", rewritten in place, while stderr is a terminal someone watches.
+archives::ProgressFn progress() {
+    if (!isatty(fileno(stderr))) return {};
+    return [](int done, int planned) {
+        err() << "\rrequest " << done << " of " << planned << (done == planned ? "\n" : "");
+        err().flush();
+    };
+}
+
+void print(const archives::Reading& reading) {
+    for (const QStringList& row : QList<QStringList>{reading.header} + reading.rows) {
+        QStringList cells;
+        for (const QString& cell : row)
+            cells << cell.trimmed();
+        out() << cells.join(u'\t') << '\n';
+    }
+    out().flush();
+}
+
+} // namespace
+
+int runReading(const ReadingOptions& o, TModBus& bus) {
+    bool ok = false;
+    const int address = o.args.value(0).toInt(&ok, 0);
+    if (!ok || address < 1 || address > 255) return usage("ADDR must be a number from 1 to 255");
+    const bool isArchive = o.command == QLatin1String("archive");
+    const QStringList& names = isArchive ? ArchiveNames : JournalNames;
+    const int kind = int(names.indexOf(o.args.value(1)));
+    if (kind < 0) return usage(QStringLiteral("%1 needs one of: %2").arg(o.command, names.join(u'|')));
+    if (!o.channel.isEmpty() && o.channel != "1" && o.channel != "2")
+        return usage("--channel must be 1 or 2");
+    const int channel = o.channel == "2" ? 1 : 0;
+
+    archives::Range range;
+    if (!o.from.isEmpty() || !o.to.isEmpty()) {
+        if (!isArchive) return usage("--from and --to are for archives");
+        const std::optional<QDateTime> from = enc::parseDateTime(o.from);
+        // Typed dates are wall-clock times like the meter's; now must be one too to compare with them.
+        const QDateTime now = QDateTime::currentDateTime();
+        const std::optional<QDateTime> to = o.to.isEmpty()
+                                                ? std::optional(QDateTime(now.date(), now.time(), Qt::UTC))
+                                                : enc::parseDateTime(o.to);
+        if (!from || !to) return usage("--from and --to take \"dd.mm.yyyy hh:nn\"");
+        if (*to < *from) return usage("--to lies before --from");
+        range = {false, *from, *to};
+    }
+    int archiveNumber = isArchive ? kind : 3 + kind;
+    if (archiveNumber == 5 && channel == 1) archiveNumber = 6;
+
+    const auto addr = std::uint8_t(address);
+    std::optional<exportfile::Heading> head;
+    if (!o.out.isEmpty() && !(head = heading(bus, addr, archiveNumber, channel))) return failure(bus);
+    bool twoChannelMode = false;
+    if (archiveNumber >= 5) {
+        const std::optional<RegisterBlock> mode = readHolding(bus, addr, 96, 1);
+        if (!mode) return failure(bus);
+        twoChannelMode = sysparams::twoChannelMode(*mode->byte(96));
+    }
+
+    const archives::RequestFn send = [&](const archives::Request& r) { return request(bus, addr, r); };
+    const archives::Reading reading =
+        isArchive ? archives::readArchive(archives::Kind(kind), range, channel, QDateTime::currentDateTime(),
+                                          send, progress())
+                  : archives::readJournal(archiveNumber, twoChannelMode, send, progress());
+
+    if (reading.linkFailed()) {
+        // A file of a cut reading would pass for a whole one, and could replace one: the rows read
+        // go to stdout instead, and an existing file stays as it was.
+        print(reading);
+        err() << (isatty(fileno(stderr)) ? "\n" : "") << reading.rows.size() << " rows read"
+              << (head ? QStringLiteral(", %1 not written").arg(o.out) : QString()) << ", then ";
+        return failure(bus);
+    }
+    if (!head) {
+        print(reading);
+        return ExitOk;
+    }
+    QString reason;
+    if (!textfile::write(o.out, exportfile::contents(*head, archives::gridRows(reading)), &reason)) {
+        err() << "cannot write " << o.out << ": " << reason << "\n";
+        err().flush();
+        return ExitFile;
+    }
+    return ExitOk;
+}
+
+} // namespace cli

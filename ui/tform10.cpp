@@ -1,0 +1,113 @@
+#include "ui/tform10.h"
+
+#include "device/encodings.h"
+#include "ui/keypressfilter.h"
+#include "ui/tform9.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+const QColor Silver(0xC0, 0xC0, 0xC0);
+const QString DateKeys = KeyPressFilter::Digits + QStringLiteral(" .:");
+} // namespace
+
+TForm10::TForm10(QWidget* parent)
+    : FixedDialog(QStringLiteral("Границы архива"), 384, 176, Border::NoIcons, parent) {
+    setObjectName(QStringLiteral("Form10"));
+
+    RadioButtonFull = new QRadioButton(QStringLiteral("Полный архив"), this);
+    RadioButtonFull->setObjectName(QStringLiteral("RadioButtonFull"));
+    RadioButtonFull->setGeometry(16, 10, 352, 22);
+    RadioButtonFull->setChecked(true);
+    RadioButtonChoice = new QRadioButton(QStringLiteral("Выборка записей по дате и времени архивации"), this);
+    RadioButtonChoice->setObjectName(QStringLiteral("RadioButtonChoice"));
+    RadioButtonChoice->setGeometry(16, 34, 360, 22);
+
+    StaticText1 = new QLabel(QStringLiteral("Начальная дата"), this);
+    StaticText1->setObjectName(QStringLiteral("StaticText1"));
+    StaticText1->setGeometry(34, 68, 136, 23);
+    EditDateStart = new QLineEdit(this);
+    EditDateStart->setObjectName(QStringLiteral("EditDateStart"));
+    EditDateStart->setGeometry(176, 68, 170, 23);
+    StaticText2 = new QLabel(QStringLiteral("Конечная дата"), this);
+    StaticText2->setObjectName(QStringLiteral("StaticText2"));
+    StaticText2->setGeometry(34, 100, 136, 23);
+    EditDateEnd = new QLineEdit(this);
+    EditDateEnd->setObjectName(QStringLiteral("EditDateEnd"));
+    EditDateEnd->setGeometry(176, 100, 170, 23);
+    for (QLineEdit* edit : {EditDateStart, EditDateEnd})
+        edit->setPlaceholderText(QStringLiteral("дд.мм.гггг чч:мм"));
+    new KeyPressFilter(EditDateStart, DateKeys, [this] { EditDateStartEnter(); });
+    new KeyPressFilter(EditDateEnd, DateKeys, [this] { EditDateEndEnter(); });
+
+    ButtonOkRangeArchive = new QPushButton(QStringLiteral("Ok"), this);
+    ButtonOkRangeArchive->setObjectName(QStringLiteral("ButtonOkRangeArchive"));
+    ButtonOkRangeArchive->setGeometry((384 - 75) / 2, 138, 75, 27);
+    ButtonOkRangeArchive->setAutoDefault(false);
+
+    connect(RadioButtonFull, &QRadioButton::clicked, this, &TForm10::RadioButtonFullClick);
+    connect(RadioButtonChoice, &QRadioButton::clicked, this, &TForm10::RadioButtonChoiceClick);
+    connect(ButtonOkRangeArchive, &QPushButton::clicked, this, &TForm10::ButtonOkRangeArchiveClick);
+    setChoiceEnabled(false);
+}
+
+void TForm10::setChoiceEnabled(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{StaticText1, StaticText2, EditDateStart, EditDateEnd})
+        w->setEnabled(enabled);
+    for (QLineEdit* edit : {EditDateStart, EditDateEnd}) {
+        QPalette pal = edit->palette();
+        const QColor base = enabled ? palette().color(QPalette::Active, QPalette::Base) : Silver;
+        pal.setColor(QPalette::Disabled, QPalette::Base, base);
+        pal.setColor(QPalette::Active, QPalette::Base, base);
+        pal.setColor(QPalette::Inactive, QPalette::Base, base);
+        edit->setPalette(pal);
+    }
+}
+
+void TForm10::RadioButtonFullClick() {
+    FullArchive = true;
+    setChoiceEnabled(false);
+}
+
+void TForm10::RadioButtonChoiceClick() {
+    setChoiceEnabled(true);
+    EditDateStart->setFocus();
+}
+
+void TForm10::refuse() {
+    if (!m_errors) m_errors = new TForm9(this);
+    m_errors->execWith(TForm9::Message::InvalidValues);
+}
+
+void TForm10::EditDateStartEnter() {
+    const std::optional<QDateTime> start = enc::parseDateTime(EditDateStart->text());
+    if (!start) {
+        refuse();
+        return;
+    }
+    RangeStart = *start;
+    EditDateEnd->setFocus();
+}
+
+void TForm10::EditDateEndEnter() {
+    const std::optional<QDateTime> start = enc::parseDateTime(EditDateStart->text());
+    const std::optional<QDateTime> end = enc::parseDateTime(EditDateEnd->text());
+    if (start) RangeStart = *start;
+    if (end) RangeEnd = *end;
+    if (!start || !end || RangeEnd < RangeStart) {
+        refuse();
+        return;
+    }
+    FullArchive = false;
+    done(1);
+}
+
+void TForm10::ButtonOkRangeArchiveClick() {
+    if (RadioButtonChoice->isChecked())
+        EditDateEndEnter();
+    else
+        done(1);
+}

@@ -1,0 +1,6 @@
+#include "ui/tform15.h"
+
+TForm15::TForm15(QWidget* parent)
+    : WaitWindow(QStringLiteral("Запись данных в файл"), QStringLiteral("Запись завершена"), parent) {
+    setObjectName(QStringLiteral("Form15"));
+}

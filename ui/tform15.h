@@ -1,0 +1,9 @@
+#pragma once
+// "Запись данных в файл": the window shown while the program writes the operator's files.
+#include "ui/waitwindow.h"
+
+class TForm15 : public WaitWindow {
+    Q_OBJECT
+  public:
+    explicit TForm15(QWidget* parent = nullptr);
+};

@@ -1,0 +1,28 @@
+#pragma once
+// A window that tells the operator to wait while a job runs ("Пожалуйста, подождите") and then
+// that it is finished, with an Ok button. The clearing windows and the file-saving window are this.
+#include "ui/fixeddialog.h"
+
+class QLabel;
+class QPushButton;
+
+class WaitWindow : public FixedDialog {
+    Q_OBJECT
+  public:
+    WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent);
+
+    // The waiting state, shown without blocking the caller.
+    void showWaiting();
+    // Hides the window and puts it into the finished state, ready to be shown modally until Ok.
+    void prepareFinished();
+
+    // Closes with result 1 and puts the window back into its waiting state.
+    void Button1Click();
+
+    QLabel* StaticText1 = nullptr; // "Пожалуйста, подождите"
+    QLabel* StaticText2 = nullptr; // the finished text
+    QPushButton* Button1 = nullptr;
+
+  private:
+    void setWaitingState();
+};
