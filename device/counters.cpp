@@ -4,6 +4,8 @@
 #include "device/encodings.h"
 #include "device/fieldcheck.h"
 
+#include <algorithm>
+
 namespace counters {
 
 namespace {
@@ -15,9 +17,11 @@ constexpr int PovLeft = 136, PovRight = 352, PovWidth = 161;
 
 const QString ShiftZeroKeys = QStringLiteral("0123456789,-.");
 
+} // namespace
+
 // One row per control, laid out to read like a table.
 // clang-format off
-const std::vector<Field>& table() {
+const std::vector<Field>& fields() {
     static const std::vector<Field> rows{
         // Registers 0-15: the clock under the groups.
         {.name = "EditDateCounters", .caption = "Дата", .group = Group::Panel, .base = Base::Absolute, .reg = 0,
@@ -58,8 +62,6 @@ const std::vector<Field>& table() {
 }
 // clang-format on
 
-} // namespace
-
 std::optional<Layout> layoutOf(std::uint8_t workMode) {
     switch (workMode) {
     case 0:
@@ -79,15 +81,11 @@ int commandRegister(int channel) {
     return channel == 2 ? 28 : 27;
 }
 
-const std::vector<Field>& fields() {
-    return table();
-}
-
 const Field* field(const QString& name) {
-    for (const Field& f : table()) {
-        if (name == QLatin1String(f.name)) return &f;
-    }
-    return nullptr;
+    const auto& rows = fields();
+    const auto found = std::find_if(rows.begin(), rows.end(),
+                                    [&name](const Field& f) { return name == QLatin1String(f.name); });
+    return found == rows.end() ? nullptr : &*found;
 }
 
 QString objectName(const Field& f, int channel) {

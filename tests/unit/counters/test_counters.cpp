@@ -4,6 +4,7 @@
 #include "device/failurelegend.h"
 
 #include "hex.h"
+#include "registerhex.h"
 
 #include <QSet>
 #include <QSize>
@@ -12,15 +13,6 @@
 using namespace counters;
 
 namespace {
-
-RegisterBlock block(int first, int count, std::initializer_list<std::pair<int, const char*>> words) {
-    QByteArray data(2 * count, '\0');
-    for (auto [reg, bytes] : words) {
-        const QByteArray b = hex(bytes);
-        data.replace(2 * (reg - first), b.size(), b);
-    }
-    return RegisterBlock(first, data);
-}
 
 QString text(const char* name, const RegisterBlock& b, int channel) {
     return fieldText(*field(QString::fromLatin1(name)), b, channel).value_or("<none>");
@@ -70,13 +62,13 @@ TEST(CountersTable, EveryFieldIsUniqueInsideItsGroupAndReadByItsLayout) {
 TEST(CountersDecode, VolumesAreSummedInDoublePrecision) {
     // Channel 1: V+ 100.0 + 0.5, V- 10.0 + 0.25, sound speed 1.5, flow speed -0.125, flow 12.5.
     // Channel 2: flow NaN, V+ the largest single twice (beyond single precision), V- 0.
-    const RegisterBlock live = block(210, 46,
-                                     {{210, "41480000"},
-                                      {212, "3FC00000"},
-                                      {214, "BE000000"},
-                                      {219, "42C80000 3F000000 41200000 3E800000"},
-                                      {235, "7FC00000"},
-                                      {244, "7F7FFFFF 7F7FFFFF"}});
+    const RegisterBlock live = registerBlock(210, 46,
+                                             {{210, "41480000"},
+                                              {212, "3FC00000"},
+                                              {214, "BE000000"},
+                                              {219, "42C80000 3F000000 41200000 3E800000"},
+                                              {235, "7FC00000"},
+                                              {244, "7F7FFFFF 7F7FFFFF"}});
     const std::tuple<const char*, int, const char*> cases[] = {
         {"EditVPlus", 1, "100,50"},      {"EditVMinus", 1, "10,250"},     {"EditVSum", 1, "110,75"},
         {"EditConsuption", 1, "12,500"}, {"EditSpeedSound", 1, "1,5000"}, {"EditSpeedFlow", 1, "-0,1250"},
@@ -88,13 +80,13 @@ TEST(CountersDecode, VolumesAreSummedInDoublePrecision) {
     EXPECT_DOUBLE_EQ(*volume(Value::TotalVolume, live, 1), 110.75);
 
     // Verification reads the checked channel's flow and forward volume (235-247 for channel 2).
-    const RegisterBlock pov = block(235, 13, {{235, "41480000"}, {244, "42C80000 3F000000"}});
+    const RegisterBlock pov = registerBlock(235, 13, {{235, "41480000"}, {244, "42C80000 3F000000"}});
     EXPECT_EQ(text("EditConsuptionPov", pov, 2), "12,500");
     EXPECT_EQ(text("EditVPov", pov, 2), "100,50");
     // A block that stops short of what a field needs fills nothing.
-    EXPECT_EQ(text("EditVPov", block(235, 12, {}), 2), "<none>");
-    EXPECT_EQ(text("EditVSum", block(210, 16, {}), 1), "<none>");
-    const RegisterBlock settings = block(24, 3, {{24, "C0200000"}, {26, "1201"}});
+    EXPECT_EQ(text("EditVPov", registerBlock(235, 12, {}), 2), "<none>");
+    EXPECT_EQ(text("EditVSum", registerBlock(210, 16, {}), 1), "<none>");
+    const RegisterBlock settings = registerBlock(24, 3, {{24, "C0200000"}, {26, "1201"}});
     EXPECT_EQ(text("EditShiftZeroPov", settings, 2), "-2,50");
     EXPECT_EQ(itemIndex(*field(QStringLiteral("ComboBoxWorkModePulseExitPov")), settings, 2), 1);
 }
@@ -145,11 +137,11 @@ TEST(Legend, MarkersFollowTheBitsAndTheChannelMode) {
         {"0000 0000 00FF 0021", 0, false, {}, {1, 0, 0, 0, 0, 1, 0, 0}, false}, // not 1: channel 2
     };
     for (const Case& c : cases) {
-        const auto m = legend::markers(block(252, 4, {{252, c.bytes}}), c.tag, c.twoChannelMode);
+        const auto m = legend::markers(registerBlock(252, 4, {{252, c.bytes}}), c.tag, c.twoChannelMode);
         ASSERT_TRUE(m) << c.bytes;
         EXPECT_EQ(m->failures, c.failures) << c.bytes;
         EXPECT_EQ(m->conditions, c.conditions) << c.bytes << " tag " << c.tag;
         EXPECT_EQ(m->twoBeamRows, c.twoBeamRows) << c.bytes;
     }
-    EXPECT_EQ(legend::markers(block(252, 3, {}), 2, true), std::nullopt);
+    EXPECT_EQ(legend::markers(registerBlock(252, 3, {}), 2, true), std::nullopt);
 }
