@@ -93,8 +93,6 @@ void CountersView::ReadCountSht() {
     } catch (const std::exception&) {
         // Shown all the same, with what was filled.
     }
-    for (int ch : {1, 2})
-        m_panel->condition(ch)->setEnabled(true);
     if (m_operationShown == source) m_panel->setLayoutVisible(Layout::Operation, true);
 }
 
@@ -202,6 +200,8 @@ void CountersView::takeScreenshots(const std::function<void(QWidget*, const QStr
     link.writeRegister(WorkModeRegister, 1);
     m_form.MenuTypeParamClick(m_form.Measurements);
     ButtonIMRClick();
+    // The values measured with the imitator connected.
+    m_form.Timer1Timer();
     save(&m_form, QStringLiteral("counters-verification.png"));
     ButtonIMRClick();
     link.writeRegister(WorkModeRegister, *system->u16(WorkModeRegister));

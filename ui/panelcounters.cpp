@@ -76,13 +76,13 @@ PanelCounters::PanelCounters(QWidget* parent) : QFrame(parent) {
     title->setFont(big);
     title->setAlignment(Qt::AlignCenter);
     panelstyle::navy(title);
-    for (const char* name : {"StaticTextIMREnabled", "StaticTextIMRDisabled"}) {
-        const bool enabled = QLatin1String(name) == QLatin1String("StaticTextIMREnabled");
-        addText(QString::fromLatin1(name),
-                enabled ? QStringLiteral("Имитатор подключен") : QStringLiteral("Имитатор отключен"),
-                verification, ImitatorTextPlace)
-            ->hide();
-    }
+    // The imitator's two texts share one place; at most one shows.
+    addText(QStringLiteral("StaticTextIMREnabled"), QStringLiteral("Имитатор подключен"), verification,
+            ImitatorTextPlace)
+        ->hide();
+    addText(QStringLiteral("StaticTextIMRDisabled"), QStringLiteral("Имитатор отключен"), verification,
+            ImitatorTextPlace)
+        ->hide();
     QPushButton* imitator =
         addButton(QStringLiteral("ButtonIMR"), Connect, verification, ImitatorButtonPlace);
     tag::set(imitator, 1);
