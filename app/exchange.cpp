@@ -18,6 +18,9 @@ Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkSta
     : m_engine(engine), m_address(deviceAddress), m_linkStatus(linkStatus), m_progress(progress),
       m_pauseTimer(pauseTimer) {
     m_pauseTimer.setInterval(500);
+    // The device needs the whole 500 ms between the writes of a command sequence; a coarse timer
+    // may fire up to 5 % early.
+    m_pauseTimer.setTimerType(Qt::PreciseTimer);
     tag::set(&m_pauseTimer, 0);
     QObject::connect(&m_pauseTimer, &QTimer::timeout, &m_pauseTimer, [timer = &m_pauseTimer] {
         timer->stop();
@@ -135,13 +138,34 @@ void Exchange::advanceProgress(int bytes) {
     m_progress.setValue(std::min(m_progress.maximum(), m_progress.value() + bytes));
 }
 
-DisabledWindow::DisabledWindow(QWidget* window) : m_window(window) {
-    if (m_window) m_window->setEnabled(false);
+DisabledWindow::DisabledWindow(QWidget* window, QWidget* readable) : m_window(window) {
+    if (!m_window) return;
+    m_keepsReadable = readable && m_window->isAncestorOf(readable);
+    if (!m_keepsReadable) {
+        m_window->setEnabled(false);
+        return;
+    }
+    // A disabled widget disables everything inside it, so the window and the widgets leading to
+    // the readable one stay enabled and all beside them are disabled instead. Widgets already
+    // disabled are left alone, so that ending does not enable them.
+    for (QWidget* kept = readable; kept != m_window; kept = kept->parentWidget()) {
+        for (QObject* child : kept->parentWidget()->children()) {
+            auto* widget = qobject_cast<QWidget*>(child);
+            if (!widget || widget == kept || widget->isWindow() || !widget->isEnabled()) continue;
+            widget->setEnabled(false);
+            m_disabled.append(widget);
+        }
+    }
 }
 
 DisabledWindow::~DisabledWindow() {
     if (!m_window) return;
-    m_window->setEnabled(true);
+    if (m_keepsReadable) {
+        for (const QPointer<QWidget>& widget : std::as_const(m_disabled))
+            if (widget) widget->setEnabled(true);
+    } else {
+        m_window->setEnabled(true);
+    }
     m_window->activateWindow();
     m_window->setFocus();
 }

@@ -6,6 +6,8 @@
 #include "device/registerwrite.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -101,11 +103,15 @@ class GuardedAction {
 // clicks and keys must not reach it); on exit the window is enabled again and takes the focus.
 class DisabledWindow {
   public:
-    explicit DisabledWindow(QWidget* window);
+    // A `readable` widget inside the window (a dialogue the operator follows while the exchange
+    // runs) stays enabled, so it can be read and scrolled; everything else refuses input.
+    explicit DisabledWindow(QWidget* window, QWidget* readable = nullptr);
     ~DisabledWindow();
     DisabledWindow(const DisabledWindow&) = delete;
     DisabledWindow& operator=(const DisabledWindow&) = delete;
 
   private:
     QWidget* m_window;
+    bool m_keepsReadable = false;
+    QList<QPointer<QWidget>> m_disabled;
 };

@@ -13,12 +13,15 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextStream>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -27,10 +30,30 @@ void settle() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-void save(QWidget* widget, const QString& dir, const QString& name) {
+// Under a window manager the picture takes the window with its frame from the screen, so it shows
+// the title bar as the operator sees it. The manager frames a window a moment after it appears.
+QPixmap windowPicture(QWidget* widget) {
+    QWindow* window = widget->isWindow() ? widget->windowHandle() : nullptr;
+    if (window) {
+        widget->raise();
+        widget->activateWindow();
+        QDeadlineTimer exposed(2000);
+        while (!window->isExposed() && !exposed.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        settle();
+    }
     settle();
+    const QMargins margins = window ? window->frameMargins() : QMargins();
+    const QRect frame = widget->geometry().marginsAdded(margins);
+    QPixmap framed;
+    if (!margins.isNull() && widget->screen())
+        framed = widget->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    return framed.size() == frame.size() ? framed : widget->grab();
+}
+
+void save(QWidget* widget, const QString& dir, const QString& name) {
     const QString path = QDir(dir).filePath(name);
-    const bool ok = widget->grab().save(path);
+    const bool ok = windowPicture(widget).save(path);
     QTextStream(stdout) << (ok ? "saved " : "could not save ") << path << Qt::endl;
 }
 
@@ -42,7 +65,9 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         save(&form, dir, QStringLiteral("main-window-start.png"));
 
         form.MenuConnectClick();
-        // The scan window keeps what it found; show it once more for its picture.
+        // The scan window keeps what it found; show it once more for its picture, once the window
+        // manager has seen it go.
+        settle();
         form.Form3->show();
         save(form.Form3, dir, QStringLiteral("scan-dialog.png"));
         form.Form3->hide();

@@ -33,6 +33,10 @@ enum class ReplyStatus {
 
 QString describe(ReplyStatus status, int exceptionCode = 0);
 
+// What ended the wait for a reply: the silence after the last byte (the line's own rule), a frame
+// complete by its length, or a short gap after a frame whose length cannot be known.
+enum class ReplyCompletion { Silence, Length, Gap };
+
 class TModBus : public QObject {
     Q_OBJECT
 public:
@@ -103,6 +107,8 @@ public:
     // Bytes thrown away since the engine was made: late answers to earlier requests, bytes past the
     // buffer, anything that came while no transaction listened.
     qint64 discardedBytes() const { return m_discarded; }
+    // How the last transaction's wait ended.
+    ReplyCompletion completion() const { return m_completion; }
     // The longest a transaction waits for its reply once the request is out: the caller's time for
     // the first byte, the longest frame at the line's speed, and the silence after it.
     int replyLimitMs(std::int32_t TimeoutMs) const;
@@ -141,6 +147,7 @@ private:
     bool m_overflow = false;
     bool m_lineNoise = false;
     qint64 m_discarded = 0;
+    ReplyCompletion m_completion = ReplyCompletion::Silence;
     QString m_portError;
     // What the request expects back: address, function, data bytes after the byte count (-1: any).
     int m_expectAddress = -1;

@@ -6,6 +6,7 @@
 WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent)
     : FixedDialog(caption, 280, 104, Border::NoIcons, parent) {
     setModal(false);
+    setEscapeCloses(false);
     auto text = [this](const QString& t, const char* name) {
         auto* label = new QLabel(t, this);
         label->setObjectName(QString::fromLatin1(name));
