@@ -29,12 +29,25 @@ Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkSta
 }
 
 std::optional<RegisterBlock> Exchange::readHolding(int first, int count) {
+    std::optional<RegisterBlock> block = readHoldingSilently(first, count);
+    report(block.has_value());
+    return block;
+}
+
+std::optional<RegisterBlock> Exchange::readHoldingSilently(int first, int count) {
     m_engine.ReadHoldingRegisters(std::uint8_t(m_address), std::uint8_t(count), std::uint16_t(first));
     std::optional<RegisterBlock> block = RegisterBlock::fromReply(m_engine, first);
     // The engine holds the reply to the count as sent, one byte of it.
     if (block && block->count() < count) block.reset();
-    report(block.has_value());
     return block;
+}
+
+std::optional<bool> Exchange::readCoil(int coil) {
+    m_engine.ReadCoils(std::uint8_t(m_address), std::uint16_t(coil), 1);
+    // An accepted reply carries exactly one data byte; the coil is its lowest bit.
+    const QByteArray reply = m_engine.reply();
+    if (!report(m_engine.replyOk() && reply.size() > 3)) return std::nullopt;
+    return (std::uint8_t(reply[3]) & 1) != 0;
 }
 
 std::optional<QByteArray> Exchange::readArchive(const archives::Request& request) {
