@@ -29,9 +29,21 @@ Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkSta
 }
 
 std::optional<RegisterBlock> Exchange::readHolding(int first, int count) {
-    std::optional<RegisterBlock> block = RegisterBlock::read(m_engine, m_address, first, count);
+    std::optional<RegisterBlock> block = readHoldingSilently(first, count);
     report(block.has_value());
     return block;
+}
+
+std::optional<RegisterBlock> Exchange::readHoldingSilently(int first, int count) {
+    return RegisterBlock::read(m_engine, m_address, first, count);
+}
+
+std::optional<bool> Exchange::readCoil(int coil) {
+    m_engine.ReadCoils(std::uint8_t(m_address), std::uint16_t(coil), 1);
+    // An accepted reply carries exactly one data byte; the coil is its lowest bit.
+    const QByteArray reply = m_engine.reply();
+    if (!report(m_engine.replyOk() && reply.size() > 3)) return std::nullopt;
+    return (std::uint8_t(reply[3]) & 1) != 0;
 }
 
 std::optional<QByteArray> Exchange::readArchive(const archives::Request& request) {

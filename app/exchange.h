@@ -33,6 +33,11 @@ class Exchange {
     // Function 3. A reply that is missing, corrupt, an exception or does not fit the request is a
     // link failure (shown); a usable one clears the indication.
     std::optional<RegisterBlock> readHolding(int first, int count);
+    // The same read for a caller that tells the operator nothing of its failure: the indication is
+    // left as it stands either way.
+    std::optional<RegisterBlock> readHoldingSilently(int first, int count);
+    // Function 1 for one coil: whether it is on. A failed read is a link failure (shown).
+    std::optional<bool> readCoil(int coil);
 
     // Function 65, judged and shown like a read: the reply frame when it is usable.
     std::optional<QByteArray> readArchive(const archives::Request& request);

@@ -1,6 +1,8 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
+#include "app/countersview.h"
+#include "app/failurelegend.h"
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
 #include "app/screenshottour.h"
@@ -34,6 +36,9 @@ int main(int argc, char** argv) {
     GeneralParams::install(form);
     AdjustmentView::install(form);
     ArchivesView::install(form);
+    CountersView::install(form);
+    // After the views: it wires their "Обзор" buttons.
+    FailureLegend::install(form);
     ParamFiles::install(form);
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);

@@ -2,6 +2,8 @@
 
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
+#include "app/countersview.h"
+#include "app/failurelegend.h"
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
 #include "app/systemparams.h"
@@ -16,6 +18,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QTextStream>
 #include <QTimer>
@@ -103,6 +106,23 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
                 form.DeviceClick(form.Device[1]);
             }
             form.ChannelClick(form.FirstChannel);
+            form.MenuTypeParamClick(form.SystemParam);
+        }
+
+        // The measurements in both layouts; the second meter's failure in both channel groups, and the
+        // legend of its first channel, which works as two beams.
+        auto* counters = form.findChild<CountersView*>();
+        if (counters && form.DeviceAddress != 0) {
+            counters->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            auto* legend = form.findChild<FailureLegend*>();
+            if (legend && form.Device[2]->isVisible()) {
+                form.DeviceClick(form.Device[2]);
+                form.MenuTypeParamClick(form.Measurements);
+                save(&form, dir, QStringLiteral("counters-failure.png"));
+                legend->takeScreenshot(form.findChild<QPushButton*>(QStringLiteral("ButtonBrouseCh1")),
+                                       [&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+                form.DeviceClick(form.Device[1]);
+            }
             form.MenuTypeParamClick(form.SystemParam);
         }
 

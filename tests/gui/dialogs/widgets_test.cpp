@@ -100,7 +100,7 @@ TEST(DialogScreenshots, WritesOneImagePerDialog) {
     QTemporaryDir tmp;
     const QString dir = qEnvironmentVariable("KASTARI_DIALOG_SHOTS", tmp.path());
     const QStringList files = saveDialogScreenshots(dir);
-    EXPECT_EQ(files.size(), 8);
+    EXPECT_EQ(files.size(), 9);
     for (const QString& f : files) {
         const QImage image(f);
         EXPECT_FALSE(image.isNull()) << f.toStdString();
