@@ -81,21 +81,6 @@ TEST(LoadPlan, NeverTheClockTheNumberTheCommandsOrTheMeasurements) {
         EXPECT_TRUE(snapshot::loaded(reg)) << reg;
 }
 
-TEST(ImageRead, EachReadOnlyAfterThePreviousOneAndZerosForWhatWasNotRead) {
-    QStringList asked;
-    const image::ImageRead r = image::read([&](int first, int count) -> std::optional<RegisterBlock> {
-        asked << QStringLiteral("%1+%2").arg(first).arg(count);
-        if (first == 125) return std::nullopt;
-        return RegisterBlock(first, QByteArray(2 * count, '\x11'));
-    });
-    EXPECT_EQ(asked, (QStringList{"0+125", "125+77"}));
-    EXPECT_FALSE(r.complete());
-    EXPECT_EQ(r.readsDone, 1);
-    EXPECT_EQ(r.bytes.size(), 651);
-    EXPECT_EQ(r.bytes.left(250), QByteArray(250, '\x11'));
-    EXPECT_EQ(r.bytes.mid(250), QByteArray(401, '\0'));
-}
-
 TEST(Compare, NamesWhatALoadWouldChangeAndNothingElse) {
     TestImage device;
     device.u32(8, 1111).f32(60, 1.5f).f32(143, 2).u16(82, 0).f32(210, 5);
