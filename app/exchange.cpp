@@ -35,11 +35,7 @@ std::optional<RegisterBlock> Exchange::readHolding(int first, int count) {
 }
 
 std::optional<RegisterBlock> Exchange::readHoldingSilently(int first, int count) {
-    m_engine.ReadHoldingRegisters(std::uint8_t(m_address), std::uint8_t(count), std::uint16_t(first));
-    std::optional<RegisterBlock> block = RegisterBlock::fromReply(m_engine, first);
-    // The engine holds the reply to the count as sent, one byte of it.
-    if (block && block->count() < count) block.reset();
-    return block;
+    return RegisterBlock::read(m_engine, m_address, first, count);
 }
 
 std::optional<bool> Exchange::readCoil(int coil) {

@@ -4,6 +4,7 @@
 #include "app/countersview.h"
 #include "app/failurelegend.h"
 #include "app/generalparams.h"
+#include "app/paramfiles.h"
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     CountersView::install(form);
     // After the views: it wires their "Обзор" buttons.
     FailureLegend::install(form);
+    ParamFiles::install(form);
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

@@ -5,6 +5,7 @@
 #include "app/countersview.h"
 #include "app/failurelegend.h"
 #include "app/generalparams.h"
+#include "app/paramfiles.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "ui/tform3.h"
@@ -129,6 +130,10 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         auto* archives = form.findChild<ArchivesView*>();
         if (archives && form.DeviceAddress != 0)
             archives->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+
+        // The windows of saving and loading the parameters, in each way they can end.
+        if (auto* params = form.findChild<ParamFiles*>())
+            params->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
 
         form.Form4->fill(form.linkSettings());
         form.Form4->show();
