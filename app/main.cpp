@@ -11,11 +11,18 @@
 #include "link/portmap.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QTextStream>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
+    // The operator reads Russian whatever the system's language: the toolkit's own texts (the file
+    // dialogs, the standard buttons) follow.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
 
     // "--comm n=PATH" lets the operator give port number n any system port (a USB adapter, a
     // pseudo-terminal of the simulator).
