@@ -468,21 +468,6 @@ TEST(FastCompletion, WhatDoesNotPlainlyAnswerTheRequestWaitsAsBefore) {
     }
 }
 
-TEST(FastCompletion, GarbageAfterTheFrameIsLeftForTheNextRequestToThrowAway) {
-    FastEngine e;
-    const QByteArray first = withCrc("01 03 02 00 07");
-    const QByteArray second = withCrc("01 03 02 00 08");
-    e.comm.script = {{{1, first}, {10, hex("FF FF")}}, {{1, second}}};
-    e.bus.ReadHoldingRegisters(1, 1, 0);
-    EXPECT_EQ(e.bus.completion(), ReplyCompletion::Length);
-    EXPECT_EQ(e.bus.reply(), first);
-    QThread::msleep(30);
-    e.bus.ReadHoldingRegisters(1, 1, 1);
-    EXPECT_EQ(e.bus.reply(), second);
-    EXPECT_TRUE(e.bus.replyOk());
-    EXPECT_EQ(e.bus.discardedBytes(), 2);
-}
-
 TEST(FastCompletion, TheNextRequestKeepsItsDistanceFromTheLastByte) {
     FastEngine e;
     e.comm.settings = "300,n,8,1"; // 3.5 characters: 117 ms
@@ -512,13 +497,6 @@ TEST(FastCompletion, GapsFollowTheLineSpeed) {
         EXPECT_EQ(e.bus.replyGapMs(), c.replyGap) << c.settings;
         EXPECT_EQ(e.bus.interFrameGapMs(), c.interFrameGap) << c.settings;
     }
-}
-
-TEST(FastCompletion, ModemCommandLinesKeepTheSilenceRule) {
-    FastEngine e;
-    e.comm.script = {{{1, QByteArray("AT\r\r\nOK\r\n")}}};
-    e.bus.SendCommandLine("AT", 100);
-    EXPECT_EQ(e.bus.completion(), ReplyCompletion::Silence);
 }
 
 TEST(DefaultCompletion, AWholeReplyStillWaitsForTheFullSilence) {
