@@ -2,6 +2,7 @@
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
 #include "app/countersview.h"
+#include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
     // After the views: it wires their "Обзор" buttons.
     FailureLegend::install(form);
     ParamFiles::install(form);
+    // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
+    ExchangeOptions::install(form, args.contains(QStringLiteral("--fast")));
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();
