@@ -2,7 +2,6 @@
 // reads and shows, what every editor, radio group and up-down sends, the zero-offset averaging, the
 // two calculators, and how link failures and refused values end.
 #include "mainwindowfixture.h"
-#include "requesttext.h"
 
 #include "app/adjustmentview.h"
 #include "ui/conditiondisplay.h"
@@ -21,9 +20,6 @@
 
 namespace {
 
-const QString LinkFailure = QStringLiteral("          Ошибка связи");
-constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09
-
 int base(int channel) {
     return channel == 1 ? 36 : 119;
 }
@@ -35,9 +31,7 @@ class Adjustment : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        startSimulator({device(1), device(2)}, [](sim::SimOptions& o) { o.startTime = DeviceStart; });
-        createWindow();
-        pretendSelected(1);
+        startWithMeterChosen({device(1), device(2)});
         form->TwoChannelMode = true;
         view = AdjustmentView::install(*form);
         panel = view->panel();
@@ -50,18 +44,11 @@ class Adjustment : public MainWindowTest {
         form->MenuTypeParamClick(form->Adjustment);
         sim->clearLog();
     }
-    QStringList sent() const { return requestTexts(sim->requests()); }
     QLineEdit* field(const char* name) const { return panel->edit(QString::fromLatin1(name)); }
     QString text(const char* name) const { return field(name)->text(); }
     QPushButton* button(const char* name) const { return panel->button(QString::fromLatin1(name)); }
-    void enter(const char* name, const QString& typed) {
-        // Set as if pasted: the key filter is not what guards the device.
-        field(name)->setText(typed);
-        field(name)->setFocus();
-        QTest::keyClick(field(name), Qt::Key_Return);
-    }
+    void enter(const char* name, const QString& typed) { commit(field(name), typed); }
     void setFloat(int reg, float value) { sim->setHoldingFloat(1, reg, value); }
-    bool windowUsable() const { return form->isEnabled() && form->LinkIdle; }
 
     AdjustmentView* view = nullptr;
     PanelAdjustment* panel = nullptr;

@@ -21,19 +21,14 @@
 
 namespace {
 
-constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09
-
 class ArchivesWindow : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        writeSensCfg(sensCfg());
-        startSimulator({device(1)}, [](sim::SimOptions& o) { o.startTime = DeviceStart; });
-        createWindow();
+        startWithMeterChosen();
         SystemParams::install(*form);
         view = ArchivesView::install(*form);
         view->now = [] { return enc::SecToDate(DeviceStart); };
-        pretendSelected(1);
         form->MenuTypeParamClick(form->SystemParam); // the electronic number for the export
     }
 
@@ -124,7 +119,7 @@ TEST_F(ArchivesWindow, ALinkFailureMidArchiveHidesTheGridButExportsTheRowsRead) 
     sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 5)); // after two coils, the base and a block
     choose(form->Month);
     EXPECT_EQ(archiveRequests().size(), 3);
-    EXPECT_EQ(form->StatusBar1->text(0), "          Ошибка связи");
+    EXPECT_EQ(form->StatusBar1->text(0), LinkFailure);
     EXPECT_FALSE(form->StringGridArchives->isVisible());
     EXPECT_EQ(form->StringGridArchives->rowCount(), 1 + 8 + 1);
     EXPECT_TRUE(form->isEnabled());
@@ -147,7 +142,7 @@ TEST_F(ArchivesWindow, AnExceptionReplyIsALinkFailureNotData) {
     sim->setFault(sim::FaultSpec::always(sim::Fault::Exception));
     choose(form->Operator);
     EXPECT_EQ(archiveRequests().size(), 1);
-    EXPECT_EQ(form->StatusBar1->text(0), "          Ошибка связи");
+    EXPECT_EQ(form->StatusBar1->text(0), LinkFailure);
     EXPECT_FALSE(form->StringGridJournals->isVisible());
     const QList<QStringList> rows = form->StringGridJournals->rows();
     ASSERT_EQ(rows.size(), 2);

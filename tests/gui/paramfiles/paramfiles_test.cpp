@@ -22,11 +22,10 @@ class ParamFilesWindow : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        startWithOneMeter();
+        startWithMeterChosen();
         SystemParams::install(*form);
         files = ParamFiles::install(*form);
         files->pause = [this](int ms) { pauses << ms; };
-        pretendSelected(1);
         form->StatusBar2->setText(0, "KASTARI-DK   v3.12 адрес:   1");
         form->MenuTypeParamClick(form->SystemParam); // the electronic number
         number = form->findChild<QLineEdit*>("EditElNumber")->text();
@@ -168,7 +167,7 @@ TEST_F(ParamFilesWindow, ASaveWhoseSecondReadFailsWritesNothingAndKeepsTheOldFil
     run(&ParamFiles::MenuSaveParamClick, form->Form15, folder() + "/Param.txt", &outcome);
     EXPECT_EQ(requestPdus().size(), 2);
     EXPECT_EQ(outcome, "StaticText3: Ошибка связи. Файлы не записаны");
-    EXPECT_EQ(form->StatusBar1->text(0), "          Ошибка связи");
+    EXPECT_EQ(form->StatusBar1->text(0), LinkFailure);
     EXPECT_EQ(contents(folder() + "/Param.txt"), "earlier");
     EXPECT_EQ(contents(folder() + "/Param.bin"), "earlier");
 }
