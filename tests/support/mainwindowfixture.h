@@ -66,15 +66,18 @@ class MainWindowTest : public ::testing::Test {
         return d;
     }
 
-    void writeSensCfg(const QByteArray& bytes) {
-        QFile f(QStringLiteral("Sens.cfg"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    static void writeFile(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
         f.write(bytes);
     }
-    static QByteArray readSensCfg() {
-        QFile f(QStringLiteral("Sens.cfg"));
+    // Empty when the file cannot be read.
+    static QByteArray fileBytes(const QString& path) {
+        QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    static void writeSensCfg(const QByteArray& bytes) { writeFile(QStringLiteral("Sens.cfg"), bytes); }
+    static QByteArray readSensCfg() { return fileBytes(QStringLiteral("Sens.cfg")); }
     static QByteArray sensCfg(const char* line1 = "1 9600,n,8,1", const char* useModem = "False") {
         return QByteArray(line1) + "\r\n10000\r\nFalse\r\n" + useModem + "\r\nATZ\r\nATD\r\n123\r\n5";
     }

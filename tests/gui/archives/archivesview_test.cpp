@@ -13,7 +13,6 @@
 #include "ui/tform15.h"
 
 #include <QAction>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,16 +54,10 @@ class ArchivesWindow : public MainWindowTest {
     // Saves through the menu handler into path, answering the save dialog and the finished window.
     QString save(const QString& path, QString* suggested = nullptr, QString* folder = nullptr) {
         ModalDriver driver;
-        driver.then(on<QFileDialog>([=](QFileDialog* d) {
-            if (suggested) *suggested = d->selectedFiles().value(0);
-            if (folder) *folder = d->directory().absolutePath();
-            d->selectFile(path);
-            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-        }));
+        driver.then(chooseFile(path, suggested, folder));
         driver.then(pressIn(form->Form15, form->Form15->Button1));
         view->MenuSaveArchiveClick();
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? QString(QStringDecoder("windows-1251")(f.readAll())) : QString();
+        return QStringDecoder("windows-1251")(fileBytes(path));
     }
 
     ArchivesView* view = nullptr;

@@ -26,10 +26,6 @@ class ExchangeOptionsTest : public MainWindowTest {
         };
         return options;
     }
-    static QByteArray iniFile() {
-        QFile f(QLatin1String(ExchangeOptions::FileName));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
     bool tick = true;
     bool ok = true;
@@ -72,7 +68,7 @@ TEST_F(ExchangeOptionsTest, TheCommandLineSwitchesItOnForTheRunOnly) {
     tick = true;
     options->MenuExchangeOptionsClick(); // unchanged: nothing to save
     EXPECT_TRUE(shownChecked);
-    EXPECT_TRUE(iniFile().isEmpty());
+    EXPECT_TRUE(fileBytes(QLatin1String(ExchangeOptions::FileName)).isEmpty());
 }
 
 TEST_F(ExchangeOptionsTest, AFileThatCannotBeWrittenIsReported) {
