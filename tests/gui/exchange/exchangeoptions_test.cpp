@@ -80,13 +80,4 @@ TEST_F(ExchangeOptionsTest, AFileThatCannotBeWrittenIsReported) {
     EXPECT_TRUE(messages[0].contains("Не удалось сохранить параметры обмена")) << messages[0].toStdString();
 }
 
-TEST_F(ExchangeOptionsTest, TheWindowsReadingsEndByLength) {
-    startSimulator({device(1)});
-    writeSensCfg(sensCfg());
-    install(true);
-    form->DeviceAddress = 1;
-    ASSERT_TRUE(form->exchange().readHolding(0, 21).has_value());
-    EXPECT_EQ(form->ModBus->completion(), ReplyCompletion::Length);
-}
-
 } // namespace
