@@ -1,6 +1,8 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
 #include "app/adjustmentview.h"
+#include "app/archivechartview.h"
 #include "app/archivesview.h"
+#include "app/flowtrendview.h"
 #include "app/generalparams.h"
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
@@ -32,7 +34,8 @@ int main(int argc, char** argv) {
     SystemParams::install(form);
     GeneralParams::install(form);
     AdjustmentView::install(form);
-    ArchivesView::install(form);
+    FlowTrendView::install(form);
+    ArchiveChartView::install(form, *ArchivesView::install(form));
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

@@ -1,10 +1,13 @@
 #include "app/screenshottour.h"
 
 #include "app/adjustmentview.h"
+#include "app/archivechartview.h"
 #include "app/archivesview.h"
+#include "app/flowtrendview.h"
 #include "app/generalparams.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
+#include "ui/chartwindow.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
 #include "ui/tform7.h"
@@ -80,10 +83,27 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             form.MenuTypeParamClick(form.SystemParam);
         }
 
+        // The flow trend of the adjustment view's polls, from the meter on a bad line (the third).
+        auto* trendView = form.findChild<FlowTrendView*>();
+        if (trendView && form.findChild<AdjustmentView*>() && form.DeviceAddress != 0) {
+            const bool badLine = form.Device[3]->isVisible();
+            if (badLine) form.DeviceClick(form.Device[3]);
+            trendView->takeScreenshot([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            if (badLine) form.DeviceClick(form.Device[1]);
+        }
+
         // Archives and journals as read from the chosen meter, and their windows.
         auto* archives = form.findChild<ArchivesView*>();
         if (archives && form.DeviceAddress != 0)
             archives->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+
+        // The last archive read (the full day archive, with a day the meter was off) as a chart.
+        auto* archiveChart = form.findChild<ArchiveChartView*>();
+        if (archiveChart && archiveChart->chart()) {
+            archiveChart->window()->show();
+            save(archiveChart->window(), dir, QStringLiteral("archive-chart.png"));
+            archiveChart->window()->hide();
+        }
 
         form.Form4->fill(form.linkSettings());
         form.Form4->show();
