@@ -4,7 +4,6 @@
 #include "ui/chartsupport.h"
 
 #include <QSet>
-#include <QVBoxLayout>
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QBarSeries>
 #include <QtCharts/QBarSet>
@@ -64,11 +63,7 @@ QAreaSeries* bands(const archives::ArchiveChart& chart, const GapLook& look, dou
 } // namespace
 
 ArchiveBarChart::ArchiveBarChart(QWidget* parent) : QWidget(parent) {
-    m_view = chartsupport::newView(this);
-    m_view->setObjectName(QStringLiteral("ArchiveChartView"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
+    m_view = chartsupport::newView(this, QStringLiteral("ArchiveChartView"));
 }
 
 void ArchiveBarChart::draw(const archives::ArchiveChart& data, const QString& title) {

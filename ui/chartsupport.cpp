@@ -1,6 +1,7 @@
 #include "ui/chartsupport.h"
 
 #include <QLocale>
+#include <QVBoxLayout>
 #include <QtCharts/QAbstractAxis>
 #include <QtCharts/QLegend>
 #include <QtCharts/QLegendMarker>
@@ -19,9 +20,13 @@ QChart* newChart() {
     return chart;
 }
 
-QChartView* newView(QWidget* parent) {
-    auto* view = new QChartView(newChart(), parent);
+QChartView* newView(QWidget* host, const QString& name) {
+    auto* view = new QChartView(newChart(), host);
+    view->setObjectName(name);
     view->setRenderHint(QPainter::Antialiasing);
+    auto* layout = new QVBoxLayout(host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
     return view;
 }
 

@@ -15,7 +15,8 @@ class QLineSeries;
 namespace chartsupport {
 
 QChart* newChart();
-QChartView* newView(QWidget* parent);
+// A chart view named `name` that fills `host`.
+QChartView* newView(QWidget* host, const QString& name);
 // Puts a new chart in the view and deletes the one it showed: a chart rebuilt in place keeps the
 // labels of axes taken out of it.
 void replaceChart(QChartView* view, QChart* chart);

@@ -4,7 +4,6 @@
 #include "ui/chartsupport.h"
 
 #include <QDateTime>
-#include <QVBoxLayout>
 #include <QtCharts/QDateTimeAxis>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -18,11 +17,7 @@ const QColor FailureColour(0xd0, 0x20, 0x20);
 } // namespace
 
 TrendChart::TrendChart(QWidget* parent) : QWidget(parent) {
-    m_view = chartsupport::newView(this);
-    m_view->setObjectName(QStringLiteral("TrendChartView"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_view);
+    m_view = chartsupport::newView(this, QStringLiteral("TrendChartView"));
 
     QChart* chart = m_view->chart();
     m_time = new QDateTimeAxis;
