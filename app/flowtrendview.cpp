@@ -83,7 +83,9 @@ void FlowTrendView::ButtonSavePngClick() {
 }
 
 void FlowTrendView::takeScreenshot(const std::function<void(QWidget*, const QString&)>& save) {
-    m_form.MenuTypeParamClick(m_form.Adjustment);
+    // The measurements read both channels' flows in every poll.
+    m_form.MenuTypeParamClick(m_form.hasGroupReader(TForm1::GroupCounters) ? m_form.Measurements
+                                                                           : m_form.Adjustment);
     for (int i = 0; i < 30; ++i)
         m_form.Timer1Timer();
     m_window->ComboTrendSpan->setCurrentIndex(0);

@@ -33,7 +33,7 @@ class FlowTrendView : public QObject {
     void refresh();
 
     // The picture for the documentation, handed to save with its file name: the flows of the selected
-    // meter's adjustment view polled thirty times.
+    // meter's measurements polled thirty times.
     void takeScreenshot(const std::function<void(QWidget*, const QString&)>& save);
 
     // Milliseconds since 1970 that never go back, whatever the computer's clock does (tests set it).

@@ -2,19 +2,29 @@
 #include "app/adjustmentview.h"
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
+#include "app/countersview.h"
+#include "app/failurelegend.h"
 #include "app/flowtrendview.h"
 #include "app/generalparams.h"
+#include "app/paramfiles.h"
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "link/portmap.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QTextStream>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
+    // The operator reads Russian whatever the system's language: the toolkit's own texts (the file
+    // dialogs, the standard buttons) follow.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
 
     // "--comm n=PATH" lets the operator give port number n any system port (a USB adapter, a
     // pseudo-terminal of the simulator).
@@ -34,8 +44,12 @@ int main(int argc, char** argv) {
     SystemParams::install(form);
     GeneralParams::install(form);
     AdjustmentView::install(form);
-    FlowTrendView::install(form);
     ArchiveChartView::install(form, *ArchivesView::install(form));
+    CountersView::install(form);
+    FlowTrendView::install(form);
+    // After the views: it wires their "Обзор" buttons.
+    FailureLegend::install(form);
+    ParamFiles::install(form);
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

@@ -6,6 +6,7 @@
 #include "app/adjustmentview.h"
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
+#include "app/countersview.h"
 #include "app/flowtrendview.h"
 #include "app/systemparams.h"
 #include "device/encodings.h"
@@ -39,6 +40,7 @@ class Charts : public MainWindowTest {
         createWindow();
         SystemParams::install(*form);
         adjustment = AdjustmentView::install(*form);
+        CountersView::install(*form);
         archives = ArchivesView::install(*form);
         archives->now = [] { return enc::SecToDate(DeviceStart); };
         archiveChart = ArchiveChartView::install(*form, *archives);
@@ -126,6 +128,29 @@ TEST_F(Charts, TheTrendKeepsEveryPollAndDrawsFailedOnesAsGaps) {
     ms += 45000;
     trendView->refresh();
     EXPECT_TRUE(trendView->plot().failures.empty());
+}
+
+TEST_F(Charts, TheMeasurementsTakeTheFlowsTheirLayoutReads) {
+    const struct {
+        int workMode;
+        bool ch1, ch2;
+    } cases[] = {
+        {0, true, true},   // operation: both channels
+        {1, true, false},  // verification: the checked channel
+        {2, false, false}, // no layout: answered, but no flow
+    };
+    for (const auto& c : cases) {
+        sim->setHolding(1, 15, quint16(c.workMode));
+        form->MenuTypeParamClick(form->Measurements);
+        const trend::Sample& s = trendView->samples().at(trendView->samples().size() - 1);
+        EXPECT_FALSE(s.failed) << c.workMode;
+        EXPECT_EQ(!std::isnan(s.flow[0]), c.ch1) << c.workMode;
+        EXPECT_EQ(!std::isnan(s.flow[1]), c.ch2) << c.workMode;
+    }
+    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 2)); // the operation layout's read
+    sim->setHolding(1, 15, 0);
+    poll();
+    EXPECT_TRUE(trendView->samples().at(trendView->samples().size() - 1).failed);
 }
 
 TEST_F(Charts, TheTrendIsSavedAsAPictureOfTheChart) {
