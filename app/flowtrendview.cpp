@@ -65,7 +65,8 @@ void FlowTrendView::refresh() {
     }
     const std::int64_t to = clock();
     const std::int64_t from = to - m_window->spanMs();
-    // Polls further apart than two poll periods and the exchange itself did not follow each other.
+    // Samples further apart than two poll periods (and the exchanges' own time) are not consecutive
+    // polls: the operator was elsewhere, and no line may bridge that.
     const std::int64_t maxStep = 2 * std::int64_t(m_form.Timer1->interval()) + 15000;
     m_plot = m_trend.plot(m_form.DeviceAddress, from, to, Buckets, maxStep);
     // The date too, for a saved picture.

@@ -10,7 +10,6 @@
 
 class QAbstractAxis;
 class QAbstractSeries;
-class QLineSeries;
 
 namespace chartsupport {
 
