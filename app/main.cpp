@@ -3,6 +3,7 @@
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
 #include "app/countersview.h"
+#include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
 #include "app/flowtrendview.h"
 #include "app/generalparams.h"
@@ -44,12 +45,14 @@ int main(int argc, char** argv) {
     SystemParams::install(form);
     GeneralParams::install(form);
     AdjustmentView::install(form);
+    FlowTrendView::install(form);
     ArchiveChartView::install(form, *ArchivesView::install(form));
     CountersView::install(form);
-    FlowTrendView::install(form);
     // After the views: it wires their "Обзор" buttons.
     FailureLegend::install(form);
     ParamFiles::install(form);
+    // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
+    ExchangeOptions::install(form, args.contains(QStringLiteral("--fast")));
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

@@ -4,6 +4,7 @@
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
 #include "app/countersview.h"
+#include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
 #include "app/flowtrendview.h"
 #include "app/generalparams.h"
@@ -11,11 +12,13 @@
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "ui/chartwindow.h"
+#include "ui/exchangeoptionsdialog.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
 #include "ui/tform7.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -164,6 +167,13 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         form.Form7->show();
         save(form.Form7, dir, QStringLiteral("period-dialog.png"));
         form.Form7->hide();
+
+        if (auto* exchange = form.findChild<ExchangeOptions*>()) {
+            exchange->dialog()->CheckFastCompletion->setChecked(true);
+            exchange->dialog()->show();
+            save(exchange->dialog(), dir, QStringLiteral("exchange-options-dialog.png"));
+            exchange->dialog()->hide();
+        }
 
         // exit(), not quit(): quit() asks every window to close, which would ask for confirmation.
         QCoreApplication::exit(0);

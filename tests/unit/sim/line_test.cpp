@@ -184,14 +184,28 @@ TEST(CommandLine, DeviceHoldsFailureAndConditionBytes) {
     EXPECT_EQ(cl.options.devices[0].conditionByte[0], -1);
     EXPECT_EQ(cl.options.devices[0].conditionByte[1], 64);
     EXPECT_EQ(cl.options.devices[1].failureByte, -1);
-    for (const char* spec : {"1:failure=256", "1:condition1=0x1G", "1:condition3=1", "1:failure=-1"})
-        EXPECT_FALSE(sim::parseSimCommandLine({"--link", "x", "--device", spec}).error.isEmpty()) << spec;
+    for (const char* device : {"1:failure=256", "1:condition1=0x1G", "1:condition3=1", "1:failure=-1"})
+        EXPECT_FALSE(sim::parseSimCommandLine({"--link", "x", "--device", device}).error.isEmpty()) << device;
     // The meter then reports them whatever happens to it.
     sim::DeviceOptions held = cl.options.devices[0];
     sim::DeviceModel meter(held, 1, 1709647629, false);
     meter.advanceClock(3600);
     EXPECT_EQ(meter.holding(252), 4);
     EXPECT_EQ(meter.holding(255), 64);
+}
+
+TEST(CommandLine, ServesOverTcpBesidesOrInsteadOfThePty) {
+    const auto both =
+        sim::parseSimCommandLine({"--link", "/tmp/x", "--tcp", "4001", "--fault", "drop,after=3"});
+    ASSERT_TRUE(both.error.isEmpty()) << both.error.toStdString();
+    EXPECT_TRUE(both.options.pty);
+    EXPECT_EQ(both.options.tcpPort, 4001);
+    EXPECT_EQ(both.options.faults.value(0).kind, sim::Fault::Drop);
+    EXPECT_EQ(both.options.faults.value(0).closeAfterBytes, 3);
+    const auto tcpOnly = sim::parseSimCommandLine({"--tcp", "0"});
+    ASSERT_TRUE(tcpOnly.error.isEmpty()) << tcpOnly.error.toStdString();
+    EXPECT_FALSE(tcpOnly.options.pty);
+    EXPECT_EQ(tcpOnly.options.tcpPort, 0);
 }
 
 TEST(CommandLine, RefusesWhatItCannotPlay) {
@@ -201,7 +215,7 @@ TEST(CommandLine, RefusesWhatItCannotPlay) {
           QStringList{"--link", "x", "--device", "1:colour=red"},
           QStringList{"--link", "x", "--fault", "gremlins"},
           QStringList{"--link", "x", "--fault", "late,when=0"}, QStringList{"--link", "x", "--baud", "fast"},
-          QStringList{"--link", "x", "--bogus"}}) {
+          QStringList{"--link", "x", "--bogus"}, QStringList{"--tcp", "65536"}, QStringList{"--tcp", "x"}}) {
         EXPECT_FALSE(sim::parseSimCommandLine(args).error.isEmpty()) << args.join(' ').toStdString();
     }
     const auto help = sim::parseSimCommandLine({"--help"});
