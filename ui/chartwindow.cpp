@@ -1,11 +1,11 @@
 #include "ui/chartwindow.h"
 
+#include "ui/fixeddialog.h"
+
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <algorithm>
 
 ChartWindow::ChartWindow(const QString& objectName, const QString& title, QWidget* chart)
     : QWidget(nullptr,
@@ -33,19 +33,10 @@ void ChartWindow::stayAbove(QWidget* owner) {
 }
 
 void ChartWindow::present() {
-    if (m_owner && !m_placed) {
-        m_placed = true;
-        QRect frame(QPoint(), size());
-        frame.moveCenter(m_owner->frameGeometry().center());
-        if (const QScreen* screen = m_owner->screen()) {
-            const QRect area = screen->availableGeometry();
-            frame.moveLeft(
-                std::clamp(frame.left(), area.left(), std::max(area.left(), area.right() - frame.width())));
-            frame.moveTop(
-                std::clamp(frame.top(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
-        }
-        move(frame.topLeft());
-    }
+    // First in the middle of the screen, as the main window starts; after that where the operator
+    // left it.
+    if (!m_placed) centreOnScreen(this);
+    m_placed = true;
     show();
     raise();
     activateWindow();

@@ -13,8 +13,7 @@ class ChartWindow : public QWidget {
   public:
     ChartWindow(const QString& objectName, const QString& title, QWidget* chart);
 
-    // Keeps the window above `owner` (the main window), which takes the focus back after each poll,
-    // and shows it first over the middle of it.
+    // Keeps the window above `owner` (the main window), which takes the focus back after each poll.
     void stayAbove(QWidget* owner);
     // Shows the window (or brings it forward) above its owner.
     void present();
