@@ -173,6 +173,9 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     if (RtsMode)
         m_comm->setRTSEnable(true);
     m_listening = true;
+    // Before the write: a line faster than the program may answer inside it.
+    if (onSent)
+        onSent(OutputFrame);
     m_comm->setOutput(OutputFrame);
 
     if (RtsMode) {
