@@ -5,6 +5,7 @@
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
+#include "app/trafficmonitor.h"
 #include "link/portmap.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
 
     TForm1 form;
     form.createDialogs();
+    TrafficMonitor::install(form);
     SystemParams::install(form);
     GeneralParams::install(form);
     AdjustmentView::install(form);
