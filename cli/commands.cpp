@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 
 #include "cli/readings.h"
+#include "cli/trace.h"
 
 #include "archives/records.h"
 #include "device/encodings.h"
@@ -49,6 +50,7 @@ struct Options {
     int baud = 9600;
     bool rts = false;
     bool raw = false;
+    QString trace;
     QString command;
     QStringList args;
     QString date;
@@ -94,7 +96,7 @@ QString journalLine(const JournalEntry& e) {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--raw] [--comm n=PATH] COMMAND ARGS\n"
+        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--raw] [--trace FILE] [--comm n=PATH] COMMAND ARGS\n"
         "\n"
         "Sends one ModBus RTU request through the monitor's engine and prints the reply.\n"
         "\n"
@@ -103,6 +105,8 @@ QString helpText() {
         "  --baud B         line speed in bit/s (default 9600)\n"
         "  --rts            RS-485 direction control by the RTS line\n"
         "  --raw            print the reply frame in hex as well (first line, 'raw: ...')\n"
+        "  --trace FILE     write every frame sent, received or discarded, with its verdict, to FILE as\n"
+        "                   CSV (UTF-8, ISO 8601 times with ms), the monitor's exchange log format\n"
         "  --comm n=PATH    map port number n to a system port (Linux default: /dev/ttyS(n-1))\n"
         "  --help           this text\n"
         "\n"
@@ -129,12 +133,23 @@ QString helpText() {
         "                                    Progress goes to stderr when it is a terminal.\n"
         "\n"
         "Exit status: 0 valid reply; 1 bad command line; 2 port error; 3 no valid reply (no reply,\n"
-        "CRC error, exception, a reply that does not answer the request); 4 the --out file cannot be\n"
-        "written. The reason goes to stderr. When the link fails, archive and journal print the rows\n"
-        "read so far, say how many, and leave the --out file as it was.\n");
+        "CRC error, exception, a reply that does not answer the request); 4 the --out or --trace file\n"
+        "cannot be written. The reason goes to stderr. When the link fails, archive and journal print\n"
+        "the rows read so far, say how many, and leave the --out file as it was.\n");
+}
+
+namespace {
+int execute(const QStringList& rawArgs, Trace& trace);
 }
 
 int run(const QStringList& rawArgs) {
+    Trace trace;
+    return trace.finish(execute(rawArgs, trace));
+}
+
+namespace {
+
+int execute(const QStringList& rawArgs, Trace& trace) {
     QStringList mapErrors;
     const QStringList args = PortMap::takeOptions(rawArgs, &mapErrors);
     if (!mapErrors.isEmpty())
@@ -165,6 +180,9 @@ int run(const QStringList& rawArgs) {
             o.rts = true;
         } else if (a == "--raw") {
             o.raw = true;
+        } else if (a == "--trace") {
+            if (!value(&o.trace) || o.trace.isEmpty())
+                return usage("--trace needs a file");
         } else if (a == "--date") {
             if (!value(&o.date))
                 return usage("--date needs \"dd.mm.yyyy hh:nn\"");
@@ -206,7 +224,16 @@ int run(const QStringList& rawArgs) {
     const Arity arity = commands[o.command];
     if (o.args.size() < arity.minArgs || o.args.size() > arity.maxArgs)
         return usage(QStringLiteral("wrong number of arguments for %1").arg(o.command));
-    const auto open = [&o](TModBus& bus) {
+    if (!o.trace.isEmpty()) {
+        QString why;
+        if (!trace.open(o.trace, &why)) {
+            err() << "trace file cannot be written: " << why << "\n";
+            err().flush();
+            return ExitFile;
+        }
+    }
+    const auto open = [&o, &trace](TModBus& bus) {
+        trace.attach(bus);
         TMSComm* port = bus.MSComm1();
         port->setSystemPortName(PortMap::resolve(o.port));
         port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
@@ -306,5 +333,7 @@ int run(const QStringList& rawArgs) {
     out().flush();
     return ExitOk;
 }
+
+} // namespace
 
 } // namespace cli
