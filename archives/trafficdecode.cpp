@@ -5,18 +5,13 @@
 #include "device/identification.h"
 #include "device/registerblock.h"
 #include "link/cp1251.h"
+#include "link/functioncodes.h"
 
 namespace traffic {
 
 namespace {
 
-constexpr int FnReadCoils = 1;
-constexpr int FnReadHolding = 3;
-constexpr int FnWriteCoil = 5;
-constexpr int FnWriteRegister = 6;
-constexpr int FnWriteRegisters = 16;
-constexpr int FnReportSlaveId = 17;
-constexpr int FnReadArchive = 65;
+using namespace modbus;
 
 QString exceptionName(int code) {
     static const char* const names[] = {"",
@@ -93,9 +88,15 @@ QString deviceTime(std::uint32_t seconds) {
     return enc::formatDateTime(enc::SecToDate(seconds));
 }
 
-// One line per register: number, hex, u16, s16, and the float that starts at it.
+// Seven significant digits whatever the magnitude: most register pairs are no float at all, and
+// their readings must not fill the pane.
+QString floatText(float f) {
+    return QString::number(double(f), 'g', 7).replace(u'.', u',');
+}
+
+// One line per register: number, hex, u16, s16, and the float that starts at it (with the next).
 void registerLines(QStringList& out, const RegisterBlock& block) {
-    out << QStringLiteral("Рег.    Hex      u16     s16   float (рег. и следующий)");
+    out << QStringLiteral("Рег.    Hex      u16     s16   float");
     for (int reg = block.first(); reg < block.first() + block.count(); ++reg) {
         const std::uint16_t v = *block.u16(reg);
         const std::optional<float> f = block.f32(reg);
@@ -104,7 +105,7 @@ void registerLines(QStringList& out, const RegisterBlock& block) {
                    .arg(QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(4, u'0'))
                    .arg(v, 6)
                    .arg(*block.s16(reg), 6)
-                   .arg(f ? enc::MyFormatFloat(*f) : QString());
+                   .arg(f ? floatText(*f) : QString());
     }
 }
 
@@ -222,21 +223,21 @@ void replyLines(QStringList& out, const TrafficEntry& e) {
     }
 }
 
+} // namespace
+
 QString directionText(const TrafficEntry& e) {
     switch (e.direction) {
     case TrafficDirection::Sent:
-        return e.modem ? QStringLiteral("Команда модему") : QStringLiteral("Запрос");
+        return e.modem ? QStringLiteral("команда модему") : QStringLiteral("запрос");
     case TrafficDirection::Received:
-        return e.modem ? QStringLiteral("Ответ модема") : QStringLiteral("Ответ");
+        return e.modem ? QStringLiteral("ответ модема") : QStringLiteral("ответ");
     case TrafficDirection::Discarded:
-        return QStringLiteral("Отброшенные байты");
+        return QStringLiteral("отброшено");
     case TrafficDirection::Event:
-        return QStringLiteral("Обмен без ответа");
+        return QStringLiteral("без ответа");
     }
     return {};
 }
-
-} // namespace
 
 QString functionName(int function) {
     switch (function) {
@@ -286,6 +287,7 @@ QString verdictText(const TrafficEntry& e) {
 QStringList decode(const TrafficEntry& e) {
     QStringList out;
     QString head = directionText(e);
+    head[0] = head[0].toUpper();
     if (e.address >= 0) head += QStringLiteral(", адрес %1").arg(e.address);
     const int function = e.function();
     if (function >= 0) {

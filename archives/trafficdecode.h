@@ -11,6 +11,8 @@ namespace traffic {
 
 // "норма, конец по тишине", "ошибка CRC, конец по тишине", "нет ответа", "исключение 2: ..."
 QString verdictText(const TrafficEntry& entry);
+// The kind of row: "запрос", "ответ", "отброшено", "без ответа", "команда модему", "ответ модема".
+QString directionText(const TrafficEntry& entry);
 // "чтение регистров"; empty for a code the meter does not serve.
 QString functionName(int function);
 // The function column: "3", "3 искл." for an exception reply, empty when there is none.

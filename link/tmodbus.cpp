@@ -2,6 +2,7 @@
 
 #include "link/cp1251.h"
 #include "link/crc16.h"
+#include "link/functioncodes.h"
 #include "link/tmscomm.h"
 
 #include <QCoreApplication>
@@ -12,13 +13,7 @@
 
 namespace {
 
-constexpr int FnReadCoils = 1;
-constexpr int FnReadHolding = 3;
-constexpr int FnWriteCoil = 5;
-constexpr int FnWriteRegister = 6;
-constexpr int FnWriteRegisters = 16;
-constexpr int FnReportSlaveId = 17;
-constexpr int FnReadArchive = 65;
+using namespace modbus;
 
 // Result words a Hayes modem ends a command with, in the order they are looked for.
 const char* const kResultWords[] = {"CONNECT", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"};

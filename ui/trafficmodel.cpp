@@ -53,22 +53,6 @@ int TrafficModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-namespace {
-QString directionWord(const TrafficEntry& e) {
-    switch (e.direction) {
-    case TrafficDirection::Sent:
-        return QStringLiteral("запрос");
-    case TrafficDirection::Received:
-        return QStringLiteral("ответ");
-    case TrafficDirection::Discarded:
-        return QStringLiteral("отброшено");
-    case TrafficDirection::Event:
-        return QStringLiteral("—");
-    }
-    return {};
-}
-} // namespace
-
 QVariant TrafficModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_rows.size()) return {};
     const TrafficEntry& e = m_rows[index.row()];
@@ -80,7 +64,7 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
     case ColTime:
         return QDateTime::fromMSecsSinceEpoch(e.timeMs).toString(QStringLiteral("hh:mm:ss.zzz"));
     case ColDirection:
-        return directionWord(e);
+        return traffic::directionText(e);
     case ColAddress:
         return e.address >= 0 ? QString::number(e.address) : QString();
     case ColFunction:

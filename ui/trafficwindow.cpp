@@ -28,8 +28,8 @@ namespace {
 // Often enough to look live, seldom enough that a scan's burst of frames is drawn in a few batches.
 constexpr int RefreshMs = 100;
 
-const char* const CounterTitles[] = {"Адрес",      "Запросы",       "Ответы",      "Нет ответа", "Ошибки CRC",
-                                     "Исключения", "Прочие ошибки", "Среднее, мс", "Худшее, мс"};
+const char* const CounterTitles[] = {"Адрес",      "Запросы", "Ответы",      "Нет ответа", "Ошибки CRC",
+                                     "Исключения", "Прочие",  "Среднее, мс", "Худшее, мс"};
 } // namespace
 
 TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
@@ -37,7 +37,7 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
     setObjectName(QStringLiteral("TrafficMonitor"));
     setWindowTitle(QStringLiteral("Монитор обмена"));
     setWindowFlag(Qt::Window);
-    resize(900, 620);
+    resize(960, 640);
 
     m_model = new TrafficModel(recorder, this);
 
@@ -80,7 +80,7 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
     TableTraffic->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     TableTraffic->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     TableTraffic->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {90, 70, 50, 70, 300, 40};
+    const int widths[] = {90, 100, 50, 70, 300, 40};
     for (int c = 0; c < int(std::size(widths)); ++c)
         TableTraffic->setColumnWidth(c, widths[c]);
 
@@ -100,11 +100,13 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
     TableCounters->verticalHeader()->hide();
     TableCounters->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TableCounters->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    TableCounters->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    TableCounters->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
 
     auto* lower = new QSplitter(Qt::Horizontal, this);
     lower->addWidget(MemoDecode);
     lower->addWidget(TableCounters);
-    lower->setSizes({420, 480});
+    lower->setSizes({380, 580});
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(TableTraffic);
     split->addWidget(lower);

@@ -63,7 +63,7 @@ TEST(TrafficDecode, RegistersAsUnsignedSignedAndFloat) {
     const QStringList lines = traffic::decode(e);
     ASSERT_GE(lines.size(), 6);
     EXPECT_EQ(lines[0], QStringLiteral("Ответ, адрес 1, функция 3 (чтение регистров)"));
-    EXPECT_EQ(lines[3].simplified(), QStringLiteral("100 0x4148 16712 16712 12,500"));
+    EXPECT_EQ(lines[3].simplified(), QStringLiteral("100 0x4148 16712 16712 12,5"));
     EXPECT_EQ(lines[5].simplified(), QStringLiteral("102 0xFFFF 65535 -1"))
         << "no float past the last register";
     EXPECT_TRUE(lines.last().startsWith(QStringLiteral("Байты (11): 01 03 06 41 48")));
