@@ -5,6 +5,9 @@
 #include "app/generalparams.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
+#include "app/trafficmonitor.h"
+#include "link/portmap.h"
+#include "link/tmodbus.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
 #include "ui/tform7.h"
@@ -12,6 +15,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPixmap>
 #include <QTextStream>
@@ -94,6 +98,31 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         form.Form7->show();
         save(form.Form7, dir, QStringLiteral("period-dialog.png"));
         form.Form7->hide();
+
+        // The exchange log, ending with a few exchanges on the second line (when it is mapped), whose
+        // simulator garbles the replies of its meter at 3: a CRC error, a late reply thrown away, and
+        // an exception for registers past the map.
+        if (auto* traffic = form.findChild<TrafficMonitor*>()) {
+            const LinkSettings line = form.linkSettings();
+            if (PortMap::mapped(2)) {
+                LinkSettings faulty = line;
+                faulty.CommPort = 2;
+                form.applyLinkSettings(faulty);
+                for (int round = 0; round < 4; ++round) {
+                    form.ModBus->ReadHoldingRegisters(1, 21, 0);
+                    form.ModBus->ReadHoldingRegisters(3, 21, 0);
+                }
+                // The late reply comes while no request waits for it.
+                QElapsedTimer late;
+                late.start();
+                while (late.elapsed() < 600)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                form.ModBus->ReadHoldingRegisters(3, 20, 300);
+                form.ModBus->ReadHoldingRegisters(1, 21, 0);
+                form.applyLinkSettings(line);
+            }
+            traffic->takeScreenshot([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+        }
 
         // exit(), not quit(): quit() asks every window to close, which would ask for confirmation.
         QCoreApplication::exit(0);
