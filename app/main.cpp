@@ -30,11 +30,12 @@ int main(int argc, char** argv) {
 
     TForm1 form;
     form.createDialogs();
-    TrafficMonitor::install(form);
     SystemParams::install(form);
     GeneralParams::install(form);
     AdjustmentView::install(form);
     ArchivesView::install(form);
+    // Last: its recorder chains onto the engine's hooks as the views have set them.
+    TrafficMonitor::install(form);
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

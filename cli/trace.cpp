@@ -25,6 +25,7 @@ void Trace::attach(TModBus& engine) {
 
 int Trace::finish(int status) {
     if (!m_file.isOpen()) return status;
+    m_recorder.flush();
     m_file.close();
     if (m_file.error() == QFileDevice::NoError) return status;
     err() << "trace file not written in full: " << m_file.errorString() << "\n";

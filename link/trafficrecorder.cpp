@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QPointer>
+#include <QTimer>
 
 int TrafficEntry::function() const {
     if (modem) return -1;
@@ -29,6 +30,10 @@ TrafficRecorder::TrafficRecorder(int capacity, QObject* parent)
     m_steady.start();
     wallMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
     steadyMs = [this] { return m_steady.elapsed(); };
+    m_discardGap = new QTimer(this);
+    m_discardGap->setSingleShot(true);
+    m_discardGap->setInterval(DiscardGapMs);
+    connect(m_discardGap, &QTimer::timeout, this, &TrafficRecorder::flush);
 }
 
 namespace {
@@ -52,6 +57,7 @@ void TrafficRecorder::attach(TModBus& engine) {
 }
 
 void TrafficRecorder::sent(const QByteArray& frame, bool modem) {
+    flush();
     m_sentAt = steadyMs();
     m_lastByteAt = -1;
     TrafficEntry e;
@@ -59,7 +65,7 @@ void TrafficRecorder::sent(const QByteArray& frame, bool modem) {
     e.bytes = frame;
     e.modem = modem;
     e.address = modem || frame.isEmpty() ? -1 : std::uint8_t(frame[0]);
-    append(std::move(e));
+    append(std::move(e), wallMs());
 }
 
 void TrafficRecorder::chunkArrived() {
@@ -67,13 +73,27 @@ void TrafficRecorder::chunkArrived() {
 }
 
 void TrafficRecorder::discarded(const QByteArray& bytes) {
+    // A late reply paced at the line's speed arrives a byte or two at a time: one row for it, not one
+    // per byte.
+    if (m_discard.isEmpty()) m_discardAt = wallMs();
+    m_discard += bytes;
+    if (m_discard.size() >= TModBus::BufferSize)
+        flush();
+    else
+        m_discardGap->start();
+}
+
+void TrafficRecorder::flush() {
+    m_discardGap->stop();
+    if (m_discard.isEmpty()) return;
     TrafficEntry e;
     e.direction = TrafficDirection::Discarded;
-    e.bytes = bytes;
-    append(std::move(e));
+    e.bytes = std::exchange(m_discard, {});
+    append(std::move(e), m_discardAt);
 }
 
 void TrafficRecorder::exchangeEnded(const TModBus& engine) {
+    flush();
     TrafficEntry e;
     e.request = engine.OutputFrame;
     e.modem = engine.CommandMode;
@@ -91,7 +111,7 @@ void TrafficRecorder::exchangeEnded(const TModBus& engine) {
     }
     m_sentAt = m_lastByteAt = -1;
     if (!e.modem && e.address >= 0 && e.status != ReplyStatus::PortError) count(e);
-    append(std::move(e));
+    append(std::move(e), wallMs());
 }
 
 void TrafficRecorder::count(const TrafficEntry& reply) {
@@ -122,9 +142,9 @@ void TrafficRecorder::count(const TrafficEntry& reply) {
     }
 }
 
-void TrafficRecorder::append(TrafficEntry entry) {
+void TrafficRecorder::append(TrafficEntry entry, qint64 timeMs) {
     entry.number = m_next++;
-    entry.timeMs = wallMs();
+    entry.timeMs = timeMs;
     if (int(m_entries.size()) >= m_capacity) m_entries.pop_front();
     m_entries.push_back(std::move(entry));
     if (onEntry) onEntry(m_entries.back());
@@ -142,6 +162,8 @@ QList<TrafficEntry> TrafficRecorder::since(quint64 number) const {
 }
 
 void TrafficRecorder::clear() {
+    m_discardGap->stop();
+    m_discard.clear();
     m_entries.clear();
     m_counters.clear();
 }

@@ -14,6 +14,7 @@
 #include <map>
 
 class QIODevice;
+class QTimer;
 
 enum class TrafficDirection {
     Sent,      // a request (or a modem command line)
@@ -71,8 +72,13 @@ class TrafficRecorder : public QObject {
     // What the hooks call.
     void sent(const QByteArray& frame, bool modem);
     void chunkArrived();
+    // Bytes thrown away one after another make one entry: it is logged at the next exchange, after
+    // a pause of the line, or once it holds a frame's worth.
     void discarded(const QByteArray& bytes);
     void exchangeEnded(const TModBus& engine);
+    // Logs the discarded bytes still gathering.
+    void flush();
+    static constexpr int DiscardGapMs = 50;
 
     const std::deque<TrafficEntry>& entries() const { return m_entries; }
     // The entries numbered `number` and later that the ring still holds.
@@ -90,7 +96,7 @@ class TrafficRecorder : public QObject {
     std::function<qint64()> steadyMs;
 
   private:
-    void append(TrafficEntry entry);
+    void append(TrafficEntry entry, qint64 timeMs);
     void count(const TrafficEntry& reply);
 
     int m_capacity;
@@ -100,6 +106,9 @@ class TrafficRecorder : public QObject {
     QElapsedTimer m_steady;
     qint64 m_sentAt = -1;
     qint64 m_lastByteAt = -1;
+    QByteArray m_discard;
+    qint64 m_discardAt = 0;
+    QTimer* m_discardGap = nullptr;
 };
 
 namespace traffic {

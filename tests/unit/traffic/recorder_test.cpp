@@ -4,6 +4,7 @@
 #include "link/crc16.h"
 #include "link/trafficrecorder.h"
 
+#include <QCoreApplication>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -102,6 +103,22 @@ TEST(Recorder, StaleBytesAreLoggedBeforeTheRequestThatThrewThemAway) {
     EXPECT_EQ(log[0].address, -1);
     EXPECT_EQ(log[1].direction, TrafficDirection::Sent);
     EXPECT_EQ(log[2].status, ReplyStatus::NoReply);
+}
+
+TEST(Recorder, BytesThrownAwayOneAfterAnotherAreOneEntry) {
+    TrafficRecorder r;
+    r.discarded(hex("01 03"));
+    r.discarded(hex("02"));
+    EXPECT_TRUE(r.entries().empty());
+    QThread::msleep(TrafficRecorder::DiscardGapMs + 10);
+    QCoreApplication::processEvents();
+    r.discarded(hex("FF"));
+    r.sent(hex("01 03 00 00 00 01 84 0A"), false);
+    ASSERT_EQ(r.entries().size(), 3u);
+    EXPECT_EQ(r.entries()[0].bytes, hex("01 03 02"));
+    EXPECT_EQ(r.entries()[1].bytes, hex("FF")) << "after a pause of the line, another entry";
+    r.discarded(QByteArray(TModBus::BufferSize, 'x'));
+    EXPECT_EQ(r.entries().size(), 4u) << "a frame's worth is logged at once";
 }
 
 TEST(Recorder, APortThatCannotOpenIsAnEventAndNoRequest) {
