@@ -18,6 +18,9 @@ Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkSta
     : m_engine(engine), m_address(deviceAddress), m_linkStatus(linkStatus), m_progress(progress),
       m_pauseTimer(pauseTimer) {
     m_pauseTimer.setInterval(500);
+    // The device needs the whole 500 ms between the writes of a command sequence; a coarse timer
+    // may fire up to 5 % early.
+    m_pauseTimer.setTimerType(Qt::PreciseTimer);
     tag::set(&m_pauseTimer, 0);
     QObject::connect(&m_pauseTimer, &QTimer::timeout, &m_pauseTimer, [timer = &m_pauseTimer] {
         timer->stop();
@@ -26,12 +29,21 @@ Exchange::Exchange(TModBus& engine, const int& deviceAddress, StatusBar& linkSta
 }
 
 std::optional<RegisterBlock> Exchange::readHolding(int first, int count) {
-    m_engine.ReadHoldingRegisters(std::uint8_t(m_address), std::uint8_t(count), std::uint16_t(first));
-    std::optional<RegisterBlock> block = RegisterBlock::fromReply(m_engine, first);
-    // The engine holds the reply to the count as sent, one byte of it.
-    if (block && block->count() < count) block.reset();
+    std::optional<RegisterBlock> block = readHoldingSilently(first, count);
     report(block.has_value());
     return block;
+}
+
+std::optional<RegisterBlock> Exchange::readHoldingSilently(int first, int count) {
+    return RegisterBlock::read(m_engine, m_address, first, count);
+}
+
+std::optional<bool> Exchange::readCoil(int coil) {
+    m_engine.ReadCoils(std::uint8_t(m_address), std::uint16_t(coil), 1);
+    // An accepted reply carries exactly one data byte; the coil is its lowest bit.
+    const QByteArray reply = m_engine.reply();
+    if (!report(m_engine.replyOk() && reply.size() > 3)) return std::nullopt;
+    return (std::uint8_t(reply[3]) & 1) != 0;
 }
 
 std::optional<QByteArray> Exchange::readArchive(const archives::Request& request) {
@@ -122,13 +134,34 @@ void Exchange::advanceProgress(int bytes) {
     m_progress.setValue(std::min(m_progress.maximum(), m_progress.value() + bytes));
 }
 
-DisabledWindow::DisabledWindow(QWidget* window) : m_window(window) {
-    if (m_window) m_window->setEnabled(false);
+DisabledWindow::DisabledWindow(QWidget* window, QWidget* readable) : m_window(window) {
+    if (!m_window) return;
+    m_keepsReadable = readable && m_window->isAncestorOf(readable);
+    if (!m_keepsReadable) {
+        m_window->setEnabled(false);
+        return;
+    }
+    // A disabled widget disables everything inside it, so the window and the widgets leading to
+    // the readable one stay enabled and all beside them are disabled instead. Widgets already
+    // disabled are left alone, so that ending does not enable them.
+    for (QWidget* kept = readable; kept != m_window; kept = kept->parentWidget()) {
+        for (QObject* child : kept->parentWidget()->children()) {
+            auto* widget = qobject_cast<QWidget*>(child);
+            if (!widget || widget == kept || widget->isWindow() || !widget->isEnabled()) continue;
+            widget->setEnabled(false);
+            m_disabled.append(widget);
+        }
+    }
 }
 
 DisabledWindow::~DisabledWindow() {
     if (!m_window) return;
-    m_window->setEnabled(true);
+    if (m_keepsReadable) {
+        for (const QPointer<QWidget>& widget : std::as_const(m_disabled))
+            if (widget) widget->setEnabled(true);
+    } else {
+        m_window->setEnabled(true);
+    }
     m_window->activateWindow();
     m_window->setFocus();
 }

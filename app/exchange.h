@@ -6,6 +6,8 @@
 #include "device/registerwrite.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -31,6 +33,11 @@ class Exchange {
     // Function 3. A reply that is missing, corrupt, an exception or does not fit the request is a
     // link failure (shown); a usable one clears the indication.
     std::optional<RegisterBlock> readHolding(int first, int count);
+    // The same read for a caller that tells the operator nothing of its failure: the indication is
+    // left as it stands either way.
+    std::optional<RegisterBlock> readHoldingSilently(int first, int count);
+    // Function 1 for one coil: whether it is on. A failed read is a link failure (shown).
+    std::optional<bool> readCoil(int coil);
 
     // Function 65, judged and shown like a read: the reply frame when it is usable.
     std::optional<QByteArray> readArchive(const archives::Request& request);
@@ -96,11 +103,15 @@ class GuardedAction {
 // clicks and keys must not reach it); on exit the window is enabled again and takes the focus.
 class DisabledWindow {
   public:
-    explicit DisabledWindow(QWidget* window);
+    // A `readable` widget inside the window (a dialogue the operator follows while the exchange
+    // runs) stays enabled, so it can be read and scrolled; everything else refuses input.
+    explicit DisabledWindow(QWidget* window, QWidget* readable = nullptr);
     ~DisabledWindow();
     DisabledWindow(const DisabledWindow&) = delete;
     DisabledWindow& operator=(const DisabledWindow&) = delete;
 
   private:
     QWidget* m_window;
+    bool m_keepsReadable = false;
+    QList<QPointer<QWidget>> m_disabled;
 };

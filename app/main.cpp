@@ -1,7 +1,10 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
+#include "app/countersview.h"
+#include "app/failurelegend.h"
 #include "app/generalparams.h"
+#include "app/paramfiles.h"
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
@@ -34,6 +37,10 @@ int main(int argc, char** argv) {
     GeneralParams::install(form);
     AdjustmentView::install(form);
     ArchivesView::install(form);
+    CountersView::install(form);
+    // After the views: it wires their "Обзор" buttons.
+    FailureLegend::install(form);
+    ParamFiles::install(form);
     // Last: its recorder chains onto the engine's hooks as the views have set them.
     TrafficMonitor::install(form);
     form.show();

@@ -2,7 +2,10 @@
 
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
+#include "app/countersview.h"
+#include "app/failurelegend.h"
 #include "app/generalparams.h"
+#include "app/paramfiles.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "app/trafficmonitor.h"
@@ -14,12 +17,16 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMenu>
 #include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
 #include <QTextStream>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -28,10 +35,30 @@ void settle() {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-void save(QWidget* widget, const QString& dir, const QString& name) {
+// Under a window manager the picture takes the window with its frame from the screen, so it shows
+// the title bar as the operator sees it. The manager frames a window a moment after it appears.
+QPixmap windowPicture(QWidget* widget) {
+    QWindow* window = widget->isWindow() ? widget->windowHandle() : nullptr;
+    if (window) {
+        widget->raise();
+        widget->activateWindow();
+        QDeadlineTimer exposed(2000);
+        while (!window->isExposed() && !exposed.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        settle();
+    }
     settle();
+    const QMargins margins = window ? window->frameMargins() : QMargins();
+    const QRect frame = widget->geometry().marginsAdded(margins);
+    QPixmap framed;
+    if (!margins.isNull() && widget->screen())
+        framed = widget->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    return framed.size() == frame.size() ? framed : widget->grab();
+}
+
+void save(QWidget* widget, const QString& dir, const QString& name) {
     const QString path = QDir(dir).filePath(name);
-    const bool ok = widget->grab().save(path);
+    const bool ok = windowPicture(widget).save(path);
     QTextStream(stdout) << (ok ? "saved " : "could not save ") << path << Qt::endl;
 }
 
@@ -43,7 +70,9 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         save(&form, dir, QStringLiteral("main-window-start.png"));
 
         form.MenuConnectClick();
-        // The scan window keeps what it found; show it once more for its picture.
+        // The scan window keeps what it found; show it once more for its picture, once the window
+        // manager has seen it go.
+        settle();
         form.Form3->show();
         save(form.Form3, dir, QStringLiteral("scan-dialog.png"));
         form.Form3->hide();
@@ -84,10 +113,31 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             form.MenuTypeParamClick(form.SystemParam);
         }
 
+        // The measurements in both layouts; the second meter's failure in both channel groups, and the
+        // legend of its first channel, which works as two beams.
+        auto* counters = form.findChild<CountersView*>();
+        if (counters && form.DeviceAddress != 0) {
+            counters->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            auto* legend = form.findChild<FailureLegend*>();
+            if (legend && form.Device[2]->isVisible()) {
+                form.DeviceClick(form.Device[2]);
+                form.MenuTypeParamClick(form.Measurements);
+                save(&form, dir, QStringLiteral("counters-failure.png"));
+                legend->takeScreenshot(form.findChild<QPushButton*>(QStringLiteral("ButtonBrouseCh1")),
+                                       [&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+                form.DeviceClick(form.Device[1]);
+            }
+            form.MenuTypeParamClick(form.SystemParam);
+        }
+
         // Archives and journals as read from the chosen meter, and their windows.
         auto* archives = form.findChild<ArchivesView*>();
         if (archives && form.DeviceAddress != 0)
             archives->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+
+        // The windows of saving and loading the parameters, in each way they can end.
+        if (auto* params = form.findChild<ParamFiles*>())
+            params->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
 
         form.Form4->fill(form.linkSettings());
         form.Form4->show();

@@ -26,6 +26,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -279,6 +280,18 @@ void TForm1::buildMenu() {
     MenuService = service->menuAction();
     MenuService->setObjectName(QStringLiteral("MenuService"));
     MenuService->setVisible(false);
+
+    // F10 reaches the menu bar from the keyboard whatever the layout: its Cyrillic mnemonics need a
+    // Cyrillic one. A disabled bar (an exchange running) stays shut.
+    connect(new QShortcut(QKeySequence(Qt::Key_F10), this), &QShortcut::activated, this, [bar] {
+        if (!bar->isEnabled()) return;
+        for (QAction* item : bar->actions()) {
+            if (item->isVisible() && item->isEnabled()) {
+                bar->setActiveAction(item);
+                return;
+            }
+        }
+    });
 }
 
 QAction* TForm1::addServiceItem(const QString& name, const QString& caption) {
@@ -396,6 +409,7 @@ void TForm1::ShowMessage(const QString& caption, const QString& text) {
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, isVisible() ? this : nullptr);
+    keepTitleWhole(box);
     box.exec();
 }
 

@@ -157,6 +157,8 @@ class TForm1 : public QMainWindow {
     void addGroupPanel(QWidget* panel);
     // Hides every group view, and the group boxes inside PanelGeneralParam.
     void hideGroupViews();
+    // The channel panel of StatusBar2 (panel 2) with its raised bevel.
+    void showChannelPanel(const QString& text);
     // The client area (690 x 514 below the menu bar); group views sit in it from 8, 32.
     QWidget* clientArea() const { return m_clientArea; }
     // Addresses of the visible device menu items (from the last three characters of each caption).
@@ -224,7 +226,6 @@ class TForm1 : public QMainWindow {
     void buildViews();
     void startUp();
     void applyLoad(const SensLoad& load);
-    void showChannelPanel(const QString& text);
     void hideChannelPanel();
     QAction* checkedTypeItem() const;
     QAction* checkedArchiveOrJournalItem() const;

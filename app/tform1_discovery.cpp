@@ -32,7 +32,8 @@ void TForm1::MenuConnectClick() {
     setMenuEnabled(MenuChoiceChannel, false);
     Memo1->setVisible(UseModem);
     {
-        DisabledWindow disabled(this);
+        // The modem's dialogue stays readable while the window refuses input.
+        DisabledWindow disabled(this, Memo1);
         if (!UseModem || ConnectModem()) {
             // The scan window stays usable ("Stop") while the main window is disabled.
             Form3->prepare();

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/paramcommands.h"
 #include "cli/readings.h"
 #include "cli/trace.h"
 
@@ -43,6 +44,12 @@ int failure(const TModBus& bus) {
     return status == ReplyStatus::PortError ? ExitPort : ExitReply;
 }
 
+std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address) {
+    bus.ReportSlaveId(address);
+    if (!bus.replyOk()) return std::nullopt;
+    return ident::entryText(ident::deviceText(bus.reply()), address);
+}
+
 namespace {
 
 struct Options {
@@ -56,6 +63,7 @@ struct Options {
     QString date;
     std::optional<int> record;
     ReadingOptions reading;
+    ParamOptions params;
 };
 
 // Numbers in the usual C forms: 10, 0x0A.
@@ -131,10 +139,19 @@ QString helpText() {
         "                                    cells separated by tabs; with --out they write the monitor's\n"
         "                                    export file instead (Windows-1251, cells joined by '#').\n"
         "                                    Progress goes to stderr when it is a terminal.\n"
+        "  save-params ADDR DIR              the monitor's parameter files: DIR/Param.txt (the report)\n"
+        "                                    and DIR/Param.bin (the snapshot); neither when a read fails\n"
+        "  load-params ADDR FILE --yes       writes a snapshot back into the meter it was taken from,\n"
+        "                                    in six blocks 2 s apart (registers 2-7, 15-26, 31-88,\n"
+        "                                    119-171), one line per block; without --yes nothing is sent\n"
+        "  compare-params ADDR FILE          one line per parameter a load would change:\n"
+        "                                    \"NAME<tab>IN FILE<tab>IN METER\" (channels joined by '#');\n"
+        "                                    exit 0 when nothing differs, 1 when something does\n"
         "\n"
         "Exit status: 0 valid reply; 1 bad command line; 2 port error; 3 no valid reply (no reply,\n"
-        "CRC error, exception, a reply that does not answer the request); 4 the --out or --trace file\n"
-        "cannot be written. The reason goes to stderr. When the link fails, archive and journal print\n"
+        "CRC error, exception, a reply that does not answer the request, a block of load-params that\n"
+        "failed); 4 the --out or --trace file cannot be written, or the snapshot is unreadable, short\n"
+        "or another meter's. The reason goes to stderr. When the link fails, archive and journal print\n"
         "the rows read so far, say how many, and leave the --out file as it was.\n");
 }
 
@@ -193,6 +210,8 @@ int execute(const QStringList& rawArgs, Trace& trace) {
                                                : &o.reading.out;
             if (!value(into) || into->isEmpty())
                 return usage(QStringLiteral("%1 needs a value").arg(a));
+        } else if (a == "--yes") {
+            o.params.yes = true;
         } else if (a == "--record") {
             if (!value(&v) || !number(v, 0, 65535))
                 return usage("--record needs a number 0..65535");
@@ -218,7 +237,9 @@ int execute(const QStringList& rawArgs, Trace& trace) {
                                        {"write-register", {3, 3}}, {"write-registers", {3, 125}},
                                        {"set-coil", {2, 2}},       {"clear-coil", {2, 2}},
                                        {"report-id", {1, 1}},      {"read-archive", {3, 3}},
-                                       {"archive", {2, 2}},        {"journal", {2, 2}}};
+                                       {"archive", {2, 2}},        {"journal", {2, 2}},
+                                       {"save-params", {2, 2}},    {"load-params", {2, 2}},
+                                       {"compare-params", {2, 2}}};
     if (!commands.contains(o.command))
         return usage(QStringLiteral("unknown command %1").arg(o.command));
     const Arity arity = commands[o.command];
@@ -245,6 +266,13 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         o.reading.command = o.command;
         o.reading.args = o.args;
         return runReading(o.reading, bus);
+    }
+    if (o.command.endsWith("-params")) {
+        TModBus bus;
+        open(bus);
+        o.params.command = o.command;
+        o.params.args = o.args;
+        return runParamCommand(o.params, bus);
     }
 
     QList<long long> n;

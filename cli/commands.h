@@ -1,6 +1,8 @@
 #pragma once
 // The command line of kastari-cli: parsing, the requests, the printed lines and the exit status.
 #include <QStringList>
+#include <cstdint>
+#include <optional>
 
 class QTextStream;
 class TModBus;
@@ -19,5 +21,8 @@ QTextStream& err();
 int usage(const QString& message);
 // Prints the reason of the last failed transaction and gives the exit status for it.
 int failure(const TModBus& bus);
+// The meter as the monitor's device menu names it ("<device text> адрес: <address>"), which heads
+// the files the monitor writes; nothing when it did not answer.
+std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address);
 
 } // namespace cli

@@ -34,22 +34,14 @@ std::optional<QByteArray> request(TModBus& bus, std::uint8_t address, const arch
     return bus.reply();
 }
 
-std::optional<RegisterBlock> readHolding(TModBus& bus, std::uint8_t address, int first, int count) {
-    bus.ReadHoldingRegisters(address, std::uint8_t(count), std::uint16_t(first));
-    std::optional<RegisterBlock> block = RegisterBlock::fromReply(bus, first);
-    if (block && block->count() < count) block.reset();
-    return block;
-}
-
 // What the window shows above the grid when it exports: the meter's identification and number.
 std::optional<exportfile::Heading> heading(TModBus& bus, std::uint8_t address, int archiveNumber,
                                            int channel) {
-    bus.ReportSlaveId(address);
-    if (!bus.replyOk()) return std::nullopt;
-    const QString caption = ident::entryText(ident::deviceText(bus.reply()), address);
-    const std::optional<RegisterBlock> number = readHolding(bus, address, 8, 2);
+    const std::optional<QString> caption = deviceCaption(bus, address);
+    if (!caption) return std::nullopt;
+    const std::optional<RegisterBlock> number = RegisterBlock::read(bus, address, 8, 2);
     if (!number) return std::nullopt;
-    return exportfile::Heading{.deviceCaption = caption,
+    return exportfile::Heading{.deviceCaption = *caption,
                                .electronicNumber = QString::number(*number->u32(8)),
                                .archiveNumber = archiveNumber,
                                .channelCaption = QStringLiteral("%1 - канал").arg(channel + 1)};
@@ -109,7 +101,7 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
     if (!o.out.isEmpty() && !(head = heading(bus, addr, archiveNumber, channel))) return failure(bus);
     bool twoChannelMode = false;
     if (archiveNumber >= 5) {
-        const std::optional<RegisterBlock> mode = readHolding(bus, addr, 96, 1);
+        const std::optional<RegisterBlock> mode = RegisterBlock::read(bus, addr, 96, 1);
         if (!mode) return failure(bus);
         twoChannelMode = sysparams::twoChannelMode(*mode->byte(96));
     }

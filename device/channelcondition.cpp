@@ -2,8 +2,12 @@
 
 namespace condition {
 
+bool twoBeam(int channel, bool twoChannelMode) {
+    return channel == 1 && !twoChannelMode;
+}
+
 std::uint8_t mask(int channel, bool twoChannelMode) {
-    return channel == 1 && !twoChannelMode ? 0xFF : 0x3F;
+    return twoBeam(channel, twoChannelMode) ? 0xFF : 0x3F;
 }
 
 bool deviceFailed(std::uint8_t failureByte) {

@@ -13,7 +13,9 @@ constexpr int conditionRegister(int channel) {
     return channel == 2 ? 255 : 254;
 }
 
-// Bits 6 and 7 of channel 1 exist only while the channels work as two beams of one path.
+// Channel 1 reports its two beams apart (bits 6 and 7) only while the channels work as two beams
+// of one path.
+bool twoBeam(int channel, bool twoChannelMode);
 std::uint8_t mask(int channel, bool twoChannelMode);
 
 // 0x80 on its own is not a failure: that bit carries no failure number.

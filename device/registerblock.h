@@ -16,6 +16,8 @@ public:
     // From the engine's last reply to ReadHoldingRegisters(first, ...): empty unless the reply is
     // accepted and its byte count fits what arrived.
     static std::optional<RegisterBlock> fromReply(const TModBus& engine, int first);
+    // Sends ReadHoldingRegisters and gives the block only when the reply holds every register asked for.
+    static std::optional<RegisterBlock> read(TModBus& engine, int address, int first, int count);
 
     int first() const { return m_first; }
     int count() const { return int(m_data.size() / 2); }

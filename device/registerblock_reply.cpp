@@ -12,3 +12,11 @@ std::optional<RegisterBlock> RegisterBlock::fromReply(const TModBus& engine, int
         return std::nullopt;
     return RegisterBlock(first, engine.reply().mid(3, byteCount));
 }
+
+std::optional<RegisterBlock> RegisterBlock::read(TModBus& engine, int address, int first, int count) {
+    engine.ReadHoldingRegisters(std::uint8_t(address), std::uint8_t(count), std::uint16_t(first));
+    std::optional<RegisterBlock> block = fromReply(engine, first);
+    // The engine holds the reply to the count as sent, one byte of it.
+    if (block && block->count() < count) block.reset();
+    return block;
+}

@@ -33,7 +33,7 @@ QString title(const Heading& h) {
 } // namespace
 
 QStringList lines(const Heading& heading, const QList<QStringList>& grid) {
-    QStringList out{QStringLiteral("Расходомер-счетчик КАСТАРИ ДК, версия ") + heading.deviceCaption.left(18),
+    QStringList out{textfile::versionLine(heading.deviceCaption),
                     QStringLiteral("Электронный номер прибора :") + heading.electronicNumber, title(heading),
                     QString()};
     for (const QStringList& row : grid)

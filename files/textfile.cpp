@@ -7,6 +7,10 @@
 
 namespace textfile {
 
+QString versionLine(const QString& deviceCaption) {
+    return QStringLiteral("Расходомер-счетчик КАСТАРИ ДК, версия ") + deviceCaption.left(18);
+}
+
 QByteArray encodeLines(const QStringList& lines) {
     QByteArray out;
     for (const QString& line : lines)

@@ -7,6 +7,10 @@
 
 namespace textfile {
 
+// The first line of the files the operator saves: the program and the meter as the top status bar
+// names it (its first 18 characters).
+QString versionLine(const QString& deviceCaption);
+
 // Every line ended by CR LF.
 QByteArray encodeLines(const QStringList& lines);
 // Lines joined by CR LF, the last one without a line end.

@@ -6,6 +6,7 @@
 BusyWindow::BusyWindow(const QString& caption, Progress progress, QWidget* parent)
     : FixedDialog(caption, 260, progress == Progress::Shown ? 84 : 64, Border::NoIcons, parent) {
     setModal(false);
+    setEscapeCloses(false);
     StaticText1 = new QLabel(QStringLiteral("Пожалуйста, подождите"), this);
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
     QFont bold = StaticText1->font();

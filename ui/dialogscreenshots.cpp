@@ -5,6 +5,7 @@
 #include "ui/tform20.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
+#include "ui/tform6.h"
 #include "ui/tform7.h"
 #include "ui/tform8.h"
 #include "ui/tform9.h"
@@ -53,6 +54,14 @@ QStringList saveDialogScreenshots(const QString& dir) {
     link.ModemDelay = 60;
     settings.fill(link);
     save(settings, dir, QStringLiteral("form4-settings.png"), written);
+
+    TForm6 legend;
+    legend::Markers lit;
+    lit.failures[0] = lit.failures[2] = true;
+    lit.conditions[3] = lit.conditions[6] = lit.conditions[7] = true;
+    lit.twoBeamRows = true;
+    legend.showMarkers(lit);
+    save(legend, dir, QStringLiteral("form6-legend.png"), written);
 
     TForm7 period;
     period.setPeriodMs(10000);

@@ -1,6 +1,7 @@
 #include "ui/errorbox.h"
 
 #include "device/encodings.h"
+#include "ui/fixeddialog.h"
 
 #include <QMessageBox>
 
@@ -11,6 +12,7 @@ void showApplicationError(QWidget* parent, const QString& message) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Монитор КАСТАРИ-ДК"), text, QMessageBox::Ok,
                     parent);
     box.setObjectName(QStringLiteral("ApplicationError"));
+    keepTitleWhole(box);
     box.exec();
 }
 

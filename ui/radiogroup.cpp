@@ -21,8 +21,11 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget
         m_notes.push_back(nullptr);
     }
     connect(group, &QButtonGroup::idClicked, this, [this](int index) {
+        // Without auto-exclusion a click toggles: a button left unchecked by the click was the
+        // selected item, so the selection stays as it is and nobody hears of the click.
+        const bool changed = m_buttons[std::size_t(index)]->isChecked();
         setItemIndex(index);
-        emit clicked(index);
+        if (changed) emit clicked(index);
     });
     layoutItems();
 }

@@ -26,7 +26,7 @@ class RadioGroup : public QGroupBox {
     QLabel* itemNote(int index) const;
 
   signals:
-    // The operator picked another item.
+    // The operator picked another item; a click on the item already selected is not reported.
     void clicked(int index);
 
   protected:

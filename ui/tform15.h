@@ -6,4 +6,6 @@ class TForm15 : public WaitWindow {
     Q_OBJECT
   public:
     explicit TForm15(QWidget* parent = nullptr);
+
+    QLabel* StaticText3 = nullptr; // a save that read too little of the meter to write anything
 };

@@ -10,6 +10,8 @@
 TForm3::TForm3(QWidget* parent)
     : FixedDialog(QStringLiteral("Определение подключенных приборов"), 418, 278, Border::CloseBox, parent) {
     setObjectName(QStringLiteral("Form3"));
+    // Escape would hide the window with the scan still running and its "Stop" out of reach.
+    setEscapeCloses(false);
 
     StringGrid1 = new StringGrid(3, 2, 0, 1, this);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));

@@ -3,18 +3,25 @@
 #include <QLabel>
 #include <QPushButton>
 
-WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent)
-    : FixedDialog(caption, 280, 104, Border::NoIcons, parent) {
+namespace {
+// Longer texts grow upwards from the line of the others, clear of the button.
+QLabel* centredText(QWidget* window, const QString& text, const char* name, int lines) {
+    auto* label = new QLabel(text, window);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(lines > 1);
+    const int height = 20 * lines;
+    label->setGeometry(4, 44 - height, window->width() - 8, height);
+    return label;
+}
+} // namespace
+
+WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWidget* parent, int clientWidth)
+    : FixedDialog(caption, clientWidth, 104, Border::NoIcons, parent) {
     setModal(false);
-    auto text = [this](const QString& t, const char* name) {
-        auto* label = new QLabel(t, this);
-        label->setObjectName(QString::fromLatin1(name));
-        label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(0, 24, width(), 20);
-        return label;
-    };
-    StaticText1 = text(QStringLiteral("Пожалуйста, подождите"), "StaticText1");
-    StaticText2 = text(finishedText, "StaticText2");
+    setEscapeCloses(false);
+    StaticText1 = centredText(this, QStringLiteral("Пожалуйста, подождите"), "StaticText1", 1);
+    StaticText2 = addOutcome(finishedText, "StaticText2");
     Button1 = new QPushButton(QStringLiteral("Ok"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry((width() - 75) / 2, 64, 75, 25);
@@ -22,9 +29,17 @@ WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWid
     setWaitingState();
 }
 
+QLabel* WaitWindow::addOutcome(const QString& text, const char* name, int lines) {
+    QLabel* label = centredText(this, text, name, lines);
+    label->hide();
+    m_outcomes << label;
+    return label;
+}
+
 void WaitWindow::setWaitingState() {
     StaticText1->show();
-    StaticText2->hide();
+    for (QLabel* outcome : m_outcomes)
+        outcome->hide();
     Button1->hide();
     setCursor(Qt::BusyCursor);
 }
@@ -35,9 +50,11 @@ void WaitWindow::showWaiting() {
     show();
 }
 
-void WaitWindow::prepareFinished() {
+void WaitWindow::prepareFinished(QLabel* outcome) {
     hide();
-    StaticText2->show();
+    for (QLabel* other : m_outcomes)
+        other->hide();
+    (outcome ? outcome : StaticText2)->show();
     StaticText1->hide();
     Button1->show();
     setCursor(Qt::ArrowCursor);

@@ -83,6 +83,13 @@ class MainWindowTest : public ::testing::Test {
         QApplication::setActiveWindow(form.get());
     }
 
+    // The usual start: Sens.cfg for port 1 without the modem, one meter at address 1, the window.
+    void startWithOneMeter() {
+        writeSensCfg(sensCfg());
+        startSimulator({device(1)});
+        createWindow();
+    }
+
     // Device selected without the menu (DeviceAddress and the parameter menu), for navigation tests.
     void pretendSelected(int address) {
         form->DeviceAddress = address;

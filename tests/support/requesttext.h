@@ -1,6 +1,7 @@
 #pragma once
 // A request frame as a short text for test expectations: r<first>+<count> (function 3),
-// w<reg>=<value> (6), W<first>:<count>=<hex data> (16), c<coil>=<0|1> (5); anything else as hex.
+// w<reg>=<value> (6), W<first>:<count>=<hex data> (16), c<coil>=<0|1> (5), rc<first>+<count> (1);
+// anything else as hex.
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -15,6 +16,7 @@ inline QString requestText(const QByteArray& f) {
             .arg(word(2))
             .arg(word(4))
             .arg(QString::fromLatin1(f.mid(7, f[6]).toHex()));
+    if (f.size() >= 8 && f[1] == 1) return QStringLiteral("rc%1+%2").arg(word(2)).arg(word(4));
     if (f.size() >= 8 && f[1] == 5) return QStringLiteral("c%1=%2").arg(word(2)).arg(word(4) ? 1 : 0);
     return QString::fromLatin1(f.toHex(' '));
 }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -61,13 +62,19 @@ TEST(StringGrid, TitleCellsAreNeitherSelectableNorOutsideCellsKept) {
 
 TEST(RadioGroup, OneItemAtMostAndOutOfRangeClears) {
     RadioGroup group("Порт", {"Comm 1", "Comm 2", "Comm 3"});
+    QSignalSpy clicks(&group, &RadioGroup::clicked);
     group.setItemIndex(1);
     EXPECT_EQ(group.itemIndex(), 1);
     group.button(2)->click();
     EXPECT_EQ(group.itemIndex(), 2);
     EXPECT_FALSE(group.button(1)->isChecked());
-    group.button(2)->click(); // clicking the selected item keeps it
+    // The selected item clicked again, by mouse or by the space bar, keeps it and reports nothing.
+    group.button(2)->click();
+    group.button(2)->setFocus();
+    QTest::keyClick(group.button(2), Qt::Key_Space);
     EXPECT_EQ(group.itemIndex(), 2);
+    EXPECT_EQ(clicks.count(), 1);
+    EXPECT_EQ(clicks.first().first().toInt(), 2);
     group.setItemIndex(3);
     EXPECT_EQ(group.itemIndex(), -1);
 }
@@ -93,7 +100,7 @@ TEST(DialogScreenshots, WritesOneImagePerDialog) {
     QTemporaryDir tmp;
     const QString dir = qEnvironmentVariable("KASTARI_DIALOG_SHOTS", tmp.path());
     const QStringList files = saveDialogScreenshots(dir);
-    EXPECT_EQ(files.size(), 8);
+    EXPECT_EQ(files.size(), 9);
     for (const QString& f : files) {
         const QImage image(f);
         EXPECT_FALSE(image.isNull()) << f.toStdString();

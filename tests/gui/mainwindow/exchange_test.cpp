@@ -106,6 +106,12 @@ TEST_F(ExchangeTest, PauseKeepsEventsFlowingUntilTheTimerTicks) {
     EXPECT_FALSE(form->exchange().pausing());
 }
 
+TEST_F(ExchangeTest, PauseAfterWritesIsTimedToTheMillisecond) {
+    TForm1 fresh; // the fixture's window has its pause shortened
+    EXPECT_EQ(fresh.Timer2->interval(), 500);
+    EXPECT_EQ(fresh.Timer2->timerType(), Qt::PreciseTimer);
+}
+
 TEST(GuardedActionTest, OnlyOneActionHoldsTheGuard) {
     bool linkIdle = true;
     {

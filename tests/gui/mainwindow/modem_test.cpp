@@ -5,7 +5,9 @@
 #include "ui/tform20.h"
 
 #include <QLabel>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace {
@@ -124,4 +126,32 @@ TEST_F(Modem, SilentModemStopsTheScanBeforeItStarts) {
     EXPECT_TRUE(form->MenuLink->isEnabled());
     EXPECT_TRUE(form->isEnabled());
     EXPECT_TRUE(form->LinkIdle);
+}
+
+TEST_F(Modem, DialogueStaysReadableWhileTheWindowRefusesInput) {
+    startModem(QStringLiteral("BUSY"));
+    createWindow();
+    configure();
+    struct State {
+        bool memo = false, menuBar = true, progress = true;
+    };
+    auto now = [this] {
+        return State{form->Memo1->isEnabled(), form->menuBar()->isEnabled(), form->ProgressBar1->isEnabled()};
+    };
+    State initialising, dialFailed;
+    QTimer::singleShot(0, form.get(), [&] { initialising = now(); });
+    ModalDriver driver;
+    driver.then(on<TForm20>([&](TForm20* d) {
+        dialFailed = now();
+        press(d->Button1);
+    }));
+    form->MenuConnectClick();
+    for (const State& s : {initialising, dialFailed}) {
+        EXPECT_TRUE(s.memo);
+        EXPECT_FALSE(s.menuBar);
+        EXPECT_FALSE(s.progress);
+    }
+    const State after = now();
+    EXPECT_TRUE(after.memo && after.menuBar && after.progress);
+    EXPECT_EQ(driver.unexpected(), 0);
 }

@@ -18,9 +18,7 @@ class Navigation : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        writeSensCfg(sensCfg());
-        startSimulator({device(1)});
-        createWindow();
+        startWithOneMeter();
         pretendSelected(1);
         for (int tag = TForm1::GroupSystem; tag <= TForm1::GroupJournals; ++tag)
             form->setGroupReader(tag, [this, tag] { reads.append(tag); });
@@ -181,6 +179,23 @@ TEST_F(Navigation, PollTickWhileAMenuIsOpenDoesNothing) {
     EXPECT_EQ(reads, QList<int>({8, 8}));
     EXPECT_TRUE(form->LinkIdle);
     EXPECT_TRUE(form->Timer1->isActive());
+}
+
+TEST_F(Navigation, F10OpensTheMenuBarUnlessTheWindowIsBusy) {
+    QMenuBar* bar = form->menuBar();
+    QMenu* file = form->MenuFile->menu();
+    form->setEnabled(false); // as during an exchange
+    QTest::keyClick(form.get(), Qt::Key_F10);
+    EXPECT_FALSE(file->isVisible());
+    form->setEnabled(true);
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(form->LinkIdle);
+
+    QTest::keyClick(form.get(), Qt::Key_F10);
+    EXPECT_EQ(bar->activeAction(), form->MenuFile);
+    EXPECT_TRUE(file->isVisible());
+    EXPECT_FALSE(form->LinkIdle); // an open menu holds the guard like one opened by mouse
+    file->hide();
 }
 
 TEST_F(Navigation, ServiceMenuAppearsWithItsFirstToolAndTakesNoGuard) {

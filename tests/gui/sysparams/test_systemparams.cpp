@@ -368,6 +368,12 @@ TEST_F(SystemView, ListChoicesWriteTheirRegisters) {
     QTest::mouseClick(on, Qt::LeftButton, {}, QPoint(6, on->height() / 2));
     EXPECT_EQ(sent(), QStringList{"w114=1"} + FullRead);
     EXPECT_EQ(panel->radioGroup()->itemIndex(), 1);
+
+    // The item already chosen, clicked again, is no choice: nothing is written or read.
+    forget();
+    QTest::mouseClick(on, Qt::LeftButton, {}, QPoint(6, on->height() / 2));
+    EXPECT_TRUE(sent().isEmpty());
+    EXPECT_EQ(panel->radioGroup()->itemIndex(), 1);
 }
 
 TEST_F(SystemView, NoHandlerRunsWhileTheGuardIsTaken) {
@@ -396,15 +402,19 @@ TEST_F(SystemView, NoHandlerRunsWhileTheGuardIsTaken) {
 TEST_F(SystemView, InitialisationSendsItsCommandsWithPauses) {
     QSignalSpy pauses(form->Timer2, &QTimer::timeout);
     QList<bool> waitingShown, windowEnabled;
+    QList<qsizetype> sentBeforePause;
     QObject watch; // ends the watching before the lists go (shutdown pauses too)
     QObject::connect(form->Timer2, &QTimer::timeout, &watch, [&] {
         waitingShown << view->Form11()->isVisible();
         windowEnabled << form->isEnabled();
+        sentBeforePause << simulator->requests().size();
     });
     forget();
     panel->button("ButtonInitParam")->click();
     EXPECT_EQ(sent(), (QStringList{"w29=8", "w29=4", "w27=8", "w28=8"}));
     EXPECT_EQ(pauses.count(), 3);
+    // Each pause ends between two writes: none of the sequence goes out early.
+    EXPECT_EQ(sentBeforePause, (QList<qsizetype>{1, 2, 3}));
     EXPECT_EQ(waitingShown, (QList<bool>{true, true, true}));
     EXPECT_EQ(windowEnabled, (QList<bool>{false, false, false}));
     EXPECT_FALSE(view->Form11()->isVisible());

@@ -2,6 +2,7 @@
 // reading in both modes, and the way failures are reported.
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -175,6 +176,58 @@ TEST_F(CliVsSim, ALinkThatFailsMidArchiveLeavesTheFileAlone) {
     EXPECT_TRUE(said.match(r.err).hasMatch()) << r.err.toStdString();
     EXPECT_GT(r.out.size(), 1);
     EXPECT_FALSE(QFile::exists(file));
+}
+
+// The parameter files. A load pauses 2 s before each of its last five blocks, so this takes a while.
+TEST_F(CliVsSim, SaveChangeCompareAndLoadBack) {
+    const CliRun saved = cli({"save-params", "1", dir.filePath("m")});
+    ASSERT_EQ(saved.code, 0) << saved.err.toStdString();
+    const QString snapshot = dir.filePath("m/Param.bin");
+    EXPECT_EQ(saved.out, (QStringList{dir.filePath("m/Param.txt"), snapshot}));
+    EXPECT_EQ(QFileInfo(snapshot).size(), 655);
+
+    ASSERT_EQ(cli({"write-register", "1", "18", "250"}).code, 0);
+    ASSERT_EQ(cli({"write-registers", "1", "24", "7"}).code, 0);
+    CliRun compared = cli({"compare-params", "1", snapshot});
+    EXPECT_EQ(compared.code, 1);
+    EXPECT_EQ(compared.out, (QStringList{"Время инерции, сек\t10\t250", "Регистр 24\t0\t7"}));
+
+    EXPECT_EQ(cli({"load-params", "1", snapshot}).code, 1); // not without --yes
+    EXPECT_EQ(cli({"read-holding", "1", "18", "1"}).out, QStringList{"18 250"});
+
+    const CliRun loaded = cli({"load-params", "1", snapshot, "--yes"});
+    EXPECT_EQ(loaded.code, 0) << loaded.err.toStdString();
+    EXPECT_EQ(loaded.out, (QStringList{"registers 2-7: written", "registers 15-26: written",
+                                       "registers 31-59: written", "registers 60-88: written",
+                                       "registers 119-144: written", "registers 145-171: written"}));
+    compared = cli({"compare-params", "1", snapshot});
+    EXPECT_EQ(compared.code, 0);
+    EXPECT_TRUE(compared.out.isEmpty());
+}
+
+TEST_F(CliVsSim, RefusedSnapshotsAndFoldersWriteNothing) {
+    ASSERT_EQ(cli({"save-params", "5", dir.filePath("m5")}).code, 0);
+    ASSERT_EQ(cli({"write-register", "1", "18", "250"}).code, 0);
+    // Meter 5's snapshot into meter 1, a file cut short, a folder.
+    const QString shortFile = dir.filePath("short.bin");
+    QFile f(shortFile);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(654, '\0'));
+    f.close();
+    for (const QString& file : {dir.filePath("m5/Param.bin"), shortFile, dir.filePath("m5")}) {
+        const CliRun r = cli({"load-params", "1", file, "--yes"});
+        EXPECT_EQ(r.code, 4) << file.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_EQ(cli({"read-holding", "1", "18", "1"}).out, QStringList{"18 250"});
+    EXPECT_EQ(cli({"save-params", "1", "/proc/kastari-params"}).code, 4);
+
+    stopSim();
+    startSim({"--no-pacing", "--fault", "silence,when=3"}); // the second of the three reads
+    const CliRun r = cli({"save-params", "1", dir.filePath("cut")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "nothing written: read 1 of 3 blocks, then no reply");
+    EXPECT_FALSE(QFile::exists(dir.filePath("cut/Param.txt")));
 }
 
 TEST_F(CliVsSim, ALateReplyIsNotTheAnswerToTheNextRequest) {

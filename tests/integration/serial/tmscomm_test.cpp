@@ -118,7 +118,11 @@ TEST(SerialControl, ChangingThePortWhileOpenReopensOnTheNewOne) {
 
 TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
     auto pty = std::make_unique<Pty>();
-    const QString path = pty->path;
+    // Through a link of our own: a terminal number set free here may be taken at once by another
+    // test running beside this one, and its device would then answer the reopened port.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("adapter");
+    ASSERT_TRUE(QFile::link(pty->path, path));
     TModBus bus;
     bus.setModbusSilenceMs(60);
     bus.MSComm1()->setSystemPortName(path);
@@ -129,7 +133,10 @@ TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
         pty->readAll();
         pty->write(hex("01 03 02"));
     });
-    QTimer::singleShot(30, [&] { pty->closeAll(); });
+    QTimer::singleShot(30, [&] {
+        pty->closeAll();
+        QFile::remove(path);
+    });
     bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_FALSE(bus.Valid);
     EXPECT_FALSE(bus.replyOk());

@@ -5,6 +5,7 @@
 #include "device/encodings.h"
 
 #include "hex.h"
+#include "registerhex.h"
 
 #include <QHash>
 #include <QSet>
@@ -36,16 +37,6 @@ int registers(const Field& f) {
     default:
         return 1;
     }
-}
-
-// A block of `count` zero registers from `first` with some registers set.
-RegisterBlock block(int first, int count, std::initializer_list<std::pair<int, const char*>> words) {
-    QByteArray data(2 * count, '\0');
-    for (auto [reg, bytes] : words) {
-        const QByteArray b = hex(bytes);
-        data.replace(2 * (reg - first), b.size(), b);
-    }
-    return RegisterBlock(first, data);
 }
 
 QString text(const char* name, const RegisterBlock& b, Context c) {
@@ -98,7 +89,7 @@ TEST(AdjustmentTable, EveryControlIsUniqueReadByItsBlockAndInsideItsParent) {
 TEST(AdjustmentDecode, FieldsOfTheThreeBlocks) {
     // 05.03.2024 14:07:09; gains 2..7 = 120 40 112 38 176 181.
     const RegisterBlock system =
-        block(0, 18, {{0, "65E7270D"}, {2, "0078 0028 0070 0026 00B0 12B5"}, {17, "0000"}});
+        registerBlock(0, 18, {{0, "65E7270D"}, {2, "0078 0028 0070 0026 00B0 12B5"}, {17, "0000"}});
     const Context ch1{1, 0}, ch2{2, 0};
     EXPECT_EQ(text("EditDateAdj", system, ch1), "05.03.2024");
     EXPECT_EQ(text("EditTimeAdj", system, ch1), "    14:07");
@@ -112,14 +103,14 @@ TEST(AdjustmentDecode, FieldsOfTheThreeBlocks) {
 
     // Channel 2's block: circumference 314.159, wall 5, U-bend diameter 42.5, window shift 0xFF85,
     // auto-circulation 5 (high byte ignored), flow direction 1, offset -0.0125.
-    const RegisterBlock channel = block(119, 72,
-                                        {{119, "439D145A"},
-                                         {121, "40A00000"},
-                                         {135, "BC4CCCCD"},
-                                         {153, "422A0000"},
-                                         {161, "FF85"},
-                                         {165, "0001"},
-                                         {190, "1205"}});
+    const RegisterBlock channel = registerBlock(119, 72,
+                                                {{119, "439D145A"},
+                                                 {121, "40A00000"},
+                                                 {135, "BC4CCCCD"},
+                                                 {153, "422A0000"},
+                                                 {161, "FF85"},
+                                                 {165, "0001"},
+                                                 {190, "1205"}});
     EXPECT_EQ(text("EditInternalDiameter", channel, ch2), "90,00");
     EXPECT_EQ(text("EditInternalDiameter", channel, Context{2, 2}), "42,50");
     EXPECT_EQ(fieldText(row("EditInternalDiameter"), channel, Context{2, std::nullopt}), std::nullopt);
@@ -132,7 +123,7 @@ TEST(AdjustmentDecode, FieldsOfTheThreeBlocks) {
     EXPECT_EQ(fieldText(row("EditShiftWin"), channel, ch1), std::nullopt);
 
     // Channel 1's measurements: 1.0, 200.0, 186.5, NaN, 1000.
-    const RegisterBlock live = block(
+    const RegisterBlock live = registerBlock(
         202, 53,
         {{202, "3F800000"}, {204, "43480000"}, {206, "433A8000"}, {208, "7FC00000"}, {210, "447A0000"}});
     EXPECT_EQ(text("EditTimeDifference", live, ch1), "1,00000");

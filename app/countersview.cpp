@@ -1,0 +1,208 @@
+#include "app/countersview.h"
+
+#include "app/exchange.h"
+#include "app/tform1.h"
+#include "device/channelcondition.h"
+#include "device/counters.h"
+#include "ui/conditiondisplay.h"
+#include "ui/panelcounters.h"
+#include "ui/tag.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <exception>
+
+using namespace counters;
+
+CountersView* CountersView::install(TForm1& form) {
+    return new CountersView(form);
+}
+
+CountersView::CountersView(TForm1& form) : QObject(&form), m_form(form) {
+    setObjectName(QStringLiteral("CountersView"));
+    m_panel = new PanelCounters;
+    m_form.addGroupPanel(m_panel);
+    m_form.setGroupReader(TForm1::GroupCounters, [this] { ReadCounters(); });
+
+    connect(m_panel, &PanelCounters::clearVolumeClicked, this, &CountersView::ButtonClearVClick);
+    connect(m_panel, &PanelCounters::simulatorClicked, this, &CountersView::ButtonIMRClick);
+    // The poll must not overwrite what the operator is typing; Enter starts it again.
+    connect(m_panel, &PanelCounters::shiftZeroKeyPressed, m_form.Timer1, qOverload<>(&QTimer::stop));
+    connect(m_panel, &PanelCounters::shiftZeroCommitted, this, &CountersView::EditShiftZeroPovKeyPress);
+    connect(m_panel, &PanelCounters::pulseModeChosen, this,
+            &CountersView::ComboBoxWorkModePulseExitPovChange);
+}
+
+int CountersView::channel() const {
+    return m_form.SecondChannel->isChecked() ? 2 : 1;
+}
+
+void CountersView::ReadCounters() {
+    Exchange& link = m_form.exchange();
+    m_form.Timer1->stop();
+    link.armProgress();
+    try {
+        // A failed first read leaves the view as it was, the progress bar busy and the poll stopped.
+        const auto system = link.readHolding(SystemRead.first, SystemRead.count);
+        if (!system) return;
+        m_panel->fill(Group::Panel, *system, 1);
+        const auto mode = system->byte(WorkModeRegister);
+        const auto layout = mode ? layoutOf(*mode) : std::nullopt;
+        if (layout == Layout::Operation) {
+            ReadCountSht();
+        } else if (layout == Layout::Verification) {
+            ReadCountPov();
+        } else {
+            // A mode without a layout shows only the clock, never the last layout's values as if current.
+            m_panel->setLayoutVisible(Layout::Operation, false);
+            m_panel->setLayoutVisible(Layout::Verification, false);
+        }
+    } catch (const std::exception&) {
+        link.resetProgress();
+        m_panel->show();
+        return;
+    }
+    // Shown and polled also when a layout's own read failed: the clock is current.
+    link.resetProgress();
+    m_form.hideGroupViews();
+    m_panel->show();
+    m_form.Timer1->start();
+}
+
+void CountersView::ReadCountSht() {
+    Exchange& link = m_form.exchange();
+    m_panel->setLayoutVisible(Layout::Verification, false);
+    const Source source{m_form.DeviceAddress, 0};
+    if (m_operationShown != source) m_panel->setLayoutVisible(Layout::Operation, false);
+    try {
+        // A failed read leaves the channel groups as they were.
+        const auto block = link.readHolding(OperationRead.first, OperationRead.count);
+        if (!block) return;
+        const auto failure = block->byte(condition::FailureRegister);
+        for (int ch : {1, 2}) {
+            m_panel->fill(Group::Channel, *block, ch);
+            const auto state = block->byte(condition::conditionRegister(ch));
+            if (failure && state)
+                m_panel->condition(ch)->setState(
+                    condition::state(*failure, *state, ch, m_form.TwoChannelMode));
+        }
+        m_operationShown = source;
+    } catch (const std::exception&) {
+        // Shown all the same, with what was filled.
+    }
+    if (m_operationShown == source) m_panel->setLayoutVisible(Layout::Operation, true);
+}
+
+void CountersView::ReadCountPov() {
+    Exchange& link = m_form.exchange();
+    m_panel->setLayoutVisible(Layout::Operation, false);
+    const int ch = channel();
+    const Source source{m_form.DeviceAddress, ch};
+    if (m_verificationShown != source) m_panel->setLayoutVisible(Layout::Verification, false);
+    try {
+        // Each failed read stops here: what earlier reads filled stays, and the group's visibility.
+        const auto settings = link.readHolding(SettingsRead.first, SettingsRead.count);
+        if (!settings) return;
+        m_panel->fill(Group::Verification, *settings, ch);
+        const Read read = verificationRead(ch);
+        const auto measurements = link.readHolding(read.first, read.count);
+        if (!measurements) return;
+        m_panel->fill(Group::Verification, *measurements, ch);
+        const auto imitator = link.readCoil(SimulatorCoil);
+        if (!imitator) return;
+        m_panel->showSimulator(*imitator);
+        m_verificationShown = source;
+    } catch (const std::exception&) {
+        if (m_verificationShown != source) return;
+    }
+    m_panel->setLayoutVisible(Layout::Verification, true);
+    TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
+    m_form.showChannelPanel(TForm1::captionOf(ch == 2 ? m_form.SecondChannel : m_form.FirstChannel));
+    tag::set(m_panel->button(QStringLiteral("ButtonClearV")), commandRegister(ch));
+}
+
+void CountersView::ButtonClearVClick(const QString& name) {
+    QPushButton* button = m_panel->button(name);
+    const auto reset = button ? volumeReset(tag::of(button)) : std::nullopt;
+    if (!reset) return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    m_form.Timer1->stop();
+    {
+        DisabledWindow disabled(&m_form);
+        // Function 16 even for one register, as the meter has always been sent its commands here.
+        // Not checked: the next poll shows the counters as the device holds them.
+        m_form.exchange().writeRegisters(reset->reg, reset->count, reset->data);
+    }
+    m_form.Timer1->start();
+}
+
+void CountersView::ButtonIMRClick() {
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    const bool connect = tag::of(m_panel->button(QStringLiteral("ButtonIMR"))) == 1;
+    {
+        // The engine pumps events while it waits: no menu command may start an exchange inside this one.
+        DisabledWindow disabled(&m_form);
+        if (connect)
+            m_form.exchange().setCoil(SimulatorCoil);
+        else
+            m_form.exchange().clearCoil(SimulatorCoil);
+    }
+    // Shown at once; the next poll shows the coil as the device reports it.
+    m_panel->showSimulator(connect);
+}
+
+void CountersView::EditShiftZeroPovKeyPress() {
+    QLineEdit* field = m_panel->edit(QStringLiteral("EditShiftZeroPov"));
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    const auto write = checkShiftZero(field->text());
+    if (!write) {
+        // The text stays for the operator to mend, and so the poll stays stopped.
+        field->setFocus();
+        return;
+    }
+    {
+        DisabledWindow disabled(&m_form);
+        m_form.exchange().write(*write);
+    }
+    field->setFocus();
+    m_form.Timer1->start();
+}
+
+void CountersView::ComboBoxWorkModePulseExitPovChange() {
+    const int index = m_panel->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"))->currentIndex();
+    if (index < 0) return;
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    m_form.Timer1->stop();
+    {
+        DisabledWindow disabled(&m_form);
+        m_form.exchange().write(pulseModeWrite(index));
+    }
+    m_form.Timer1->start();
+}
+
+void CountersView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
+    Exchange& link = m_form.exchange();
+    const auto system = link.readHolding(SystemRead.first, SystemRead.count);
+    if (!system) return;
+    m_form.MenuTypeParamClick(m_form.Measurements);
+    save(&m_form, QStringLiteral("counters-operation.png"));
+    link.writeRegister(WorkModeRegister, 1);
+    m_form.MenuTypeParamClick(m_form.Measurements);
+    ButtonIMRClick();
+    // The values measured with the imitator connected.
+    m_form.Timer1Timer();
+    save(&m_form, QStringLiteral("counters-verification.png"));
+    ButtonIMRClick();
+    link.writeRegister(WorkModeRegister, *system->u16(WorkModeRegister));
+}

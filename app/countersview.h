@@ -1,0 +1,54 @@
+#pragma once
+// The "Измерения" view of the main window: its reader (run by the group choice and the poll), which
+// shows the operation or the verification layout as the device's work mode calls for, the volume
+// resets, the zero shift and pulse-output editors and the switch of the device's signal imitator.
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+
+class PanelCounters;
+class QWidget;
+class TForm1;
+
+class CountersView : public QObject {
+    Q_OBJECT
+  public:
+    // Builds the panel, places it in the window and becomes the reader of the measurement group.
+    // The window owns the result.
+    static CountersView* install(TForm1& form);
+
+    PanelCounters* panel() const { return m_panel; }
+
+    void ReadCounters();
+    void ReadCountSht(); // operation: both channels
+    void ReadCountPov(); // verification: the checked channel
+
+    // "Сброс объема" of either layout (ButtonClearVCh1, ButtonClearVCh2, ButtonClearV).
+    void ButtonClearVClick(const QString& button);
+    void ButtonIMRClick();
+    // The Enter branch of the zero shift's key handler (the other keys are the panel's filter).
+    void EditShiftZeroPovKeyPress();
+    void ComboBoxWorkModePulseExitPovChange();
+
+    // Pictures for the documentation: the layout the chosen device has, and the verification layout
+    // with the imitator connected (the device's work mode and imitator are put back).
+    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
+
+  private:
+    explicit CountersView(TForm1& form);
+    int channel() const;
+
+    TForm1& m_form;
+    PanelCounters* m_panel = nullptr;
+    // Whose values each layout shows (a meter, and for verification its channel): a layout is hidden
+    // before reading another's, so that its reset buttons never stand beside a different meter's
+    // counters.
+    struct Source {
+        int address = 0;
+        int channel = 0;
+        bool operator==(const Source&) const = default;
+    };
+    std::optional<Source> m_operationShown;
+    std::optional<Source> m_verificationShown;
+};

@@ -1,0 +1,53 @@
+#include "app/failurelegend.h"
+
+#include "app/exchange.h"
+#include "app/tform1.h"
+#include "device/failurelegend.h"
+#include "ui/tag.h"
+#include "ui/tform6.h"
+
+#include <QPushButton>
+#include <QTimer>
+
+FailureLegend* FailureLegend::install(TForm1& form) {
+    return new FailureLegend(form);
+}
+
+FailureLegend::FailureLegend(TForm1& form)
+    : QObject(&form), m_form(form), m_form6(std::make_unique<TForm6>()) {
+    setObjectName(QStringLiteral("FailureLegend"));
+    for (QPushButton* button : m_form.findChildren<QPushButton*>()) {
+        if (button->objectName().startsWith(QLatin1String("ButtonBrouse")))
+            connect(button, &QPushButton::clicked, this, [this, button] { ButtonBrouseClick(button); });
+    }
+}
+
+FailureLegend::~FailureLegend() = default;
+
+bool FailureLegend::fill(int channelTag) {
+    const auto block = m_form.exchange().readHoldingSilently(legend::FirstRegister, legend::RegisterCount);
+    const auto markers = block ? legend::markers(*block, channelTag, m_form.TwoChannelMode) : std::nullopt;
+    if (markers) m_form6->showMarkers(*markers);
+    return markers.has_value();
+}
+
+void FailureLegend::ButtonBrouseClick(QPushButton* button) {
+    GuardedAction guard(m_form.LinkIdle);
+    if (!guard) return;
+    TForm1::HandlerScope scope(m_form);
+    m_form.Timer1->stop();
+    {
+        DisabledWindow disabled(&m_form);
+        // A failed read shows nothing at all, not even the link indication.
+        if (fill(tag::of(button))) m_form6->exec();
+    }
+    m_form.Timer1->start();
+}
+
+void FailureLegend::takeScreenshot(QPushButton* button,
+                                   const std::function<void(QWidget*, const QString&)>& save) {
+    if (!fill(tag::of(button))) return;
+    m_form6->show();
+    save(m_form6.get(), QStringLiteral("failure-legend.png"));
+    m_form6->hide();
+}

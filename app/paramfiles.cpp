@@ -1,0 +1,166 @@
+#include "app/paramfiles.h"
+
+#include "app/exchange.h"
+#include "app/filesave.h"
+#include "app/tform1.h"
+#include "files/paramreport.h"
+#include "files/registerimage.h"
+#include "files/snapshot.h"
+#include "ui/statusbar.h"
+#include "ui/tform15.h"
+#include "ui/tform16.h"
+
+#include <QAction>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+
+namespace {
+
+const QString ReportName = QStringLiteral("Param.txt");
+const QString SnapshotName = QStringLiteral("Param.bin");
+
+// "15–26, 31–88": the registers of the failed blocks, neighbouring blocks joined.
+QString failedRanges(const std::array<bool, 6>& ok) {
+    QStringList ranges;
+    int first = -1, last = -1;
+    const auto flush = [&] {
+        if (first >= 0) ranges << QStringLiteral("%1–%2").arg(first).arg(last);
+        first = -1;
+    };
+    for (std::size_t i = 0; i < ok.size(); ++i) {
+        if (ok[i]) continue;
+        const snapshot::LoadBlock& block = snapshot::loadPlan()[i];
+        if (first >= 0 && block.first != last + 1) flush();
+        if (first < 0) first = block.first;
+        last = block.first + block.count - 1;
+    }
+    flush();
+    return ranges.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+ParamFiles* ParamFiles::install(TForm1& form) {
+    return new ParamFiles(form);
+}
+
+ParamFiles::ParamFiles(TForm1& form) : QObject(&form), m_form(form), m_form16(std::make_unique<TForm16>()) {
+    setObjectName(QStringLiteral("ParamFiles"));
+    pause = [](int ms) {
+        // Not a blocking sleep: the window repaints while the meter takes the block, and the
+        // disabled window and the guard keep every other command out.
+        QEventLoop wait;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+        wait.exec();
+    };
+    // Queued, so that the menu has closed before a dialog opens.
+    connect(form.MenuSaveParam, &QAction::triggered, this, &ParamFiles::MenuSaveParamClick,
+            Qt::QueuedConnection);
+    connect(form.MenuLoadParam, &QAction::triggered, this, &ParamFiles::MenuLoadParamClick,
+            Qt::QueuedConnection);
+}
+
+ParamFiles::~ParamFiles() = default;
+
+void ParamFiles::MenuSaveParamClick() {
+    TForm1::HandlerScope scope(m_form);
+    // Held for the whole command, so no poll starts between its exchanges or its pauses.
+    m_form.LinkIdle = false;
+    if (const std::optional<QString> path = filesave::choosePath(m_form, ReportName)) save(*path);
+    m_form.LinkIdle = true;
+}
+
+void ParamFiles::save(const QString& reportPath) {
+    TForm15& notice = *m_form.Form15;
+    notice.showWaiting();
+    Exchange& link = m_form.exchange();
+    image::ImageRead read;
+    {
+        DisabledWindow disabled(&m_form);
+        link.armProgress();
+        read = image::read([&link](int first, int count) { return link.readHolding(first, count); });
+        link.resetProgress();
+    }
+    // A partial image would give a report of three lines and a snapshot whose zeros a later load
+    // would write into the meter; the files already there are worth more.
+    if (!read.complete()) {
+        notice.prepareFinished(notice.StaticText3);
+        notice.exec();
+        return;
+    }
+    const QStringList report = paramreport::FormBuffer(image::block(read.bytes));
+    filesave::write(m_form, {{reportPath, paramreport::fileBytes(m_form.StatusBar2->text(0), report)},
+                             {snapshot::binaryName(reportPath), snapshot::encode(read.bytes)}});
+}
+
+std::optional<QString> ParamFiles::chooseSnapshot() const {
+    QFileDialog dialog(nullptr, QStringLiteral("Загрузка параметров"),
+                       QDir::current().filePath(filesave::electronicNumber(m_form)),
+                       QStringLiteral("Все файлы (*)"));
+    dialog.setObjectName(QStringLiteral("OpenDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("bin"));
+    dialog.selectFile(SnapshotName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+void ParamFiles::MenuLoadParamClick() {
+    TForm1::HandlerScope scope(m_form);
+    m_form.LinkIdle = false;
+    if (const std::optional<QString> path = chooseSnapshot()) load(*path);
+    m_form.LinkIdle = true;
+}
+
+void ParamFiles::load(const QString& snapshotPath) {
+    TForm16& window = *m_form16;
+    window.showWaiting();
+    const std::optional<snapshot::Snapshot> file = snapshot::read(snapshotPath);
+    QLabel* outcome = window.StaticText3;
+    if (file && snapshot::belongsTo(*file, filesave::electronicNumber(m_form))) {
+        DisabledWindow disabled(&m_form);
+        Exchange& link = m_form.exchange();
+        QProgressBar& progress = *m_form.ProgressBar1;
+        int sent = 0;
+        const std::array<bool, 6> ok = snapshot::load(
+            file->image,
+            [&](const RegisterWrite& block) {
+                const bool written = link.report(link.write(block));
+                progress.setValue(progress.maximum() * ++sent / int(snapshot::loadPlan().size()));
+                return written;
+            },
+            pause);
+        progress.setValue(0);
+        outcome = window.StaticText2;
+        if (const QString failed = failedRanges(ok); !failed.isEmpty()) {
+            window.setFailedRegisters(failed);
+            outcome = window.StaticTextFailed;
+        }
+    }
+    window.prepareFinished(outcome);
+    window.exec();
+}
+
+void ParamFiles::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
+    const auto shoot = [&save](WaitWindow& window, QLabel* outcome, const QString& name) {
+        window.showWaiting();
+        if (outcome) window.prepareFinished(outcome);
+        window.show();
+        save(&window, name);
+        window.Button1Click();
+        window.hide();
+    };
+    TForm15& saving = *m_form.Form15;
+    shoot(saving, saving.StaticText3, QStringLiteral("save-params-failed.png"));
+    TForm16& loading = *m_form16;
+    shoot(loading, nullptr, QStringLiteral("load-params-waiting.png"));
+    shoot(loading, loading.StaticText2, QStringLiteral("load-params-done.png"));
+    shoot(loading, loading.StaticText3, QStringLiteral("load-params-refused.png"));
+    loading.setFailedRegisters(QStringLiteral("15–26, 119–144"));
+    shoot(loading, loading.StaticTextFailed, QStringLiteral("load-params-failed.png"));
+}

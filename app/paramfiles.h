@@ -1,0 +1,44 @@
+#pragma once
+// "Сохранить параметры" and "Загрузить параметры" of the "Файл" menu: the meter's whole register
+// image saved as the report Param.txt with the snapshot Param.bin beside it, and a snapshot loaded
+// back into the meter it was taken from.
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class TForm1;
+class TForm16;
+class QWidget;
+
+class ParamFiles : public QObject {
+    Q_OBJECT
+  public:
+    // Creates the loading window and takes over the two menu items. The window owns the result.
+    static ParamFiles* install(TForm1& form);
+    ~ParamFiles() override;
+
+    TForm16* Form16() const { return m_form16.get(); }
+
+    void MenuSaveParamClick();
+    void MenuLoadParamClick();
+
+    // The save once its file is chosen: the three reads, then both files, or neither.
+    void save(const QString& reportPath);
+    // The load once its file is chosen.
+    void load(const QString& snapshotPath);
+
+    // The wait before a block of a load; the window keeps repainting meanwhile. Tests shorten it.
+    std::function<void(int ms)> pause;
+
+    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
+
+  private:
+    explicit ParamFiles(TForm1& form);
+    std::optional<QString> chooseSnapshot() const;
+
+    TForm1& m_form;
+    // A top-level window of its own: the disabled main window must not disable it.
+    std::unique_ptr<TForm16> m_form16;
+};

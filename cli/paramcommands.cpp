@@ -1,0 +1,125 @@
+#include "cli/paramcommands.h"
+
+#include "cli/commands.h"
+#include "device/registerblock.h"
+#include "files/paramcompare.h"
+#include "files/paramreport.h"
+#include "files/registerimage.h"
+#include "files/snapshot.h"
+#include "files/textfile.h"
+#include "link/tmodbus.h"
+
+#include <QDir>
+#include <QTextStream>
+#include <QThread>
+
+namespace cli {
+
+namespace {
+
+int fileError(const QString& path, const QString& reason) {
+    err() << path << ": " << reason << "\n";
+    err().flush();
+    return ExitFile;
+}
+
+// The image as the monitor reads it for a save; nothing when a read failed, the reason printed
+// after `before`.
+std::optional<QByteArray> readImage(TModBus& bus, std::uint8_t address, int* exit, const char* before = "") {
+    const image::ImageRead read =
+        image::read([&](int first, int count) { return RegisterBlock::read(bus, address, first, count); });
+    if (read.complete()) return read.bytes;
+    err() << before << "read " << read.readsDone << " of " << image::reads().size() << " blocks, then ";
+    *exit = failure(bus);
+    return std::nullopt;
+}
+
+int saveParams(TModBus& bus, std::uint8_t address, const QString& dir) {
+    if (!QDir().mkpath(dir)) return fileError(dir, QStringLiteral("cannot create the folder"));
+    // The report's first line names the meter as the monitor's device menu does.
+    const std::optional<QString> caption = deviceCaption(bus, address);
+    if (!caption) return failure(bus);
+    int exit = ExitOk;
+    const std::optional<QByteArray> image = readImage(bus, address, &exit, "nothing written: ");
+    if (!image) return exit;
+    const QString report = QDir(dir).filePath(QStringLiteral("Param.txt"));
+    const QList<std::pair<QString, QByteArray>> files{
+        {report, paramreport::fileBytes(*caption, paramreport::FormBuffer(image::block(*image)))},
+        {snapshot::binaryName(report), snapshot::encode(*image)}};
+    for (const auto& [path, bytes] : files) {
+        QString reason;
+        if (!textfile::write(path, bytes, &reason)) return fileError(path, reason);
+        out() << path << '\n';
+    }
+    out().flush();
+    return ExitOk;
+}
+
+int loadParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& file, bool yes) {
+    if (!yes) {
+        err() << "load-params writes the snapshot of meter " << file.electronicNumber
+              << " into the meter at address " << address << "; add --yes to do it\n";
+        err().flush();
+        return ExitUsage;
+    }
+    const std::optional<RegisterBlock> number = RegisterBlock::read(bus, address, 8, 2);
+    if (!number) return failure(bus);
+    const QString meter = QString::number(*number->u32(8));
+    if (!snapshot::belongsTo(file, meter)) {
+        err() << "the snapshot is of meter " << file.electronicNumber << ", the meter at address " << address
+              << " is " << meter << "; nothing written\n";
+        err().flush();
+        return ExitFile;
+    }
+    bool allOk = true;
+    snapshot::load(
+        file.image,
+        [&](const RegisterWrite& block) {
+            bus.WriteRegisters(address, std::uint8_t(block.count), std::uint16_t(block.reg), block.data);
+            const bool ok = bus.replyOk();
+            allOk = allOk && ok;
+            out() << "registers " << block.reg << '-' << block.reg + block.count - 1 << ": "
+                  << (ok ? QStringLiteral("written") : describe(bus.replyStatus(), bus.exceptionCode()))
+                  << '\n';
+            out().flush();
+            return ok;
+        },
+        [](int ms) { QThread::msleep(ms); });
+    return allOk ? ExitOk : ExitReply;
+}
+
+int compareParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& file) {
+    int exit = ExitOk;
+    const std::optional<QByteArray> device = readImage(bus, address, &exit);
+    if (!device) return exit;
+    const QString meter = QString::number(*image::block(*device).u32(8));
+    if (!snapshot::belongsTo(file, meter))
+        err() << "note: the snapshot is of meter " << file.electronicNumber << ", this one is " << meter
+              << "; load-params would refuse it\n";
+    const QList<paramcompare::Difference> differences =
+        paramcompare::differences(image::block(file.image), image::block(*device));
+    for (const paramcompare::Difference& d : differences)
+        out() << d.name << '\t' << d.inFile << '\t' << d.inDevice << '\n';
+    out().flush();
+    err().flush();
+    // As diff(1) does: 1 says that something differs.
+    return differences.isEmpty() ? ExitOk : 1;
+}
+
+} // namespace
+
+int runParamCommand(const ParamOptions& o, TModBus& bus) {
+    bool ok = false;
+    const int address = o.args.value(0).toInt(&ok, 0);
+    if (!ok || address < 1 || address > 255) return usage("ADDR must be a number from 1 to 255");
+    const auto addr = std::uint8_t(address);
+    if (o.yes && o.command != QLatin1String("load-params")) return usage("--yes is for load-params");
+    if (o.command == QLatin1String("save-params")) return saveParams(bus, addr, o.args.value(1));
+    QString reason;
+    const std::optional<snapshot::Snapshot> file = snapshot::read(o.args.value(1), &reason);
+    if (!file) return fileError(o.args.value(1), reason);
+    if (o.command == QLatin1String("load-params")) return loadParams(bus, addr, *file, o.yes);
+    return compareParams(bus, addr, *file);
+}
+
+} // namespace cli

@@ -1,0 +1,91 @@
+#include "files/snapshot.h"
+
+#include "files/registerimage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace snapshot {
+
+namespace {
+constexpr int NumberOffset = 16; // registers 8-9
+constexpr int NumberBytes = 4;
+} // namespace
+
+QByteArray encode(const QByteArray& image) {
+    return image.mid(NumberOffset, NumberBytes) + image;
+}
+
+std::optional<Snapshot> decode(const QByteArray& file) {
+    if (file.size() < FileBytes) return std::nullopt;
+    const auto* b = reinterpret_cast<const unsigned char*>(file.constData());
+    const std::uint32_t number =
+        std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+    return Snapshot{number, file.mid(NumberBytes, image::Bytes)};
+}
+
+std::optional<Snapshot> read(const QString& path, QString* reason) {
+    const auto refuse = [reason](const QString& why) -> std::optional<Snapshot> {
+        if (reason) *reason = why;
+        return std::nullopt;
+    };
+    if (QFileInfo(path).isDir()) return refuse(QStringLiteral("is a folder"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return refuse(file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
+    const std::optional<Snapshot> snapshot = decode(bytes);
+    if (!snapshot)
+        return refuse(QStringLiteral("not a parameter snapshot (shorter than %1 bytes)").arg(FileBytes));
+    return snapshot;
+}
+
+bool belongsTo(const Snapshot& snapshot, const QString& electronicNumber) {
+    return QString::number(snapshot.electronicNumber) == electronicNumber;
+}
+
+QString binaryName(const QString& reportPath) {
+    const QFileInfo report(reportPath);
+    const QString name = report.fileName();
+    QString binary = name.left(name.size() - 3) + QStringLiteral("bin");
+    // A name of three characters or fewer would lose its folder, and a report named like a snapshot
+    // would be overwritten by it.
+    if (name.size() <= 3 || binary == name) binary = name + QStringLiteral(".bin");
+    return report.dir().filePath(binary);
+}
+
+const std::array<LoadBlock, 6>& loadPlan() {
+    // The meter needs time to take each block before the next arrives.
+    static const std::array<LoadBlock, 6> plan{{
+        {.first = 2, .count = 6, .pauseBeforeMs = 0},
+        {.first = 15, .count = 12, .pauseBeforeMs = 2000},
+        {.first = 31, .count = 29, .pauseBeforeMs = 2000},
+        {.first = 60, .count = 29, .pauseBeforeMs = 2000},
+        {.first = 119, .count = 26, .pauseBeforeMs = 2000},
+        {.first = 145, .count = 27, .pauseBeforeMs = 2000},
+    }};
+    return plan;
+}
+
+RegisterWrite blockWrite(const LoadBlock& block, const QByteArray& image) {
+    return RegisterWrite{block.first, block.count, image.mid(2 * block.first, 2 * block.count)};
+}
+
+bool loaded(int reg) {
+    for (const LoadBlock& b : loadPlan())
+        if (reg >= b.first && reg < b.first + b.count) return true;
+    return false;
+}
+
+std::array<bool, 6> load(const QByteArray& image, const Write& write, const Pause& pause) {
+    std::array<bool, 6> ok{};
+    for (std::size_t i = 0; i < loadPlan().size(); ++i) {
+        const LoadBlock& block = loadPlan()[i];
+        if (block.pauseBeforeMs > 0) pause(block.pauseBeforeMs);
+        ok[i] = write(blockWrite(block, image));
+    }
+    return ok;
+}
+
+} // namespace snapshot

@@ -1,0 +1,187 @@
+// "Сохранить параметры" and "Загрузить параметры" in the real window against the simulator: a save,
+// a change and a load back; files the load refuses; a save whose reads fail; a load with a silent
+// block.
+#include "mainwindowfixture.h"
+
+#include "app/paramfiles.h"
+#include "app/systemparams.h"
+#include "ui/statusbar.h"
+#include "ui/tform15.h"
+#include "ui/tform16.h"
+
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringDecoder>
+
+namespace {
+
+class ParamFilesWindow : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        startWithOneMeter();
+        SystemParams::install(*form);
+        files = ParamFiles::install(*form);
+        files->pause = [this](int ms) { pauses << ms; };
+        pretendSelected(1);
+        form->StatusBar2->setText(0, "KASTARI-DK   v3.12 адрес:   1");
+        form->MenuTypeParamClick(form->SystemParam); // the electronic number
+        number = form->findChild<QLineEdit*>("EditElNumber")->text();
+        ASSERT_FALSE(number.isEmpty());
+        sim->clearLog();
+    }
+
+    // Runs a menu command whose file dialog is answered with `path`; `outcome` gets the name of the
+    // text the finishing window shows.
+    void run(void (ParamFiles::*command)(), QDialog* finished, const QString& path,
+             QString* outcome = nullptr, QString* suggested = nullptr) {
+        ModalDriver driver;
+        driver.then(on<QFileDialog>([=](QFileDialog* d) {
+            if (suggested) *suggested = d->selectedFiles().value(0);
+            d->selectFile(path);
+            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        }));
+        // The save dialog asks before it lets a file be replaced.
+        if (finished == form->Form15 && QFile::exists(path))
+            driver.then(on<QMessageBox>([](QMessageBox* box) { press(box->button(QMessageBox::Yes)); }));
+        driver.then(finish(finished, outcome));
+        form->LinkIdle = false;
+        (files->*command)();
+        EXPECT_TRUE(driver.done());
+        EXPECT_TRUE(form->LinkIdle);
+        EXPECT_TRUE(form->isEnabled());
+    }
+    ModalDriver::Step finish(QDialog* window, QString* outcome) {
+        return [=](QWidget* w) {
+            if (w != window) return false;
+            for (const char* name : {"StaticText2", "StaticText3", "StaticTextFailed"}) {
+                auto* label = window->findChild<QLabel*>(name);
+                if (outcome && label && label->isVisible())
+                    *outcome = label->objectName() + ": " + label->text();
+            }
+            press(window->findChild<QPushButton*>("Button1"));
+            return true;
+        };
+    }
+    QString loadFile(const QString& path) {
+        QString outcome;
+        ModalDriver driver;
+        driver.then(finish(files->Form16(), &outcome));
+        files->load(path);
+        return outcome;
+    }
+    static QByteArray contents(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString folder() const { return QDir::current().filePath(number); }
+
+    ParamFiles* files = nullptr;
+    QList<int> pauses;
+    QString number;
+};
+
+TEST_F(ParamFilesWindow, SaveChangeAndLoadBackRestoresEveryWrittenRegister) {
+    QString suggested, outcome;
+    const QString report = folder() + "/Param.txt";
+    run(&ParamFiles::MenuSaveParamClick, form->Form15, report, &outcome, &suggested);
+    EXPECT_EQ(suggested, report);
+    EXPECT_EQ(outcome, "StaticText2: Запись завершена");
+    EXPECT_EQ(requestPdus(), (QStringList{"01 03 00 00 00 7d", "01 03 00 7d 00 4d", "01 03 00 ca 00 6b"}));
+    const QStringList lines =
+        QStringDecoder("windows-1251")(contents(report)).operator QString().split("\r\n");
+    ASSERT_EQ(lines.size(), 312 + 1);
+    EXPECT_EQ(lines[0], "Расходомер-счетчик КАСТАРИ ДК, версия KASTARI-DK   v3.12");
+    EXPECT_EQ(lines[3 + 3], "Электронный номер прибора#" + number);
+    const QByteArray snapshot = contents(folder() + "/Param.bin");
+    ASSERT_EQ(snapshot.size(), 655);
+    for (int reg : {2, 17, 36, 88, 171, 210, 308})
+        EXPECT_EQ(quint8(snapshot[2 * reg + 4]) << 8 | quint8(snapshot[2 * reg + 5]), sim->holding(1, reg))
+            << reg;
+
+    QList<quint16> before;
+    for (int reg = 0; reg < 309; ++reg)
+        before << sim->holding(1, reg);
+    sim->setHolding(1, 2, 7);            // a gain
+    sim->setHoldingFloat(1, 143, 99.5f); // channel 2's low threshold
+    sim->setHolding(1, 171, 33);         // the last register of the last block
+    sim->setHolding(1, 114, 1);          // the additional gain: a load leaves it alone
+    sim->clearLog();
+
+    run(&ParamFiles::MenuLoadParamClick, files->Form16(), folder() + "/Param.bin", &outcome, &suggested);
+    EXPECT_EQ(suggested, folder() + "/Param.bin");
+    EXPECT_EQ(outcome, "StaticText2: Загрузка завершена");
+    QStringList heads;
+    for (const QString& pdu : requestPdus())
+        heads << pdu.left(17);
+    EXPECT_EQ(heads, (QStringList{"01 10 00 02 00 06", "01 10 00 0f 00 0c", "01 10 00 1f 00 1d",
+                                  "01 10 00 3c 00 1d", "01 10 00 77 00 1a", "01 10 00 91 00 1b"}));
+    EXPECT_EQ(pauses, QList<int>(5, 2000));
+    for (int reg = 0; reg < 309; ++reg)
+        if (reg != 114) {
+            ASSERT_EQ(sim->holding(1, reg), before[reg]) << reg;
+        }
+    EXPECT_EQ(sim->holding(1, 114), 1);
+}
+
+TEST_F(ParamFilesWindow, FilesThatAreNotThisMetersSnapshotAreRefusedAndNothingIsSent) {
+    QString outcome;
+    run(&ParamFiles::MenuSaveParamClick, form->Form15, folder() + "/Param.txt", &outcome);
+    const QByteArray good = contents(folder() + "/Param.bin");
+    QByteArray foreign = good;
+    foreign[3] = char(foreign[3] ^ 1);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {{"foreign.bin", foreign}, {"short.bin", good.chopped(1)}, {"empty.bin", {}}};
+    for (const auto& c : cases) {
+        QFile f(c.name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.bytes);
+        f.close();
+    }
+    QDir().mkdir("folder.bin");
+    sim->clearLog();
+    for (const char* name : {"foreign.bin", "short.bin", "empty.bin", "folder.bin", "missing.bin"})
+        EXPECT_EQ(loadFile(name), "StaticText3: Некорректные данные") << name;
+    EXPECT_TRUE(requestPdus().isEmpty());
+    EXPECT_TRUE(pauses.isEmpty());
+
+    // Before the system view was read the window knows no electronic number: no snapshot is its own.
+    form->findChild<QLineEdit*>("EditElNumber")->clear();
+    EXPECT_EQ(loadFile(folder() + "/Param.bin"), "StaticText3: Некорректные данные");
+    EXPECT_TRUE(requestPdus().isEmpty());
+}
+
+TEST_F(ParamFilesWindow, ASaveWhoseSecondReadFailsWritesNothingAndKeepsTheOldFiles) {
+    QDir().mkdir(number);
+    for (const char* name : {"Param.txt", "Param.bin"}) {
+        QFile f(folder() + "/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("earlier");
+    }
+    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 2));
+    QString outcome;
+    run(&ParamFiles::MenuSaveParamClick, form->Form15, folder() + "/Param.txt", &outcome);
+    EXPECT_EQ(requestPdus().size(), 2);
+    EXPECT_EQ(outcome, "StaticText3: Ошибка связи. Файлы не записаны");
+    EXPECT_EQ(form->StatusBar1->text(0), "          Ошибка связи");
+    EXPECT_EQ(contents(folder() + "/Param.txt"), "earlier");
+    EXPECT_EQ(contents(folder() + "/Param.bin"), "earlier");
+}
+
+TEST_F(ParamFilesWindow, ALoadWithASilentBlockSendsTheRestAndNamesWhatFailed) {
+    QString outcome;
+    run(&ParamFiles::MenuSaveParamClick, form->Form15, folder() + "/Param.txt", &outcome);
+    sim->clearLog();
+    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 3));
+    EXPECT_EQ(loadFile(folder() + "/Param.bin"),
+              "StaticTextFailed: Загрузка не завершена, ошибка связи.\nНе записаны регистры 31–59");
+    EXPECT_EQ(requestPdus().size(), 6);
+    EXPECT_EQ(pauses.size(), 5);
+}
+
+} // namespace

@@ -1,0 +1,147 @@
+// The measurements map (the table walk, decoding the reads, the volume sums, the writes of the
+// buttons and editors) and the legend's markers.
+#include "device/counters.h"
+#include "device/failurelegend.h"
+
+#include "hex.h"
+#include "registerhex.h"
+
+#include <QSet>
+#include <QSize>
+#include <gtest/gtest.h>
+
+using namespace counters;
+
+namespace {
+
+QString text(const char* name, const RegisterBlock& b, int channel) {
+    return fieldText(*field(QString::fromLatin1(name)), b, channel).value_or("<none>");
+}
+
+int registers(const Field& f) {
+    switch (f.value) {
+    case Value::ItemIndex:
+        return 1;
+    case Value::ForwardVolume:
+    case Value::ReverseVolume:
+        return 4;
+    case Value::TotalVolume:
+        return 8;
+    default:
+        return 2;
+    }
+}
+
+} // namespace
+
+TEST(CountersTable, EveryFieldIsUniqueInsideItsGroupAndReadByItsLayout) {
+    QSet<QString> names;
+    for (const Field& f : fields()) {
+        const QSize group = f.group == Group::Panel     ? QSize(673, 457)
+                            : f.group == Group::Channel ? QSize(321, 353)
+                                                        : QSize(650, 305);
+        EXPECT_LE(f.place.x + f.place.width, group.width()) << f.name;
+        EXPECT_LE(f.place.y + f.place.height, group.height()) << f.name;
+        EXPECT_LT(f.place.captionY + 16, f.place.y + 1) << f.name;
+        EXPECT_EQ(f.control == Control::Edit, !f.keys.isEmpty()) << f.name;
+        for (int channel : {1, 2}) {
+            names.insert(objectName(f, channel));
+            const Read read = f.group == Group::Panel     ? SystemRead
+                              : f.group == Group::Channel ? OperationRead
+                              : f.base == Base::Absolute  ? SettingsRead
+                                                          : verificationRead(channel);
+            const int reg = registerOf(f, channel);
+            EXPECT_GE(reg, read.first) << f.name << channel;
+            EXPECT_LE(reg + registers(f), read.first + read.count) << f.name << channel;
+        }
+    }
+    // Channel rows come twice, the others once.
+    EXPECT_EQ(names.size(), 18);
+}
+
+TEST(CountersDecode, VolumesAreSummedInDoublePrecision) {
+    // Channel 1: V+ 100.0 + 0.5, V- 10.0 + 0.25, sound speed 1.5, flow speed -0.125, flow 12.5.
+    // Channel 2: flow NaN, V+ the largest single twice (beyond single precision), V- 0.
+    const RegisterBlock live = registerBlock(210, 46,
+                                             {{210, "41480000"},
+                                              {212, "3FC00000"},
+                                              {214, "BE000000"},
+                                              {219, "42C80000 3F000000 41200000 3E800000"},
+                                              {235, "7FC00000"},
+                                              {244, "7F7FFFFF 7F7FFFFF"}});
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"EditVPlus", 1, "100,50"},      {"EditVMinus", 1, "10,250"},     {"EditVSum", 1, "110,75"},
+        {"EditConsuption", 1, "12,500"}, {"EditSpeedSound", 1, "1,5000"}, {"EditSpeedFlow", 1, "-0,1250"},
+        {"EditConsuption", 2, "NAN"},    {"EditVPlus", 2, "INF"},         {"EditVSum", 2, "INF"},
+        {"EditVMinus", 2, "0,0000"},
+    };
+    for (const auto& [name, channel, shown] : cases)
+        EXPECT_EQ(text(name, live, channel), shown) << name << channel;
+    EXPECT_DOUBLE_EQ(*volume(Value::TotalVolume, live, 1), 110.75);
+
+    // Verification reads the checked channel's flow and forward volume (235-247 for channel 2).
+    const RegisterBlock pov = registerBlock(235, 13, {{235, "41480000"}, {244, "42C80000 3F000000"}});
+    EXPECT_EQ(text("EditConsuptionPov", pov, 2), "12,500");
+    EXPECT_EQ(text("EditVPov", pov, 2), "100,50");
+    // A block that stops short of what a field needs fills nothing.
+    EXPECT_EQ(text("EditVPov", registerBlock(235, 12, {}), 2), "<none>");
+    EXPECT_EQ(text("EditVSum", registerBlock(210, 16, {}), 1), "<none>");
+    const RegisterBlock settings = registerBlock(24, 3, {{24, "C0200000"}, {26, "1201"}});
+    EXPECT_EQ(text("EditShiftZeroPov", settings, 2), "-2,50");
+    EXPECT_EQ(itemIndex(*field(QStringLiteral("ComboBoxWorkModePulseExitPov")), settings, 2), 1);
+}
+
+TEST(CountersLayout, OnlyModesZeroAndOneHaveALayout) {
+    EXPECT_EQ(layoutOf(0), Layout::Operation);
+    EXPECT_EQ(layoutOf(1), Layout::Verification);
+    for (int mode : {2, 5, 255})
+        EXPECT_EQ(layoutOf(std::uint8_t(mode)), std::nullopt) << mode;
+}
+
+TEST(CountersWrites, ResetsShiftAndPulseMode) {
+    EXPECT_EQ(volumeReset(27), (RegisterWrite{27, 1, hex("0002")}));
+    EXPECT_EQ(volumeReset(28), (RegisterWrite{28, 1, hex("0002")}));
+    // A Tag never set, or any other register, is no command of a channel.
+    for (int reg : {0, 26, 29})
+        EXPECT_EQ(volumeReset(reg), std::nullopt) << reg;
+
+    const std::pair<const char*, std::optional<RegisterWrite>> typed[] = {
+        {"-1.5", RegisterWrite{24, 2, hex("BFC00000")}},
+        {"1000", RegisterWrite{24, 2, hex("447A0000")}}, // no limit on the shift
+        {"", std::nullopt},
+        {"1e5", std::nullopt},
+        {"nan", std::nullopt},
+        {" 1", std::nullopt},
+        {"1000000000000000000000000000000000000000", std::nullopt},
+    };
+    for (const auto& [text, write] : typed)
+        EXPECT_EQ(checkShiftZero(QString::fromLatin1(text)), write) << text;
+    EXPECT_EQ(pulseModeWrite(1), (RegisterWrite{26, 1, hex("0001")}));
+}
+
+TEST(Legend, MarkersFollowTheBitsAndTheChannelMode) {
+    struct Case {
+        const char* bytes; // registers 252-255
+        int tag;
+        bool twoChannelMode;
+        std::array<bool, 7> failures;
+        std::array<bool, 8> conditions;
+        bool twoBeamRows;
+    };
+    const Case cases[] = {
+        {"0005 0000 0000 0000", 1, true, {1, 0, 1, 0, 0, 0, 0}, {}, false},
+        {"0080 0000 0000 0000", 1, false, {}, {}, true}, // bit 7 names no failure
+        {"0000 0000 00C8 0000", 1, false, {}, {0, 0, 0, 1, 0, 0, 1, 1}, true},
+        {"0000 0000 00C8 0000", 1, true, {}, {0, 0, 0, 1, 0, 0, 0, 0}, false},
+        {"0000 0000 0000 00C8", 2, false, {}, {0, 0, 0, 1, 0, 0, 0, 0}, false},
+        {"0000 0000 00FF 0021", 0, false, {}, {1, 0, 0, 0, 0, 1, 0, 0}, false}, // not 1: channel 2
+    };
+    for (const Case& c : cases) {
+        const auto m = legend::markers(registerBlock(252, 4, {{252, c.bytes}}), c.tag, c.twoChannelMode);
+        ASSERT_TRUE(m) << c.bytes;
+        EXPECT_EQ(m->failures, c.failures) << c.bytes;
+        EXPECT_EQ(m->conditions, c.conditions) << c.bytes << " tag " << c.tag;
+        EXPECT_EQ(m->twoBeamRows, c.twoBeamRows) << c.bytes;
+    }
+    EXPECT_EQ(legend::markers(registerBlock(252, 3, {}), 2, true), std::nullopt);
+}
