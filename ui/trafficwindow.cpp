@@ -28,8 +28,22 @@ namespace {
 // Often enough to look live, seldom enough that a scan's burst of frames is drawn in a few batches.
 constexpr int RefreshMs = 100;
 
-const char* const CounterTitles[] = {"Адрес",      "Запросы", "Ответы",      "Нет ответа", "Ошибки CRC",
-                                     "Исключения", "Прочие",  "Среднее, мс", "Худшее, мс"};
+// Short titles, so that every column fits beside the decoding; the whole name is the tooltip.
+struct CounterTitle {
+    const char* title;
+    const char* tip;
+};
+const CounterTitle CounterTitles[] = {
+    {"Адрес", "Адрес прибора"},
+    {"Запросы", "Запросы"},
+    {"Ответы", "Правильные ответы"},
+    {"Нет ответа", "Запросы без ответа"},
+    {"CRC", "Ответы с ошибкой CRC"},
+    {"Искл.", "Исключения (ответы с кодом ошибки)"},
+    {"Прочие", "Прочие ошибки: чужой адрес, функция, длина или подтверждение, переполнение, помехи"},
+    {"Ср., мс", "Среднее время ответа, мс"},
+    {"Макс., мс", "Наибольшее время ответа, мс"},
+};
 } // namespace
 
 TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
@@ -80,7 +94,7 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
     TableTraffic->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     TableTraffic->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     TableTraffic->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {90, 100, 50, 70, 300, 40};
+    const int widths[] = {90, 100, 50, 70, 370, 40};
     for (int c = 0; c < int(std::size(widths)); ++c)
         TableTraffic->setColumnWidth(c, widths[c]);
 
@@ -93,10 +107,11 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
 
     TableCounters = new QTableWidget(0, int(std::size(CounterTitles)), this);
     TableCounters->setObjectName(QStringLiteral("TableCounters"));
-    QStringList titles;
-    for (const char* t : CounterTitles)
-        titles << QString::fromUtf8(t);
-    TableCounters->setHorizontalHeaderLabels(titles);
+    for (int c = 0; c < int(std::size(CounterTitles)); ++c) {
+        auto* header = new QTableWidgetItem(QString::fromUtf8(CounterTitles[c].title));
+        header->setToolTip(QString::fromUtf8(CounterTitles[c].tip));
+        TableCounters->setHorizontalHeaderItem(c, header);
+    }
     TableCounters->verticalHeader()->hide();
     TableCounters->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TableCounters->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -106,7 +121,7 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
     auto* lower = new QSplitter(Qt::Horizontal, this);
     lower->addWidget(MemoDecode);
     lower->addWidget(TableCounters);
-    lower->setSizes({380, 580});
+    lower->setSizes({360, 600});
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(TableTraffic);
     split->addWidget(lower);
