@@ -2,6 +2,7 @@
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
 #include "app/countersview.h"
+#include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
@@ -12,11 +13,18 @@
 #include "link/portmap.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QTextStream>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
+    // The operator reads Russian whatever the system's language: the toolkit's own texts (the file
+    // dialogs, the standard buttons) follow.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&toolkitTexts);
 
     // "--comm n=PATH" lets the operator give port number n any system port (a USB adapter, a
     // pseudo-terminal of the simulator).
@@ -41,6 +49,8 @@ int main(int argc, char** argv) {
     // After the views: it wires their "Обзор" buttons.
     FailureLegend::install(form);
     ParamFiles::install(form);
+    // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
+    ExchangeOptions::install(form, args.contains(QStringLiteral("--fast")));
     // Last: its recorder chains onto the engine's hooks as the views have set them.
     TrafficMonitor::install(form);
     form.show();

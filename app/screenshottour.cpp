@@ -3,6 +3,7 @@
 #include "app/adjustmentview.h"
 #include "app/archivesview.h"
 #include "app/countersview.h"
+#include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
@@ -11,11 +12,13 @@
 #include "app/trafficmonitor.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
+#include "ui/exchangeoptionsdialog.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
 #include "ui/tform7.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -149,14 +152,21 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         save(form.Form7, dir, QStringLiteral("period-dialog.png"));
         form.Form7->hide();
 
-        // The exchange log, ending with a few exchanges on the second line (when it is mapped), whose
+        if (auto* exchange = form.findChild<ExchangeOptions*>()) {
+            exchange->dialog()->CheckFastCompletion->setChecked(true);
+            exchange->dialog()->show();
+            save(exchange->dialog(), dir, QStringLiteral("exchange-options-dialog.png"));
+            exchange->dialog()->hide();
+        }
+
+        // The exchange log, ending with a few exchanges on the third line (when it is mapped), whose
         // simulator garbles the replies of its meter at 3: a CRC error, a late reply thrown away, and
         // an exception for registers past the map.
         if (auto* traffic = form.findChild<TrafficMonitor*>()) {
             const LinkSettings line = form.linkSettings();
-            if (PortMap::mapped(2)) {
+            if (PortMap::mapped(3)) {
                 LinkSettings faulty = line;
-                faulty.CommPort = 2;
+                faulty.CommPort = 3;
                 form.applyLinkSettings(faulty);
                 for (int round = 0; round < 4; ++round) {
                     form.ModBus->ReadHoldingRegisters(1, 21, 0);

@@ -9,6 +9,7 @@
 #include "device/identification.h"
 #include "device/registerblock.h"
 #include "link/portmap.h"
+#include "link/tcpcomm.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 
@@ -57,6 +58,7 @@ struct Options {
     int baud = 9600;
     bool rts = false;
     bool raw = false;
+    bool fast = false;
     QString trace;
     QString command;
     QStringList args;
@@ -104,18 +106,24 @@ QString journalLine(const JournalEntry& e) {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--raw] [--trace FILE] [--comm n=PATH] COMMAND ARGS\n"
+        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--raw] [--trace FILE] [--comm n=PATH]\n"
+        "       COMMAND ARGS\n"
         "\n"
         "Sends one ModBus RTU request through the monitor's engine and prints the reply.\n"
         "\n"
         "Options:\n"
-        "  --port PORT      port number (1, 2, ...; mapped as below) or a system port name/path\n"
-        "  --baud B         line speed in bit/s (default 9600)\n"
+        "  --port PORT      port number (1, 2, ...; mapped as below), a system port name/path, or a\n"
+        "                   serial device server as tcp://HOST:PORT (RTU frames over TCP)\n"
+        "  --baud B         line speed in bit/s (default 9600; behind a device server it only sets\n"
+        "                   the timing)\n"
         "  --rts            RS-485 direction control by the RTS line\n"
+        "  --fast           end each reply as soon as it is complete by its length, instead of\n"
+        "                   after 500 ms of silence\n"
         "  --raw            print the reply frame in hex as well (first line, 'raw: ...')\n"
         "  --trace FILE     write every frame sent, received or discarded, with its verdict, to FILE as\n"
         "                   CSV (UTF-8, ISO 8601 times with ms), the monitor's exchange log format\n"
-        "  --comm n=PATH    map port number n to a system port (Linux default: /dev/ttyS(n-1))\n"
+        "  --comm n=PATH    map port number n to a system port (Linux default: /dev/ttyS(n-1));\n"
+        "  --comm n=tcp://HOST:PORT  or to a serial device server\n"
         "  --help           this text\n"
         "\n"
         "Commands (numbers may be decimal or 0x-hex):\n"
@@ -130,7 +138,8 @@ QString helpText() {
         "                                    function 65; NUMBER 0-2 hour/day/month archive (29-byte\n"
         "                                    records), 3-6 fault/operator/abnormal ch1/ch2 journals\n"
         "                                    (10-byte entries); a wrong check byte is marked\n"
-        "  archive ADDR hour|day|month [--from \"dd.mm.yyyy hh:nn\"] [--to ...] [--channel 1|2] [--out FILE]\n"
+        "  archive ADDR hour|day|month [--from \"dd.mm.yyyy hh:nn\"] [--to ...] [--channel 1|2] [--out "
+        "FILE]\n"
         "                                    the archive as the monitor reads it: the full archive, or\n"
         "                                    the periods from --from up to --to (default: now)\n"
         "  journal ADDR faults|operator|abnormal [--channel 1|2] [--out FILE]\n"
@@ -200,6 +209,8 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         } else if (a == "--trace") {
             if (!value(&o.trace) || o.trace.isEmpty())
                 return usage("--trace needs a file");
+        } else if (a == "--fast") {
+            o.fast = true;
         } else if (a == "--date") {
             if (!value(&o.date))
                 return usage("--date needs \"dd.mm.yyyy hh:nn\"");
@@ -228,6 +239,8 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         return usage("no command given");
     if (o.port.isEmpty())
         return usage("--port is required");
+    if (TcpComm::isUrl(o.port) && !TcpComm::parseUrl(o.port))
+        return usage(QStringLiteral("'%1' is not tcp://HOST:PORT").arg(o.port));
 
     // Argument checks first, so a typo never reaches the line.
     struct Arity {
@@ -259,6 +272,7 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         port->setSystemPortName(PortMap::resolve(o.port));
         port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
         bus.RtsMode = o.rts;
+        bus.setFastCompletion(o.fast);
     };
     if (o.command == "archive" || o.command == "journal") {
         TModBus bus;

@@ -1,5 +1,7 @@
 #include "link/portmap.h"
 
+#include "link/tcpcomm.h"
+
 QMap<int, QString>& PortMap::table() {
     static QMap<int, QString> map;
     return map;
@@ -28,7 +30,9 @@ bool PortMap::parseAssignment(const QString& text) {
     const int number = text.left(eq).toInt(&ok);
     if (!ok || number < 1 || number > 255)
         return false;
-    set(number, text.mid(eq + 1));
+    const QString port = text.mid(eq + 1);
+    if (TcpComm::isUrl(port) && !TcpComm::parseUrl(port)) return false;
+    set(number, port);
     return true;
 }
 
@@ -39,8 +43,7 @@ QStringList PortMap::takeOptions(const QStringList& args, QStringList* errors) {
         QString value;
         if (a == QLatin1String("--comm")) {
             if (i + 1 >= args.size()) {
-                if (errors)
-                    errors->append(QStringLiteral("--comm needs n=PATH"));
+                if (errors) errors->append(QStringLiteral("--comm needs n=PATH or n=tcp://HOST:PORT"));
                 continue;
             }
             value = args[++i];
@@ -51,7 +54,8 @@ QStringList PortMap::takeOptions(const QStringList& args, QStringList* errors) {
             continue;
         }
         if (!parseAssignment(value) && errors)
-            errors->append(QStringLiteral("bad --comm value '%1' (expected n=PATH)").arg(value));
+            errors->append(
+                QStringLiteral("bad --comm value '%1' (expected n=PATH or n=tcp://HOST:PORT)").arg(value));
     }
     return rest;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Maps the operator's port numbers (1..n) to system ports: COMn on Windows, a path chosen with
-// "--comm n=/dev/ttyUSB0" on Linux, /dev/ttyS(n-1) by default.
+// "--comm n=/dev/ttyUSB0" on Linux, /dev/ttyS(n-1) by default; or to a serial device server with
+// "--comm n=tcp://HOST:PORT" anywhere.
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,7 @@ public:
     static bool mapped(int number) { return table().contains(number); }
     static void set(int number, const QString& systemPort);
     static void clear();
-    // Accepts "n=PATH"; false for anything else.
+    // Accepts "n=PATH" and "n=tcp://HOST:PORT"; false for anything else.
     static bool parseAssignment(const QString& text);
     // Takes every "--comm n=PATH" / "--comm=n=PATH" out of the arguments; the bad ones go to *errors.
     static QStringList takeOptions(const QStringList& args, QStringList* errors);

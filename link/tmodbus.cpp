@@ -2,6 +2,7 @@
 
 #include "link/cp1251.h"
 #include "link/crc16.h"
+#include "link/eventwait.h"
 #include "link/functioncodes.h"
 #include "link/tmscomm.h"
 
@@ -18,12 +19,7 @@ using namespace modbus;
 // Result words a Hayes modem ends a command with, in the order they are looked for.
 const char* const kResultWords[] = {"CONNECT", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"};
 
-// Processes events until the condition holds; sleeps in the event dispatcher between events, so a
-// long wait costs no CPU.
-template <typename Done> void waitUntil(Done done) {
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
+using eventwait::waitUntil;
 
 // The low 16 bits of the rounded number, for any finite double (a plain integer conversion is
 // undefined beyond 64 bits); nothing for NaN and infinities.
@@ -114,6 +110,14 @@ void TModBus::init() {
     m_limitTimer->setTimerType(Qt::PreciseTimer);
     m_limitTimer->setSingleShot(true);
     connect(m_limitTimer, &QTimer::timeout, this, [this] { m_lineNoise = true; });
+    m_gapTimer = new QTimer(this);
+    m_gapTimer->setTimerType(Qt::PreciseTimer);
+    m_gapTimer->setSingleShot(true);
+    connect(m_gapTimer, &QTimer::timeout, this, [this] {
+        if (ReplyDone) return;
+        ReplyDone = true;
+        m_completion = ReplyCompletion::Gap;
+    });
     RtsTimer = new QTimer(this);
     RtsTimer->setTimerType(Qt::PreciseTimer);
     RtsTimer->setInterval(120);
@@ -130,9 +134,13 @@ std::uint16_t TModBus::Crc16(int count) const {
     return crc16::compute(Buffer.data(), std::clamp(count, 0, BufferSize));
 }
 
-int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
+int TModBus::lineSpeed() const {
     const int known = TMSComm::speedOf(m_comm->Settings());
-    const int speed = known > 0 ? known : SlowestSpeed;
+    return known > 0 ? known : SlowestSpeed;
+}
+
+int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
+    const int speed = lineSpeed();
     // 10 bits a character on the line: start, 8 data, stop.
     const qint64 frameMs = (qint64(BufferSize) * 10000 + speed - 1) / speed;
     return int(std::min<qint64>(INT_MAX, 2 * qint64(std::max(0, TimeoutMs)) + frameMs));
@@ -151,6 +159,8 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
         RtsTimer->setInterval(hold > 0 ? hold : 1);
     }
 
+    m_fastNow = m_fast;
+
     QString error;
     if (!m_comm->ensureOpen(&error)) {
         m_portFailed = true;
@@ -161,6 +171,7 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
             onTransactionEnd();
         return;
     }
+    keepInterFrameGap();
     // Nothing can answer a request before it is sent: what waits now is a late answer to an earlier
     // one, and taken as this reply it would hand the caller another request's values.
     discard(m_comm->discardInput());
@@ -193,6 +204,7 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
         ReplyTimer->stop();
         m_limitTimer->stop();
     }
+    m_gapTimer->stop();
     m_listening = false;
 
     Valid = !m_overflow && !m_lineNoise && Crc16(Received) == 0;
@@ -214,6 +226,7 @@ void TModBus::onComm() {
     m_chunk = m_comm->Input();
     if (m_chunk.isEmpty())
         return;
+    m_sinceReply.start();
     // Outside a transaction's wait nothing may reach Buffer: the reply of a finished transaction
     // stays as it was, and the next one starts clean.
     if (!m_listening || waitEnded()) {
@@ -245,8 +258,71 @@ void TModBus::onComm() {
             }
         }
     }
+    completeEarly();
     if (m_awaitingSilence)
         ReplyTimer->start();
+}
+
+int TModBus::expectedReplyLength(const std::uint8_t* frame, int count) {
+    if (count < 2) return 0;
+    const int function = frame[1];
+    // An exception: address, function | 0x80, code, CRC.
+    if (function & 0x80) return 5;
+    switch (function) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case FnReportSlaveId:
+    case FnReadArchive:
+        return count < 3 ? 0 : 5 + frame[2];
+    case 5:
+    case 6:
+    case 15:
+    case 16:
+        return 8;
+    default:
+        return -1;
+    }
+}
+
+int TModBus::replyGapMs() const {
+    // 3.5 characters of 10 bits; below 20 ms a busy PC's scheduling could cut a frame apart.
+    return std::max(20, (35000 + lineSpeed() - 1) / lineSpeed());
+}
+
+int TModBus::interFrameGapMs() const {
+    return std::max(1, (35000 + lineSpeed() - 1) / lineSpeed()) + (RtsMode ? RtsTurnaroundMs : 0);
+}
+
+void TModBus::completeEarly() {
+    // Modem command lines keep the silence rule.
+    if (!m_fastNow || m_expectFunction < 0 || ReplyDone) return;
+    const int expected = expectedReplyLength(Buffer.data(), Received);
+    if (expected < 0) {
+        m_gapTimer->start(replyGapMs());
+        return;
+    }
+    // Anything short of a frame that plainly answers this request waits for the silence, so that
+    // the caller learns of it what it would have learnt without fast completion.
+    if (Received != expected) return;
+    const int function = Buffer[1];
+    const bool answers = Buffer[0] == m_expectAddress &&
+                         (function == m_expectFunction || function == (m_expectFunction | 0x80));
+    if (answers && Crc16(Received) == 0) {
+        ReplyDone = true;
+        m_completion = ReplyCompletion::Length;
+    }
+}
+
+void TModBus::keepInterFrameGap() {
+    // Without the silence after each reply, nothing else gives the device and the converter their
+    // quiet time before the next request. One wait only: a line that never goes quiet must not
+    // hold the request back for ever (what comes meanwhile is thrown away as stale).
+    if (!m_fastNow || !m_sinceReply.isValid()) return;
+    const qint64 left = interFrameGapMs() - m_sinceReply.elapsed();
+    if (left <= 0) return;
+    eventwait::waitFor(int(left));
 }
 
 void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
@@ -270,6 +346,7 @@ void TModBus::clearOutcome() {
     m_refused = false;
     m_overflow = false;
     m_lineNoise = false;
+    m_completion = ReplyCompletion::Silence;
 }
 
 void TModBus::refuse() {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -93,6 +94,22 @@ public:
     void setModbusSilenceMs(int ms) { m_silenceMs = ms; }
     int modbusSilenceMs() const { return m_silenceMs; }
 
+    // Fast completion (off unless the operator asks for it): a reply ends as soon as it is complete
+    // by its length and its address, function and CRC answer the request; a reply whose length its
+    // function does not tell ends after a short gap; the silence stays the ceiling. Taken up by the
+    // next transaction.
+    void setFastCompletion(bool on) { m_fast = on; }
+    bool fastCompletion() const { return m_fast; }
+    // The length of the reply frame that starts with these bytes: 0 while too few have come to
+    // tell, -1 when its function does not fix it.
+    static int expectedReplyLength(const std::uint8_t* frame, int count);
+    // Fast completion only: the quiet time that ends a reply of unknown length, and the least quiet
+    // time between the last byte of a reply and the next request.
+    int replyGapMs() const;
+    int interFrameGapMs() const;
+    // What an RS-485 converter switched by RTS needs on top of the gap before it may send again.
+    static constexpr int RtsTurnaroundMs = 5;
+
     // Judges the last reply against the request that was sent (Valid alone only says the CRC fits).
     ReplyStatus replyStatus() const;
     int exceptionCode() const;
@@ -131,6 +148,11 @@ private:
     void onComm();
     void discard(const QByteArray& bytes);
     bool waitEnded() const { return ReplyDone || m_overflow || m_lineNoise; }
+    // Fast completion: ends the wait when what has come is the whole reply, or arms the gap.
+    void completeEarly();
+    void keepInterFrameGap();
+    // The line's speed in bit/s; the slowest the settings dialog offers when the settings name none.
+    int lineSpeed() const;
 
     std::unique_ptr<TMSComm> m_msComm;
     CommControl* m_comm = nullptr;
@@ -139,6 +161,12 @@ private:
     bool RtsReleased = false;
     int m_silenceMs = DefaultSilenceMs;
     QTimer* m_limitTimer = nullptr;
+    QTimer* m_gapTimer = nullptr;
+    bool m_fast = false;
+    // Fast completion as the running transaction took it up.
+    bool m_fastNow = false;
+    // Since the last byte that arrived, for the distance the next request keeps in fast completion.
+    QElapsedTimer m_sinceReply;
     bool m_inTransaction = false;
     // The request is out: what arrives now is its reply.
     bool m_listening = false;

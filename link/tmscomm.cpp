@@ -1,6 +1,7 @@
 #include "link/tmscomm.h"
 
 #include "link/portmap.h"
+#include "link/tcpcomm.h"
 
 #include <QFileInfo>
 
@@ -32,6 +33,7 @@ void TMSComm::setSettings(const QString& settings) {
     if (settings == m_settings)
         return;
     m_settings = settings;
+    if (m_tcp) m_tcp->setSettings(settings);
     if (m_port.isOpen()) {
         const int speed = speedOf(m_settings);
         if (speed > 0)
@@ -49,19 +51,37 @@ int TMSComm::speedOf(const QString& settings) {
     return ok ? speed : 0;
 }
 
-bool TMSComm::PortOpen() const { return m_port.isOpen(); }
+bool TMSComm::PortOpen() const {
+    return m_tcp ? m_tcp->PortOpen() : m_port.isOpen();
+}
 
 bool TMSComm::setPortOpen(bool open, QString* error) {
     if (!open) {
         m_port.close();
+        if (m_tcp) m_tcp->setPortOpen(false);
         return true;
     }
-    if (m_port.isOpen())
-        return true;
+    if (PortOpen()) return true;
     return this->open(error);
 }
 
+TcpComm& TMSComm::tcp(const QString& url) {
+    if (!m_tcp) {
+        m_tcp = std::make_unique<TcpComm>();
+        m_tcp->OnComm = [this] { onReadyRead(); };
+        connect(m_tcp.get(), &TcpComm::connectionLost, this, &TMSComm::portLost);
+    }
+    m_tcp->setUrl(url);
+    m_tcp->setSettings(m_settings);
+    return *m_tcp;
+}
+
 bool TMSComm::open(QString* error) {
+    if (TcpComm::isUrl(systemPortName())) {
+        m_port.close();
+        return tcp(systemPortName()).setPortOpen(true, error);
+    }
+    m_tcp.reset();
     m_port.setPortName(systemPortName());
     const int speed = speedOf(m_settings);
     m_port.setBaudRate(speed > 0 ? speed : 9600);
@@ -87,6 +107,11 @@ QString TMSComm::target() const {
 }
 
 bool TMSComm::ensureOpen(QString* error) {
+    if (TcpComm::isUrl(systemPortName())) {
+        m_port.close();
+        return tcp(systemPortName()).ensureOpen(error);
+    }
+    m_tcp.reset();
     if (m_port.isOpen()) {
         // A hang-up the event loop has not seen yet shows up now, as an error that closes the port;
         // anything received meanwhile goes to the receive event as usual.
@@ -100,6 +125,7 @@ bool TMSComm::ensureOpen(QString* error) {
 }
 
 QByteArray TMSComm::discardInput() {
+    if (m_tcp) return m_tcp->discardInput();
     if (!m_port.isOpen())
         return {};
     const QByteArray seen = m_port.readAll();
@@ -108,9 +134,8 @@ QByteArray TMSComm::discardInput() {
 }
 
 void TMSComm::reopenIfOpen() {
-    if (!m_port.isOpen())
-        return;
-    m_port.close();
+    if (!PortOpen()) return;
+    setPortOpen(false);
     open(nullptr);
 }
 
@@ -136,6 +161,10 @@ void TMSComm::setDTREnable(bool on) {
 }
 
 void TMSComm::setOutput(const QByteArray& bytes) {
+    if (m_tcp) {
+        m_tcp->setOutput(bytes);
+        return;
+    }
     if (!m_port.isOpen())
         return;
     m_port.write(bytes);
@@ -144,7 +173,10 @@ void TMSComm::setOutput(const QByteArray& bytes) {
     m_port.flush();
 }
 
-QByteArray TMSComm::Input() { return m_port.isOpen() ? m_port.readAll() : QByteArray(); }
+QByteArray TMSComm::Input() {
+    if (m_tcp) return m_tcp->Input();
+    return m_port.isOpen() ? m_port.readAll() : QByteArray();
+}
 
 void TMSComm::onReadyRead() {
     m_commEvent = ComEvReceive;

@@ -1,9 +1,13 @@
 #pragma once
-// The serial control: the only class that touches QSerialPort.
+// The serial control: the only class that touches QSerialPort. A port number mapped to
+// "tcp://HOST:PORT" leads to a serial device server instead (TcpComm), behind the same operations.
 #include "link/commcontrol.h"
 
 #include <QObject>
 #include <QSerialPort>
+#include <memory>
+
+class TcpComm;
 
 class TMSComm : public QObject, public CommControl {
     Q_OBJECT
@@ -50,8 +54,12 @@ private:
     void closeLost(const QString& reason);
     // The device the port's name leads to now (a link's target; the name itself where it names no file).
     QString target() const;
+    // The device server control for this URL, made on first use.
+    TcpComm& tcp(const QString& url);
 
     QSerialPort m_port;
+    // While the port's name is a device server's URL.
+    std::unique_ptr<TcpComm> m_tcp;
     int m_commPort = 1;
     QString m_systemName;
     QString m_openedTarget;

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
 
     const QByteArray link = QFile::encodeName(cl.link);
     QFileInfo existing(cl.link);
-    if (existing.exists() || existing.isSymLink()) {
+    if (!cl.link.isEmpty() && (existing.exists() || existing.isSymLink())) {
         if (!existing.isSymLink()) {
             print(stderr, QStringLiteral("kastari-sim: %1 exists and is not a symbolic link\n").arg(cl.link));
             return 1;
@@ -78,15 +78,19 @@ int main(int argc, char** argv) {
     }
     QString error;
     if (!simulator.start(&error)) {
-        print(stderr, QStringLiteral("kastari-sim: cannot open a pseudo-terminal: %1\n").arg(error));
+        print(stderr, QStringLiteral("kastari-sim: cannot serve: %1\n").arg(error));
         return 1;
     }
-    if (::symlink(QFile::encodeName(simulator.portPath()).constData(), link.constData()) != 0) {
-        print(stderr, QStringLiteral("kastari-sim: cannot create %1: %2\n")
-                          .arg(cl.link, QString::fromLocal8Bit(std::strerror(errno))));
-        return 1;
+    if (!cl.link.isEmpty()) {
+        if (::symlink(QFile::encodeName(simulator.portPath()).constData(), link.constData()) != 0) {
+            print(stderr, QStringLiteral("kastari-sim: cannot create %1: %2\n")
+                              .arg(cl.link, QString::fromLocal8Bit(std::strerror(errno))));
+            return 1;
+        }
+        print(stdout, QStringLiteral("ready %1\n").arg(cl.link));
     }
-    print(stdout, QStringLiteral("ready %1\n").arg(cl.link));
+    if (simulator.tcpPort() > 0)
+        print(stdout, QStringLiteral("ready tcp://127.0.0.1:%1\n").arg(simulator.tcpPort()));
 
     int status = 0;
     for (;;) {
@@ -99,7 +103,7 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    ::unlink(link.constData());
+    if (!cl.link.isEmpty()) ::unlink(link.constData());
     simulator.stop();
     return status;
 }

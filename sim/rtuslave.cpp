@@ -167,11 +167,12 @@ ReplyPlan RtuSlave::shape(const FaultSpec& f, const QByteArray& request, const Q
     case Fault::Babble:
         plan.babbleGapMs = std::max(1, f.chunkGapMs);
         break;
-    case Fault::ClosePort: {
+    case Fault::ClosePort:
+    case Fault::Drop: {
         const int n =
             f.closeAfterBytes >= 0 ? std::min<int>(f.closeAfterBytes, reply.size()) : int(reply.size()) / 2;
         if (n > 0) plan.chunks.append({reply.left(n), 0});
-        plan.closePort = true;
+        (f.kind == Fault::Drop ? plan.dropConnection : plan.closePort) = true;
         break;
     }
     }

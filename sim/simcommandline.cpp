@@ -209,6 +209,14 @@ SimCommandLine parseSimCommandLine(const QStringList& args) {
                 else
                     cl.options.startTime = enc::DateToSec(*t);
             }
+        } else if (arg == QLatin1String("--tcp")) {
+            if (auto v = take()) {
+                const auto n = number(*v);
+                if (!n || *n < 0 || *n > 65535)
+                    fail(QStringLiteral("--tcp %1: not a TCP port number").arg(*v));
+                else
+                    cl.options.tcpPort = int(*n);
+            }
         } else if (arg == QLatin1String("--no-pacing")) {
             cl.options.pacing = false;
         } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
@@ -222,13 +230,16 @@ SimCommandLine parseSimCommandLine(const QStringList& args) {
         if (seen.contains(d.address)) fail(QStringLiteral("--device %1 is given twice").arg(d.address));
         seen.append(d.address);
     }
-    if (!cl.help && cl.error.isEmpty() && cl.link.isEmpty()) fail(QStringLiteral("--link PATH is required"));
+    if (!cl.help && cl.error.isEmpty() && cl.link.isEmpty() && cl.options.tcpPort < 0)
+        fail(QStringLiteral("--link PATH or --tcp PORT is required"));
+    cl.options.pty = !cl.link.isEmpty();
     return cl;
 }
 
 QString simUsage() {
     return QStringLiteral(
-        R"(Usage: kastari-sim --link PATH [options]
+        R"(Usage: kastari-sim --link PATH [--tcp PORT] [options]
+       kastari-sim --tcp PORT [options]
 
 Plays one or more flow meters answering ModBus RTU on a pseudo-terminal. PATH becomes a symbolic
 link to the terminal; open it with the monitor (--comm 1=PATH) or with kastari-cli (--port PATH).
@@ -236,6 +247,10 @@ Prints "ready PATH" when it serves, and runs until SIGINT or SIGTERM, which remo
 
 Options:
   --link PATH              symbolic link to create for the pseudo-terminal (an existing link is replaced)
+  --tcp PORT               also (or, without --link, only) serve the same meters as a serial device
+                           server does: RTU frames over TCP, one connection at a time, on 127.0.0.1
+                           only (--comm 1=tcp://127.0.0.1:PORT); 0 takes a free port. Prints
+                           "ready tcp://127.0.0.1:PORT"
   --baud B                 line speed for the reply pacing, 10 bits per character (default 9600)
   --no-pacing              write replies at once instead of at the line speed
   --device ADDR[:KEY=VALUE,...]
@@ -271,6 +286,8 @@ Options:
                                            record=N of a function-65 reply is wrong (default 1)
                              babble        no reply, but a noise byte every gap=MS (default 40)
                                            without end, until the next request
+                             drop          TCP: after=N bytes of the reply (default half; more than
+                                           the reply: all of it) the connection is closed
                            and the keys
                              when=always   every request (default)
                              when=N        only the Nth request

@@ -13,6 +13,7 @@ const struct {
     {"oversize", Fault::Oversize},   {"exception", Fault::Exception}, {"wrongaddress", Fault::WrongAddress},
     {"closeport", Fault::ClosePort},
     {"badrecord", Fault::BadRecord},   {"babble", Fault::Babble},
+    {"drop", Fault::Drop},
 };
 } // namespace
 

@@ -40,6 +40,7 @@ enum class Fault {
     ClosePort,    // part of the reply is written, then the port vanishes
     BadRecord,    // an archive record or journal entry of the reply has a wrong check byte
     Babble,       // instead of a reply, a byte every chunkGapMs without end, until the next request
+    Drop,         // TCP: after part of the reply (closeAfterBytes) the server drops the connection
 };
 
 enum class FaultWhen {
@@ -102,6 +103,12 @@ struct SimOptions {
     // false: the device clocks stand still and move only by advanceClock() (deterministic tests).
     bool clockRuns = true;
     int logLimit = 50000; // the oldest log entries go beyond this many; 0 keeps none
+
+    // The line behind a serial device server: RTU frames without any header over TCP, one
+    // connection at a time, on 127.0.0.1 only. -1: not served; 0: on a free port (Simulator::tcpPort).
+    int tcpPort = -1;
+    // false: no pseudo-terminal, only TCP.
+    bool pty = true;
 };
 
 QString faultName(Fault kind);

@@ -6,16 +6,20 @@
 #include "sim/seededrandom.h"
 
 #include <QElapsedTimer>
+#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
 #include <functional>
 #include <mutex>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <optional>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -84,6 +88,10 @@ class SimulatorThread {
             log.removeFirst();
     }
     void closePort();
+    bool openPty(QString* step);
+    bool listen(QString* step);
+    void accept();
+    void dropConnection(const QString& note);
     // The time a frame of this many bytes takes on the line, 10 bits a character.
     int wireMs(qint64 bytes) const { return int(std::ceil(bytes * 10000.0 / std::max(1, options.baud))); }
     void babbleIfDue();
@@ -105,6 +113,12 @@ class SimulatorThread {
 
     int masterFd = -1;
     int slaveFd = -1;
+    // TCP: the listening socket and the one connection served at a time.
+    int listenFd = -1;
+    int clientFd = -1;
+    int boundPort = 0;
+    // Where replies go: the pseudo-terminal or the connection the request came from.
+    int lineFd = -1;
     int wake[2] = {-1, -1};
     QString path;
     std::thread thread;
@@ -118,6 +132,22 @@ bool SimulatorThread::start(QString* error) {
     auto fail = [&](const QString& what) {
         if (error) *error = what + QStringLiteral(": ") + QString::fromLocal8Bit(strerror(errno));
         closePort();
+        return false;
+    };
+    // The helpers name the step that failed and leave errno as it says why.
+    QString step;
+    if (options.tcpPort >= 0 && !listen(&step)) return fail(step);
+    if (options.pty && !openPty(&step)) return fail(step);
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return fail(QStringLiteral("pipe"));
+    stopping = false;
+    running = true;
+    thread = std::thread([this] { run(); });
+    return true;
+}
+
+bool SimulatorThread::openPty(QString* step) {
+    auto fail = [&](const QString& what) {
+        *step = what;
         return false;
     };
     char name[256] = {};
@@ -140,10 +170,6 @@ bool SimulatorThread::start(QString* error) {
     fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
     fcntl(masterFd, F_SETFD, FD_CLOEXEC);
     fcntl(slaveFd, F_SETFD, FD_CLOEXEC);
-    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return fail(QStringLiteral("pipe"));
-    stopping = false;
-    running = true;
-    thread = std::thread([this] { run(); });
     return true;
 }
 
@@ -163,22 +189,74 @@ void SimulatorThread::stop() {
 
 void SimulatorThread::closePort() {
     running = false;
-    if (masterFd >= 0) ::close(masterFd);
-    if (slaveFd >= 0) ::close(slaveFd);
-    masterFd = slaveFd = -1;
+    for (int* fd : {&masterFd, &slaveFd, &clientFd, &listenFd}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+    lineFd = -1;
+}
+
+bool SimulatorThread::listen(QString* step) {
+    listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int on = 1;
+    if (listenFd >= 0) ::setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    // Loopback only: a training simulator must not be reachable from the network.
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(quint16(options.tcpPort));
+    socklen_t length = sizeof address;
+    if (listenFd < 0 || ::bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listenFd, 4) != 0 ||
+        ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        *step = QStringLiteral("127.0.0.1:%1").arg(options.tcpPort);
+        return false;
+    }
+    boundPort = ntohs(address.sin_port);
+    return true;
+}
+
+void SimulatorThread::accept() {
+    const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    if (clientFd >= 0) {
+        // A device server of this kind serves one master at a time.
+        ::close(fd);
+        record(true, {}, QStringLiteral("tcp: a second connection refused"));
+        return;
+    }
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    clientFd = fd;
+    record(true, {}, QStringLiteral("tcp: connected"));
+}
+
+void SimulatorThread::dropConnection(const QString& note) {
+    if (clientFd < 0) return;
+    // Unread bytes would turn the close into a reset, which may cost the master what was written.
+    char drain[256];
+    while (::read(clientFd, drain, sizeof drain) > 0) {
+    }
+    ::shutdown(clientFd, SHUT_WR);
+    ::close(clientFd);
+    if (lineFd == clientFd) lineFd = -1;
+    clientFd = -1;
+    record(false, {}, note);
 }
 
 void SimulatorThread::run() {
     char buffer[4096];
-    while (!stopping && masterFd >= 0) {
+    while (!stopping && (masterFd >= 0 || listenFd >= 0)) {
         int timeout = -1;
         for (const qint64 deadline : {assembler.deadline(), babbleDueMs}) {
             if (deadline < 0) continue;
             const int wait = int(std::max<qint64>(0, deadline - nowMs()) + 1);
             timeout = timeout < 0 ? wait : std::min(timeout, wait);
         }
-        pollfd fds[2] = {{masterFd, POLLIN, 0}, {wake[0], POLLIN, 0}};
-        const int n = ::poll(fds, 2, timeout);
+        // A descriptor of -1 is left out by poll().
+        pollfd fds[4] = {
+            {masterFd, POLLIN, 0}, {wake[0], POLLIN, 0}, {listenFd, POLLIN, 0}, {clientFd, POLLIN, 0}};
+        const int n = ::poll(fds, 4, timeout);
         if (n < 0) {
             if (errno == EINTR) continue;
             break;
@@ -191,20 +269,31 @@ void SimulatorThread::run() {
         }
         if (fds[0].revents & POLLIN) {
             const ssize_t got = ::read(masterFd, buffer, sizeof buffer);
+            lineFd = masterFd;
             if (got > 0) onBytes(QByteArray(buffer, int(got)));
         } else if (fds[0].revents & (POLLHUP | POLLERR)) {
             pause(10); // nobody on the other side just now
         }
-        if (masterFd >= 0) onPieces(assembler.flushIfSilent(nowMs()));
+        if (fds[3].revents && clientFd >= 0) {
+            const ssize_t got = ::read(clientFd, buffer, sizeof buffer);
+            if (got > 0) {
+                lineFd = clientFd;
+                onBytes(QByteArray(buffer, int(got)));
+            } else if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+                dropConnection(QStringLiteral("tcp: the master closed the connection"));
+            }
+        }
+        if (fds[2].revents & POLLIN) accept();
+        if (lineFd >= 0) onPieces(assembler.flushIfSilent(nowMs()));
         babbleIfDue();
     }
 }
 
 void SimulatorThread::babbleIfDue() {
-    if (babbleDueMs < 0 || nowMs() < babbleDueMs || masterFd < 0) return;
+    if (babbleDueMs < 0 || nowMs() < babbleDueMs || lineFd < 0) return;
     const char byte = char(noise.next() & 0xFF);
     // Nobody may be reading: a full queue just loses the noise.
-    [[maybe_unused]] auto n = ::write(masterFd, &byte, 1);
+    [[maybe_unused]] auto n = ::write(lineFd, &byte, 1);
     babbleDueMs = nowMs() + babbleGapMs;
 }
 
@@ -240,7 +329,7 @@ void SimulatorThread::onBytes(const QByteArray& bytes) {
 
 void SimulatorThread::onPieces(const QList<FrameAssembler::Piece>& pieces) {
     for (const auto& p : pieces) {
-        if (masterFd < 0) return;
+        if (lineFd < 0) return;
         if (p.frame)
             serve(p.bytes);
         else
@@ -303,6 +392,10 @@ bool SimulatorThread::execute(const ReplyPlan& plan) {
         closePort();
         return false;
     }
+    if (plan.dropConnection) {
+        dropConnection(QStringLiteral("fault: drop: the connection is closed"));
+        return false;
+    }
     return true;
 }
 
@@ -325,15 +418,15 @@ bool SimulatorThread::writePaced(const QByteArray& bytes) {
 
 bool SimulatorThread::writeAll(const char* data, int size) {
     int done = 0;
-    while (done < size && masterFd >= 0) {
-        const ssize_t n = ::write(masterFd, data + done, size - done);
+    while (done < size && lineFd >= 0) {
+        const ssize_t n = ::write(lineFd, data + done, size - done);
         if (n > 0) {
             done += int(n);
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
         // The other side is not reading; give it a second, then drop the rest.
-        pollfd p{masterFd, POLLOUT, 0};
+        pollfd p{lineFd, POLLOUT, 0};
         if (::poll(&p, 1, 1000) <= 0 || stopping) return false;
     }
     return done == size;
@@ -382,6 +475,10 @@ bool Simulator::isRunning() const {
 
 QString Simulator::portPath() const {
     return d->path;
+}
+
+int Simulator::tcpPort() const {
+    return d->boundPort;
 }
 
 const SimOptions& Simulator::options() const {

@@ -33,6 +33,7 @@ class Simulator {
     void stop();
     bool isRunning() const;   // false after stop() or after a ClosePort fault
     QString portPath() const; // the slave side, openable by QSerialPort
+    int tcpPort() const;      // the port served on 127.0.0.1 (SimOptions::tcpPort), 0 when none
     const SimOptions& options() const;
 
     // Thread-safe access to the devices (address as configured).

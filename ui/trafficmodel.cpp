@@ -59,6 +59,9 @@ QVariant TrafficModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::ForegroundRole) return e.isError() ? QVariant(QBrush(Qt::red)) : QVariant();
     if (role == Qt::ToolTipRole && index.column() == ColTime)
         return QDateTime::fromMSecsSinceEpoch(e.timeMs).toString(QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"));
+    // Verdicts and frames longer than their cells are read whole in the tooltip.
+    if (role == Qt::ToolTipRole && (index.column() == ColVerdict || index.column() == ColBytes))
+        return data(index, Qt::DisplayRole);
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
     case ColTime:

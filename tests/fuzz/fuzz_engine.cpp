@@ -1,7 +1,8 @@
 // The transaction engine fed fuzzed replies in fuzzed chunks through the scripted control: a few
 // requests of every kind in a row, each answered by chunks that come while it listens or only after
-// it has ended. What the engine keeps and how it judges it is compared with an independent reading
-// of the same bytes, and every frame it sends must be well formed.
+// it has ended, with fast completion on or off. What the engine keeps and how it judges it is
+// compared with an independent reading of the same bytes, and every frame it sends must be well
+// formed.
 #include "device/registerblock.h"
 #include "fakecomm.h"
 #include "fuzzinput.h"
@@ -62,6 +63,22 @@ ReplyStatus judge(const Request& request, const QByteArray& arrived) {
         return ReplyStatus::Ok;
     }
     }
+}
+
+// Whether these bytes are a whole reply that plainly answers the request, by which fast completion
+// may end the wait at once.
+bool completeByLength(const Request& request, const QByteArray& kept) {
+    if (request.address < 0 || request.refused || kept.size() < 3) return false;
+    const int function = std::uint8_t(kept[1]);
+    int length = -1;
+    if (function & 0x80)
+        length = 5;
+    else if ((function >= 1 && function <= 4) || function == 17 || function == 65)
+        length = 5 + std::uint8_t(kept[2]);
+    else if (function == 5 || function == 6 || function == 15 || function == 16)
+        length = 8;
+    return kept.size() == length && std::uint8_t(kept[0]) == request.address &&
+           (function == request.function || function == (request.function | 0x80)) && crc(kept) == 0;
 }
 
 // Sends one request chosen by the input; returns what the judgement needs.
@@ -151,6 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     comm.settings = QStringLiteral("38400,n,8,1");
     TModBus bus(&comm);
     bus.setModbusSilenceMs(0);
+    const bool fast = in.byte() & 1;
+    bus.setFastCompletion(fast);
     qint64 discarded = 0;
 
     for (int round = 0; round < 6 && !in.empty(); ++round) {
@@ -158,6 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // a flag closes what arrives in time with a good CRC, so that frames get past the check.
         QByteArray inTime, late;
         QList<Chunk> chunks;
+        QList<QByteArray> inTimeChunks;
         const int pieces = in.byte() % 4;
         const bool seal = in.byte() & 1;
         for (int i = 0; i < pieces; ++i) {
@@ -169,6 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             if (seal && i == pieces - 1) bytes = crc16::appended(inTime + bytes).mid(inTime.size());
             inTime += bytes;
+            inTimeChunks << bytes;
             chunks << Chunk{-1, bytes};
         }
         comm.script = {chunks};
@@ -181,6 +202,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             inTime.clear();
         } else {
             FUZZ_CHECK(comm.sent.size() == sentBefore + 1);
+        }
+        if (fast && !request.refused) {
+            // The wait ends with the first chunk that completes an answering frame; what comes
+            // after it is thrown away.
+            QByteArray kept;
+            for (const QByteArray& c : inTimeChunks) {
+                if (completeByLength(request, kept))
+                    discarded += c.size();
+                else
+                    kept += c;
+            }
+            FUZZ_CHECK((bus.completion() == ReplyCompletion::Length) == completeByLength(request, kept));
+            inTime = kept;
         }
         discarded += qMax<qsizetype>(0, inTime.size() - TModBus::BufferSize);
         FUZZ_CHECK(!bus.inTransaction());

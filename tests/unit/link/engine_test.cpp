@@ -375,3 +375,141 @@ TEST(Wait, InTransactionIsVisibleToHandlersRunInsideTheWait) {
 }
 
 } // namespace
+
+namespace {
+
+// --- Fast completion ------------------------------------------------------------------------------
+
+// Long enough that a reply ended by the silence is told apart from one ended early by what the
+// engine says about it, short enough that a failing case does not hold the suite.
+constexpr int kLongSilence = 300;
+
+struct FastEngine : Engine {
+    FastEngine() {
+        bus.setModbusSilenceMs(kLongSilence);
+        bus.setFastCompletion(true);
+    }
+};
+
+struct SplitCase {
+    const char* name;
+    std::function<void(TModBus&)> send;
+    QByteArray reply;
+    ReplyStatus status;
+};
+
+TEST(FastCompletion, AReplySplitAnywhereEndsByItsLength) {
+    const SplitCase cases[] = {
+        {"read", readTwo, withCrc("01 03 04 00 0A 01 02"), ReplyStatus::Ok},
+        {"exception", readTwo, withCrc("01 83 02"), ReplyStatus::Exception},
+        {"archive", [](TModBus& b) { b.ReadArchive(1, 3, 1, 0, 0.0); },
+         withCrc("01 41 0A 01 00 00 00 01 00 00 00 02 09"), ReplyStatus::Ok},
+        {"identification", [](TModBus& b) { b.ReportSlaveId(1); }, withCrc("01 11 04 41 00 42 00"),
+         ReplyStatus::Ok},
+        {"coils", [](TModBus& b) { b.ReadCoils(1, 3, 1); }, withCrc("01 01 01 01"), ReplyStatus::Ok},
+        {"write", write6, withCrc("01 06 00 12 01 2C"), ReplyStatus::Ok},
+        {"writeMany", [](TModBus& b) { b.WriteRegisters(1, 2, 19, hex("41 70 00 00")); },
+         withCrc("01 10 00 13 00 02"), ReplyStatus::Ok},
+    };
+    for (const SplitCase& c : cases) {
+        for (int at = 1; at < c.reply.size(); ++at) {
+            FastEngine e;
+            e.comm.script = {{{1, c.reply.left(at)}, {5, c.reply.mid(at)}}};
+            c.send(e.bus);
+            EXPECT_EQ(e.bus.replyStatus(), c.status) << c.name << " split at " << at;
+            EXPECT_EQ(e.bus.completion(), ReplyCompletion::Length) << c.name << " split at " << at;
+            EXPECT_EQ(e.bus.reply(), c.reply) << c.name;
+        }
+    }
+}
+
+struct OddCase {
+    const char* name;
+    QList<Chunk> chunks;
+    ReplyStatus status;
+    ReplyCompletion completion;
+};
+
+TEST(FastCompletion, WhatDoesNotPlainlyAnswerTheRequestWaitsAsBefore) {
+    const QByteArray good = withCrc("01 03 04 00 0A 01 02");
+    QByteArray badCrc = good;
+    badCrc[badCrc.size() - 1] = char(badCrc.back() ^ 0x55);
+    const OddCase cases[] = {
+        {"badCrc", {{1, badCrc}}, ReplyStatus::CrcError, ReplyCompletion::Silence},
+        {"otherAddress",
+         {{1, withCrc("02 03 04 00 0A 01 02")}},
+         ReplyStatus::WrongAddress,
+         ReplyCompletion::Silence},
+        {"otherKnownFunction",
+         {{1, withCrc("01 04 04 00 0A 01 02")}},
+         ReplyStatus::WrongFunction,
+         ReplyCompletion::Silence},
+        // A byte that looks like an address shifts the frame: its length no longer fits.
+        {"garbageBefore", {{1, hex("01") + good}}, ReplyStatus::CrcError, ReplyCompletion::Silence},
+        {"garbageAfterInTheSameChunk",
+         {{1, good + hex("FF")}},
+         ReplyStatus::CrcError,
+         ReplyCompletion::Silence},
+        {"byteCountPastTheBuffer",
+         {{1, withCrc("01 03 FF 00 0A 01 02")}},
+         ReplyStatus::WrongLength,
+         ReplyCompletion::Silence},
+        {"unknownFunction", {{1, withCrc("01 2B 0E 01")}}, ReplyStatus::WrongFunction, ReplyCompletion::Gap},
+        // Noise whose second byte is no function of ours ends after the gap, as a broken frame.
+        {"noiseBefore", {{1, hex("FF 00")}, {1, good}}, ReplyStatus::CrcError, ReplyCompletion::Gap},
+        {"silence", {}, ReplyStatus::NoReply, ReplyCompletion::Silence},
+    };
+    for (const OddCase& c : cases) {
+        FastEngine e;
+        e.comm.script = {c.chunks};
+        readTwo(e.bus);
+        EXPECT_EQ(e.bus.replyStatus(), c.status) << c.name;
+        EXPECT_EQ(e.bus.completion(), c.completion) << c.name;
+    }
+}
+
+TEST(FastCompletion, TheNextRequestKeepsItsDistanceFromTheLastByte) {
+    FastEngine e;
+    e.comm.settings = "300,n,8,1"; // 3.5 characters: 117 ms
+    // A straggler 30 ms after the reply: a request sent at once would take it into its own reply.
+    e.comm.script = {{{1, withCrc("01 03 02 00 07")}, {30, hex("00")}}, {{50, withCrc("01 03 02 00 08")}}};
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    ASSERT_EQ(e.bus.completion(), ReplyCompletion::Length);
+    e.bus.ReadHoldingRegisters(1, 1, 1);
+    EXPECT_TRUE(e.bus.replyOk()) << describe(e.bus.replyStatus()).toStdString();
+    EXPECT_EQ(e.bus.discardedBytes(), 1);
+}
+
+TEST(FastCompletion, GapsFollowTheLineSpeed) {
+    const struct {
+        const char* settings;
+        bool rts;
+        int replyGap, interFrameGap;
+    } cases[] = {
+        {"9600,n,8,1", false, 20, 4},         {"38400,n,8,1", false, 20, 1},
+        {"300,n,8,1", false, 117, 117},       {"9600,n,8,1", true, 20, 4 + TModBus::RtsTurnaroundMs},
+        {"tcp://host:4001", false, 117, 117},
+    };
+    for (const auto& c : cases) {
+        Engine e;
+        e.comm.settings = c.settings;
+        e.bus.RtsMode = c.rts;
+        EXPECT_EQ(e.bus.replyGapMs(), c.replyGap) << c.settings;
+        EXPECT_EQ(e.bus.interFrameGapMs(), c.interFrameGap) << c.settings;
+    }
+}
+
+TEST(DefaultCompletion, AWholeReplyStillWaitsForTheFullSilence) {
+    FakeComm comm;
+    TModBus bus(&comm);
+    ASSERT_EQ(bus.modbusSilenceMs(), TModBus::DefaultSilenceMs);
+    comm.script = {{{-1, withCrc("01 03 02 00 07")}}};
+    bool stillWaiting = false;
+    QTimer::singleShot(TModBus::DefaultSilenceMs / 2, [&] { stillWaiting = bus.inTransaction(); });
+    bus.ReadHoldingRegisters(1, 1, 0);
+    EXPECT_TRUE(stillWaiting);
+    EXPECT_TRUE(bus.replyOk());
+    EXPECT_EQ(bus.completion(), ReplyCompletion::Silence);
+}
+
+} // namespace

@@ -194,6 +194,20 @@ TEST(CommandLine, DeviceHoldsFailureAndConditionBytes) {
     EXPECT_EQ(meter.holding(255), 64);
 }
 
+TEST(CommandLine, ServesOverTcpBesidesOrInsteadOfThePty) {
+    const auto both =
+        sim::parseSimCommandLine({"--link", "/tmp/x", "--tcp", "4001", "--fault", "drop,after=3"});
+    ASSERT_TRUE(both.error.isEmpty()) << both.error.toStdString();
+    EXPECT_TRUE(both.options.pty);
+    EXPECT_EQ(both.options.tcpPort, 4001);
+    EXPECT_EQ(both.options.faults.value(0).kind, sim::Fault::Drop);
+    EXPECT_EQ(both.options.faults.value(0).closeAfterBytes, 3);
+    const auto tcpOnly = sim::parseSimCommandLine({"--tcp", "0"});
+    ASSERT_TRUE(tcpOnly.error.isEmpty()) << tcpOnly.error.toStdString();
+    EXPECT_FALSE(tcpOnly.options.pty);
+    EXPECT_EQ(tcpOnly.options.tcpPort, 0);
+}
+
 TEST(CommandLine, RefusesWhatItCannotPlay) {
     for (const QStringList& args :
          {QStringList{}, QStringList{"--link"}, QStringList{"--link", "x", "--device", "0"},
@@ -201,7 +215,7 @@ TEST(CommandLine, RefusesWhatItCannotPlay) {
           QStringList{"--link", "x", "--device", "1:colour=red"},
           QStringList{"--link", "x", "--fault", "gremlins"},
           QStringList{"--link", "x", "--fault", "late,when=0"}, QStringList{"--link", "x", "--baud", "fast"},
-          QStringList{"--link", "x", "--bogus"}}) {
+          QStringList{"--link", "x", "--bogus"}, QStringList{"--tcp", "65536"}, QStringList{"--tcp", "x"}}) {
         EXPECT_FALSE(sim::parseSimCommandLine(args).error.isEmpty()) << args.join(' ').toStdString();
     }
     const auto help = sim::parseSimCommandLine({"--help"});

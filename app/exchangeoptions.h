@@ -1,0 +1,40 @@
+#pragma once
+// The exchange options of the window ("Сервис" > "Параметры обмена"): fast reply completion, kept
+// in a settings file of its own next to Sens.cfg (whose eight lines other installations read, so
+// nothing new may go there) and applied to the engine.
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QDialog;
+class ExchangeOptionsDialog;
+class TForm1;
+
+class ExchangeOptions : public QObject {
+    Q_OBJECT
+  public:
+    // The file in the working directory at start-up, beside Sens.cfg.
+    static constexpr const char* FileName = "kastari-monitor.ini";
+
+    // Reads the file, switches fast completion on when it or the command line (--fast) asks for
+    // it, and adds the menu item. The window owns the result.
+    static ExchangeOptions* install(TForm1& form, bool fastFromCommandLine);
+    ~ExchangeOptions() override;
+
+    ExchangeOptionsDialog* dialog() const { return m_dialog.get(); }
+    QString filePath() const { return m_path; }
+
+    // The menu item: the dialog, and on "Ok" a changed choice applied and saved.
+    void MenuExchangeOptionsClick();
+
+    // How the dialog is run (exec() by default); tests answer it instead.
+    std::function<int(QDialog&)> runModal;
+
+  private:
+    ExchangeOptions(TForm1& form, bool fastFromCommandLine);
+
+    TForm1& m_form;
+    QString m_path;
+    std::unique_ptr<ExchangeOptionsDialog> m_dialog;
+};

@@ -1,0 +1,320 @@
+// Meters behind a serial device server: RTU frames over TCP. The engine through the TCP control
+// against servers that misbehave on purpose, against the simulator on loopback, and kastari-cli
+// against the simulator and against an independent RTU-over-TCP slave.
+#include "hex.h"
+#include "link/crc16.h"
+#include "link/portmap.h"
+#include "link/tcpcomm.h"
+#include "link/tmodbus.h"
+#include "link/tmscomm.h"
+#include "sim/simulator.h"
+
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kSilence = 60;
+
+TEST(DeviceServerAddress, OnlyAHostAndAPortMakeOne) {
+    const struct {
+        const char* text;
+        const char* host; // nullptr: refused
+        int port;
+    } cases[] = {
+        {"tcp://10.0.0.7:4001", "10.0.0.7", 4001},
+        {"TCP://gateway.plant:502", "gateway.plant", 502},
+        {"tcp://[::1]:4001", "::1", 4001},
+        {"tcp://10.0.0.7", nullptr, 0},
+        {"tcp://10.0.0.7:0", nullptr, 0},
+        {"tcp://10.0.0.7:65536", nullptr, 0},
+        {"tcp://:4001", nullptr, 0},
+        {"tcp://10.0.0.7:4001/line2", nullptr, 0},
+        {"tcp://user@10.0.0.7:4001", nullptr, 0},
+        {"/dev/ttyUSB0", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const std::optional<TcpEndpoint> endpoint = TcpComm::parseUrl(c.text);
+        ASSERT_EQ(endpoint.has_value(), c.host != nullptr) << c.text;
+        if (endpoint) {
+            EXPECT_EQ(endpoint->host, c.host);
+            EXPECT_EQ(endpoint->port, c.port);
+        }
+        // A device server is mapped like any port; a malformed one is refused, a path is a path.
+        const bool url = TcpComm::isUrl(c.text);
+        EXPECT_EQ(PortMap::parseAssignment(QStringLiteral("2=") + c.text), !url || endpoint.has_value())
+            << c.text;
+    }
+    PortMap::clear();
+}
+
+// A device server scripted by the test, in the test's own thread: the engine's waits run it.
+struct ScriptedServer {
+    QTcpServer server;
+    // What the server does with the bytes of a request on its nth connection (from 1).
+    std::function<void(QTcpSocket*, int connection, const QByteArray& request)> onRequest;
+    bool closeAtOnce = false;
+    int connections = 0;
+
+    ScriptedServer() {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = server.nextPendingConnection()) {
+                const int n = ++connections;
+                QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+                if (closeAtOnce) {
+                    s->disconnectFromHost();
+                    continue;
+                }
+                QObject::connect(s, &QTcpSocket::readyRead, [this, s, n] {
+                    if (onRequest) onRequest(s, n, s->readAll());
+                });
+            }
+        });
+    }
+    QString url() const { return QStringLiteral("tcp://127.0.0.1:%1").arg(server.serverPort()); }
+};
+
+struct Engine {
+    TcpComm tcp;
+    TModBus bus{static_cast<CommControl*>(&tcp)};
+    explicit Engine(const QString& url) {
+        tcp.setUrl(url);
+        bus.setModbusSilenceMs(kSilence);
+    }
+};
+
+const QByteArray kReply = crc16::appended(hex("01 03 04 00 0A 01 02"));
+
+TEST(DeviceServer, OneThatCannotBeReachedIsReportedLikeAPortThatDoesNotOpen) {
+    QString refused;
+    {
+        ScriptedServer gone;
+        refused = gone.url(); // nothing listens there once it is gone
+    }
+    for (const QString& url : {refused, QStringLiteral("tcp://no-such-host.invalid:4001")}) {
+        Engine e(url);
+        QStringList reasons;
+        e.bus.onPortOpenFailed = [&](const QString& r) { reasons << r; };
+        e.bus.ReadHoldingRegisters(1, 2, 0);
+        EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::PortError) << url.toStdString();
+        ASSERT_EQ(reasons.size(), 1);
+        EXPECT_TRUE(reasons[0].startsWith(url + ": ")) << reasons[0].toStdString();
+        EXPECT_EQ(e.tcp.retryDelayMs(), TcpComm::FirstRetryMs);
+    }
+}
+
+TEST(DeviceServer, OneThatClosesEveryConnectionAtOnceIsAskedLessAndLessOften) {
+    ScriptedServer server;
+    server.closeAtOnce = true;
+    Engine e(server.url());
+    for (int delay : {TcpComm::FirstRetryMs, 2 * TcpComm::FirstRetryMs, 4 * TcpComm::FirstRetryMs}) {
+        e.bus.ReadHoldingRegisters(1, 2, 0);
+        EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::NoReply);
+        EXPECT_EQ(e.tcp.retryDelayMs(), delay);
+    }
+    EXPECT_EQ(server.connections, 3);
+}
+
+TEST(DeviceServer, HalfAFrameAndADropIsABrokenReplyAndTheNextExchangeConnectsAgain) {
+    ScriptedServer server;
+    server.onRequest = [](QTcpSocket* s, int connection, const QByteArray&) {
+        s->write(connection == 1 ? kReply.left(4) : kReply);
+        if (connection == 1) s->disconnectFromHost();
+    };
+    Engine e(server.url());
+    e.bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::CrcError);
+    EXPECT_EQ(e.bus.Received, 4);
+    // The server had answered something: it is no reason to wait before connecting again.
+    EXPECT_EQ(e.tcp.retryDelayMs(), 0);
+    e.bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_TRUE(e.bus.replyOk()) << describe(e.bus.replyStatus()).toStdString();
+    EXPECT_EQ(server.connections, 2);
+}
+
+TEST(DeviceServer, OneThatStallsMidReplyEndsWithinTheTransactionsBound) {
+    ScriptedServer server;
+    int requests = 0;
+    server.onRequest = [&](QTcpSocket* s, int, const QByteArray&) {
+        s->write(++requests == 1 ? kReply.left(3) : kReply);
+    };
+    Engine e(server.url());
+    e.bus.setFastCompletion(true);
+    e.bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::CrcError);
+    EXPECT_EQ(e.bus.completion(), ReplyCompletion::Silence);
+    e.bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_TRUE(e.bus.replyOk());
+    EXPECT_EQ(e.bus.completion(), ReplyCompletion::Length);
+    EXPECT_EQ(server.connections, 1);
+}
+
+TEST(DeviceServer, OneThatDropsTheConnectionBetweenExchangesIsReachedAgainAtOnce) {
+    ScriptedServer server;
+    server.onRequest = [](QTcpSocket* s, int, const QByteArray&) {
+        s->write(kReply);
+        s->disconnectFromHost();
+    };
+    Engine e(server.url());
+    for (int i = 0; i < 3; ++i) {
+        e.bus.ReadHoldingRegisters(1, 2, 0);
+        EXPECT_TRUE(e.bus.replyOk()) << i;
+    }
+    EXPECT_EQ(server.connections, 3);
+}
+
+class EngineVsSimOverTcp : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        sim::SimOptions o;
+        o.pacing = false;
+        o.pty = false;
+        o.tcpPort = 0;
+        simulator = std::make_unique<sim::Simulator>(o);
+        QString error;
+        ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
+        // The serial control of the monitor and kastari-cli, with its port number mapped.
+        PortMap::set(3, QStringLiteral("tcp://127.0.0.1:%1").arg(simulator->tcpPort()));
+        bus.MSComm1()->setCommPort(3);
+        bus.setModbusSilenceMs(kSilence);
+    }
+    void TearDown() override { PortMap::clear(); }
+    // How connections came and went.
+    QStringList notes() const {
+        QStringList out;
+        for (const sim::LogEntry& e : simulator->log())
+            if (e.note.startsWith(QLatin1String("tcp:")) || e.note.startsWith(QLatin1String("fault: drop:")))
+                out << e.note;
+        return out;
+    }
+
+    std::unique_ptr<sim::Simulator> simulator;
+    TModBus bus;
+};
+
+TEST_F(EngineVsSimOverTcp, EveryRequestKindEndsByItsLength) {
+    bus.setFastCompletion(true);
+    const QDateTime hoursAgo = QDateTime::currentDateTime().addSecs(-10 * 3600);
+    const struct {
+        const char* name;
+        std::function<void()> send;
+        ReplyStatus status;
+    } requests[] = {
+        {"read", [&] { bus.ReadHoldingRegisters(1, 21, 0); }, ReplyStatus::Ok},
+        {"write", [&] { bus.WriteRegister(1, 18, 123); }, ReplyStatus::Ok},
+        {"writeMany", [&] { bus.WriteRegisters(1, 2, 24, hex("3fc00000")); }, ReplyStatus::Ok},
+        {"setCoil", [&] { bus.SetCoil(1, 3); }, ReplyStatus::Ok},
+        {"coils", [&] { bus.ReadCoils(1, 3, 1); }, ReplyStatus::Ok},
+        {"identification", [&] { bus.ReportSlaveId(1); }, ReplyStatus::Ok},
+        {"archiveByDate", [&] { bus.ReadArchive(1, 0, 8, 1, hoursAgo); }, ReplyStatus::Ok},
+        {"journalByRecord", [&] { bus.ReadArchive(1, 5, 25, 0, 0.0); }, ReplyStatus::Ok},
+        {"exception", [&] { bus.ReadHoldingRegisters(1, 1, 309); }, ReplyStatus::Exception},
+    };
+    for (const auto& r : requests) {
+        r.send();
+        EXPECT_EQ(bus.replyStatus(), r.status) << r.name << ": " << describe(bus.replyStatus()).toStdString();
+        EXPECT_EQ(bus.completion(), ReplyCompletion::Length) << r.name;
+    }
+    EXPECT_EQ(simulator->holding(1, 18), 123);
+    bus.setFastCompletion(false);
+    bus.ReadHoldingRegisters(1, 21, 0);
+    EXPECT_TRUE(bus.replyOk());
+    EXPECT_EQ(bus.completion(), ReplyCompletion::Silence);
+    EXPECT_EQ(notes(), QStringList{"tcp: connected"});
+}
+
+TEST_F(EngineVsSimOverTcp, AConnectionDroppedMidReplyOrBetweenExchangesIsMadeAgain) {
+    sim::FaultSpec midReply = sim::FaultSpec::onNth(sim::Fault::Drop, 1);
+    midReply.closeAfterBytes = 3;
+    simulator->setFault(midReply);
+    bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::CrcError);
+    bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
+
+    sim::FaultSpec afterReply = sim::FaultSpec::onNth(sim::Fault::Drop, 1);
+    afterReply.closeAfterBytes = 1000;
+    simulator->setFault(afterReply);
+    bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_TRUE(bus.replyOk());
+    bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
+    // One connection at a time: each made only after the last was gone.
+    EXPECT_EQ(notes(),
+              (QStringList{"tcp: connected", "fault: drop: the connection is closed", "tcp: connected",
+                           "fault: drop: the connection is closed", "tcp: connected"}));
+}
+
+struct CliRun {
+    int code = -1;
+    QStringList out;
+    QString err;
+};
+
+CliRun cli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(KASTARI_CLI), args);
+    p.waitForFinished(30000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+            QString::fromUtf8(p.readAllStandardError()).trimmed()};
+}
+
+// Starts a server program that prints "ready ..." when it serves; the rest of that line back.
+QString startServer(QProcess& process, const QString& program, const QStringList& args) {
+    process.start(program, args);
+    if (!process.waitForStarted(5000)) return {};
+    while (!process.canReadLine() && process.waitForReadyRead(10000)) {
+    }
+    const QString line = QString::fromUtf8(process.readLine()).trimmed();
+    return line.startsWith(QLatin1String("ready ")) ? line.mid(6) : QString();
+}
+
+struct Stopped {
+    QProcess& process;
+    ~Stopped() {
+        process.terminate();
+        if (!process.waitForFinished(5000)) process.kill();
+    }
+};
+
+TEST(CliOverTcp, AnIndependentSlaveBehindADeviceServerAnswersTheCli) {
+    QProcess peer;
+    Stopped stop{peer};
+    const QString port =
+        startServer(peer, QStringLiteral("python3"), {QStringLiteral(PEER_RTU_OVER_TCP), "7"});
+    ASSERT_FALSE(port.isEmpty()) << peer.readAllStandardError().toStdString();
+    const QString url = "tcp://127.0.0.1:" + port;
+    for (const QStringList& mode : {QStringList{}, QStringList{"--fast"}}) {
+        const CliRun r = cli(QStringList{"--port", url} + mode + QStringList{"read-holding", "7", "0", "3"});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, (QStringList{"0 1", "1 4", "2 7"}));
+    }
+    EXPECT_EQ(cli({"--port", "2", "--comm", "2=" + url, "--fast", "write-register", "7", "5", "77"}).code, 0);
+    EXPECT_EQ(cli({"--port", url, "read-holding", "7", "5", "1"}).out, QStringList{"5 77"});
+    EXPECT_EQ(cli({"--port", url, "--fast", "report-id", "7"}).out, QStringList{"PEER   TCP"});
+    const CliRun refused = cli({"--port", url, "--fast", "read-coils", "7", "0", "8"});
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_EQ(refused.err, "exception 1 (illegal function)");
+}
+
+TEST(CliOverTcp, TheSimulatorServesOverTcpAndAnUnreachableServerIsAPortError) {
+    QProcess simulator;
+    Stopped stop{simulator};
+    const QString url = startServer(simulator, QStringLiteral(KASTARI_SIM), {"--tcp", "0", "--no-pacing"});
+    ASSERT_TRUE(url.startsWith("tcp://127.0.0.1:")) << url.toStdString();
+    const CliRun r = cli({"--port", url, "--fast", "--raw", "read-holding", "1", "12", "1"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.value(1), "12 1");
+
+    const CliRun unreachable = cli({"--port", "tcp://127.0.0.1:1", "report-id", "1"});
+    EXPECT_EQ(unreachable.code, 2);
+    EXPECT_TRUE(unreachable.err.startsWith("port cannot be opened: tcp://127.0.0.1:1: "))
+        << unreachable.err.toStdString();
+    EXPECT_EQ(cli({"--port", "tcp://127.0.0.1", "report-id", "1"}).code, 1);
+}
+
+} // namespace
