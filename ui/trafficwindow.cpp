@@ -94,7 +94,7 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
     TableTraffic->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     TableTraffic->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     TableTraffic->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {90, 100, 50, 70, 370, 40};
+    const int widths[] = {90, 100, 50, 70, 420, 40};
     for (int c = 0; c < int(std::size(widths)); ++c)
         TableTraffic->setColumnWidth(c, widths[c]);
 
@@ -179,7 +179,7 @@ void TrafficWindow::refresh() {
         showCounters();
     }
     if (CheckPause->isChecked()) return;
-    // Keep the reader's place when they scrolled up; follow the newest row otherwise.
+    // The newest row stays in sight unless the reader turned auto-scroll off to study older ones.
     if (m_model->pull() && CheckAutoScroll->isChecked()) TableTraffic->scrollToBottom();
     LabelTotal->setText(QStringLiteral("Кадров: %1").arg(m_model->rowCount()));
 }
