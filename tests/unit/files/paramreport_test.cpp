@@ -65,10 +65,11 @@ TEST(ReportTable, EveryLineOfEveryLayoutReadsTheImageAndNamesItsCodes) {
                 EXPECT_LE(line.reg, 308) << name.toStdString();
                 EXPECT_LE(line.reg2, 308) << name.toStdString();
                 // A control name that has no list would show the code itself.
-                if (line.value == paramreport::Value::Item)
+                if (line.value == paramreport::Value::Item) {
                     EXPECT_FALSE(
                         paramreport::valueText(line, image.block())->contains(QRegularExpression("#1(#|$)")))
                         << name.toStdString();
+                }
             }
         }
 }

@@ -184,8 +184,8 @@ TEST(CommandLine, DeviceHoldsFailureAndConditionBytes) {
     EXPECT_EQ(cl.options.devices[0].conditionByte[0], -1);
     EXPECT_EQ(cl.options.devices[0].conditionByte[1], 64);
     EXPECT_EQ(cl.options.devices[1].failureByte, -1);
-    for (const char* spec : {"1:failure=256", "1:condition1=0x1G", "1:condition3=1", "1:failure=-1"})
-        EXPECT_FALSE(sim::parseSimCommandLine({"--link", "x", "--device", spec}).error.isEmpty()) << spec;
+    for (const char* device : {"1:failure=256", "1:condition1=0x1G", "1:condition3=1", "1:failure=-1"})
+        EXPECT_FALSE(sim::parseSimCommandLine({"--link", "x", "--device", device}).error.isEmpty()) << device;
     // The meter then reports them whatever happens to it.
     sim::DeviceOptions held = cl.options.devices[0];
     sim::DeviceModel meter(held, 1, 1709647629, false);
