@@ -11,6 +11,7 @@
 #include "app/screenshottour.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
+#include "app/trafficmonitor.h"
 #include "link/portmap.h"
 
 #include <QApplication>
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
     ParamFiles::install(form);
     // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
     ExchangeOptions::install(form, args.contains(QStringLiteral("--fast")));
+    // Last: its recorder chains onto the engine's hooks as the views have set them.
+    TrafficMonitor::install(form);
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

@@ -11,6 +11,9 @@
 #include "app/paramfiles.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
+#include "app/trafficmonitor.h"
+#include "link/portmap.h"
+#include "link/tmodbus.h"
 #include "ui/chartwindow.h"
 #include "ui/exchangeoptionsdialog.h"
 #include "ui/tform3.h"
@@ -22,6 +25,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
@@ -173,6 +177,31 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             exchange->dialog()->show();
             save(exchange->dialog(), dir, QStringLiteral("exchange-options-dialog.png"));
             exchange->dialog()->hide();
+        }
+
+        // The exchange log, ending with a few exchanges on the third line (when it is mapped), whose
+        // simulator garbles the replies of its meter at 3: a CRC error, a late reply thrown away, and
+        // an exception for registers past the map.
+        if (auto* traffic = form.findChild<TrafficMonitor*>()) {
+            const LinkSettings line = form.linkSettings();
+            if (PortMap::mapped(3)) {
+                LinkSettings faulty = line;
+                faulty.CommPort = 3;
+                form.applyLinkSettings(faulty);
+                for (int round = 0; round < 4; ++round) {
+                    form.ModBus->ReadHoldingRegisters(1, 21, 0);
+                    form.ModBus->ReadHoldingRegisters(3, 21, 0);
+                }
+                // The late reply comes while no request waits for it.
+                QElapsedTimer late;
+                late.start();
+                while (late.elapsed() < 600)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                form.ModBus->ReadHoldingRegisters(3, 20, 300);
+                form.ModBus->ReadHoldingRegisters(1, 21, 0);
+                form.applyLinkSettings(line);
+            }
+            traffic->takeScreenshot([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
         }
 
         // exit(), not quit(): quit() asks every window to close, which would ask for confirmation.
