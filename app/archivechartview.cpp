@@ -32,8 +32,9 @@ QString titleOf(const ArchivesView::ShownArchive& shown) {
         periods = periodText(r.kind, r.periods.first().start) + QStringLiteral(" – ") +
                   periodText(r.kind, r.periods.last().start);
     if (r.linkFailed()) periods += QStringLiteral(" (чтение прервано: нет ответа)");
-    const QString what = archives::archiveName(r.kind) + QStringLiteral(", ") + shown.channel.trimmed() +
-                         QStringLiteral(", ") + shown.device.simplified();
+    const QString what =
+        exportfile::title({.archiveNumber = int(r.kind), .channelCaption = shown.channel.trimmed()}) +
+        QStringLiteral(", ") + shown.device.simplified();
     return QStringLiteral("<center>") + what.toHtmlEscaped() + QStringLiteral("<br>") +
            periods.toHtmlEscaped() + QStringLiteral("</center>");
 }

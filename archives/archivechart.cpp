@@ -97,16 +97,4 @@ ArchiveChart chartOf(const ArchiveReading& reading, int maxLabels) {
     return chart;
 }
 
-QString archiveName(Kind kind) {
-    switch (kind) {
-    case Kind::Hour:
-        return QStringLiteral("Часовой архив");
-    case Kind::Day:
-        return QStringLiteral("Суточный архив");
-    case Kind::Month:
-        return QStringLiteral("Месячный архив");
-    }
-    return {};
-}
-
 } // namespace archives

@@ -41,7 +41,4 @@ struct ArchiveChart {
 // At most maxLabels dates, on round periods (hours of the day, whole weeks, quarters).
 ArchiveChart chartOf(const ArchiveReading& reading, int maxLabels = 12);
 
-// "Часовой архив", "Суточный архив", "Месячный архив".
-QString archiveName(Kind kind);
-
 } // namespace archives
