@@ -1,9 +1,11 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
 #include "app/adjustmentview.h"
+#include "app/archivechartview.h"
 #include "app/archivesview.h"
 #include "app/countersview.h"
 #include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
+#include "app/flowtrendview.h"
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
 #include "app/screenshottour.h"
@@ -44,7 +46,8 @@ int main(int argc, char** argv) {
     SystemParams::install(form);
     GeneralParams::install(form);
     AdjustmentView::install(form);
-    ArchivesView::install(form);
+    FlowTrendView::install(form);
+    ArchiveChartView::install(form, *ArchivesView::install(form));
     CountersView::install(form);
     // After the views: it wires their "Обзор" buttons.
     FailureLegend::install(form);

@@ -1,10 +1,12 @@
 #include "app/screenshottour.h"
 
 #include "app/adjustmentview.h"
+#include "app/archivechartview.h"
 #include "app/archivesview.h"
 #include "app/countersview.h"
 #include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
+#include "app/flowtrendview.h"
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
 #include "app/systemparams.h"
@@ -12,6 +14,7 @@
 #include "app/trafficmonitor.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
+#include "ui/chartwindow.h"
 #include "ui/exchangeoptionsdialog.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
@@ -133,10 +136,27 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             form.MenuTypeParamClick(form.SystemParam);
         }
 
+        // The flow trend of a live view's polls, from the meter on a bad line (the third).
+        auto* trendView = form.findChild<FlowTrendView*>();
+        if (trendView && form.DeviceAddress != 0) {
+            const bool badLine = form.Device[3]->isVisible();
+            if (badLine) form.DeviceClick(form.Device[3]);
+            trendView->takeScreenshot([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            if (badLine) form.DeviceClick(form.Device[1]);
+        }
+
         // Archives and journals as read from the chosen meter, and their windows.
         auto* archives = form.findChild<ArchivesView*>();
         if (archives && form.DeviceAddress != 0)
             archives->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+
+        // The last archive read (the full day archive, with a day the meter was off) as a chart.
+        auto* archiveChart = form.findChild<ArchiveChartView*>();
+        if (archiveChart && archiveChart->chart()) {
+            archiveChart->window()->show();
+            save(archiveChart->window(), dir, QStringLiteral("archive-chart.png"));
+            archiveChart->window()->hide();
+        }
 
         // The windows of saving and loading the parameters, in each way they can end.
         if (auto* params = form.findChild<ParamFiles*>())
