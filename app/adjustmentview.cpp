@@ -1,6 +1,7 @@
 #include "app/adjustmentview.h"
 
 #include "app/exchange.h"
+#include "app/pollreport.h"
 #include "app/pollstop.h"
 #include "app/tform1.h"
 #include "device/adjustment.h"
@@ -62,6 +63,7 @@ void AdjustmentView::ReadAdjustment() {
     const int ch = channel();
     const auto plan = reads(ch);
     Context context{.channel = ch, .sensorType = std::nullopt};
+    PollReport report(m_form);
     try {
         // A failed read stops the reader where it is: the panel keeps what earlier reads filled and
         // its visibility, the progress bar its mark, and the poll stays stopped.
@@ -80,6 +82,7 @@ void AdjustmentView::ReadAdjustment() {
 
         const auto measurements = link.readHolding(plan[2].first, plan[2].count);
         if (!measurements) return;
+        report.read(*measurements);
         m_panel->fill(Block::Measurement, *measurements, context);
         const auto failure = measurements->byte(condition::FailureRegister);
         const auto state = measurements->byte(condition::conditionRegister(ch));

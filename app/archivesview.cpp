@@ -66,7 +66,7 @@ void ArchivesView::ReadArchives() {
     m_form.Timer1->stop();
     DisabledWindow disabled(&m_form);
     m_form12->start();
-    const archives::Reading reading = archives::readArchive(
+    archives::ArchiveReading reading = archives::readArchive(
         archives::Kind(m_form.ArchiveNumber), m_form10->range(), channel(), now(),
         [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
         [this](int done, int planned) { m_form12->setProgress(done, planned); });
@@ -75,6 +75,8 @@ void ArchivesView::ReadArchives() {
     if (grid.columnCount() > 4) grid.setColWidth(4, DowntimeColumnWidth);
     m_form12->hide();
     if (!reading.linkFailed()) TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
+    m_lastArchive = ShownArchive{std::move(reading), m_form.StatusBar2->text(0), m_form.StatusBar2->text(2)};
+    emit archiveRead();
 }
 
 void ArchivesView::ReadJournals() {

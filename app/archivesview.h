@@ -1,11 +1,14 @@
 #pragma once
 // The archive and journal views of the main window: the range dialog the archive menu waits for,
 // the readers that fill the two grids, and "Сохранить архив", which exports the grid shown.
+#include "archives/archivereading.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QWidget;
 class TForm1;
@@ -36,6 +39,17 @@ class ArchivesView : public QObject {
     // The computer's local clock (tests fix it).
     std::function<QDateTime()> now;
 
+    // The archive last read into the grid (whole, or as far as the link let it), with the meter and
+    // channel as the window named them then.
+    struct ShownArchive {
+        archives::ArchiveReading reading;
+        QString device, channel;
+    };
+    const std::optional<ShownArchive>& lastArchive() const { return m_lastArchive; }
+
+  signals:
+    void archiveRead();
+
   private:
     explicit ArchivesView(TForm1& form);
     int channel() const;
@@ -45,4 +59,5 @@ class ArchivesView : public QObject {
     std::unique_ptr<TForm10> m_form10;
     std::unique_ptr<TForm12> m_form12;
     std::unique_ptr<TForm13> m_form13;
+    std::optional<ShownArchive> m_lastArchive;
 };

@@ -1,6 +1,7 @@
 #include "app/countersview.h"
 
 #include "app/exchange.h"
+#include "app/pollreport.h"
 #include "app/pollstop.h"
 #include "app/tform1.h"
 #include "device/channelcondition.h"
@@ -45,6 +46,7 @@ void CountersView::ReadCounters() {
     Exchange& link = m_form.exchange();
     m_form.Timer1->stop();
     link.armProgress();
+    PollReport report(m_form);
     try {
         // A failed first read leaves the view as it was, the progress bar busy and the poll stopped.
         const auto system = link.readHolding(SystemRead.first, SystemRead.count);
@@ -53,10 +55,12 @@ void CountersView::ReadCounters() {
         const auto mode = system->byte(WorkModeRegister);
         const auto layout = mode ? layoutOf(*mode) : std::nullopt;
         if (layout == Layout::Operation) {
-            ReadCountSht();
+            ReadCountSht(report);
         } else if (layout == Layout::Verification) {
-            ReadCountPov();
+            ReadCountPov(report);
         } else {
+            // Answered, with no flow to show: a gap in the trend, not a failure.
+            report.read(*system);
             // A mode without a layout shows only the clock, never the last layout's values as if current.
             m_panel->setLayoutVisible(Layout::Operation, false);
             m_panel->setLayoutVisible(Layout::Verification, false);
@@ -73,7 +77,7 @@ void CountersView::ReadCounters() {
     m_form.Timer1->start();
 }
 
-void CountersView::ReadCountSht() {
+void CountersView::ReadCountSht(PollReport& report) {
     Exchange& link = m_form.exchange();
     m_panel->setLayoutVisible(Layout::Verification, false);
     const Source source{m_form.DeviceAddress, 0};
@@ -82,6 +86,7 @@ void CountersView::ReadCountSht() {
         // A failed read leaves the channel groups as they were.
         const auto block = link.readHolding(OperationRead.first, OperationRead.count);
         if (!block) return;
+        report.read(*block);
         const auto failure = block->byte(condition::FailureRegister);
         for (int ch : {1, 2}) {
             m_panel->fill(Group::Channel, *block, ch);
@@ -97,7 +102,7 @@ void CountersView::ReadCountSht() {
     if (m_operationShown == source) m_panel->setLayoutVisible(Layout::Operation, true);
 }
 
-void CountersView::ReadCountPov() {
+void CountersView::ReadCountPov(PollReport& report) {
     Exchange& link = m_form.exchange();
     m_panel->setLayoutVisible(Layout::Operation, false);
     const int ch = channel();
@@ -111,6 +116,7 @@ void CountersView::ReadCountPov() {
         const Read read = verificationRead(ch);
         const auto measurements = link.readHolding(read.first, read.count);
         if (!measurements) return;
+        report.read(*measurements);
         m_panel->fill(Group::Verification, *measurements, ch);
         const auto imitator = link.readCoil(SimulatorCoil);
         if (!imitator) return;

@@ -8,6 +8,7 @@
 #include <optional>
 
 class PanelCounters;
+class PollReport;
 class QWidget;
 class TForm1;
 
@@ -21,8 +22,9 @@ class CountersView : public QObject {
     PanelCounters* panel() const { return m_panel; }
 
     void ReadCounters();
-    void ReadCountSht(); // operation: both channels
-    void ReadCountPov(); // verification: the checked channel
+    // Each hands the flows it read to the poll's report.
+    void ReadCountSht(PollReport& report); // operation: both channels
+    void ReadCountPov(PollReport& report); // verification: the checked channel
 
     // "Сброс объема" of either layout (ButtonClearVCh1, ButtonClearVCh2, ButtonClearV).
     void ButtonClearVClick(const QString& button);

@@ -4,9 +4,12 @@
 #include "files/textfile.h"
 #include "ui/tform15.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
+#include <QTimer>
 
 namespace filesave {
 
@@ -15,20 +18,34 @@ QString electronicNumber(const TForm1& form) {
     return edit ? edit->text() : QString();
 }
 
-std::optional<QString> choosePath(const TForm1& form, const QString& defaultName) {
+namespace {
+
+struct SaveDialog {
+    QString title = QStringLiteral("Запись параметров в файл");
+    QString filter = QStringLiteral("Все файлы (*)");
+    QString suffix; // given to a name typed without one
+};
+
+std::optional<QString> runSaveDialog(const TForm1& form, const QString& defaultName, const SaveDialog& kind) {
     const QString number = electronicNumber(form);
     QDir folder = QDir::current();
     // A folder that cannot be made leaves the dialog in the working directory.
     if (!number.isEmpty() && (folder.exists(number) || folder.mkdir(number))) folder.cd(number);
 
-    QFileDialog dialog(nullptr, QStringLiteral("Запись параметров в файл"), folder.absolutePath(),
-                       QStringLiteral("Все файлы (*)"));
+    QFileDialog dialog(nullptr, kind.title, folder.absolutePath(), kind.filter);
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(kind.suffix);
     dialog.selectFile(defaultName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+std::optional<QString> choosePath(const TForm1& form, const QString& defaultName) {
+    return runSaveDialog(form, defaultName, {});
 }
 
 bool write(TForm1& form, const QList<File>& files) {
@@ -46,6 +63,25 @@ bool write(TForm1& form, const QList<File>& files) {
     notice.prepareFinished();
     notice.exec();
     return true;
+}
+
+void saveImage(TForm1& form, const QImage& image, const QString& defaultName) {
+    if (form.exchangeRunning()) {
+        QTimer::singleShot(50, &form, [&form, image, defaultName] { saveImage(form, image, defaultName); });
+        return;
+    }
+    TForm1::HandlerScope scope(form);
+    GuardedAction guard(form.LinkIdle);
+    const std::optional<QString> path = runSaveDialog(form, defaultName,
+                                                      {.title = QStringLiteral("Запись изображения в файл"),
+                                                       .filter = QStringLiteral("Изображения PNG (*.png)"),
+                                                       .suffix = QStringLiteral("png")});
+    if (!path) return;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    write(form, {{*path, bytes}});
 }
 
 } // namespace filesave

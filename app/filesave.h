@@ -7,6 +7,7 @@
 #include <QString>
 #include <optional>
 
+class QImage;
 class TForm1;
 
 namespace filesave {
@@ -26,5 +27,10 @@ struct File {
 // Writes the files in order while Form15 tells the operator to wait, then shows it finished until
 // Ok. A file that cannot be written stops the save with an error box that names it; false then.
 bool write(TForm1& form, const QList<File>& files);
+
+// Saves a picture as PNG through the save dialog and write(). The dialog waits for the exchange under
+// way (opened inside the engine's wait it would hold that exchange up), and no poll starts while it
+// is open.
+void saveImage(TForm1& form, const QImage& image, const QString& defaultName);
 
 } // namespace filesave

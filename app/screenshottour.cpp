@@ -1,14 +1,20 @@
 #include "app/screenshottour.h"
 
 #include "app/adjustmentview.h"
+#include "app/archivechartview.h"
 #include "app/archivesview.h"
 #include "app/countersview.h"
 #include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
+#include "app/flowtrendview.h"
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
 #include "app/systemparams.h"
 #include "app/tform1.h"
+#include "app/trafficmonitor.h"
+#include "link/portmap.h"
+#include "link/tmodbus.h"
+#include "ui/chartwindow.h"
 #include "ui/exchangeoptionsdialog.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
@@ -19,6 +25,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
@@ -129,10 +136,27 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             form.MenuTypeParamClick(form.SystemParam);
         }
 
+        // The flow trend of a live view's polls, from the meter on a bad line (the third).
+        auto* trendView = form.findChild<FlowTrendView*>();
+        if (trendView && form.DeviceAddress != 0) {
+            const bool badLine = form.Device[3]->isVisible();
+            if (badLine) form.DeviceClick(form.Device[3]);
+            trendView->takeScreenshot([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            if (badLine) form.DeviceClick(form.Device[1]);
+        }
+
         // Archives and journals as read from the chosen meter, and their windows.
         auto* archives = form.findChild<ArchivesView*>();
         if (archives && form.DeviceAddress != 0)
             archives->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+
+        // The last archive read (the full day archive, with a day the meter was off) as a chart.
+        auto* archiveChart = form.findChild<ArchiveChartView*>();
+        if (archiveChart && archiveChart->chart()) {
+            archiveChart->window()->show();
+            save(archiveChart->window(), dir, QStringLiteral("archive-chart.png"));
+            archiveChart->window()->hide();
+        }
 
         // The windows of saving and loading the parameters, in each way they can end.
         if (auto* params = form.findChild<ParamFiles*>())
@@ -153,6 +177,31 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             exchange->dialog()->show();
             save(exchange->dialog(), dir, QStringLiteral("exchange-options-dialog.png"));
             exchange->dialog()->hide();
+        }
+
+        // The exchange log, ending with a few exchanges on the third line (when it is mapped), whose
+        // simulator garbles the replies of its meter at 3: a CRC error, a late reply thrown away, and
+        // an exception for registers past the map.
+        if (auto* traffic = form.findChild<TrafficMonitor*>()) {
+            const LinkSettings line = form.linkSettings();
+            if (PortMap::mapped(3)) {
+                LinkSettings faulty = line;
+                faulty.CommPort = 3;
+                form.applyLinkSettings(faulty);
+                for (int round = 0; round < 4; ++round) {
+                    form.ModBus->ReadHoldingRegisters(1, 21, 0);
+                    form.ModBus->ReadHoldingRegisters(3, 21, 0);
+                }
+                // The late reply comes while no request waits for it.
+                QElapsedTimer late;
+                late.start();
+                while (late.elapsed() < 600)
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+                form.ModBus->ReadHoldingRegisters(3, 20, 300);
+                form.ModBus->ReadHoldingRegisters(1, 21, 0);
+                form.applyLinkSettings(line);
+            }
+            traffic->takeScreenshot([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
         }
 
         // exit(), not quit(): quit() asks every window to close, which would ask for confirmation.

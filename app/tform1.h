@@ -4,6 +4,7 @@
 // devices, modem dialling, start-up and shutdown.
 #include "app/exchange.h"
 #include "app/senscfg.h"
+#include "device/flowtrend.h"
 #include "link/linksettings.h"
 
 #include <QMainWindow>
@@ -216,6 +217,13 @@ class TForm1 : public QMainWindow {
     // A device menu item's caption as the operator reads it (menu mnemonics undone).
     static QString captionOf(const QAction* item);
     static void setCaption(QAction* item, const QString& text);
+
+    // The live views (adjustment, measurements) report every poll here: the flows read, or a failed
+    // poll (PollReport does it for a reader).
+    void reportFlows(const trend::Poll& poll) { emit flowsPolled(poll); }
+
+  signals:
+    void flowsPolled(const trend::Poll& poll);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

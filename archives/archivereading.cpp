@@ -139,13 +139,15 @@ QStringList archiveHeader(Kind kind) {
     return header;
 }
 
-Reading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,
-                    const RequestFn& request, const ProgressFn& progress) {
+ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,
+                           const RequestFn& request, const ProgressFn& progress) {
     const ArchivePlan plan = planArchive(kind, range, now);
     const int archive = int(kind);
     const std::uint32_t start = enc::DateToSec(plan.start);
-    Reading reading;
+    ArchiveReading reading;
     reading.header = archiveHeader(kind);
+    reading.kind = kind;
+    reading.channel = channel;
     Requests requests(request, progress, plan.requests(), reading);
     const auto ask = [&](std::uint32_t at, int count) {
         return requests({.archive = archive, .count = count, .mode = 1, .date = enc::SecToDate(at)});
@@ -173,17 +175,21 @@ Reading readArchive(Kind kind, const Range& range, int channel, const QDateTime&
                 continue;
             }
             const bool match = samePeriod(kind, r.time, cursor);
+            Period period{.start = enc::SecToDate(cursor), .state = Period::State::NotRecorded};
             cursor = step(kind, cursor, 1);
             // Seconds from the record to the end of the period it stands for.
             const std::uint32_t toPeriodEnd = cursor - 1 - r.time;
             const float plus = r.volume[channel][0], minus = r.volume[channel][1];
             const std::uint32_t downtime = toPeriodEnd + r.downtime[channel];
             if (match) {
+                period.state = Period::State::NoBase;
                 if (base.held) {
-                    const float dPlus = plus - base.plus, dMinus = minus - base.minus;
-                    QStringList row{periodText(kind, r.time), enc::MyFormatFloat(dPlus),
-                                    enc::MyFormatFloat(dMinus), enc::MyFormatFloat(dPlus + dMinus)};
-                    if (kind != Kind::Month) row << downtimeText(kind, downtime - base.downtime);
+                    period = {period.start, Period::State::Row, plus - base.plus, minus - base.minus,
+                              kind == Kind::Month ? 0 : downtime - base.downtime};
+                    QStringList row{periodText(kind, r.time), enc::MyFormatFloat(period.plus),
+                                    enc::MyFormatFloat(period.minus),
+                                    enc::MyFormatFloat(period.plus + period.minus)};
+                    if (kind != Kind::Month) row << downtimeText(kind, period.downtime);
                     reading.rows.append(row);
                 }
                 base = {true, plus, minus, downtime};
@@ -193,6 +199,7 @@ Reading readArchive(Kind kind, const Range& range, int channel, const QDateTime&
                 // stay, so the next row covers the skipped periods.
                 base.downtime += kind == Kind::Hour ? HourSeconds : DaySeconds;
             }
+            reading.periods.append(period);
         }
         remaining -= n;
     }

@@ -29,8 +29,27 @@ ArchivePlan planArchive(Kind kind, const Range& range, const QDateTime& now);
 
 QStringList archiveHeader(Kind kind);
 
+// One period a reading went through, row or not.
+struct Period {
+    enum class State {
+        Row,         // the grid has its row: the volumes and downtime below
+        NotRecorded, // the meter sent another period's record: it was off, or never wrote this one
+        NoBase,      // recorded, but no earlier counters to take its volumes from
+    };
+    QDateTime start;
+    State state = State::Row;
+    float plus = 0, minus = 0;  // within the period, as the row shows them
+    std::uint32_t downtime = 0; // seconds within the period (hours and days)
+};
+
+struct ArchiveReading : Reading {
+    Kind kind = Kind::Hour;
+    int channel = 0;
+    QList<Period> periods; // in order, from the plan's start until the reading ended
+};
+
 // channel: 0 or 1, whose counters the rows show.
-Reading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,
-                    const RequestFn& request, const ProgressFn& progress = {});
+ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,
+                           const RequestFn& request, const ProgressFn& progress = {});
 
 } // namespace archives

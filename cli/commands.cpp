@@ -2,6 +2,7 @@
 
 #include "cli/paramcommands.h"
 #include "cli/readings.h"
+#include "cli/trace.h"
 
 #include "archives/records.h"
 #include "device/encodings.h"
@@ -58,6 +59,7 @@ struct Options {
     bool rts = false;
     bool raw = false;
     bool fast = false;
+    QString trace;
     QString command;
     QStringList args;
     QString date;
@@ -104,7 +106,8 @@ QString journalLine(const JournalEntry& e) {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--raw] [--comm n=PATH] COMMAND ARGS\n"
+        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--raw] [--trace FILE] [--comm n=PATH]\n"
+        "       COMMAND ARGS\n"
         "\n"
         "Sends one ModBus RTU request through the monitor's engine and prints the reply.\n"
         "\n"
@@ -117,6 +120,8 @@ QString helpText() {
         "  --fast           end each reply as soon as it is complete by its length, instead of\n"
         "                   after 500 ms of silence\n"
         "  --raw            print the reply frame in hex as well (first line, 'raw: ...')\n"
+        "  --trace FILE     write every frame sent, received or discarded, with its verdict, to FILE as\n"
+        "                   CSV (UTF-8, ISO 8601 times with ms), the monitor's exchange log format\n"
         "  --comm n=PATH    map port number n to a system port (Linux default: /dev/ttyS(n-1));\n"
         "  --comm n=tcp://HOST:PORT  or to a serial device server\n"
         "  --help           this text\n"
@@ -154,12 +159,23 @@ QString helpText() {
         "\n"
         "Exit status: 0 valid reply; 1 bad command line; 2 port error; 3 no valid reply (no reply,\n"
         "CRC error, exception, a reply that does not answer the request, a block of load-params that\n"
-        "failed); 4 the --out file cannot be written, or the snapshot is unreadable, short or another\n"
-        "meter's. The reason goes to stderr. When the link fails, archive and journal print the rows\n"
-        "read so far, say how many, and leave the --out file as it was.\n");
+        "failed); 4 the --out or --trace file cannot be written, or the snapshot is unreadable, short\n"
+        "or another meter's. The reason goes to stderr. When the link fails, archive and journal print\n"
+        "the rows read so far, say how many, and leave the --out file as it was.\n");
+}
+
+namespace {
+int execute(const QStringList& rawArgs, Trace& trace);
 }
 
 int run(const QStringList& rawArgs) {
+    Trace trace;
+    return trace.finish(execute(rawArgs, trace));
+}
+
+namespace {
+
+int execute(const QStringList& rawArgs, Trace& trace) {
     QStringList mapErrors;
     const QStringList args = PortMap::takeOptions(rawArgs, &mapErrors);
     if (!mapErrors.isEmpty())
@@ -190,6 +206,9 @@ int run(const QStringList& rawArgs) {
             o.rts = true;
         } else if (a == "--raw") {
             o.raw = true;
+        } else if (a == "--trace") {
+            if (!value(&o.trace) || o.trace.isEmpty())
+                return usage("--trace needs a file");
         } else if (a == "--fast") {
             o.fast = true;
         } else if (a == "--date") {
@@ -239,7 +258,16 @@ int run(const QStringList& rawArgs) {
     const Arity arity = commands[o.command];
     if (o.args.size() < arity.minArgs || o.args.size() > arity.maxArgs)
         return usage(QStringLiteral("wrong number of arguments for %1").arg(o.command));
-    const auto open = [&o](TModBus& bus) {
+    if (!o.trace.isEmpty()) {
+        QString why;
+        if (!trace.open(o.trace, &why)) {
+            err() << "trace file cannot be written: " << why << "\n";
+            err().flush();
+            return ExitFile;
+        }
+    }
+    const auto open = [&o, &trace](TModBus& bus) {
+        trace.attach(bus);
         TMSComm* port = bus.MSComm1();
         port->setSystemPortName(PortMap::resolve(o.port));
         port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
@@ -347,5 +375,7 @@ int run(const QStringList& rawArgs) {
     out().flush();
     return ExitOk;
 }
+
+} // namespace
 
 } // namespace cli

@@ -11,7 +11,6 @@ QString defaultName(int archiveNumber, bool firstChannel) {
     return QStringLiteral("Archive%1").arg(archiveNumber) + channel;
 }
 
-namespace {
 QString title(const Heading& h) {
     switch (h.archiveNumber) {
     case 0:
@@ -30,7 +29,6 @@ QString title(const Heading& h) {
     }
     return {};
 }
-} // namespace
 
 QStringList lines(const Heading& heading, const QList<QStringList>& grid) {
     QStringList out{textfile::versionLine(heading.deviceCaption),

@@ -9,6 +9,8 @@
 class PortMap {
 public:
     static QString systemPort(int number);
+    // Whether the number was given a system port (rather than its default).
+    static bool mapped(int number) { return table().contains(number); }
     static void set(int number, const QString& systemPort);
     static void clear();
     // Accepts "n=PATH" and "n=tcp://HOST:PORT"; false for anything else.

@@ -3,6 +3,7 @@
 #include "link/cp1251.h"
 #include "link/crc16.h"
 #include "link/eventwait.h"
+#include "link/functioncodes.h"
 #include "link/tmscomm.h"
 
 #include <QCoreApplication>
@@ -13,13 +14,7 @@
 
 namespace {
 
-constexpr int FnReadCoils = 1;
-constexpr int FnReadHolding = 3;
-constexpr int FnWriteCoil = 5;
-constexpr int FnWriteRegister = 6;
-constexpr int FnWriteRegisters = 16;
-constexpr int FnReportSlaveId = 17;
-constexpr int FnReadArchive = 65;
+using namespace modbus;
 
 // Result words a Hayes modem ends a command with, in the order they are looked for.
 const char* const kResultWords[] = {"CONNECT", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"};
@@ -184,6 +179,9 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     if (RtsMode)
         m_comm->setRTSEnable(true);
     m_listening = true;
+    // Before the write: a line faster than the program may answer inside it.
+    if (onSent)
+        onSent(OutputFrame);
     m_comm->setOutput(OutputFrame);
 
     if (RtsMode) {

@@ -133,6 +133,8 @@ public:
     // Hooks for the program around the engine.
     std::function<void(const QString& reason)> onPortOpenFailed;
     std::function<void(int bytes)> onChunk;
+    // The bytes going out now: a request frame, or a modem command line.
+    std::function<void(const QByteArray& frame)> onSent;
     std::function<void(const QByteArray& bytes)> onDiscarded;
     // After every transaction, sent or not; the engine's state then tells how it went.
     std::function<void()> onTransactionEnd;

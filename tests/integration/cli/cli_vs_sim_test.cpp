@@ -120,6 +120,30 @@ TEST_F(CliVsSim, FailuresGiveOneLineAndTheirExitStatus) {
     EXPECT_EQ(r.err, "reply from another address");
 }
 
+TEST_F(CliVsSim, TraceLogsEveryFrameOfAnyCommandAsCsv) {
+    const QString path = dir.filePath("trace.csv");
+    const auto rows = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts)
+                                           : QStringList();
+    };
+    ASSERT_EQ(cli({"--trace", path, "journal", "1", "faults"}).code, 0);
+    QStringList log = rows();
+    ASSERT_EQ(log.size(), 5); // the header, then two journal requests, each with its reply
+    EXPECT_EQ(log[0], "time,direction,address,function,bytes,verdict,completion,reply_ms");
+    static const QRegularExpression tx(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d),tx,1,65,01 41 00 03 )");
+    static const QRegularExpression rx(R"(,rx,1,65,01 41 [0-9A-F ]+,ok,silence,\d+$)");
+    EXPECT_TRUE(tx.match(log[1]).hasMatch()) << log[1].toStdString();
+    EXPECT_TRUE(rx.match(log[2]).hasMatch()) << log[2].toStdString();
+
+    EXPECT_EQ(cli({"--trace", path, "read-holding", "9", "0", "1"}).code, 3);
+    log = rows();
+    ASSERT_EQ(log.size(), 3) << "a new run starts a new file";
+    EXPECT_TRUE(log[2].endsWith(",event,9,3,,no reply,,"));
+
+    EXPECT_EQ(cli({"--trace", dir.filePath("no/such/folder.csv"), "report-id", "1"}).code, 4);
+}
+
 TEST_F(CliVsSim, ArchivesAndJournalsAsTheMonitorReadsThem) {
     const CliRun faults = cli({"journal", "1", "faults"});
     ASSERT_EQ(faults.code, 0) << faults.err.toStdString();

@@ -1,0 +1,86 @@
+#include "app/archivechartview.h"
+
+#include "app/archivesview.h"
+#include "app/filesave.h"
+#include "app/tform1.h"
+#include "files/exportfile.h"
+#include "ui/archivebarchart.h"
+#include "ui/chartwindow.h"
+
+#include <QAction>
+#include <QPushButton>
+
+namespace {
+
+QString periodText(archives::Kind kind, const QDateTime& start) {
+    switch (kind) {
+    case archives::Kind::Hour:
+        return start.toString(QStringLiteral("dd.MM.yyyy hh:00"));
+    case archives::Kind::Day:
+        return start.toString(QStringLiteral("dd.MM.yyyy"));
+    case archives::Kind::Month:
+        return start.toString(QStringLiteral("MM.yyyy"));
+    }
+    return {};
+}
+
+// Two lines: what was read from which meter, and the periods it covers.
+QString titleOf(const ArchivesView::ShownArchive& shown) {
+    const archives::ArchiveReading& r = shown.reading;
+    QString periods = QStringLiteral("нет периодов");
+    if (!r.periods.isEmpty())
+        periods = periodText(r.kind, r.periods.first().start) + QStringLiteral(" – ") +
+                  periodText(r.kind, r.periods.last().start);
+    if (r.linkFailed()) periods += QStringLiteral(" (чтение прервано: нет ответа)");
+    const QString what =
+        exportfile::title({.archiveNumber = int(r.kind), .channelCaption = shown.channel.trimmed()}) +
+        QStringLiteral(", ") + shown.device.simplified();
+    return QStringLiteral("<center>") + what.toHtmlEscaped() + QStringLiteral("<br>") +
+           periods.toHtmlEscaped() + QStringLiteral("</center>");
+}
+
+} // namespace
+
+ArchiveChartView* ArchiveChartView::install(TForm1& form, ArchivesView& archives) {
+    return new ArchiveChartView(form, archives);
+}
+
+ArchiveChartView::ArchiveChartView(TForm1& form, ArchivesView& archives)
+    : QObject(&form), m_form(form), m_archives(archives),
+      m_window(std::make_unique<ChartWindow>(QStringLiteral("ArchiveChartWindow"),
+                                             QStringLiteral("Диаграмма архива"), new ArchiveBarChart)) {
+    setObjectName(QStringLiteral("ArchiveChartView"));
+    m_window->stayAbove(&form);
+    connect(&archives, &ArchivesView::archiveRead, this, &ArchiveChartView::redraw);
+    connect(m_window->ButtonSavePng, &QPushButton::clicked, this, &ArchiveChartView::ButtonSavePngClick);
+    MenuArchiveChart =
+        form.addServiceItem(QStringLiteral("MenuArchiveChart"), QStringLiteral("Диаграмма архива"));
+    connect(MenuArchiveChart, &QAction::triggered, this, &ArchiveChartView::MenuArchiveChartClick);
+    redraw();
+}
+
+ArchiveChartView::~ArchiveChartView() = default;
+
+void ArchiveChartView::MenuArchiveChartClick() {
+    m_window->present();
+}
+
+void ArchiveChartView::redraw() {
+    auto* bars = static_cast<ArchiveBarChart*>(m_window->chart());
+    const auto& shown = m_archives.lastArchive();
+    m_window->ButtonSavePng->setEnabled(shown.has_value());
+    if (!shown) {
+        bars->draw({}, QStringLiteral("Архив не прочитан: «Тип параметров» > «Архивы»"));
+        return;
+    }
+    m_chart = archives::chartOf(shown->reading);
+    bars->draw(*m_chart, titleOf(*shown));
+}
+
+void ArchiveChartView::ButtonSavePngClick() {
+    const auto& shown = m_archives.lastArchive();
+    if (!shown) return;
+    QString name = exportfile::defaultName(int(shown->reading.kind), shown->reading.channel == 0);
+    name.replace(QStringLiteral(".txt"), QStringLiteral(".png"));
+    filesave::saveImage(m_form, m_window->chartImage(), name);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// "Сервис" > "Диаграмма архива": the archive last read into the grid as bars per period, in a window
+// of its own that follows every new reading and can be saved as a picture.
+#include "archives/archivechart.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+
+class ArchivesView;
+class ChartWindow;
+class QAction;
+class TForm1;
+
+class ArchiveChartView : public QObject {
+    Q_OBJECT
+  public:
+    // Hangs the item into "Сервис". The window owns the result.
+    static ArchiveChartView* install(TForm1& form, ArchivesView& archives);
+    ~ArchiveChartView() override;
+
+    ChartWindow* window() const { return m_window.get(); }
+    // What the chart shows: nothing until an archive was read.
+    const std::optional<archives::ArchiveChart>& chart() const { return m_chart; }
+
+    void MenuArchiveChartClick();
+    void ButtonSavePngClick();
+
+    QAction* MenuArchiveChart = nullptr;
+
+  private:
+    ArchiveChartView(TForm1& form, ArchivesView& archives);
+    void redraw();
+
+    TForm1& m_form;
+    ArchivesView& m_archives;
+    std::unique_ptr<ChartWindow> m_window;
+    std::optional<archives::ArchiveChart> m_chart;
+};

@@ -1,0 +1,48 @@
+#include "app/trafficmonitor.h"
+
+#include "app/tform1.h"
+#include "link/trafficrecorder.h"
+#include "ui/trafficmodel.h"
+#include "ui/trafficwindow.h"
+
+#include <QAction>
+#include <QTableView>
+
+TrafficMonitor* TrafficMonitor::install(TForm1& form) {
+    return new TrafficMonitor(form);
+}
+
+TrafficMonitor::TrafficMonitor(TForm1& form) : QObject(&form) {
+    setObjectName(QStringLiteral("TrafficMonitorView"));
+    m_recorder = new TrafficRecorder(TrafficRecorder::DefaultCapacity, this);
+    m_recorder->attach(*form.ModBus);
+    m_window = std::make_unique<TrafficWindow>(*m_recorder);
+    QAction* item =
+        form.addServiceItem(QStringLiteral("MenuTrafficMonitor"), QStringLiteral("Монитор обмена"));
+    connect(item, &QAction::triggered, this, &TrafficMonitor::MenuTrafficMonitorClick);
+}
+
+TrafficMonitor::~TrafficMonitor() = default;
+
+void TrafficMonitor::MenuTrafficMonitorClick() {
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void TrafficMonitor::takeScreenshot(const std::function<void(QWidget*, const QString&)>& save) {
+    MenuTrafficMonitorClick();
+    m_window->refresh();
+    // The newest good reply, so the picture shows a decoding with values.
+    const TrafficModel& model = m_window->model();
+    for (int row = model.rowCount() - 1; row >= 0; --row) {
+        const TrafficEntry& e = model.entry(row);
+        if (e.direction == TrafficDirection::Received && !e.isError() && e.function() == 3) {
+            m_window->TableTraffic->selectRow(row);
+            break;
+        }
+    }
+    m_window->TableTraffic->scrollToBottom();
+    save(m_window.get(), QStringLiteral("traffic-monitor.png"));
+    m_window->hide();
+}

@@ -1,0 +1,116 @@
+// "Сервис" > "Монитор обмена" against the simulator with faults: rows, red errors, counters,
+// decoding, filter, pause and the CSV export; the window itself never talks to the meter.
+#include "app/trafficmonitor.h"
+#include "link/trafficrecorder.h"
+#include "mainwindowfixture.h"
+#include "ui/trafficmodel.h"
+#include "ui/trafficwindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+
+namespace {
+
+class TrafficMonitorTest : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        startSimulator({device(1)});
+        writeSensCfg(sensCfg());
+        createWindow();
+        monitor = TrafficMonitor::install(*form);
+        pretendSelected(1);
+        form->findChild<QAction*>(QStringLiteral("MenuTrafficMonitor"))->trigger();
+        window = monitor->window();
+    }
+    // Row texts of the table as the operator reads them.
+    QString cell(int row, int column) const { return window->model().index(row, column).data().toString(); }
+    int counter(int address, int column) const {
+        for (int r = 0; r < window->TableCounters->rowCount(); ++r)
+            if (window->TableCounters->item(r, 0)->text() == QString::number(address))
+                return window->TableCounters->item(r, column)->text().toInt();
+        return -1;
+    }
+
+    TrafficMonitor* monitor = nullptr;
+    TrafficWindow* window = nullptr;
+};
+
+TEST_F(TrafficMonitorTest, ShowsEveryFrameWithErrorsInRedCountsThemAndSavesThem) {
+    ASSERT_TRUE(window->isVisible());
+    sim->setFault(sim::FaultSpec::onNth(sim::Fault::BadCrc, 2));
+    ASSERT_TRUE(form->exchange().readHolding(0, 21));
+    ASSERT_FALSE(form->exchange().readHolding(0, 21));
+    ASSERT_FALSE(form->exchange().readHolding(300, 20)); // past the register map: an exception
+    ASSERT_FALSE(form->identify(9));                     // nobody there
+    const int served = int(sim->requests().size());
+
+    window->refresh();
+    const TrafficModel& model = window->model();
+    ASSERT_EQ(model.rowCount(), 8);
+    QStringList verdicts;
+    QList<int> red;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        verdicts << cell(r, TrafficModel::ColVerdict);
+        if (model.index(r, 0).data(Qt::ForegroundRole).value<QBrush>().color() == Qt::red) red << r;
+    }
+    EXPECT_EQ(verdicts[1], QStringLiteral("норма, конец по тишине"));
+    EXPECT_EQ(verdicts[3], QStringLiteral("ошибка CRC, конец по тишине"));
+    EXPECT_EQ(verdicts[5], QStringLiteral("исключение 2: недопустимый адрес данных, конец по тишине"));
+    EXPECT_EQ(verdicts[7], QStringLiteral("нет ответа"));
+    EXPECT_EQ(red, QList<int>({3, 5, 7}));
+
+    // Requests, good replies, no reply, CRC errors, exceptions.
+    EXPECT_EQ(counter(1, 1), 3);
+    EXPECT_EQ(counter(1, 2), 1);
+    EXPECT_EQ(counter(1, 4), 1);
+    EXPECT_EQ(counter(1, 5), 1);
+    EXPECT_EQ(counter(9, 3), 1);
+    EXPECT_FALSE(window->TableCounters->item(0, 7)->text().isEmpty()) << "a mean reply time";
+
+    window->TableTraffic->selectRow(1);
+    EXPECT_TRUE(window->MemoDecode->toPlainText().contains(QStringLiteral("функция 3 (чтение регистров)")));
+    EXPECT_TRUE(window->MemoDecode->toPlainText().contains(QStringLiteral("\n  20  0x")));
+
+    window->ComboAddress->setCurrentIndex(window->ComboAddress->findData(9));
+    emit window->ComboAddress->activated(window->ComboAddress->currentIndex());
+    EXPECT_EQ(model.rowCount(), 2);
+
+    const QString path = m_dir.filePath(QStringLiteral("обмен.csv"));
+    window->askFileName = [&](const QString&) { return path; };
+    QTest::mouseClick(window->ButtonSave, Qt::LeftButton);
+    QFile saved(path);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = saved.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 4); // header, the two rows shown, and the end of the last line
+    EXPECT_TRUE(lines[1].contains(",tx,9,17,09 11 "));
+    EXPECT_TRUE(lines[2].contains(",event,9,17,,no reply,,"));
+
+    QStringList errors;
+    window->reportError = [&](const QString& text) { errors << text; };
+    EXPECT_FALSE(window->saveTo(m_dir.filePath(QStringLiteral("нет/обмен.csv"))));
+    EXPECT_EQ(errors.size(), 1);
+
+    EXPECT_EQ(sim->requests().size(), served) << "looking, filtering and saving send nothing";
+}
+
+TEST_F(TrafficMonitorTest, PauseHoldsTheRowsWhileTheLineGoesOnAndAnExchangeDoesNotDisableIt) {
+    window->CheckPause->setChecked(true);
+    bool enabledDuringExchange = false;
+    QTimer::singleShot(5, window, [&] { enabledDuringExchange = window->ButtonSave->isEnabled(); });
+    form->setEnabled(false); // as during every reading
+    form->exchange().readHolding(0, 21);
+    form->setEnabled(true);
+    EXPECT_TRUE(enabledDuringExchange);
+    window->refresh();
+    EXPECT_EQ(window->model().rowCount(), 0);
+    EXPECT_EQ(counter(1, 1), 1) << "the counters stay live";
+    window->CheckPause->setChecked(false);
+    EXPECT_EQ(window->model().rowCount(), 2);
+}
+
+} // namespace
