@@ -3,6 +3,7 @@
 #include "app/adjustmentview.h"
 
 #include "app/exchange.h"
+#include "app/pollstop.h"
 #include "app/tform1.h"
 #include "device/adjustment.h"
 #include "device/encodings.h"
@@ -41,12 +42,7 @@ void AdjustmentView::ButtonShiftdTStartClick() {
 }
 
 void AdjustmentView::ButtonShiftdTEndClick() {
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    m_form.Timer1->stop();
-    {
-        DisabledWindow disabled(&m_form);
+    withPollStopped(m_form, [this] {
         QLineEdit* offset = edit("EditShiftdT");
         // The average goes to the channel it was taken on; not to another meter chosen meanwhile, nor
         // when it is not a number (the device never measured one).
@@ -58,8 +54,7 @@ void AdjustmentView::ButtonShiftdTEndClick() {
         offset->setEnabled(true);
         m_averaging.reset();
         m_form.exchange().setCoil(4);
-    }
-    m_form.Timer1->start();
+    });
 }
 
 void AdjustmentView::EditSpeedSoundPEAKeyPress() {

@@ -2,6 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/pollreport.h"
+#include "app/pollstop.h"
 #include "app/tform1.h"
 #include "device/adjustment.h"
 #include "device/channelcondition.h"
@@ -192,15 +193,7 @@ void AdjustmentView::RadioEnabledChannelClick(const QString& name) {
     const Field* f = field(name);
     RadioGroup* group = m_panel->radioGroup(name);
     if (!f || !group || group->itemIndex() < 0) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    m_form.Timer1->stop();
-    {
-        DisabledWindow disabled(&m_form);
-        m_form.exchange().write(radioWrite(*f, group->itemIndex(), channel()));
-    }
-    m_form.Timer1->start();
+    withPollStopped(m_form, [&] { m_form.exchange().write(radioWrite(*f, group->itemIndex(), channel())); });
 }
 
 void AdjustmentView::UpDownResist1Changing(const QString& name) {
@@ -218,16 +211,10 @@ void AdjustmentView::UpDownResist1MouseUp(const QString& name) {
     if (!upDown) return;
     const auto write = upDownWrite(tag::of(upDown), upDown->position(), channel());
     if (!write) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    m_form.Timer1->stop();
-    if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
-        field->setText(QString::number(upDown->position()));
-    {
-        DisabledWindow disabled(&m_form);
+    withPollStopped(m_form, [&] {
+        if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
+            field->setText(QString::number(upDown->position()));
         // Every release writes, whether the position moved or stood at its limit.
         m_form.exchange().write(*write);
-    }
-    m_form.Timer1->start();
+    });
 }

@@ -2,6 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/pollreport.h"
+#include "app/pollstop.h"
 #include "app/tform1.h"
 #include "device/channelcondition.h"
 #include "device/counters.h"
@@ -134,17 +135,9 @@ void CountersView::ButtonClearVClick(const QString& name) {
     QPushButton* button = m_panel->button(name);
     const auto reset = button ? volumeReset(tag::of(button)) : std::nullopt;
     if (!reset) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    m_form.Timer1->stop();
-    {
-        DisabledWindow disabled(&m_form);
-        // Function 16 even for one register, as the meter has always been sent its commands here.
-        // Not checked: the next poll shows the counters as the device holds them.
-        m_form.exchange().writeRegisters(reset->reg, reset->count, reset->data);
-    }
-    m_form.Timer1->start();
+    // Function 16 even for one register, as the meter has always been sent its commands here.
+    // Not checked: the next poll shows the counters as the device holds them.
+    withPollStopped(m_form, [&] { m_form.exchange().writeRegisters(reset->reg, reset->count, reset->data); });
 }
 
 void CountersView::ButtonIMRClick() {
@@ -186,15 +179,7 @@ void CountersView::EditShiftZeroPovKeyPress() {
 void CountersView::ComboBoxWorkModePulseExitPovChange() {
     const int index = m_panel->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"))->currentIndex();
     if (index < 0) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    m_form.Timer1->stop();
-    {
-        DisabledWindow disabled(&m_form);
-        m_form.exchange().write(pulseModeWrite(index));
-    }
-    m_form.Timer1->start();
+    withPollStopped(m_form, [&] { m_form.exchange().write(pulseModeWrite(index)); });
 }
 
 void CountersView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {

@@ -1,6 +1,7 @@
 #include "app/failurelegend.h"
 
 #include "app/exchange.h"
+#include "app/pollstop.h"
 #include "app/tform1.h"
 #include "device/failurelegend.h"
 #include "ui/tag.h"
@@ -32,16 +33,10 @@ bool FailureLegend::fill(int channelTag) {
 }
 
 void FailureLegend::ButtonBrouseClick(QPushButton* button) {
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    m_form.Timer1->stop();
-    {
-        DisabledWindow disabled(&m_form);
-        // A failed read shows nothing at all, not even the link indication.
+    // A failed read shows nothing at all, not even the link indication.
+    withPollStopped(m_form, [&] {
         if (fill(tag::of(button))) m_form6->exec();
-    }
-    m_form.Timer1->start();
+    });
 }
 
 void FailureLegend::takeScreenshot(QPushButton* button,

@@ -246,12 +246,9 @@ std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, con
     case Value::ItemIndex:
         return std::nullopt;
     case Value::Date:
-    case Value::ShortTime: {
-        const auto seconds = block.time(reg);
-        if (!seconds) return std::nullopt;
-        const QDateTime when = enc::SecToDate(*seconds);
-        return f.value == Value::Date ? enc::formatDate(when) : enc::formatShortTime(when);
-    }
+        return block.timeText(reg, enc::formatDate);
+    case Value::ShortTime:
+        return block.timeText(reg, enc::formatShortTime);
     case Value::Byte:
     case Value::S16:
     case Value::Cycles:

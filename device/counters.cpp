@@ -118,12 +118,9 @@ std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, int
     const int reg = registerOf(f, channel);
     switch (f.value) {
     case Value::Date:
-    case Value::ShortTime: {
-        const auto seconds = block.time(reg);
-        if (!seconds) return std::nullopt;
-        const QDateTime when = enc::SecToDate(*seconds);
-        return f.value == Value::Date ? enc::formatDate(when) : enc::formatShortTime(when);
-    }
+        return block.timeText(reg, enc::formatDate);
+    case Value::ShortTime:
+        return block.timeText(reg, enc::formatShortTime);
     case Value::Formatted:
         if (const auto v = block.f32(reg)) return enc::MyFormatFloat(*v);
         return std::nullopt;

@@ -52,6 +52,12 @@ std::optional<std::uint32_t> RegisterBlock::time(int reg) const {
     return u32(reg);
 }
 
+std::optional<QString> RegisterBlock::timeText(int reg, QString (*pattern)(const QDateTime&)) const {
+    const auto seconds = time(reg);
+    if (!seconds) return std::nullopt;
+    return pattern(enc::SecToDate(*seconds));
+}
+
 std::optional<double> RegisterBlock::twoPart(int reg) const {
     const std::uint8_t* p = at(reg, 4);
     if (!p) return std::nullopt;

@@ -3,6 +3,7 @@
 // Typed accessors refuse to read past what was received instead of decoding stale bytes.
 #include <QByteArray>
 #include <QDateTime>
+#include <QString>
 #include <cstdint>
 #include <optional>
 
@@ -30,6 +31,8 @@ public:
     std::optional<std::uint32_t> u32(int reg) const;
     std::optional<float> f32(int reg) const;
     std::optional<std::uint32_t> time(int reg) const; // device seconds
+    // The device time as its wall-clock text in one of enc's patterns (enc::formatDate, ...).
+    std::optional<QString> timeText(int reg, QString (*pattern)(const QDateTime&)) const;
     std::optional<double> twoPart(int reg) const;
 
 private:

@@ -189,13 +189,9 @@ const QList<Read>& reads() {
 std::optional<QString> fieldText(const Row& row, const RegisterBlock& block) {
     switch (row.shown) {
     case Shown::Date:
-    case Shown::Time: {
-        const auto seconds = block.time(row.reg);
-        if (!seconds)
-            return std::nullopt;
-        const QDateTime when = enc::SecToDate(*seconds);
-        return row.shown == Shown::Date ? enc::formatDate(when) : enc::formatTime(when);
-    }
+        return block.timeText(row.reg, enc::formatDate);
+    case Shown::Time:
+        return block.timeText(row.reg, enc::formatTime);
     case Shown::Unsigned:
         switch (row.encoding) {
         case Encoding::U32:

@@ -153,11 +153,9 @@ std::optional<QString> channelValue(const Line& line, const RegisterBlock& image
     case State:
         return std::nullopt;
     case DateTime:
+        return image.timeText(reg, enc::formatDateTime);
     case Date:
-        if (const auto t = image.time(reg))
-            return line.value == Date ? enc::formatDate(enc::SecToDate(*t))
-                                      : enc::formatDateTime(enc::SecToDate(*t));
-        return std::nullopt;
+        return image.timeText(reg, enc::formatDate);
     case U32:
         if (const auto v = image.u32(reg)) return QString::number(*v);
         return std::nullopt;

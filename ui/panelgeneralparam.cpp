@@ -53,11 +53,8 @@ QLineEdit* PanelGeneralParam::addCommonField(const char* name, const char* capti
 }
 
 void PanelGeneralParam::fillCommon(const RegisterBlock& block) {
-    if (const auto seconds = block.time(0)) {
-        const QDateTime when = enc::SecToDate(*seconds);
-        m_date->setText(enc::formatDate(when));
-        m_time->setText(enc::formatShortTime(when));
-    }
+    if (const auto date = block.timeText(0, enc::formatDate)) m_date->setText(*date);
+    if (const auto time = block.timeText(0, enc::formatShortTime)) m_time->setText(*time);
     if (const auto mode = block.byte(WorkModeRegister))
         if (const auto text = items::textOf(items::List::WorkModes, *mode)) m_workMode->setText(*text);
     if (const auto sensor = block.byte(SensorTypeRegister))

@@ -6,11 +6,13 @@
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "modaldriver.h"
+#include "requesttext.h"
 #include "sim/simulator.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,6 +23,8 @@
 class MainWindowTest : public ::testing::Test {
   protected:
     static constexpr int SilenceMs = 50;
+    static constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09
+    inline static const QString LinkFailure = QStringLiteral("          Ошибка связи");
 
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
@@ -53,6 +57,8 @@ class MainWindowTest : public ::testing::Test {
         ASSERT_TRUE(sim->start(&error)) << error.toStdString();
         PortMap::set(1, sim->portPath());
     }
+    // For startSimulator: the meters' clocks stand at DeviceStart.
+    static void atDeviceStart(sim::SimOptions& options) { options.startTime = DeviceStart; }
     static sim::DeviceOptions device(int address, int channelMode = 0) {
         sim::DeviceOptions d;
         d.address = address;
@@ -60,15 +66,18 @@ class MainWindowTest : public ::testing::Test {
         return d;
     }
 
-    void writeSensCfg(const QByteArray& bytes) {
-        QFile f(QStringLiteral("Sens.cfg"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    static void writeFile(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
         f.write(bytes);
     }
-    static QByteArray readSensCfg() {
-        QFile f(QStringLiteral("Sens.cfg"));
+    // Empty when the file cannot be read.
+    static QByteArray fileBytes(const QString& path) {
+        QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
+    static void writeSensCfg(const QByteArray& bytes) { writeFile(QStringLiteral("Sens.cfg"), bytes); }
+    static QByteArray readSensCfg() { return fileBytes(QStringLiteral("Sens.cfg")); }
     static QByteArray sensCfg(const char* line1 = "1 9600,n,8,1", const char* useModem = "False") {
         return QByteArray(line1) + "\r\n10000\r\nFalse\r\n" + useModem + "\r\nATZ\r\nATD\r\n123\r\n5";
     }
@@ -90,6 +99,15 @@ class MainWindowTest : public ::testing::Test {
         createWindow();
     }
 
+    // A view's usual start: Sens.cfg for port 1, the meters (one at address 1 unless given) with
+    // their clocks at DeviceStart, the window, and meter 1 chosen.
+    void startWithMeterChosen(QList<sim::DeviceOptions> devices = {device(1)}) {
+        writeSensCfg(sensCfg());
+        startSimulator(devices, atDeviceStart);
+        createWindow();
+        pretendSelected(1);
+    }
+
     // Device selected without the menu (DeviceAddress and the parameter menu), for navigation tests.
     void pretendSelected(int address) {
         form->DeviceAddress = address;
@@ -97,12 +115,25 @@ class MainWindowTest : public ::testing::Test {
         form->LinkIdle = true;
     }
 
+    // Requests received by the simulator as short texts (requesttext.h).
+    QStringList sent() const { return requestTexts(sim->requests()); }
     // Requests received by the simulator, without their CRC (the engine's frames are tested elsewhere).
     QStringList requestPdus() const {
         QStringList out;
         for (const QByteArray& frame : sim->requests())
             out.append(QString::fromLatin1(frame.left(frame.size() - 2).toHex(' ')));
         return out;
+    }
+
+    // Neither disabled nor holding the guard: the operator can go on.
+    bool windowUsable() const { return form->isEnabled() && form->LinkIdle; }
+
+    // Committed with Enter as if pasted: the key filter is not what guards the device.
+    static void commit(QLineEdit* edit, const QString& typed) {
+        ASSERT_NE(edit, nullptr);
+        edit->setText(typed);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
     }
 
     QTemporaryDir m_dir;

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -80,6 +81,17 @@ template <class D> ModalDriver::Step on(std::function<void(D*)> action, std::fun
         action(d);
         return true;
     };
+}
+
+// A step for a file dialog: notes the file and the folder it suggests, then chooses `path`.
+inline ModalDriver::Step chooseFile(const QString& path, QString* suggested = nullptr,
+                                    QString* folder = nullptr) {
+    return on<QFileDialog>([=](QFileDialog* d) {
+        if (suggested) *suggested = d->selectedFiles().value(0);
+        if (folder) *folder = d->directory().absolutePath();
+        d->selectFile(path);
+        QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+    });
 }
 
 // A step that presses `button` once `dialog` is the active modal.

@@ -13,7 +13,6 @@
 #include "ui/tform15.h"
 
 #include <QAction>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,19 +20,14 @@
 
 namespace {
 
-constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09
-
 class ArchivesWindow : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        writeSensCfg(sensCfg());
-        startSimulator({device(1)}, [](sim::SimOptions& o) { o.startTime = DeviceStart; });
-        createWindow();
+        startWithMeterChosen();
         SystemParams::install(*form);
         view = ArchivesView::install(*form);
         view->now = [] { return enc::SecToDate(DeviceStart); };
-        pretendSelected(1);
         form->MenuTypeParamClick(form->SystemParam); // the electronic number for the export
     }
 
@@ -60,16 +54,10 @@ class ArchivesWindow : public MainWindowTest {
     // Saves through the menu handler into path, answering the save dialog and the finished window.
     QString save(const QString& path, QString* suggested = nullptr, QString* folder = nullptr) {
         ModalDriver driver;
-        driver.then(on<QFileDialog>([=](QFileDialog* d) {
-            if (suggested) *suggested = d->selectedFiles().value(0);
-            if (folder) *folder = d->directory().absolutePath();
-            d->selectFile(path);
-            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-        }));
+        driver.then(chooseFile(path, suggested, folder));
         driver.then(pressIn(form->Form15, form->Form15->Button1));
         view->MenuSaveArchiveClick();
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? QString(QStringDecoder("windows-1251")(f.readAll())) : QString();
+        return QStringDecoder("windows-1251")(fileBytes(path));
     }
 
     ArchivesView* view = nullptr;
@@ -124,7 +112,7 @@ TEST_F(ArchivesWindow, ALinkFailureMidArchiveHidesTheGridButExportsTheRowsRead) 
     sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 5)); // after two coils, the base and a block
     choose(form->Month);
     EXPECT_EQ(archiveRequests().size(), 3);
-    EXPECT_EQ(form->StatusBar1->text(0), "          Ошибка связи");
+    EXPECT_EQ(form->StatusBar1->text(0), LinkFailure);
     EXPECT_FALSE(form->StringGridArchives->isVisible());
     EXPECT_EQ(form->StringGridArchives->rowCount(), 1 + 8 + 1);
     EXPECT_TRUE(form->isEnabled());
@@ -147,7 +135,7 @@ TEST_F(ArchivesWindow, AnExceptionReplyIsALinkFailureNotData) {
     sim->setFault(sim::FaultSpec::always(sim::Fault::Exception));
     choose(form->Operator);
     EXPECT_EQ(archiveRequests().size(), 1);
-    EXPECT_EQ(form->StatusBar1->text(0), "          Ошибка связи");
+    EXPECT_EQ(form->StatusBar1->text(0), LinkFailure);
     EXPECT_FALSE(form->StringGridJournals->isVisible());
     const QList<QStringList> rows = form->StringGridJournals->rows();
     ASSERT_EQ(rows.size(), 2);

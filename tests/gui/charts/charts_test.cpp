@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,16 +27,13 @@
 
 namespace {
 
-constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09
 using State = archives::Period::State;
 
 class Charts : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        writeSensCfg(sensCfg());
-        startSimulator({device(1)}, [](sim::SimOptions& o) { o.startTime = DeviceStart; });
-        createWindow();
+        startWithMeterChosen();
         SystemParams::install(*form);
         adjustment = AdjustmentView::install(*form);
         CountersView::install(*form);
@@ -46,7 +42,6 @@ class Charts : public MainWindowTest {
         archiveChart = ArchiveChartView::install(*form, *archives);
         trendView = FlowTrendView::install(*form);
         trendView->clock = [this] { return ms; };
-        pretendSelected(1);
         form->MenuTypeParamClick(form->SystemParam); // the electronic number names the save folder
     }
 
@@ -62,11 +57,7 @@ class Charts : public MainWindowTest {
     void savePng(ChartWindow* window, const QString& path, QString* suggested = nullptr,
                  bool duringExchange = false) {
         ModalDriver driver;
-        driver.then(on<QFileDialog>([=](QFileDialog* d) {
-            if (suggested) *suggested = d->selectedFiles().value(0);
-            d->selectFile(path);
-            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-        }));
+        driver.then(chooseFile(path, suggested));
         driver.then(pressIn(form->Form15, form->Form15->Button1));
         {
             std::optional<TForm1::HandlerScope> exchange;

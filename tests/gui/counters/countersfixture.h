@@ -2,7 +2,6 @@
 // The main window with the measurement view and the legend installed, against one simulated meter
 // whose clock stands at 05.03.2024 14:07:09.
 #include "mainwindowfixture.h"
-#include "requesttext.h"
 
 #include "app/countersview.h"
 #include "app/failurelegend.h"
@@ -19,13 +18,9 @@
 
 class Counters : public MainWindowTest {
   protected:
-    static constexpr quint32 DeviceStart = 1709647629;
-
     void SetUp() override {
         MainWindowTest::SetUp();
-        startSimulator({device(1), device(2)}, [](sim::SimOptions& o) { o.startTime = DeviceStart; });
-        createWindow();
-        pretendSelected(1);
+        startWithMeterChosen({device(1), device(2)});
         form->TwoChannelMode = true;
         view = CountersView::install(*form);
         installViews();
@@ -40,14 +35,11 @@ class Counters : public MainWindowTest {
         form->MenuTypeParamClick(form->Measurements);
         sim->clearLog();
     }
-    QStringList sent() const { return requestTexts(sim->requests()); }
     QLineEdit* field(const char* name) const { return panel->edit(QString::fromLatin1(name)); }
     QString text(const char* name) const { return field(name)->text(); }
     QPushButton* button(const char* name) const { return panel->button(QString::fromLatin1(name)); }
     void setFloat(int reg, float value) { sim->setHoldingFloat(1, reg, value); }
-    bool windowUsable() const { return form->isEnabled() && form->LinkIdle; }
 
-    const QString LinkFailure = QStringLiteral("          Ошибка связи");
     CountersView* view = nullptr;
     FailureLegend* legend = nullptr;
     PanelCounters* panel = nullptr;

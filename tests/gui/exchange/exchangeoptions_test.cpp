@@ -26,10 +26,6 @@ class ExchangeOptionsTest : public MainWindowTest {
         };
         return options;
     }
-    static QByteArray iniFile() {
-        QFile f(QLatin1String(ExchangeOptions::FileName));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
     bool tick = true;
     bool ok = true;
@@ -72,7 +68,7 @@ TEST_F(ExchangeOptionsTest, TheCommandLineSwitchesItOnForTheRunOnly) {
     tick = true;
     options->MenuExchangeOptionsClick(); // unchanged: nothing to save
     EXPECT_TRUE(shownChecked);
-    EXPECT_TRUE(iniFile().isEmpty());
+    EXPECT_TRUE(fileBytes(QLatin1String(ExchangeOptions::FileName)).isEmpty());
 }
 
 TEST_F(ExchangeOptionsTest, AFileThatCannotBeWrittenIsReported) {
@@ -82,15 +78,6 @@ TEST_F(ExchangeOptionsTest, AFileThatCannotBeWrittenIsReported) {
     EXPECT_TRUE(form->ModBus->fastCompletion()); // for this run, all the same
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("Не удалось сохранить параметры обмена")) << messages[0].toStdString();
-}
-
-TEST_F(ExchangeOptionsTest, TheWindowsReadingsEndByLength) {
-    startSimulator({device(1)});
-    writeSensCfg(sensCfg());
-    install(true);
-    form->DeviceAddress = 1;
-    ASSERT_TRUE(form->exchange().readHolding(0, 21).has_value());
-    EXPECT_EQ(form->ModBus->completion(), ReplyCompletion::Length);
 }
 
 } // namespace

@@ -20,7 +20,6 @@
 #include "ui/tform8.h"
 #include "ui/tform9.h"
 
-#include <QPushButton>
 #include <QWindow>
 
 namespace {
@@ -66,26 +65,4 @@ TEST_F(DialogFrames, EveryDialogHasItsBorderAndStaysAboveTheMainWindow) {
         EXPECT_EQ(dialog->isVisible(), !escapeCloses);
         dialog->hide();
     }
-}
-
-TEST_F(DialogFrames, ClearingEndsOnlyWithOk) {
-    pretendSelected(1);
-    TForm19* window = view->Form19();
-    bool closedByCloseBox = true;
-    bool shownAfterEscape = false;
-    ModalDriver driver;
-    driver.then([&](QWidget* modal) {
-        if (modal != window) return false;
-        closedByCloseBox = window->close();
-        QTest::keyClick(window, Qt::Key_Escape);
-        shownAfterEscape = window->isVisible();
-        press(window->Button1);
-        return true;
-    });
-    view->ButtonClearArhClick();
-    EXPECT_FALSE(closedByCloseBox);
-    EXPECT_TRUE(shownAfterEscape);
-    EXPECT_EQ(window->result(), 1);
-    EXPECT_EQ(driver.unexpected(), 0);
-    EXPECT_EQ(requestPdus(), QStringList{"01 06 00 1d 00 01"});
 }

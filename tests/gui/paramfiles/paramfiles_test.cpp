@@ -9,7 +9,6 @@
 #include "ui/tform15.h"
 #include "ui/tform16.h"
 
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -22,11 +21,10 @@ class ParamFilesWindow : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        startWithOneMeter();
+        startWithMeterChosen();
         SystemParams::install(*form);
         files = ParamFiles::install(*form);
         files->pause = [this](int ms) { pauses << ms; };
-        pretendSelected(1);
         form->StatusBar2->setText(0, "KASTARI-DK   v3.12 адрес:   1");
         form->MenuTypeParamClick(form->SystemParam); // the electronic number
         number = form->findChild<QLineEdit*>("EditElNumber")->text();
@@ -39,11 +37,7 @@ class ParamFilesWindow : public MainWindowTest {
     void run(void (ParamFiles::*command)(), QDialog* finished, const QString& path,
              QString* outcome = nullptr, QString* suggested = nullptr) {
         ModalDriver driver;
-        driver.then(on<QFileDialog>([=](QFileDialog* d) {
-            if (suggested) *suggested = d->selectedFiles().value(0);
-            d->selectFile(path);
-            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-        }));
+        driver.then(chooseFile(path, suggested));
         // The save dialog asks before it lets a file be replaced.
         if (finished == form->Form15 && QFile::exists(path))
             driver.then(on<QMessageBox>([](QMessageBox* box) { press(box->button(QMessageBox::Yes)); }));
@@ -73,10 +67,6 @@ class ParamFilesWindow : public MainWindowTest {
         files->load(path);
         return outcome;
     }
-    static QByteArray contents(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
     QString folder() const { return QDir::current().filePath(number); }
 
     ParamFiles* files = nullptr;
@@ -92,11 +82,11 @@ TEST_F(ParamFilesWindow, SaveChangeAndLoadBackRestoresEveryWrittenRegister) {
     EXPECT_EQ(outcome, "StaticText2: Запись завершена");
     EXPECT_EQ(requestPdus(), (QStringList{"01 03 00 00 00 7d", "01 03 00 7d 00 4d", "01 03 00 ca 00 6b"}));
     const QStringList lines =
-        QStringDecoder("windows-1251")(contents(report)).operator QString().split("\r\n");
+        QStringDecoder("windows-1251")(fileBytes(report)).operator QString().split("\r\n");
     ASSERT_EQ(lines.size(), 312 + 1);
     EXPECT_EQ(lines[0], "Расходомер-счетчик КАСТАРИ ДК, версия KASTARI-DK   v3.12");
     EXPECT_EQ(lines[3 + 3], "Электронный номер прибора#" + number);
-    const QByteArray snapshot = contents(folder() + "/Param.bin");
+    const QByteArray snapshot = fileBytes(folder() + "/Param.bin");
     ASSERT_EQ(snapshot.size(), 655);
     for (int reg : {2, 17, 36, 88, 171, 210, 308})
         EXPECT_EQ(quint8(snapshot[2 * reg + 4]) << 8 | quint8(snapshot[2 * reg + 5]), sim->holding(1, reg))
@@ -130,19 +120,15 @@ TEST_F(ParamFilesWindow, SaveChangeAndLoadBackRestoresEveryWrittenRegister) {
 TEST_F(ParamFilesWindow, FilesThatAreNotThisMetersSnapshotAreRefusedAndNothingIsSent) {
     QString outcome;
     run(&ParamFiles::MenuSaveParamClick, form->Form15, folder() + "/Param.txt", &outcome);
-    const QByteArray good = contents(folder() + "/Param.bin");
+    const QByteArray good = fileBytes(folder() + "/Param.bin");
     QByteArray foreign = good;
     foreign[3] = char(foreign[3] ^ 1);
     const struct {
         const char* name;
         QByteArray bytes;
     } cases[] = {{"foreign.bin", foreign}, {"short.bin", good.chopped(1)}, {"empty.bin", {}}};
-    for (const auto& c : cases) {
-        QFile f(c.name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(c.bytes);
-        f.close();
-    }
+    for (const auto& c : cases)
+        writeFile(c.name, c.bytes);
     QDir().mkdir("folder.bin");
     sim->clearLog();
     for (const char* name : {"foreign.bin", "short.bin", "empty.bin", "folder.bin", "missing.bin"})
@@ -158,19 +144,16 @@ TEST_F(ParamFilesWindow, FilesThatAreNotThisMetersSnapshotAreRefusedAndNothingIs
 
 TEST_F(ParamFilesWindow, ASaveWhoseSecondReadFailsWritesNothingAndKeepsTheOldFiles) {
     QDir().mkdir(number);
-    for (const char* name : {"Param.txt", "Param.bin"}) {
-        QFile f(folder() + "/" + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("earlier");
-    }
+    for (const char* name : {"Param.txt", "Param.bin"})
+        writeFile(folder() + "/" + name, "earlier");
     sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 2));
     QString outcome;
     run(&ParamFiles::MenuSaveParamClick, form->Form15, folder() + "/Param.txt", &outcome);
     EXPECT_EQ(requestPdus().size(), 2);
     EXPECT_EQ(outcome, "StaticText3: Ошибка связи. Файлы не записаны");
-    EXPECT_EQ(form->StatusBar1->text(0), "          Ошибка связи");
-    EXPECT_EQ(contents(folder() + "/Param.txt"), "earlier");
-    EXPECT_EQ(contents(folder() + "/Param.bin"), "earlier");
+    EXPECT_EQ(form->StatusBar1->text(0), LinkFailure);
+    EXPECT_EQ(fileBytes(folder() + "/Param.txt"), "earlier");
+    EXPECT_EQ(fileBytes(folder() + "/Param.bin"), "earlier");
 }
 
 TEST_F(ParamFilesWindow, ALoadWithASilentBlockSendsTheRestAndNamesWhatFailed) {

@@ -1,10 +1,6 @@
 // The "Общесистемные" view in the real main window against the in-process simulator: what the
 // reader fills, what every editor and button sends, and how failures end.
 #include "app/systemparams.h"
-#include "app/tform1.h"
-#include "link/tmodbus.h"
-#include "link/tmscomm.h"
-#include "sim/simulator.h"
 #include "ui/panelsystemparam.h"
 #include "ui/radiogroup.h"
 #include "ui/statusbar.h"
@@ -13,79 +9,39 @@
 #include "ui/tform18.h"
 #include "ui/tform19.h"
 
-#include "hex.h"
-#include "modaldriver.h"
-#include "requesttext.h"
+#include "mainwindowfixture.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 
-const QString LinkFailure = QStringLiteral("          Ошибка связи");
-constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09
-
 const QStringList FullRead{"r0+21", "r114+1", "r96+1"};
 
-class SystemView : public ::testing::Test {
-protected:
+class SystemView : public MainWindowTest {
+  protected:
     void SetUp() override {
-        TForm1::messageHook() = [this](const QString&, const QString& text) { messages << text; };
-        ASSERT_TRUE(dir.isValid());
-        oldDir = QDir::currentPath();
-        QDir::setCurrent(dir.path());
-
-        sim::SimOptions options;
-        options.pacing = false;
-        options.clockRuns = false;
-        options.startTime = DeviceStart;
-        simulator = std::make_unique<sim::Simulator>(options);
-        QString error;
-        ASSERT_TRUE(simulator->start(&error)) << error.toStdString();
-
-        form = std::make_unique<TForm1>();
-        form->ModBus->MSComm1()->setSystemPortName(simulator->portPath());
-        form->ModBus->setModbusSilenceMs(100);
-        // The pause after writes is counted, not timed.
-        form->Timer2->setInterval(5);
-        form->DeviceAddress = 1;
-        form->LinkIdle = true;
+        MainWindowTest::SetUp();
+        startWithMeterChosen();
         view = SystemParams::install(*form);
         view->runModal = [this](QDialog& dialog) {
             modalShown << &dialog;
             return modalAnswer ? modalAnswer(dialog) : 1;
         };
         view->now = [] { return QDateTime(QDate(2025, 6, 1), QTime(12, 30, 45, 900)); };
-        form->show();
         panel = view->panel();
-        messages.clear(); // the missing Sens.cfg of the start-up
     }
 
-    void TearDown() override {
-        form.reset();
-        simulator.reset();
-        TForm1::messageHook() = nullptr;
-        QDir::setCurrent(oldDir);
-    }
-
-    QStringList sent() const { return requestTexts(simulator->requests()); }
-    void forget() { simulator->clearLog(); }
-    void setByte(int reg, int value) { simulator->setHolding(1, reg, quint16(value)); }
+    void forget() { sim->clearLog(); }
+    void setByte(int reg, int value) { sim->setHolding(1, reg, quint16(value)); }
     void setU32(int reg, quint32 value) {
-        simulator->setHolding(1, reg, quint16(value >> 16));
-        simulator->setHolding(1, reg + 1, quint16(value));
+        sim->setHolding(1, reg, quint16(value >> 16));
+        sim->setHolding(1, reg + 1, quint16(value));
     }
     // Reads the view as the group choice would, with the guard held.
     void read() {
@@ -96,21 +52,12 @@ protected:
     QString text(const char* field) const { return panel->edit(QString::fromLatin1(field))->text(); }
     QString item(const char* list) const { return panel->combo(QString::fromLatin1(list))->currentText(); }
     void enter(const char* field, const QString& typed) {
-        QLineEdit* e = panel->edit(QString::fromLatin1(field));
-        // Set as if pasted: the key filter is not what guards the device.
-        e->setText(typed);
-        e->setFocus();
-        QTest::keyClick(e, Qt::Key_Return);
+        commit(panel->edit(QString::fromLatin1(field)), typed);
     }
     QString linkStatus() const { return form->StatusBar1->text(0); }
 
-    QTemporaryDir dir;
-    QString oldDir;
-    std::unique_ptr<sim::Simulator> simulator;
-    std::unique_ptr<TForm1> form;
     SystemParams* view = nullptr;
     PanelSystemParam* panel = nullptr;
-    QStringList messages;
     QList<QDialog*> modalShown;
     std::function<int(QDialog&)> modalAnswer;
 };
@@ -127,7 +74,7 @@ TEST_F(SystemView, FullReadFillsEveryFieldFromTheDevice) {
     setByte(16, 1);
     setByte(17, 2);
     setByte(18, 300);
-    simulator->setHoldingFloat(1, 19, 28.5f);
+    sim->setHoldingFloat(1, 19, 28.5f);
     setByte(114, 1);
     setByte(96, 1);
     form->TwoChannelMode = true;
@@ -216,7 +163,7 @@ TEST_P(SystemViewReadFailure, StopsAtTheFailedReadAndKeepsWhatEarlierReadsFilled
     setByte(96, 1);
     form->TwoChannelMode = true;
     forget();
-    simulator->setFault(sim::FaultSpec::onNth(fault, failing));
+    sim->setFault(sim::FaultSpec::onNth(fault, failing));
 
     read();
 
@@ -230,7 +177,7 @@ TEST_P(SystemViewReadFailure, StopsAtTheFailedReadAndKeepsWhatEarlierReadsFilled
     EXPECT_TRUE(form->TwoChannelMode);
 
     // The next good read clears the indication.
-    simulator->clearFaults();
+    sim->clearFaults();
     read();
     EXPECT_EQ(linkStatus(), "");
     EXPECT_FALSE((form->StatusBar1->bevel(0) == StatusBar::Bevel::Raised));
@@ -279,8 +226,7 @@ TEST_F(SystemView, EditorsAtTheirLimits) {
         EXPECT_EQ(sent(), c.requests) << c.field << " '" << c.typed << "'";
         EXPECT_EQ(text(c.field), QString::fromUtf8(c.shownAfter)) << c.field << " '" << c.typed << "'";
         EXPECT_TRUE(panel->edit(QString::fromLatin1(c.field))->hasFocus()) << c.field;
-        EXPECT_TRUE(form->isEnabled());
-        EXPECT_TRUE(form->LinkIdle);
+        EXPECT_TRUE(windowUsable());
         // Only the editors that re-read (and the electronic number) stop the poll.
         const bool stopsPoll = !c.requests.isEmpty() && c.requests.last() == "r96+1";
         if (QLatin1String(c.field) == QLatin1String("EditElNumber")) {
@@ -289,14 +235,14 @@ TEST_F(SystemView, EditorsAtTheirLimits) {
             EXPECT_TRUE(form->Timer1->isActive()) << c.field;
         }
     }
-    EXPECT_EQ(simulator->holding(1, 18), 0);
-    EXPECT_EQ(simulator->holding(1, 9), 0xE240);
+    EXPECT_EQ(sim->holding(1, 18), 0);
+    EXPECT_EQ(sim->holding(1, 9), 0xE240);
 }
 
 TEST_F(SystemView, RefusedFieldsAreClearedOrKept) {
     read();
     // With the device silent the re-read cannot refill the field, so the refusal itself shows.
-    simulator->setFault(sim::FaultSpec::always(sim::Fault::Silence));
+    sim->setFault(sim::FaultSpec::always(sim::Fault::Silence));
     enter("EditFrequency", "14,99");
     EXPECT_EQ(text("EditFrequency"), "");
     enter("EditTimeInercias", "301");
@@ -315,7 +261,7 @@ TEST_F(SystemView, NetworkNumberOfAListedDeviceIsRefusedSilently) {
     form->Device[1]->setVisible(true);
     form->Device[2]->setVisible(true);
     read();
-    simulator->setFault(sim::FaultSpec::always(sim::Fault::Silence));
+    sim->setFault(sim::FaultSpec::always(sim::Fault::Silence));
     forget();
     for (const char* typed : {"42", "1"}) {
         enter("EditNodeAddress", typed);
@@ -325,7 +271,7 @@ TEST_F(SystemView, NetworkNumberOfAListedDeviceIsRefusedSilently) {
     EXPECT_TRUE(messages.isEmpty());
 
     // A hidden item does not count; the re-read then asks the old address, which no longer answers.
-    simulator->clearFaults();
+    sim->clearFaults();
     forget();
     enter("EditNodeAddress", "43");
     EXPECT_EQ(sent(), (QStringList{"w12=43", "r0+21"}));
@@ -356,11 +302,10 @@ TEST_F(SystemView, ListChoicesWriteTheirRegisters) {
         combo->setFocus();
         combo->setCurrentIndex(c.index);
         EXPECT_EQ(sent(), c.requests) << c.list << " " << c.index;
-        EXPECT_TRUE(form->isEnabled());
-        EXPECT_TRUE(form->LinkIdle);
+        EXPECT_TRUE(windowUsable());
     }
-    EXPECT_EQ(simulator->holding(1, 13), 2);
-    EXPECT_EQ(simulator->holding(1, 96), 1);
+    EXPECT_EQ(sim->holding(1, 13), 2);
+    EXPECT_EQ(sim->holding(1, 96), 1);
     EXPECT_FALSE(form->TwoChannelMode);
 
     forget();
@@ -407,7 +352,7 @@ TEST_F(SystemView, InitialisationSendsItsCommandsWithPauses) {
     QObject::connect(form->Timer2, &QTimer::timeout, &watch, [&] {
         waitingShown << view->Form11()->isVisible();
         windowEnabled << form->isEnabled();
-        sentBeforePause << simulator->requests().size();
+        sentBeforePause << sim->requests().size();
     });
     forget();
     panel->button("ButtonInitParam")->click();
@@ -420,8 +365,7 @@ TEST_F(SystemView, InitialisationSendsItsCommandsWithPauses) {
     EXPECT_FALSE(view->Form11()->isVisible());
     EXPECT_FALSE(view->Form11()->isModal());
     EXPECT_EQ(view->Form11()->windowTitle(), QString::fromUtf8("Инициализация прибора"));
-    EXPECT_TRUE(form->isEnabled());
-    EXPECT_TRUE(form->LinkIdle);
+    EXPECT_TRUE(windowUsable());
     EXPECT_FALSE(panel->isVisible()); // not re-read
 }
 
@@ -452,13 +396,12 @@ TEST_F(SystemView, ClockSetFromThePcClockThenTheViewIsShown) {
     ASSERT_FALSE(requests.isEmpty());
     EXPECT_EQ(requests.first(), "W0:2=683c47f5");
     EXPECT_EQ(requests.mid(requests.size() - 3), FullRead);
-    EXPECT_EQ(simulator->deviceTime(1), 1748781045u);
+    EXPECT_EQ(sim->deviceTime(1), 1748781045u);
     EXPECT_EQ(text("EditDate"), "01.06.2025");
     EXPECT_EQ(text("EditTime"), "12:30:45");
     EXPECT_TRUE(panel->isVisible());
     EXPECT_TRUE(form->SystemParam->isChecked());
-    EXPECT_TRUE(form->LinkIdle);
-    EXPECT_TRUE(form->isEnabled());
+    EXPECT_TRUE(windowUsable());
 }
 
 namespace {
@@ -480,8 +423,7 @@ TEST_P(SystemViewClearing, SendsItsCommandsAndReportsTheEnd) {
     ClearingWindow* window = QLatin1String(clearing.button) == QLatin1String("ButtonClearArh")
                                  ? static_cast<ClearingWindow*>(view->Form19())
                                  : static_cast<ClearingWindow*>(view->Form14());
-    if (silent)
-        simulator->setFault(sim::FaultSpec::always(sim::Fault::Silence));
+    if (silent) sim->setFault(sim::FaultSpec::always(sim::Fault::Silence));
     const QString statusBefore = QStringLiteral("status before");
     form->StatusBar1->setText(0, statusBefore);
     QList<bool> waiting;
@@ -507,8 +449,7 @@ TEST_P(SystemViewClearing, SendsItsCommandsAndReportsTheEnd) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), 1);
     EXPECT_EQ(form->StatusBar1->text(0), statusBefore);
-    EXPECT_TRUE(form->isEnabled());
-    EXPECT_TRUE(form->LinkIdle);
+    EXPECT_TRUE(windowUsable());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -523,19 +464,19 @@ TEST_F(SystemView, ClearingEmptiesTheDeviceArchivesAndJournals) {
     const quint32 lastHour = DeviceStart - DeviceStart % 3600 - 3600;
     const quint32 lastDay = DeviceStart - DeviceStart % 86400 - 86400;
     sim::ArchiveRecord record;
-    ASSERT_TRUE(simulator->archiveRecord(1, 0, lastHour, &record));
-    ASSERT_TRUE(simulator->archiveRecord(1, 1, lastDay, &record));
+    ASSERT_TRUE(sim->archiveRecord(1, 0, lastHour, &record));
+    ASSERT_TRUE(sim->archiveRecord(1, 1, lastDay, &record));
     int entries = 0;
     for (int journal = 3; journal <= 6; ++journal)
-        entries += simulator->journal(1, journal).size();
+        entries += sim->journal(1, journal).size();
     ASSERT_GT(entries, 0);
 
     panel->button("ButtonClearArh")->click();
-    EXPECT_FALSE(simulator->archiveRecord(1, 0, lastHour, &record));
-    EXPECT_FALSE(simulator->archiveRecord(1, 1, lastDay, &record));
+    EXPECT_FALSE(sim->archiveRecord(1, 0, lastHour, &record));
+    EXPECT_FALSE(sim->archiveRecord(1, 1, lastDay, &record));
     panel->button("ButtonClearJournals")->click();
     for (int journal = 3; journal <= 6; ++journal)
-        EXPECT_TRUE(simulator->journal(1, journal).isEmpty()) << journal;
+        EXPECT_TRUE(sim->journal(1, journal).isEmpty()) << journal;
 }
 
 TEST_F(SystemView, ClearingWindowClosesWithItsOkButton) {

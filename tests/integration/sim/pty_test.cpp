@@ -1,6 +1,5 @@
 // The simulator through its real pseudo-terminal, with a raw descriptor as the master: framing,
 // pacing, silence, the modem and a port that vanishes.
-#include "archives/records.h"
 #include "hex.h"
 #include "link/crc16.h"
 #include "sim/simulator.h"
@@ -182,28 +181,6 @@ TEST(SimPty, BabbleGoesOnUntilTheNextRequest) {
     }
     EXPECT_TRUE(replied(rest)) << toHex(rest.right(20)).toStdString();
     EXPECT_TRUE(m.receive(1, 200).isEmpty());
-}
-
-TEST(SimPty, BadRecordSpoilsOneCheckByteOfAnArchiveReply) {
-    sim::Simulator s(fast());
-    ASSERT_TRUE(s.start());
-    Master m(s.portPath());
-    auto bad = sim::FaultSpec::always(sim::Fault::BadRecord);
-    bad.badRecord = 2;
-    s.setFault(bad);
-    m.send(request("01 41 00 03 00 03 00 00 00")); // three fault journal entries
-    const QByteArray reply = m.receive(5 + 30);
-    ASSERT_EQ(reply.size(), 35);
-    EXPECT_EQ(crc16::compute(reply), 0) << "the frame itself stays good";
-    QList<bool> checks;
-    for (int i = 0; i < 3; ++i) {
-        const auto* entry = reinterpret_cast<const std::uint8_t*>(reply.constData()) + 3 + 10 * i;
-        checks << (records::checkByte(entry, 9) == entry[9]);
-    }
-    EXPECT_EQ(checks, (QList<bool>{true, false, true}));
-    // Replies without records pass unchanged.
-    m.send(request("01 03 00 0c 00 01"));
-    EXPECT_EQ(m.receive(7), request("01 03 02 00 01"));
 }
 
 TEST(SimPty, ARequestTakesItsOwnTimeToArrive) {

@@ -153,20 +153,6 @@ TEST(DeviceServer, OneThatStallsMidReplyEndsWithinTheTransactionsBound) {
     EXPECT_EQ(server.connections, 1);
 }
 
-TEST(DeviceServer, OneThatDropsTheConnectionBetweenExchangesIsReachedAgainAtOnce) {
-    ScriptedServer server;
-    server.onRequest = [](QTcpSocket* s, int, const QByteArray&) {
-        s->write(kReply);
-        s->disconnectFromHost();
-    };
-    Engine e(server.url());
-    for (int i = 0; i < 3; ++i) {
-        e.bus.ReadHoldingRegisters(1, 2, 0);
-        EXPECT_TRUE(e.bus.replyOk()) << i;
-    }
-    EXPECT_EQ(server.connections, 3);
-}
-
 class EngineVsSimOverTcp : public ::testing::Test {
   protected:
     void SetUp() override {

