@@ -179,7 +179,6 @@ TEST_F(Adjustment, EditorsWriteOnTheCheckedChannelOrRefuse) {
         {2, "EditResist1", "255", {"w6=255"}, "255"},
         {2, "EditResist1", "256", {}, ""},
         {2, "EditShiftWin", "-123", {"w161=65413"}, "-123"},
-        {2, "EditLowBound", "0.5", {"W159:2=3f000000"}, "0.5"},
         {2, "Edithst", "0,09", {}, ""},
     };
     int channel = 0;

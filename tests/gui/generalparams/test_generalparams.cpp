@@ -231,12 +231,11 @@ TEST_F(GeneralView, RangesThatDependOnTheLayout) {
         const char* typed;
         const char* write; // nullptr: refused
     };
+    // One value whose fate depends on the layout shown: the edges of each layout's own ranges are
+    // the layout table's test.
     const Case cases[] = {
         {0, 0, "EditAxialBaseENCh1", "20", nullptr},
         {0, 1, "EditAxialBaseEVCh1", "20", "W42:2=41a00000"},
-        {0, 2, "EditBaseDeviceEUCh2", "2500", nullptr},
-        {0, 2, "EditInternalDiameterEUCh1", "150", nullptr},
-        {0, 2, "EditLengthPulseEUCh2", "1000", "w23=1000"},
     };
     std::optional<int> sensor;
     for (const Case& c : cases) {
