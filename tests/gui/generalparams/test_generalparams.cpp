@@ -176,16 +176,18 @@ TEST_F(GeneralView, SecondBlockFailingKeepsWhatTheFirstFilled) {
     EXPECT_TRUE(panel->isVisible());
 }
 
-TEST_F(GeneralView, CircumferenceAndDiameterWriteBothAndShowTheDevicesValues) {
+TEST_F(GeneralView, TypedValuesWriteOrAreRefusedAndTheLayoutIsReadAgain) {
     struct Case {
-        int sensor;
+        int mode, sensor;
         const char* field;
         const char* typed;
-        QStringList writes;
+        QStringList writes; // none: refused, the device's value read back
         std::map<QString, QString> shownAfter;
     };
     const Case cases[] = {
+        // The circumference and the outer diameter write both, and show what the device keeps.
         {0,
+         0,
          "EditExternalDiameterENCh1",
          "10000",
          {"W36:2=46f56fcd", "W40:2=461c4000"},
@@ -193,21 +195,51 @@ TEST_F(GeneralView, CircumferenceAndDiameterWriteBothAndShowTheDevicesValues) {
           {"EditLengthCircENCh1", "31415,90"},
           {"EditExtDiamPEAENCh1", "10000,00"}}},
         {0,
+         0,
          "EditLengthCircENCh2",
          "30000",
          {"W119:2=46ea6000", "W123:2=46153538"},
          {{"EditExternalDiameterENCh2", "9549,30"}, {"EditExtDiamPEAENCh2", "9549,30"}}},
-        {0, "EditExternalDiameterENCh1", "10000,5", {}, {{"EditExternalDiameterENCh1", "9999,99"}}},
+        {0, 0, "EditExternalDiameterENCh1", "10000,5", {}, {}},
+        // One value whose fate depends on the layout shown; each layout's range edges are the
+        // layout table's test.
+        {0, 0, "EditAxialBaseENCh1", "20", {}, {}},
+        {0, 1, "EditAxialBaseEVCh1", "20", {"W42:2=41a00000"}, {}},
+        // Verification: both channel boxes show the one register, and every read switches the
+        // flow-speed correction off again.
+        {1, 0, "EditLowLimitPNCh2", "12,5", {"W31:2=41480000"}, {{"EditLowLimitPNCh1", "12,50"}}},
+        {1, 0, "EditShiftZeroPNCh1", "-100", {"W24:2=c2c80000"}, {}},
+        {1, 0, "EditShiftZeroPNCh2", "100", {"W24:2=42c80000"}, {{"EditShiftZeroPNCh1", "100,00"}}},
+        {1, 0, "EditShiftZeroPNCh1", "-100,5", {}, {}},
+        {1, 0, "EditWeigthPulsePNCh1", "0,0001", {}, {}},
+        {1, 0, "EditWeigthPulsePNCh2", "0,0002", {"W34:2=3951b717"}, {{"EditWeigthPulsePNCh1", "0,0002"}}},
+        {1, 0, "EditIntervalAveragePNCh2", "50", {"w33=50"}, {}},
+        {1, 0, "EditLengthPulsePNCh2", "7", {"w23=7"}, {}},
     };
+    std::optional<std::pair<int, int>> shown;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.field) + " " + c.typed);
-        choose(0, c.sensor);
+        if (shown != std::pair{c.mode, c.sensor}) choose(c.mode, c.sensor);
+        shown = std::pair{c.mode, c.sensor};
+        const QString field = QString::fromLatin1(c.field);
+        const QString before = text(field);
+        if (c.mode == 1) {
+            sim->setHolding(1, 85, 1);
+            sim->setHolding(1, 168, 1);
+        }
         forget();
-        enter(QString::fromLatin1(c.field), QString::fromUtf8(c.typed));
-        EXPECT_EQ(sent(), c.writes + OperationalRead);
-        for (const auto& [field, shown] : c.shownAfter)
-            EXPECT_EQ(text(field), shown) << field.toStdString();
-        EXPECT_TRUE(panel->edit(QString::fromLatin1(c.field))->hasFocus());
+        enter(field, QString::fromUtf8(c.typed));
+        EXPECT_EQ(sent(), c.writes + (c.mode == 1 ? VerificationRead : OperationalRead));
+        if (c.writes.isEmpty()) {
+            EXPECT_EQ(text(field), before);
+        }
+        for (const auto& [other, value] : c.shownAfter)
+            EXPECT_EQ(text(other), value) << other.toStdString();
+        if (c.mode == 1) {
+            EXPECT_EQ(sim->holding(1, 85), 0);
+            EXPECT_EQ(sim->holding(1, 168), 0);
+        }
+        EXPECT_TRUE(panel->edit(field)->hasFocus());
         EXPECT_TRUE(windowUsable());
     }
 }
@@ -224,73 +256,13 @@ TEST_F(GeneralView, PairResultsShowAtOnceBeforeTheReRead) {
     EXPECT_EQ(text("EditLengthCircENCh1"), "30000");
 }
 
-TEST_F(GeneralView, RangesThatDependOnTheLayout) {
-    struct Case {
-        int mode, sensor;
-        const char* field;
-        const char* typed;
-        const char* write; // nullptr: refused
-    };
-    const Case cases[] = {
-        {0, 0, "EditAxialBaseENCh1", "20", nullptr},
-        {0, 1, "EditAxialBaseEVCh1", "20", "W42:2=41a00000"},
-        {0, 2, "EditBaseDeviceEUCh2", "2500", nullptr},
-        {0, 2, "EditInternalDiameterEUCh1", "150", nullptr},
-        {0, 2, "EditLengthPulseEUCh2", "1000", "w23=1000"},
-    };
-    std::optional<int> sensor;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.field) + " " + c.typed);
-        if (sensor != c.sensor) choose(c.mode, c.sensor);
-        sensor = c.sensor;
-        const QString before = text(QString::fromLatin1(c.field));
-        forget();
-        enter(QString::fromLatin1(c.field), QString::fromUtf8(c.typed));
-        EXPECT_EQ(sent(), (c.write ? QStringList{c.write} : QStringList()) + OperationalRead);
-        if (!c.write) {
-            EXPECT_EQ(text(QString::fromLatin1(c.field)), before) << "the device's value read back";
-        }
-        EXPECT_TRUE(windowUsable());
-    }
-}
-
 TEST_F(GeneralView, VerificationLayout) {
     sim->setHolding(1, 33, 300);
-    sim->setHoldingFloat(1, 31, 3.0f);
     choose(1, 0);
     EXPECT_EQ(text("EditIntervalAveragePNCh1"), "44") << "the low byte of 300";
     EXPECT_EQ(text("EditIntervalAveragePNCh2"), "44");
     EXPECT_EQ(sim->holding(1, 85), 0);
     EXPECT_EQ(sim->holding(1, 168), 0);
-
-    struct Case {
-        const char* field;
-        const char* typed;
-        const char* write;
-    };
-    const Case cases[] = {
-        {"EditLowLimitPNCh2", "12,5", "W31:2=41480000"}, {"EditShiftZeroPNCh1", "-100", "W24:2=c2c80000"},
-        {"EditShiftZeroPNCh2", "100", "W24:2=42c80000"}, {"EditShiftZeroPNCh1", "-100,5", nullptr},
-        {"EditWeigthPulsePNCh1", "0,0001", nullptr},     {"EditWeigthPulsePNCh2", "0,0002", "W34:2=3951b717"},
-        {"EditIntervalAveragePNCh2", "50", "w33=50"},    {"EditLengthPulsePNCh2", "7", "w23=7"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.field) + " " + c.typed);
-        // Flow-speed correction switched on again: every read switches it off.
-        sim->setHolding(1, 85, 1);
-        sim->setHolding(1, 168, 1);
-        forget();
-        enter(QString::fromLatin1(c.field), QString::fromUtf8(c.typed));
-        EXPECT_EQ(sent(), (c.write ? QStringList{c.write} : QStringList()) + VerificationRead);
-        EXPECT_EQ(sim->holding(1, 85), 0);
-        EXPECT_EQ(sim->holding(1, 168), 0);
-        EXPECT_TRUE(windowUsable());
-    }
-    // Both boxes show the one register.
-    EXPECT_EQ(text("EditLowLimitPNCh1"), "12,50");
-    EXPECT_EQ(text("EditLowLimitPNCh2"), "12,50");
-    EXPECT_EQ(text("EditShiftZeroPNCh1"), "100,00");
-    EXPECT_EQ(text("EditWeigthPulsePNCh1"), "0,0002");
     // The rig's values are the layout's own, whatever the device holds.
     sim->setHoldingFloat(1, 70, 55.0f);
     sim->setHoldingFloat(1, 66, 3.0f);

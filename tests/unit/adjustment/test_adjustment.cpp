@@ -80,9 +80,6 @@ TEST(AdjustmentTable, EveryControlIsUniqueReadByItsBlockAndInsideItsParent) {
     }
     for (const ButtonSpec& b : buttons())
         inside(b.name, b.parent, b.place);
-    // The window shift is the channel block's register 42 under both names.
-    for (int channel : {1, 2})
-        EXPECT_EQ(taggedRegister(4, channel), channelBase(channel) + 42);
 }
 
 TEST(AdjustmentDecode, FieldsOfTheThreeBlocks) {

@@ -27,15 +27,11 @@ TEST(TrafficVerdict, WordsForEveryKindOfEnd) {
     TrafficEntry exception = reply(withCrc("01 03 01 30 00 15"), withCrc("01 83 02"), ReplyStatus::Exception);
     exception.exceptionCode = 2;
     exception.completion = ReplyCompletion::Length;
-    TrafficEntry noReply;
-    noReply.direction = TrafficDirection::Event;
-    noReply.status = ReplyStatus::NoReply;
-    TrafficEntry port = noReply;
-    port.status = ReplyStatus::PortError;
-    port.portError = QStringLiteral("No such file or directory");
-    TrafficEntry stale;
-    stale.direction = TrafficDirection::Discarded;
-    stale.bytes = hex("01 03");
+    const TrafficEntry noReply{.direction = TrafficDirection::Event, .status = ReplyStatus::NoReply};
+    const TrafficEntry port{.direction = TrafficDirection::Event,
+                            .status = ReplyStatus::PortError,
+                            .portError = QStringLiteral("No such file or directory")};
+    const TrafficEntry stale{.direction = TrafficDirection::Discarded, .bytes = hex("01 03")};
     TrafficEntry modem = reply(QByteArray("AT\r\r"), QByteArray("OK\r\n"), ReplyStatus::CrcError);
     modem.modem = true;
 
@@ -78,15 +74,11 @@ TEST(TrafficDecode, AFailedReplyShowsItsBytesButNoValues) {
 }
 
 TEST(TrafficDecode, RequestsNameWhatTheyAskFor) {
-    TrafficEntry write;
-    write.bytes = withCrc("01 10 00 24 00 02 04 00 07 FF FE");
-    write.address = 1;
+    const TrafficEntry write{.bytes = withCrc("01 10 00 24 00 02 04 00 07 FF FE"), .address = 1};
     const QString writeText = traffic::decode(write).join('\n');
     EXPECT_TRUE(writeText.contains(QStringLiteral("запись регистров")));
     EXPECT_TRUE(writeText.contains(QStringLiteral("37  0xFFFE")));
-    TrafficEntry archive;
-    archive.bytes = withCrc("01 41 00 00 00 08 01 00 00 17 1F 0C 09");
-    archive.address = 1;
+    const TrafficEntry archive{.bytes = withCrc("01 41 00 00 00 08 01 00 00 17 1F 0C 09"), .address = 1};
     EXPECT_TRUE(traffic::decode(archive).contains(
         QStringLiteral("часовой архив, записей 8, по дате: час 23, 31.12.09")));
 }

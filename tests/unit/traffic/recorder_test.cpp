@@ -217,31 +217,23 @@ TEST(Recorder, HooksKeepTheirEarlierWorkAndOutliveTheRecorder) {
 TEST(Csv, RowsAreTheBytesAToolReads) {
     const QTimeZone moscow(3 * 3600);
     const qint64 t = QDateTime(QDate(2026, 3, 1), QTime(10, 0, 0, 7), moscow).toMSecsSinceEpoch();
-    TrafficEntry tx;
-    tx.timeMs = t;
-    tx.bytes = hex("01 03 00 00 00 01 84 0A");
-    tx.address = 1;
-    TrafficEntry rx;
-    rx.timeMs = t + 1993;
-    rx.direction = TrafficDirection::Received;
-    rx.bytes = hex("01 83 02 C0 F1");
-    rx.request = tx.bytes;
-    rx.address = 1;
-    rx.status = ReplyStatus::Exception;
-    rx.exceptionCode = 2;
-    rx.completion = ReplyCompletion::Length;
-    rx.replyMs = 41;
-    TrafficEntry port;
-    port.timeMs = t;
-    port.direction = TrafficDirection::Event;
-    port.request = tx.bytes;
-    port.address = 1;
-    port.status = ReplyStatus::PortError;
-    port.portError = QStringLiteral("Нет порта, \"COM3\"");
-    TrafficEntry stale;
-    stale.timeMs = t;
-    stale.direction = TrafficDirection::Discarded;
-    stale.bytes = hex("FF");
+    const TrafficEntry tx{.timeMs = t, .bytes = hex("01 03 00 00 00 01 84 0A"), .address = 1};
+    const TrafficEntry rx{.timeMs = t + 1993,
+                          .direction = TrafficDirection::Received,
+                          .bytes = hex("01 83 02 C0 F1"),
+                          .request = tx.bytes,
+                          .address = 1,
+                          .status = ReplyStatus::Exception,
+                          .exceptionCode = 2,
+                          .completion = ReplyCompletion::Length,
+                          .replyMs = 41};
+    const TrafficEntry port{.timeMs = t,
+                            .direction = TrafficDirection::Event,
+                            .request = tx.bytes,
+                            .address = 1,
+                            .status = ReplyStatus::PortError,
+                            .portError = QStringLiteral("Нет порта, \"COM3\"")};
+    const TrafficEntry stale{.timeMs = t, .direction = TrafficDirection::Discarded, .bytes = hex("FF")};
 
     EXPECT_EQ(traffic::csvHeader(), "time,direction,address,function,bytes,verdict,completion,reply_ms\r\n");
     EXPECT_EQ(traffic::csvRow(tx, moscow),
