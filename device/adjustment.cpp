@@ -1,5 +1,6 @@
 #include "device/adjustment.h"
 
+#include "device/channelcondition.h"
 #include "device/encodings.h"
 #include "device/fieldcheck.h"
 
@@ -147,9 +148,8 @@ int measurementFirst(int channel) {
 
 std::array<Read, 3> reads(int channel) {
     const int first = measurementFirst(channel);
-    // Channel 1's block runs to register 254 and channel 2's to 255: each ends with its own condition
-    // byte, and both hold the failure byte 252.
-    const int last = channel == 2 ? 255 : 254;
+    // Each channel's block ends with its own condition byte, and both hold the failure byte 252.
+    const int last = condition::conditionRegister(channel);
     return {Read{0, 18}, Read{channelBase(channel), ChannelBlockCount}, Read{first, last - first + 1}};
 }
 
