@@ -213,7 +213,7 @@ std::optional<QString> stateText(const RegisterBlock& image) {
     const auto first = image.byte(condition::conditionRegister(1));
     const auto second = image.byte(condition::conditionRegister(2));
     if (!failure || !first || !second) return std::nullopt;
-    if (*failure & 0x7F) return QStringLiteral("#Отказ#Отказ");
+    if (condition::deviceFailed(*failure)) return QStringLiteral("#Отказ#Отказ");
     const auto state = [](std::uint8_t c) {
         return (c & 0x3F) ? QStringLiteral("Нештатная ситуация") : QStringLiteral("Нормальное");
     };
