@@ -132,10 +132,6 @@ const std::vector<Field>& table() {
 }
 // clang-format on
 
-std::optional<float> floatAt(const RegisterBlock& block, int reg) {
-    return block.f32(reg);
-}
-
 } // namespace
 
 int channelBase(int channel) {
@@ -229,9 +225,9 @@ int absoluteRegister(const Field& f, int channel) {
 }
 
 std::optional<float> internalDiameter(const RegisterBlock& channelBlock, int base, int sensorType) {
-    if (sensorType == UBendSensor) return floatAt(channelBlock, base + 34);
-    const auto circumference = floatAt(channelBlock, base + 0);
-    const auto wall = floatAt(channelBlock, base + WallReg);
+    if (sensorType == UBendSensor) return channelBlock.f32(base + 34);
+    const auto circumference = channelBlock.f32(base + 0);
+    const auto wall = channelBlock.f32(base + WallReg);
     if (!circumference || !wall) return std::nullopt;
     // The device's own value of pi, in extended precision, then stored as single.
     const long double d = (long double)*circumference / 3.14159L - 2.0L * (long double)*wall;
@@ -255,10 +251,10 @@ std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, con
         if (const auto n = fieldNumber(f, block, context)) return QString::number(*n);
         return std::nullopt;
     case Value::Float:
-        if (const auto v = floatAt(block, reg)) return enc::formatFixed(*v, f.decimals);
+        if (const auto v = block.f32(reg)) return enc::formatFixed(*v, f.decimals);
         return std::nullopt;
     case Value::Formatted:
-        if (const auto v = floatAt(block, reg)) return enc::MyFormatFloat(*v);
+        if (const auto v = block.f32(reg)) return enc::MyFormatFloat(*v);
         return std::nullopt;
     case Value::InternalDiameter: {
         if (!context.sensorType) return std::nullopt;
@@ -267,8 +263,8 @@ std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, con
         return std::nullopt;
     }
     case Value::WindowLength: {
-        const auto halfSum = floatAt(block, reg);
-        const auto start = floatAt(block, reg + 2);
+        const auto halfSum = block.f32(reg);
+        const auto start = block.f32(reg + 2);
         if (!halfSum || !start) return std::nullopt;
         return enc::formatFixed(*halfSum - *start, f.decimals);
     }
