@@ -234,6 +234,13 @@ std::optional<float> internalDiameter(const RegisterBlock& channelBlock, int bas
     return float(d);
 }
 
+std::optional<float> windowLength(const RegisterBlock& block, int halfSumReg) {
+    const auto halfSum = block.f32(halfSumReg);
+    const auto start = block.f32(halfSumReg + 2);
+    if (!halfSum || !start) return std::nullopt;
+    return *halfSum - *start;
+}
+
 std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, const Context& context) {
     const int reg = absoluteRegister(f, context.channel);
     if (reg < 0) return std::nullopt;
@@ -262,12 +269,9 @@ std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, con
             return enc::formatFixed(*d, f.decimals);
         return std::nullopt;
     }
-    case Value::WindowLength: {
-        const auto halfSum = block.f32(reg);
-        const auto start = block.f32(reg + 2);
-        if (!halfSum || !start) return std::nullopt;
-        return enc::formatFixed(*halfSum - *start, f.decimals);
-    }
+    case Value::WindowLength:
+        if (const auto length = windowLength(block, reg)) return enc::formatFixed(*length, f.decimals);
+        return std::nullopt;
     }
     return std::nullopt;
 }

@@ -187,13 +187,10 @@ std::optional<QString> channelValue(const Line& line, const RegisterBlock& image
             return enc::formatFixed(*d, line.decimals);
         return std::nullopt;
     }
-    case WindowLength: {
-        const auto halfSum = image.f32(reg);
-        const auto start = image.f32(reg + 2);
-        if (!halfSum || !start) return std::nullopt;
-        const float length = *halfSum - *start;
-        return enc::formatFixed(length, line.decimals);
-    }
+    case WindowLength:
+        if (const auto length = adjustment::windowLength(image, reg))
+            return enc::formatFixed(*length, line.decimals);
+        return std::nullopt;
     case Counter:
         if (const auto v = image.twoPart(reg)) return enc::MyFormatFloat(float(*v));
         return std::nullopt;
