@@ -50,7 +50,6 @@ ArchiveChartView::ArchiveChartView(TForm1& form, ArchivesView& archives)
       m_window(std::make_unique<ChartWindow>(QStringLiteral("ArchiveChartWindow"),
                                              QStringLiteral("Диаграмма архива"), new ArchiveBarChart)) {
     setObjectName(QStringLiteral("ArchiveChartView"));
-    m_window->stayAbove(&form);
     connect(&archives, &ArchivesView::archiveRead, this, &ArchiveChartView::redraw);
     connect(m_window->ButtonSavePng, &QPushButton::clicked, this, &ArchiveChartView::ButtonSavePngClick);
     MenuArchiveChart =

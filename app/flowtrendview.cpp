@@ -33,7 +33,6 @@ FlowTrendView::FlowTrendView(TForm1& form)
     elapsed->start();
     clock = [elapsed, start = QDateTime::currentMSecsSinceEpoch()] { return start + elapsed->elapsed(); };
 
-    m_window->stayAbove(&form);
     m_refresh = new QTimer(this);
     m_refresh->setInterval(RefreshMs);
     connect(m_refresh, &QTimer::timeout, this, &FlowTrendView::refresh);

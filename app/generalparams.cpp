@@ -147,7 +147,7 @@ void GeneralParams::Image1xENCh1Click(const QString& picture) {
 
 void GeneralParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
     Exchange& link = m_form.exchange();
-    const std::optional<RegisterBlock> common = link.readHolding(0, 18);
+    const std::optional<RegisterBlock> common = link.readHolding(CommonRead.first, CommonRead.count);
     const std::optional<RegisterBlock> channels = link.readHolding(96, 1);
     if (!common || !channels) return;
     const bool twoChannelMode = m_form.TwoChannelMode;

@@ -73,6 +73,8 @@ void save(QWidget* widget, const QString& dir, const QString& name) {
 void startScreenshotTour(TForm1& form, const QString& dir) {
     QDir().mkpath(dir);
     QTimer::singleShot(500, &form, [&form, dir] {
+        // The views take their own pictures and hand each in here.
+        const auto shoot = [&dir](QWidget* w, const QString& name) { save(w, dir, name); };
         save(&form, dir, QStringLiteral("main-window-start.png"));
 
         form.MenuConnectClick();
@@ -96,13 +98,12 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         auto* system = form.findChild<SystemParams*>();
         if (system && form.DeviceAddress != 0) {
             form.MenuTypeParamClick(form.SystemParam);
-            system->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            system->takeScreenshots(shoot);
         }
 
         // The four installation layouts (and one in two-beam mode) from the same meter.
         auto* general = form.findChild<GeneralParams*>();
-        if (general && form.DeviceAddress != 0)
-            general->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+        if (general && form.DeviceAddress != 0) general->takeScreenshots(shoot);
 
         // The adjustment view of both channels; the second meter on the line reports a failure.
         if (form.findChild<AdjustmentView*>() && form.DeviceAddress != 0) {
@@ -123,14 +124,14 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         // legend of its first channel, which works as two beams.
         auto* counters = form.findChild<CountersView*>();
         if (counters && form.DeviceAddress != 0) {
-            counters->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            counters->takeScreenshots(shoot);
             auto* legend = form.findChild<FailureLegend*>();
             if (legend && form.Device[2]->isVisible()) {
                 form.DeviceClick(form.Device[2]);
                 form.MenuTypeParamClick(form.Measurements);
                 save(&form, dir, QStringLiteral("counters-failure.png"));
                 legend->takeScreenshot(form.findChild<QPushButton*>(QStringLiteral("ButtonBrouseCh1")),
-                                       [&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+                                       shoot);
                 form.DeviceClick(form.Device[1]);
             }
             form.MenuTypeParamClick(form.SystemParam);
@@ -141,14 +142,13 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         if (trendView && form.DeviceAddress != 0) {
             const bool badLine = form.Device[3]->isVisible();
             if (badLine) form.DeviceClick(form.Device[3]);
-            trendView->takeScreenshot([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            trendView->takeScreenshot(shoot);
             if (badLine) form.DeviceClick(form.Device[1]);
         }
 
         // Archives and journals as read from the chosen meter, and their windows.
         auto* archives = form.findChild<ArchivesView*>();
-        if (archives && form.DeviceAddress != 0)
-            archives->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+        if (archives && form.DeviceAddress != 0) archives->takeScreenshots(shoot);
 
         // The last archive read (the full day archive, with a day the meter was off) as a chart.
         auto* archiveChart = form.findChild<ArchiveChartView*>();
@@ -159,8 +159,7 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
         }
 
         // The windows of saving and loading the parameters, in each way they can end.
-        if (auto* params = form.findChild<ParamFiles*>())
-            params->takeScreenshots([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+        if (auto* params = form.findChild<ParamFiles*>()) params->takeScreenshots(shoot);
 
         form.Form4->fill(form.linkSettings());
         form.Form4->show();
@@ -201,7 +200,7 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
                 form.ModBus->ReadHoldingRegisters(1, 21, 0);
                 form.applyLinkSettings(line);
             }
-            traffic->takeScreenshot([&dir](QWidget* w, const QString& name) { save(w, dir, name); });
+            traffic->takeScreenshot(shoot);
         }
 
         // exit(), not quit(): quit() asks every window to close, which would ask for confirmation.

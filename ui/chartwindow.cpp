@@ -28,10 +28,6 @@ ChartWindow::ChartWindow(const QString& objectName, const QString& title, QWidge
     layout->addWidget(chart, 1);
 }
 
-void ChartWindow::stayAbove(QWidget* owner) {
-    m_owner = owner;
-}
-
 void ChartWindow::present() {
     // First in the middle of the screen, as the main window starts; after that where the operator
     // left it.
@@ -43,10 +39,9 @@ void ChartWindow::present() {
 }
 
 void ChartWindow::showEvent(QShowEvent* event) {
-    // A transient parent keeps the window manager from stacking the main window over this one (each
-    // poll activates the main window), without the widget parent that would disable it along with
-    // the main window. Window managers honour it for dialogs only.
-    if (m_owner && m_owner->windowHandle()) windowHandle()->setTransientParent(m_owner->windowHandle());
+    // Each poll activates the main window, which must not be stacked over this one. Window
+    // managers honour a transient parent for dialogs only.
+    keepAboveMainWindow(this);
     QWidget::showEvent(event);
 }
 

@@ -13,9 +13,7 @@ class ChartWindow : public QWidget {
   public:
     ChartWindow(const QString& objectName, const QString& title, QWidget* chart);
 
-    // Keeps the window above `owner` (the main window), which takes the focus back after each poll.
-    void stayAbove(QWidget* owner);
-    // Shows the window (or brings it forward) above its owner.
+    // Shows the window (or brings it forward) above the main window.
     void present();
     // A control left of the save button.
     void addControl(QWidget* control);
@@ -30,7 +28,6 @@ class ChartWindow : public QWidget {
 
   private:
     QWidget* m_chart;
-    QWidget* m_owner = nullptr;
     bool m_placed = false;
     QHBoxLayout* m_controls = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ui/trafficwindow.h"
 
 #include "archives/trafficdecode.h"
+#include "files/textfile.h"
 #include "link/trafficrecorder.h"
 #include "ui/trafficmodel.h"
 
@@ -16,7 +17,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
@@ -229,18 +229,16 @@ void TrafficWindow::showCounters() {
 }
 
 bool TrafficWindow::saveTo(const QString& path) {
-    QSaveFile file(path);
     QByteArray bytes = traffic::csvHeader();
     for (const TrafficEntry& e : m_model->rows())
         bytes += traffic::csvRow(e);
     // Written whole and renamed into place: a full disk never leaves half a log over an older one.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (reportError)
-            reportError(QStringLiteral("Не удалось записать файл %1: %2")
-                            .arg(QDir::toNativeSeparators(path), file.errorString()));
-        return false;
-    }
-    return true;
+    QString reason;
+    if (textfile::write(path, bytes, &reason)) return true;
+    if (reportError)
+        reportError(
+            QStringLiteral("Не удалось записать файл %1: %2").arg(QDir::toNativeSeparators(path), reason));
+    return false;
 }
 
 void TrafficWindow::ButtonSaveClick() {

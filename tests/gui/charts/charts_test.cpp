@@ -85,6 +85,9 @@ TEST_F(Charts, BothOpenFromTheServiceMenu) {
     EXPECT_TRUE(archiveChart->window()->isVisible());
     // Nothing read yet: nothing to save.
     EXPECT_FALSE(archiveChart->window()->ButtonSavePng->isEnabled());
+    // Kept above the main window, which each poll activates.
+    for (ChartWindow* window : {static_cast<ChartWindow*>(trendView->window()), archiveChart->window()})
+        EXPECT_EQ(window->windowHandle()->transientParent(), form->windowHandle());
     // The main window, disabled during every exchange, must not take the chart windows with it.
     form->setEnabled(false);
     EXPECT_TRUE(trendView->window()->isEnabled());
