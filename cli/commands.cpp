@@ -51,6 +51,12 @@ std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address) {
     return ident::entryText(ident::deviceText(bus.reply()), address);
 }
 
+std::optional<QString> electronicNumber(TModBus& bus, std::uint8_t address) {
+    const std::optional<RegisterBlock> block = RegisterBlock::read(bus, address, 8, 2);
+    if (!block) return std::nullopt;
+    return QString::number(*block->u32(8));
+}
+
 namespace {
 
 struct Options {

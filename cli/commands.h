@@ -24,5 +24,7 @@ int failure(const TModBus& bus);
 // The meter as the monitor's device menu names it ("<device text> адрес: <address>"), which heads
 // the files the monitor writes; nothing when it did not answer.
 std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address);
+// The meter's electronic number as the system view shows it; nothing when it did not answer.
+std::optional<QString> electronicNumber(TModBus& bus, std::uint8_t address);
 
 } // namespace cli

@@ -62,12 +62,11 @@ int loadParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& fil
         err().flush();
         return ExitUsage;
     }
-    const std::optional<RegisterBlock> number = RegisterBlock::read(bus, address, 8, 2);
-    if (!number) return failure(bus);
-    const QString meter = QString::number(*number->u32(8));
-    if (!snapshot::belongsTo(file, meter)) {
+    const std::optional<QString> meter = electronicNumber(bus, address);
+    if (!meter) return failure(bus);
+    if (!snapshot::belongsTo(file, *meter)) {
         err() << "the snapshot is of meter " << file.electronicNumber << ", the meter at address " << address
-              << " is " << meter << "; nothing written\n";
+              << " is " << *meter << "; nothing written\n";
         err().flush();
         return ExitFile;
     }

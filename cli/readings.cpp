@@ -39,10 +39,10 @@ std::optional<exportfile::Heading> heading(TModBus& bus, std::uint8_t address, i
                                            int channel) {
     const std::optional<QString> caption = deviceCaption(bus, address);
     if (!caption) return std::nullopt;
-    const std::optional<RegisterBlock> number = RegisterBlock::read(bus, address, 8, 2);
+    const std::optional<QString> number = electronicNumber(bus, address);
     if (!number) return std::nullopt;
     return exportfile::Heading{.deviceCaption = *caption,
-                               .electronicNumber = QString::number(*number->u32(8)),
+                               .electronicNumber = *number,
                                .archiveNumber = archiveNumber,
                                .channelCaption = QStringLiteral("%1 - канал").arg(channel + 1)};
 }
