@@ -17,6 +17,8 @@ QString helpText();
 // Shared by the commands.
 QTextStream& out();
 QTextStream& err();
+// Numbers in the usual C forms: 10, 0x0A; nothing when not one or outside min..max.
+std::optional<long long> number(const QString& text, long long min, long long max);
 // Prints the message and the hint to --help; gives the exit status of a bad command line.
 int usage(const QString& message);
 // Prints the reason of the last failed transaction and gives the exit status for it.

@@ -108,10 +108,9 @@ int compareParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& 
 } // namespace
 
 int runParamCommand(const ParamOptions& o, TModBus& bus) {
-    bool ok = false;
-    const int address = o.args.value(0).toInt(&ok, 0);
-    if (!ok || address < 1 || address > 255) return usage("ADDR must be a number from 1 to 255");
-    const auto addr = std::uint8_t(address);
+    const std::optional<long long> address = number(o.args.value(0), 1, 255);
+    if (!address) return usage("ADDR must be a number from 1 to 255");
+    const auto addr = std::uint8_t(*address);
     if (o.yes && o.command != QLatin1String("load-params")) return usage("--yes is for load-params");
     if (o.command == QLatin1String("save-params")) return saveParams(bus, addr, o.args.value(1));
     QString reason;
