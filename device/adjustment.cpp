@@ -1,5 +1,6 @@
 #include "device/adjustment.h"
 
+#include "device/channelcondition.h"
 #include "device/encodings.h"
 #include "device/fieldcheck.h"
 
@@ -131,10 +132,6 @@ const std::vector<Field>& table() {
 }
 // clang-format on
 
-std::optional<float> floatAt(const RegisterBlock& block, int reg) {
-    return block.f32(reg);
-}
-
 } // namespace
 
 int channelBase(int channel) {
@@ -147,9 +144,8 @@ int measurementFirst(int channel) {
 
 std::array<Read, 3> reads(int channel) {
     const int first = measurementFirst(channel);
-    // Channel 1's block runs to register 254 and channel 2's to 255: each ends with its own condition
-    // byte, and both hold the failure byte 252.
-    const int last = channel == 2 ? 255 : 254;
+    // Each channel's block ends with its own condition byte, and both hold the failure byte 252.
+    const int last = condition::conditionRegister(channel);
     return {Read{0, 18}, Read{channelBase(channel), ChannelBlockCount}, Read{first, last - first + 1}};
 }
 
@@ -229,13 +225,20 @@ int absoluteRegister(const Field& f, int channel) {
 }
 
 std::optional<float> internalDiameter(const RegisterBlock& channelBlock, int base, int sensorType) {
-    if (sensorType == UBendSensor) return floatAt(channelBlock, base + 34);
-    const auto circumference = floatAt(channelBlock, base + 0);
-    const auto wall = floatAt(channelBlock, base + WallReg);
+    if (sensorType == UBendSensor) return channelBlock.f32(base + 34);
+    const auto circumference = channelBlock.f32(base + 0);
+    const auto wall = channelBlock.f32(base + WallReg);
     if (!circumference || !wall) return std::nullopt;
     // The device's own value of pi, in extended precision, then stored as single.
     const long double d = (long double)*circumference / 3.14159L - 2.0L * (long double)*wall;
     return float(d);
+}
+
+std::optional<float> windowLength(const RegisterBlock& block, int halfSumReg) {
+    const auto halfSum = block.f32(halfSumReg);
+    const auto start = block.f32(halfSumReg + 2);
+    if (!halfSum || !start) return std::nullopt;
+    return *halfSum - *start;
 }
 
 std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, const Context& context) {
@@ -255,10 +258,10 @@ std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, con
         if (const auto n = fieldNumber(f, block, context)) return QString::number(*n);
         return std::nullopt;
     case Value::Float:
-        if (const auto v = floatAt(block, reg)) return enc::formatFixed(*v, f.decimals);
+        if (const auto v = block.f32(reg)) return enc::formatFixed(*v, f.decimals);
         return std::nullopt;
     case Value::Formatted:
-        if (const auto v = floatAt(block, reg)) return enc::MyFormatFloat(*v);
+        if (const auto v = block.f32(reg)) return enc::MyFormatFloat(*v);
         return std::nullopt;
     case Value::InternalDiameter: {
         if (!context.sensorType) return std::nullopt;
@@ -266,12 +269,9 @@ std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, con
             return enc::formatFixed(*d, f.decimals);
         return std::nullopt;
     }
-    case Value::WindowLength: {
-        const auto halfSum = floatAt(block, reg);
-        const auto start = floatAt(block, reg + 2);
-        if (!halfSum || !start) return std::nullopt;
-        return enc::formatFixed(*halfSum - *start, f.decimals);
-    }
+    case Value::WindowLength:
+        if (const auto length = windowLength(block, reg)) return enc::formatFixed(*length, f.decimals);
+        return std::nullopt;
     }
     return std::nullopt;
 }

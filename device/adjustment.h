@@ -141,6 +141,8 @@ std::optional<int> fieldNumber(const Field& field, const RegisterBlock& block, c
 
 // L / 3.14159 - 2h from the circumference and wall thickness, or the U-bend sensors' own register.
 std::optional<float> internalDiameter(const RegisterBlock& channelBlock, int base, int sensorType);
+// The half-sum time at halfSumReg minus the window start that follows it, in single precision.
+std::optional<float> windowLength(const RegisterBlock& block, int halfSumReg);
 
 // The write an Enter in an edit field makes on a channel; nothing when the text is refused.
 std::optional<RegisterWrite> checkEdit(const Field& field, const QString& text, int channel);

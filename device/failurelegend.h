@@ -2,6 +2,7 @@
 // The legend of the device's failures and a channel's abnormal situations: one row per bit of the
 // failure byte (register 252) and of the channel's condition byte (254 or 255), and which rows are
 // lit by the bytes the device reports.
+#include "device/channelcondition.h"
 #include "device/registerblock.h"
 
 #include <QString>
@@ -11,7 +12,7 @@
 namespace legend {
 
 // The legend reads the failure byte and both condition bytes at once.
-constexpr int FirstRegister = 252;
+constexpr int FirstRegister = condition::FailureRegister;
 constexpr int RegisterCount = 4;
 constexpr int FailureCount = 7;   // bits 0-6 are failures 1-7
 constexpr int ConditionCount = 8; // bits 0-7 of the condition byte

@@ -187,13 +187,10 @@ std::optional<QString> channelValue(const Line& line, const RegisterBlock& image
             return enc::formatFixed(*d, line.decimals);
         return std::nullopt;
     }
-    case WindowLength: {
-        const auto halfSum = image.f32(reg);
-        const auto start = image.f32(reg + 2);
-        if (!halfSum || !start) return std::nullopt;
-        const float length = *halfSum - *start;
-        return enc::formatFixed(length, line.decimals);
-    }
+    case WindowLength:
+        if (const auto length = adjustment::windowLength(image, reg))
+            return enc::formatFixed(*length, line.decimals);
+        return std::nullopt;
     case Counter:
         if (const auto v = image.twoPart(reg)) return enc::MyFormatFloat(float(*v));
         return std::nullopt;
@@ -213,7 +210,7 @@ std::optional<QString> stateText(const RegisterBlock& image) {
     const auto first = image.byte(condition::conditionRegister(1));
     const auto second = image.byte(condition::conditionRegister(2));
     if (!failure || !first || !second) return std::nullopt;
-    if (*failure & 0x7F) return QStringLiteral("#Отказ#Отказ");
+    if (condition::deviceFailed(*failure)) return QStringLiteral("#Отказ#Отказ");
     const auto state = [](std::uint8_t c) {
         return (c & 0x3F) ? QStringLiteral("Нештатная ситуация") : QStringLiteral("Нормальное");
     };

@@ -1,5 +1,6 @@
 #include "files/snapshot.h"
 
+#include "device/encodings.h"
 #include "files/registerimage.h"
 
 #include <QDir>
@@ -19,9 +20,7 @@ QByteArray encode(const QByteArray& image) {
 
 std::optional<Snapshot> decode(const QByteArray& file) {
     if (file.size() < FileBytes) return std::nullopt;
-    const auto* b = reinterpret_cast<const unsigned char*>(file.constData());
-    const std::uint32_t number =
-        std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+    const std::uint32_t number = enc::u32(reinterpret_cast<const std::uint8_t*>(file.constData()));
     return Snapshot{number, file.mid(NumberBytes, image::Bytes)};
 }
 
