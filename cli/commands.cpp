@@ -51,6 +51,20 @@ std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address) {
     return ident::entryText(ident::deviceText(bus.reply()), address);
 }
 
+std::optional<QString> electronicNumber(TModBus& bus, std::uint8_t address) {
+    const std::optional<RegisterBlock> block = RegisterBlock::read(bus, address, 8, 2);
+    if (!block) return std::nullopt;
+    return QString::number(*block->u32(8));
+}
+
+std::optional<long long> number(const QString& text, long long min, long long max) {
+    bool ok = false;
+    const long long v = text.toLongLong(&ok, 0);
+    if (!ok || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
 namespace {
 
 struct Options {
@@ -67,15 +81,6 @@ struct Options {
     ReadingOptions reading;
     ParamOptions params;
 };
-
-// Numbers in the usual C forms: 10, 0x0A.
-std::optional<long long> number(const QString& text, long long min, long long max) {
-    bool ok = false;
-    const long long v = text.toLongLong(&ok, 0);
-    if (!ok || v < min || v > max)
-        return std::nullopt;
-    return v;
-}
 
 QString archiveLine(const ArchiveRecord& r) {
     QStringList parts{enc::formatDateTime(enc::SecToDate(r.time))};

@@ -17,6 +17,8 @@ QString helpText();
 // Shared by the commands.
 QTextStream& out();
 QTextStream& err();
+// Numbers in the usual C forms: 10, 0x0A; nothing when not one or outside min..max.
+std::optional<long long> number(const QString& text, long long min, long long max);
 // Prints the message and the hint to --help; gives the exit status of a bad command line.
 int usage(const QString& message);
 // Prints the reason of the last failed transaction and gives the exit status for it.
@@ -24,5 +26,7 @@ int failure(const TModBus& bus);
 // The meter as the monitor's device menu names it ("<device text> адрес: <address>"), which heads
 // the files the monitor writes; nothing when it did not answer.
 std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address);
+// The meter's electronic number as the system view shows it; nothing when it did not answer.
+std::optional<QString> electronicNumber(TModBus& bus, std::uint8_t address);
 
 } // namespace cli

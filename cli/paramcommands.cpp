@@ -62,12 +62,11 @@ int loadParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& fil
         err().flush();
         return ExitUsage;
     }
-    const std::optional<RegisterBlock> number = RegisterBlock::read(bus, address, 8, 2);
-    if (!number) return failure(bus);
-    const QString meter = QString::number(*number->u32(8));
-    if (!snapshot::belongsTo(file, meter)) {
+    const std::optional<QString> meter = electronicNumber(bus, address);
+    if (!meter) return failure(bus);
+    if (!snapshot::belongsTo(file, *meter)) {
         err() << "the snapshot is of meter " << file.electronicNumber << ", the meter at address " << address
-              << " is " << meter << "; nothing written\n";
+              << " is " << *meter << "; nothing written\n";
         err().flush();
         return ExitFile;
     }
@@ -109,10 +108,9 @@ int compareParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& 
 } // namespace
 
 int runParamCommand(const ParamOptions& o, TModBus& bus) {
-    bool ok = false;
-    const int address = o.args.value(0).toInt(&ok, 0);
-    if (!ok || address < 1 || address > 255) return usage("ADDR must be a number from 1 to 255");
-    const auto addr = std::uint8_t(address);
+    const std::optional<long long> address = number(o.args.value(0), 1, 255);
+    if (!address) return usage("ADDR must be a number from 1 to 255");
+    const auto addr = std::uint8_t(*address);
     if (o.yes && o.command != QLatin1String("load-params")) return usage("--yes is for load-params");
     if (o.command == QLatin1String("save-params")) return saveParams(bus, addr, o.args.value(1));
     QString reason;

@@ -39,10 +39,10 @@ std::optional<exportfile::Heading> heading(TModBus& bus, std::uint8_t address, i
                                            int channel) {
     const std::optional<QString> caption = deviceCaption(bus, address);
     if (!caption) return std::nullopt;
-    const std::optional<RegisterBlock> number = RegisterBlock::read(bus, address, 8, 2);
+    const std::optional<QString> number = electronicNumber(bus, address);
     if (!number) return std::nullopt;
     return exportfile::Heading{.deviceCaption = *caption,
-                               .electronicNumber = QString::number(*number->u32(8)),
+                               .electronicNumber = *number,
                                .archiveNumber = archiveNumber,
                                .channelCaption = QStringLiteral("%1 - канал").arg(channel + 1)};
 }
@@ -69,9 +69,8 @@ void print(const archives::Reading& reading) {
 } // namespace
 
 int runReading(const ReadingOptions& o, TModBus& bus) {
-    bool ok = false;
-    const int address = o.args.value(0).toInt(&ok, 0);
-    if (!ok || address < 1 || address > 255) return usage("ADDR must be a number from 1 to 255");
+    const std::optional<long long> address = number(o.args.value(0), 1, 255);
+    if (!address) return usage("ADDR must be a number from 1 to 255");
     const bool isArchive = o.command == QLatin1String("archive");
     const QStringList& names = isArchive ? ArchiveNames : JournalNames;
     const int kind = int(names.indexOf(o.args.value(1)));
@@ -96,7 +95,7 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
     int archiveNumber = isArchive ? kind : 3 + kind;
     if (archiveNumber == 5 && channel == 1) archiveNumber = 6;
 
-    const auto addr = std::uint8_t(address);
+    const auto addr = std::uint8_t(*address);
     std::optional<exportfile::Heading> head;
     if (!o.out.isEmpty() && !(head = heading(bus, addr, archiveNumber, channel))) return failure(bus);
     bool twoChannelMode = false;

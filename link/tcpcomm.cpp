@@ -112,10 +112,6 @@ QByteArray TcpComm::Input() {
     return m_socket.readAll();
 }
 
-QByteArray TcpComm::discardInput() {
-    return m_socket.readAll();
-}
-
 void TcpComm::onReadyRead() {
     if (m_socket.bytesAvailable() <= 0) return;
     m_heard = true;

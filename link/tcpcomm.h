@@ -47,7 +47,6 @@ class TcpComm : public QObject, public CommControl {
     int CommEvent() const override { return m_commEvent; }
     // Connects again when the server has closed the connection, after the retry delay.
     bool ensureOpen(QString* error) override;
-    QByteArray discardInput() override;
 
     // The wait before the next attempt to connect, counted from the end of the last one.
     int retryDelayMs() const;

@@ -6,7 +6,6 @@
 #include "link/functioncodes.h"
 #include "link/tmscomm.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 #include <climits>
 #include <cmath>
@@ -286,13 +285,19 @@ int TModBus::expectedReplyLength(const std::uint8_t* frame, int count) {
     }
 }
 
+int TModBus::frameSilenceMs() const {
+    // 3.5 characters of 10 bits, rounded up.
+    const int speed = lineSpeed();
+    return (35000 + speed - 1) / speed;
+}
+
 int TModBus::replyGapMs() const {
-    // 3.5 characters of 10 bits; below 20 ms a busy PC's scheduling could cut a frame apart.
-    return std::max(20, (35000 + lineSpeed() - 1) / lineSpeed());
+    // Below 20 ms a busy PC's scheduling could cut a frame apart.
+    return std::max(20, frameSilenceMs());
 }
 
 int TModBus::interFrameGapMs() const {
-    return std::max(1, (35000 + lineSpeed() - 1) / lineSpeed()) + (RtsMode ? RtsTurnaroundMs : 0);
+    return std::max(1, frameSilenceMs()) + (RtsMode ? RtsTurnaroundMs : 0);
 }
 
 void TModBus::completeEarly() {

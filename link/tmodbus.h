@@ -153,6 +153,8 @@ private:
     void keepInterFrameGap();
     // The line's speed in bit/s; the slowest the settings dialog offers when the settings name none.
     int lineSpeed() const;
+    // The silence that separates frames at the line's speed.
+    int frameSilenceMs() const;
 
     std::unique_ptr<TMSComm> m_msComm;
     CommControl* m_comm = nullptr;

@@ -65,7 +65,13 @@ bool TMSComm::setPortOpen(bool open, QString* error) {
     return this->open(error);
 }
 
-TcpComm& TMSComm::tcp(const QString& url) {
+TcpComm* TMSComm::tcp() {
+    const QString url = systemPortName();
+    if (!TcpComm::isUrl(url)) {
+        m_tcp.reset();
+        return nullptr;
+    }
+    m_port.close();
     if (!m_tcp) {
         m_tcp = std::make_unique<TcpComm>();
         m_tcp->OnComm = [this] { onReadyRead(); };
@@ -73,15 +79,11 @@ TcpComm& TMSComm::tcp(const QString& url) {
     }
     m_tcp->setUrl(url);
     m_tcp->setSettings(m_settings);
-    return *m_tcp;
+    return m_tcp.get();
 }
 
 bool TMSComm::open(QString* error) {
-    if (TcpComm::isUrl(systemPortName())) {
-        m_port.close();
-        return tcp(systemPortName()).setPortOpen(true, error);
-    }
-    m_tcp.reset();
+    if (TcpComm* server = tcp()) return server->setPortOpen(true, error);
     m_port.setPortName(systemPortName());
     const int speed = speedOf(m_settings);
     m_port.setBaudRate(speed > 0 ? speed : 9600);
@@ -107,11 +109,7 @@ QString TMSComm::target() const {
 }
 
 bool TMSComm::ensureOpen(QString* error) {
-    if (TcpComm::isUrl(systemPortName())) {
-        m_port.close();
-        return tcp(systemPortName()).ensureOpen(error);
-    }
-    m_tcp.reset();
+    if (TcpComm* server = tcp()) return server->ensureOpen(error);
     if (m_port.isOpen()) {
         // A hang-up the event loop has not seen yet shows up now, as an error that closes the port;
         // anything received meanwhile goes to the receive event as usual.

@@ -54,8 +54,9 @@ private:
     void closeLost(const QString& reason);
     // The device the port's name leads to now (a link's target; the name itself where it names no file).
     QString target() const;
-    // The device server control for this URL, made on first use.
-    TcpComm& tcp(const QString& url);
+    // The device server control when the port's name is a URL, made on first use, with the serial
+    // port closed; nothing, and no such control kept, when the name is a serial port's.
+    TcpComm* tcp();
 
     QSerialPort m_port;
     // While the port's name is a device server's URL.
