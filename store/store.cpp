@@ -313,6 +313,15 @@ QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t fr
     return rows;
 }
 
+std::optional<std::uint32_t> Store::meterAt(const QString& line, int address) {
+    QSqlQuery q(m_db);
+    if (!exec(q, QStringLiteral("SELECT number FROM meters WHERE line = ? AND address = ? ORDER BY last_seen DESC"),
+              {text(line), address}, nullptr) ||
+        !q.next())
+        return std::nullopt;
+    return std::uint32_t(q.value(0).toLongLong());
+}
+
 QString Store::deviceText(std::uint32_t meter) {
     QSqlQuery q(m_db);
     if (!exec(q, QStringLiteral("SELECT device_text FROM meters WHERE number = ?"), {qlonglong(meter)},

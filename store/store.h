@@ -102,6 +102,8 @@ class Store {
                              std::int64_t to = INT64_MAX);
     QList<EntryRow> entries(std::uint32_t meter, int journal, std::int64_t from = 0,
                             std::int64_t to = INT64_MAX);
+    // The meter last found at this address of this line.
+    std::optional<std::uint32_t> meterAt(const QString& line, int address);
     // The meter's identification as last stored; empty when unknown.
     QString deviceText(std::uint32_t meter);
 
