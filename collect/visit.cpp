@@ -94,9 +94,9 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
     };
     const auto addr = std::uint8_t(meter.address);
 
-    // Who it is and what its clock says, in one request: the clock is registers 0-1, the
-    // electronic number 8-9.
-    const std::optional<RegisterBlock> head = RegisterBlock::read(bus, addr, 0, 10);
+    // Who it is and what its clock says, in one request: the clock is registers 0-1.
+    const std::optional<RegisterBlock> head =
+        RegisterBlock::read(bus, addr, 0, ident::ElectronicNumberRegister + ident::ElectronicNumberCount);
     tally.count(bus);
     if (!head) {
         if (bus.replyStatus() == ReplyStatus::PortError)
@@ -104,7 +104,7 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
                           QStringLiteral("port cannot be opened: ") + bus.portError());
         return linkFailure(QStringLiteral("electronic number"));
     }
-    const std::uint32_t number = *head->u32(8);
+    const std::uint32_t number = *head->u32(ident::ElectronicNumberRegister);
     const std::int64_t meterNow = *head->time(0);
     o.number = number;
     o.clockOffset = meterNow - pcDeviceTime();
