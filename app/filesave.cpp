@@ -2,11 +2,11 @@
 
 #include "app/tform1.h"
 #include "files/textfile.h"
+#include "ui/filedialog.h"
 #include "ui/tform15.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QTimer>
@@ -32,7 +32,7 @@ std::optional<QString> runSaveDialog(const TForm1& form, const QString& defaultN
     // A folder that cannot be made leaves the dialog in the working directory.
     if (!number.isEmpty() && (folder.exists(number) || folder.mkdir(number))) folder.cd(number);
 
-    QFileDialog dialog(nullptr, kind.title, folder.absolutePath(), kind.filter);
+    FileDialog dialog(nullptr, kind.title, folder.absolutePath(), kind.filter);
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -65,23 +65,30 @@ bool write(TForm1& form, const QList<File>& files) {
     return true;
 }
 
-void saveImage(TForm1& form, const QImage& image, const QString& defaultName) {
+void whenNoExchange(TForm1& form, std::function<void()> action) {
     if (form.exchangeRunning()) {
-        QTimer::singleShot(50, &form, [&form, image, defaultName] { saveImage(form, image, defaultName); });
+        QTimer::singleShot(50, &form, [&form, action = std::move(action)] { whenNoExchange(form, action); });
         return;
     }
     TForm1::HandlerScope scope(form);
     GuardedAction guard(form.LinkIdle);
-    const std::optional<QString> path = runSaveDialog(form, defaultName,
-                                                      {.title = QStringLiteral("Запись изображения в файл"),
-                                                       .filter = QStringLiteral("Изображения PNG (*.png)"),
-                                                       .suffix = QStringLiteral("png")});
-    if (!path) return;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    write(form, {{*path, bytes}});
+    action();
+}
+
+void saveImage(TForm1& form, const QImage& image, const QString& defaultName) {
+    whenNoExchange(form, [&form, image, defaultName] {
+        const std::optional<QString> path =
+            runSaveDialog(form, defaultName,
+                          {.title = QStringLiteral("Запись изображения в файл"),
+                           .filter = QStringLiteral("Изображения PNG (*.png)"),
+                           .suffix = QStringLiteral("png")});
+        if (!path) return;
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        write(form, {{*path, bytes}});
+    });
 }
 
 } // namespace filesave
