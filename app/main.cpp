@@ -2,6 +2,7 @@
 #include "app/adjustmentview.h"
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
+#include "app/commandline.h"
 #include "app/countersview.h"
 #include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
@@ -12,34 +13,29 @@
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "app/trafficmonitor.h"
-#include "link/portmap.h"
+#include "ui/toolkittexts.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QTextStream>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
-    // The operator reads Russian whatever the system's language: the toolkit's own texts (the file
-    // dialogs, the standard buttons) follow.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
-
-    // "--comm n=PATH" lets the operator give port number n any system port (a USB adapter, a
-    // pseudo-terminal of the simulator).
-    QStringList errors;
-    QStringList args = PortMap::takeOptions(QApplication::arguments(), &errors);
-    // Not for operators: the documentation's pictures are taken with "--screenshots DIR".
-    QString screenshotDir;
-    const int shots = args.indexOf(QStringLiteral("--screenshots"));
-    if (shots >= 0 && shots + 1 < args.size()) screenshotDir = args[shots + 1];
-    if (!errors.isEmpty()) {
-        QTextStream(stderr) << errors.join(u'\n') << '\n';
+    // Before the application: "--help" and a bad "--comm" must answer without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const MonitorOptions options = parseMonitorArguments(arguments);
+    if (options.help) {
+        QTextStream(stdout) << monitorHelpText();
+        return 0;
+    }
+    if (!options.errors.isEmpty()) {
+        QTextStream(stderr) << options.errors.join(u'\n') << '\n';
         return 2;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
+    useRussianToolkitTexts();
 
     TForm1 form;
     form.createDialogs();
@@ -53,10 +49,10 @@ int main(int argc, char** argv) {
     FailureLegend::install(form);
     ParamFiles::install(form);
     // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
-    ExchangeOptions::install(form, args.contains(QStringLiteral("--fast")));
+    ExchangeOptions::install(form, options.fast);
     // Last: its recorder chains onto the engine's hooks as the views have set them.
     TrafficMonitor::install(form);
     form.show();
-    if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
+    if (!options.screenshotDir.isEmpty()) startScreenshotTour(form, options.screenshotDir);
     return app.exec();
 }
