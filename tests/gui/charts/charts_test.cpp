@@ -131,6 +131,29 @@ TEST_F(Charts, TheTrendKeepsEveryPollAndDrawsFailedOnesAsGaps) {
     EXPECT_TRUE(trendView->plot().failures.empty());
 }
 
+TEST_F(Charts, APollThroughAPortThatCannotBeOpenedIsMarkedWhileItsMessageWaits) {
+    trendView->MenuFlowTrendClick();
+    form->MenuTypeParamClick(form->Measurements);
+    poll();
+    // While the operator reads "Ошибка при открытии порта!" the trend goes on being drawn.
+    QList<bool> markedWhileAsked;
+    TForm1::messageHook() = [&](const QString&, const QString&) {
+        trendView->refresh();
+        const auto& failures = trendView->plot().failures;
+        markedWhileAsked << (!failures.empty() && failures.back() == ms);
+    };
+    sim.reset(); // the line's device goes away: the port cannot be opened again
+    poll();
+    poll();
+    EXPECT_EQ(markedWhileAsked, QList<bool>({true, true}));
+    const trend::FlowTrend& samples = trendView->samples();
+    ASSERT_EQ(samples.size(), 4u) << "each failed poll once";
+    EXPECT_FALSE(samples.at(1).failed);
+    EXPECT_TRUE(samples.at(2).failed);
+    EXPECT_TRUE(samples.at(3).failed);
+    EXPECT_EQ(trendView->plot().failures, (std::vector<std::int64_t>{samples.at(2).ms, samples.at(3).ms}));
+}
+
 TEST_F(Charts, TheMeasurementsTakeTheFlowsTheirLayoutReads) {
     const struct {
         int workMode;
