@@ -79,9 +79,11 @@ void whenNoExchange(TForm1& form, std::function<void()> action) {
     action();
 }
 
-void saveImage(TForm1& form, const QImage& image, const QString& defaultName) {
-    whenNoExchange(form, [&form, image, defaultName] {
-        const QString number = readElectronicNumber(form).value_or(QString());
+void saveImage(TForm1& form, const QImage& image, const QString& defaultName,
+               const std::optional<QString>& electronicNumber) {
+    whenNoExchange(form, [&form, image, defaultName, electronicNumber] {
+        const QString number =
+            electronicNumber ? *electronicNumber : readElectronicNumber(form).value_or(QString());
         const std::optional<QString> path =
             runSaveDialog(number, defaultName,
                           {.title = QStringLiteral("Запись изображения в файл"),
