@@ -16,29 +16,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-QList<consumption::Day> consumptionDays(const archives::ArchiveReading& reading) {
-    QList<consumption::Day> days;
-    if (reading.kind != archives::Kind::Day) return days;
-    for (const archives::Period& p : reading.periods) {
-        consumption::Day day{.date = p.start.date()};
-        switch (p.state) {
-        case archives::Period::State::Row:
-            day.state = consumption::Day::State::Recorded;
-            day.plus = p.plus;
-            day.minus = p.minus;
-            day.downtime = p.downtime;
-            break;
-        case archives::Period::State::NotRecorded: day.state = consumption::Day::State::NotRecorded; break;
-        default:
-            // Recorded, but its volumes are not known: as good as unread for a bill.
-            day.state = consumption::Day::State::NoData;
-            break;
-        }
-        days.append(day);
-    }
-    return days;
-}
-
 ConsumptionReportView* ConsumptionReportView::install(TForm1& form, ArchivesView& archives) {
     return new ConsumptionReportView(form, archives);
 }
@@ -91,7 +68,7 @@ void ConsumptionReportView::MenuConsumptionReportClick() {
             heading.from = reading.periods.first().start.date();
             heading.to = reading.periods.last().start.date();
         }
-        m_report = consumption::build(heading, consumptionDays(reading));
+        m_report = consumption::build(heading, consumption::daysOf(reading));
     }
     m_form.LinkIdle = true;
     present(*m_report);

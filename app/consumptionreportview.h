@@ -14,9 +14,6 @@ class QPrinter;
 class ReportWindow;
 class TForm1;
 
-// The days of a day archive reading as the report counts them.
-QList<consumption::Day> consumptionDays(const archives::ArchiveReading& reading);
-
 class ConsumptionReportView : public QObject {
     Q_OBJECT
   public:

@@ -185,7 +185,7 @@ void DatabaseView::ButtonReportClick() {
                                  .from = m_window->DateFrom->date(),
                                  .to = m_window->DateTo->date(),
                                  .made = QDate::currentDate()};
-    m_report.present(consumption::build(heading, consumptionDays(s.reading)));
+    m_report.present(consumption::build(heading, consumption::daysOf(s.reading)));
 }
 
 void DatabaseView::ButtonCollectClick() {

@@ -4,6 +4,7 @@
 #include "collect/exporting.h"
 #include "collect/meterlist.h"
 #include "device/encodings.h"
+#include "files/consumptionpdf.h"
 #include "files/textfile.h"
 #include "link/portmap.h"
 #include "store/store.h"
@@ -60,7 +61,7 @@ struct Options {
     bool fast = false;
     QString trace;
     std::optional<qint64> every;
-    QString meter, archive, channel, from, to, format, out;
+    QString meter, archive, channel, from, to, format, out, month;
 };
 
 // Progress on a terminal: one line per serial line, rewritten in place; elsewhere a log line per
@@ -295,6 +296,8 @@ QString helpText() {
         "hour|day|month|faults|operator|abnormal\n"
         "                              [--channel 1|2] [--from DATE] [--to DATE] [--format text|csv] --out "
         "FILE\n"
+        "       kastari-collect report [--db URL] --meter NUMBER [--channel 1|2] --month YYYY-MM --out "
+        "FILE.pdf\n"
         "\n"
         "Collects the hour, day and month archives and the journals of every meter in FILE into a\n"
         "database, reading only what is new since the last run.\n"
@@ -314,11 +317,57 @@ QString helpText() {
         "the periods the meter never recorded (gaps) and the last error. export writes one meter's\n"
         "archive or journal as the monitor's export file (text) or as CSV (UTF-8, ISO 8601 times in\n"
         "the meter's clock, one header row); --from and --to (\"dd.mm.yyyy hh:nn\") pick the periods\n"
-        "or events starting between them, both included.\n"
+        "or events starting between them, both included. report makes the consumption report of a\n"
+        "month (the day archive of one channel) as a PDF; a month without stored days says so.\n"
         "\n"
         "Exit status: 0 every meter collected; 5 some were not (the rest are stored); 1 bad command line\n"
         "or meter list (or an export of a meter not in the database); 2 the database cannot be opened;\n"
-        "4 the export file cannot be written.\n");
+        "4 the export or report file cannot be written.\n");
+}
+
+int runReport(const Options& o) {
+    bool ok = false;
+    ExportRequest r;
+    r.meter = o.meter.toUInt(&ok);
+    if (!ok) return usage(QStringLiteral("report needs --meter NUMBER, the electronic number"));
+    if (!o.channel.isEmpty() && o.channel != "1" && o.channel != "2")
+        return usage(QStringLiteral("--channel must be 1 or 2"));
+    r.channel = o.channel == "2" ? 1 : 0;
+    r.archiveNumber = 1; // the day archive
+    const QDate first = QDate::fromString(o.month + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"));
+    if (!first.isValid()) return usage(QStringLiteral("report needs --month YYYY-MM"));
+    if (o.out.isEmpty()) return usage(QStringLiteral("report needs --out FILE.pdf"));
+    consumption::Heading heading = consumption::month({}, first.year(), first.month());
+    r.from = enc::DateToSec(heading.from.startOfDay());
+    r.to = qint64(enc::DateToSec(heading.to.addDays(1).startOfDay())) - 1;
+    int status = ExitOk;
+    const std::unique_ptr<store::Store> db = openDatabase(o, &status);
+    if (!db) return status;
+    QString error;
+    const std::optional<StoredReading> stored = storedReading(*db, r, &error);
+    if (!stored) {
+        err() << "kastari-collect: " << error << '\n';
+        err().flush();
+        return ExitUsage;
+    }
+    heading.electronicNumber = QString::number(r.meter);
+    heading.deviceText = stored->meter.deviceText;
+    heading.name = stored->meter.name;
+    heading.address = QStringLiteral("%1, сетевой адрес %2").arg(stored->meter.line).arg(stored->meter.address);
+    heading.channel = r.channel + 1;
+    heading.made = QDate::currentDate();
+    const consumption::Report report = consumption::build(heading, consumption::daysOf(stored->reading));
+    if (!textfile::write(o.out, consumption::pdf(report), &error)) {
+        err() << "kastari-collect: cannot write " << o.out << ": " << error << '\n';
+        err().flush();
+        return ExitFile;
+    }
+    if (!report.hasData()) {
+        err() << "kastari-collect: no day of " << o.month << " is stored for meter " << r.meter
+              << "; the report says so\n";
+        err().flush();
+    }
+    return ExitOk;
 }
 
 int run(const QStringList& rawArgs) {
@@ -354,13 +403,14 @@ int run(const QStringList& rawArgs) {
             if (!value(&v) || !(o.every = parseDuration(v)))
                 return usage(QStringLiteral("--every needs a duration such as 30m, 1h, 24h"));
         } else if (a == "--meter" || a == "--archive" || a == "--channel" || a == "--from" || a == "--to" ||
-                   a == "--format" || a == "--out") {
+                   a == "--format" || a == "--out" || a == "--month") {
             QString* into = a == "--meter"     ? &o.meter
                             : a == "--archive" ? &o.archive
                             : a == "--channel" ? &o.channel
                             : a == "--from"    ? &o.from
                             : a == "--to"      ? &o.to
                             : a == "--format"  ? &o.format
+                            : a == "--month"   ? &o.month
                                                : &o.out;
             if (!value(into)) return usage(QStringLiteral("%1 needs a value").arg(a));
         } else if (a.startsWith("--")) {
@@ -374,6 +424,7 @@ int run(const QStringList& rawArgs) {
     if (o.command == "run") return runCollection(o);
     if (o.command == "status") return showStatus(o);
     if (o.command == "export") return runExport(o);
+    if (o.command == "report") return runReport(o);
     if (o.command.isEmpty()) return usage(QStringLiteral("no command given"));
     return usage(QStringLiteral("unknown command %1").arg(o.command));
 }

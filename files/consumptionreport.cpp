@@ -28,6 +28,30 @@ Report build(const Heading& heading, const QList<Day>& known) {
     return report;
 }
 
+QList<Day> daysOf(const archives::ArchiveReading& reading) {
+    QList<Day> days;
+    if (reading.kind != archives::Kind::Day) return days;
+    for (const archives::Period& p : reading.periods) {
+        Day day{.date = p.start.date()};
+        switch (p.state) {
+        case archives::Period::State::Row:
+            day.state = Day::State::Recorded;
+            day.plus = p.plus;
+            day.minus = p.minus;
+            day.downtime = p.downtime;
+            break;
+        case archives::Period::State::NotRecorded: day.state = Day::State::NotRecorded; break;
+        default:
+            // Recorded, but its volumes are not known (or it could not be read): as good as unread
+            // for a bill.
+            day.state = Day::State::NoData;
+            break;
+        }
+        days.append(day);
+    }
+    return days;
+}
+
 Heading month(Heading heading, int year, int month) {
     heading.from = QDate(year, month, 1);
     heading.to = heading.from.isValid() ? heading.from.addMonths(1).addDays(-1) : QDate();

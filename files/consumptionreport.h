@@ -2,6 +2,8 @@
 // "Отчёт о потреблении": one meter's channel over a range of days (a month, as a rule), a row per
 // day with the volumes "+" and "−", their difference and the downtime, and the totals. Days the
 // meter did not record, and days nobody has read, are shown as such and never counted as zero.
+#include "archives/archivereading.h"
+
 #include <QDate>
 #include <QList>
 #include <QString>
@@ -45,6 +47,9 @@ struct Report {
 // Every day of the heading's range, taken from `known` where it has the day (the last of several
 // wins) and "no data" elsewhere; days of `known` outside the range are left out.
 Report build(const Heading& heading, const QList<Day>& known);
+
+// The days of a day archive reading (from the meter or the database) as the report counts them.
+QList<Day> daysOf(const archives::ArchiveReading& reading);
 
 // A whole month: the 1st to the last day.
 Heading month(Heading heading, int year, int month);

@@ -2,7 +2,9 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QDate>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -160,6 +162,55 @@ TEST_F(CollectProgram, ExportsWhatTheMonitorWouldWrite) {
                                     "+2026-02-28 +2026-02 +\\d+")))
         << status.out.toStdString();
     EXPECT_EQ(collect({"export", "--meter", "12345", "--archive", "day", "--out", csv}).code, 1);
+}
+
+} // namespace
+
+namespace {
+
+QString pdfText(const QString& path) {
+    QProcess reader;
+    reader.start("pdftotext", {"-layout", path, "-"});
+    EXPECT_TRUE(reader.waitForFinished(30000));
+    return QString::fromUtf8(reader.readAllStandardOutput());
+}
+
+TEST_F(CollectProgram, ReportsAStoredMonthAsAPdfWithoutADisplay) {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) missing";
+    const QString list = write("list", QStringLiteral("%1 1 Первый\n").arg(link));
+    ASSERT_EQ(collect({"run", "--meters", list, "--fast"}).code, 0);
+    const Result status = collect({"status"});
+    const QString number = status.out.section('\n', 1, 1).section(' ', 0, 0, QString::SectionSkipEmpty);
+    ASSERT_FALSE(number.isEmpty()) << status.out.toStdString();
+
+    // The report needs no display and no platform chosen for it.
+    qunsetenv("DISPLAY");
+    qunsetenv("QT_QPA_PLATFORM");
+    const QString pdf = dir.filePath("february.pdf");
+    const Result made = collect({"report", "--meter", number, "--channel", "1", "--month", "2026-02", "--out", pdf});
+    ASSERT_EQ(made.code, 0) << made.err.toStdString();
+    const QString text = pdfText(pdf);
+    for (const QString& expected : {QStringLiteral("Отчёт о потреблении"),
+                                    QStringLiteral("Электронный номер прибора: ") + number,
+                                    QStringLiteral("Наименование: Первый"), QStringLiteral("Итого")})
+        EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
+    for (int day = 1; day <= 28; ++day)
+        EXPECT_TRUE(text.contains(QDate(2026, 2, day).toString("dd.MM.yyyy"))) << day;
+
+    const QString empty = dir.filePath("empty.pdf");
+    EXPECT_EQ(collect({"report", "--meter", number, "--month", "2020-01", "--out", empty}).code, 0);
+    EXPECT_TRUE(pdfText(empty).contains("Нет данных за период"));
+
+    const struct {
+        QStringList args;
+        int code;
+    } refused[] = {
+        {{"report", "--meter", number, "--month", "2026-13", "--out", pdf}, 1},
+        {{"report", "--meter", "12", "--month", "2026-02", "--out", pdf}, 1},
+        {{"report", "--meter", number, "--month", "2026-02", "--out", "/proc/report.pdf"}, 4},
+    };
+    for (const auto& r : refused)
+        EXPECT_EQ(collect(r.args).code, r.code) << r.args.join(' ').toStdString();
 }
 
 } // namespace
