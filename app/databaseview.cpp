@@ -164,8 +164,12 @@ void DatabaseView::ButtonSaveArchiveClick() {
     const std::optional<QString> path = filesave::choosePath(
         heading.electronicNumber,
         exportfile::defaultName(heading.archiveNumber, m_shown->stored.reading.channel == 0));
-    if (path)
-        filesave::write(m_form, {{*path, exportfile::contents(heading, archives::gridRows(m_shown->stored.reading))}});
+    if (!path) return;
+    // A name ending in .csv asks for the rows as a spreadsheet reads them.
+    const QByteArray bytes = path->endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
+                                 ? m_shown->stored.csvBytes()
+                                 : exportfile::contents(heading, archives::gridRows(m_shown->stored.reading));
+    filesave::write(m_form, {{*path, bytes}});
 }
 
 void DatabaseView::ButtonChartClick() {

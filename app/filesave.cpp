@@ -18,9 +18,13 @@ std::optional<QString> readElectronicNumber(TForm1& form) {
     // Address 0 would be a broadcast: no meter answers it.
     if (form.DeviceAddress == 0) return std::nullopt;
     DisabledWindow disabled(&form);
-    const std::optional<RegisterBlock> block =
-        form.exchange().readHolding(ident::ElectronicNumberRegister, ident::ElectronicNumberCount);
-    return block ? ident::electronicNumber(*block) : std::nullopt;
+    // Asked twice: one frame lost on a noisy line should not send a file to the wrong folder.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::optional<RegisterBlock> block =
+            form.exchange().readHolding(ident::ElectronicNumberRegister, ident::ElectronicNumberCount);
+        if (block) return ident::electronicNumber(*block);
+    }
+    return std::nullopt;
 }
 
 namespace {

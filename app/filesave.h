@@ -15,7 +15,7 @@ namespace filesave {
 
 // The chosen meter's electronic number, read from it now. A field filled earlier may still hold
 // the number of a meter chosen before, and a file named or checked by that number would go to or
-// come from the wrong meter. Nothing when no meter is chosen or it does not answer (the link
+// come from the wrong meter. Nothing when no meter is chosen or it does not answer twice (the link
 // failure is shown).
 std::optional<QString> readElectronicNumber(TForm1& form);
 

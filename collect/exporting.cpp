@@ -111,10 +111,14 @@ exportfile::Heading StoredReading::heading() const {
             .channelCaption = QStringLiteral("%1 - канал").arg(reading.channel + 1)};
 }
 
+QByteArray StoredReading::csvBytes() const {
+    return csvLines(csv);
+}
+
 std::optional<QByteArray> exportBytes(store::Store& db, const ExportRequest& r, QString* error) {
     const std::optional<StoredReading> s = storedReading(db, r, error);
     if (!s) return std::nullopt;
-    if (r.csv) return csvLines(s->csv);
+    if (r.csv) return s->csvBytes();
     return exportfile::contents(s->heading(), archives::gridRows(s->reading));
 }
 

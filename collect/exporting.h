@@ -30,6 +30,8 @@ struct StoredReading {
 
     // The export file's heading for these rows.
     exportfile::Heading heading() const;
+    // The rows as CSV: UTF-8, one heading row, CR LF.
+    QByteArray csvBytes() const;
 };
 
 // Nothing when the meter is not in the database (*error says so).

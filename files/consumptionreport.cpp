@@ -1,6 +1,7 @@
 #include "files/consumptionreport.h"
 
 #include <QHash>
+#include <cmath>
 
 namespace consumption {
 
@@ -13,6 +14,9 @@ Report build(const Heading& heading, const QList<Day>& known) {
     for (QDate date = heading.from; date.isValid() && date <= heading.to; date = date.addDays(1)) {
         Day day = byDate.value(date, Day{.date = date});
         day.date = date;
+        // A volume that is no number (a damaged counter) would spoil every total: the day is unknown.
+        if (day.state == Day::State::Recorded && !(std::isfinite(day.plus) && std::isfinite(day.minus)))
+            day.state = Day::State::NoData;
         switch (day.state) {
         case Day::State::Recorded:
             ++report.recorded;

@@ -30,7 +30,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so the library scan cannot see them: the window's platform plugins and the
 # toolkit's Russian texts.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
+# The plugins and the font are loaded at run time, so the library scan cannot find them: the SQLite
+# driver for "Архивы в базе", the PostgreSQL one where the collected data live on a server, and the
+# font the consumption report is set in.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, libqt6sql6-sqlite, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
 

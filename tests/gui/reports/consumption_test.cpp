@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace consumption;
 using State = Day::State;
@@ -36,6 +37,7 @@ TEST(ConsumptionReport, CountsOnlyTheDaysTheMeterRecorded) {
                                      Day{.date = QDate(2026, 3, 3), .state = State::NotRecorded},
                                      recorded(31, 1, 0.5), recorded(31, 2, 0.5), // the later one wins
                                      recorded(32, 99, 0), // 1 April: outside
+                                     recorded(5, std::numeric_limits<double>::infinity(), 0), // unknown
                                      Day{.date = QDate(2026, 2, 28), .state = State::Recorded, .plus = 99}});
     ASSERT_EQ(r.days.size(), 31);
     EXPECT_EQ(r.days.first().date, QDate(2026, 3, 1));
@@ -43,6 +45,7 @@ TEST(ConsumptionReport, CountsOnlyTheDaysTheMeterRecorded) {
     EXPECT_EQ(r.recorded, 3);
     EXPECT_EQ(r.notRecorded, 1);
     EXPECT_EQ(r.noData, 27);
+    EXPECT_EQ(r.days[4].state, State::NoData);
     EXPECT_DOUBLE_EQ(r.plus, 32.5);
     EXPECT_DOUBLE_EQ(r.minus, 1.75);
     EXPECT_EQ(r.downtime, 3690);

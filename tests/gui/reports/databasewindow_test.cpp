@@ -114,6 +114,14 @@ TEST_F(DatabaseWindowTest, TheCollectedDayArchiveLooksChartsAndExportsAsTheMonit
     ASSERT_TRUE(exporting.done());
     EXPECT_EQ(folder, QDir::current().filePath(QString::number(Number)));
     EXPECT_EQ(fileBytes("database.txt"), fileBytes("monitor.txt"));
+    ModalDriver csv;
+    csv.then(chooseFile(QDir::current().filePath("database.csv")));
+    csv.then(pressIn(form->Form15, form->Form15->Button1));
+    w.ButtonSaveArchive->click();
+    ASSERT_TRUE(csv.done());
+    const QList<QByteArray> csvLines = fileBytes("database.csv").split('\n');
+    EXPECT_TRUE(csvLines.value(0).startsWith("meter,archive,channel,period_start"));
+    EXPECT_GE(csvLines.size(), monitorRows.size());
 
     w.ButtonChart->click();
     ASSERT_TRUE(chart->chart());
