@@ -6,6 +6,7 @@
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
 #include "files/exportfile.h"
+#include "ui/archivegrids.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
@@ -16,27 +17,9 @@
 
 #include <QAction>
 #include <QEvent>
-#include <QFont>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
-
-namespace {
-
-constexpr int DowntimeColumnWidth = 156;
-
-// Fills the grid with what was read. After a link failure the grid stays hidden, but holds the
-// rows read so far, which "Сохранить архив" still exports.
-void show(StringGrid& grid, const archives::Reading& reading) {
-    grid.setRows(archives::gridRows(reading));
-    // The column widths are fixed; the texts fit them in a smaller font where they must.
-    grid.setFont(QFont());
-    for (int row = 0; row < grid.rowCount(); ++row)
-        grid.fitFontToRow(row);
-    if (!reading.linkFailed()) grid.show();
-}
-
-} // namespace
 
 ArchivesView* ArchivesView::install(TForm1& form) {
     return new ArchivesView(form);
@@ -85,8 +68,7 @@ void ArchivesView::ReadArchives() {
         [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
         [this](int done, int planned) { m_form12->setProgress(done, planned); });
     StringGrid& grid = *m_form.StringGridArchives;
-    show(grid, reading);
-    if (grid.columnCount() > 4) grid.setColWidth(4, DowntimeColumnWidth);
+    showReading(grid, reading);
     if (reading.notRead() > 0 && !reading.linkFailed())
         showLostPeriods(QStringLiteral("Не прочитано периодов: %1 из %2 (в таблице: «%3»)")
                             .arg(reading.notRead())
@@ -106,7 +88,7 @@ void ArchivesView::ReadJournals() {
         m_form.ArchiveNumber, m_form.TwoChannelMode,
         [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
         [this](int done, int planned) { m_form13->setProgress(done, planned); });
-    show(*m_form.StringGridJournals, reading);
+    showReading(*m_form.StringGridJournals, reading);
     m_form13->hide();
 }
 
