@@ -3,7 +3,7 @@
 #include "app/adjustmentview.h"
 
 #include "app/exchange.h"
-#include "app/pollstop.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/adjustment.h"
 #include "device/encodings.h"
@@ -22,14 +22,10 @@ const QString End = QStringLiteral("ButtonShiftdTEnd");
 } // namespace
 
 void AdjustmentView::ButtonShiftdTStartClick() {
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    {
-        DisabledWindow disabled(&m_form);
-        // The device leaves adjustment mode while its zero offset is measured.
-        m_form.exchange().clearCoil(4);
-    }
+    const OperatorAction action(m_form);
+    if (!action) return;
+    // The device leaves adjustment mode while its zero offset is measured.
+    action.exchange([this] { m_form.exchange().clearCoil(4); });
     QPushButton* start = m_panel->button(Start);
     QLineEdit* offset = edit("EditShiftdT");
     start->setEnabled(false);
@@ -42,7 +38,9 @@ void AdjustmentView::ButtonShiftdTStartClick() {
 }
 
 void AdjustmentView::ButtonShiftdTEndClick() {
-    withPollStopped(m_form, [this] {
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([this] {
         QLineEdit* offset = edit("EditShiftdT");
         // The average goes to the channel it was taken on; not to another meter chosen meanwhile, nor
         // when it is not a number (the device never measured one).
@@ -53,7 +51,9 @@ void AdjustmentView::ButtonShiftdTEndClick() {
         m_panel->button(End)->setEnabled(false);
         offset->setEnabled(true);
         m_averaging.reset();
-        m_form.exchange().setCoil(4);
+        // Adjustment mode goes back on where the averaging took it off: on the meter it began on,
+        // also when another has been chosen since (whose view choice has set its own).
+        m_form.exchange().setCoilAt(averaged.address, 4);
     });
 }
 
@@ -63,15 +63,12 @@ void AdjustmentView::EditSpeedSoundPEAKeyPress() {
 
 void AdjustmentView::runCalculator(const char* name, void (AdjustmentView::*calculate)(float)) {
     QLineEdit* input = edit(name);
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
+    OperatorAction action(m_form);
+    if (!action) return;
     // A sound speed that does not parse is kept for the operator to mend; nothing is read.
-    if (const auto c = typedSpeed(*field(input->objectName()), input->text())) {
-        DisabledWindow disabled(&m_form);
-        (this->*calculate)(*c);
-    }
-    endEdit(input);
+    if (const auto c = typedSpeed(*field(input->objectName()), input->text()))
+        action.exchange([&] { (this->*calculate)(*c); });
+    endEdit(input, action);
 }
 
 void AdjustmentView::computeSpacing(float c) {

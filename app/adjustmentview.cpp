@@ -2,7 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/pollreport.h"
-#include "app/pollstop.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/adjustment.h"
 #include "device/channelcondition.h"
@@ -167,33 +167,34 @@ void AdjustmentView::editField(const QString& name, Editor editor) {
     const Field* f = field(name);
     QLineEdit* input = m_panel->edit(name);
     if (!f || !input || f->editor != editor) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
+    OperatorAction action(m_form);
+    if (!action) return;
     const auto write = checkEdit(*f, input->text(), channel());
     if (!write) {
         input->clear();
     } else {
         if (UpDown* upDown = m_panel->upDownWithTag(f->tag))
             upDown->setPosition(std::int16_t(write->value()));
-        DisabledWindow disabled(&m_form);
         // Not read back: the next poll shows what the device made of it.
-        m_form.exchange().write(*write);
+        action.exchange([&] { m_form.exchange().write(*write); });
     }
-    endEdit(input);
+    endEdit(input, action);
 }
 
-void AdjustmentView::endEdit(QLineEdit* field) {
+void AdjustmentView::endEdit(QLineEdit* field, OperatorAction& action) {
     // The window took the focus back when it was enabled; the operator goes on in this field.
     field->setFocus();
-    m_form.Timer1->start();
+    // The key that started the edit stopped the poll.
+    action.startPollAtEnd(true);
 }
 
 void AdjustmentView::RadioEnabledChannelClick(const QString& name) {
     const Field* f = field(name);
     RadioGroup* group = m_panel->radioGroup(name);
     if (!f || !group || group->itemIndex() < 0) return;
-    withPollStopped(m_form, [&] { m_form.exchange().write(radioWrite(*f, group->itemIndex(), channel())); });
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([&] { m_form.exchange().write(radioWrite(*f, group->itemIndex(), channel())); });
 }
 
 void AdjustmentView::UpDownResist1Changing(const QString& name) {
@@ -211,7 +212,9 @@ void AdjustmentView::UpDownResist1MouseUp(const QString& name) {
     if (!upDown) return;
     const auto write = upDownWrite(tag::of(upDown), upDown->position(), channel());
     if (!write) return;
-    withPollStopped(m_form, [&] {
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([&] {
         if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
             field->setText(QString::number(upDown->position()));
         // Every release writes, whether the position moved or stood at its limit.

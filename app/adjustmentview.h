@@ -6,6 +6,7 @@
 #include <QString>
 #include <optional>
 
+class OperatorAction;
 class PanelAdjustment;
 class QLineEdit;
 class TForm1;
@@ -51,7 +52,7 @@ class AdjustmentView : public QObject {
     // Checks and writes an edit field of the given kind (the up-down of its Tag follows the value).
     void editField(const QString& field, adjustment::Editor editor);
     // The editors' common end: the field keeps the focus and polling goes on.
-    void endEdit(QLineEdit* field);
+    void endEdit(QLineEdit* field, OperatorAction& action);
     void averagingStep(const QString& offsetBefore, const QString& differenceBefore);
     // A calculator's Enter: the typed sound speed, then the calculation with the window disabled.
     void runCalculator(const char* field, void (AdjustmentView::*calculate)(float));

@@ -2,6 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/filesave.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
@@ -25,14 +26,23 @@ namespace {
 constexpr int DowntimeColumnWidth = 156;
 
 // Fills the grid with what was read. After a link failure the grid stays hidden, but holds the
-// rows read so far, which "Сохранить архив" still exports.
-void show(StringGrid& grid, const archives::Reading& reading) {
+// rows read so far, which "Сохранить архив" still exports; a reading the operator stopped shows them.
+void show(StringGrid& grid, const archives::Reading& reading, bool stopped) {
     grid.setRows(archives::gridRows(reading));
     // The column widths are fixed; the texts fit them in a smaller font where they must.
     grid.setFont(QFont());
     for (int row = 0; row < grid.rowCount(); ++row)
         grid.fitFontToRow(row);
-    if (!reading.linkFailed()) grid.show();
+    if (!reading.linkFailed() || stopped) grid.show();
+}
+
+// Performs the reading's requests until the operator presses "Стоп" in its window; from then on
+// each request fails without going out, so the reading ends as a lost link would end it.
+archives::RequestFn stoppable(Exchange& link, const BusyWindow& window) {
+    return [&link, &window](const archives::Request& request) -> std::optional<QByteArray> {
+        if (window.stopRequested()) return std::nullopt;
+        return link.readArchive(request);
+    };
 }
 
 } // namespace
@@ -48,7 +58,7 @@ ArchivesView::ArchivesView(TForm1& form)
     now = [] { return QDateTime::currentDateTime(); };
     if (form.Form9) m_form10->setErrorDialog(form.Form9);
 
-    form.ArchiveRangeDialog = [this] { return m_form10->exec() == 1; };
+    form.ArchiveRangeDialog = [this] { return execModal(*m_form10) == 1; };
     form.setGroupReader(TForm1::GroupArchives, [this] { ReadArchives(); });
     form.setGroupReader(TForm1::GroupJournals, [this] { ReadJournals(); });
     // Run after the menu has closed, never from inside its mouse event.
@@ -68,10 +78,10 @@ void ArchivesView::ReadArchives() {
     m_form12->start();
     archives::ArchiveReading reading = archives::readArchive(
         archives::Kind(m_form.ArchiveNumber), m_form10->range(), channel(), now(),
-        [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
+        stoppable(m_form.exchange(), *m_form12),
         [this](int done, int planned) { m_form12->setProgress(done, planned); });
     StringGrid& grid = *m_form.StringGridArchives;
-    show(grid, reading);
+    show(grid, reading, m_form12->stopRequested());
     if (grid.columnCount() > 4) grid.setColWidth(4, DowntimeColumnWidth);
     m_form12->hide();
     if (!reading.linkFailed()) TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
@@ -84,15 +94,14 @@ void ArchivesView::ReadJournals() {
     DisabledWindow disabled(&m_form);
     m_form13->start();
     const archives::Reading reading = archives::readJournal(
-        m_form.ArchiveNumber, m_form.TwoChannelMode,
-        [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
+        m_form.ArchiveNumber, m_form.TwoChannelMode, stoppable(m_form.exchange(), *m_form13),
         [this](int done, int planned) { m_form13->setProgress(done, planned); });
-    show(*m_form.StringGridJournals, reading);
+    show(*m_form.StringGridJournals, reading, m_form13->stopRequested());
     m_form13->hide();
 }
 
 void ArchivesView::MenuSaveArchiveClick() {
-    TForm1::HandlerScope scope(m_form);
+    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Opened});
     const std::optional<QString> path = filesave::choosePath(
         m_form, exportfile::defaultName(m_form.ArchiveNumber, m_form.FirstChannel->isChecked()));
     if (path) {
@@ -104,7 +113,6 @@ void ArchivesView::MenuSaveArchiveClick() {
                                           .channelCaption = m_form.StatusBar2->text(2)};
         filesave::write(m_form, {{*path, exportfile::contents(heading, grid.rows())}});
     }
-    m_form.LinkIdle = true;
 }
 
 void ArchivesView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {

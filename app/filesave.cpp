@@ -1,5 +1,6 @@
 #include "app/filesave.h"
 
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "files/textfile.h"
 #include "ui/tform15.h"
@@ -70,8 +71,7 @@ void saveImage(TForm1& form, const QImage& image, const QString& defaultName) {
         QTimer::singleShot(50, &form, [&form, image, defaultName] { saveImage(form, image, defaultName); });
         return;
     }
-    TForm1::HandlerScope scope(form);
-    GuardedAction guard(form.LinkIdle);
+    const OperatorAction action(form, {.guard = OperatorAction::Guard::Held});
     const std::optional<QString> path = runSaveDialog(form, defaultName,
                                                       {.title = QStringLiteral("Запись изображения в файл"),
                                                        .filter = QStringLiteral("Изображения PNG (*.png)"),

@@ -1,6 +1,7 @@
 #include "app/generalparams.h"
 
 #include "app/exchange.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "ui/panelgeneralparam.h"
 
@@ -85,13 +86,11 @@ void GeneralParams::commitEdit(const QString& fieldName) {
     const std::optional<Control> control = findControl(fieldName);
     QLineEdit* edit = m_panel->edit(fieldName);
     if (!control || !edit || !control->field->editable()) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    {
-        // Kept disabled through the re-read too: the engine pumps events while it waits, and a
-        // menu command run from there would start a second exchange inside this one.
-        DisabledWindow disabled(&m_form);
+    const OperatorAction action(m_form);
+    if (!action) return;
+    // Kept disabled through the re-read too: the engine pumps events while it waits, and a menu
+    // command run from there would start a second exchange inside this one.
+    action.exchange([&] {
         Exchange& link = m_form.exchange();
         const Field& field = *control->field;
         const QString text = edit->text();
@@ -113,7 +112,7 @@ void GeneralParams::commitEdit(const QString& fieldName) {
         // A refused text leaves no trace: the re-read puts the device's value back.
         if (!written) edit->clear();
         ReadGeneralParam();
-    }
+    });
     edit->setFocus();
 }
 
@@ -121,28 +120,28 @@ void GeneralParams::ComboBoxSchemeInstallENCh1Change(const QString& list) {
     const std::optional<Control> control = findControl(list);
     QComboBox* combo = m_panel->combo(list);
     if (!control || !combo) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    DisabledWindow disabled(&m_form);
-    m_form.exchange().run(listSteps(*control->field, control->channel, combo->currentIndex()));
-    ReadGeneralParam();
+    const OperatorAction action(m_form);
+    if (!action) return;
+    action.exchange([&] {
+        m_form.exchange().run(listSteps(*control->field, control->channel, combo->currentIndex()));
+        ReadGeneralParam();
+    });
 }
 
 void GeneralParams::Image1xENCh1Click(const QString& picture) {
     const std::optional<Control> cell = findControl(picture);
     if (!cell || cell->bit < 0) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    DisabledWindow disabled(&m_form);
-    m_panel->flipCell(picture);
-    Exchange& link = m_form.exchange();
-    // The bit is changed in the mask the device holds now, so a condition changed elsewhere since
-    // the panel was read is kept; without that mask nothing is written.
-    const int reg = cell->field->reg[cell->channel];
-    if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
-        if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
+    const OperatorAction action(m_form);
+    if (!action) return;
+    action.exchange([&] {
+        m_panel->flipCell(picture);
+        Exchange& link = m_form.exchange();
+        // The bit is changed in the mask the device holds now, so a condition changed elsewhere
+        // since the panel was read is kept; without that mask nothing is written.
+        const int reg = cell->field->reg[cell->channel];
+        if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
+            if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
+    });
 }
 
 void GeneralParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {

@@ -2,6 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/filesave.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "files/paramreport.h"
 #include "files/registerimage.h"
@@ -67,11 +68,8 @@ ParamFiles::ParamFiles(TForm1& form) : QObject(&form), m_form(form), m_form16(st
 ParamFiles::~ParamFiles() = default;
 
 void ParamFiles::MenuSaveParamClick() {
-    TForm1::HandlerScope scope(m_form);
-    // Held for the whole command, so no poll starts between its exchanges or its pauses.
-    m_form.LinkIdle = false;
+    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
     if (const std::optional<QString> path = filesave::choosePath(m_form, ReportName)) save(*path);
-    m_form.LinkIdle = true;
 }
 
 void ParamFiles::save(const QString& reportPath) {
@@ -111,10 +109,8 @@ std::optional<QString> ParamFiles::chooseSnapshot() const {
 }
 
 void ParamFiles::MenuLoadParamClick() {
-    TForm1::HandlerScope scope(m_form);
-    m_form.LinkIdle = false;
+    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
     if (const std::optional<QString> path = chooseSnapshot()) load(*path);
-    m_form.LinkIdle = true;
 }
 
 void ParamFiles::load(const QString& snapshotPath) {
