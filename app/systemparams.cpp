@@ -149,9 +149,9 @@ void SystemParams::Button1Click() {
 
 namespace {
 const QString ClearArchivesQuestion = QStringLiteral(
-    "Очистить в приборе часовой, суточный и месячный архивы?\nЗаписи будут удалены безвозвратно.");
-const QString ClearJournalsQuestion = QStringLiteral(
-    "Очистить в приборе журналы отказов, оператора и нештатных ситуаций?\nЗаписи будут удалены безвозвратно.");
+    "Очистить в приборе все архивы\n(часовой, суточный и месячный)?\nЗаписи будут удалены безвозвратно.");
+const QString ClearJournalsQuestion = QStringLiteral("Очистить в приборе все журналы\n(отказов, оператора и "
+                                                     "нештатных ситуаций)?\nЗаписи будут удалены безвозвратно.");
 } // namespace
 
 void SystemParams::ButtonClearArhClick() { clear(*m_form19, clearArchivesSteps(), ClearArchivesQuestion); }
