@@ -7,6 +7,7 @@
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
 #include "files/exportfile.h"
+#include "ui/archivegrids.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
@@ -16,25 +17,11 @@
 #include "ui/tform9.h"
 
 #include <QAction>
-#include <QFont>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
 
 namespace {
-
-constexpr int DowntimeColumnWidth = 156;
-
-// Fills the grid with what was read. After a link failure the grid stays hidden, but holds the
-// rows read so far, which "Сохранить архив" still exports; a reading the operator stopped shows them.
-void show(StringGrid& grid, const archives::Reading& reading, bool stopped) {
-    grid.setRows(archives::gridRows(reading));
-    // The column widths are fixed; the texts fit them in a smaller font where they must.
-    grid.setFont(QFont());
-    for (int row = 0; row < grid.rowCount(); ++row)
-        grid.fitFontToRow(row);
-    if (!reading.linkFailed() || stopped) grid.show();
-}
 
 // Performs the reading's requests until the operator presses "Стоп" in its window; from then on
 // each request fails without going out, so the reading ends as a lost link would end it.
@@ -81,8 +68,9 @@ void ArchivesView::ReadArchives() {
         stoppable(m_form.exchange(), *m_form12),
         [this](int done, int planned) { m_form12->setProgress(done, planned); });
     StringGrid& grid = *m_form.StringGridArchives;
-    show(grid, reading, m_form12->stopRequested());
-    if (grid.columnCount() > 4) grid.setColWidth(4, DowntimeColumnWidth);
+    showReading(grid, reading);
+    // Stopped by the operator, not by the link: what was read is shown.
+    if (m_form12->stopRequested()) grid.show();
     m_form12->hide();
     if (!reading.linkFailed()) TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
     m_lastArchive = ShownArchive{std::move(reading), m_form.StatusBar2->text(0), m_form.StatusBar2->text(2)};
@@ -96,7 +84,8 @@ void ArchivesView::ReadJournals() {
     const archives::Reading reading = archives::readJournal(
         m_form.ArchiveNumber, m_form.TwoChannelMode, stoppable(m_form.exchange(), *m_form13),
         [this](int done, int planned) { m_form13->setProgress(done, planned); });
-    show(*m_form.StringGridJournals, reading, m_form13->stopRequested());
+    showReading(*m_form.StringGridJournals, reading);
+    if (m_form13->stopRequested()) m_form.StringGridJournals->show();
     m_form13->hide();
 }
 

@@ -69,30 +69,35 @@ void ConsumptionReportView::MenuConsumptionReportClick() {
         QTimer::singleShot(50, this, &ConsumptionReportView::MenuConsumptionReportClick);
         return;
     }
-    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Opened});
-    const auto& shown = m_archives.lastArchive();
-    if (!shown || shown->reading.kind != archives::Kind::Day) {
-        m_form.ShowError(QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
-                                        "(«Тип параметров» > «Архивы» > «Суточный»)."));
-        return;
+    {
+        const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Opened});
+        const auto& shown = m_archives.lastArchive();
+        if (!shown || shown->reading.kind != archives::Kind::Day) {
+            m_form.ShowError(QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
+                                            "(«Тип параметров» > «Архивы» > «Суточный»)."));
+            return;
+        }
+        const archives::ArchiveReading& reading = shown->reading;
+        consumption::Heading heading{
+            .electronicNumber = filesave::readElectronicNumber(m_form).value_or(QString()),
+            .deviceText = shown->device.section(QStringLiteral(" адрес:"), 0, 0).simplified(),
+            .name = {},
+            .address = QStringLiteral("сетевой адрес %1").arg(m_form.DeviceAddress),
+            .channel = reading.channel + 1,
+            .from = {},
+            .to = {},
+            .made = QDate::currentDate()};
+        if (!reading.periods.isEmpty()) {
+            heading.from = reading.periods.first().start.date();
+            heading.to = reading.periods.last().start.date();
+        }
+        m_report = consumption::build(heading, consumptionDays(reading));
     }
-    const archives::ArchiveReading& reading = shown->reading;
-    consumption::Heading heading{
-        .electronicNumber = filesave::readElectronicNumber(m_form).value_or(QString()),
-        .deviceText = shown->device.section(QStringLiteral(" адрес:"), 0, 0).simplified(),
-        .name = {},
-        .address = QStringLiteral("сетевой адрес %1").arg(m_form.DeviceAddress),
-        .channel = reading.channel + 1,
-        .from = {},
-        .to = {},
-        .made = QDate::currentDate()};
-    if (!reading.periods.isEmpty()) {
-        heading.from = reading.periods.first().start.date();
-        heading.to = reading.periods.last().start.date();
-    }
-    m_report = consumption::build(heading, consumptionDays(reading));
-    m_window->ButtonPrint->setEnabled(true);
-    m_window->ButtonSavePdf->setEnabled(true);
+    present(*m_report);
+}
+
+void ConsumptionReportView::present(const consumption::Report& report) {
+    m_report = report;
     m_window->preview()->updatePreview();
     m_window->present();
 }
