@@ -1,6 +1,7 @@
 #include "app/countersview.h"
 
 #include "app/exchange.h"
+#include "app/fieldenter.h"
 #include "app/pollreport.h"
 #include "app/operatoraction.h"
 #include "app/tform1.h"
@@ -34,7 +35,7 @@ CountersView::CountersView(TForm1& form) : QObject(&form), m_form(form) {
     connect(m_panel, &PanelCounters::simulatorClicked, this, &CountersView::ButtonIMRClick);
     // The poll must not overwrite what the operator is typing; Enter starts it again.
     connect(m_panel, &PanelCounters::shiftZeroKeyPressed, m_form.Timer1, qOverload<>(&QTimer::stop));
-    connect(m_panel, &PanelCounters::shiftZeroCommitted, this, &CountersView::EditShiftZeroPovKeyPress);
+    connect(m_panel, &PanelCounters::shiftZeroCommitted, this, [this] { EditShiftZeroPovKeyPress(); });
     connect(m_panel, &PanelCounters::pulseModeChosen, this,
             &CountersView::ComboBoxWorkModePulseExitPovChange);
 }
@@ -170,27 +171,20 @@ void CountersView::ButtonIMRClick() {
 }
 
 void CountersView::EditShiftZeroPovKeyPress() {
-    QLineEdit* field = m_panel->edit(QStringLiteral("EditShiftZeroPov"));
-    OperatorAction action(m_form);
-    if (!action) return;
-    const auto write = checkShiftZero(field->text());
-    if (!write) {
-        // The text stays for the operator to mend, and so the poll stays stopped.
-        field->setFocus();
-        return;
-    }
-    action.exchange([&] { m_form.exchange().write(*write); });
-    field->setFocus();
-    // The key that started the edit stopped the poll.
-    action.startPollAtEnd(true);
+    const Row* shift = row(QStringLiteral("EditShiftZeroPov"));
+    enterField(m_form, {.field = shift->field,
+                        .reg = registerOf(*shift, channel()),
+                        .edit = m_panel->edit(QStringLiteral("EditShiftZeroPov"))});
 }
 
 void CountersView::ComboBoxWorkModePulseExitPovChange() {
+    const Row* mode = row(QStringLiteral("ComboBoxWorkModePulseExitPov"));
     const int index = m_panel->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"))->currentIndex();
-    if (index < 0) return;
+    const auto write = param::itemWrite(mode->field, registerOf(*mode, channel()), index);
+    if (!write) return;
     const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
-    action.exchange([&] { m_form.exchange().write(pulseModeWrite(index)); });
+    action.exchange([&] { m_form.exchange().write(*write); });
 }
 
 void CountersView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
