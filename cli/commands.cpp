@@ -35,6 +35,12 @@ int usage(const QString& message) {
     return ExitUsage;
 }
 
+QString dateProblem(const QString& option, const QString& text) {
+    if (enc::parseDateTime(text)) return {};
+    if (enc::hasDateTimeForm(text)) return QStringLiteral("%1: the date %2 does not exist").arg(option, text);
+    return QStringLiteral("%1 takes \"dd.mm.yyyy hh:nn\", not '%2'").arg(option, text);
+}
+
 int failure(const TModBus& bus) {
     const ReplyStatus status = bus.replyStatus();
     if (status == ReplyStatus::PortError)
@@ -161,13 +167,15 @@ QString helpText() {
         "                                    119-171), one line per block; without --yes nothing is sent\n"
         "  compare-params ADDR FILE          one line per parameter a load would change:\n"
         "                                    \"NAME<tab>IN FILE<tab>IN METER\" (channels joined by '#');\n"
-        "                                    exit 0 when nothing differs, 1 when something does\n"
+        "                                    exit 0 when nothing differs, 1 when something does, 4\n"
+        "                                    when FILE is another meter's snapshot\n"
         "\n"
         "Exit status: 0 valid reply; 1 bad command line; 2 port error; 3 no valid reply (no reply,\n"
         "CRC error, exception, a reply that does not answer the request, a block of load-params that\n"
-        "failed); 4 the --out or --trace file cannot be written, or the snapshot is unreadable, short\n"
-        "or another meter's. The reason goes to stderr. When the link fails, archive and journal print\n"
-        "the rows read so far, say how many, and leave the --out file as it was.\n");
+        "failed); 4 the --out or --trace file cannot be written (checked before the meter is asked),\n"
+        "or the snapshot is unreadable, not exactly 655 bytes, or another meter's. The reason goes to\n"
+        "stderr. When the link fails, archive and journal print the rows read so far, say how many,\n"
+        "and leave the --out file as it was. A tcp:// server that refuses is tried again for up to 3 s.\n");
 }
 
 namespace {
@@ -277,6 +285,9 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         TMSComm* port = bus.MSComm1();
         port->setSystemPortName(PortMap::resolve(o.port));
         port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
+        // A device server that refuses gets the growing delays the monitor's polls give it, but
+        // within the one open this program makes.
+        port->setRetryWindowMs(TcpComm::ConnectTimeoutMs);
         bus.RtsMode = o.rts;
         bus.setFastCompletion(o.fast);
     };
@@ -352,9 +363,9 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         if (o.date.isEmpty() == !o.record.has_value())
             return usage("read-archive needs exactly one of --date and --record");
         if (!o.date.isEmpty()) {
+            if (const QString problem = dateProblem("--date", o.date); !problem.isEmpty())
+                return usage(problem);
             const auto when = enc::parseDateTime(o.date);
-            if (!when)
-                return usage(QStringLiteral("'%1' is not a date \"dd.mm.yyyy hh:nn\"").arg(o.date));
             bus.ReadArchive(addr, std::uint8_t(archive), std::uint8_t(count), 1, *when);
         } else {
             bus.ReadArchive(addr, std::uint8_t(archive), std::uint8_t(count), 0, double(*o.record));

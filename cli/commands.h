@@ -21,6 +21,9 @@ QTextStream& err();
 std::optional<long long> number(const QString& text, long long min, long long max);
 // Prints the message and the hint to --help; gives the exit status of a bad command line.
 int usage(const QString& message);
+// What is wrong with a date typed for `option`: a date that does not exist, or the form to type;
+// empty when it is a date.
+QString dateProblem(const QString& option, const QString& text);
 // Prints the reason of the last failed transaction and gives the exit status for it.
 int failure(const TModBus& bus);
 // The meter as the monitor's device menu names it ("<device text> адрес: <address>"), which heads

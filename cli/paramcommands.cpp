@@ -10,6 +10,7 @@
 #include "link/tmodbus.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QThread>
 
@@ -34,21 +35,51 @@ std::optional<QByteArray> readImage(TModBus& bus, std::uint8_t address, int* exi
     return std::nullopt;
 }
 
+// The folders a save makes for its files, taken away again when nothing was written into them.
+class MadeFolders {
+  public:
+    // Makes dir and the folders above it that are missing; false when it cannot.
+    bool make(const QString& dir) {
+        for (QDir d(QDir(dir).absolutePath()); !d.exists(); d.setPath(QFileInfo(d.path()).path()))
+            m_made.prepend(d.path());
+        return QDir().mkpath(dir);
+    }
+    // The folders made, and only those, the deepest first; each only while it is empty.
+    void takeAway() {
+        for (auto it = m_made.crbegin(); it != m_made.crend(); ++it)
+            QDir().rmdir(*it);
+        m_made.clear();
+    }
+    void keep() { m_made.clear(); }
+    ~MadeFolders() { takeAway(); }
+
+  private:
+    QStringList m_made;
+};
+
 int saveParams(TModBus& bus, std::uint8_t address, const QString& dir) {
-    if (!QDir().mkpath(dir)) return fileError(dir, QStringLiteral("cannot create the folder"));
+    MadeFolders folders;
+    if (!folders.make(dir)) return fileError(dir, QStringLiteral("cannot create the folder"));
+    const QString report = QDir(dir).filePath(QStringLiteral("Param.txt"));
+    const QString binary = snapshot::binaryName(report);
+    // Before the meter is asked anything: a target that cannot take the files ends it at once.
+    for (const QString& path : {report, binary}) {
+        QString reason;
+        if (!textfile::writable(path, &reason)) return fileError(path, reason);
+    }
     // The report's first line names the meter as the monitor's device menu does.
     const std::optional<QString> caption = deviceCaption(bus, address);
     if (!caption) return failure(bus);
     int exit = ExitOk;
     const std::optional<QByteArray> image = readImage(bus, address, &exit, "nothing written: ");
     if (!image) return exit;
-    const QString report = QDir(dir).filePath(QStringLiteral("Param.txt"));
     const QList<std::pair<QString, QByteArray>> files{
         {report, paramreport::fileBytes(*caption, paramreport::FormBuffer(image::block(*image)))},
-        {snapshot::binaryName(report), snapshot::encode(*image)}};
+        {binary, snapshot::encode(*image)}};
     for (const auto& [path, bytes] : files) {
         QString reason;
         if (!textfile::write(path, bytes, &reason)) return fileError(path, reason);
+        folders.keep();
         out() << path << '\n';
     }
     out().flush();
@@ -92,15 +123,18 @@ int compareParams(TModBus& bus, std::uint8_t address, const snapshot::Snapshot& 
     const std::optional<QByteArray> device = readImage(bus, address, &exit);
     if (!device) return exit;
     const QString meter = QString::number(*image::block(*device).u32(8));
-    if (!snapshot::belongsTo(file, meter))
-        err() << "note: the snapshot is of meter " << file.electronicNumber << ", this one is " << meter
+    const bool foreign = !snapshot::belongsTo(file, meter);
+    if (foreign)
+        err() << "the snapshot is of meter " << file.electronicNumber << ", this one is " << meter
               << "; load-params would refuse it\n";
+    // Two meters' settings side by side are still worth seeing.
     const QList<paramcompare::Difference> differences =
         paramcompare::differences(image::block(file.image), image::block(*device));
     for (const paramcompare::Difference& d : differences)
         out() << d.name << '\t' << d.inFile << '\t' << d.inDevice << '\n';
     out().flush();
     err().flush();
+    if (foreign) return ExitFile;
     // As diff(1) does: 1 says that something differs.
     return differences.isEmpty() ? ExitOk : 1;
 }

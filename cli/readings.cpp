@@ -56,6 +56,12 @@ archives::ProgressFn progress() {
     };
 }
 
+int cannotWrite(const QString& path, const QString& reason) {
+    err() << "cannot write " << path << ": " << reason << "\n";
+    err().flush();
+    return ExitFile;
+}
+
 void print(const archives::Reading& reading) {
     for (const QStringList& row : QList<QStringList>{reading.header} + reading.rows) {
         QStringList cells;
@@ -82,18 +88,25 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
     archives::Range range;
     if (!o.from.isEmpty() || !o.to.isEmpty()) {
         if (!isArchive) return usage("--from and --to are for archives");
+        for (const auto& [option, text] : {std::pair{"--from", o.from}, std::pair{"--to", o.to}})
+            if (const QString problem = dateProblem(option, text); !text.isEmpty() && !problem.isEmpty())
+                return usage(problem);
+        if (o.from.isEmpty()) return usage("--to needs --from");
         const std::optional<QDateTime> from = enc::parseDateTime(o.from);
         // Typed dates are wall-clock times like the meter's; now must be one too to compare with them.
         const QDateTime now = QDateTime::currentDateTime();
         const std::optional<QDateTime> to = o.to.isEmpty()
                                                 ? std::optional(QDateTime(now.date(), now.time(), Qt::UTC))
                                                 : enc::parseDateTime(o.to);
-        if (!from || !to) return usage("--from and --to take \"dd.mm.yyyy hh:nn\"");
         if (*to < *from) return usage("--to lies before --from");
         range = {false, *from, *to};
     }
     int archiveNumber = isArchive ? kind : 3 + kind;
     if (archiveNumber == 5 && channel == 1) archiveNumber = 6;
+
+    // A full hour archive takes more than a minute: a file that cannot take it is said before that.
+    if (QString reason; !o.out.isEmpty() && !textfile::writable(o.out, &reason))
+        return cannotWrite(o.out, reason);
 
     const auto addr = std::uint8_t(*address);
     std::optional<exportfile::Heading> head;
@@ -141,11 +154,8 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
         return result();
     }
     QString reason;
-    if (!textfile::write(o.out, exportfile::contents(*head, archives::gridRows(reading)), &reason)) {
-        err() << "cannot write " << o.out << ": " << reason << "\n";
-        err().flush();
-        return ExitFile;
-    }
+    if (!textfile::write(o.out, exportfile::contents(*head, archives::gridRows(reading)), &reason))
+        return cannotWrite(o.out, reason);
     return result();
 }
 

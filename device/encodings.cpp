@@ -257,10 +257,20 @@ std::optional<double> parseFloat(const QString& text) {
     return negative ? -value : value;
 }
 
-std::optional<QDateTime> parseDateTime(const QString& text) {
+namespace {
+QRegularExpressionMatch dateTimeForm(const QString& text) {
     static const QRegularExpression pattern(QStringLiteral(
         "^([0-9]{1,2})\\.([0-9]{1,2})\\.([0-9]{1,4})(?: +([0-9]{1,2}):([0-9]{1,2})(?::([0-9]{1,2}))?)?$"));
-    const QRegularExpressionMatch m = pattern.match(text.trimmed());
+    return pattern.match(text.trimmed());
+}
+} // namespace
+
+bool hasDateTimeForm(const QString& text) {
+    return dateTimeForm(text).hasMatch();
+}
+
+std::optional<QDateTime> parseDateTime(const QString& text) {
+    const QRegularExpressionMatch m = dateTimeForm(text);
     if (!m.hasMatch()) return std::nullopt;
     const QString yearText = m.captured(3);
     int year = yearText.toInt();

@@ -58,5 +58,8 @@ std::optional<double> parseFloat(const QString& text);
 // take one or two digits; a year of one or two digits is 20yy. The result is in Qt::UTC, the same
 // wall-clock convention as SecToDate.
 std::optional<QDateTime> parseDateTime(const QString& text);
+// Whether the text is written as parseDateTime takes it, whether or not that date exists: tells a
+// typing error from a 31st of February.
+bool hasDateTimeForm(const QString& text);
 
 } // namespace enc

@@ -19,7 +19,7 @@ QByteArray encode(const QByteArray& image) {
 }
 
 std::optional<Snapshot> decode(const QByteArray& file) {
-    if (file.size() < FileBytes) return std::nullopt;
+    if (file.size() != FileBytes) return std::nullopt;
     const std::uint32_t number = enc::u32(reinterpret_cast<const std::uint8_t*>(file.constData()));
     return Snapshot{number, file.mid(NumberBytes, image::Bytes)};
 }
@@ -29,14 +29,21 @@ std::optional<Snapshot> read(const QString& path, QString* reason) {
         if (reason) *reason = why;
         return std::nullopt;
     };
-    if (QFileInfo(path).isDir()) return refuse(QStringLiteral("is a folder"));
+    // A FIFO would hold the program until someone writes into it, a device like /dev/zero would
+    // never end: only a plain file can be a snapshot, and only so much of it is read as could be one.
+    const QFileInfo info(path);
+    if (info.isDir()) return refuse(QStringLiteral("is a folder"));
+    if (info.exists() && !info.isFile()) return refuse(QStringLiteral("not a regular file"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return refuse(file.errorString());
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.read(FileBytes + 1);
     if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
     const std::optional<Snapshot> snapshot = decode(bytes);
     if (!snapshot)
-        return refuse(QStringLiteral("not a parameter snapshot (shorter than %1 bytes)").arg(FileBytes));
+        return refuse(QStringLiteral("not a parameter snapshot (%1 bytes, not %2)")
+                          .arg(bytes.size() > FileBytes ? QStringLiteral("more than %1").arg(FileBytes)
+                                                        : QString::number(bytes.size()))
+                          .arg(FileBytes));
     return snapshot;
 }
 

@@ -23,10 +23,12 @@ struct Snapshot {
     std::uint32_t electronicNumber = 0;
     QByteArray image;
 };
-// Nothing when the file is too short to hold a whole image: no write may come from part of one.
+// Nothing unless the file is exactly FileBytes long, as a save writes it: no write may come from
+// part of an image, nor from a file that something was added to.
 std::optional<Snapshot> decode(const QByteArray& file);
-// The snapshot in a file; nothing, with the reason, for a folder, a file that cannot be read or one
-// too short.
+// The snapshot in a file; nothing, with the reason, for a folder, a device, FIFO or socket, a file
+// that cannot be read, and any file not exactly FileBytes long. At most one byte past FileBytes is
+// read.
 std::optional<Snapshot> read(const QString& path, QString* reason = nullptr);
 
 // Whether the snapshot is the meter's whose electronic number reads `electronicNumber`. The texts are

@@ -51,11 +51,16 @@ bool TcpComm::ensureOpen(QString* error) {
     // with it goes to the receive event as usual.
     if (PortOpen()) m_socket.waitForReadyRead(0);
     if (PortOpen()) return true;
-    if (m_sinceAttempt.isValid()) {
-        const qint64 left = retryDelayMs() - m_sinceAttempt.elapsed();
-        if (left > 0) eventwait::waitFor(int(left));
+    QElapsedTimer trying;
+    trying.start();
+    for (;;) {
+        if (m_sinceAttempt.isValid()) {
+            const qint64 left = retryDelayMs() - m_sinceAttempt.elapsed();
+            if (left > 0) eventwait::waitFor(int(left));
+        }
+        if (connectNow(error)) return true;
+        if (trying.elapsed() + retryDelayMs() > m_retryWindowMs) return false;
     }
-    return connectNow(error);
 }
 
 int TcpComm::retryDelayMs() const {

@@ -45,8 +45,14 @@ class TcpComm : public QObject, public CommControl {
     void setOutput(const QByteArray& bytes) override;
     QByteArray Input() override;
     int CommEvent() const override { return m_commEvent; }
-    // Connects again when the server has closed the connection, after the retry delay.
+    // Connects again when the server has closed the connection, after the retry delay; with a
+    // retry window, keeps trying until the next attempt would start past it.
     bool ensureOpen(QString* error) override;
+
+    // How long an open goes on trying, with the growing delay, a server that refuses or cannot be
+    // reached. 0, the monitor's: one attempt per open, as its next poll is the next attempt; a
+    // one-shot program that has nothing else to try with gives it ConnectTimeoutMs.
+    void setRetryWindowMs(int ms) { m_retryWindowMs = ms; }
 
     // The wait before the next attempt to connect, counted from the end of the last one.
     int retryDelayMs() const;
@@ -67,6 +73,7 @@ class TcpComm : public QObject, public CommControl {
     int m_commEvent = 0;
     // Attempts in a row that failed, or whose connection ended before the server sent anything.
     int m_fruitless = 0;
+    int m_retryWindowMs = 0;
     bool m_heard = false;
     bool m_closing = false;
     QElapsedTimer m_sinceAttempt;

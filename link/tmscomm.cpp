@@ -79,7 +79,13 @@ TcpComm* TMSComm::tcp() {
     }
     m_tcp->setUrl(url);
     m_tcp->setSettings(m_settings);
+    m_tcp->setRetryWindowMs(m_retryWindowMs);
     return m_tcp.get();
+}
+
+void TMSComm::setRetryWindowMs(int ms) {
+    m_retryWindowMs = ms;
+    if (m_tcp) m_tcp->setRetryWindowMs(ms);
 }
 
 bool TMSComm::open(QString* error) {

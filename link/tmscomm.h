@@ -40,6 +40,8 @@ public:
     int CommEvent() const override { return m_commEvent; }
     bool ensureOpen(QString* error) override;
     QByteArray discardInput() override;
+    // For a device server: how long an open goes on trying one that refuses (TcpComm's).
+    void setRetryWindowMs(int ms);
 
 signals:
     // The port went away while open (an unplugged adapter); reported once per loss.
@@ -69,4 +71,5 @@ private:
     bool m_dtr = false;
     int m_commEvent = 0;
     bool m_settingLines = false;
+    int m_retryWindowMs = 0;
 };

@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringDecoder>
+#include <sys/stat.h>
 
 namespace {
 
@@ -127,15 +128,21 @@ TEST_F(ParamFilesWindow, FilesThatAreNotThisMetersSnapshotAreRefusedAndNothingIs
     const struct {
         const char* name;
         QByteArray bytes;
-    } cases[] = {{"foreign.bin", foreign}, {"short.bin", good.chopped(1)}, {"empty.bin", {}}};
+    } cases[] = {{"foreign.bin", foreign},
+                 {"short.bin", good.chopped(1)},
+                 {"empty.bin", {}},
+                 {"noted.bin", good + "\r\nnote"}};
     for (const auto& c : cases)
         writeFile(c.name, c.bytes);
     QDir().mkdir("folder.bin");
+    ASSERT_EQ(mkfifo("fifo.bin", 0600), 0); // nobody writes into it: refused, never waited for
     sim->clearLog();
-    for (const char* name : {"foreign.bin", "short.bin", "empty.bin", "folder.bin", "missing.bin"})
-        EXPECT_EQ(loadFile(name), "StaticText3: Некорректные данные") << name;
+    const QStringList names{"foreign.bin", "short.bin",   "empty.bin", "noted.bin",
+                            "folder.bin",  "missing.bin", "fifo.bin"};
+    for (const QString& name : names)
+        EXPECT_EQ(loadFile(name), "StaticText3: Некорректные данные") << name.toStdString();
     // Only the meter's number was asked each time.
-    EXPECT_EQ(requestPdus(), QStringList(5, "01 03 00 08 00 02"));
+    EXPECT_EQ(requestPdus(), QStringList(names.size(), "01 03 00 08 00 02"));
     EXPECT_TRUE(pauses.isEmpty());
 }
 

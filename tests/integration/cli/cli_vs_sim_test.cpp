@@ -1,6 +1,7 @@
 // kastari-cli against kastari-sim, both as the operator runs them: every command, the archive
 // reading in both modes, and the way failures are reported.
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -163,6 +164,17 @@ TEST_F(CliVsSim, ArchivesAndJournalsAsTheMonitorReadsThem) {
     EXPECT_EQ(lines[2], "Месячный архив 2 - канал");
     for (int i = 4; i + 1 < lines.size(); ++i)
         EXPECT_EQ(lines[i].count('#'), 3) << lines[i].toStdString();
+
+    // Through a pipe, which is written to as it is.
+    QProcess p;
+    p.start(QStringLiteral(KASTARI_CLI),
+            {"--port", link, "archive", "1", "month", "--channel", "2", "--out", "/dev/stdout"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QStringList piped =
+        QString(QStringDecoder("windows-1251")(p.readAllStandardOutput())).split("\r\n");
+    EXPECT_EQ(piped.mid(0, 3), lines.mid(0, 3));
+    EXPECT_EQ(piped.size(), lines.size());
 }
 
 TEST_F(CliVsSim, ALinkThatFailsMidArchiveLeavesTheFileAlone) {
@@ -226,18 +238,24 @@ TEST_F(CliVsSim, SaveChangeCompareAndLoadBack) {
 TEST_F(CliVsSim, RefusedSnapshotsAndFoldersWriteNothing) {
     ASSERT_EQ(cli({"save-params", "5", dir.filePath("m5")}).code, 0);
     ASSERT_EQ(cli({"write-register", "1", "18", "250"}).code, 0);
-    // Meter 5's snapshot into meter 1, a file cut short, a folder.
-    const QString shortFile = dir.filePath("short.bin");
-    QFile f(shortFile);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(654, '\0'));
-    f.close();
-    for (const QString& file : {dir.filePath("m5/Param.bin"), shortFile, dir.filePath("m5")}) {
+    // Meter 5's snapshot into meter 1, a file cut short, one with a note appended, a folder.
+    const QString snapshot5 = dir.filePath("m5/Param.bin");
+    const auto copy = [&](const char* name, int size) {
+        EXPECT_TRUE(QFile::copy(snapshot5, dir.filePath(name)) && QFile(dir.filePath(name)).resize(size));
+        return dir.filePath(name);
+    };
+    for (const QString& file :
+         {snapshot5, copy("short.bin", 654), copy("noted.bin", 661), dir.filePath("m5")}) {
         const CliRun r = cli({"load-params", "1", file, "--yes"});
         EXPECT_EQ(r.code, 4) << file.toStdString();
         EXPECT_TRUE(r.out.isEmpty());
     }
     EXPECT_EQ(cli({"read-holding", "1", "18", "1"}).out, QStringList{"18 250"});
+    // Compared all the same, but another meter's snapshot is no snapshot of this one.
+    const CliRun compared = cli({"compare-params", "1", snapshot5});
+    EXPECT_EQ(compared.code, 4);
+    EXPECT_TRUE(compared.err.startsWith("the snapshot is of meter ")) << compared.err.toStdString();
+    EXPECT_FALSE(compared.out.isEmpty());
     EXPECT_EQ(cli({"save-params", "1", "/proc/kastari-params"}).code, 4);
 
     stopSim();
@@ -245,7 +263,35 @@ TEST_F(CliVsSim, RefusedSnapshotsAndFoldersWriteNothing) {
     const CliRun r = cli({"save-params", "1", dir.filePath("cut")});
     EXPECT_EQ(r.code, 3);
     EXPECT_EQ(r.err, "nothing written: read 1 of 3 blocks, then no reply");
-    EXPECT_FALSE(QFile::exists(dir.filePath("cut/Param.txt")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("cut"))) << "the folder made for the files is taken away";
+}
+
+// The target of a file is checked before the port is even opened: here there is none to open.
+TEST(CliFiles, ATargetThatCannotBeWrittenIsFoundBeforeTheMeterIsAsked) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("taken/Param.txt"));
+    const struct {
+        QStringList args;
+        int code;
+        const char* left; // a folder the command must not leave behind
+    } cases[] = {
+        {{"archive", "1", "hour", "--out", dir.filePath("missing/Archive0_ch1.txt")}, 4, nullptr},
+        {{"archive", "1", "hour", "--out", dir.path()}, 4, nullptr},
+        {{"journal", "1", "faults", "--out", "/proc/kastari.txt"}, 4, nullptr},
+        {{"save-params", "1", dir.filePath("taken")}, 4, nullptr},
+        {{"save-params", "1", dir.filePath("new/deeper")}, 2, "new"},
+        {{"archive", "1", "hour", "--out", dir.filePath("Archive0_ch1.txt")}, 2, nullptr},
+    };
+    for (const auto& c : cases) {
+        QProcess p;
+        p.start(QStringLiteral(KASTARI_CLI), QStringList{"--port", "/dev/kastari-no-such-port"} + c.args);
+        p.waitForFinished(30000);
+        EXPECT_EQ(p.exitCode(), c.code) << c.args.join(' ').toStdString();
+        if (c.left) {
+            EXPECT_FALSE(QFileInfo::exists(dir.filePath(c.left))) << c.args.join(' ').toStdString();
+        }
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"taken"});
 }
 
 TEST_F(CliVsSim, ALateReplyIsNotTheAnswerToTheNextRequest) {
@@ -283,6 +329,7 @@ TEST(CliUsage, BadCommandLinesNeverReachThePort) {
     const struct {
         QStringList args;
         int code;
+        const char* said = nullptr; // the first line on stderr, after "kastari-cli: "
     } cases[] = {
         {{"--help"}, 0},
         {{}, 1},
@@ -296,7 +343,19 @@ TEST(CliUsage, BadCommandLinesNeverReachThePort) {
         {{"--port", "1", "read-archive", "1", "0", "8"}, 1},
         {{"--port", "1", "read-archive", "1", "0", "9", "--record", "0"}, 1},
         {{"--port", "1", "read-archive", "1", "3", "26", "--record", "0"}, 1},
-        {{"--port", "1", "read-archive", "1", "0", "1", "--date", "31.02.2024 10:00"}, 1},
+        {{"--port", "1", "read-archive", "1", "0", "1", "--date", "31.02.2024 10:00"},
+         1,
+         "--date: the date 31.02.2024 10:00 does not exist"},
+        {{"--port", "1", "read-archive", "1", "0", "1", "--date", "2024-02-01 10:00"},
+         1,
+         "--date takes \"dd.mm.yyyy hh:nn\", not '2024-02-01 10:00'"},
+        {{"--port", "1", "archive", "1", "hour", "--from", "31.02.2026 00:00"},
+         1,
+         "--from: the date 31.02.2026 00:00 does not exist"},
+        {{"--port", "1", "archive", "1", "day", "--from", "01.02.2026", "--to", "01.03.2026 24:00"},
+         1,
+         "--to: the date 01.03.2026 24:00 does not exist"},
+        {{"--port", "1", "archive", "1", "day", "--to", "01.03.2026"}, 1, "--to needs --from"},
         {{"--port", "1", "--comm", "nonsense", "report-id", "1"}, 1},
         {{"--port", "1", "archive", "1", "week"}, 1},
         {{"--port", "1", "archive", "1", "hour", "--from", "02.03.2024", "--to", "01.03.2024"}, 1},
@@ -310,6 +369,10 @@ TEST(CliUsage, BadCommandLinesNeverReachThePort) {
         p.start(QStringLiteral(KASTARI_CLI), c.args);
         p.waitForFinished(30000);
         EXPECT_EQ(p.exitCode(), c.code) << c.args.join(' ').toStdString();
+        if (c.said) {
+            EXPECT_EQ(QString::fromUtf8(p.readAllStandardError()).section('\n', 0, 0),
+                      QStringLiteral("kastari-cli: ") + QString::fromUtf8(c.said));
+        }
         if (c.code == 2) {
             EXPECT_TRUE(p.readAllStandardError().startsWith("port cannot be opened: "));
         }

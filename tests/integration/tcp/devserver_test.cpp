@@ -9,9 +9,11 @@
 #include "link/tmscomm.h"
 #include "sim/simulator.h"
 
+#include <QEventLoop>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -105,6 +107,32 @@ TEST(DeviceServer, OneThatCannotBeReachedIsReportedLikeAPortThatDoesNotOpen) {
         EXPECT_TRUE(reasons[0].startsWith(url + ": ")) << reasons[0].toStdString();
         EXPECT_EQ(e.tcp.retryDelayMs(), TcpComm::FirstRetryMs);
     }
+}
+
+// A port where nothing listens now: the one a server had until it was gone.
+quint16 freePort() {
+    ScriptedServer gone;
+    return gone.server.serverPort();
+}
+
+TEST(DeviceServer, AnOpenWithARetryWindowGoesOnTryingARefusingServer) {
+    // Without a window one refusal ends the open (the monitor's case, above); with one, a server
+    // that comes up a moment after the first refusal is reached by a later attempt.
+    const quint16 port = freePort();
+    TMSComm comm;
+    comm.setSystemPortName(QStringLiteral("tcp://127.0.0.1:%1").arg(port));
+    comm.setRetryWindowMs(TcpComm::ConnectTimeoutMs);
+    QTcpServer late;
+    QTimer::singleShot(100, [&] { late.listen(QHostAddress::LocalHost, port); });
+    QString error;
+    EXPECT_TRUE(comm.ensureOpen(&error)) << error.toStdString();
+
+    // One that never comes is given up within the window, after more than one attempt.
+    TcpComm tcp;
+    tcp.setUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(freePort()));
+    tcp.setRetryWindowMs(TcpComm::ConnectTimeoutMs);
+    EXPECT_FALSE(tcp.ensureOpen(&error));
+    EXPECT_GT(tcp.retryDelayMs(), TcpComm::FirstRetryMs);
 }
 
 TEST(DeviceServer, OneThatClosesEveryConnectionAtOnceIsAskedLessAndLessOften) {
@@ -283,6 +311,30 @@ TEST(CliOverTcp, AnIndependentSlaveBehindADeviceServerAnswersTheCli) {
     const CliRun refused = cli({"--port", url, "--fast", "read-coils", "7", "0", "8"});
     EXPECT_EQ(refused.code, 3);
     EXPECT_EQ(refused.err, "exception 1 (illegal function)");
+}
+
+TEST(CliOverTcp, AServerThatComesUpWhileTheCliTriesIsReached) {
+    const quint16 port = freePort();
+    QProcess p;
+    p.start(QStringLiteral(KASTARI_CLI), {"--port", QStringLiteral("tcp://127.0.0.1:%1").arg(port), "--fast",
+                                          "read-holding", "1", "0", "1"});
+    ASSERT_TRUE(p.waitForStarted(5000));
+    QTcpServer late;
+    QObject::connect(&late, &QTcpServer::newConnection, [&] {
+        QTcpSocket* s = late.nextPendingConnection();
+        QObject::connect(s, &QTcpSocket::readyRead, [s] {
+            if (s->readAll() == crc16::appended(hex("01 03 00 00 00 01")))
+                s->write(crc16::appended(hex("01 03 02 00 2A")));
+        });
+    });
+    // A moment after the program's first attempt, well within its retries.
+    QTimer::singleShot(200, [&] { late.listen(QHostAddress::LocalHost, port); });
+    QEventLoop loop;
+    QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()), "0 42\n");
 }
 
 TEST(CliOverTcp, TheSimulatorServesOverTcpAndAnUnreachableServerIsAPortError) {

@@ -111,6 +111,7 @@ TEST(TypedText, DateTimes) {
     struct Row {
         const char* text;
         const char* shown; // nullptr: refused
+        bool formed = true; // refused for its numbers only: a date or time that does not exist
     } rows[] = {
         {"01.02.2024", "01.02.2024 00:00:00"},
         {"1.2.2024", "01.02.2024 00:00:00"},
@@ -125,11 +126,11 @@ TEST(TypedText, DateTimes) {
         {"15.13.2024", nullptr},
         {"15.06.2024 25:00", nullptr},
         {"15.06.2024 23:60", nullptr},
-        {"15.06.2024 12", nullptr},
-        {"15.06.2024x", nullptr},
-        {"15/06/2024", nullptr},
-        {"12:30", nullptr},
-        {"", nullptr},
+        {"15.06.2024 12", nullptr, false},
+        {"15.06.2024x", nullptr, false},
+        {"15/06/2024", nullptr, false},
+        {"12:30", nullptr, false},
+        {"", nullptr, false},
     };
     for (const Row& r : rows) {
         const auto t = enc::parseDateTime(QString::fromUtf8(r.text));
@@ -139,6 +140,7 @@ TEST(TypedText, DateTimes) {
         } else {
             EXPECT_FALSE(t) << r.text;
         }
+        EXPECT_EQ(enc::hasDateTimeForm(QString::fromUtf8(r.text)), r.formed) << r.text;
     }
     EXPECT_EQ(enc::DateToSec(*enc::parseDateTime("01.01.2000 00:00:00")), 946684800u);
 }

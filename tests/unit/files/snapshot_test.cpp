@@ -6,7 +6,10 @@
 #include "hex.h"
 #include "paramimage.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -25,15 +28,59 @@ TEST(Snapshot, NumberFirstThenTheImage) {
     for (int k = 0; k < image.size(); ++k)
         ASSERT_EQ(file[k + 4], image[k]) << k;
 
-    const auto read = snapshot::decode(file + "trailing");
+    const auto read = snapshot::decode(file);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->image, image);
     EXPECT_EQ(read->electronicNumber, 0x737A8188u); // bytes 16..19 of the counting image
 }
 
-TEST(Snapshot, AFileTooShortForAWholeImageIsRefused) {
+TEST(Snapshot, AnythingButAWholeSnapshotIsRefused) {
     EXPECT_FALSE(snapshot::decode(snapshot::encode(counting()).chopped(1)));
     EXPECT_FALSE(snapshot::decode(QByteArray()));
+    EXPECT_FALSE(snapshot::decode(snapshot::encode(counting()) + "\r\nnote"));
+}
+
+// Only a plain file of a snapshot's length is read, and never more of it than one byte past that:
+// a device that never ends, a FIFO nobody writes into and a huge file are each answered at once.
+TEST(Snapshot, OnlyAPlainFileOfASnapshotsLengthIsRead) {
+    QTemporaryDir dir;
+    const QByteArray good = snapshot::encode(counting());
+    const auto file = [&](const char* name, const QByteArray& bytes, qint64 size = -1) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        if (size >= 0) f.resize(size); // sparse: no need to write 100 MB
+        return f.fileName();
+    };
+    const QString fifo = dir.filePath("fifo.bin");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString link = dir.filePath("link.bin");
+    ASSERT_TRUE(QFile::link(file("good.bin", good), link));
+    const struct {
+        QString path;
+        bool taken;
+    } cases[] = {
+        {dir.filePath("good.bin"), true},
+        {link, true},
+        {file("short.bin", good.chopped(1)), false},
+        {file("noted.bin", good + "\r\nnote"), false},
+        {file("longer.bin", good + "x"), false},
+        {file("huge.bin", good, 100'000'000), false},
+        {fifo, false},
+        {"/dev/zero", false},
+        {"/dev/null", false},
+        {dir.path(), false},
+        {dir.filePath("missing.bin"), false},
+    };
+    for (const auto& c : cases) {
+        QString reason;
+        const std::optional<snapshot::Snapshot> read = snapshot::read(c.path, &reason);
+        EXPECT_EQ(read.has_value(), c.taken) << c.path.toStdString();
+        EXPECT_EQ(reason.isEmpty(), c.taken) << c.path.toStdString() << ": " << reason.toStdString();
+        if (read) {
+            EXPECT_EQ(read->image, counting());
+        }
+    }
 }
 
 TEST(Snapshot, BelongsToTheMeterWhoseNumberReadsTheSame) {
