@@ -4,7 +4,7 @@
 
 #include "app/exchange.h"
 #include "app/fieldenter.h"
-#include "app/pollstop.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/adjustment.h"
 #include "device/encodings.h"
@@ -23,14 +23,10 @@ const QString End = QStringLiteral("ButtonShiftdTEnd");
 } // namespace
 
 void AdjustmentView::ButtonShiftdTStartClick() {
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    {
-        DisabledWindow disabled(&m_form);
-        // The device leaves adjustment mode while its zero offset is measured.
-        m_form.exchange().clearCoil(4);
-    }
+    const OperatorAction action(m_form);
+    if (!action) return;
+    // The device leaves adjustment mode while its zero offset is measured.
+    action.exchange([this] { m_form.exchange().clearCoil(4); });
     QPushButton* start = m_panel->button(Start);
     QLineEdit* offset = edit("EditShiftdT");
     start->setEnabled(false);
@@ -43,7 +39,9 @@ void AdjustmentView::ButtonShiftdTStartClick() {
 }
 
 void AdjustmentView::ButtonShiftdTEndClick() {
-    withPollStopped(m_form, [this] {
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([this] {
         QLineEdit* offset = edit("EditShiftdT");
         // The average goes to the channel it was taken on; not to another meter chosen meanwhile, nor
         // when it is not a number (the device never measured one).
@@ -54,7 +52,9 @@ void AdjustmentView::ButtonShiftdTEndClick() {
         m_panel->button(End)->setEnabled(false);
         offset->setEnabled(true);
         m_averaging.reset();
-        m_form.exchange().setCoil(4);
+        // Adjustment mode goes back on where the averaging took it off: on the meter it began on,
+        // also when another has been chosen since (whose view choice has set its own).
+        m_form.exchange().setCoilAt(averaged.address, 4);
     });
 }
 

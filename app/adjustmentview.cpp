@@ -3,7 +3,7 @@
 #include "app/exchange.h"
 #include "app/fieldenter.h"
 #include "app/pollreport.h"
-#include "app/pollstop.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/adjustment.h"
 #include "device/channelcondition.h"
@@ -169,7 +169,9 @@ void AdjustmentView::RadioEnabledChannelClick(const QString& name) {
     const Row* r = row(name);
     RadioGroup* group = m_panel->radioGroup(name);
     if (!r || !group || group->itemIndex() < 0) return;
-    withPollStopped(m_form, [&] { m_form.exchange().write(radioWrite(*r, group->itemIndex(), channel())); });
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([&] { m_form.exchange().write(radioWrite(*r, group->itemIndex(), channel())); });
 }
 
 void AdjustmentView::UpDownResist1Changing(const QString& name) {
@@ -187,7 +189,9 @@ void AdjustmentView::UpDownResist1MouseUp(const QString& name) {
     if (!upDown) return;
     const auto write = upDownWrite(tag::of(upDown), upDown->position(), channel());
     if (!write) return;
-    withPollStopped(m_form, [&] {
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([&] {
         if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
             field->setText(QString::number(upDown->position()));
         // Every release writes, whether the position moved or stood at its limit.

@@ -6,6 +6,7 @@
 #include <QString>
 #include <optional>
 
+class OperatorAction;
 class PanelAdjustment;
 class QLineEdit;
 class TForm1;

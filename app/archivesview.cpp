@@ -2,6 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/filesave.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
@@ -21,6 +22,19 @@
 #include <QRadioButton>
 #include <QTimer>
 
+namespace {
+
+// Performs the reading's requests until the operator presses "Стоп" in its window; from then on
+// each request fails without going out, so the reading ends as a lost link would end it.
+archives::RequestFn stoppable(Exchange& link, const BusyWindow& window) {
+    return [&link, &window](const archives::Request& request) -> std::optional<QByteArray> {
+        if (window.stopRequested()) return std::nullopt;
+        return link.readArchive(request);
+    };
+}
+
+} // namespace
+
 ArchivesView* ArchivesView::install(TForm1& form) {
     return new ArchivesView(form);
 }
@@ -32,7 +46,7 @@ ArchivesView::ArchivesView(TForm1& form)
     now = [] { return QDateTime::currentDateTime(); };
     if (form.Form9) m_form10->setErrorDialog(form.Form9);
 
-    form.ArchiveRangeDialog = [this] { return m_form10->exec() == 1; };
+    form.ArchiveRangeDialog = [this] { return execModal(*m_form10) == 1; };
     form.setGroupReader(TForm1::GroupArchives, [this] { ReadArchives(); });
     form.setGroupReader(TForm1::GroupJournals, [this] { ReadJournals(); });
     // Run after the menu has closed, never from inside its mouse event.
@@ -65,10 +79,12 @@ void ArchivesView::ReadArchives() {
     m_form12->start();
     archives::ArchiveReading reading = archives::readArchive(
         archives::Kind(m_form.ArchiveNumber), m_form10->range(), channel(), now(),
-        [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
+        stoppable(m_form.exchange(), *m_form12),
         [this](int done, int planned) { m_form12->setProgress(done, planned); });
     StringGrid& grid = *m_form.StringGridArchives;
     showReading(grid, reading);
+    // Stopped by the operator, not by the link: what was read is shown.
+    if (m_form12->stopRequested()) grid.show();
     if (reading.notRead() > 0 && !reading.linkFailed())
         showLostPeriods(QStringLiteral("Не прочитано периодов: %1 из %2 (в таблице: «%3»)")
                             .arg(reading.notRead())
@@ -85,15 +101,15 @@ void ArchivesView::ReadJournals() {
     DisabledWindow disabled(&m_form);
     m_form13->start();
     const archives::Reading reading = archives::readJournal(
-        m_form.ArchiveNumber, m_form.TwoChannelMode,
-        [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
+        m_form.ArchiveNumber, m_form.TwoChannelMode, stoppable(m_form.exchange(), *m_form13),
         [this](int done, int planned) { m_form13->setProgress(done, planned); });
     showReading(*m_form.StringGridJournals, reading);
+    if (m_form13->stopRequested()) m_form.StringGridJournals->show();
     m_form13->hide();
 }
 
 void ArchivesView::MenuSaveArchiveClick() {
-    TForm1::HandlerScope scope(m_form);
+    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Opened});
     // The rows were read from the meter chosen now; one that no longer answers still gets its rows
     // saved, without a number, in the working directory.
     const QString number = filesave::readElectronicNumber(m_form).value_or(QString());
@@ -108,7 +124,6 @@ void ArchivesView::MenuSaveArchiveClick() {
                                           .channelCaption = m_form.StatusBar2->text(2)};
         filesave::write(m_form, {{*path, exportfile::contents(heading, grid.rows())}});
     }
-    m_form.LinkIdle = true;
 }
 
 void ArchivesView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {

@@ -3,6 +3,7 @@
 #include "app/archivesview.h"
 #include "app/exchange.h"
 #include "app/filesave.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/encodings.h"
 #include "files/consumptionpdf.h"
@@ -45,15 +46,14 @@ void ConsumptionReportView::MenuConsumptionReportClick() {
         QTimer::singleShot(50, this, &ConsumptionReportView::MenuConsumptionReportClick);
         return;
     }
-    const auto& shown = m_archives.lastArchive();
-    if (!shown || shown->reading.kind != archives::Kind::Day) {
-        m_form.ShowError(QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
-                                        "(«Тип параметров» > «Архивы» > «Суточный»)."));
-        m_form.LinkIdle = true;
-        return;
-    }
     {
-        TForm1::HandlerScope scope(m_form);
+        const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Opened});
+        const auto& shown = m_archives.lastArchive();
+        if (!shown || shown->reading.kind != archives::Kind::Day) {
+            m_form.ShowError(QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
+                                            "(«Тип параметров» > «Архивы» > «Суточный»)."));
+            return;
+        }
         const archives::ArchiveReading& reading = shown->reading;
         consumption::Heading heading{
             .electronicNumber = filesave::readElectronicNumber(m_form).value_or(QString()),
@@ -70,7 +70,6 @@ void ConsumptionReportView::MenuConsumptionReportClick() {
         }
         m_report = consumption::build(heading, consumption::daysOf(reading));
     }
-    m_form.LinkIdle = true;
     present(*m_report);
 }
 
@@ -92,7 +91,7 @@ void ConsumptionReportView::ButtonSavePdfClick() {
     const QString name = QStringLiteral("Report_ch%1_%2.pdf")
                              .arg(m_report->heading.channel)
                              .arg(m_report->heading.from.toString(QStringLiteral("yyyy-MM")));
-    TForm1::HandlerScope scope(m_form);
+    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
     if (const std::optional<QString> path = filesave::choosePath(m_report->heading.electronicNumber, name))
         filesave::write(m_form, {{*path, consumption::pdf(*m_report)}});
 }

@@ -3,11 +3,12 @@
 #include "app/exchange.h"
 #include "app/fieldenter.h"
 #include "app/pollreport.h"
-#include "app/pollstop.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/channelcondition.h"
 #include "device/counters.h"
 #include "ui/conditiondisplay.h"
+#include "ui/confirmdialog.h"
 #include "ui/panelcounters.h"
 #include "ui/tag.h"
 
@@ -132,28 +133,39 @@ void CountersView::ReadCountPov(PollReport& report) {
     tag::set(m_panel->button(QStringLiteral("ButtonClearV")), commandRegister(ch));
 }
 
+namespace {
+QString resetQuestion(int commandRegister) {
+    return QStringLiteral("Сбросить в приборе счетчики объема канала %1?\n"
+                          "Накопленные объемы будут обнулены безвозвратно.")
+        .arg(commandRegister == counters::commandRegister(2) ? 2 : 1);
+}
+} // namespace
+
 void CountersView::ButtonClearVClick(const QString& name) {
     QPushButton* button = m_panel->button(name);
     const auto reset = button ? volumeReset(tag::of(button)) : std::nullopt;
     if (!reset) return;
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    // The counters cannot be put back: the operator is asked first.
+    ConfirmDialog confirm(QStringLiteral("Сброс объема"), resetQuestion(tag::of(button)));
+    if (execModal(confirm) != QDialog::Accepted) return;
     // Function 16 even for one register, as the meter has always been sent its commands here.
     // Not checked: the next poll shows the counters as the device holds them.
-    withPollStopped(m_form, [&] { m_form.exchange().writeRegisters(reset->reg, reset->count, reset->data); });
+    action.exchange([&] { m_form.exchange().writeRegisters(reset->reg, reset->count, reset->data); });
 }
 
 void CountersView::ButtonIMRClick() {
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
+    const OperatorAction action(m_form);
+    if (!action) return;
     const bool connect = tag::of(m_panel->button(QStringLiteral("ButtonIMR"))) == 1;
-    {
-        // The engine pumps events while it waits: no menu command may start an exchange inside this one.
-        DisabledWindow disabled(&m_form);
+    // The engine pumps events while it waits: no menu command may start an exchange inside this one.
+    action.exchange([&] {
         if (connect)
             m_form.exchange().setCoil(SimulatorCoil);
         else
             m_form.exchange().clearCoil(SimulatorCoil);
-    }
+    });
     // Shown at once; the next poll shows the coil as the device reports it.
     m_panel->showSimulator(connect);
 }
@@ -170,7 +182,9 @@ void CountersView::ComboBoxWorkModePulseExitPovChange() {
     const int index = m_panel->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"))->currentIndex();
     const auto write = param::itemWrite(mode->field, registerOf(*mode, channel()), index);
     if (!write) return;
-    withPollStopped(m_form, [&] { m_form.exchange().write(*write); });
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([&] { m_form.exchange().write(*write); });
 }
 
 void CountersView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {

@@ -6,6 +6,7 @@
 #include "app/consumptionreportview.h"
 #include "app/exchangeoptions.h"
 #include "app/filesave.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "collect/exporting.h"
 #include "collect/visit.h"
@@ -160,7 +161,7 @@ void DatabaseView::showChosen() {
 void DatabaseView::ButtonSaveArchiveClick() {
     if (!m_shown) return;
     const exportfile::Heading heading = m_shown->stored.heading();
-    TForm1::HandlerScope scope(m_form);
+    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
     const std::optional<QString> path = filesave::choosePath(
         heading.electronicNumber,
         exportfile::defaultName(heading.archiveNumber, m_shown->stored.reading.channel == 0));
@@ -199,9 +200,8 @@ void DatabaseView::ButtonCollectClick() {
         QTimer::singleShot(50, this, &DatabaseView::ButtonCollectClick);
         return;
     }
-    TForm1::HandlerScope scope(m_form);
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
+    const OperatorAction action(m_form);
+    if (!action) return;
     const bool polling = m_form.Timer1->isActive();
     m_form.Timer1->stop();
     const int port = m_form.ModBus->MSComm1() ? m_form.ModBus->MSComm1()->CommPort() : 0;

@@ -4,7 +4,9 @@
 #include "ui/statusbar.h"
 #include "ui/tag.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
@@ -77,7 +79,11 @@ void Exchange::run(const QList<CommandStep>& steps) {
 }
 
 bool Exchange::setCoil(int coil) {
-    m_engine.SetCoil(std::uint8_t(m_address), std::uint16_t(coil));
+    return setCoilAt(m_address, coil);
+}
+
+bool Exchange::setCoilAt(int address, int coil) {
+    m_engine.SetCoil(std::uint8_t(address), std::uint16_t(coil));
     return m_engine.replyOk();
 }
 
@@ -136,6 +142,8 @@ void Exchange::advanceProgress(int bytes) {
 
 DisabledWindow::DisabledWindow(QWidget* window, QWidget* readable) : m_window(window) {
     if (!m_window) return;
+    // The busy (app-start) shape rather than the hourglass: a "Стоп" beside the window stays usable.
+    QApplication::setOverrideCursor(Qt::BusyCursor);
     m_keepsReadable = readable && m_window->isAncestorOf(readable);
     if (!m_keepsReadable) {
         m_window->setEnabled(false);
@@ -156,6 +164,7 @@ DisabledWindow::DisabledWindow(QWidget* window, QWidget* readable) : m_window(wi
 
 DisabledWindow::~DisabledWindow() {
     if (!m_window) return;
+    QApplication::restoreOverrideCursor();
     if (m_keepsReadable) {
         for (const QPointer<QWidget>& widget : std::as_const(m_disabled))
             if (widget) widget->setEnabled(true);
@@ -164,4 +173,22 @@ DisabledWindow::~DisabledWindow() {
     }
     m_window->activateWindow();
     m_window->setFocus();
+}
+
+NormalCursor::NormalCursor() {
+    while (QApplication::overrideCursor()) {
+        QApplication::restoreOverrideCursor();
+        ++m_lifted;
+    }
+}
+
+NormalCursor::~NormalCursor() {
+    // Every cursor lifted was a disabled window's, and those are all the busy one.
+    for (int i = 0; i < m_lifted; ++i)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+}
+
+int execModal(QDialog& dialog) {
+    const NormalCursor normal;
+    return dialog.exec();
 }

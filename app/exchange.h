@@ -53,6 +53,8 @@ class Exchange {
     void run(const QList<CommandStep>& steps);
     bool setCoil(int coil);
     bool clearCoil(int coil);
+    // For a meter other than the chosen one: putting back what an action began on it.
+    bool setCoilAt(int address, int coil);
 
     // Applies the link-failure convention to any other exchange; returns ok.
     bool report(bool ok);
@@ -78,29 +80,10 @@ class Exchange {
     bool m_pausing = false;
 };
 
-// Takes the exchange guard for one operator action. When another action already holds it the
-// guard is not acquired and the action must do nothing; an acquired guard is given back on exit.
-class GuardedAction {
-  public:
-    explicit GuardedAction(bool& linkIdle) : m_linkIdle(linkIdle), m_acquired(linkIdle) {
-        if (m_acquired) m_linkIdle = false;
-    }
-    ~GuardedAction() {
-        if (m_acquired) m_linkIdle = true;
-    }
-    GuardedAction(const GuardedAction&) = delete;
-    GuardedAction& operator=(const GuardedAction&) = delete;
-
-    bool acquired() const { return m_acquired; }
-    explicit operator bool() const { return m_acquired; }
-
-  private:
-    bool& m_linkIdle;
-    bool m_acquired;
-};
-
 // Keeps the main window disabled while an exchange runs (the engine pumps events meanwhile, so
 // clicks and keys must not reach it); on exit the window is enabled again and takes the focus.
+// Meanwhile the pointer shows the busy cursor: without it a click into the disabled window is lost
+// without a sign.
 class DisabledWindow {
   public:
     // A `readable` widget inside the window (a dialogue the operator follows while the exchange
@@ -115,3 +98,20 @@ class DisabledWindow {
     bool m_keepsReadable = false;
     QList<QPointer<QWidget>> m_disabled;
 };
+
+// While it lives the pointer is the normal one, also inside a disabled window's exchange: for a
+// dialog that asks the operator something (a range, a notice to acknowledge) meanwhile.
+class NormalCursor {
+  public:
+    NormalCursor();
+    ~NormalCursor();
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
+
+  private:
+    int m_lifted = 0;
+};
+
+class QDialog;
+// Runs a modal dialog with the normal pointer.
+int execModal(QDialog& dialog);

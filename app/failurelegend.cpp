@@ -1,7 +1,7 @@
 #include "app/failurelegend.h"
 
 #include "app/exchange.h"
-#include "app/pollstop.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/failurelegend.h"
 #include "ui/tag.h"
@@ -34,8 +34,10 @@ bool FailureLegend::fill(int channelTag) {
 
 void FailureLegend::ButtonBrouseClick(QPushButton* button) {
     // A failed read shows nothing at all, not even the link indication.
-    withPollStopped(m_form, [&] {
-        if (fill(tag::of(button))) m_form6->exec();
+    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([&] {
+        if (fill(tag::of(button))) execModal(*m_form6);
     });
 }
 

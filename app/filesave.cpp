@@ -1,6 +1,7 @@
 #include "app/filesave.h"
 
 #include "app/exchange.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/identification.h"
 #include "files/textfile.h"
@@ -78,8 +79,7 @@ void whenNoExchange(TForm1& form, std::function<void()> action) {
         QTimer::singleShot(50, &form, [&form, action = std::move(action)] { whenNoExchange(form, action); });
         return;
     }
-    TForm1::HandlerScope scope(form);
-    GuardedAction guard(form.LinkIdle);
+    const OperatorAction running(form, {.guard = OperatorAction::Guard::Held});
     action();
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/fieldenter.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "ui/panelgeneralparam.h"
 
@@ -108,28 +109,28 @@ void GeneralParams::ComboBoxSchemeInstallENCh1Change(const QString& list) {
     const std::optional<Control> control = findControl(list);
     QComboBox* combo = m_panel->combo(list);
     if (!control || !combo) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    DisabledWindow disabled(&m_form);
-    m_form.exchange().run(listSteps(*control->row, control->channel, combo->currentIndex()));
-    ReadGeneralParam();
+    const OperatorAction action(m_form);
+    if (!action) return;
+    action.exchange([&] {
+        m_form.exchange().run(listSteps(*control->row, control->channel, combo->currentIndex()));
+        ReadGeneralParam();
+    });
 }
 
 void GeneralParams::Image1xENCh1Click(const QString& picture) {
     const std::optional<Control> cell = findControl(picture);
     if (!cell || cell->bit < 0) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    DisabledWindow disabled(&m_form);
-    m_panel->flipCell(picture);
-    Exchange& link = m_form.exchange();
-    // The bit is changed in the mask the device holds now, so a condition changed elsewhere since
-    // the panel was read is kept; without that mask nothing is written.
-    const int reg = cell->row->reg(cell->channel);
-    if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
-        if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
+    const OperatorAction action(m_form);
+    if (!action) return;
+    action.exchange([&] {
+        m_panel->flipCell(picture);
+        Exchange& link = m_form.exchange();
+        // The bit is changed in the mask the device holds now, so a condition changed elsewhere
+        // since the panel was read is kept; without that mask nothing is written.
+        const int reg = cell->row->reg(cell->channel);
+        if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
+            if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
+    });
 }
 
 void GeneralParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {

@@ -2,6 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/filesave.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "files/paramreport.h"
 #include "files/registerimage.h"
@@ -67,15 +68,13 @@ ParamFiles::ParamFiles(TForm1& form) : QObject(&form), m_form(form), m_form16(st
 ParamFiles::~ParamFiles() = default;
 
 void ParamFiles::MenuSaveParamClick() {
-    TForm1::HandlerScope scope(m_form);
     // Held for the whole command, so no poll starts between its exchanges or its pauses.
-    m_form.LinkIdle = false;
+    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
     // The folder is the chosen meter's own: a number left in the system view by another meter would
     // put these files over that meter's.
     if (const std::optional<QString> number = filesave::readElectronicNumber(m_form)) {
         if (const std::optional<QString> path = filesave::choosePath(*number, ReportName)) save(*path);
     }
-    m_form.LinkIdle = true;
 }
 
 void ParamFiles::save(const QString& reportPath) {
@@ -114,14 +113,12 @@ std::optional<QString> ParamFiles::chooseSnapshot(const QString& electronicNumbe
 }
 
 void ParamFiles::MenuLoadParamClick() {
-    TForm1::HandlerScope scope(m_form);
-    m_form.LinkIdle = false;
+    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
     // A meter that does not tell its number gets nothing: the number is all that keeps another
     // meter's parameters out of it.
     if (const std::optional<QString> number = filesave::readElectronicNumber(m_form)) {
         if (const std::optional<QString> path = chooseSnapshot(*number)) load(*path, *number);
     }
-    m_form.LinkIdle = true;
 }
 
 void ParamFiles::load(const QString& snapshotPath) {

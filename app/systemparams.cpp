@@ -2,8 +2,10 @@
 
 #include "app/exchange.h"
 #include "app/fieldenter.h"
+#include "app/operatoraction.h"
 #include "app/tform1.h"
 #include "device/sysparams.h"
+#include "ui/confirmdialog.h"
 #include "ui/panelsystemparam.h"
 #include "ui/tform11.h"
 #include "ui/tform14.h"
@@ -24,7 +26,7 @@ SystemParams::SystemParams(TForm1& form)
       m_form18(std::make_unique<TForm18>()), m_form19(std::make_unique<TForm19>()),
       m_form14(std::make_unique<TForm14>()) {
     setObjectName(QStringLiteral("SystemParams"));
-    runModal = [](QDialog& dialog) { return dialog.exec(); };
+    runModal = [](QDialog& dialog) { return execModal(dialog); };
     now = [] { return QDateTime::currentDateTime(); };
 
     m_panel = new PanelSystemParam;
@@ -99,61 +101,68 @@ void SystemParams::chooseItem(const QString& list) {
     const Field* row = rowByName(list);
     if (!row)
         return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard)
+    const OperatorAction action(m_form);
+    if (!action)
         return;
-    TForm1::HandlerScope scope(m_form);
-    DisabledWindow disabled(&m_form);
-    for (const RegisterWrite& write : listWrites(*row, m_panel->itemIndex(list)))
-        m_form.exchange().write(write);
-    if (row->rereadAfter)
-        ReadSysParam();
+    action.exchange([&] {
+        for (const RegisterWrite& write : listWrites(*row, m_panel->itemIndex(list)))
+            m_form.exchange().write(write);
+        if (row->rereadAfter)
+            ReadSysParam();
+    });
 }
 
 void SystemParams::ButtonInitParamClick() {
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard)
+    const OperatorAction action(m_form);
+    if (!action)
         return;
-    TForm1::HandlerScope scope(m_form);
-    {
-        DisabledWindow disabled(&m_form);
+    action.exchange([this] {
         m_form11->show();
         m_form.exchange().run(initialisationSteps());
-    }
+    });
     m_form11->hide();
 }
 
 void SystemParams::Button1Click() {
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard)
-        return;
-    TForm1::HandlerScope scope(m_form);
-    if (runModal(*m_form18) != TForm18::Yes)
-        return;
     {
+        const OperatorAction action(m_form);
+        if (!action)
+            return;
+        if (runModal(*m_form18) != TForm18::Yes)
+            return;
         // The engine keeps the menus alive while it waits; none of them may start a second exchange.
-        DisabledWindow disabled(&m_form);
-        m_form.exchange().write(clockWrite(now()));
+        action.exchange([this] { m_form.exchange().write(clockWrite(now())); });
     }
-    m_form.LinkIdle = true;
     m_form.MenuTypeParamClick(m_form.SystemParam);
 }
 
-void SystemParams::ButtonClearArhClick() { clear(*m_form19, clearArchivesSteps()); }
+namespace {
+const QString ClearArchivesQuestion = QStringLiteral(
+    "Очистить в приборе все архивы\n(часовой, суточный и месячный)?\nЗаписи будут удалены безвозвратно.");
+const QString ClearJournalsQuestion = QStringLiteral("Очистить в приборе все журналы\n(отказов, оператора и "
+                                                     "нештатных ситуаций)?\nЗаписи будут удалены безвозвратно.");
+} // namespace
 
-void SystemParams::ButtonClearJournalsClick() { clear(*m_form14, clearJournalsSteps()); }
+void SystemParams::ButtonClearArhClick() { clear(*m_form19, clearArchivesSteps(), ClearArchivesQuestion); }
 
-void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps) {
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard)
+void SystemParams::ButtonClearJournalsClick() { clear(*m_form14, clearJournalsSteps(), ClearJournalsQuestion); }
+
+void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps, const QString& question) {
+    const OperatorAction action(m_form);
+    if (!action)
         return;
-    TForm1::HandlerScope scope(m_form);
-    DisabledWindow disabled(&m_form);
-    window.showWaiting();
-    m_form.exchange().run(steps);
-    // The device's answers are not examined: the operator learns the outcome from the next reading.
-    window.prepareFinished();
-    runModal(window);
+    // One click would erase what the meter has gathered over months: the operator is asked first.
+    ConfirmDialog confirm(window.windowTitle(), question);
+    if (runModal(confirm) != QDialog::Accepted)
+        return;
+    action.exchange([&] {
+        window.showWaiting();
+        m_form.exchange().run(steps);
+        // The device's answers are not examined: the operator learns the outcome from the next
+        // reading.
+        window.prepareFinished();
+        runModal(window);
+    });
 }
 
 void SystemParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
@@ -165,6 +174,8 @@ void SystemParams::takeScreenshots(const std::function<void(QWidget*, const QStr
     };
     shoot(m_form11.get(), QStringLiteral("init-dialog.png"));
     shoot(m_form18.get(), QStringLiteral("clock-dialog.png"));
+    ConfirmDialog question(m_form19->windowTitle(), ClearArchivesQuestion);
+    shoot(&question, QStringLiteral("clear-archives-question.png"));
     m_form19->prepareFinished();
     shoot(m_form19.get(), QStringLiteral("clearing-dialog.png"));
 }

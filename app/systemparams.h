@@ -65,7 +65,7 @@ private:
     explicit SystemParams(TForm1& form);
     void commitEdit(const QString& field);
     void chooseItem(const QString& list);
-    void clear(ClearingWindow& window, const QList<CommandStep>& steps);
+    void clear(ClearingWindow& window, const QList<CommandStep>& steps, const QString& question);
 
     TForm1& m_form;
     PanelSystemParam* m_panel = nullptr;

@@ -394,10 +394,12 @@ TForm1::MessageHook& TForm1::messageHook() {
 }
 
 void TForm1::ShowError(const QString& text) {
-    if (messageHook())
+    if (messageHook()) {
         messageHook()(windowTitle(), text);
-    else
-        showApplicationError(isVisible() ? this : nullptr, text);
+        return;
+    }
+    const NormalCursor normal;
+    showApplicationError(isVisible() ? this : nullptr, text);
 }
 
 void TForm1::ShowMessage(const QString& caption, const QString& text) {
@@ -407,7 +409,7 @@ void TForm1::ShowMessage(const QString& caption, const QString& text) {
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, isVisible() ? this : nullptr);
     keepTitleWhole(box);
-    box.exec();
+    execModal(box);
 }
 
 // --- Start-up, settings, shutdown -----------------------------------------------------------------
@@ -476,21 +478,22 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (!LinkIdle) {
-        // An exchange or a menu is in progress: refuse, and let the next request ask. An exchange
-        // gives the guard back itself when it ends; opening it under the exchange would let a poll
-        // tick start a second one inside it.
+    if (exchangeRunning()) {
+        // Refused while an exchange runs: it gives the guard back itself when it ends, and opening
+        // the guard under it would let a poll tick start a second one inside it.
         event->ignore();
-        if (!exchangeRunning()) LinkIdle = true;
         return;
     }
-    LinkIdle = false;
-    const bool confirmed = !Form17 || Form17->exec() == QDialog::Accepted;
+    // Otherwise a guard still closed can only be an opened menu's whose Timer3 has not ticked yet
+    // (the menu was dismissed): nothing runs, so the request is asked about like any other.
+    OperatorAction action(*this, {.guard = OperatorAction::Guard::Held});
+    const bool confirmed = !Form17 || execModal(*Form17) == QDialog::Accepted;
     if (!confirmed) {
         event->ignore();
-        LinkIdle = true;
         return;
     }
+    // The window goes: nothing may start an exchange on its way out.
+    action.leaveGuard();
     event->accept();
 }
 
@@ -510,6 +513,14 @@ void TForm1::shutdown() {
     QString error;
     if (!senscfg::write(QString::fromLatin1(senscfg::FileName), currentSettings(), &error)) ShowError(error);
     if (ModBus->comm().PortOpen()) ModBus->comm().setPortOpen(false);
+}
+
+void TForm1::stopPolling() {
+    Timer1->stop();
+}
+
+void TForm1::startPolling() {
+    Timer1->start();
 }
 
 bool TForm1::exchangeRunning() const {

@@ -3,6 +3,7 @@
 // bars), its menu, the switching between parameter groups and channels, polling, discovery of
 // devices, modem dialling, start-up and shutdown.
 #include "app/exchange.h"
+#include "app/operatoraction.h"
 #include "app/senscfg.h"
 #include "device/flowtrend.h"
 #include "link/linksettings.h"
@@ -31,7 +32,7 @@ class TForm17;
 class TForm20;
 class TModBus;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public ActionHost {
     Q_OBJECT
   public:
     static constexpr int ClientWidth = 690;
@@ -198,21 +199,16 @@ class TForm1 : public QMainWindow {
     void shutdown();
     bool shutdownDone() const { return m_shutdownDone; }
 
-    // True while an exchange, the pause after a write, or a handler marked by HandlerScope runs.
+    // True while an exchange, the pause after a write, or an operator action runs.
     bool exchangeRunning() const;
 
-    // Marks a handler as running, so a Timer3 tick that arrives inside it (the engine pumps
-    // events while it waits) does not release the guard.
-    class HandlerScope {
-      public:
-        explicit HandlerScope(TForm1& form) : m_form(form) { ++m_form.m_handlerDepth; }
-        ~HandlerScope() { --m_form.m_handlerDepth; }
-        HandlerScope(const HandlerScope&) = delete;
-        HandlerScope& operator=(const HandlerScope&) = delete;
-
-      private:
-        TForm1& m_form;
-    };
+    // The frame of the operator's actions (OperatorAction).
+    bool& linkIdle() override { return LinkIdle; }
+    void enterHandler() override { ++m_handlerDepth; }
+    void leaveHandler() override { --m_handlerDepth; }
+    void stopPolling() override;
+    void startPolling() override;
+    QWidget* actionWindow() override { return this; }
 
     // A device menu item's caption as the operator reads it (menu mnemonics undone).
     static QString captionOf(const QAction* item);

@@ -25,15 +25,14 @@ std::optional<QString> TForm1::identify(int address) {
 
 void TForm1::MenuConnectClick() {
     if (!Form3) return;
-    HandlerScope scope(*this);
-    Timer1->stop();
+    OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
     setMenuEnabled(MenuLink, false);
     setMenuEnabled(MenuTypeParam, false);
     setMenuEnabled(MenuChoiceChannel, false);
     Memo1->setVisible(UseModem);
     {
         // The modem's dialogue stays readable while the window refuses input.
-        DisabledWindow disabled(this, Memo1);
+        const DisabledWindow disabled = action.disableWindow(Memo1);
         if (!UseModem || ConnectModem()) {
             // The scan window stays usable ("Stop") while the main window is disabled.
             Form3->prepare();
@@ -58,7 +57,6 @@ void TForm1::MenuConnectClick() {
         }
         setMenuEnabled(MenuLink, true);
     }
-    LinkIdle = true;
 }
 
 void TForm1::channelMenuForDevice(bool channelShown) {
@@ -73,11 +71,11 @@ void TForm1::channelMenuForDevice(bool channelShown) {
 
 void TForm1::DeviceClick(QAction* item) {
     if (!item) return;
-    HandlerScope scope(*this);
+    OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened});
     Memo1->hide();
     const QString caption = captionOf(item);
     {
-        DisabledWindow disabled(this);
+        const DisabledWindow disabled = action.disableWindow();
         if (menuEnabled(MenuTypeParam)) {
             // The device we leave goes back to work: adjustment mode off, operational work mode.
             hideGroupViews();
@@ -85,13 +83,14 @@ void TForm1::DeviceClick(QAction* item) {
             m_exchange->writeRegister(15, 0);
         }
         const std::optional<int> address = ident::addressOfEntry(caption);
-        if (!address) {
-            LinkIdle = true;
-            return;
-        }
+        if (!address) return;
         DeviceAddress = *address;
         const std::optional<RegisterBlock> block = m_exchange->readHolding(96, 1);
-        if (!block) return;
+        if (!block) {
+            // The meter did not answer: the guard stays as the menu left it.
+            action.leaveGuard();
+            return;
+        }
         // Register 96 holds the item index of "Совместная работа каналов" directly.
         TwoChannelMode = sysparams::twoChannelMode(block->byte(96).value_or(1));
         StatusBar2->setText(0, caption);
@@ -102,11 +101,10 @@ void TForm1::DeviceClick(QAction* item) {
         channelMenuForDevice(Adjustment->isChecked() || Archives->isChecked() || Nstate->isChecked());
     }
     if (QAction* current = currentGroupChoice()) MenuTypeParamClick(current);
-    LinkIdle = true;
 }
 
 void TForm1::MenuOtherDeviceClick() {
-    HandlerScope scope(*this);
+    const OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened});
     if (Form8) {
         Form8->exec();
         if (!Form8->InvalidInput) {
@@ -118,7 +116,6 @@ void TForm1::MenuOtherDeviceClick() {
             StatusBar2->setBevel(0, StatusBar::Bevel::Raised);
         }
     }
-    LinkIdle = true;
 }
 
 // --- Modem ----------------------------------------------------------------------------------------
@@ -176,6 +173,9 @@ bool TForm1::ConnectModem() {
                                                                  : QStringLiteral("Нет ответа от модема!");
         }
     }
-    if (Form20) Form20->execWith(message);
+    if (Form20) {
+        const NormalCursor normal;
+        Form20->execWith(message);
+    }
     return false;
 }

@@ -49,10 +49,9 @@ void TForm1::hideChannelPanel() {
 
 void TForm1::MenuTypeParamClick(QAction* item) {
     if (!item) return;
-    HandlerScope scope(*this);
+    OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
     {
-        DisabledWindow disabled(this);
-        Timer1->stop();
+        const DisabledWindow disabled = action.disableWindow();
         hideGroupViews();
 
         const int tag = tagOf(item);
@@ -107,20 +106,18 @@ void TForm1::MenuTypeParamClick(QAction* item) {
 
         if (group != GroupArchives || rangeConfirmed) runGroupReader(group);
     }
-    LinkIdle = true;
 }
 
 void TForm1::ChannelClick(QAction* item) {
     if (!item) return;
-    HandlerScope scope(*this);
+    OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
     const bool first = item == FirstChannel;
     {
-        DisabledWindow disabled(this);
+        const DisabledWindow disabled = action.disableWindow();
         FirstChannel->setChecked(first);
         SecondChannel->setChecked(!first);
         setMenuEnabled(MenuLink, false);
         setMenuEnabled(MenuChoiceChannel, false);
-        Timer1->stop();
         if (first)
             m_exchange->clearCoil(2);
         else
@@ -129,10 +126,7 @@ void TForm1::ChannelClick(QAction* item) {
         setMenuEnabled(MenuChoiceChannel, true);
         StatusBar2->setText(2, first ? QStringLiteral("1 - й канал") : QStringLiteral("2 - канал"));
     }
-    if (QAction* current = currentGroupChoice())
-        MenuTypeParamClick(current);
-    else
-        LinkIdle = true;
+    if (QAction* current = currentGroupChoice()) MenuTypeParamClick(current);
 }
 
 void TForm1::TopMenuOpened() {
@@ -147,17 +141,12 @@ void TForm1::Timer1Timer() {
         Timer1->stop();
         return;
     }
-    if (!LinkIdle) return;
-    LinkIdle = false;
-    Timer1->stop();
-    {
-        HandlerScope scope(*this);
-        DisabledWindow disabled(this);
+    OperatorAction action(*this, {.poll = OperatorAction::Poll::Paused});
+    if (!action) return;
+    action.exchange([this] {
         const int group = tagOf(MenuTypeParam);
         if (group >= GroupSystem && group <= GroupCounters) runGroupReader(group);
-    }
-    Timer1->start();
-    LinkIdle = true;
+    });
 }
 
 void TForm1::Timer3Timer() {
@@ -169,17 +158,16 @@ void TForm1::Timer3Timer() {
 }
 
 void TForm1::MenuPollPeriodClick() {
-    HandlerScope scope(*this);
+    const OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened});
     if (Form7) {
         Form7->setPeriodMs(Timer1->interval());
         Form7->exec();
         Timer1->setInterval(Form7->periodMs());
     }
-    LinkIdle = true;
 }
 
 void TForm1::MenuRS232Click() {
-    HandlerScope scope(*this);
+    const OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened});
     if (Form4) {
         Form4->fill(linkSettings());
         Form4->exec();
@@ -187,5 +175,4 @@ void TForm1::MenuRS232Click() {
         applyLinkSettings(Form4->Values);
     }
     Memo1->setVisible(UseModem);
-    LinkIdle = true;
 }

@@ -2,9 +2,16 @@
 
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 
-BusyWindow::BusyWindow(const QString& caption, Progress progress, QWidget* parent)
-    : FixedDialog(caption, 260, progress == Progress::Shown ? 84 : 64, Border::NoIcons, parent) {
+namespace {
+constexpr int StopRoom = 36; // the button and its margin below the progress bar
+}
+
+BusyWindow::BusyWindow(const QString& caption, Progress progress, QWidget* parent, Stop stop)
+    : FixedDialog(caption, 260,
+                  (progress == Progress::Shown ? 84 : 64) + (stop == Stop::Shown ? StopRoom : 0),
+                  Border::NoIcons, parent) {
     setModal(false);
     setEscapeCloses(false);
     StaticText1 = new QLabel(QStringLiteral("Пожалуйста, подождите"), this);
@@ -20,10 +27,18 @@ BusyWindow::BusyWindow(const QString& caption, Progress progress, QWidget* paren
         ProgressBar->setGeometry(20, 50, 220, 16);
         ProgressBar->setTextVisible(false);
     }
+    if (stop == Stop::Shown) {
+        ButtonStop = new QPushButton(QStringLiteral("Стоп"), this);
+        ButtonStop->setObjectName(QStringLiteral("ButtonStop"));
+        ButtonStop->setGeometry(92, height() - StopRoom - 4, 75, 25);
+        connect(ButtonStop, &QPushButton::clicked, this, &BusyWindow::ButtonStopClick);
+    }
     setCursor(Qt::BusyCursor);
 }
 
 void BusyWindow::start() {
+    m_stopRequested = false;
+    if (ButtonStop) ButtonStop->setEnabled(true);
     setProgress(0, 1);
     show();
 }
@@ -32,4 +47,10 @@ void BusyWindow::setProgress(int done, int planned) {
     if (!ProgressBar) return;
     ProgressBar->setRange(0, planned);
     ProgressBar->setValue(done);
+}
+
+void BusyWindow::ButtonStopClick() {
+    m_stopRequested = true;
+    // The request under way still ends by itself; a second press has nothing more to stop.
+    if (ButtonStop) ButtonStop->setEnabled(false);
 }

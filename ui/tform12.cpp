@@ -1,5 +1,6 @@
 #include "ui/tform12.h"
 
-TForm12::TForm12(QWidget* parent) : BusyWindow(QStringLiteral("Чтение архива"), Progress::Shown, parent) {
+TForm12::TForm12(QWidget* parent)
+    : BusyWindow(QStringLiteral("Чтение архива"), Progress::Shown, parent, Stop::Shown) {
     setObjectName(QStringLiteral("Form12"));
 }

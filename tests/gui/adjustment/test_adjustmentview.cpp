@@ -318,8 +318,12 @@ TEST_F(Adjustment, AveragingKeepsToItsChannelAndLeavesOutWhatIsNoNumber) {
     form->Timer1Timer();
     EXPECT_EQ(TForm1::tagOf(button("ButtonShiftdTStart")), 1);
     sim->clearLog();
+    sim->setCoil(2, 4, false);
     button("ButtonShiftdTEnd")->click();
-    EXPECT_EQ(sent(), QStringList{"c4=1"});
+    // Adjustment mode goes back on for the meter the averaging took it from, not the one chosen now.
+    EXPECT_EQ(requestPdus(), QStringList{"01 05 00 04 ff 00"});
+    EXPECT_TRUE(sim->coil(1, 4));
+    EXPECT_FALSE(sim->coil(2, 4));
     form->DeviceAddress = 1;
 
     // Averaging that starts on a reading that is no number ends without a write.

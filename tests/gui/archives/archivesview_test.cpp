@@ -7,6 +7,8 @@
 #include "app/systemparams.h"
 #include "archives/records.h"
 #include "device/encodings.h"
+#include "ui/tform12.h"
+#include "ui/tform13.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
@@ -14,6 +16,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringDecoder>
@@ -157,6 +160,40 @@ TEST_F(ArchivesWindow, ALinkFailureMidArchiveHidesTheGridButExportsTheRowsRead) 
     EXPECT_EQ(lines[2], "Месячный архив 1 - канал");
     EXPECT_EQ(lines[13], "###");
     EXPECT_TRUE(form->LinkIdle);
+}
+
+// "Стоп" in a reading's window ends the reading before its next request, as a lost link would, but
+// what was read is shown and exported.
+TEST_F(ArchivesWindow, StopEndsALongReadingAndShowsWhatWasRead) {
+    struct Case {
+        QAction* item;
+        BusyWindow* window;
+        StringGrid* grid;
+        int stopAfter;
+    };
+    for (const Case& c : {Case{form->Hour, view->Form12(), form->StringGridArchives, 3},
+                          Case{form->Nstate, view->Form13(), form->StringGridJournals, 2}}) {
+        auto* stop = c.window->findChild<QPushButton*>(QStringLiteral("ButtonStop"));
+        ASSERT_NE(stop, nullptr);
+        EXPECT_EQ(stop->text(), "Стоп");
+        QObject watch;
+        QObject::connect(c.window->ProgressBar, &QProgressBar::valueChanged, &watch, [&](int done) {
+            if (done == c.stopAfter) stop->click();
+        });
+        choose(c.item);
+        EXPECT_EQ(archiveRequests().size(), c.stopAfter);
+        EXPECT_FALSE(c.window->isVisible());
+        EXPECT_NE(form->StatusBar1->text(0), LinkFailure);
+        EXPECT_TRUE(c.grid->isVisible());
+        EXPECT_GT(c.grid->rowCount(), 2);
+        EXPECT_TRUE(windowUsable());
+
+        const QString text = save(QDir::current().filePath(c.window->objectName() + ".txt"));
+        EXPECT_EQ(text.split("\r\n").size(), 5 + c.grid->rowCount());
+    }
+    // The next reading starts afresh.
+    choose(form->Fault);
+    EXPECT_EQ(archiveRequests().size(), 2);
 }
 
 TEST_F(ArchivesWindow, AnExceptionReplyIsALinkFailureNotData) {

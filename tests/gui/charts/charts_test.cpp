@@ -69,8 +69,8 @@ class Charts : public MainWindowTest {
         driver.then(chooseFile(path, suggested));
         driver.then(pressIn(form->Form15, form->Form15->Button1));
         {
-            std::optional<TForm1::HandlerScope> exchange;
-            if (duringExchange) exchange.emplace(*form);
+            std::optional<OperatorAction> exchange;
+            if (duringExchange) exchange.emplace(*form, OperatorAction::Options{.guard = OperatorAction::Guard::Opened});
             window->ButtonSavePng->click();
             EXPECT_EQ(driver.done(), !duringExchange);
         }

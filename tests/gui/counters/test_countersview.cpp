@@ -3,6 +3,8 @@
 // layout's buttons and editors, and how link failures end.
 #include "countersfixture.h"
 
+#include "ui/confirmdialog.h"
+
 #include <QComboBox>
 
 namespace {
@@ -97,11 +99,52 @@ TEST_F(Counters, VerificationReadsTheCheckedChannelAndResetsItsVolume) {
     sim->advanceClock(3600);
     ASSERT_GT(sim->holdingFloat(1, 244) + sim->holdingFloat(1, 246), 0.0f);
     sim->clearLog();
-    button("ButtonClearV")->click();
+    {
+        ModalDriver modals;
+        modals.then(on<ConfirmDialog>([](ConfirmDialog* d) { press(d->ButtonYes); }));
+        button("ButtonClearV")->click();
+        EXPECT_TRUE(modals.done());
+    }
     EXPECT_EQ(sent(), QStringList{"W28:1=0002"});
     EXPECT_EQ(sim->holdingFloat(1, 244) + sim->holdingFloat(1, 246), 0.0f);
     EXPECT_TRUE(form->Timer1->isActive());
     EXPECT_TRUE(windowUsable());
+}
+
+// Each channel's "Сброс объема" of the operation layout resets that channel's counters, and only
+// after "Да": "Нет", Enter (which must not be taken for "Да") and Escape send nothing.
+TEST_F(Counters, VolumeResetsAskFirstAndResetTheirOwnChannel) {
+    open();
+    struct Answer {
+        const char* how;
+        bool yes;
+    };
+    const Answer answers[] = {{"no", false}, {"enter", false}, {"escape", false}, {"yes", true}};
+    for (const auto& [name, reg, ch] : {std::tuple{"ButtonClearVCh1", "W27:1=0002", "1"},
+                                        std::tuple{"ButtonClearVCh2", "W28:1=0002", "2"}}) {
+        for (const Answer& answer : answers) {
+            sim->clearLog();
+            QString caption, question;
+            ModalDriver modals;
+            modals.then(on<ConfirmDialog>([&](ConfirmDialog* d) {
+                caption = d->windowTitle();
+                question = d->Label1->text();
+                const QString how = QString::fromLatin1(answer.how);
+                if (how == "enter" || how == "escape")
+                    QTest::keyClick(d->focusWidget() ? d->focusWidget() : d,
+                                    how == "enter" ? Qt::Key_Return : Qt::Key_Escape);
+                else
+                    press(answer.yes ? d->ButtonYes : d->ButtonNo);
+            }));
+            button(name)->click();
+            EXPECT_TRUE(modals.done()) << name << answer.how;
+            EXPECT_EQ(caption, "Сброс объема");
+            EXPECT_TRUE(question.contains(QStringLiteral("канала %1?").arg(ch))) << question.toStdString();
+            EXPECT_EQ(sent(), answer.yes ? QStringList{reg} : QStringList()) << name << answer.how;
+            EXPECT_TRUE(form->Timer1->isActive());
+            EXPECT_TRUE(windowUsable());
+        }
+    }
 }
 
 TEST_F(Counters, TheImitatorButtonSwitchesCoil3AndItsTextsAtOnce) {

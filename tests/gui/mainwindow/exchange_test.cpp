@@ -112,20 +112,86 @@ TEST_F(ExchangeTest, PauseAfterWritesIsTimedToTheMillisecond) {
     EXPECT_EQ(fresh.Timer2->timerType(), Qt::PreciseTimer);
 }
 
-TEST(GuardedActionTest, OnlyOneActionHoldsTheGuard) {
-    bool linkIdle = true;
-    {
-        GuardedAction outer(linkIdle);
-        EXPECT_TRUE(outer.acquired());
-        EXPECT_FALSE(linkIdle);
-        GuardedAction inner(linkIdle);
-        EXPECT_FALSE(inner.acquired());
+// A window stand-in that notes, in order, what an operator action does to it.
+class RecordingHost : public ActionHost {
+  public:
+    bool& linkIdle() override { return idle; }
+    void enterHandler() override { log << "enter"; }
+    void leaveHandler() override { log << "leave"; }
+    void stopPolling() override { log << "stop"; }
+    void startPolling() override { log << "start"; }
+    QWidget* actionWindow() override { return &window; }
+
+    bool idle = true;
+    QStringList log;
+    QWidget window;
+};
+
+struct Frame {
+    OperatorAction::Guard guard;
+    OperatorAction::Poll poll;
+    bool idleBefore;
+    bool runs, idleDuring, idleAfter;
+    QStringList log; // "run" marks the action's body
+};
+
+TEST(OperatorActionTest, EveryKindRunsItsFrameInOrder) {
+    using G = OperatorAction::Guard;
+    using P = OperatorAction::Poll;
+    const Frame frames[] = {
+        {G::Taken, P::Paused, true, true, false, true, {"enter", "stop", "run", "start", "leave"}},
+        {G::Taken, P::Untouched, false, false, false, false, {}}, // another action holds the guard
+        {G::Opened, P::Stopped, false, true, false, true, {"enter", "stop", "run", "leave"}},
+        {G::Opened, P::Untouched, true, true, true, true, {"enter", "run", "leave"}},
+        {G::Held, P::Untouched, true, true, false, true, {"enter", "run", "leave"}},
+    };
+    for (const Frame& f : frames) {
+        RecordingHost host;
+        host.idle = f.idleBefore;
+        bool ran = false, idleDuring = false;
+        {
+            const OperatorAction action(host, {.guard = f.guard, .poll = f.poll});
+            if (action) {
+                host.log << "run";
+                ran = true;
+                idleDuring = host.idle;
+            }
+        }
+        EXPECT_EQ(ran, f.runs) << f.log.join(',').toStdString();
+        EXPECT_EQ(idleDuring, f.idleDuring) << f.log.join(',').toStdString();
+        EXPECT_EQ(host.idle, f.idleAfter) << f.log.join(',').toStdString();
+        EXPECT_EQ(host.log, f.log);
     }
-    EXPECT_TRUE(linkIdle);
-    linkIdle = false;
+}
+
+TEST(OperatorActionTest, OnlyOneCommandHoldsTheGuardAndAnEditorRestartsThePoll) {
+    RecordingHost host;
     {
-        GuardedAction blocked(linkIdle);
-        EXPECT_FALSE(blocked);
+        OperatorAction outer(host);
+        EXPECT_TRUE(outer);
+        const OperatorAction inner(host);
+        EXPECT_FALSE(inner);
+        outer.startPollAtEnd(true);
     }
-    EXPECT_FALSE(linkIdle); // a guard it never took is not given back
+    EXPECT_EQ(host.log, (QStringList{"enter", "start", "leave"}));
+    EXPECT_TRUE(host.idle);
+}
+
+TEST(OperatorActionTest, TheWindowIsDisabledWithTheBusyCursorOnlyWhileItExchanges) {
+    RecordingHost host;
+    bool enabled = true, busy = false, normalForAQuestion = false;
+    {
+        const OperatorAction action(host);
+        action.exchange([&] {
+            enabled = host.window.isEnabled();
+            busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+            const NormalCursor question;
+            normalForAQuestion = !QApplication::overrideCursor();
+        });
+        EXPECT_TRUE(host.window.isEnabled());
+    }
+    EXPECT_FALSE(enabled);
+    EXPECT_TRUE(busy);
+    EXPECT_TRUE(normalForAQuestion);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -181,6 +181,20 @@ TEST_F(Navigation, PollTickWhileAMenuIsOpenDoesNothing) {
     EXPECT_TRUE(form->Timer1->isActive());
 }
 
+// While the window refuses input for a group's reading or a poll, the pointer says so.
+TEST_F(Navigation, TheBusyCursorShowsWhileTheWindowRefusesInput) {
+    const auto busy = [] {
+        const QCursor* cursor = QApplication::overrideCursor();
+        return cursor && cursor->shape() == Qt::BusyCursor;
+    };
+    QList<bool> busyWhileReading;
+    form->setGroupReader(TForm1::GroupCounters, [&] { busyWhileReading << (busy() && !form->isEnabled()); });
+    form->MenuTypeParamClick(form->Measurements);
+    form->Timer1Timer();
+    EXPECT_EQ(busyWhileReading, (QList<bool>{true, true}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(Navigation, F10OpensTheMenuBarUnlessTheWindowIsBusy) {
     QMenuBar* bar = form->menuBar();
     QMenu* file = form->MenuFile->menu();

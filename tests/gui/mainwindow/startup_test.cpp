@@ -249,6 +249,25 @@ TEST_F(StartUp, CloseAsksAndNoRefusesDuringAPoll) {
     }
 }
 
+// A menu opened and dismissed leaves the guard closed until Timer3 ticks; a close request meanwhile
+// is asked about at once, not dropped.
+TEST_F(StartUp, CloseRightAfterADismissedMenuAsks) {
+    startWithOneMeter();
+    pretendSelected(1);
+    QMenu* menu = form->topMenus().at(0);
+    menu->popup(form->mapToGlobal(QPoint(10, 10)));
+    menu->hide();
+    ASSERT_FALSE(form->LinkIdle);
+    {
+        ModalDriver driver;
+        driver.then(on<TForm17>([](TForm17* d) { press(d->Button2); }));
+        EXPECT_FALSE(form->close());
+        EXPECT_TRUE(driver.done());
+    }
+    EXPECT_TRUE(form->LinkIdle);
+    EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(StartUp, ShutdownReturnsTheSelectedDeviceToNormalState) {
     writeSensCfg(sensCfg());
     startSimulator({device(3)});

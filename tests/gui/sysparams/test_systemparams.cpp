@@ -1,6 +1,7 @@
 // The "Общесистемные" view in the real main window against the in-process simulator: what the
 // reader fills, what every editor and button sends, and how failures end.
 #include "app/systemparams.h"
+#include "ui/confirmdialog.h"
 #include "ui/panelsystemparam.h"
 #include "ui/radiogroup.h"
 #include "ui/statusbar.h"
@@ -434,6 +435,7 @@ TEST_P(SystemViewClearing, SendsItsCommandsAndReportsTheEnd) {
     });
     bool finishedShown = false;
     modalAnswer = [&](QDialog& d) {
+        if (qobject_cast<ConfirmDialog*>(&d)) return int(QDialog::Accepted);
         // Hidden before it runs modally, so its texts count as shown when not hidden themselves.
         finishedShown = &d == window && !window->isVisible() && !window->StaticText2->isHidden() &&
                         window->StaticText1->isHidden() && !window->Button1->isHidden() &&
@@ -460,6 +462,41 @@ INSTANTIATE_TEST_SUITE_P(
                       Clearing{true, "ButtonClearJournals", {"w29=2", "w27=4", "w28=4"}, 2}),
     [](const auto& info) { return info.param.name(); });
 
+// Clearing cannot be undone: it is asked about first, and only "Да" clears. Enter, which the
+// operator may press out of habit, answers "Нет".
+TEST_F(SystemView, ClearingAsksFirstAndOnlyYesClears) {
+    view->runModal = [](QDialog& dialog) { return dialog.exec(); };
+    for (const auto& [name, caption, requests] :
+         {std::tuple{"ButtonClearArh", "Очистка архивов", QStringList{"w29=1"}},
+          std::tuple{"ButtonClearJournals", "Очистка журналов", QStringList{"w29=2", "w27=4", "w28=4"}}}) {
+        for (const char* answer : {"no", "enter", "escape", "yes"}) {
+            const bool yes = QLatin1String(answer) == QLatin1String("yes");
+            forget();
+            QString title;
+            ModalDriver modals;
+            modals.then(on<ConfirmDialog>([&](ConfirmDialog* d) {
+                title = d->windowTitle();
+                EXPECT_TRUE(d->ButtonNo->isDefault());
+                EXPECT_FALSE(d->ButtonYes->isDefault());
+                if (yes)
+                    press(d->ButtonYes);
+                else if (QLatin1String(answer) == QLatin1String("no"))
+                    press(d->ButtonNo);
+                else
+                    QTest::keyClick(d->focusWidget() ? d->focusWidget() : d,
+                                    QLatin1String(answer) == QLatin1String("enter") ? Qt::Key_Return
+                                                                                   : Qt::Key_Escape);
+            }));
+            if (yes) modals.then(on<ClearingWindow>([](ClearingWindow* w) { press(w->Button1); }));
+            panel->button(QString::fromLatin1(name))->click();
+            EXPECT_TRUE(modals.done()) << name << ' ' << answer;
+            EXPECT_EQ(title, QString::fromUtf8(caption));
+            EXPECT_EQ(sent(), yes ? requests : QStringList()) << name << ' ' << answer;
+            EXPECT_TRUE(windowUsable());
+        }
+    }
+}
+
 TEST_F(SystemView, ClearingEmptiesTheDeviceArchivesAndJournals) {
     const quint32 lastHour = DeviceStart - DeviceStart % 3600 - 3600;
     const quint32 lastDay = DeviceStart - DeviceStart % 86400 - 86400;
@@ -482,6 +519,7 @@ TEST_F(SystemView, ClearingEmptiesTheDeviceArchivesAndJournals) {
 TEST_F(SystemView, ClearingWindowClosesWithItsOkButton) {
     view->runModal = [](QDialog& dialog) { return dialog.exec(); };
     ModalDriver modals;
+    modals.then(on<ConfirmDialog>([](ConfirmDialog* d) { press(d->ButtonYes); }));
     modals.then(pressIn(view->Form19(), view->Form19()->Button1));
     panel->button("ButtonClearArh")->click();
     EXPECT_EQ(view->Form19()->result(), 1);

@@ -124,7 +124,7 @@ TEST_F(TrafficMonitorTest, SaveWaitsForTheExchangeUnderWayAndHoldsPollsWhileItsD
     };
     {
         // A dialog opened inside the engine's wait would hold the exchange until it closed.
-        TForm1::HandlerScope exchange(*form);
+        const OperatorAction exchange(*form, {.guard = OperatorAction::Guard::Opened});
         QTest::mouseClick(window->ButtonSave, Qt::LeftButton);
         EXPECT_EQ(asked, 0);
     }
