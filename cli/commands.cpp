@@ -4,6 +4,7 @@
 #include "cli/readings.h"
 #include "cli/trace.h"
 
+#include "archives/reading.h"
 #include "archives/records.h"
 #include "device/encodings.h"
 #include "device/identification.h"
@@ -323,8 +324,9 @@ int execute(const QStringList& rawArgs, Trace& trace) {
             return usage("QTY must be 1..2000");
         bus.ReadCoils(addr, std::uint16_t(n[1]), std::uint16_t(n[2]));
         print = [&] {
+            const RtuFrame reply = bus.replyFrame();
             for (int i = 0; i < n[2]; ++i)
-                out() << (n[1] + i) << ' ' << ((bus.Buffer[3 + i / 8] >> (i % 8)) & 1) << '\n';
+                out() << (n[1] + i) << ' ' << (reply.bit(i).value_or(false) ? 1 : 0) << '\n';
         };
     } else if (o.command == "write-register") {
         bus.WriteRegister(addr, std::uint16_t(n[1]), std::uint16_t(n[2]));
@@ -354,9 +356,11 @@ int execute(const QStringList& rawArgs, Trace& trace) {
             const auto when = enc::parseDateTime(o.date);
             if (!when)
                 return usage(QStringLiteral("'%1' is not a date \"dd.mm.yyyy hh:nn\"").arg(o.date));
-            bus.ReadArchive(addr, std::uint8_t(archive), std::uint8_t(count), 1, *when);
+            archives::registerReplyLength();
+            bus.ReadArchiveByDate(addr, std::uint8_t(archive), std::uint8_t(count), *when);
         } else {
-            bus.ReadArchive(addr, std::uint8_t(archive), std::uint8_t(count), 0, double(*o.record));
+            archives::registerReplyLength();
+            bus.ReadArchiveByRecord(addr, std::uint8_t(archive), std::uint8_t(count), double(*o.record));
         }
         print = [&, archive, count] {
             if (records::isJournal(archive)) {

@@ -41,16 +41,6 @@ void TMSComm::setSettings(const QString& settings) {
     }
 }
 
-QString TMSComm::speedTextOf(const QString& settings) {
-    return settings.size() >= 6 ? settings.left(settings.size() - 6) : QString();
-}
-
-int TMSComm::speedOf(const QString& settings) {
-    bool ok = false;
-    const int speed = speedTextOf(settings).toInt(&ok);
-    return ok ? speed : 0;
-}
-
 bool TMSComm::PortOpen() const {
     return m_tcp ? m_tcp->PortOpen() : m_port.isOpen();
 }

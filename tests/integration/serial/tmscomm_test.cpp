@@ -143,7 +143,7 @@ TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
 
     // The next transaction tries to open the port again; the path is gone, so it says so.
     QStringList failures;
-    bus.onPortOpenFailed = [&](const QString& why) { failures << why; };
+    QObject::connect(&bus, &TModBus::portOpenFailed, [&](const QString& why) { failures << why; });
     bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::PortError);
     EXPECT_EQ(failures.size(), 1);

@@ -1,6 +1,7 @@
 // Meters behind a serial device server: RTU frames over TCP. The engine through the TCP control
 // against servers that misbehave on purpose, against the simulator on loopback, and kastari-cli
 // against the simulator and against an independent RTU-over-TCP slave.
+#include "archives/reading.h"
 #include "hex.h"
 #include "link/crc16.h"
 #include "link/portmap.h"
@@ -98,7 +99,7 @@ TEST(DeviceServer, OneThatCannotBeReachedIsReportedLikeAPortThatDoesNotOpen) {
     for (const QString& url : {refused, QStringLiteral("tcp://no-such-host.invalid:4001")}) {
         Engine e(url);
         QStringList reasons;
-        e.bus.onPortOpenFailed = [&](const QString& r) { reasons << r; };
+        QObject::connect(&e.bus, &TModBus::portOpenFailed, [&](const QString& r) { reasons << r; });
         e.bus.ReadHoldingRegisters(1, 2, 0);
         EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::PortError) << url.toStdString();
         ASSERT_EQ(reasons.size(), 1);
@@ -185,6 +186,7 @@ class EngineVsSimOverTcp : public ::testing::Test {
 TEST_F(EngineVsSimOverTcp, RepliesOfTheSimulatorEndByTheirLength) {
     // Every function's length rule, split anywhere, is the scripted engine test's; here the frames
     // come whole from the simulator over a real socket.
+    archives::registerReplyLength();
     bus.setFastCompletion(true);
     const QDateTime hoursAgo = QDateTime::currentDateTime().addSecs(-10 * 3600);
     const struct {

@@ -1,6 +1,7 @@
 // The transaction engine against a scripted control: how replies are assembled, judged and timed.
 #include "fakecomm.h"
 #include "hex.h"
+#include "archives/reading.h"
 #include "link/crc16.h"
 #include "link/tmodbus.h"
 
@@ -73,7 +74,7 @@ TEST(Stale, ALateReplyIsNotTheAnswerToTheNextSilentRequest) {
     const QByteArray late = withCrc("01 03 02 00 01");
     e.comm.script = {{{kSilence + 20, late}}};
     int ended = 0;
-    e.bus.onTransactionEnd = [&] { ++ended; };
+    QObject::connect(&e.bus, &TModBus::transactionEnded, [&] { ++ended; });
     e.bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::NoReply);
     // The late reply reaches the port while the program does something else, before the next request.
@@ -97,7 +98,7 @@ TEST(Stale, BytesBetweenTransactionsLeaveTheLastReplyAsItWas) {
     const QByteArray reply = withCrc("01 03 02 00 07");
     e.comm.script = {{{1, reply}}};
     QByteArray discarded;
-    e.bus.onDiscarded = [&](const QByteArray& b) { discarded += b; };
+    QObject::connect(&e.bus, &TModBus::bytesDiscarded, [&](const QByteArray& b) { discarded += b; });
     e.bus.ReadHoldingRegisters(1, 1, 0);
     e.comm.receiveNow(hex("01 03"));
     EXPECT_EQ(e.bus.reply(), reply);
@@ -146,7 +147,7 @@ TEST(EndlessLine, TheLimitIsTheTimeoutTheLongestFrameAndTheSilence) {
 TEST(EndlessLine, OverflowEndsTheWait) {
     Engine e;
     QList<int> seen;
-    e.bus.onChunk = [&](int n) { seen << n; };
+    QObject::connect(&e.bus, &TModBus::chunkReceived, [&](int n) { seen << n; });
     e.comm.script = {{{1, QByteArray(200, '\x55')}, {1, QByteArray(100, '\x55')}, {kSilence / 2, hex("55")}}};
     e.bus.ReadHoldingRegisters(1, 125, 0);
     EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::Overflow);
@@ -174,7 +175,7 @@ TEST(Receive, NoiseBeforeTheReplyFailsTheCrc) {
 TEST(Receive, ProgressHookSeesEveryChunk) {
     Engine e;
     QList<int> seen;
-    e.bus.onChunk = [&](int n) { seen << n; };
+    QObject::connect(&e.bus, &TModBus::chunkReceived, [&](int n) { seen << n; });
     const QByteArray reply = withCrc("01 03 02 00 02");
     e.comm.script = {{{1, reply.left(3)}, {2, reply.mid(3)}}};
     e.bus.ReadHoldingRegisters(1, 1, 0);
@@ -247,7 +248,7 @@ TEST(Port, OpenFailureSendsNothingAndReportsOnce) {
     Engine e;
     e.comm.failOpen = true;
     QStringList reasons;
-    e.bus.onPortOpenFailed = [&](const QString& r) { reasons << r; };
+    QObject::connect(&e.bus, &TModBus::portOpenFailed, [&](const QString& r) { reasons << r; });
     e.bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_TRUE(e.comm.sent.isEmpty());
     EXPECT_FALSE(e.bus.Valid);
@@ -398,6 +399,7 @@ struct SplitCase {
 };
 
 TEST(FastCompletion, AReplySplitAnywhereEndsByItsLength) {
+    archives::registerReplyLength();
     const SplitCase cases[] = {
         {"read", readTwo, withCrc("01 03 04 00 0A 01 02"), ReplyStatus::Ok},
         {"exception", readTwo, withCrc("01 83 02"), ReplyStatus::Exception},
