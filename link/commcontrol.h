@@ -48,4 +48,7 @@ public:
 
     // Raised on the UI thread, from inside event processing, whenever received bytes are waiting.
     std::function<void()> OnComm;
+    // Raised when the port or the connection went away while open (an unplugged adapter, a device
+    // server that closed the connection).
+    std::function<void()> OnLinkLost;
 };

@@ -24,6 +24,7 @@ constexpr StatusText kStatusTexts[] = {
     {ReplyStatus::WrongFunction, "reply to another function", "ответ на другую функцию"},
     {ReplyStatus::WrongLength, "reply of unexpected length", "неверная длина ответа"},
     {ReplyStatus::WrongEcho, "echo differs from the request", "подтверждение не совпадает с запросом"},
+    {ReplyStatus::LinkLost, "link lost during the reply", "связь потеряна во время ответа"},
 };
 
 struct ExceptionText {

@@ -16,6 +16,7 @@ enum class ReplyStatus {
     WrongFunction, // a good frame answering another function
     WrongLength,   // a good frame whose length or byte count does not fit the request
     WrongEcho,     // a write confirmation naming another register, coil, value or count
+    LinkLost,      // the port or the connection went away in the middle of the reply
 };
 
 enum class Wording { English, Russian };

@@ -39,8 +39,10 @@ TModBus::TModBus(QObject* parent) : QObject(parent), m_msComm(std::make_unique<T
 TModBus::TModBus(CommControl* control, QObject* parent) : QObject(parent), m_comm(control) { init(); }
 
 TModBus::~TModBus() {
-    if (m_comm)
+    if (m_comm) {
         m_comm->OnComm = nullptr;
+        m_comm->OnLinkLost = nullptr;
+    }
 }
 
 void TModBus::init() {
@@ -72,6 +74,7 @@ void TModBus::init() {
     });
     CommandMode = false;
     m_comm->OnComm = [this] { onComm(); };
+    m_comm->OnLinkLost = [this] { onLinkLost(); };
 }
 
 std::uint16_t TModBus::Crc16(int count) const {
@@ -86,9 +89,12 @@ template <typename Done> void TModBus::waitLine(Done done, int ms) {
 }
 
 int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
-    // 10 bits a character on the line: start, 8 data, stop.
-    const qint64 frameMs = m_comm->bitsTimeMs(qint64(BufferSize) * 10);
-    return int(std::min<qint64>(INT_MAX, 2 * qint64(std::max(0, TimeoutMs)) + frameMs));
+    // 256 characters of 10 bits at a quarter of the line's speed, or eight silences (a byte every
+    // 15.6 ms), whichever is longer: a device that is merely slow must not pass for a babbling line,
+    // while one babbling a byte every 20 ms still does.
+    const qint64 slowFrameMs = std::max<qint64>(m_comm->bitsTimeMs(qint64(BufferSize) * 10 * 4),
+                                                8 * qint64(std::max(0, m_silenceMs)));
+    return int(std::min<qint64>(INT_MAX, 2 * qint64(std::max(0, TimeoutMs)) + slowFrameMs));
 }
 
 void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
@@ -178,6 +184,19 @@ void TModBus::onComm() {
     take(m_chunk);
 }
 
+void TModBus::onLinkLost() {
+    if (!listening()) return;
+    // What the control still holds came before the far end went.
+    const QByteArray rest = m_comm->Input();
+    if (!rest.isEmpty()) {
+        m_sinceReply.start();
+        take(rest);
+    }
+    // Nothing more can come on a link that is gone: waiting out the silence would only delay the
+    // verdict, and a reply cut short is no CRC error of the line's.
+    end(Fault::LinkLost);
+}
+
 void TModBus::take(const QByteArray& chunk) {
     ReplyTimer->stop();
 
@@ -244,12 +263,24 @@ void TModBus::completeEarly() {
 
 void TModBus::keepInterFrameGap() {
     // Without the silence after each reply, nothing else gives the device and the converter their
-    // quiet time before the next request. One wait only: a line that never goes quiet must not
-    // hold the request back for ever (what comes meanwhile is thrown away as stale).
+    // quiet time before the next request. The gap is quiet on the line, not time since the reply:
+    // bytes trailing it are thrown away and the gap counted again from them, so they cannot land in
+    // the next reply. A line that never goes quiet must not hold the request back for ever.
     if (!m_fastNow || !m_sinceReply.isValid()) return;
-    const qint64 left = interFrameGapMs() - m_sinceReply.elapsed();
-    if (left <= 0) return;
-    waitLine([] { return false; }, int(left));
+    const int gap = interFrameGapMs();
+    const int bound = replyLimitMs(m_silenceMs);
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const QByteArray trailing = m_comm->discardInput();
+        if (!trailing.isEmpty()) {
+            discard(trailing);
+            m_sinceReply.start();
+        }
+        const qint64 left = std::min<qint64>(gap - m_sinceReply.elapsed(), bound - waited.elapsed());
+        if (left <= 0) return;
+        waitLine([] { return false; }, int(left));
+    }
 }
 
 void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
@@ -413,8 +444,9 @@ ReplyStatus TModBus::replyStatus() const {
         return ReplyStatus::NoReply;
     if (m_fault == Fault::LineNoise)
         return ReplyStatus::LineNoise;
+    // A whole frame that came before the link went is as good as any.
     if (!Valid)
-        return ReplyStatus::CrcError;
+        return m_fault == Fault::LinkLost ? ReplyStatus::LinkLost : ReplyStatus::CrcError;
     if (m_expectFunction < 0)
         return ReplyStatus::Ok;
     const RtuFrame frame = replyFrame();

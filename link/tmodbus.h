@@ -116,7 +116,9 @@ public:
     // How the last transaction's wait ended.
     ReplyCompletion completion() const { return m_completion; }
     // The longest a transaction waits for its reply once the request is out: the caller's time for
-    // the first byte, the longest frame at the line's speed, and the silence after it.
+    // the first byte, the longest frame at a slow device's pace (a quarter of the line's speed, or
+    // eight ModBus silences for its 256 bytes, whichever is slower), and the silence after it.
+    // Only a line that never goes quiet reaches it.
     int replyLimitMs(std::int32_t TimeoutMs) const;
 
 signals:
@@ -134,7 +136,7 @@ private:
     // (sending, which lasts while RTS is held, or listening); the silence runs only while listening.
     enum class State { Idle, Preparing, Sending, Listening, Ended };
     // What went wrong outside the reply's bytes themselves.
-    enum class Fault { None, PortFailed, Refused, Overflow, LineNoise };
+    enum class Fault { None, PortFailed, Refused, Overflow, LineNoise, LinkLost };
 
     void init();
     void sendFrame(int length, int function, int expectedDataBytes);
@@ -142,6 +144,7 @@ private:
     void clearOutcome();
     void refuse();
     void onComm();
+    void onLinkLost();
     void take(const QByteArray& chunk);
     void discard(const QByteArray& bytes);
     void end(Fault fault = Fault::None);

@@ -65,6 +65,9 @@ TcpComm* TMSComm::tcp() {
     if (!m_tcp) {
         m_tcp = std::make_unique<TcpComm>();
         m_tcp->OnComm = [this] { onReadyRead(); };
+        m_tcp->OnLinkLost = [this] {
+            if (OnLinkLost) OnLinkLost();
+        };
         connect(m_tcp.get(), &TcpComm::connectionLost, this, &TMSComm::portLost);
     }
     m_tcp->setUrl(url);
@@ -199,5 +202,6 @@ void TMSComm::closeLost(const QString& reason) {
     if (!m_port.isOpen())
         return;
     m_port.close();
+    if (OnLinkLost) OnLinkLost();
     emit portLost(reason);
 }

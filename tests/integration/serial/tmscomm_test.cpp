@@ -139,7 +139,7 @@ TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
     });
     bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_FALSE(bus.Valid);
-    EXPECT_FALSE(bus.replyOk());
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost);
 
     // The next transaction tries to open the port again; the path is gone, so it says so.
     QStringList failures;

@@ -120,7 +120,7 @@ TEST(DeviceServer, OneThatClosesEveryConnectionAtOnceIsAskedLessAndLessOften) {
     EXPECT_EQ(server.connections, 3);
 }
 
-TEST(DeviceServer, HalfAFrameAndADropIsABrokenReplyAndTheNextExchangeConnectsAgain) {
+TEST(DeviceServer, HalfAFrameAndADropIsALostLinkAndTheNextExchangeConnectsAgain) {
     ScriptedServer server;
     server.onRequest = [](QTcpSocket* s, int connection, const QByteArray&) {
         s->write(connection == 1 ? kReply.left(4) : kReply);
@@ -128,7 +128,7 @@ TEST(DeviceServer, HalfAFrameAndADropIsABrokenReplyAndTheNextExchangeConnectsAga
     };
     Engine e(server.url());
     e.bus.ReadHoldingRegisters(1, 2, 0);
-    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::CrcError);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::LinkLost);
     EXPECT_EQ(e.bus.Received, 4);
     // The server had answered something: it is no reason to wait before connecting again.
     EXPECT_EQ(e.tcp.retryDelayMs(), 0);
@@ -218,7 +218,7 @@ TEST_F(EngineVsSimOverTcp, AConnectionDroppedMidReplyOrBetweenExchangesIsMadeAga
     midReply.closeAfterBytes = 3;
     simulator->setFault(midReply);
     bus.ReadHoldingRegisters(1, 2, 0);
-    EXPECT_EQ(bus.replyStatus(), ReplyStatus::CrcError);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost);
     bus.ReadHoldingRegisters(1, 2, 0);
     EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
 
