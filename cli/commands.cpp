@@ -74,6 +74,7 @@ struct Options {
     bool rts = false;
     bool raw = false;
     bool fast = false;
+    int retries = 0;
     QString trace;
     QString command;
     QStringList args;
@@ -112,7 +113,8 @@ QString journalLine(const JournalEntry& e) {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--raw] [--trace FILE] [--comm n=PATH]\n"
+        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--retries N] [--raw] [--trace FILE]\n"
+        "       [--comm n=PATH]\n"
         "       COMMAND ARGS\n"
         "\n"
         "Sends one ModBus RTU request through the monitor's engine and prints the reply.\n"
@@ -125,6 +127,8 @@ QString helpText() {
         "  --rts            RS-485 direction control by the RTS line\n"
         "  --fast           end each reply as soon as it is complete by its length, instead of\n"
         "                   after 500 ms of silence\n"
+        "  --retries N      ask a read that got no valid reply again, up to N times (0..5, default 0);\n"
+        "                   a write is never repeated\n"
         "  --raw            print the reply frame in hex as well (first line, 'raw: ...')\n"
         "  --trace FILE     write every frame sent, received or discarded, with its verdict, to FILE as\n"
         "                   CSV (UTF-8, ISO 8601 times with ms), the monitor's exchange log format\n"
@@ -217,6 +221,10 @@ int execute(const QStringList& rawArgs, Trace& trace) {
                 return usage("--trace needs a file");
         } else if (a == "--fast") {
             o.fast = true;
+        } else if (a == "--retries") {
+            if (!value(&v) || !number(v, 0, TModBus::MaxRetries))
+                return usage(QStringLiteral("--retries needs a number 0..%1").arg(TModBus::MaxRetries));
+            o.retries = int(*number(v, 0, TModBus::MaxRetries));
         } else if (a == "--date") {
             if (!value(&o.date))
                 return usage("--date needs \"dd.mm.yyyy hh:nn\"");
@@ -279,6 +287,7 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
         bus.RtsMode = o.rts;
         bus.setFastCompletion(o.fast);
+        bus.setRetries(o.retries);
     };
     if (o.command == "archive" || o.command == "journal") {
         TModBus bus;

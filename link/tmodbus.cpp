@@ -29,6 +29,25 @@ std::optional<std::uint16_t> low16(double x) {
     return std::uint16_t(m);
 }
 
+bool isRead(int function) {
+    return function == FnReadCoils || function == FnReadHolding || function == FnReportSlaveId ||
+           function == FnReadArchive;
+}
+
+// A reply that a second asking may mend: the line garbled it, or the device did not hear the request.
+// An exception is the device's considered answer, and a port that does not open stays shut.
+bool worthAskingAgain(ReplyStatus status) {
+    switch (status) {
+    case ReplyStatus::Ok:
+    case ReplyStatus::Exception:
+    case ReplyStatus::PortError:
+    case ReplyStatus::Refused:
+        return false;
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 TModBus::TModBus(QObject* parent) : QObject(parent), m_msComm(std::make_unique<TMSComm>()) {
@@ -294,7 +313,17 @@ void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
     m_expectData = expectedDataBytes;
     const bool write = function == FnWriteCoil || function == FnWriteRegister || function == FnWriteRegisters;
     m_expectEcho = write ? OutputFrame.left(6) : QByteArray();
-    Transact(total, m_silenceMs);
+    transactRetrying(total, function);
+}
+
+void TModBus::transactRetrying(int total, int function) {
+    // A write the device carried out but whose confirmation the line garbled would be carried out
+    // twice: only reads are asked again.
+    const int repeats = isRead(function) ? m_retries : 0;
+    for (int attempt = 0;; ++attempt) {
+        Transact(total, m_silenceMs);
+        if (attempt >= repeats || !worthAskingAgain(replyStatus())) return;
+    }
 }
 
 void TModBus::clearOutcome() {

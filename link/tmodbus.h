@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -121,6 +122,24 @@ public:
     // Only a line that never goes quiet reaches it.
     int replyLimitMs(std::int32_t TimeoutMs) const;
 
+    // Reads (functions 1, 3, 17 and 65) that got no valid reply are sent again up to this many
+    // times before the caller is told; a write is never repeated. 0 unless the operator asks.
+    static constexpr int MaxRetries = 5;
+    void setRetries(int n) { m_retries = std::clamp(n, 0, MaxRetries); }
+    int retries() const { return m_retries; }
+    // Holds retries off while it lives: the scan asks 127 addresses, most of which never answer.
+    class RetriesOff {
+      public:
+        explicit RetriesOff(TModBus& bus) : m_bus(bus), m_saved(bus.retries()) { bus.setRetries(0); }
+        ~RetriesOff() { m_bus.setRetries(m_saved); }
+        RetriesOff(const RetriesOff&) = delete;
+        RetriesOff& operator=(const RetriesOff&) = delete;
+
+      private:
+        TModBus& m_bus;
+        int m_saved;
+    };
+
 signals:
     void portOpenFailed(const QString& reason);
     // Bytes of the reply arrived (all of them, those past the buffer included).
@@ -140,6 +159,8 @@ private:
 
     void init();
     void sendFrame(int length, int function, int expectedDataBytes);
+    // One transaction, and its repetitions for a read on a line that garbled it.
+    void transactRetrying(int total, int function);
     // Forgets how the last request went.
     void clearOutcome();
     void refuse();
@@ -164,6 +185,7 @@ private:
     State m_state = State::Idle;
     Fault m_fault = Fault::None;
     int m_silenceMs = DefaultSilenceMs;
+    int m_retries = 0;
     QTimer* m_limitTimer = nullptr;
     QTimer* m_gapTimer = nullptr;
     bool m_fast = false;

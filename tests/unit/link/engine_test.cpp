@@ -301,6 +301,45 @@ TEST(Status, ExceptionCodeIsReportedWithItsName) {
     EXPECT_EQ(describe(e.bus.replyStatus(), e.bus.exceptionCode()), "exception 2 (illegal data address)");
 }
 
+TEST(Retries, AReadIsAskedAgainOnlyWhileItGetsNoValidReplyAndAWriteNever) {
+    const QByteArray good = withCrc("01 03 02 00 07");
+    QByteArray bad = good;
+    bad[4] = char(bad[4] ^ 1);
+    const QList<Chunk> silence;
+    auto readOne = [](TModBus& b) { b.ReadHoldingRegisters(1, 1, 0); };
+    const struct {
+        const char* name;
+        int retries;
+        std::function<void(TModBus&)> send;
+        QList<QList<Chunk>> replies;
+        ReplyStatus status;
+        int sent;
+    } cases[] = {
+        {"bad CRC, then good", 1, readOne, {{{1, bad}}, {{1, good}}}, ReplyStatus::Ok, 2},
+        {"silence twice, then good", 2, readOne, {silence, silence, {{1, good}}}, ReplyStatus::Ok, 3},
+        {"no retries", 0, readOne, {{{1, bad}}, {{1, good}}}, ReplyStatus::CrcError, 1},
+        {"bad every time", 2, readOne, {{{1, bad}}, {{1, bad}}, {{1, bad}}, {{1, good}}}, ReplyStatus::CrcError, 3},
+        {"an exception is the meter's answer", 3, readOne, {{{1, withCrc("01 83 02")}}}, ReplyStatus::Exception, 1},
+        {"archive read", 1, [](TModBus& b) { b.ReadArchiveByRecord(1, 3, 1, 0.0); },
+         {silence, {{1, withCrc("01 41 0A 01 00 00 00 01 00 00 00 02 09")}}}, ReplyStatus::Ok, 2},
+        {"write", 3, write6, {silence, {{1, withCrc("01 06 00 12 01 2C")}}}, ReplyStatus::NoReply, 1},
+        {"coil write", 3, [](TModBus& b) { b.SetCoil(1, 3); }, {{{1, bad}}}, ReplyStatus::CrcError, 1},
+        {"multiple write", 3, [](TModBus& b) { b.WriteRegisters(1, 2, 19, hex("41 70 00 00")); }, {silence},
+         ReplyStatus::NoReply, 1},
+    };
+    for (const auto& c : cases) {
+        Engine e;
+        e.bus.setRetries(c.retries);
+        e.comm.script = c.replies;
+        int ended = 0;
+        QObject::connect(&e.bus, &TModBus::transactionEnded, [&] { ++ended; });
+        c.send(e.bus);
+        EXPECT_EQ(e.bus.replyStatus(), c.status) << c.name;
+        EXPECT_EQ(e.comm.sent.size(), c.sent) << c.name;
+        EXPECT_EQ(ended, c.sent) << c.name << ": every try is an exchange of its own in the log";
+    }
+}
+
 TEST(Port, OpenFailureSendsNothingAndReportsOnce) {
     Engine e;
     e.comm.failOpen = true;
