@@ -9,7 +9,7 @@ QPrintPreviewWidget* makePreview(QPrinter& printer) {
     auto* preview = new QPrintPreviewWidget(&printer);
     preview->setObjectName(QStringLiteral("PreviewReport"));
     preview->setZoomMode(QPrintPreviewWidget::FitToWidth);
-    preview->setMinimumSize(620, 640);
+    preview->setMinimumSize(560, 480);
     return preview;
 }
 
@@ -27,5 +27,5 @@ ReportWindow::ReportWindow(QPrinter& printer)
     ButtonSavePdf->setObjectName(QStringLiteral("ButtonSavePdf"));
     addControl(ButtonPrint);
     addControl(ButtonSavePdf);
-    resize(720, 820);
+    resize(720, 700);
 }
