@@ -42,10 +42,9 @@ std::optional<RegisterBlock> Exchange::readHoldingSilently(int first, int count)
 
 std::optional<bool> Exchange::readCoil(int coil) {
     m_engine.ReadCoils(std::uint8_t(m_address), std::uint16_t(coil), 1);
-    // An accepted reply carries exactly one data byte; the coil is its lowest bit.
-    const QByteArray reply = m_engine.reply();
-    if (!report(m_engine.replyOk() && reply.size() > 3)) return std::nullopt;
-    return (std::uint8_t(reply[3]) & 1) != 0;
+    const std::optional<bool> state = m_engine.replyOk() ? m_engine.replyFrame().bit(0) : std::nullopt;
+    if (!report(state.has_value())) return std::nullopt;
+    return *state;
 }
 
 std::optional<QByteArray> Exchange::readArchive(const archives::Request& request) {

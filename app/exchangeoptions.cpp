@@ -8,9 +8,11 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QSettings>
+#include <QSpinBox>
 
 namespace {
 const QString FastKey = QStringLiteral("Exchange/FastCompletion");
+const QString RetriesKey = QStringLiteral("Exchange/Retries");
 }
 
 ExchangeOptions* ExchangeOptions::install(TForm1& form, bool fastFromCommandLine) {
@@ -23,8 +25,11 @@ ExchangeOptions::ExchangeOptions(TForm1& form, bool fastFromCommandLine)
     setObjectName(QStringLiteral("ExchangeOptions"));
     runModal = [](QDialog& dialog) { return dialog.exec(); };
     // An unreadable or damaged file counts as no choice made: the line's own rule.
-    const bool saved = QSettings(m_path, QSettings::IniFormat).value(FastKey, false).toBool();
+    const QSettings file(m_path, QSettings::IniFormat);
+    const bool saved = file.value(FastKey, false).toBool();
     m_form.ModBus->setFastCompletion(saved || fastFromCommandLine);
+    // setRetries keeps a number out of range within 0 to 5.
+    m_form.ModBus->setRetries(file.value(RetriesKey, 0).toInt());
     QAction* item =
         m_form.addServiceItem(QStringLiteral("MenuExchangeOptions"), QStringLiteral("Параметры обмена"));
     connect(item, &QAction::triggered, this, &ExchangeOptions::MenuExchangeOptionsClick,
@@ -36,13 +41,24 @@ ExchangeOptions::~ExchangeOptions() = default;
 void ExchangeOptions::MenuExchangeOptionsClick() {
     TModBus& bus = *m_form.ModBus;
     m_dialog->CheckFastCompletion->setChecked(bus.fastCompletion());
+    m_dialog->SpinRetries->setValue(bus.retries());
     if (runModal(*m_dialog) != QDialog::Accepted) return;
     const bool fast = m_dialog->CheckFastCompletion->isChecked();
-    if (fast == bus.fastCompletion()) return;
-    // The exchange in progress, if any, keeps the rule it started with.
-    bus.setFastCompletion(fast);
+    const int retries = m_dialog->SpinRetries->value();
+    const bool fastChanged = fast != bus.fastCompletion();
+    const bool retriesChanged = retries != bus.retries();
+    if (!fastChanged && !retriesChanged) return;
+    // Only what the operator changed is saved: --fast is for its run only. The exchange in
+    // progress, if any, keeps the rules it started with.
     QSettings file(m_path, QSettings::IniFormat);
-    file.setValue(FastKey, fast);
+    if (fastChanged) {
+        bus.setFastCompletion(fast);
+        file.setValue(FastKey, fast);
+    }
+    if (retriesChanged) {
+        bus.setRetries(retries);
+        file.setValue(RetriesKey, retries);
+    }
     file.sync();
     if (file.status() != QSettings::NoError)
         m_form.ShowError(QStringLiteral("Не удалось сохранить параметры обмена в файл %1").arg(m_path));

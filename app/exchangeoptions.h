@@ -1,5 +1,6 @@
 #pragma once
-// The exchange options of the window ("Сервис" > "Параметры обмена"): fast reply completion, kept
+// The exchange options of the window ("Сервис" > "Параметры обмена"): fast reply completion and
+// the retries of a read on a noisy line, kept
 // in a settings file of its own next to Sens.cfg (whose eight lines other installations read, so
 // nothing new may go there) and applied to the engine.
 #include <QObject>
@@ -18,14 +19,14 @@ class ExchangeOptions : public QObject {
     static constexpr const char* FileName = "kastari-monitor.ini";
 
     // Reads the file, switches fast completion on when it or the command line (--fast) asks for
-    // it, and adds the menu item. The window owns the result.
+    // it, sets the retries it holds, and adds the menu item. The window owns the result.
     static ExchangeOptions* install(TForm1& form, bool fastFromCommandLine);
     ~ExchangeOptions() override;
 
     ExchangeOptionsDialog* dialog() const { return m_dialog.get(); }
     QString filePath() const { return m_path; }
 
-    // The menu item: the dialog, and on "Ok" a changed choice applied and saved.
+    // The menu item: the dialog, and on "Ok" the choices that changed applied and saved.
     void MenuExchangeOptionsClick();
 
     // How the dialog is run (exec() by default); tests answer it instead.

@@ -68,13 +68,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(Timer3, &QTimer::timeout, this, &TForm1::Timer3Timer);
 
     m_exchange = std::make_unique<Exchange>(*ModBus, DeviceAddress, *StatusBar1, *ProgressBar1, *Timer2);
-    ModBus->onChunk = [this](int bytes) { m_exchange->advanceProgress(bytes); };
-    ModBus->onPortOpenFailed = [this](const QString&) {
+    connect(ModBus, &TModBus::chunkReceived, this, [this](int bytes) { m_exchange->advanceProgress(bytes); });
+    connect(ModBus, &TModBus::portOpenFailed, this, [this] {
         PollReport::failNow();
         ShowMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка при открытии порта!"));
         // A scan must not go on asking 126 more addresses through a port that is not there.
         if (Form3) Form3->StopRequested = true;
-    };
+    });
 
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     startUp();

@@ -42,6 +42,7 @@ void TForm1::MenuConnectClick() {
                 Device[n]->setVisible(false);
             }
             const QString speed = TMSComm::speedTextOf(ModBus->comm().Settings());
+            const TModBus::RetriesOff askOnce(*ModBus);
             int found = 0;
             for (int address = 1; address <= DeviceItemCount; ++address) {
                 if (Form3->StopRequested) break;

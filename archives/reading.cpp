@@ -1,14 +1,23 @@
 #include "archives/reading.h"
 
+#include "link/functioncodes.h"
+#include "link/rtuframe.h"
 #include "link/tmodbus.h"
 
 namespace archives {
 
+void registerReplyLength() {
+    // Address, 65, byte count, the records, CRC: the byte count tells the length as for a register read.
+    rtu::registerReplyLength({.function = modbus::FnReadArchive, .rule = rtu::LengthRule::ByteCount, .length = 5});
+}
+
 void send(TModBus& engine, std::uint8_t address, const Request& r) {
+    static const bool registered = (registerReplyLength(), true);
+    Q_UNUSED(registered);
     if (r.mode == 1)
-        engine.ReadArchive(address, std::uint8_t(r.archive), std::uint8_t(r.count), 1, r.date);
+        engine.ReadArchiveByDate(address, std::uint8_t(r.archive), std::uint8_t(r.count), r.date);
     else
-        engine.ReadArchive(address, std::uint8_t(r.archive), std::uint8_t(r.count), 0, double(r.record));
+        engine.ReadArchiveByRecord(address, std::uint8_t(r.archive), std::uint8_t(r.count), double(r.record));
 }
 
 std::optional<QByteArray> Requests::operator()(const Request& request) {

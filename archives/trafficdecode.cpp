@@ -13,48 +13,7 @@ namespace {
 
 using namespace modbus;
 
-QString exceptionName(int code) {
-    static const char* const names[] = {"",
-                                        "недопустимая функция",
-                                        "недопустимый адрес данных",
-                                        "недопустимое значение",
-                                        "отказ устройства",
-                                        "запрос принят, выполняется",
-                                        "устройство занято",
-                                        "отрицательное подтверждение",
-                                        "ошибка чётности памяти"};
-    return code >= 1 && code <= 8 ? QString::fromUtf8(names[code]) : QStringLiteral("неизвестное исключение");
-}
-
-QString statusText(ReplyStatus status, int exceptionCode) {
-    switch (status) {
-    case ReplyStatus::Ok:
-        return QStringLiteral("норма");
-    case ReplyStatus::NoReply:
-        return QStringLiteral("нет ответа");
-    case ReplyStatus::PortError:
-        return QStringLiteral("порт не открывается");
-    case ReplyStatus::Refused:
-        return QStringLiteral("запрос не отправлен");
-    case ReplyStatus::Overflow:
-        return QStringLiteral("ответ длиннее 256 байт");
-    case ReplyStatus::LineNoise:
-        return QStringLiteral("помехи на линии");
-    case ReplyStatus::CrcError:
-        return QStringLiteral("ошибка CRC");
-    case ReplyStatus::Exception:
-        return QStringLiteral("исключение %1: %2").arg(exceptionCode).arg(exceptionName(exceptionCode));
-    case ReplyStatus::WrongAddress:
-        return QStringLiteral("ответ с другого адреса");
-    case ReplyStatus::WrongFunction:
-        return QStringLiteral("ответ на другую функцию");
-    case ReplyStatus::WrongLength:
-        return QStringLiteral("неверная длина ответа");
-    case ReplyStatus::WrongEcho:
-        return QStringLiteral("подтверждение не совпадает с запросом");
-    }
-    return {};
-}
+QString statusText(ReplyStatus status, int exceptionCode) { return describe(status, exceptionCode, Wording::Russian); }
 
 QString completionText(ReplyCompletion c) {
     switch (c) {
@@ -311,7 +270,7 @@ QStringList decode(const TrafficEntry& e) {
         if (e.status == ReplyStatus::Exception)
             out << QStringLiteral("Исключение %1: %2")
                        .arg(e.exceptionCode)
-                       .arg(exceptionName(e.exceptionCode));
+                       .arg(exceptionName(e.exceptionCode, Wording::Russian));
         else if (e.status == ReplyStatus::Ok)
             replyLines(out, e);
     }

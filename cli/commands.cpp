@@ -4,6 +4,7 @@
 #include "cli/readings.h"
 #include "cli/trace.h"
 
+#include "archives/reading.h"
 #include "archives/records.h"
 #include "device/encodings.h"
 #include "device/identification.h"
@@ -80,6 +81,7 @@ struct Options {
     bool rts = false;
     bool raw = false;
     bool fast = false;
+    int retries = 0;
     QString trace;
     QString command;
     QStringList args;
@@ -118,7 +120,8 @@ QString journalLine(const JournalEntry& e) {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--raw] [--trace FILE] [--comm n=PATH]\n"
+        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--retries N] [--raw] [--trace FILE]\n"
+        "       [--comm n=PATH]\n"
         "       COMMAND ARGS\n"
         "\n"
         "Sends one ModBus RTU request through the monitor's engine and prints the reply.\n"
@@ -131,6 +134,8 @@ QString helpText() {
         "  --rts            RS-485 direction control by the RTS line\n"
         "  --fast           end each reply as soon as it is complete by its length, instead of\n"
         "                   after 500 ms of silence\n"
+        "  --retries N      ask a read that got no valid reply again, up to N times (0..5, default 0);\n"
+        "                   a write is never repeated\n"
         "  --raw            print the reply frame in hex as well (first line, 'raw: ...')\n"
         "  --trace FILE     write every frame sent, received or discarded, with its verdict, to FILE as\n"
         "                   CSV (UTF-8, ISO 8601 times with ms), the monitor's exchange log format\n"
@@ -225,6 +230,10 @@ int execute(const QStringList& rawArgs, Trace& trace) {
                 return usage("--trace needs a file");
         } else if (a == "--fast") {
             o.fast = true;
+        } else if (a == "--retries") {
+            if (!value(&v) || !number(v, 0, TModBus::MaxRetries))
+                return usage(QStringLiteral("--retries needs a number 0..%1").arg(TModBus::MaxRetries));
+            o.retries = int(*number(v, 0, TModBus::MaxRetries));
         } else if (a == "--date") {
             if (!value(&o.date))
                 return usage("--date needs \"dd.mm.yyyy hh:nn\"");
@@ -290,6 +299,7 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         port->setRetryWindowMs(TcpComm::ConnectTimeoutMs);
         bus.RtsMode = o.rts;
         bus.setFastCompletion(o.fast);
+        bus.setRetries(o.retries);
     };
     if (o.command == "archive" || o.command == "journal") {
         TModBus bus;
@@ -335,8 +345,9 @@ int execute(const QStringList& rawArgs, Trace& trace) {
             return usage("QTY must be 1..2000");
         bus.ReadCoils(addr, std::uint16_t(n[1]), std::uint16_t(n[2]));
         print = [&] {
+            const RtuFrame reply = bus.replyFrame();
             for (int i = 0; i < n[2]; ++i)
-                out() << (n[1] + i) << ' ' << ((bus.Buffer[3 + i / 8] >> (i % 8)) & 1) << '\n';
+                out() << (n[1] + i) << ' ' << (reply.bit(i).value_or(false) ? 1 : 0) << '\n';
         };
     } else if (o.command == "write-register") {
         bus.WriteRegister(addr, std::uint16_t(n[1]), std::uint16_t(n[2]));
@@ -366,9 +377,11 @@ int execute(const QStringList& rawArgs, Trace& trace) {
             if (const QString problem = dateProblem("--date", o.date); !problem.isEmpty())
                 return usage(problem);
             const auto when = enc::parseDateTime(o.date);
-            bus.ReadArchive(addr, std::uint8_t(archive), std::uint8_t(count), 1, *when);
+            archives::registerReplyLength();
+            bus.ReadArchiveByDate(addr, std::uint8_t(archive), std::uint8_t(count), *when);
         } else {
-            bus.ReadArchive(addr, std::uint8_t(archive), std::uint8_t(count), 0, double(*o.record));
+            archives::registerReplyLength();
+            bus.ReadArchiveByRecord(addr, std::uint8_t(archive), std::uint8_t(count), double(*o.record));
         }
         print = [&, archive, count] {
             if (records::isJournal(archive)) {

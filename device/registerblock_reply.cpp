@@ -1,16 +1,18 @@
 // Kept apart from registerblock.cpp so that code using only the decoding does not pull in the engine.
 #include "device/registerblock.h"
 
+#include "link/functioncodes.h"
 #include "link/tmodbus.h"
 
 std::optional<RegisterBlock> RegisterBlock::fromReply(const TModBus& engine, int first) {
     // An accepted reply to a register read already has the request's address, length and byte
     // count; the function and the frame length are checked again only because the last request
     // may have been something else.
-    const int byteCount = engine.Buffer[2];
-    if (!engine.replyOk() || engine.Buffer[1] != 3 || engine.Received != 3 + byteCount + 2)
-        return std::nullopt;
-    return RegisterBlock(first, engine.reply().mid(3, byteCount));
+    if (!engine.replyOk()) return std::nullopt;
+    const RtuFrame frame = engine.replyFrame();
+    const std::optional<QByteArray> data = frame.countedData();
+    if (frame.function() != modbus::FnReadHolding || !data) return std::nullopt;
+    return RegisterBlock(first, *data);
 }
 
 std::optional<RegisterBlock> RegisterBlock::read(TModBus& engine, int address, int first, int count) {

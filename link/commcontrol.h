@@ -1,5 +1,6 @@
 #pragma once
 // The slice of a serial port that the ModBus engine uses; a scripted fake replaces it in tests.
+// The line's timing belongs here too: only the control knows what its line's speed means.
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -29,6 +30,25 @@ public:
     // the bytes that could still be seen.
     virtual QByteArray discardInput() { return Input(); }
 
+    // How long the given number of bits takes on the line, in whole microseconds rounded up. A
+    // line whose settings name no speed (a device server's, say) is taken as the slowest the
+    // settings dialog offers, which only makes waits longer.
+    virtual qint64 bitsTimeUs(qint64 bits) const;
+    // The same in whole milliseconds, rounded up.
+    int bitsTimeMs(qint64 bits) const;
+    // How long an RS-485 converter switched by RTS must keep the line for a request of this many
+    // bytes: 8 bits a byte (start and stop bits not counted), at least 1 ms.
+    virtual int rtsHoldMs(int byteCount) const;
+
+    // The speed part of a settings text: the text without its ",n,8,1" tail ("9600,n,8,1" -> "9600").
+    static QString speedTextOf(const QString& settings);
+    // The same as a number; 0 when it does not convert.
+    static int speedOf(const QString& settings);
+    static constexpr int SlowestSpeed = 300;
+
     // Raised on the UI thread, from inside event processing, whenever received bytes are waiting.
     std::function<void()> OnComm;
+    // Raised when the port or the connection went away while open (an unplugged adapter, a device
+    // server that closed the connection).
+    std::function<void()> OnLinkLost;
 };

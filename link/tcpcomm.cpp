@@ -131,5 +131,6 @@ void TcpComm::onDisconnected() {
     // A server that accepts and closes at once, again and again, must not be hammered.
     if (!m_heard) ++m_fruitless;
     m_sinceAttempt.start();
+    if (OnLinkLost) OnLinkLost();
     emit connectionLost(QStringLiteral("%1: the server closed the connection").arg(m_url));
 }

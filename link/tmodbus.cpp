@@ -18,8 +18,6 @@ using namespace modbus;
 // Result words a Hayes modem ends a command with, in the order they are looked for.
 const char* const kResultWords[] = {"CONNECT", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"};
 
-using eventwait::waitUntil;
-
 // The low 16 bits of the rounded number, for any finite double (a plain integer conversion is
 // undefined beyond 64 bits); nothing for NaN and infinities.
 std::optional<std::uint16_t> low16(double x) {
@@ -31,59 +29,26 @@ std::optional<std::uint16_t> low16(double x) {
     return std::uint16_t(m);
 }
 
-// A speed that does not convert (a settings text of another kind of link) is taken as the slowest
-// the settings dialog offers, which only makes the limit longer.
-constexpr int SlowestSpeed = 300;
+bool isRead(int function) {
+    return function == FnReadCoils || function == FnReadHolding || function == FnReportSlaveId ||
+           function == FnReadArchive;
+}
 
-struct InTransaction {
-    explicit InTransaction(bool& f) : flag(f) { flag = true; }
-    ~InTransaction() { flag = false; }
-    bool& flag;
-};
-
-} // namespace
-
-QString describe(ReplyStatus status, int exceptionCode) {
+// A reply that a second asking may mend: the line garbled it, or the device did not hear the request.
+// An exception is the device's considered answer, and a port that does not open stays shut.
+bool worthAskingAgain(ReplyStatus status) {
     switch (status) {
     case ReplyStatus::Ok:
-        return QStringLiteral("ok");
-    case ReplyStatus::NoReply:
-        return QStringLiteral("no reply");
+    case ReplyStatus::Exception:
     case ReplyStatus::PortError:
-        return QStringLiteral("port cannot be opened");
     case ReplyStatus::Refused:
-        return QStringLiteral("request does not fit a frame, not sent");
-    case ReplyStatus::Overflow:
-        return QStringLiteral("reply longer than 256 bytes");
-    case ReplyStatus::LineNoise:
-        return QStringLiteral("line noise");
-    case ReplyStatus::CrcError:
-        return QStringLiteral("CRC error");
-    case ReplyStatus::Exception: {
-        static const char* const names[] = {"",
-                                            "illegal function",
-                                            "illegal data address",
-                                            "illegal data value",
-                                            "slave device failure",
-                                            "acknowledge",
-                                            "slave device busy",
-                                            "negative acknowledge",
-                                            "memory parity error"};
-        const QString name = exceptionCode >= 1 && exceptionCode <= 8 ? QString::fromLatin1(names[exceptionCode])
-                                                                      : QStringLiteral("unknown");
-        return QStringLiteral("exception %1 (%2)").arg(exceptionCode).arg(name);
+        return false;
+    default:
+        return true;
     }
-    case ReplyStatus::WrongAddress:
-        return QStringLiteral("reply from another address");
-    case ReplyStatus::WrongFunction:
-        return QStringLiteral("reply to another function");
-    case ReplyStatus::WrongLength:
-        return QStringLiteral("reply of unexpected length");
-    case ReplyStatus::WrongEcho:
-        return QStringLiteral("echo differs from the request");
-    }
-    return {};
 }
+
+} // namespace
 
 TModBus::TModBus(QObject* parent) : QObject(parent), m_msComm(std::make_unique<TMSComm>()) {
     m_comm = m_msComm.get();
@@ -93,8 +58,10 @@ TModBus::TModBus(QObject* parent) : QObject(parent), m_msComm(std::make_unique<T
 TModBus::TModBus(CommControl* control, QObject* parent) : QObject(parent), m_comm(control) { init(); }
 
 TModBus::~TModBus() {
-    if (m_comm)
+    if (m_comm) {
         m_comm->OnComm = nullptr;
+        m_comm->OnLinkLost = nullptr;
+    }
 }
 
 void TModBus::init() {
@@ -102,72 +69,71 @@ void TModBus::init() {
     ReplyTimer->setTimerType(Qt::PreciseTimer);
     ReplyTimer->setInterval(DefaultSilenceMs);
     connect(ReplyTimer, &QTimer::timeout, this, [this] {
-        ReplyDone = true;
         ReplyTimer->stop();
+        end();
     });
     m_limitTimer = new QTimer(this);
     m_limitTimer->setTimerType(Qt::PreciseTimer);
     m_limitTimer->setSingleShot(true);
-    connect(m_limitTimer, &QTimer::timeout, this, [this] { m_lineNoise = true; });
+    connect(m_limitTimer, &QTimer::timeout, this, [this] { end(Fault::LineNoise); });
     m_gapTimer = new QTimer(this);
     m_gapTimer->setTimerType(Qt::PreciseTimer);
     m_gapTimer->setSingleShot(true);
     connect(m_gapTimer, &QTimer::timeout, this, [this] {
-        if (ReplyDone) return;
-        ReplyDone = true;
+        if (!listening()) return;
         m_completion = ReplyCompletion::Gap;
+        end();
     });
     RtsTimer = new QTimer(this);
     RtsTimer->setTimerType(Qt::PreciseTimer);
     RtsTimer->setInterval(120);
     connect(RtsTimer, &QTimer::timeout, this, [this] {
         RtsTimer->stop();
-        RtsReleased = true;
         m_comm->setRTSEnable(false);
     });
     CommandMode = false;
     m_comm->OnComm = [this] { onComm(); };
+    m_comm->OnLinkLost = [this] { onLinkLost(); };
 }
 
 std::uint16_t TModBus::Crc16(int count) const {
     return crc16::compute(Buffer.data(), std::clamp(count, 0, BufferSize));
 }
 
-int TModBus::lineSpeed() const {
-    const int known = TMSComm::speedOf(m_comm->Settings());
-    return known > 0 ? known : SlowestSpeed;
+template <typename Done> void TModBus::waitLine(Done done, int ms) {
+    if (ms < 0)
+        eventwait::waitUntil(done);
+    else
+        eventwait::waitUntil(done, ms);
 }
 
 int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
-    const int speed = lineSpeed();
-    // 10 bits a character on the line: start, 8 data, stop.
-    const qint64 frameMs = (qint64(BufferSize) * 10000 + speed - 1) / speed;
-    return int(std::min<qint64>(INT_MAX, 2 * qint64(std::max(0, TimeoutMs)) + frameMs));
+    // 256 characters of 10 bits at a quarter of the line's speed, or eight silences (a byte every
+    // 15.6 ms), whichever is longer: a device that is merely slow must not pass for a babbling line,
+    // while one babbling a byte every 20 ms still does.
+    const qint64 slowFrameMs = std::max<qint64>(m_comm->bitsTimeMs(qint64(BufferSize) * 10 * 4),
+                                                8 * qint64(std::max(0, m_silenceMs)));
+    return int(std::min<qint64>(INT_MAX, 2 * qint64(std::max(0, TimeoutMs)) + slowFrameMs));
 }
 
 void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
-    InTransaction busy(m_inTransaction);
+    struct BackToIdle {
+        State& state;
+        ~BackToIdle() { state = State::Idle; }
+    } idle{m_state};
     clearOutcome();
-    ReplyDone = false;
-    RtsReleased = false;
+    m_state = State::Preparing;
 
-    if (RtsMode) {
-        // The converter must keep the line until the last request byte is out: 8 bits per byte.
-        const int speed = TMSComm::speedOf(m_comm->Settings());
-        int hold = speed > 0 ? int((qint64(ByteCount) * 8000) / speed) : 1;
-        RtsTimer->setInterval(hold > 0 ? hold : 1);
-    }
-
+    if (RtsMode)
+        RtsTimer->setInterval(m_comm->rtsHoldMs(ByteCount));
     m_fastNow = m_fast;
 
     QString error;
     if (!m_comm->ensureOpen(&error)) {
-        m_portFailed = true;
+        m_fault = Fault::PortFailed;
         m_portError = error;
-        if (onPortOpenFailed)
-            onPortOpenFailed(error);
-        if (onTransactionEnd)
-            onTransactionEnd();
+        emit portOpenFailed(error);
+        emit transactionEnded();
         return;
     }
     keepInterFrameGap();
@@ -177,46 +143,48 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
 
     if (RtsMode)
         m_comm->setRTSEnable(true);
-    m_listening = true;
     // Before the write: a line faster than the program may answer inside it.
-    if (onSent)
-        onSent(OutputFrame);
+    m_state = State::Sending;
+    emit frameSent(OutputFrame);
     m_comm->setOutput(OutputFrame);
 
     if (RtsMode) {
         RtsTimer->start();
-        waitUntil([this] { return RtsReleased; });
+        waitLine([this] { return !RtsTimer->isActive(); });
     }
 
     // Bytes that came while RTS was held (a converter's echo, a quick reply) belong to this reply,
     // but the silence that ends it is counted only from now.
-    if (!waitEnded()) {
-        m_awaitingSilence = true;
+    if (m_state == State::Sending) {
+        m_state = State::Listening;
         // A timer refuses a negative interval and would never end the wait.
         ReplyTimer->setInterval(std::max(0, TimeoutMs));
         ReplyTimer->start();
         // A line that never goes quiet (a babbling device or converter) would hold the silence
         // count off for ever.
         m_limitTimer->start(replyLimitMs(TimeoutMs));
-        waitUntil([this] { return waitEnded(); });
-        m_awaitingSilence = false;
+        waitLine([this] { return m_state == State::Ended; });
         ReplyTimer->stop();
         m_limitTimer->stop();
     }
     m_gapTimer->stop();
-    m_listening = false;
+    m_state = State::Ended;
 
-    Valid = !m_overflow && !m_lineNoise && Crc16(Received) == 0;
-    if (onTransactionEnd)
-        onTransactionEnd();
+    Valid = m_fault != Fault::Overflow && m_fault != Fault::LineNoise && Crc16(Received) == 0;
+    emit transactionEnded();
+}
+
+void TModBus::end(Fault fault) {
+    if (!listening()) return;
+    if (fault != Fault::None) m_fault = fault;
+    m_state = State::Ended;
 }
 
 void TModBus::discard(const QByteArray& bytes) {
     if (bytes.isEmpty())
         return;
     m_discarded += bytes.size();
-    if (onDiscarded)
-        onDiscarded(bytes);
+    emit bytesDiscarded(bytes);
 }
 
 void TModBus::onComm() {
@@ -228,23 +196,39 @@ void TModBus::onComm() {
     m_sinceReply.start();
     // Outside a transaction's wait nothing may reach Buffer: the reply of a finished transaction
     // stays as it was, and the next one starts clean.
-    if (!m_listening || waitEnded()) {
+    if (!listening()) {
         discard(m_chunk);
         return;
     }
+    take(m_chunk);
+}
+
+void TModBus::onLinkLost() {
+    if (!listening()) return;
+    // What the control still holds came before the far end went.
+    const QByteArray rest = m_comm->Input();
+    if (!rest.isEmpty()) {
+        m_sinceReply.start();
+        take(rest);
+    }
+    // Nothing more can come on a link that is gone: waiting out the silence would only delay the
+    // verdict, and a reply cut short is no CRC error of the line's.
+    end(Fault::LinkLost);
+}
+
+void TModBus::take(const QByteArray& chunk) {
     ReplyTimer->stop();
 
     const int room = BufferSize - Received;
-    const int taken = std::min<int>(room, int(m_chunk.size()));
-    std::copy_n(reinterpret_cast<const std::uint8_t*>(m_chunk.constData()), taken, Buffer.begin() + Received);
+    const int taken = std::min<int>(room, int(chunk.size()));
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(chunk.constData()), taken, Buffer.begin() + Received);
     Received += taken;
-    if (onChunk)
-        onChunk(int(m_chunk.size()));
+    emit chunkReceived(int(chunk.size()));
     // A reply longer than any frame cannot be a good one: what did not fit is dropped, and waiting
     // for the rest would only let a babbling line hold the transaction.
-    if (taken < m_chunk.size()) {
-        m_overflow = true;
-        discard(m_chunk.mid(taken));
+    if (taken < chunk.size()) {
+        discard(chunk.mid(taken));
+        end(Fault::Overflow);
         return;
     }
 
@@ -258,37 +242,13 @@ void TModBus::onComm() {
         }
     }
     completeEarly();
-    if (m_awaitingSilence)
+    if (m_state == State::Listening)
         ReplyTimer->start();
 }
 
-int TModBus::expectedReplyLength(const std::uint8_t* frame, int count) {
-    if (count < 2) return 0;
-    const int function = frame[1];
-    // An exception: address, function | 0x80, code, CRC.
-    if (function & 0x80) return 5;
-    switch (function) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case FnReportSlaveId:
-    case FnReadArchive:
-        return count < 3 ? 0 : 5 + frame[2];
-    case 5:
-    case 6:
-    case 15:
-    case 16:
-        return 8;
-    default:
-        return -1;
-    }
-}
-
 int TModBus::frameSilenceMs() const {
-    // 3.5 characters of 10 bits, rounded up.
-    const int speed = lineSpeed();
-    return (35000 + speed - 1) / speed;
+    // 3.5 characters of 10 bits.
+    return m_comm->bitsTimeMs(35);
 }
 
 int TModBus::replyGapMs() const {
@@ -302,8 +262,8 @@ int TModBus::interFrameGapMs() const {
 
 void TModBus::completeEarly() {
     // Modem command lines keep the silence rule.
-    if (!m_fastNow || m_expectFunction < 0 || ReplyDone) return;
-    const int expected = expectedReplyLength(Buffer.data(), Received);
+    if (!m_fastNow || m_expectFunction < 0 || !listening()) return;
+    const int expected = rtu::expectedReplyLength(Buffer.data(), Received);
     if (expected < 0) {
         m_gapTimer->start(replyGapMs());
         return;
@@ -311,23 +271,35 @@ void TModBus::completeEarly() {
     // Anything short of a frame that plainly answers this request waits for the silence, so that
     // the caller learns of it what it would have learnt without fast completion.
     if (Received != expected) return;
-    const int function = Buffer[1];
-    const bool answers = Buffer[0] == m_expectAddress &&
-                         (function == m_expectFunction || function == (m_expectFunction | 0x80));
-    if (answers && Crc16(Received) == 0) {
-        ReplyDone = true;
+    const RtuFrame frame = replyFrame();
+    const bool answers = frame.address() == m_expectAddress &&
+                         (frame.function() == m_expectFunction || frame.function() == (m_expectFunction | 0x80));
+    if (answers && frame.crcOk()) {
         m_completion = ReplyCompletion::Length;
+        end();
     }
 }
 
 void TModBus::keepInterFrameGap() {
     // Without the silence after each reply, nothing else gives the device and the converter their
-    // quiet time before the next request. One wait only: a line that never goes quiet must not
-    // hold the request back for ever (what comes meanwhile is thrown away as stale).
+    // quiet time before the next request. The gap is quiet on the line, not time since the reply:
+    // bytes trailing it are thrown away and the gap counted again from them, so they cannot land in
+    // the next reply. A line that never goes quiet must not hold the request back for ever.
     if (!m_fastNow || !m_sinceReply.isValid()) return;
-    const qint64 left = interFrameGapMs() - m_sinceReply.elapsed();
-    if (left <= 0) return;
-    eventwait::waitFor(int(left));
+    const int gap = interFrameGapMs();
+    const int bound = replyLimitMs(m_silenceMs);
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const QByteArray trailing = m_comm->discardInput();
+        if (!trailing.isEmpty()) {
+            discard(trailing);
+            m_sinceReply.start();
+        }
+        const qint64 left = std::min<qint64>(gap - m_sinceReply.elapsed(), bound - waited.elapsed());
+        if (left <= 0) return;
+        waitLine([] { return false; }, int(left));
+    }
 }
 
 void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
@@ -341,22 +313,29 @@ void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
     m_expectData = expectedDataBytes;
     const bool write = function == FnWriteCoil || function == FnWriteRegister || function == FnWriteRegisters;
     m_expectEcho = write ? OutputFrame.left(6) : QByteArray();
-    Transact(total, m_silenceMs);
+    transactRetrying(total, function);
+}
+
+void TModBus::transactRetrying(int total, int function) {
+    // A write the device carried out but whose confirmation the line garbled would be carried out
+    // twice: only reads are asked again.
+    const int repeats = isRead(function) ? m_retries : 0;
+    for (int attempt = 0;; ++attempt) {
+        Transact(total, m_silenceMs);
+        if (attempt >= repeats || !worthAskingAgain(replyStatus())) return;
+    }
 }
 
 void TModBus::clearOutcome() {
     Valid = false;
     Received = 0;
-    m_portFailed = false;
-    m_refused = false;
-    m_overflow = false;
-    m_lineNoise = false;
+    m_fault = Fault::None;
     m_completion = ReplyCompletion::Silence;
 }
 
 void TModBus::refuse() {
     clearOutcome();
-    m_refused = true;
+    m_fault = Fault::Refused;
 }
 
 void TModBus::ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first) {
@@ -411,10 +390,8 @@ void TModBus::ReportSlaveId(std::uint8_t address) {
     sendFrame(2, FnReportSlaveId, -1);
 }
 
-void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
-                          const QDateTime& when) {
-    if (mode != 1)
-        return;
+void TModBus::ReadArchiveByDate(std::uint8_t address, std::uint8_t archive, std::uint8_t count,
+                                const QDateTime& when) {
     const std::uint8_t frame[] = {address,
                                   FnReadArchive,
                                   0,
@@ -432,10 +409,8 @@ void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8
     sendFrame(13, FnReadArchive, -1);
 }
 
-void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
-                          double recordNumber) {
-    if (mode != 0)
-        return;
+void TModBus::ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, std::uint8_t count,
+                                  double recordNumber) {
     const std::optional<std::uint16_t> bits = low16(recordNumber);
     if (!bits) {
         refuse();
@@ -446,6 +421,16 @@ void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8
                                   std::uint8_t(number)};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(9, FnReadArchive, -1);
+}
+
+void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
+                          const QDateTime& when) {
+    if (mode == 1) ReadArchiveByDate(address, archive, count, when);
+}
+
+void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
+                          double recordNumber) {
+    if (mode == 0) ReadArchiveByRecord(address, archive, count, recordNumber);
 }
 
 bool TModBus::SendCommandLine(const QString& text, std::int32_t silenceMs) {
@@ -471,50 +456,54 @@ QByteArray TModBus::reply() const {
     return QByteArray(reinterpret_cast<const char*>(Buffer.data()), std::clamp(Received, 0, BufferSize));
 }
 
-int TModBus::exceptionCode() const { return replyStatus() == ReplyStatus::Exception ? Buffer[2] : 0; }
+int TModBus::exceptionCode() const { return replyStatus() == ReplyStatus::Exception ? replyFrame().exceptionCode() : 0; }
 
 ReplyStatus TModBus::replyStatus() const {
-    if (m_portFailed)
+    switch (m_fault) {
+    case Fault::PortFailed:
         return ReplyStatus::PortError;
-    if (m_refused)
+    case Fault::Refused:
         return ReplyStatus::Refused;
-    if (m_overflow)
+    case Fault::Overflow:
         return ReplyStatus::Overflow;
+    default:
+        break;
+    }
     if (Received == 0)
         return ReplyStatus::NoReply;
-    if (m_lineNoise)
+    if (m_fault == Fault::LineNoise)
         return ReplyStatus::LineNoise;
+    // A whole frame that came before the link went is as good as any.
     if (!Valid)
-        return ReplyStatus::CrcError;
+        return m_fault == Fault::LinkLost ? ReplyStatus::LinkLost : ReplyStatus::CrcError;
     if (m_expectFunction < 0)
         return ReplyStatus::Ok;
-    if (Received < 4)
+    const RtuFrame frame = replyFrame();
+    if (frame.size() < 4)
         return ReplyStatus::WrongLength;
-    if (m_expectAddress >= 0 && Buffer[0] != m_expectAddress)
+    if (m_expectAddress >= 0 && frame.address() != m_expectAddress)
         return ReplyStatus::WrongAddress;
-    const int function = Buffer[1];
+    const int function = frame.function();
     if (function == (m_expectFunction | 0x80))
-        return Received == 5 ? ReplyStatus::Exception : ReplyStatus::WrongLength;
+        return frame.size() == 5 ? ReplyStatus::Exception : ReplyStatus::WrongLength;
     if (function != m_expectFunction)
         return ReplyStatus::WrongFunction;
     switch (function) {
     case FnWriteCoil:
     case FnWriteRegister:
     case FnWriteRegisters:
-        if (Received != 8)
+        if (frame.size() != 8)
             return ReplyStatus::WrongLength;
         // A late echo of an earlier write must not confirm this one.
-        return reply().startsWith(m_expectEcho) ? ReplyStatus::Ok : ReplyStatus::WrongEcho;
+        return frame.bytes().startsWith(m_expectEcho) ? ReplyStatus::Ok : ReplyStatus::WrongEcho;
     case FnReportSlaveId:
         // The identification is read up to its zero bytes and its byte count is never used, so a
         // count that disagrees with the length must not hide a meter from the scan; only a frame
         // without any data (the request's own echo) is refused.
-        return Received >= 5 ? ReplyStatus::Ok : ReplyStatus::WrongLength;
+        return frame.size() >= 5 ? ReplyStatus::Ok : ReplyStatus::WrongLength;
     default: {
-        const int byteCount = Buffer[2];
-        if (Received != 3 + byteCount + 2)
-            return ReplyStatus::WrongLength;
-        if (m_expectData >= 0 && byteCount != m_expectData)
+        const std::optional<QByteArray> data = frame.countedData();
+        if (!data || (m_expectData >= 0 && data->size() != m_expectData))
             return ReplyStatus::WrongLength;
         return ReplyStatus::Ok;
     }

@@ -2,37 +2,21 @@
 // The ModBus RTU master engine: request builders, the synchronous transaction with its silence
 // rule, and the CRC check. One engine serves the whole program; it waits by processing events.
 #include "link/commcontrol.h"
+#include "link/replystatus.h"
+#include "link/rtuframe.h"
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 class QTimer;
 class TMSComm;
-
-// Why a reply is or is not usable as the answer to the request just sent.
-enum class ReplyStatus {
-    Ok,
-    NoReply,       // nothing arrived
-    PortError,     // the port could not be opened
-    Refused,       // the request does not fit a frame and was not sent
-    Overflow,      // more than the buffer holds
-    LineNoise,     // bytes kept coming past the longest time a reply can take
-    CrcError,      // bytes arrived but the frame does not check
-    Exception,     // a well-formed exception reply (code in exceptionCode())
-    WrongAddress,  // a good frame from another device
-    WrongFunction, // a good frame answering another function
-    WrongLength,   // a good frame whose length or byte count does not fit the request
-    WrongEcho,     // a write confirmation naming another register, coil, value or count
-};
-
-QString describe(ReplyStatus status, int exceptionCode = 0);
 
 // What ended the wait for a reply: the silence after the last byte (the line's own rule), a frame
 // complete by its length, or a short gap after a frame whose length cannot be known.
@@ -79,10 +63,14 @@ public:
     void SetCoil(std::uint8_t address, std::uint16_t coil);
     void ClearCoil(std::uint8_t address, std::uint16_t coil);
     void ReportSlaveId(std::uint8_t address);
-    // Mode 1 (by date): the date's hour, day, month and year % 100 are sent.
+    // Function 65 by date: the date's hour, day, month and year % 100 are sent.
+    void ReadArchiveByDate(std::uint8_t address, std::uint8_t archive, std::uint8_t count, const QDateTime& when);
+    // Function 65 by record number: the number, rounded, low 16 bits; NaN and infinities are refused.
+    void ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, std::uint8_t count, double recordNumber);
+    // The two above under their old name: mode 1 with a date, mode 0 with a record number; any
+    // other pairing sends nothing and leaves the engine as it was.
     void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
                      const QDateTime& when);
-    // Mode 0 (by record number): the number, rounded, low 16 bits; NaN and infinities are refused.
     void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
                      double recordNumber);
     // A modem command line: the text in Windows-1251 and CR CR. Texts over MaxCommandLine bytes are
@@ -100,9 +88,10 @@ public:
     // next transaction.
     void setFastCompletion(bool on) { m_fast = on; }
     bool fastCompletion() const { return m_fast; }
-    // The length of the reply frame that starts with these bytes: 0 while too few have come to
-    // tell, -1 when its function does not fix it.
-    static int expectedReplyLength(const std::uint8_t* frame, int count);
+    // The length of the reply frame that starts with these bytes (rtu::expectedReplyLength).
+    static int expectedReplyLength(const std::uint8_t* frame, int count) {
+        return rtu::expectedReplyLength(frame, count);
+    }
     // Fast completion only: the quiet time that ends a reply of unknown length, and the least quiet
     // time between the last byte of a reply and the next request.
     int replyGapMs() const;
@@ -116,52 +105,87 @@ public:
     bool replyOk() const { return replyStatus() == ReplyStatus::Ok; }
     // The bytes of the last reply (Received bytes from Buffer, at most BufferSize).
     QByteArray reply() const;
+    RtuFrame replyFrame() const { return RtuFrame(reply()); }
 
-    bool inTransaction() const { return m_inTransaction; }
-    bool portFailed() const { return m_portFailed; }
+    bool inTransaction() const { return m_state != State::Idle; }
+    bool portFailed() const { return m_fault == Fault::PortFailed; }
     QString portError() const { return m_portError; }
-    bool overflowed() const { return m_overflow; }
+    bool overflowed() const { return m_fault == Fault::Overflow; }
     // Bytes thrown away since the engine was made: late answers to earlier requests, bytes past the
     // buffer, anything that came while no transaction listened.
     qint64 discardedBytes() const { return m_discarded; }
     // How the last transaction's wait ended.
     ReplyCompletion completion() const { return m_completion; }
     // The longest a transaction waits for its reply once the request is out: the caller's time for
-    // the first byte, the longest frame at the line's speed, and the silence after it.
+    // the first byte, the longest frame at a slow device's pace (a quarter of the line's speed, or
+    // eight ModBus silences for its 256 bytes, whichever is slower), and the silence after it.
+    // Only a line that never goes quiet reaches it.
     int replyLimitMs(std::int32_t TimeoutMs) const;
 
-    // Hooks for the program around the engine.
-    std::function<void(const QString& reason)> onPortOpenFailed;
-    std::function<void(int bytes)> onChunk;
+    // Reads (functions 1, 3, 17 and 65) that got no valid reply are sent again up to this many
+    // times before the caller is told; a write is never repeated. 0 unless the operator asks.
+    static constexpr int MaxRetries = 5;
+    void setRetries(int n) { m_retries = std::clamp(n, 0, MaxRetries); }
+    int retries() const { return m_retries; }
+    // Holds retries off while it lives: the scan asks 127 addresses, most of which never answer.
+    class RetriesOff {
+      public:
+        explicit RetriesOff(TModBus& bus) : m_bus(bus), m_saved(bus.retries()) { bus.setRetries(0); }
+        ~RetriesOff() { m_bus.setRetries(m_saved); }
+        RetriesOff(const RetriesOff&) = delete;
+        RetriesOff& operator=(const RetriesOff&) = delete;
+
+      private:
+        TModBus& m_bus;
+        int m_saved;
+    };
+
+signals:
+    void portOpenFailed(const QString& reason);
+    // Bytes of the reply arrived (all of them, those past the buffer included).
+    void chunkReceived(int bytes);
     // The bytes going out now: a request frame, or a modem command line.
-    std::function<void(const QByteArray& frame)> onSent;
-    std::function<void(const QByteArray& bytes)> onDiscarded;
+    void frameSent(const QByteArray& frame);
+    void bytesDiscarded(const QByteArray& bytes);
     // After every transaction, sent or not; the engine's state then tells how it went.
-    std::function<void()> onTransactionEnd;
+    void transactionEnded();
 
 private:
+    // Where the transaction is. Bytes that arrive count as the reply only once the request is out
+    // (sending, which lasts while RTS is held, or listening); the silence runs only while listening.
+    enum class State { Idle, Preparing, Sending, Listening, Ended };
+    // What went wrong outside the reply's bytes themselves.
+    enum class Fault { None, PortFailed, Refused, Overflow, LineNoise, LinkLost };
+
     void init();
     void sendFrame(int length, int function, int expectedDataBytes);
+    // One transaction, and its repetitions for a read on a line that garbled it.
+    void transactRetrying(int total, int function);
     // Forgets how the last request went.
     void clearOutcome();
     void refuse();
     void onComm();
+    void onLinkLost();
+    void take(const QByteArray& chunk);
     void discard(const QByteArray& bytes);
-    bool waitEnded() const { return ReplyDone || m_overflow || m_lineNoise; }
+    void end(Fault fault = Fault::None);
+    bool listening() const { return m_state == State::Sending || m_state == State::Listening; }
+    // Every wait of the engine: events are processed until the condition holds, or for at most ms
+    // when ms is not negative. The line's timing lives in the waits that call it.
+    template <typename Done> void waitLine(Done done, int ms = -1);
     // Fast completion: ends the wait when what has come is the whole reply, or arms the gap.
     void completeEarly();
     void keepInterFrameGap();
-    // The line's speed in bit/s; the slowest the settings dialog offers when the settings name none.
-    int lineSpeed() const;
     // The silence that separates frames at the line's speed.
     int frameSilenceMs() const;
 
     std::unique_ptr<TMSComm> m_msComm;
     CommControl* m_comm = nullptr;
     QByteArray m_chunk;
-    bool ReplyDone = false;
-    bool RtsReleased = false;
+    State m_state = State::Idle;
+    Fault m_fault = Fault::None;
     int m_silenceMs = DefaultSilenceMs;
+    int m_retries = 0;
     QTimer* m_limitTimer = nullptr;
     QTimer* m_gapTimer = nullptr;
     bool m_fast = false;
@@ -169,15 +193,6 @@ private:
     bool m_fastNow = false;
     // Since the last byte that arrived, for the distance the next request keeps in fast completion.
     QElapsedTimer m_sinceReply;
-    bool m_inTransaction = false;
-    // The request is out: what arrives now is its reply.
-    bool m_listening = false;
-    // The reply's silence count runs (after the RTS hold).
-    bool m_awaitingSilence = false;
-    bool m_portFailed = false;
-    bool m_refused = false;
-    bool m_overflow = false;
-    bool m_lineNoise = false;
     qint64 m_discarded = 0;
     ReplyCompletion m_completion = ReplyCompletion::Silence;
     QString m_portError;

@@ -41,16 +41,6 @@ void TMSComm::setSettings(const QString& settings) {
     }
 }
 
-QString TMSComm::speedTextOf(const QString& settings) {
-    return settings.size() >= 6 ? settings.left(settings.size() - 6) : QString();
-}
-
-int TMSComm::speedOf(const QString& settings) {
-    bool ok = false;
-    const int speed = speedTextOf(settings).toInt(&ok);
-    return ok ? speed : 0;
-}
-
 bool TMSComm::PortOpen() const {
     return m_tcp ? m_tcp->PortOpen() : m_port.isOpen();
 }
@@ -75,6 +65,9 @@ TcpComm* TMSComm::tcp() {
     if (!m_tcp) {
         m_tcp = std::make_unique<TcpComm>();
         m_tcp->OnComm = [this] { onReadyRead(); };
+        m_tcp->OnLinkLost = [this] {
+            if (OnLinkLost) OnLinkLost();
+        };
         connect(m_tcp.get(), &TcpComm::connectionLost, this, &TMSComm::portLost);
     }
     m_tcp->setUrl(url);
@@ -215,5 +208,6 @@ void TMSComm::closeLost(const QString& reason) {
     if (!m_port.isOpen())
         return;
     m_port.close();
+    if (OnLinkLost) OnLinkLost();
     emit portLost(reason);
 }

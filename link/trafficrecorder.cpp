@@ -1,7 +1,6 @@
 #include "link/trafficrecorder.h"
 
 #include <QDateTime>
-#include <QPointer>
 #include <QTimer>
 
 int TrafficEntry::function() const {
@@ -36,24 +35,13 @@ TrafficRecorder::TrafficRecorder(int capacity, QObject* parent)
     connect(m_discardGap, &QTimer::timeout, this, &TrafficRecorder::flush);
 }
 
-namespace {
-// Runs what the hook did before, then the recorder's part while the recorder lives.
-template <typename... Args, typename Add>
-void chain(std::function<void(Args...)>& hook, QPointer<TrafficRecorder> recorder, Add add) {
-    hook = [before = std::move(hook), recorder, add](Args... args) {
-        if (before) before(args...);
-        if (recorder) add(*recorder, args...);
-    };
-}
-} // namespace
-
 void TrafficRecorder::attach(TModBus& engine) {
-    const QPointer<TrafficRecorder> self(this);
-    chain(engine.onSent, self,
-          [&engine](TrafficRecorder& r, const QByteArray& frame) { r.sent(frame, engine.CommandMode); });
-    chain(engine.onChunk, self, [](TrafficRecorder& r, int) { r.chunkArrived(); });
-    chain(engine.onDiscarded, self, [](TrafficRecorder& r, const QByteArray& bytes) { r.discarded(bytes); });
-    chain(engine.onTransactionEnd, self, [&engine](TrafficRecorder& r) { r.exchangeEnded(engine); });
+    // The engine outlives no recorder it feeds: the connections end with either of them.
+    connect(&engine, &TModBus::frameSent, this,
+            [this, &engine](const QByteArray& frame) { sent(frame, engine.CommandMode); });
+    connect(&engine, &TModBus::chunkReceived, this, &TrafficRecorder::chunkArrived);
+    connect(&engine, &TModBus::bytesDiscarded, this, &TrafficRecorder::discarded);
+    connect(&engine, &TModBus::transactionEnded, this, [this, &engine] { exchangeEnded(engine); });
 }
 
 void TrafficRecorder::sent(const QByteArray& frame, bool modem) {

@@ -67,11 +67,11 @@ class TrafficRecorder : public QObject {
     static constexpr int DefaultCapacity = 10000;
     explicit TrafficRecorder(int capacity = DefaultCapacity, QObject* parent = nullptr);
 
-    // Feeds the recorder from the engine's hooks, after what they already do. Safe if the recorder
-    // goes first: the hooks then do only their earlier work.
+    // Feeds the recorder from the engine's signals, beside whatever else listens to them. Safe if
+    // either goes first.
     void attach(TModBus& engine);
 
-    // What the hooks call.
+    // What the signals call.
     void sent(const QByteArray& frame, bool modem);
     void chunkArrived();
     // Bytes thrown away one after another make one entry: it is logged at the next exchange, after

@@ -3,9 +3,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 
 ExchangeOptionsDialog::ExchangeOptionsDialog(QWidget* parent)
-    : FixedDialog(QStringLiteral("Параметры обмена"), 360, 124, Border::CloseBox, parent) {
+    : FixedDialog(QStringLiteral("Параметры обмена"), 360, 200, Border::CloseBox, parent) {
     setObjectName(QStringLiteral("ExchangeOptionsDialog"));
 
     CheckFastCompletion = new QCheckBox(QStringLiteral("Быстрое завершение ответа"), this);
@@ -19,13 +20,29 @@ ExchangeOptionsDialog::ExchangeOptionsDialog(QWidget* parent)
     LabelFastCompletion->setWordWrap(true);
     LabelFastCompletion->setGeometry(36, 36, 308, 40);
 
+    LabelRetries = new QLabel(QStringLiteral("Повторов при ошибке"), this);
+    LabelRetries->setObjectName(QStringLiteral("LabelRetries"));
+    LabelRetries->setGeometry(16, 88, 200, 21);
+    SpinRetries = new QSpinBox(this);
+    SpinRetries->setObjectName(QStringLiteral("SpinRetries"));
+    SpinRetries->setRange(0, 5);
+    SpinRetries->setGeometry(232, 86, 56, 25);
+    LabelRetries->setBuddy(SpinRetries);
+
+    LabelRetriesHint = new QLabel(QStringLiteral("Чтение без верного ответа повторяется перед сообщением "
+                                                 "об ошибке связи. Запись не повторяется."),
+                                  this);
+    LabelRetriesHint->setObjectName(QStringLiteral("LabelRetriesHint"));
+    LabelRetriesHint->setWordWrap(true);
+    LabelRetriesHint->setGeometry(36, 114, 308, 40);
+
     Button1 = new QPushButton(QStringLiteral("Ok"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(96, 88, 75, 27);
+    Button1->setGeometry(96, 164, 75, 27);
     Button1->setDefault(true);
     Button2 = new QPushButton(QStringLiteral("Отмена"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(188, 88, 75, 27);
+    Button2->setGeometry(188, 164, 75, 27);
 
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);

@@ -74,6 +74,13 @@ public:
 
     // Bytes that reach the driver's queue now; their receive event runs when events are next processed.
     void arrive(const QByteArray& bytes) { schedule(0, bytes); }
+    // The far end goes away (an unplugged adapter, a connection closed by the server).
+    void loseLink() {
+        open = false;
+        events << "lost";
+        if (OnLinkLost)
+            OnLinkLost();
+    }
     // Delivers bytes as a receive event right now (late bytes, noise).
     void receiveNow(const QByteArray& bytes) {
         pending += bytes;

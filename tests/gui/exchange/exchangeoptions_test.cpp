@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSettings>
 
 namespace {
@@ -20,7 +21,9 @@ class ExchangeOptionsTest : public MainWindowTest {
         options->runModal = [this](QDialog& d) {
             auto& dialog = static_cast<ExchangeOptionsDialog&>(d);
             shownChecked = dialog.CheckFastCompletion->isChecked();
+            shownRetries = dialog.SpinRetries->value();
             dialog.CheckFastCompletion->setChecked(tick);
+            if (retries >= 0) dialog.SpinRetries->setValue(retries);
             (ok ? dialog.Button1 : dialog.Button2)->click();
             return dialog.result();
         };
@@ -30,6 +33,8 @@ class ExchangeOptionsTest : public MainWindowTest {
     bool tick = true;
     bool ok = true;
     bool shownChecked = false;
+    int retries = -1; // -1: left as shown
+    int shownRetries = -1;
 };
 
 TEST_F(ExchangeOptionsTest, TheChoiceIsKeptInAFileOfItsOwnAndSensCfgIsLeftAsItWas) {
@@ -69,6 +74,27 @@ TEST_F(ExchangeOptionsTest, TheCommandLineSwitchesItOnForTheRunOnly) {
     options->MenuExchangeOptionsClick(); // unchanged: nothing to save
     EXPECT_TRUE(shownChecked);
     EXPECT_TRUE(fileBytes(QLatin1String(ExchangeOptions::FileName)).isEmpty());
+}
+
+TEST_F(ExchangeOptionsTest, RetriesAreKeptBesideFastCompletionAndReachTheEngine) {
+    writeSensCfg(sensCfg());
+    tick = false;
+    retries = 2;
+    ExchangeOptions* options = install();
+    EXPECT_EQ(form->ModBus->retries(), 0);
+    options->MenuExchangeOptionsClick();
+    EXPECT_EQ(shownRetries, 0);
+    EXPECT_EQ(form->ModBus->retries(), 2);
+    const QSettings file(options->filePath(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("Exchange/Retries").toInt(), 2);
+    EXPECT_FALSE(file.contains("Exchange/FastCompletion")) << "only what changed is saved";
+    form.reset();
+    EXPECT_EQ(readSensCfg().split('\n').size(), 8);
+
+    retries = -1;
+    install()->MenuExchangeOptionsClick();
+    EXPECT_EQ(form->ModBus->retries(), 2);
+    EXPECT_EQ(shownRetries, 2);
 }
 
 TEST_F(ExchangeOptionsTest, AFileThatCannotBeWrittenIsReported) {

@@ -325,6 +325,26 @@ TEST_F(CliVsSim, ABabblingLineAndASpoiltRecord) {
     EXPECT_FALSE(r.out[2].contains("CHECK BYTE WRONG"));
 }
 
+TEST_F(CliVsSim, RetriesAskAReadAgainButNeverAWrite) {
+    stopSim();
+    startSim({"--no-pacing", "--fault", "badcrc,when=1"});
+    CliRun r = cli({"--retries", "1", "read-holding", "1", "12", "1"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.size(), 1);
+
+    stopSim();
+    startSim({"--no-pacing", "--fault", "badcrc,when=1"});
+    const QString trace = dir.filePath("write.csv");
+    r = cli({"--retries", "5", "--trace", trace, "write-register", "1", "18", "7"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(r.err, "CRC error");
+    QFile file(trace);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count(",tx,"), 1) << "the meter may have written it: never again";
+
+    EXPECT_EQ(cli({"--retries", "6", "read-holding", "1", "12", "1"}).code, 1);
+}
+
 TEST(CliUsage, BadCommandLinesNeverReachThePort) {
     const struct {
         QStringList args;

@@ -139,11 +139,11 @@ TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
     });
     bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_FALSE(bus.Valid);
-    EXPECT_FALSE(bus.replyOk());
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost);
 
     // The next transaction tries to open the port again; the path is gone, so it says so.
     QStringList failures;
-    bus.onPortOpenFailed = [&](const QString& why) { failures << why; };
+    QObject::connect(&bus, &TModBus::portOpenFailed, [&](const QString& why) { failures << why; });
     bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::PortError);
     EXPECT_EQ(failures.size(), 1);

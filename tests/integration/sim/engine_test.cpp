@@ -92,4 +92,18 @@ TEST_F(EngineVsSim, FaultsAsTheEngineSeesThem) {
     EXPECT_EQ(simulator->requests().size(), 7);
 }
 
+TEST_F(EngineVsSim, ASlowDeviceIsReadAndAMeterGoneMidReplyIsALostLink) {
+    // The simulator's slow device: a 125-byte reply in 3-byte chunks 40 ms apart, 1.7 s.
+    bus.setModbusSilenceMs(TModBus::DefaultSilenceMs);
+    bus.setFastCompletion(true);
+    simulator->setFault(sim::FaultSpec::onNth(sim::Fault::Chunks, 1));
+    bus.ReadHoldingRegisters(1, 60, 0);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::Ok) << describe(bus.replyStatus()).toStdString();
+
+    simulator->setFault(sim::FaultSpec::onNth(sim::Fault::ClosePort, 1));
+    bus.ReadHoldingRegisters(1, 10, 0);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost) << describe(bus.replyStatus()).toStdString();
+    EXPECT_GT(bus.Received, 0);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // Meters behind a serial device server: RTU frames over TCP. The engine through the TCP control
 // against servers that misbehave on purpose, against the simulator on loopback, and kastari-cli
 // against the simulator and against an independent RTU-over-TCP slave.
+#include "archives/reading.h"
 #include "hex.h"
 #include "link/crc16.h"
 #include "link/portmap.h"
@@ -100,7 +101,7 @@ TEST(DeviceServer, OneThatCannotBeReachedIsReportedLikeAPortThatDoesNotOpen) {
     for (const QString& url : {refused, QStringLiteral("tcp://no-such-host.invalid:4001")}) {
         Engine e(url);
         QStringList reasons;
-        e.bus.onPortOpenFailed = [&](const QString& r) { reasons << r; };
+        QObject::connect(&e.bus, &TModBus::portOpenFailed, [&](const QString& r) { reasons << r; });
         e.bus.ReadHoldingRegisters(1, 2, 0);
         EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::PortError) << url.toStdString();
         ASSERT_EQ(reasons.size(), 1);
@@ -147,7 +148,7 @@ TEST(DeviceServer, OneThatClosesEveryConnectionAtOnceIsAskedLessAndLessOften) {
     EXPECT_EQ(server.connections, 3);
 }
 
-TEST(DeviceServer, HalfAFrameAndADropIsABrokenReplyAndTheNextExchangeConnectsAgain) {
+TEST(DeviceServer, HalfAFrameAndADropIsALostLinkAndTheNextExchangeConnectsAgain) {
     ScriptedServer server;
     server.onRequest = [](QTcpSocket* s, int connection, const QByteArray&) {
         s->write(connection == 1 ? kReply.left(4) : kReply);
@@ -155,7 +156,7 @@ TEST(DeviceServer, HalfAFrameAndADropIsABrokenReplyAndTheNextExchangeConnectsAga
     };
     Engine e(server.url());
     e.bus.ReadHoldingRegisters(1, 2, 0);
-    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::CrcError);
+    EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::LinkLost);
     EXPECT_EQ(e.bus.Received, 4);
     // The server had answered something: it is no reason to wait before connecting again.
     EXPECT_EQ(e.tcp.retryDelayMs(), 0);
@@ -213,6 +214,7 @@ class EngineVsSimOverTcp : public ::testing::Test {
 TEST_F(EngineVsSimOverTcp, RepliesOfTheSimulatorEndByTheirLength) {
     // Every function's length rule, split anywhere, is the scripted engine test's; here the frames
     // come whole from the simulator over a real socket.
+    archives::registerReplyLength();
     bus.setFastCompletion(true);
     const QDateTime hoursAgo = QDateTime::currentDateTime().addSecs(-10 * 3600);
     const struct {
@@ -244,7 +246,7 @@ TEST_F(EngineVsSimOverTcp, AConnectionDroppedMidReplyOrBetweenExchangesIsMadeAga
     midReply.closeAfterBytes = 3;
     simulator->setFault(midReply);
     bus.ReadHoldingRegisters(1, 2, 0);
-    EXPECT_EQ(bus.replyStatus(), ReplyStatus::CrcError);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost);
     bus.ReadHoldingRegisters(1, 2, 0);
     EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
 

@@ -1,6 +1,7 @@
 // The transaction engine against a scripted control: how replies are assembled, judged and timed.
 #include "fakecomm.h"
 #include "hex.h"
+#include "archives/reading.h"
 #include "link/crc16.h"
 #include "link/tmodbus.h"
 
@@ -73,7 +74,7 @@ TEST(Stale, ALateReplyIsNotTheAnswerToTheNextSilentRequest) {
     const QByteArray late = withCrc("01 03 02 00 01");
     e.comm.script = {{{kSilence + 20, late}}};
     int ended = 0;
-    e.bus.onTransactionEnd = [&] { ++ended; };
+    QObject::connect(&e.bus, &TModBus::transactionEnded, [&] { ++ended; });
     e.bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::NoReply);
     // The late reply reaches the port while the program does something else, before the next request.
@@ -97,7 +98,7 @@ TEST(Stale, BytesBetweenTransactionsLeaveTheLastReplyAsItWas) {
     const QByteArray reply = withCrc("01 03 02 00 07");
     e.comm.script = {{{1, reply}}};
     QByteArray discarded;
-    e.bus.onDiscarded = [&](const QByteArray& b) { discarded += b; };
+    QObject::connect(&e.bus, &TModBus::bytesDiscarded, [&](const QByteArray& b) { discarded += b; });
     e.bus.ReadHoldingRegisters(1, 1, 0);
     e.comm.receiveNow(hex("01 03"));
     EXPECT_EQ(e.bus.reply(), reply);
@@ -126,27 +127,84 @@ TEST(EndlessLine, ABabblingLineEndsWithinItsLimitAsLineNoise) {
     EXPECT_FALSE(e.bus.Valid);
 }
 
-TEST(EndlessLine, TheLimitIsTheTimeoutTheLongestFrameAndTheSilence) {
+TEST(EndlessLine, TheLimitIsTheTimeoutTheLongestFrameOfASlowDeviceAndTheSilence) {
     const struct {
         const char* settings;
-        int timeoutMs;
+        int silenceMs, timeoutMs;
         int limitMs;
     } cases[] = {
-        {"9600,n,8,1", 500, 500 + 267 + 500}, // 256 characters of 10 bits: 266.7 ms
-        {"300,n,8,1", 2000, 2000 + 8534 + 2000},
-        {"tcp://127.0.0.7:4001", 500, 500 + 8534 + 500}, // no speed: the slowest line
+        // 256 bytes in eight silences: slower than a quarter of 9600 bit/s.
+        {"9600,n,8,1", 500, 500, 500 + 4000 + 500},
+        // A quarter of the line's speed: 256 characters of 10 bits at 300 bit/s, 34133.3 ms.
+        {"1200,n,8,1", 500, 500, 500 + 8534 + 500},
+        {"9600,n,8,1", 40, 40, 40 + 1067 + 40}, // a quarter of 9600 bit/s: 1066.7 ms
+        {"tcp://127.0.0.7:4001", 500, 2000, 2000 + 34134 + 2000}, // no speed: the slowest line
     };
     for (const auto& c : cases) {
         Engine e;
         e.comm.settings = c.settings;
-        EXPECT_EQ(e.bus.replyLimitMs(c.timeoutMs), c.limitMs) << c.settings;
+        e.bus.setModbusSilenceMs(c.silenceMs);
+        EXPECT_EQ(e.bus.replyLimitMs(c.timeoutMs), c.limitMs) << c.settings << " " << c.silenceMs;
+    }
+}
+
+TEST(SlowDevice, AReplyFarSlowerThanTheLineIsReadNotTakenForNoise) {
+    const struct {
+        const char* name;
+        const char* settings;
+        int chunkBytes, gapMs, registers;
+    } cases[] = {
+        {"3-byte chunks 40 ms apart", "9600,n,8,1", 3, 40, 60},
+        {"5 ms between bytes", "38400,n,8,1", 1, 5, 125},
+    };
+    for (const auto& c : cases) {
+        Engine e;
+        e.comm.settings = c.settings;
+        e.bus.setModbusSilenceMs(TModBus::DefaultSilenceMs);
+        // Only so that the last silence does not lengthen the test; the limit is the same either way.
+        e.bus.setFastCompletion(true);
+        const QByteArray reply = crc16::appended(hex("01 03") + QByteArray(1, char(2 * c.registers)) +
+                                                 QByteArray(2 * c.registers, '\x11'));
+        QList<Chunk> chunks;
+        for (int at = 0; at < reply.size(); at += c.chunkBytes)
+            chunks << Chunk{c.gapMs, reply.mid(at, c.chunkBytes)};
+        e.comm.script = {chunks};
+        e.bus.ReadHoldingRegisters(1, std::uint8_t(c.registers), 0);
+        EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::Ok) << c.name << ": " << describe(e.bus.replyStatus()).toStdString();
+        EXPECT_EQ(e.bus.reply(), reply) << c.name;
+    }
+}
+
+TEST(LostLink, AReplyCutShortByTheLinkIsALostLinkAndEndsTheWait) {
+    const QByteArray reply = withCrc("01 03 04 00 0A 01 02");
+    const struct {
+        const char* name;
+        QByteArray before; // what came before the far end went
+        ReplyStatus status;
+    } cases[] = {
+        {"half a reply", reply.left(4), ReplyStatus::LinkLost},
+        {"a whole reply", reply, ReplyStatus::Ok},
+        {"nothing", {}, ReplyStatus::NoReply},
+    };
+    for (const auto& c : cases) {
+        Engine e;
+        e.bus.setModbusSilenceMs(300);
+        QList<Chunk> chunks;
+        if (!c.before.isEmpty()) chunks << Chunk{1, c.before};
+        // Bytes that would still come within the silence had the wait gone on.
+        chunks << Chunk{60, hex("55")};
+        e.comm.script = {chunks};
+        QTimer::singleShot(20, [&] { e.comm.loseLink(); });
+        e.bus.ReadHoldingRegisters(1, 2, 0);
+        EXPECT_EQ(e.bus.replyStatus(), c.status) << c.name;
+        EXPECT_EQ(e.bus.reply(), c.before) << c.name;
     }
 }
 
 TEST(EndlessLine, OverflowEndsTheWait) {
     Engine e;
     QList<int> seen;
-    e.bus.onChunk = [&](int n) { seen << n; };
+    QObject::connect(&e.bus, &TModBus::chunkReceived, [&](int n) { seen << n; });
     e.comm.script = {{{1, QByteArray(200, '\x55')}, {1, QByteArray(100, '\x55')}, {kSilence / 2, hex("55")}}};
     e.bus.ReadHoldingRegisters(1, 125, 0);
     EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::Overflow);
@@ -174,7 +232,7 @@ TEST(Receive, NoiseBeforeTheReplyFailsTheCrc) {
 TEST(Receive, ProgressHookSeesEveryChunk) {
     Engine e;
     QList<int> seen;
-    e.bus.onChunk = [&](int n) { seen << n; };
+    QObject::connect(&e.bus, &TModBus::chunkReceived, [&](int n) { seen << n; });
     const QByteArray reply = withCrc("01 03 02 00 02");
     e.comm.script = {{{1, reply.left(3)}, {2, reply.mid(3)}}};
     e.bus.ReadHoldingRegisters(1, 1, 0);
@@ -243,11 +301,50 @@ TEST(Status, ExceptionCodeIsReportedWithItsName) {
     EXPECT_EQ(describe(e.bus.replyStatus(), e.bus.exceptionCode()), "exception 2 (illegal data address)");
 }
 
+TEST(Retries, AReadIsAskedAgainOnlyWhileItGetsNoValidReplyAndAWriteNever) {
+    const QByteArray good = withCrc("01 03 02 00 07");
+    QByteArray bad = good;
+    bad[4] = char(bad[4] ^ 1);
+    const QList<Chunk> silence;
+    auto readOne = [](TModBus& b) { b.ReadHoldingRegisters(1, 1, 0); };
+    const struct {
+        const char* name;
+        int retries;
+        std::function<void(TModBus&)> send;
+        QList<QList<Chunk>> replies;
+        ReplyStatus status;
+        int sent;
+    } cases[] = {
+        {"bad CRC, then good", 1, readOne, {{{1, bad}}, {{1, good}}}, ReplyStatus::Ok, 2},
+        {"silence twice, then good", 2, readOne, {silence, silence, {{1, good}}}, ReplyStatus::Ok, 3},
+        {"no retries", 0, readOne, {{{1, bad}}, {{1, good}}}, ReplyStatus::CrcError, 1},
+        {"bad every time", 2, readOne, {{{1, bad}}, {{1, bad}}, {{1, bad}}, {{1, good}}}, ReplyStatus::CrcError, 3},
+        {"an exception is the meter's answer", 3, readOne, {{{1, withCrc("01 83 02")}}}, ReplyStatus::Exception, 1},
+        {"archive read", 1, [](TModBus& b) { b.ReadArchiveByRecord(1, 3, 1, 0.0); },
+         {silence, {{1, withCrc("01 41 0A 01 00 00 00 01 00 00 00 02 09")}}}, ReplyStatus::Ok, 2},
+        {"write", 3, write6, {silence, {{1, withCrc("01 06 00 12 01 2C")}}}, ReplyStatus::NoReply, 1},
+        {"coil write", 3, [](TModBus& b) { b.SetCoil(1, 3); }, {{{1, bad}}}, ReplyStatus::CrcError, 1},
+        {"multiple write", 3, [](TModBus& b) { b.WriteRegisters(1, 2, 19, hex("41 70 00 00")); }, {silence},
+         ReplyStatus::NoReply, 1},
+    };
+    for (const auto& c : cases) {
+        Engine e;
+        e.bus.setRetries(c.retries);
+        e.comm.script = c.replies;
+        int ended = 0;
+        QObject::connect(&e.bus, &TModBus::transactionEnded, [&] { ++ended; });
+        c.send(e.bus);
+        EXPECT_EQ(e.bus.replyStatus(), c.status) << c.name;
+        EXPECT_EQ(e.comm.sent.size(), c.sent) << c.name;
+        EXPECT_EQ(ended, c.sent) << c.name << ": every try is an exchange of its own in the log";
+    }
+}
+
 TEST(Port, OpenFailureSendsNothingAndReportsOnce) {
     Engine e;
     e.comm.failOpen = true;
     QStringList reasons;
-    e.bus.onPortOpenFailed = [&](const QString& r) { reasons << r; };
+    QObject::connect(&e.bus, &TModBus::portOpenFailed, [&](const QString& r) { reasons << r; });
     e.bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_TRUE(e.comm.sent.isEmpty());
     EXPECT_FALSE(e.bus.Valid);
@@ -398,6 +495,7 @@ struct SplitCase {
 };
 
 TEST(FastCompletion, AReplySplitAnywhereEndsByItsLength) {
+    archives::registerReplyLength();
     const SplitCase cases[] = {
         {"read", readTwo, withCrc("01 03 04 00 0A 01 02"), ReplyStatus::Ok},
         {"exception", readTwo, withCrc("01 83 02"), ReplyStatus::Exception},
@@ -477,6 +575,34 @@ TEST(FastCompletion, TheNextRequestKeepsItsDistanceFromTheLastByte) {
     e.bus.ReadHoldingRegisters(1, 1, 1);
     EXPECT_TRUE(e.bus.replyOk()) << describe(e.bus.replyStatus()).toStdString();
     EXPECT_EQ(e.bus.discardedBytes(), 1);
+}
+
+TEST(FastCompletion, BytesTrailingAReplyRestartTheGapBeforeTheNextRequest) {
+    FastEngine e;
+    e.comm.settings = "300,n,8,1"; // 3.5 characters: 117 ms
+    // Two stragglers, each inside 3.5 characters of the one before: neither may land in the next
+    // reply, however long after the first reply the second comes.
+    e.comm.script = {{{1, withCrc("01 03 02 00 07")}, {100, hex("00")}, {100, hex("00")}},
+                     {{100, withCrc("01 03 02 00 08")}}};
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    e.bus.ReadHoldingRegisters(1, 1, 1);
+    EXPECT_TRUE(e.bus.replyOk()) << describe(e.bus.replyStatus()).toStdString();
+    EXPECT_EQ(e.bus.discardedBytes(), 2);
+}
+
+TEST(FastCompletion, ALineThatNeverGoesQuietHoldsTheNextRequestOnlyWithinTheBound) {
+    Engine e;
+    e.bus.setFastCompletion(true);
+    e.comm.script = {{{1, withCrc("01 03 02 00 07")}}, {{1, withCrc("01 03 02 00 08")}}};
+    e.bus.ReadHoldingRegisters(1, 1, 0);
+    QTimer babble;
+    QObject::connect(&babble, &QTimer::timeout, [&] { e.comm.receiveNow(hex("55")); });
+    babble.start(1);
+    // Only so that an engine that waits for quiet for ever ends here instead of hanging the test.
+    QTimer::singleShot(5000, &babble, &QTimer::stop);
+    e.bus.ReadHoldingRegisters(1, 1, 1);
+    EXPECT_TRUE(babble.isActive()) << "the request went only when the babbling stopped";
+    EXPECT_EQ(e.comm.sent.size(), 2);
 }
 
 TEST(FastCompletion, GapsFollowTheLineSpeed) {

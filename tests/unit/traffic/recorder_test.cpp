@@ -198,12 +198,12 @@ TEST(Recorder, TheRingKeepsTheNewestAndTheCountersKeepEverything) {
     EXPECT_EQ(small.entries().front().number, 7u) << "numbers are never reused";
 }
 
-TEST(Recorder, HooksKeepTheirEarlierWorkAndOutliveTheRecorder) {
+TEST(Recorder, OtherListenersKeepTheirWorkAndOutliveTheRecorder) {
     FakeComm comm;
     TModBus bus(&comm);
     bus.setModbusSilenceMs(kSilence);
     int chunks = 0;
-    bus.onChunk = [&](int) { ++chunks; };
+    QObject::connect(&bus, &TModBus::chunkReceived, [&](int) { ++chunks; });
     auto recorder = std::make_unique<TrafficRecorder>();
     recorder->attach(bus);
     comm.script = {{{1, withCrc("01 03 02 00 01")}}, {{1, withCrc("01 03 02 00 01")}}};
