@@ -183,6 +183,7 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
         const std::int64_t current =
             enc::DateToSec(archives::planArchive(kind, {false, now, now}, now).start);
         replies.clear();
+        const int damagedBefore = tally.badRecords;
         for (int channel = 0; channel < 2; ++channel) {
             const std::optional<std::int64_t> from =
                 firstMissing(archive, db.periodStarts(number, archive, channel + 1, oldest), oldest, current);
@@ -191,7 +192,10 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
                 from ? archives::Range{false, enc::SecToDate(std::uint32_t(*from)), now} : archives::Range{};
             const archives::ArchiveReading reading =
                 archives::readArchive(kind, range, channel, now, send, told);
-            for (const archives::Period& p : reading.periods) {
+            // A damaged record leaves the reading unsure of which period the records after it stand
+            // for: none of the archive is stored this time, and all of it is asked for again next time.
+            const bool damaged = tally.badRecords > damagedBefore;
+            for (const archives::Period& p : damaged ? QList<archives::Period>() : reading.periods) {
                 bool keep = false;
                 const store::PeriodRow::State state = stateOf(p.state, &keep);
                 if (!keep) continue;

@@ -238,11 +238,17 @@ quint32 DeviceModel::deviceTime() const {
 void DeviceModel::setDeviceTime(quint32 time, bool logged) {
     sync();
     const quint32 old = deviceTime();
-    m_clockBase = qint64(time) - (m_clockRuns ? m_elapsed.elapsed() / 1000 : 0);
+    m_clockBase = qint64(time) - (m_clockRuns ? m_elapsed.elapsed() * m_clockRate / 1000 : 0);
     // A clock set is a jump: the counters are not run through the skipped (or repeated) time.
     m_t = time;
     if (logged) m_journals[1].add({1, old, time});
     refreshLive();
+}
+
+void DeviceModel::setClockRate(int rate) {
+    const qint64 at = now();
+    m_clockRate = std::max(1, rate);
+    m_clockBase = at - (m_clockRuns ? m_elapsed.elapsed() * m_clockRate / 1000 : 0);
 }
 
 void DeviceModel::advanceClock(qint64 seconds) {
@@ -386,7 +392,7 @@ void DeviceModel::applyOutputSettings(int channel) {
     const bool verification = (m_regs[15] & 0xFF) == 1;
     const int mode = (verification ? m_regs[26] : m_regs[21]) & 0xFF;
     const float weight = verification ? floatRaw(34) : floatRaw(channelBase(channel) + 26);
-    float output = weight; // m3 per pulse
+    float output = weight;                                     // m3 per pulse
     if (mode == 0) output = weight > 0 ? 1.0f / weight : 0.0f; // pulses per m3
     setFloatRaw(channelBase(channel) + 73, output);
 }
@@ -395,7 +401,7 @@ void DeviceModel::applyOutputSettings(int channel) {
 // The simulated world
 
 qint64 DeviceModel::now() const {
-    return m_clockBase + (m_clockRuns ? m_elapsed.elapsed() / 1000 : 0);
+    return m_clockBase + (m_clockRuns ? m_elapsed.elapsed() * m_clockRate / 1000 : 0);
 }
 
 void DeviceModel::sync() {

@@ -41,6 +41,8 @@ class DeviceModel {
                 int baud = 9600);
 
     const DeviceOptions& options() const { return m_options; }
+    // Device seconds per second of the PC's clock, from now on.
+    void setClockRate(int rate);
     int address() const; // the network number (register 12) the meter answers to
     QString idText1() const;
     QString idText2() const;
@@ -142,6 +144,7 @@ class DeviceModel {
     qint64 m_clockBase = 0;
     bool m_clockRuns = true;
     QElapsedTimer m_elapsed;
+    int m_clockRate = 1;
 
     MeterHistory m_history;
     qint64 m_t = 0; // the moment the counters and archives are brought up to

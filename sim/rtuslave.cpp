@@ -13,6 +13,8 @@ RtuSlave::RtuSlave(const SimOptions& options) : m_rng(SeededRandom::mix(options.
     for (const auto& d : devices)
         m_devices.push_back(std::make_unique<DeviceModel>(d, options.seed, options.startTime,
                                                           options.clockRuns, options.baud));
+    for (const auto& d : m_devices)
+        d->setClockRate(options.clockRate);
     for (const auto& f : options.faults)
         setFault(f);
 }
@@ -152,8 +154,8 @@ ReplyPlan RtuSlave::shape(const FaultSpec& f, const QByteArray& request, const Q
     }
     case Fault::BadRecord: {
         QByteArray spoilt = reply;
-        const int size = records::isJournal(quint8(request[3])) ? records::JournalEntrySize
-                                                                 : records::ArchiveRecordSize;
+        const int size =
+            records::isJournal(quint8(request[3])) ? records::JournalEntrySize : records::ArchiveRecordSize;
         const bool hasRecords = quint8(request[1]) == 65 && quint8(reply[1]) == 65;
         const int count = hasRecords ? (int(reply.size()) - 5) / size : 0;
         if (count > 0) {

@@ -217,6 +217,14 @@ SimCommandLine parseSimCommandLine(const QStringList& args) {
                 else
                     cl.options.tcpPort = int(*n);
             }
+        } else if (arg == QLatin1String("--clock-rate")) {
+            if (auto v = take()) {
+                const auto n = number(*v);
+                if (!n || *n < 1 || *n > 1000000)
+                    fail(QStringLiteral("--clock-rate %1: not a number from 1 to 1000000").arg(*v));
+                else
+                    cl.options.clockRate = int(*n);
+            }
         } else if (arg == QLatin1String("--no-pacing")) {
             cl.options.pacing = false;
         } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
@@ -267,6 +275,9 @@ Options:
   --seed N                 makes every value of the meters reproducible (default 1)
   --time "dd.mm.yyyy hh:nn:ss"
                            device clock at start (default: the PC's local time)
+  --clock-rate N           the device clocks run N times as fast as the PC's (3600: an hour a
+                           second); the history before the start stays, new periods are recorded
+                           as device time passes
   --modem[=RESULT]         a Hayes modem in front of the line: AT commands are echoed and answered
                            "OK"; a dial (ATD...) answers RESULT: "CONNECT 9600" (default), BUSY,
                            NO_ANSWER, NO_CARRIER, NO_DIALTONE or ERROR, and after CONNECT the ModBus

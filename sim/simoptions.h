@@ -102,6 +102,9 @@ struct SimOptions {
     quint32 startTime = 0;
     // false: the device clocks stand still and move only by advanceClock() (deterministic tests).
     bool clockRuns = true;
+    // How many device seconds pass in one second of the PC's, so that new hours, days and months
+    // are recorded while someone watches; the history before the start stays as it was.
+    int clockRate = 1;
     int logLimit = 50000; // the oldest log entries go beyond this many; 0 keeps none
 
     // The line behind a serial device server: RTU frames without any header over TCP, one

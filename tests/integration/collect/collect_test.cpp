@@ -198,6 +198,50 @@ TEST_P(Collect, FirstRunStoresWhatTheReadersGiveAndTheNextOnlyWhatIsNew) {
     EXPECT_EQ(recorded[3].result, store::Outcome::Result::Failed); // sorted by line and address
 }
 
+TEST_P(Collect, FaultsStoreNothingWrongAndTheNextRunTakesUpWhereTheyLeft) {
+    // Each meter's 20th request, in the middle of its hour archive, goes wrong in its own way.
+    const auto fault = [](sim::Fault kind, int address) {
+        sim::FaultSpec f = sim::FaultSpec::onNth(kind, 20);
+        f.address = address;
+        return f;
+    };
+    lineA->setFault(fault(sim::Fault::BadRecord, 1));
+    lineA->setFault(fault(sim::Fault::Silence, 2));
+    lineB->setFault(fault(sim::Fault::Drop, 7));
+    const QList<store::Outcome> first = collect("run-1");
+    EXPECT_EQ(first[0].result, store::Outcome::Result::Stored);
+    EXPECT_TRUE(first[0].reason.startsWith("1 damaged records left to read again;"))
+        << first[0].reason.toStdString();
+    EXPECT_EQ(first[1].result, store::Outcome::Result::Failed);
+    EXPECT_TRUE(first[1].reason.startsWith("no reply (hour);")) << first[1].reason.toStdString();
+    EXPECT_EQ(first[2].result, store::Outcome::Result::Failed);
+    EXPECT_TRUE(first[2].reason.contains("(hour)")) << first[2].reason.toStdString();
+
+    // What was stored is right, only not all of it.
+    const std::pair<sim::Simulator*, int> all[] = {{lineA.get(), 1}, {lineA.get(), 2}, {lineB.get(), 7}};
+    for (const auto& [s, address] : all) {
+        SCOPED_TRACE(address);
+        const Reference ref = readAsTheMonitorDoes(*s, address);
+        for (int a = 0; a < 3; ++a)
+            for (int c = 0; c < 2; ++c)
+                for (const PeriodRow& p : db->periods(ref.number, a, c + 1)) {
+                    const auto same = std::find_if(ref.periods[a][c].begin(), ref.periods[a][c].end(),
+                                                   [&](const PeriodRow& r) { return r.start == p.start; });
+                    ASSERT_NE(same, ref.periods[a][c].end());
+                    EXPECT_EQ(p, *same);
+                }
+    }
+    EXPECT_TRUE(db->periods(first[0].number.value(), 0, 1).isEmpty()) << "the damaged archive is read again";
+    EXPECT_FALSE(db->periods(first[0].number.value(), 1, 1).isEmpty()) << "the others are kept";
+
+    lineA->clearFaults();
+    lineB->clearFaults();
+    const QList<store::Outcome> second = collect("run-2");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(second[i].result, store::Outcome::Result::Stored) << second[i].reason.toStdString();
+    expectEqualsAFullReading();
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, Collect, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& info) { return std::string(backendName(info.param)); });
 

@@ -2,6 +2,8 @@
 // was switched off leaves, and function 65 in both modes.
 #include "simtestutil.h"
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace simtest;
@@ -290,3 +292,23 @@ TEST(Journals, ConditionBytesFollowTheSetPoints) {
 }
 
 } // namespace
+
+TEST(ArchiveAgreement, AFastClockRecordsNewPeriodsAndKeepsTheHistory) {
+    sim::DeviceModel slow({}, 1, startTime(), false);
+    sim::DeviceModel fast({}, 1, startTime(), true);
+    fast.setClockRate(3600);
+    // An hour of the meter's passes in a second of the PC's: wait until one has (no bound on how long).
+    QElapsedTimer waited;
+    waited.start();
+    while (fast.deviceTime() < startTime() + 3600 && waited.elapsed() < 60000)
+        QThread::msleep(50);
+    ASSERT_GE(fast.deviceTime(), startTime() + 3600);
+    EXPECT_TRUE(fast.archiveRecord(ArchiveKind::Hour, startTime()));
+    EXPECT_FALSE(slow.archiveRecord(ArchiveKind::Hour, startTime()));
+    const auto before = [](sim::DeviceModel& m) {
+        return m.archiveRecord(ArchiveKind::Hour, startTime() - 7200);
+    };
+    ASSERT_TRUE(before(slow) && before(fast));
+    EXPECT_EQ(before(slow)->time, before(fast)->time);
+    EXPECT_EQ(before(slow)->volume[0][0], before(fast)->volume[0][0]);
+}

@@ -147,10 +147,12 @@ TEST(CommandLine, ParsesEveryOption) {
         {"--link", "/tmp/x", "--baud=19200", "--device",
          "3:mode=1,sensor=2,channels=two-beam,number=77,id1=A", "--device", "9", "--seed", "5",
          "--modem=NO_ANSWER", "--fault", "late,when=3,delay=900,addr=3", "--fault",
-         "chunks,when=25%,chunk=2,gap=60", "--no-pacing", "--verbose", "--time", "01.03.2024 10:00"});
+         "chunks,when=25%,chunk=2,gap=60", "--no-pacing", "--verbose", "--time", "01.03.2024 10:00",
+         "--clock-rate", "3600"});
     ASSERT_TRUE(cl.error.isEmpty()) << cl.error.toStdString();
     EXPECT_EQ(cl.link, "/tmp/x");
     EXPECT_EQ(cl.options.baud, 19200);
+    EXPECT_EQ(cl.options.clockRate, 3600);
     ASSERT_EQ(cl.options.devices.size(), 2);
     const auto& d = cl.options.devices[0];
     EXPECT_EQ(d.address, 3);
@@ -215,14 +217,15 @@ TEST(CommandLine, RefusesWhatItCannotPlay) {
           QStringList{"--link", "x", "--device", "1:colour=red"},
           QStringList{"--link", "x", "--fault", "gremlins"},
           QStringList{"--link", "x", "--fault", "late,when=0"}, QStringList{"--link", "x", "--baud", "fast"},
-          QStringList{"--link", "x", "--bogus"}, QStringList{"--tcp", "65536"}, QStringList{"--tcp", "x"}}) {
+          QStringList{"--link", "x", "--bogus"}, QStringList{"--tcp", "65536"}, QStringList{"--tcp", "x"},
+          QStringList{"--link", "x", "--clock-rate", "0"}}) {
         EXPECT_FALSE(sim::parseSimCommandLine(args).error.isEmpty()) << args.join(' ').toStdString();
     }
     const auto help = sim::parseSimCommandLine({"--help"});
     EXPECT_TRUE(help.help);
     EXPECT_TRUE(help.error.isEmpty());
     for (const char* option : {"--link", "--baud", "--no-pacing", "--device", "--seed", "--time", "--modem",
-                               "--fault", "--verbose", "--help"})
+                               "--fault", "--verbose", "--help", "--clock-rate"})
         EXPECT_TRUE(sim::simUsage().contains(QLatin1String(option))) << option;
 }
 
