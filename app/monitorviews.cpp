@@ -5,6 +5,7 @@
 #include "app/archivesview.h"
 #include "app/consumptionreportview.h"
 #include "app/countersview.h"
+#include "app/databaseview.h"
 #include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
 #include "app/flowtrendview.h"
@@ -21,8 +22,9 @@ MonitorViews installMonitorViews(TForm1& form, bool fast) {
     AdjustmentView::install(form);
     views.flowTrend = FlowTrendView::install(form);
     ArchivesView& archives = *ArchivesView::install(form);
-    ArchiveChartView::install(form, archives);
-    ConsumptionReportView::install(form, archives);
+    ArchiveChartView& chart = *ArchiveChartView::install(form, archives);
+    ConsumptionReportView& report = *ConsumptionReportView::install(form, archives);
+    DatabaseView::install(form, archives, chart, report);
     views.counters = CountersView::install(form);
     // After the views: it wires their "Обзор" buttons.
     FailureLegend::install(form);

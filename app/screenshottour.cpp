@@ -4,6 +4,7 @@
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
 #include "app/consumptionreportview.h"
+#include "app/databaseview.h"
 #include "app/countersview.h"
 #include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
@@ -16,6 +17,7 @@
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "ui/chartwindow.h"
+#include "ui/databasewindow.h"
 #include "ui/reportwindow.h"
 #include "ui/exchangeoptionsdialog.h"
 #include "ui/tform3.h"
@@ -24,7 +26,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QDateEdit>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
@@ -32,6 +36,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTextStream>
 #include <QTimer>
 #include <QWindow>
@@ -165,6 +170,21 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             report->MenuConsumptionReportClick();
             if (report->report()) save(report->window(), dir, QStringLiteral("consumption-report-window.png"));
             report->window()->hide();
+        }
+        // What kastari-collect gathered (the script collects two meters into kastari.db here first):
+        // the meters, and the first one's day archive of the last month.
+        if (auto* database = form.findChild<DatabaseView*>()) {
+            database->MenuDatabaseClick();
+            DatabaseWindow& w = *database->window();
+            if (database->isOpen() && w.TableMeters->rowCount() > 0) {
+                w.TableMeters->selectRow(0);
+                w.ComboArchive->setCurrentIndex(1);
+                w.DateFrom->setDate(QDate::currentDate().addDays(-30));
+                w.DateTo->setDate(QDate::currentDate());
+                w.ButtonShow->click();
+            }
+            save(&w, dir, QStringLiteral("database-window.png"));
+            w.hide();
         }
 
         // The windows of saving and loading the parameters, in each way they can end.

@@ -49,60 +49,73 @@ QString volume(double v) {
 
 } // namespace
 
-std::optional<QByteArray> exportBytes(store::Store& db, const ExportRequest& r, QString* error) {
+std::optional<StoredReading> storedReading(store::Store& db, const ExportRequest& r, QString* error) {
     const std::optional<store::MeterVisit> meter = db.meter(r.meter);
     if (!meter) {
         if (error) *error = QStringLiteral("meter %1 is not in the database").arg(r.meter);
         return std::nullopt;
     }
-    const bool journal = r.archiveNumber >= 3;
+    StoredReading s;
+    s.meter = *meter;
     // An abnormal-situation journal is one per channel: its number says which.
-    const int archiveNumber = r.archiveNumber == 5 && r.channel == 1 ? 6 : r.archiveNumber;
-    archives::Reading reading;
-    QList<QStringList> csv;
-    if (!journal) {
+    s.archiveNumber = r.archiveNumber == 5 && r.channel == 1 ? 6 : r.archiveNumber;
+    archives::ArchiveReading& reading = s.reading;
+    reading.channel = r.channel;
+    if (r.archiveNumber < 3) {
         const auto kind = archives::Kind(r.archiveNumber);
+        reading.kind = kind;
         reading.header = archives::archiveHeader(kind);
-        csv.append({"meter", "archive", "channel", "period_start", "recorded_at", "state", "volume_plus",
-                    "volume_minus", "downtime_s"});
+        s.csv.append({"meter", "archive", "channel", "period_start", "recorded_at", "state", "volume_plus",
+                      "volume_minus", "downtime_s"});
         for (const store::PeriodRow& p : db.periods(r.meter, r.archiveNumber, r.channel + 1, r.from, r.to)) {
             const bool volumes = p.state == store::PeriodRow::State::Volumes;
-            csv.append({QString::number(r.meter), QString::number(p.archive), QString::number(p.channel),
-                        isoTime(p.start), p.recordedAt ? isoTime(*p.recordedAt) : QString(),
-                        stateName(p.state), volumes ? volume(p.plus) : QString(),
-                        volumes ? volume(p.minus) : QString(),
-                        p.downtime ? QString::number(*p.downtime) : QString()});
+            s.csv.append({QString::number(r.meter), QString::number(p.archive), QString::number(p.channel),
+                          isoTime(p.start), p.recordedAt ? isoTime(*p.recordedAt) : QString(),
+                          stateName(p.state), volumes ? volume(p.plus) : QString(),
+                          volumes ? volume(p.minus) : QString(),
+                          p.downtime ? QString::number(*p.downtime) : QString()});
+            archives::Period period{.start = enc::SecToDate(std::uint32_t(p.start)),
+                                    .state = archives::Period::State::Row,
+                                    .plus = float(p.plus),
+                                    .minus = float(p.minus),
+                                    .downtime = std::uint32_t(p.downtime.value_or(0)),
+                                    .recorded = std::uint32_t(p.recordedAt.value_or(p.start))};
+            if (p.state == store::PeriodRow::State::Gap) period.state = archives::Period::State::NotRecorded;
+            if (p.state == store::PeriodRow::State::NoBase) period.state = archives::Period::State::NoBase;
+            reading.periods.append(period);
             // The window has a row only for a period with volumes.
-            if (!volumes) continue;
-            const archives::Period period{.start = enc::SecToDate(std::uint32_t(p.start)),
-                                          .state = archives::Period::State::Row,
-                                          .plus = float(p.plus),
-                                          .minus = float(p.minus),
-                                          .downtime = std::uint32_t(p.downtime.value_or(0)),
-                                          .recorded = std::uint32_t(p.recordedAt.value_or(p.start))};
-            reading.rows.append(archives::archiveRow(kind, period));
+            if (volumes) reading.rows.append(archives::archiveRow(kind, period));
         }
     } else {
-        reading.header = archives::journalHeader(archiveNumber);
-        csv.append({"meter", "journal", "channel", "code", "event", "start", "end"});
-        for (const store::EntryRow& e : db.entries(r.meter, archiveNumber, r.from, r.to)) {
+        reading.header = archives::journalHeader(s.archiveNumber);
+        s.csv.append({"meter", "journal", "channel", "code", "event", "start", "end"});
+        for (const store::EntryRow& e : db.entries(r.meter, s.archiveNumber, r.from, r.to)) {
             const JournalEntry entry{.code = e.code,
                                      .start = std::uint32_t(e.started),
                                      .end = std::uint32_t(e.ended.value_or(0)),
                                      .checkOk = true};
-            reading.rows.append(archives::journalRow(archiveNumber, entry, meter->twoChannelMode));
-            csv.append({QString::number(r.meter), QString::number(archiveNumber == 6 ? 5 : archiveNumber),
-                        QString::number(archiveNumber >= 5 ? archiveNumber - 4 : 0), QString::number(e.code),
-                        archives::eventText(archiveNumber, e.code, meter->twoChannelMode).name,
-                        e.started ? isoTime(e.started) : QString(), e.ended ? isoTime(*e.ended) : QString()});
+            reading.rows.append(archives::journalRow(s.archiveNumber, entry, meter->twoChannelMode));
+            s.csv.append({QString::number(r.meter), QString::number(s.archiveNumber == 6 ? 5 : s.archiveNumber),
+                          QString::number(s.archiveNumber >= 5 ? s.archiveNumber - 4 : 0), QString::number(e.code),
+                          archives::eventText(s.archiveNumber, e.code, meter->twoChannelMode).name,
+                          e.started ? isoTime(e.started) : QString(), e.ended ? isoTime(*e.ended) : QString()});
         }
     }
-    if (r.csv) return csvLines(csv);
-    const exportfile::Heading heading{.deviceCaption = ident::entryText(meter->deviceText, meter->address),
-                                      .electronicNumber = QString::number(r.meter),
-                                      .archiveNumber = archiveNumber,
-                                      .channelCaption = QStringLiteral("%1 - канал").arg(r.channel + 1)};
-    return exportfile::contents(heading, archives::gridRows(reading));
+    return s;
+}
+
+exportfile::Heading StoredReading::heading() const {
+    return {.deviceCaption = ident::entryText(meter.deviceText, meter.address),
+            .electronicNumber = QString::number(meter.number),
+            .archiveNumber = archiveNumber,
+            .channelCaption = QStringLiteral("%1 - канал").arg(reading.channel + 1)};
+}
+
+std::optional<QByteArray> exportBytes(store::Store& db, const ExportRequest& r, QString* error) {
+    const std::optional<StoredReading> s = storedReading(db, r, error);
+    if (!s) return std::nullopt;
+    if (r.csv) return csvLines(s->csv);
+    return exportfile::contents(s->heading(), archives::gridRows(s->reading));
 }
 
 } // namespace collect

@@ -103,7 +103,7 @@ Store::~Store() {
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-std::unique_ptr<Store> Store::open(const Location& location, QString* error, int target) {
+std::unique_ptr<Store> Store::open(const Location& location, QString* error, int target, bool create) {
     std::unique_ptr<Store> s(
         new Store(QStringLiteral("kastari-store-%1").arg(connectionCount.fetchAndAddOrdered(1))));
     s->m_postgres = location.kind == Location::Kind::PostgreSQL;
@@ -127,6 +127,11 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
     }
     if (!s->m_db.open()) {
         if (error) *error = s->m_db.lastError().text();
+        return nullptr;
+    }
+    // Before anything is set on it: a database of someone else's stays as it was.
+    if (!create && s->schemaVersion() == 0) {
+        if (error) *error = QString::fromLatin1(NotCollected);
         return nullptr;
     }
     QSqlQuery q(s->m_db);
@@ -199,7 +204,8 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
             QStringLiteral(
                 "INSERT INTO meters (number, name, line, address, device_text, two_channel_mode, first_seen,"
                 " last_seen) VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (number) DO UPDATE SET"
-                " name = excluded.name, line = excluded.line, address = excluded.address,"
+                " name = CASE WHEN excluded.name = '' THEN meters.name ELSE excluded.name END,"
+                " line = excluded.line, address = excluded.address,"
                 " device_text = excluded.device_text, two_channel_mode = excluded.two_channel_mode,"
                 " last_seen = excluded.last_seen"),
             {meter, text(visit.name), text(visit.line), visit.address, text(visit.deviceText),

@@ -86,8 +86,11 @@ struct MeterStatus {
 class Store {
   public:
     // Opens (creating the SQLite file or the tables when missing) and brings the schema up to date
-    // (tests stop at an older version to make an old database).
-    static std::unique_ptr<Store> open(const Location& location, QString* error, int version = SchemaVersion);
+    // (tests stop at an older version to make an old database). With `create` false a database
+    // that holds none of the collector's tables is refused with NotCollected, and left untouched.
+    static std::unique_ptr<Store> open(const Location& location, QString* error, int version = SchemaVersion,
+                                       bool create = true);
+    static constexpr const char* NotCollected = "the database holds no collected data";
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;

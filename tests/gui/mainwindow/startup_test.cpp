@@ -7,6 +7,7 @@
 #include "ui/tform17.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -164,13 +165,27 @@ TEST_F(StartUp, InitialWindowAndMenu) {
     }
     EXPECT_EQ(form->ProgressBar1->maximum(), 250);
     EXPECT_EQ(form->ProgressBar1->width(), 273);
-    EXPECT_EQ(form->StatusBar2->width(), 313);
+    EXPECT_EQ(form->StatusBar2->width(), 341); // the classic 313 cut the channel panel's text
+    EXPECT_EQ(form->StatusBar2->geometry().right(), 681);
     ASSERT_EQ(form->StatusBar2->panelCount(), 3);
     EXPECT_EQ(form->StatusBar2->panelWidth(0), 230);
     EXPECT_EQ(form->StatusBar2->panelWidth(2), 50);
     ASSERT_EQ(form->StatusBar1->panelCount(), 2);
     EXPECT_EQ(form->StatusBar1->panelWidth(0), 150);
     EXPECT_EQ(form->StatusBar1->geometry().bottom(), 513);
+}
+
+TEST_F(StartUp, EveryChannelCaptionFitsTheChannelPanel) {
+    writeSensCfg(sensCfg());
+    createWindow();
+    QLabel* panel = form->StatusBar2->panel(2);
+    for (QAction* item : {form->FirstChannel, form->SecondChannel}) {
+        for (const QString& caption :
+             {TForm1::captionOf(item), TForm1::captionOf(item).remove(QStringLiteral("й "))}) {
+            form->showChannelPanel(caption);
+            EXPECT_LE(panel->sizeHint().width(), panel->width()) << caption.toStdString();
+        }
+    }
 }
 
 TEST_F(StartUp, CloseAsksAndNoRefusesDuringAPoll) {

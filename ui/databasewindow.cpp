@@ -1,0 +1,165 @@
+#include "ui/databasewindow.h"
+
+#include "ui/archivegrids.h"
+#include "ui/fixeddialog.h"
+#include "ui/stringgrid.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QPushButton* button(const QString& name, const QString& text) {
+    auto* b = new QPushButton(text);
+    b->setObjectName(name);
+    return b;
+}
+
+QDateEdit* dateEdit(const QString& name) {
+    auto* d = new QDateEdit;
+    d->setObjectName(name);
+    d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    d->setCalendarPopup(true);
+    return d;
+}
+
+} // namespace
+
+DatabaseWindow::DatabaseWindow()
+    : QWidget(nullptr,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("DatabaseWindow"));
+    setWindowTitle(QStringLiteral("Архивы в базе"));
+    resize(720, 700);
+
+    EditDatabase = new QLineEdit;
+    EditDatabase->setObjectName(QStringLiteral("EditDatabase"));
+    EditDatabase->setPlaceholderText(QStringLiteral("kastari.db или postgresql://пользователь@сервер/база"));
+    ButtonOpenDatabase = button(QStringLiteral("ButtonOpenDatabase"), QStringLiteral("Открыть"));
+    ButtonCollect = button(QStringLiteral("ButtonCollect"), QStringLiteral("Дополнить базу"));
+    ButtonCollect->setToolTip(QStringLiteral("Прочитать в базу новое из архивов и журналов прибора, выбранного в главном окне"));
+    auto* databaseRow = new QHBoxLayout;
+    databaseRow->addWidget(new QLabel(QStringLiteral("База данных:")));
+    databaseRow->addWidget(EditDatabase, 1);
+    databaseRow->addWidget(ButtonOpenDatabase);
+    databaseRow->addWidget(ButtonCollect);
+
+    TableMeters = new QTableWidget(0, 7);
+    TableMeters->setObjectName(QStringLiteral("TableMeters"));
+    TableMeters->setHorizontalHeaderLabels({QStringLiteral("Номер"), QStringLiteral("Наименование"),
+                                            QStringLiteral("Линия"), QStringLiteral("Адрес"),
+                                            QStringLiteral("Последний сбор"), QStringLiteral("Итог"),
+                                            QStringLiteral("Пропусков")});
+    TableMeters->verticalHeader()->hide();
+    TableMeters->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TableMeters->setSelectionMode(QAbstractItemView::SingleSelection);
+    TableMeters->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TableMeters->horizontalHeader()->setStretchLastSection(true);
+    TableMeters->setMaximumHeight(170);
+
+    ComboArchive = new QComboBox;
+    ComboArchive->setObjectName(QStringLiteral("ComboArchive"));
+    ComboArchive->addItems({QStringLiteral("Часовой архив"), QStringLiteral("Суточный архив"),
+                            QStringLiteral("Месячный архив"), QStringLiteral("Журнал отказов"),
+                            QStringLiteral("Журнал оператора"), QStringLiteral("Журнал нештатных ситуаций")});
+    ComboArchive->setCurrentIndex(1);
+    ComboChannel = new QComboBox;
+    ComboChannel->setObjectName(QStringLiteral("ComboChannel"));
+    ComboChannel->addItems({QStringLiteral("1 - й канал"), QStringLiteral("2 - й канал")});
+    DateFrom = dateEdit(QStringLiteral("DateFrom"));
+    DateTo = dateEdit(QStringLiteral("DateTo"));
+    ButtonShow = button(QStringLiteral("ButtonShow"), QStringLiteral("Показать"));
+    auto* choiceRow = new QHBoxLayout;
+    choiceRow->addWidget(ComboArchive);
+    choiceRow->addWidget(ComboChannel);
+    choiceRow->addWidget(new QLabel(QStringLiteral("с")));
+    choiceRow->addWidget(DateFrom);
+    choiceRow->addWidget(new QLabel(QStringLiteral("по")));
+    choiceRow->addWidget(DateTo);
+    choiceRow->addStretch();
+    choiceRow->addWidget(ButtonShow);
+
+    StringGridArchives = makeArchiveGrid(nullptr);
+    StringGridJournals = makeJournalGrid(nullptr);
+    StringGridJournals->hide();
+
+    LabelStatus = new QLabel;
+    LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
+    ButtonSaveArchive = button(QStringLiteral("ButtonSaveArchive"), QStringLiteral("Сохранить архив..."));
+    ButtonChart = button(QStringLiteral("ButtonChart"), QStringLiteral("Диаграмма архива"));
+    ButtonReport = button(QStringLiteral("ButtonReport"), QStringLiteral("Отчёт о потреблении"));
+    auto* actionRow = new QHBoxLayout;
+    actionRow->addWidget(LabelStatus, 1);
+    actionRow->addWidget(ButtonSaveArchive);
+    actionRow->addWidget(ButtonChart);
+    actionRow->addWidget(ButtonReport);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(databaseRow);
+    layout->addWidget(TableMeters);
+    layout->addLayout(choiceRow);
+    layout->addWidget(StringGridArchives, 1);
+    layout->addWidget(StringGridJournals, 1);
+    layout->addLayout(actionRow);
+
+    connect(ButtonOpenDatabase, &QPushButton::clicked, this, &DatabaseWindow::openRequested);
+    connect(EditDatabase, &QLineEdit::returnPressed, this, &DatabaseWindow::openRequested);
+    connect(TableMeters, &QTableWidget::itemSelectionChanged, this, &DatabaseWindow::meterChosen);
+    connect(ButtonShow, &QPushButton::clicked, this, &DatabaseWindow::showRequested);
+}
+
+void DatabaseWindow::present() {
+    if (!m_placed) centreOnScreen(this);
+    m_placed = true;
+    show();
+    raise();
+    activateWindow();
+}
+
+void DatabaseWindow::showEvent(QShowEvent* event) {
+    keepAboveMainWindow(this);
+    QWidget::showEvent(event);
+}
+
+void DatabaseWindow::setMeters(const QList<MeterRow>& meters) {
+    TableMeters->setRowCount(int(meters.size()));
+    for (int r = 0; r < meters.size(); ++r) {
+        const MeterRow& m = meters[r];
+        const QString cells[] = {m.number, m.name, m.line, m.address, m.lastCollected, m.outcome, m.gaps};
+        for (int c = 0; c < int(std::size(cells)); ++c)
+            TableMeters->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+    TableMeters->resizeColumnsToContents();
+    if (!meters.isEmpty()) TableMeters->selectRow(0);
+}
+
+QString DatabaseWindow::chosenMeter() const {
+    const int row = TableMeters->currentRow();
+    const QTableWidgetItem* item = row >= 0 ? TableMeters->item(row, 0) : nullptr;
+    return item ? item->text() : QString();
+}
+
+int DatabaseWindow::chosenArchive() const {
+    return ComboArchive->currentIndex();
+}
+
+int DatabaseWindow::chosenChannel() const {
+    return ComboChannel->currentIndex();
+}
+
+void DatabaseWindow::showGrid(bool archive) {
+    StringGridArchives->setVisible(archive);
+    StringGridJournals->setVisible(!archive);
+}
+
+void DatabaseWindow::setStatus(const QString& text) {
+    LabelStatus->setText(text);
+}

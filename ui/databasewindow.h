@@ -1,0 +1,64 @@
+#pragma once
+// "Архивы в базе": what kastari-collect gathered, without a meter on the line. The database, the
+// meters in it, and one meter's archive or journal for a channel and a range of days in the same
+// grids the main window reads the meter into. A window of its own above the main window; it never
+// talks to a meter.
+#include <QWidget>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class StringGrid;
+
+class DatabaseWindow : public QWidget {
+    Q_OBJECT
+  public:
+    DatabaseWindow();
+
+    // Shows the window (or brings it forward) above the main window.
+    void present();
+
+    // One meter of the list, as the table shows it.
+    struct MeterRow {
+        QString number, name, line, address, lastCollected, outcome, gaps;
+    };
+    void setMeters(const QList<MeterRow>& meters);
+    // The number of the meter chosen in the list; empty when none is.
+    QString chosenMeter() const;
+    // 0..2 archives, 3 faults, 4 operator, 5 abnormal situations (of the chosen channel).
+    int chosenArchive() const;
+    int chosenChannel() const; // 0 or 1
+    // Shows the archive grid or the journal grid, the other hidden.
+    void showGrid(bool archive);
+    void setStatus(const QString& text);
+
+    QLineEdit* EditDatabase = nullptr;
+    QPushButton* ButtonOpenDatabase = nullptr;
+    QTableWidget* TableMeters = nullptr;
+    QComboBox* ComboArchive = nullptr;
+    QComboBox* ComboChannel = nullptr;
+    QDateEdit* DateFrom = nullptr;
+    QDateEdit* DateTo = nullptr;
+    QPushButton* ButtonShow = nullptr;
+    StringGrid* StringGridArchives = nullptr;
+    StringGrid* StringGridJournals = nullptr;
+    QLabel* LabelStatus = nullptr;
+    QPushButton* ButtonSaveArchive = nullptr;
+    QPushButton* ButtonChart = nullptr;
+    QPushButton* ButtonReport = nullptr;
+    QPushButton* ButtonCollect = nullptr;
+
+  signals:
+    void openRequested();
+    void meterChosen();
+    void showRequested();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    bool m_placed = false;
+};
