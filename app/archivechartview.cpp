@@ -31,6 +31,7 @@ QString titleOf(const ArchivesView::ShownArchive& shown) {
     if (!r.periods.isEmpty())
         periods = periodText(r.kind, r.periods.first().start) + QStringLiteral(" – ") +
                   periodText(r.kind, r.periods.last().start);
+    if (r.notRead() > 0) periods += QStringLiteral(" (не прочитано периодов: %1)").arg(r.notRead());
     if (r.linkFailed()) periods += QStringLiteral(" (чтение прервано: нет ответа)");
     const QString what =
         exportfile::title({.archiveNumber = int(r.kind), .channelCaption = shown.channel.trimmed()}) +

@@ -16,6 +16,7 @@
 #include "ui/tform9.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
@@ -37,6 +38,7 @@ ArchivesView::ArchivesView(TForm1& form)
     // Run after the menu has closed, never from inside its mouse event.
     connect(form.MenuSaveArchive, &QAction::triggered, this, &ArchivesView::MenuSaveArchiveClick,
             Qt::QueuedConnection);
+    form.StringGridArchives->installEventFilter(this);
 }
 
 ArchivesView::~ArchivesView() = default;
@@ -45,7 +47,19 @@ int ArchivesView::channel() const {
     return m_form.FirstChannel->isChecked() ? 0 : 1;
 }
 
+void ArchivesView::showLostPeriods(const QString& text) {
+    m_form.StatusBar1->setText(1, text);
+    m_form.StatusBar1->setBevel(1, text.isEmpty() ? StatusBar::Bevel::Lowered : StatusBar::Bevel::Raised);
+}
+
+bool ArchivesView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_form.StringGridArchives && event->type() == QEvent::Hide && !event->spontaneous())
+        showLostPeriods({});
+    return QObject::eventFilter(watched, event);
+}
+
 void ArchivesView::ReadArchives() {
+    showLostPeriods({});
     m_form.Timer1->stop();
     DisabledWindow disabled(&m_form);
     m_form12->start();
@@ -55,6 +69,11 @@ void ArchivesView::ReadArchives() {
         [this](int done, int planned) { m_form12->setProgress(done, planned); });
     StringGrid& grid = *m_form.StringGridArchives;
     showReading(grid, reading);
+    if (reading.notRead() > 0 && !reading.linkFailed())
+        showLostPeriods(QStringLiteral("Не прочитано периодов: %1 из %2 (в таблице: «%3»)")
+                            .arg(reading.notRead())
+                            .arg(reading.periods.size())
+                            .arg(archives::NotReadText));
     m_form12->hide();
     if (!reading.linkFailed()) TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
     m_lastArchive = ShownArchive{std::move(reading), m_form.StatusBar2->text(0), m_form.StatusBar2->text(2)};

@@ -50,9 +50,15 @@ class ArchivesView : public QObject {
   signals:
     void archiveRead();
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     explicit ArchivesView(TForm1& form);
     int channel() const;
+    // Tells in panel 1 of the bottom status bar, beside the link status and for as long as the grid
+    // shows, that the archive shown lacks periods the meter may have recorded; empty clears it.
+    void showLostPeriods(const QString& text);
 
     TForm1& m_form;
     // Top-level windows of their own: a disabled main window must not disable them.

@@ -1,6 +1,8 @@
 #include "archives/archivechart.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 namespace archives {
 
@@ -75,22 +77,36 @@ ArchiveChart chartOf(const ArchiveReading& reading, int maxLabels) {
         if (!run.isEmpty()) chart.downtime.append(run);
         run.clear();
     };
-    for (int i = 0; i < reading.periods.size(); ++i) {
-        const Period& p = reading.periods[i];
-        const bool row = p.state == Period::State::Row;
-        chart.plus.append(row ? p.plus : 0.0f);
-        chart.minus.append(row ? p.minus : 0.0f);
-        if (row) {
-            chart.low = std::min({chart.low, p.plus, p.minus});
-            chart.high = std::max({chart.high, p.plus, p.minus});
-            if (downtime) run.append(QPointF(i, p.downtime / unit));
-            continue;
-        }
-        endRun();
-        if (!chart.gaps.isEmpty() && chart.gaps.last().last == i - 1 && chart.gaps.last().state == p.state)
+    const auto mark = [&](int i, ChartMark kind) {
+        if (!chart.gaps.isEmpty() && chart.gaps.last().last == i - 1 && chart.gaps.last().mark == kind)
             chart.gaps.last().last = i;
         else
-            chart.gaps.append({i, i, p.state});
+            chart.gaps.append({i, i, kind});
+    };
+    for (int i = 0; i < reading.periods.size(); ++i) {
+        const Period& p = reading.periods[i];
+        if (p.state != Period::State::Row) {
+            // Every period keeps its place in the bars, or the ones after it would move early.
+            chart.plus.append(0.0f);
+            chart.minus.append(0.0f);
+            endRun();
+            mark(i, p.state == Period::State::NoBase    ? ChartMark::NoBase
+                    : p.state == Period::State::NotRead ? ChartMark::NotRead
+                                                        : ChartMark::NotRecorded);
+            continue;
+        }
+        bool numbers = true;
+        for (const auto& [volume, bars] :
+             {std::pair{p.plus, &chart.plus}, std::pair{p.minus, &chart.minus}}) {
+            const bool number = std::isfinite(volume);
+            bars->append(number ? volume : 0.0f);
+            numbers &= number;
+            if (!number) continue;
+            chart.low = std::min(chart.low, volume);
+            chart.high = std::max(chart.high, volume);
+        }
+        if (!numbers) mark(i, ChartMark::NoNumber);
+        if (downtime) run.append(QPointF(i, p.downtime / unit));
     }
     endRun();
     chart.labels = labelsOf(reading.kind, reading.periods, maxLabels);

@@ -1,7 +1,7 @@
 #pragma once
 // What the archive chart draws of a reading: the volumes "+" and "-" of every period as bars, the
-// downtime of hours and days on a second axis, the periods without a row as marked gaps (never as
-// bars of zero), and dates under a readable share of the periods.
+// downtime of hours and days on a second axis, the periods without a row (or without a number for a
+// volume) as marked gaps (never as bars of zero), and dates under a readable share of the periods.
 #include "archives/archivereading.h"
 
 #include <QList>
@@ -10,10 +10,21 @@
 
 namespace archives {
 
-// Consecutive periods (indices, inclusive) of one state other than Row.
+// Why a period has no bar, or not both.
+enum class ChartMark {
+    // The periods without volumes, by their state in the reading.
+    NotRecorded,
+    NoBase,
+    NotRead,
+    // A row whose volume "+" or "-" is no number (INF, NaN: a record's own, or a difference that
+    // overflowed); the other volume keeps its bar.
+    NoNumber,
+};
+
+// Consecutive periods (indices, inclusive) of one mark.
 struct ChartGap {
     int first = 0, last = 0;
-    Period::State state = Period::State::NotRecorded;
+    ChartMark mark = ChartMark::NotRecorded;
     bool operator==(const ChartGap&) const = default;
 };
 
@@ -25,7 +36,7 @@ struct ChartLabel {
 
 struct ArchiveChart {
     Kind kind = Kind::Hour;
-    QList<float> plus, minus; // one per period, 0 where a gap stands
+    QList<float> plus, minus; // one per period, always a number: 0 where a gap stands
     QList<ChartGap> gaps;
     // Runs of periods with rows as (period, downtime in the unit of downtimeTitle); the line breaks
     // at every gap. Empty for months, which keep no downtime.

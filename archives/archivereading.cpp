@@ -84,6 +84,13 @@ struct Base {
 
 } // namespace
 
+const QString NotReadText = QStringLiteral("Не прочитан");
+
+int ArchiveReading::notRead() const {
+    return int(std::count_if(periods.begin(), periods.end(),
+                             [](const Period& p) { return p.state == Period::State::NotRead; }));
+}
+
 ArchivePlan planArchive(Kind kind, const Range& range, const QDateTime& now) {
     const int k = int(kind);
     std::uint32_t start = 0;
@@ -161,35 +168,52 @@ ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDa
     };
 
     Base base;
+    // The base was lost to a record that could not be read, not to a period the meter left out:
+    // the period that takes the next base then has no volumes for a reason the operator must see.
+    bool lost = true;
     const std::uint32_t baseTime = enc::DateToSec(plan.base);
     const std::optional<QByteArray> baseReply = ask(baseTime, 1);
     if (!baseReply) return reading;
     // Only what the reply holds is decoded: a short reply gives fewer records, never stale ones.
     for (const ArchiveRecord& r : records::archiveRecords(*baseReply, 1)) {
+        lost = !r.checkOk;
         if (!r.checkOk || !samePeriod(kind, r.time, baseTime)) continue;
         base = {true, r.volume[channel][0], r.volume[channel][1], start - 1 - r.time + r.downtime[channel]};
     }
 
+    const auto notReadRow = [&](std::uint32_t periodStart) {
+        QStringList row{periodText(kind, periodStart), NotReadText};
+        row.resize(reading.header.size());
+        reading.rows.append(row);
+    };
     std::uint32_t cursor = start;
     for (int remaining = plan.count; remaining > 0;) {
         const int n = std::min(remaining, RecordsPerRequest);
         const std::optional<QByteArray> reply = ask(cursor, n);
         if (!reply) return reading;
-        for (const ArchiveRecord& r : records::archiveRecords(*reply, n)) {
-            if (!r.checkOk) {
+        const QList<ArchiveRecord> got = records::archiveRecords(*reply, n);
+        // The reply's records stand for consecutive periods by their places, so one that cannot be
+        // read still takes its period: the cursor moves on, and the records after it keep theirs.
+        for (int i = 0; i < n; ++i) {
+            const std::uint32_t periodStart = cursor;
+            cursor = step(kind, cursor, 1);
+            Period period{.start = enc::SecToDate(periodStart), .state = Period::State::NotRecorded};
+            if (i >= got.size() || !got[i].checkOk) {
                 // A damaged record breaks the chain: the next good one starts it again.
                 base.held = false;
+                lost = true;
+                period.state = Period::State::NotRead;
+                notReadRow(periodStart);
+                reading.periods.append(period);
                 continue;
             }
-            const bool match = samePeriod(kind, r.time, cursor);
-            Period period{.start = enc::SecToDate(cursor), .state = Period::State::NotRecorded};
-            cursor = step(kind, cursor, 1);
+            const ArchiveRecord& r = got[i];
+            const bool match = samePeriod(kind, r.time, periodStart);
             // Seconds from the record to the end of the period it stands for.
             const std::uint32_t toPeriodEnd = cursor - 1 - r.time;
             const float plus = r.volume[channel][0], minus = r.volume[channel][1];
             const std::uint32_t downtime = toPeriodEnd + r.downtime[channel];
             if (match) {
-                period.state = Period::State::NoBase;
                 period.recorded = r.time;
                 if (base.held) {
                     period = {period.start,
@@ -199,8 +223,14 @@ ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDa
                               kind == Kind::Month ? 0 : downtime - base.downtime,
                               r.time};
                     reading.rows.append(archiveRow(kind, period));
+                } else if (lost) {
+                    period.state = Period::State::NotRead;
+                    notReadRow(periodStart);
+                } else {
+                    period.state = Period::State::NoBase;
                 }
                 base = {true, plus, minus, downtime};
+                lost = false;
             } else if (base.held && kind != Kind::Month) {
                 // The meter did not record this period because it was off. Its downtime counter
                 // takes that whole period in at power-on, and no row stands for it; the volumes

@@ -35,6 +35,9 @@ struct Period {
         Row,         // the grid has its row: the volumes and downtime below
         NotRecorded, // the meter sent another period's record: it was off, or never wrote this one
         NoBase,      // recorded, but no earlier counters to take its volumes from
+        // The reply held no usable record for it (a wrong check byte, a short reply), or the one
+        // its volumes would be taken from was such a record. The grid has a row saying so.
+        NotRead,
     };
     QDateTime start;
     State state = State::Row;
@@ -51,7 +54,11 @@ struct ArchiveReading : Reading {
     Kind kind = Kind::Hour;
     int channel = 0;
     QList<Period> periods; // in order, from the plan's start until the reading ended
+    int notRead() const;   // periods the meter may have recorded but the reading could not use
 };
+
+// The text a period without readable volumes shows in the grid, in place of "Объем +".
+extern const QString NotReadText;
 
 // channel: 0 or 1, whose counters the rows show.
 ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,

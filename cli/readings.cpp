@@ -106,10 +106,27 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
     }
 
     const archives::RequestFn send = [&](const archives::Request& r) { return request(bus, addr, r); };
-    const archives::Reading reading =
-        isArchive ? archives::readArchive(archives::Kind(kind), range, channel, QDateTime::currentDateTime(),
-                                          send, progress())
-                  : archives::readJournal(archiveNumber, twoChannelMode, send, progress());
+    archives::Reading reading;
+    int notRead = 0, periods = 0;
+    if (isArchive) {
+        archives::ArchiveReading archive = archives::readArchive(
+            archives::Kind(kind), range, channel, QDateTime::currentDateTime(), send, progress());
+        notRead = archive.notRead();
+        periods = int(archive.periods.size());
+        reading = std::move(archive);
+    } else {
+        reading = archives::readJournal(archiveNumber, twoChannelMode, send, progress());
+    }
+    // Rows marked as not read are in what was printed or written, but a script must not take the
+    // reading for a whole one.
+    const auto result = [&] {
+        if (notRead == 0) return int(ExitOk);
+        err() << notRead << " of " << periods
+              << " periods not read (a damaged record or a short reply), their rows say \""
+              << archives::NotReadText << "\"\n";
+        err().flush();
+        return int(ExitReply);
+    };
 
     if (reading.linkFailed()) {
         // A file of a cut reading would pass for a whole one, and could replace one: the rows read
@@ -121,7 +138,7 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
     }
     if (!head) {
         print(reading);
-        return ExitOk;
+        return result();
     }
     QString reason;
     if (!textfile::write(o.out, exportfile::contents(*head, archives::gridRows(reading)), &reason)) {
@@ -129,7 +146,7 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
         err().flush();
         return ExitFile;
     }
-    return ExitOk;
+    return result();
 }
 
 } // namespace cli

@@ -19,14 +19,16 @@ const QColor MinusColour(0xe0, 0x8a, 0x1e);
 const QColor DowntimeColour(0xc0, 0x20, 0x20);
 
 struct GapLook {
-    archives::Period::State state;
+    archives::ChartMark mark;
     const char* name;
     QColor colour;
     Qt::BrushStyle pattern;
 };
 const GapLook GapLooks[] = {
-    {archives::Period::State::NotRecorded, "Не записан прибором", QColor(0x60, 0x60, 0x60), Qt::BDiagPattern},
-    {archives::Period::State::NoBase, "Нет предыдущей записи", QColor(0x90, 0x70, 0xc0), Qt::FDiagPattern},
+    {archives::ChartMark::NotRecorded, "Не записан прибором", QColor(0x60, 0x60, 0x60), Qt::BDiagPattern},
+    {archives::ChartMark::NoBase, "Нет предыдущей записи", QColor(0x90, 0x70, 0xc0), Qt::FDiagPattern},
+    {archives::ChartMark::NotRead, "Не прочитан", QColor(0xd0, 0x30, 0x30), Qt::DiagCrossPattern},
+    {archives::ChartMark::NoNumber, "Недопустимый объем", QColor(0x20, 0x80, 0x80), Qt::CrossPattern},
 };
 
 QBarSet* barSet(const QString& name, const QColor& colour, const QList<float>& values) {
@@ -43,7 +45,7 @@ QAreaSeries* bands(const archives::ArchiveChart& chart, const GapLook& look, dou
     auto* upper = new QLineSeries;
     auto* lower = new QLineSeries;
     for (const archives::ChartGap& gap : chart.gaps) {
-        if (gap.state != look.state) continue;
+        if (gap.mark != look.mark) continue;
         const double from = gap.first - 0.5, to = gap.last + 0.5;
         *upper << QPointF(from, low) << QPointF(from, high) << QPointF(to, high) << QPointF(to, low);
         *lower << QPointF(from, low) << QPointF(to, low);

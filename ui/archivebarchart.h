@@ -1,6 +1,7 @@
 #pragma once
 // The archive as drawn: the volumes "+" and "-" of each period as bars, the downtime of hours and
-// days as a line on a second scale, and the periods without a row as hatched bands.
+// days as a line on a second scale, and the periods without a row (or a volume that is no number) as
+// hatched bands.
 #include <QWidget>
 
 class QChartView;

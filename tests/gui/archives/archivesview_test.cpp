@@ -86,6 +86,34 @@ TEST_F(ArchivesWindow, AnHourSelectionIsReadIntoTheGrid) {
     EXPECT_TRUE(grid->isVisible());
 }
 
+TEST_F(ArchivesWindow, ADamagedRecordIsMarkedInItsOwnHourAndTheStatusSaysSo) {
+    choose(form->Hour, "05.03.2024 00:00", "05.03.2024 10:00");
+    QList<QStringList> expected = form->StringGridArchives->rows();
+    ASSERT_EQ(expected.size(), 1 + 10);
+    EXPECT_EQ(form->StatusBar1->text(1), "");
+
+    // The first block (after two coils and the base) spoils hour 2. It and hour 3, whose volumes it
+    // would have given, are not read; hour 4 and every later one keep their rows.
+    sim::FaultSpec damaged = sim::FaultSpec::onNth(sim::Fault::BadRecord, 4);
+    damaged.badRecord = 3;
+    sim->setFault(damaged);
+    choose(form->Hour, "05.03.2024 00:00", "05.03.2024 10:00");
+    for (int hour : {2, 3})
+        expected[1 + hour] =
+            QStringList{QStringLiteral("   05.03.2024    %1 час.").arg(hour, 2, 10, QChar('0')),
+                        "Не прочитан", "", "", ""};
+    EXPECT_EQ(form->StringGridArchives->rows(), expected);
+    EXPECT_TRUE(form->StringGridArchives->isVisible());
+    EXPECT_EQ(form->StatusBar1->text(1), "Не прочитано периодов: 2 из 10 (в таблице: «Не прочитан»)");
+    EXPECT_EQ(form->StatusBar1->bevel(1), StatusBar::Bevel::Raised);
+    EXPECT_EQ(form->StatusBar1->text(0), "");
+
+    // It goes with the grid.
+    form->MenuTypeParamClick(form->SystemParam);
+    EXPECT_EQ(form->StatusBar1->text(1), "");
+    EXPECT_EQ(form->StatusBar1->bevel(1), StatusBar::Bevel::Lowered);
+}
+
 TEST_F(ArchivesWindow, CancellingTheRangeReadsNothing) {
     choose(form->Day, nullptr, nullptr, true);
     EXPECT_TRUE(archiveRequests().isEmpty());

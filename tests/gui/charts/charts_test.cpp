@@ -9,9 +9,11 @@
 #include "app/countersview.h"
 #include "app/flowtrendview.h"
 #include "app/systemparams.h"
+#include "archives/archivechart.h"
 #include "device/encodings.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
+#include "ui/archivebarchart.h"
 #include "ui/chartwindow.h"
 #include "ui/flowtrendwindow.h"
 #include "ui/paneladjustment.h"
@@ -26,6 +28,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QtCharts/QBarSeries>
+#include <QtCharts/QBarSet>
+#include <QtCharts/QChartView>
+#include <limits>
+#include <tuple>
 
 namespace {
 
@@ -195,7 +202,11 @@ TEST_F(Charts, TheTrendIsSavedAsAPictureOfTheChart) {
     EXPECT_TRUE(form->LinkIdle);
 }
 
-TEST_F(Charts, TheArchiveChartShowsTheGridsRowsAndMarksTheDaysNotRecorded) {
+TEST_F(Charts, TheArchiveChartShowsTheGridsRowsAndMarksTheDaysNotRecordedOrNotRead) {
+    // The third day of the first block (after two coils and the base) comes with a wrong check byte.
+    sim::FaultSpec damaged = sim::FaultSpec::onNth(sim::Fault::BadRecord, 4);
+    damaged.badRecord = 3;
+    sim->setFault(damaged);
     archiveChart->MenuArchiveChartClick();
     ModalDriver driver;
     driver.then(on<TForm10>([](TForm10* d) {
@@ -209,7 +220,8 @@ TEST_F(Charts, TheArchiveChartShowsTheGridsRowsAndMarksTheDaysNotRecorded) {
     EXPECT_EQ(chart.periods(), 63);
     EXPECT_EQ(chart.downtimeTitle, "Простой, ч");
 
-    // Every row of the grid is a bar of the same volumes; every other period lies in a marked gap.
+    // Every row of the grid is a bar of the same volumes, or a period not read; every period
+    // without a bar lies in a marked gap.
     const StringGrid& grid = *form->StringGridArchives;
     int row = 1;
     bool notRecorded = false;
@@ -220,6 +232,10 @@ TEST_F(Charts, TheArchiveChartShowsTheGridsRowsAndMarksTheDaysNotRecorded) {
             ++row;
             continue;
         }
+        if (periods[i].state == State::NotRead) {
+            EXPECT_EQ(grid.cell(0, row).trimmed(), periods[i].start.toString("dd.MM.yyyy")) << i;
+            EXPECT_EQ(grid.cell(1, row++), archives::NotReadText) << i;
+        }
         notRecorded |= periods[i].state == State::NotRecorded;
         EXPECT_TRUE(std::any_of(chart.gaps.begin(), chart.gaps.end(), [i](const archives::ChartGap& g) {
             return g.first <= i && i <= g.last;
@@ -227,12 +243,49 @@ TEST_F(Charts, TheArchiveChartShowsTheGridsRowsAndMarksTheDaysNotRecorded) {
     }
     EXPECT_EQ(row, grid.rowCount());
     EXPECT_TRUE(notRecorded) << "the simulated meter was off for a whole day";
+    EXPECT_EQ(periods[2].state, State::NotRead);
+    EXPECT_EQ(periods.last().start.date(), enc::SecToDate(DeviceStart).date().addDays(-1))
+        << "the last day is read";
+    EXPECT_TRUE(std::count(chart.gaps.begin(), chart.gaps.end(),
+                           archives::ChartGap{2, 3, archives::ChartMark::NotRead}))
+        << "the damaged day and the next, whose volumes it would have given";
 
     QString suggested;
     savePng(archiveChart->window(), QDir::current().filePath("days.png"), &suggested);
     const QString number = form->findChild<QLineEdit*>("EditElNumber")->text();
     EXPECT_EQ(suggested, QDir::current().filePath(number + "/Archive1_ch1.png"));
     EXPECT_EQ(QImage("days.png", "PNG").size(), archiveChart->window()->chart()->size());
+}
+
+// Drawn, every period keeps its place among the bars, even one whose volume is no number, and every
+// mark has its entry in the legend.
+TEST(ArchiveBars, EveryPeriodKeepsItsPlace) {
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    archives::ArchiveReading reading;
+    reading.kind = archives::Kind::Day;
+    const QList<std::tuple<State, float, float>> days{{State::Row, 1, 0},   {State::Row, inf, 0},
+                                                      {State::Row, 2, 0},   {State::NotRead, 0, 0},
+                                                      {State::Row, 3, nan}, {State::Row, 4, 0}};
+    for (const auto& [state, plus, minus] : days)
+        reading.periods.append(
+            {.start = QDateTime(QDate(2024, 3, int(reading.periods.size()) + 1), QTime(), Qt::UTC),
+             .state = state,
+             .plus = plus,
+             .minus = minus});
+    ArchiveBarChart bars;
+    bars.draw(archives::chartOf(reading), "t");
+    const QChart* chart = bars.findChild<QChartView*>("ArchiveChartView")->chart();
+    QList<qreal> plus;
+    QStringList legend;
+    for (QAbstractSeries* series : chart->series()) {
+        legend << series->name();
+        if (auto* sets = qobject_cast<QBarSeries*>(series))
+            for (int i = 0; i < sets->barSets()[0]->count(); ++i)
+                plus << sets->barSets()[0]->at(i);
+    }
+    EXPECT_EQ(plus, (QList<qreal>{1, 0, 2, 0, 3, 4}));
+    EXPECT_TRUE(legend.contains("Не прочитан")) << legend.join(", ").toStdString();
+    EXPECT_TRUE(legend.contains("Недопустимый объем")) << legend.join(", ").toStdString();
 }
 
 } // namespace

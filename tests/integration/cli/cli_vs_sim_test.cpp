@@ -178,6 +178,24 @@ TEST_F(CliVsSim, ALinkThatFailsMidArchiveLeavesTheFileAlone) {
     EXPECT_FALSE(QFile::exists(file));
 }
 
+TEST_F(CliVsSim, PeriodsNotReadAreMarkedAndFailTheRun) {
+    stopSim();
+    // After the identification, the electronic number and the base, the first block's third day
+    // has a wrong check byte.
+    startSim({"--no-pacing", "--fault", "badrecord,when=4,record=3"});
+    const QString file = dir.filePath("day.txt");
+    const CliRun r = cli({"archive", "1", "day", "--out", file});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.startsWith("2 of 63 periods not read")) << r.err.toStdString();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString(QStringDecoder("windows-1251")(f.readAll())).split("\r\n");
+    ASSERT_GT(lines.size(), 8);
+    EXPECT_EQ(lines.filter(QRegularExpression("^ +\\d\\d\\.\\d\\d\\.\\d{4} #Не прочитан###$")).size(), 2);
+    const QString yesterday = QDate::currentDate().addDays(-1).toString("dd.MM.yyyy");
+    EXPECT_TRUE(lines[lines.size() - 2].contains(yesterday)) << "the last day is read";
+}
+
 // The parameter files. A load pauses 2 s before each of its last five blocks, so this takes a while.
 TEST_F(CliVsSim, SaveChangeCompareAndLoadBack) {
     const CliRun saved = cli({"save-params", "1", dir.filePath("m")});

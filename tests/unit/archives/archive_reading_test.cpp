@@ -2,6 +2,7 @@
 // and downtimes it makes of the records that come back.
 #include "fakemeter.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using archives::Kind;
@@ -54,6 +55,8 @@ TEST(ArchivePlan, SelectionsAreCutToThePastAndToTheArchiveLength) {
         // The difference is unsigned: a start after the current hour reads the last 671 hours.
         {"hours in the future", Kind::Hour, "06.03.2024 00:00", "07.03.2024 00:00", "06.02.2024 15:00", 671},
         {"days in the future", Kind::Day, "06.03.2024", "07.03.2024", "02.01.2024 00:00", 63},
+        {"672 hours read whole", Kind::Hour, "01.02.2024 10:00", "29.02.2024 10:59", "01.02.2024 10:00", 672},
+        {"673 hours cut", Kind::Hour, "01.02.2024 09:59", "29.02.2024 10:00", "01.02.2024 11:00", 671},
         {"64 days read whole", Kind::Day, "01.01.2024 08:00", "05.03.2024 23:00", "01.01.2024 00:00", 64},
         {"65 days cut", Kind::Day, "31.12.2023", "05.03.2024", "02.01.2024 00:00", 63},
         {"24 months read whole", Kind::Month, "15.03.2022", "05.03.2024", "01.03.2022 00:00", 24},
@@ -116,33 +119,99 @@ TEST_F(HourRecords, AMissingOrForeignBaseMakesTheFirstRecordTheBase) {
     }
 }
 
-TEST_F(HourRecords, DamagedRecordsAndShortRepliesGiveNoRows) {
-    // A reply holding two of the four records asked for (and a stray byte of a third).
-    meter.tamper = [](int request, QByteArray& data) {
-        if (request == 1) data.truncate(records::ArchiveRecordSize * 2 + 5);
+// Hours 10 to 21 of 05.03.2024 (a block of 8 and one of 4), each with a volume of 1, and the base at
+// hour 9. A period that cannot be read never passes for one the meter did not record, and the
+// periods after it keep their own volumes.
+TEST(ArchiveRecords, AnUnreadableRecordIsMarkedInItsOwnPeriod) {
+    using Tamper = std::function<void(int request, QByteArray& data)>;
+    const auto spoil = [](int request, int position) -> Tamper {
+        return [=](int r, QByteArray& data) {
+            const int at = position * records::ArchiveRecordSize + records::ArchiveRecordSize - 1;
+            if (r == request) data[at] = char(data[at] ^ 1);
+        };
     };
-    archives::Reading reading = read();
-    EXPECT_EQ(reading.rows.size(), 1);
-    EXPECT_FALSE(reading.linkFailed());
+    const struct {
+        const char* name;
+        Tamper tamper;
+        const char* missing; // a period the meter did not record
+        const char* states;  // R row, X not read, N no base, U not recorded; from hour 10
+    } cases[] = {
+        {"inside a block", spoil(1, 2), "", "RRXXRRRRRRRR"},
+        {"last of a block", spoil(1, 7), "", "RRRRRRRXXRRR"},
+        {"the base", spoil(0, 0), "", "XRRRRRRRRRRR"},
+        {"the archive's last period", spoil(2, 3), "", "RRRRRRRRRRRX"},
+        {"a short reply and a stray byte",
+         [](int r, QByteArray& data) {
+             if (r == 1) data.truncate(5 * records::ArchiveRecordSize + 5);
+         },
+         "", "RRRRRXXXXRRR"},
+        {"then a period not recorded", spoil(1, 2), "05.03.2024 13:00", "RRXUXRRRRRRR"},
+        {"no base is not a loss", {}, "05.03.2024 09:00", "NRRRRRRRRRRR"},
+    };
+    for (const auto& c : cases) {
+        FakeMeter meter;
+        for (int h = 9; h <= 21; ++h)
+            meter.records[at("05.03.2024 00:00").addSecs(h * 3600)] =
+                record("05.03.2024 00:00", float(h), 0, 0);
+        for (auto it = meter.records.begin(); it != meter.records.end(); ++it)
+            it->time = enc::DateToSec(it.key()) + 3599;
+        if (*c.missing) meter.records.remove(at(c.missing));
+        meter.tamper = c.tamper;
+        const archives::ArchiveReading reading =
+            archives::readArchive(Kind::Hour, selection("05.03.2024 10:00", "05.03.2024 22:00"), 0,
+                                  at("06.03.2024 08:00"), meter.fn());
+        ASSERT_EQ(meter.sent.size(), 3) << c.name;
+        std::string states;
+        for (const archives::Period& p : reading.periods)
+            states += "RUNX"[int(p.state)];
+        EXPECT_EQ(states, c.states) << c.name;
+        EXPECT_EQ(reading.notRead(), std::count(states.begin(), states.end(), 'X')) << c.name;
+        EXPECT_FALSE(reading.linkFailed()) << c.name;
 
-    // A wrong check byte drops the base and holds the cursor back, so hours 12 and 13 no longer match.
-    meter.records[at("05.03.2024 11:00")] = record("05.03.2024 11:59:59", 103, 5.25f, 1600);
-    meter.sent.clear();
-    meter.tamper = [](int request, QByteArray& data) {
-        if (request == 1)
-            data[2 * records::ArchiveRecordSize - 1] = char(data[2 * records::ArchiveRecordSize - 1] ^ 1);
-    };
-    EXPECT_EQ(read().rows.size(), 1);
+        // Every period read or not has its row; a row of volumes shows its own hour's.
+        QList<QStringList> expected;
+        for (int i = 0; i < int(states.size()); ++i) {
+            const QString hour = QStringLiteral("   05.03.2024    %1 час.").arg(10 + i);
+            if (states[i] == 'X') expected.append({hour, archives::NotReadText, "", "", ""});
+            if (states[i] == 'R') expected.append({hour, "1,0000", "0,0000", "1,0000", "00:00:00"});
+        }
+        EXPECT_EQ(reading.rows, expected) << c.name;
+    }
 }
 
-TEST(ArchiveRecords, DayDowntimeMayPass24Hours) {
-    FakeMeter meter(Kind::Day);
-    meter.records[at("03.03.2024 00:00")] = record("03.03.2024 23:59:59", 10, 0, 0);
-    meter.records[at("04.03.2024 00:00")] = record("04.03.2024 23:59:59", 11, 0, 90061);
-    const archives::Reading reading =
-        archives::readArchive(Kind::Day, selection("04.03.2024", "05.03.2024"), 0, Now, meter.fn());
-    ASSERT_EQ(reading.rows.size(), 1);
-    EXPECT_EQ(reading.rows[0], (QStringList{"       04.03.2024 ", "1,0000", "0,0000", "1,0000", "25:01:01"}));
+TEST(ArchiveRecords, DowntimePast24Hours) {
+    // 25:01:01 within one period: the hour archive shows it as a time of day, the day archive whole.
+    const struct {
+        Kind kind;
+        const char* base;
+        const char* time;
+        const char* from;
+        const char* to;
+        QStringList row;
+    } cases[] = {
+        {Kind::Hour,
+         "04.03.2024 09:00",
+         "04.03.2024 10:59:59",
+         "04.03.2024 10:00",
+         "04.03.2024 11:00",
+         {"   04.03.2024    10 час.", "1,0000", "0,0000", "1,0000", "01:01:01"}},
+        {Kind::Day,
+         "03.03.2024 00:00",
+         "04.03.2024 23:59:59",
+         "04.03.2024",
+         "05.03.2024",
+         {"       04.03.2024 ", "1,0000", "0,0000", "1,0000", "25:01:01"}},
+    };
+    for (const auto& c : cases) {
+        FakeMeter meter(c.kind);
+        meter.records[at(c.base)] = record(c.base, 10, 0, 0);
+        meter.records[meter.periodStart(at(c.base), 1)] = record(c.time, 11, 0, 90061);
+        meter.records[at(c.base)].time = enc::DateToSec(meter.periodStart(at(c.base), 1)) - 1;
+        const archives::Reading reading =
+            archives::readArchive(c.kind, selection(c.from, c.to), 0, Now, meter.fn());
+        ASSERT_EQ(reading.rows.size(), 1) << int(c.kind);
+        EXPECT_EQ(reading.rows[0], c.row) << int(c.kind);
+    }
 }
 
 TEST(ArchiveRecords, ALinkFailureKeepsTheRowsReadAndTheWaitingRow) {

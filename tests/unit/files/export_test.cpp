@@ -45,6 +45,23 @@ TEST(ExportFile, AnEmptyGridAndAnEmptyNumber) {
                                   "Электронный номер прибора :", "Журнал отказов", "", "a#b#c#d#e", "####"}));
 }
 
+TEST(ExportFile, TheThirdLineNamesWhatWasRead) {
+    const struct {
+        int archiveNumber;
+        const char* line;
+    } cases[] = {
+        {0, "Часовой архив 2 - канал"},
+        {1, "Суточный архив 2 - канал"},
+        {4, "Журнал оператора"}, // one journal for both channels
+        {5, "Журнал нештатных ситуаций 2 - канал"},
+        {6, "Журнал нештатных ситуаций 2 - канал"},
+    };
+    for (const auto& c : cases) {
+        const exportfile::Heading heading{.archiveNumber = c.archiveNumber, .channelCaption = "2 - канал"};
+        EXPECT_EQ(exportfile::lines(heading, {}).value(2), c.line) << c.archiveNumber;
+    }
+}
+
 TEST(ExportFile, DefaultNames) {
     EXPECT_EQ(exportfile::defaultName(0, true), "Archive0_ch1.txt");
     EXPECT_EQ(exportfile::defaultName(2, false), "Archive2_ch2.txt");
