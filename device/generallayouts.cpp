@@ -164,6 +164,21 @@ constexpr Row PN[] = {
     at(PulseDuration, Centre, 5),
 };
 
+// Above the boxes, lined up with their columns.
+constexpr Place top(int x, int width) {
+    return {.x = x, .y = 20, .width = width, .captionAbove = 16, .captionHeight = 14};
+}
+constexpr Field Common[] = {
+    {.name = "EditDateGeneralParam", .caption = "Дата", .reg = 0, .encoding = E::DeviceTime, .shown = Shown::Date,
+     .place = top(16, 70)},
+    {.name = "EditTimeGeneralParam", .caption = "Время", .reg = 0, .encoding = E::DeviceTime,
+     .shown = Shown::ShortTime, .place = top(96, 60)},
+    {.name = "EditWorkModeGeneralParam", .caption = "Режим работы", .reg = WorkModeRegister,
+     .encoding = E::RegisterByte, .shown = Shown::ItemText, .list = L::WorkModes, .place = top(348, 121)},
+    {.name = "EditTypeSensorsGeneralParam", .caption = "Тип датчиков", .reg = SensorTypeRegister,
+     .encoding = E::RegisterByte, .shown = Shown::ItemText, .list = L::SensorTypes, .place = top(532, 121)},
+};
+
 // clang-format on
 
 // Flow-speed correction off in both channels (relative register 49 of each adjustment block):
@@ -180,6 +195,10 @@ const Layout Layouts[] = {
 };
 
 } // namespace
+
+std::span<const Field> commonRows() {
+    return Common;
+}
 
 const Layout& layout(Variant variant) {
     return Layouts[int(variant)];

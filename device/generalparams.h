@@ -76,6 +76,8 @@ inline constexpr int WorkModeRegister = 15;
 inline constexpr int SensorTypeRegister = 17;
 // The layout a block of the common read asks for.
 std::optional<Variant> variantOf(const RegisterBlock& common);
+// The fields of the common read above the boxes: the clock, the work mode and the sensor type.
+std::span<const param::Field> commonRows();
 
 // Object names: "EditLowLimitEUCh2", "GroupBoxChannel1EN", "Image0_ENCh1" / "Image0xENCh1".
 QString controlName(const Layout& layout, const Row& row, int channel);

@@ -77,6 +77,9 @@ std::optional<QString> fieldText(const Field& f, int reg, const RegisterBlock& b
     case Shown::Formatted:
         if (const auto v = block.f32(reg)) return enc::MyFormatFloat(*v);
         return std::nullopt;
+    case Shown::ItemText:
+        if (const auto code = block.byte(reg)) return items::textOf(f.list, *code);
+        return std::nullopt;
     case Shown::Derived:
         return std::nullopt;
     case Shown::Number:

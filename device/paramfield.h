@@ -34,6 +34,7 @@ enum class Shown {
     Time,      // "hh:nn:ss"
     ShortTime, // "    hh:nn"
     Formatted, // a float the way the device's own display writes it
+    ItemText,  // the text of the row's coded list for the register's byte; none for a code without
     Derived,   // worked out by the panel's map from more than the row's register
 };
 

@@ -1,8 +1,7 @@
 #include "ui/panelgeneralparam.h"
 
-#include "device/encodings.h"
 #include "ui/conditionpicture.h"
-#include "ui/displayonly.h"
+#include "ui/fieldbuilder.h"
 #include "ui/generalparambox.h"
 #include "ui/panelstyle.h"
 
@@ -12,22 +11,15 @@
 
 using namespace genparams;
 
-namespace {
-
-constexpr int CaptionY = 4, FieldY = 20;
-
-} // namespace
-
 PanelGeneralParam::PanelGeneralParam(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("PanelGeneralParam"));
     setGeometry(Left, Top, Width, Height);
     panelstyle::applyTo(this);
 
     // The top fields line up with the columns of the boxes below them.
-    m_date = addCommonField("EditDateGeneralParam", "Дата", 16, 70);
-    m_time = addCommonField("EditTimeGeneralParam", "Время", 96, 60);
-    m_workMode = addCommonField("EditWorkModeGeneralParam", "Режим работы", 348, 121);
-    m_sensorType = addCommonField("EditTypeSensorsGeneralParam", "Тип датчиков", 532, 121);
+    m_common = new FieldBuilder(this);
+    for (const param::Field& row : commonRows())
+        m_common->build(row, this, QString::fromLatin1(row.name), row.reg);
 
     for (Variant v : Variants) {
         for (int ch = 0; ch < 2; ++ch) {
@@ -42,23 +34,9 @@ PanelGeneralParam::PanelGeneralParam(QWidget* parent) : QFrame(parent) {
     hide();
 }
 
-QLineEdit* PanelGeneralParam::addCommonField(const char* name, const char* caption, int x, int width) {
-    panelstyle::caption(QString::fromUtf8(caption), QString::fromLatin1(name), this)
-        ->setGeometry(x, CaptionY, width, 14);
-    auto* edit = new QLineEdit(this);
-    edit->setObjectName(QString::fromLatin1(name));
-    edit->setGeometry(x, FieldY, width, 21);
-    EditDateAdjKeyPress(edit);
-    return edit;
-}
-
 void PanelGeneralParam::fillCommon(const RegisterBlock& block) {
-    if (const auto date = block.timeText(0, enc::formatDate)) m_date->setText(*date);
-    if (const auto time = block.timeText(0, enc::formatShortTime)) m_time->setText(*time);
-    if (const auto mode = block.byte(WorkModeRegister))
-        if (const auto text = items::textOf(items::List::WorkModes, *mode)) m_workMode->setText(*text);
-    if (const auto sensor = block.byte(SensorTypeRegister))
-        if (const auto text = items::textOf(items::List::SensorTypes, *sensor)) m_sensorType->setText(*text);
+    for (const param::Field& row : commonRows())
+        m_common->fill(row, QString::fromLatin1(row.name), row.reg, block);
 }
 
 void PanelGeneralParam::fill(Variant variant, const RegisterBlock& block, bool twoChannelMode) {

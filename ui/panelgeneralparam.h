@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QList>
 
+class FieldBuilder;
 class GeneralParamBox;
 class QComboBox;
 class QLabel;
@@ -43,11 +44,6 @@ class PanelGeneralParam : public QFrame {
     void cellClicked(const QString& pictureName);
 
   private:
-    QLineEdit* addCommonField(const char* name, const char* caption, int x, int width);
-
-    QLineEdit* m_date = nullptr;
-    QLineEdit* m_time = nullptr;
-    QLineEdit* m_workMode = nullptr;
-    QLineEdit* m_sensorType = nullptr;
+    FieldBuilder* m_common = nullptr;
     QList<GeneralParamBox*> m_boxes; // by layout, then channel
 };

@@ -204,17 +204,12 @@ TEST_F(SystemView, EditorsAtTheirLimits) {
         return (write.isEmpty() ? QStringList() : QStringList{write}) + FullRead;
     };
     const Case cases[] = {
-        {"EditFrequency", "15", withRead("W19:2=41700000"), "15,00"},
+        // One value of each kind through the window; the limits of every row are the table's test.
         {"EditFrequency", "100", withRead("W19:2=42c80000"), "100,00"},
-        {"EditFrequency", "14,99", withRead(""), "100,00"},
         {"EditFrequency", "100,01", withRead(""), "100,00"},
         {"EditTimeInercias", "300", withRead("w18=300"), "300"},
-        {"EditTimeInercias", "0", withRead("w18=0"), "0"},
-        {"EditTimeInercias", "301", withRead(""), "0"},
-        {"EditNodeAddress", "0", withRead(""), "1"},
         {"EditNodeAddress", "128", withRead(""), "1"},
         {"EditElNumber", "123456", {"W8:2=0001e240"}, "123456"},
-        {"EditElNumber", "4294967295", {}, "4294967295"},
         {"EditElNumber", "-1", {}, "-1"},
         {"EditDateFabrications", "29.02.2024", {"W10:2=65dfc900"}, "29.02.2024"},
         {"EditDateFabrications", "31.02.2024", {}, "31.02.2024"},
@@ -236,7 +231,7 @@ TEST_F(SystemView, EditorsAtTheirLimits) {
             EXPECT_TRUE(form->Timer1->isActive()) << c.field;
         }
     }
-    EXPECT_EQ(sim->holding(1, 18), 0);
+    EXPECT_EQ(sim->holding(1, 18), 300);
     EXPECT_EQ(sim->holding(1, 9), 0xE240);
 }
 
