@@ -3,8 +3,8 @@
 // bars), its menu, the switching between parameter groups and channels, polling, discovery of
 // devices, modem dialling, start-up and shutdown.
 #include "app/exchange.h"
-#include "app/senscfg.h"
 #include "device/flowtrend.h"
+#include "files/senscfg.h"
 #include "link/linksettings.h"
 
 #include <QMainWindow>

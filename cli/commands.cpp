@@ -4,10 +4,11 @@
 #include "cli/readings.h"
 #include "cli/trace.h"
 
-#include "archives/records.h"
 #include "device/encodings.h"
 #include "device/identification.h"
+#include "device/records.h"
 #include "device/registerblock.h"
+#include "link/linespeed.h"
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 #include "link/tmodbus.h"
@@ -275,7 +276,7 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         trace.attach(bus);
         TMSComm* port = bus.MSComm1();
         port->setSystemPortName(PortMap::resolve(o.port));
-        port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
+        port->setSettings(linespeed::settingsFor(o.baud));
         bus.RtsMode = o.rts;
         bus.setFastCompletion(o.fast);
     };

@@ -4,6 +4,7 @@
 #include "link/crc16.h"
 #include "link/eventwait.h"
 #include "link/functioncodes.h"
+#include "link/linespeed.h"
 #include "link/tmscomm.h"
 
 #include <QTimer>
@@ -134,7 +135,7 @@ std::uint16_t TModBus::Crc16(int count) const {
 }
 
 int TModBus::lineSpeed() const {
-    const int known = TMSComm::speedOf(m_comm->Settings());
+    const int known = linespeed::of(m_comm->Settings());
     return known > 0 ? known : SlowestSpeed;
 }
 
@@ -153,7 +154,7 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
 
     if (RtsMode) {
         // The converter must keep the line until the last request byte is out: 8 bits per byte.
-        const int speed = TMSComm::speedOf(m_comm->Settings());
+        const int speed = linespeed::of(m_comm->Settings());
         int hold = speed > 0 ? int((qint64(ByteCount) * 8000) / speed) : 1;
         RtsTimer->setInterval(hold > 0 ? hold : 1);
     }

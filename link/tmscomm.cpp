@@ -1,5 +1,6 @@
 #include "link/tmscomm.h"
 
+#include "link/linespeed.h"
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 
@@ -35,20 +36,10 @@ void TMSComm::setSettings(const QString& settings) {
     m_settings = settings;
     if (m_tcp) m_tcp->setSettings(settings);
     if (m_port.isOpen()) {
-        const int speed = speedOf(m_settings);
+        const int speed = linespeed::of(m_settings);
         if (speed > 0)
             m_port.setBaudRate(speed);
     }
-}
-
-QString TMSComm::speedTextOf(const QString& settings) {
-    return settings.size() >= 6 ? settings.left(settings.size() - 6) : QString();
-}
-
-int TMSComm::speedOf(const QString& settings) {
-    bool ok = false;
-    const int speed = speedTextOf(settings).toInt(&ok);
-    return ok ? speed : 0;
 }
 
 bool TMSComm::PortOpen() const {
@@ -85,7 +76,7 @@ TcpComm* TMSComm::tcp() {
 bool TMSComm::open(QString* error) {
     if (TcpComm* server = tcp()) return server->setPortOpen(true, error);
     m_port.setPortName(systemPortName());
-    const int speed = speedOf(m_settings);
+    const int speed = linespeed::of(m_settings);
     m_port.setBaudRate(speed > 0 ? speed : 9600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);

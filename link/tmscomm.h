@@ -24,10 +24,6 @@ public:
 
     QString Settings() const override { return m_settings; }
     void setSettings(const QString& settings);
-    // The speed part of Settings: the text without its ",n,8,1" tail ("9600,n,8,1" -> "9600").
-    static QString speedTextOf(const QString& settings);
-    // The same as a number; 0 when it does not convert.
-    static int speedOf(const QString& settings);
 
     bool PortOpen() const override;
     bool setPortOpen(bool open, QString* error = nullptr) override;
