@@ -93,13 +93,16 @@ void ArchivesView::ReadJournals() {
 
 void ArchivesView::MenuSaveArchiveClick() {
     TForm1::HandlerScope scope(m_form);
+    // The rows were read from the meter chosen now; one that no longer answers still gets its rows
+    // saved, without a number, in the working directory.
+    const QString number = filesave::readElectronicNumber(m_form).value_or(QString());
     const std::optional<QString> path = filesave::choosePath(
-        m_form, exportfile::defaultName(m_form.ArchiveNumber, m_form.FirstChannel->isChecked()));
+        number, exportfile::defaultName(m_form.ArchiveNumber, m_form.FirstChannel->isChecked()));
     if (path) {
         const StringGrid& grid =
             m_form.Archives->isChecked() ? *m_form.StringGridArchives : *m_form.StringGridJournals;
         const exportfile::Heading heading{.deviceCaption = m_form.StatusBar2->text(0),
-                                          .electronicNumber = filesave::electronicNumber(m_form),
+                                          .electronicNumber = number,
                                           .archiveNumber = m_form.ArchiveNumber,
                                           .channelCaption = m_form.StatusBar2->text(2)};
         filesave::write(m_form, {{*path, exportfile::contents(heading, grid.rows())}});

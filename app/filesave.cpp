@@ -1,6 +1,8 @@
 #include "app/filesave.h"
 
+#include "app/exchange.h"
 #include "app/tform1.h"
+#include "device/identification.h"
 #include "files/textfile.h"
 #include "ui/tform15.h"
 
@@ -8,14 +10,17 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
-#include <QLineEdit>
 #include <QTimer>
 
 namespace filesave {
 
-QString electronicNumber(const TForm1& form) {
-    const auto* edit = form.findChild<QLineEdit*>(QStringLiteral("EditElNumber"));
-    return edit ? edit->text() : QString();
+std::optional<QString> readElectronicNumber(TForm1& form) {
+    // Address 0 would be a broadcast: no meter answers it.
+    if (form.DeviceAddress == 0) return std::nullopt;
+    DisabledWindow disabled(&form);
+    const std::optional<RegisterBlock> block =
+        form.exchange().readHolding(ident::ElectronicNumberRegister, ident::ElectronicNumberCount);
+    return block ? ident::electronicNumber(*block) : std::nullopt;
 }
 
 namespace {
@@ -26,8 +31,7 @@ struct SaveDialog {
     QString suffix; // given to a name typed without one
 };
 
-std::optional<QString> runSaveDialog(const TForm1& form, const QString& defaultName, const SaveDialog& kind) {
-    const QString number = electronicNumber(form);
+std::optional<QString> runSaveDialog(const QString& number, const QString& defaultName, const SaveDialog& kind) {
     QDir folder = QDir::current();
     // A folder that cannot be made leaves the dialog in the working directory.
     if (!number.isEmpty() && (folder.exists(number) || folder.mkdir(number))) folder.cd(number);
@@ -44,8 +48,8 @@ std::optional<QString> runSaveDialog(const TForm1& form, const QString& defaultN
 
 } // namespace
 
-std::optional<QString> choosePath(const TForm1& form, const QString& defaultName) {
-    return runSaveDialog(form, defaultName, {});
+std::optional<QString> choosePath(const QString& electronicNumber, const QString& defaultName) {
+    return runSaveDialog(electronicNumber, defaultName, {});
 }
 
 bool write(TForm1& form, const QList<File>& files) {
@@ -72,7 +76,8 @@ void saveImage(TForm1& form, const QImage& image, const QString& defaultName) {
     }
     TForm1::HandlerScope scope(form);
     GuardedAction guard(form.LinkIdle);
-    const std::optional<QString> path = runSaveDialog(form, defaultName,
+    const QString number = readElectronicNumber(form).value_or(QString());
+    const std::optional<QString> path = runSaveDialog(number, defaultName,
                                                       {.title = QStringLiteral("Запись изображения в файл"),
                                                        .filter = QStringLiteral("Изображения PNG (*.png)"),
                                                        .suffix = QStringLiteral("png")});

@@ -12,13 +12,16 @@ class TForm1;
 
 namespace filesave {
 
-// The electronic number as the system view shows it (empty before it was read).
-QString electronicNumber(const TForm1& form);
+// The chosen meter's electronic number, read from it now. A field filled earlier may still hold
+// the number of a meter chosen before, and a file named or checked by that number would go to or
+// come from the wrong meter. Nothing when no meter is chosen or it does not answer (the link
+// failure is shown).
+std::optional<QString> readElectronicNumber(TForm1& form);
 
 // Creates the electronic number's folder in the working directory (an empty number means the
 // working directory itself) and runs the save dialog there with defaultName. The chosen path, or
 // nothing when the operator cancels. The working directory stays as it was.
-std::optional<QString> choosePath(const TForm1& form, const QString& defaultName);
+std::optional<QString> choosePath(const QString& electronicNumber, const QString& defaultName);
 
 struct File {
     QString path;
@@ -28,9 +31,9 @@ struct File {
 // Ok. A file that cannot be written stops the save with an error box that names it; false then.
 bool write(TForm1& form, const QList<File>& files);
 
-// Saves a picture as PNG through the save dialog and write(). The dialog waits for the exchange under
-// way (opened inside the engine's wait it would hold that exchange up), and no poll starts while it
-// is open.
+// Saves a picture as PNG through the save dialog, in the chosen meter's folder, and write(). The
+// dialog waits for the exchange under way (opened inside the engine's wait it would hold that
+// exchange up), and no poll starts while it is open.
 void saveImage(TForm1& form, const QImage& image, const QString& defaultName);
 
 } // namespace filesave

@@ -1,17 +1,7 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
-#include "app/adjustmentview.h"
-#include "app/archivechartview.h"
-#include "app/archivesview.h"
-#include "app/countersview.h"
-#include "app/exchangeoptions.h"
-#include "app/failurelegend.h"
-#include "app/flowtrendview.h"
-#include "app/generalparams.h"
-#include "app/paramfiles.h"
+#include "app/monitorviews.h"
 #include "app/screenshottour.h"
-#include "app/systemparams.h"
 #include "app/tform1.h"
-#include "app/trafficmonitor.h"
 #include "link/portmap.h"
 
 #include <QApplication>
@@ -43,19 +33,7 @@ int main(int argc, char** argv) {
 
     TForm1 form;
     form.createDialogs();
-    SystemParams::install(form);
-    GeneralParams::install(form);
-    AdjustmentView::install(form);
-    FlowTrendView::install(form);
-    ArchiveChartView::install(form, *ArchivesView::install(form));
-    CountersView::install(form);
-    // After the views: it wires their "Обзор" buttons.
-    FailureLegend::install(form);
-    ParamFiles::install(form);
-    // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
-    ExchangeOptions::install(form, args.contains(QStringLiteral("--fast")));
-    // Last: its recorder chains onto the engine's hooks as the views have set them.
-    TrafficMonitor::install(form);
+    installMonitorViews(form, args.contains(QStringLiteral("--fast")));
     form.show();
     if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
     return app.exec();

@@ -70,7 +70,11 @@ void ParamFiles::MenuSaveParamClick() {
     TForm1::HandlerScope scope(m_form);
     // Held for the whole command, so no poll starts between its exchanges or its pauses.
     m_form.LinkIdle = false;
-    if (const std::optional<QString> path = filesave::choosePath(m_form, ReportName)) save(*path);
+    // The folder is the chosen meter's own: a number left in the system view by another meter would
+    // put these files over that meter's.
+    if (const std::optional<QString> number = filesave::readElectronicNumber(m_form)) {
+        if (const std::optional<QString> path = filesave::choosePath(*number, ReportName)) save(*path);
+    }
     m_form.LinkIdle = true;
 }
 
@@ -97,9 +101,8 @@ void ParamFiles::save(const QString& reportPath) {
                              {snapshot::binaryName(reportPath), snapshot::encode(read.bytes)}});
 }
 
-std::optional<QString> ParamFiles::chooseSnapshot() const {
-    QFileDialog dialog(nullptr, QStringLiteral("Загрузка параметров"),
-                       QDir::current().filePath(filesave::electronicNumber(m_form)),
+std::optional<QString> ParamFiles::chooseSnapshot(const QString& electronicNumber) const {
+    QFileDialog dialog(nullptr, QStringLiteral("Загрузка параметров"), QDir::current().filePath(electronicNumber),
                        QStringLiteral("Все файлы (*)"));
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -113,16 +116,24 @@ std::optional<QString> ParamFiles::chooseSnapshot() const {
 void ParamFiles::MenuLoadParamClick() {
     TForm1::HandlerScope scope(m_form);
     m_form.LinkIdle = false;
-    if (const std::optional<QString> path = chooseSnapshot()) load(*path);
+    // A meter that does not tell its number gets nothing: the number is all that keeps another
+    // meter's parameters out of it.
+    if (const std::optional<QString> number = filesave::readElectronicNumber(m_form)) {
+        if (const std::optional<QString> path = chooseSnapshot(*number)) load(*path, *number);
+    }
     m_form.LinkIdle = true;
 }
 
 void ParamFiles::load(const QString& snapshotPath) {
+    if (const std::optional<QString> number = filesave::readElectronicNumber(m_form)) load(snapshotPath, *number);
+}
+
+void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumber) {
     TForm16& window = *m_form16;
     window.showWaiting();
     const std::optional<snapshot::Snapshot> file = snapshot::read(snapshotPath);
     QLabel* outcome = window.StaticText3;
-    if (file && snapshot::belongsTo(*file, filesave::electronicNumber(m_form))) {
+    if (file && snapshot::belongsTo(*file, electronicNumber)) {
         DisabledWindow disabled(&m_form);
         Exchange& link = m_form.exchange();
         QProgressBar& progress = *m_form.ProgressBar1;

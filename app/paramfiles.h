@@ -26,8 +26,10 @@ class ParamFiles : public QObject {
 
     // The save once its file is chosen: the three reads, then both files, or neither.
     void save(const QString& reportPath);
-    // The load once its file is chosen.
+    // The load once its file is chosen: into the chosen meter only when the snapshot carries the
+    // number that meter gives now (read first by the one-argument form).
     void load(const QString& snapshotPath);
+    void load(const QString& snapshotPath, const QString& electronicNumber);
 
     // The wait before a block of a load; the window keeps repainting meanwhile. Tests shorten it.
     std::function<void(int ms)> pause;
@@ -36,7 +38,7 @@ class ParamFiles : public QObject {
 
   private:
     explicit ParamFiles(TForm1& form);
-    std::optional<QString> chooseSnapshot() const;
+    std::optional<QString> chooseSnapshot(const QString& electronicNumber) const;
 
     TForm1& m_form;
     // A top-level window of its own: the disabled main window must not disable it.

@@ -134,7 +134,7 @@ EventText eventText(int archiveNumber, int code, bool twoChannelMode) {
 }
 
 Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& request,
-                    const ProgressFn& progress) {
+                    const ProgressFn& progress, QList<JournalEntry>* entries) {
     Reading reading;
     reading.header = journalHeader(archiveNumber);
     const int total = journalSize(archiveNumber);
@@ -153,6 +153,7 @@ Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& req
             const EventText text = eventText(archiveNumber, e.code, twoChannelMode);
             reading.rows.append(
                 {text.name, timeText(e.start, noStart), timeText(e.end, ongoing), text.description});
+            if (entries) entries->append(e);
         }
     }
     return reading;

@@ -2,6 +2,7 @@
 // The fault, operator and abnormal-situation journals, read whole by record number, one row per
 // recorded event with its texts from the journal's code table.
 #include "archives/reading.h"
+#include "device/records.h"
 
 #include <QString>
 
@@ -22,7 +23,8 @@ struct EventText {
 // apart, so the second beam of channel 1 does not exist.
 EventText eventText(int archiveNumber, int code, bool twoChannelMode);
 
+// entries: when given, also the accepted entries themselves, in the order of the rows.
 Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& request,
-                    const ProgressFn& progress = {});
+                    const ProgressFn& progress = {}, QList<JournalEntry>* entries = nullptr);
 
 } // namespace archives

@@ -53,9 +53,10 @@ std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address) {
 }
 
 std::optional<QString> electronicNumber(TModBus& bus, std::uint8_t address) {
-    const std::optional<RegisterBlock> block = RegisterBlock::read(bus, address, 8, 2);
+    const std::optional<RegisterBlock> block =
+        RegisterBlock::read(bus, address, ident::ElectronicNumberRegister, ident::ElectronicNumberCount);
     if (!block) return std::nullopt;
-    return QString::number(*block->u32(8));
+    return ident::electronicNumber(*block);
 }
 
 std::optional<long long> number(const QString& text, long long min, long long max) {

@@ -1,5 +1,6 @@
 #include "device/identification.h"
 
+#include "device/registerblock.h"
 #include "link/cp1251.h"
 
 namespace ident {
@@ -31,6 +32,12 @@ std::optional<int> addressOfEntry(const QString& entryText) {
     bool ok = false;
     const int address = entryText.right(3).trimmed().toInt(&ok);
     return ok ? std::optional<int>(address) : std::nullopt;
+}
+
+std::optional<QString> electronicNumber(const RegisterBlock& block) {
+    const std::optional<std::uint32_t> number = block.u32(ElectronicNumberRegister);
+    if (!number) return std::nullopt;
+    return QString::number(*number);
 }
 
 } // namespace ident

@@ -5,6 +5,8 @@
 #include <QString>
 #include <optional>
 
+class RegisterBlock;
+
 namespace ident {
 // reply: the whole frame as received, CRC included.
 QString deviceText(const QByteArray& reply);
@@ -12,4 +14,11 @@ QString deviceText(const QByteArray& reply);
 QString entryText(const QString& deviceText, int address);
 // The address printed in the last three characters of an entry text; nothing when they are no number.
 std::optional<int> addressOfEntry(const QString& entryText);
+
+// The meter's electronic number: registers 8-9, unsigned, most significant word first. It names the
+// folder of the meter's saved files and is what ties a snapshot to its meter.
+inline constexpr int ElectronicNumberRegister = 8;
+inline constexpr int ElectronicNumberCount = 2;
+// Its decimal text; nothing when the block does not hold both registers.
+std::optional<QString> electronicNumber(const RegisterBlock& block);
 } // namespace ident

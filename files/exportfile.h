@@ -9,7 +9,7 @@ namespace exportfile {
 
 struct Heading {
     QString deviceCaption{};    // the selected meter as the window names it ("<device text> адрес: ...")
-    QString electronicNumber{}; // as the system view shows it
+    QString electronicNumber{}; // the meter's, as read from it for this export
     int archiveNumber = 0;      // 0..2 archives, 3..6 journals
     QString channelCaption{};   // as the window shows the channel ("1 - канал")
 };

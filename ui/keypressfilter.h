@@ -1,7 +1,9 @@
 #pragma once
 // Filters what the operator types into an edit: characters outside an allowed set are dropped,
 // Backspace always passes, a typed "." may become the decimal comma, and Enter runs a handler
-// instead of reaching the edit. Keys that type nothing (arrows, Delete, Home) pass untouched.
+// instead of reaching the edit. Keys that type nothing (arrows, Delete, Home) and the editing
+// shortcuts (select all, copy, cut, undo) pass untouched; a paste goes in only when all of it
+// could have been typed.
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -22,6 +24,9 @@ class KeyPressFilter : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The text as typed into this edit, or empty when a character of it would be dropped.
+    QString accepted(const QString& text) const;
+
     QLineEdit* m_edit;
     QString m_allowed;
     std::function<void()> m_onEnter;

@@ -4,7 +4,9 @@
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 
+#include <QClipboard>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -94,6 +96,45 @@ TEST(KeyPressFilter, DropsKeysOutsideTheSetAndTurnsDotIntoComma) {
     QTest::keyClick(&edit, Qt::Key_Enter);
     EXPECT_EQ(enters, 2);
     EXPECT_EQ(edit.text(), "-1");
+}
+
+// The standard editing shortcuts reach the edit: a value is replaced, not appended to. What is
+// pasted is held to the same keys as what is typed.
+TEST(KeyPressFilter, PassesEditingShortcutsAndFiltersWhatIsPasted) {
+    QLineEdit edit;
+    auto* filter = new KeyPressFilter(&edit, KeyPressFilter::Digits + ",");
+    filter->setDotToComma(true);
+    edit.setText("28,50");
+    QTest::keyClick(&edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&edit, "30");
+    EXPECT_EQ(edit.text(), "30");
+
+    QTest::keyClick(&edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&edit, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(&edit, Qt::Key_End);
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "3030");
+    QTest::keyClick(&edit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "30");
+    QTest::keyClick(&edit, Qt::Key_Home);
+    QTest::keyClick(&edit, Qt::Key_Right);
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    EXPECT_EQ(edit.text(), "3");
+    QTest::keyClick(&edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&edit, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "3");
+
+    // A pasted dot is the decimal comma; a paste with any other foreign character is refused whole.
+    QGuiApplication::clipboard()->setText("12.5");
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.text(), "12,5");
+    for (const char* foreign : {"1e5", "-3", "0x10", " 7"}) {
+        QGuiApplication::clipboard()->setText(foreign);
+        QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(&edit, Qt::Key_Insert, Qt::ShiftModifier);
+        EXPECT_EQ(edit.text(), "12,5") << foreign;
+    }
 }
 
 TEST(DialogScreenshots, WritesOneImagePerDialog) {

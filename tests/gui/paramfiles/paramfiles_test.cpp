@@ -80,7 +80,9 @@ TEST_F(ParamFilesWindow, SaveChangeAndLoadBackRestoresEveryWrittenRegister) {
     run(&ParamFiles::MenuSaveParamClick, form->Form15, report, &outcome, &suggested);
     EXPECT_EQ(suggested, report);
     EXPECT_EQ(outcome, "StaticText2: Запись завершена");
-    EXPECT_EQ(requestPdus(), (QStringList{"01 03 00 00 00 7d", "01 03 00 7d 00 4d", "01 03 00 ca 00 6b"}));
+    // The number that names the folder is asked of the meter first.
+    EXPECT_EQ(requestPdus(), (QStringList{"01 03 00 08 00 02", "01 03 00 00 00 7d", "01 03 00 7d 00 4d",
+                                          "01 03 00 ca 00 6b"}));
     const QStringList lines =
         QStringDecoder("windows-1251")(fileBytes(report)).operator QString().split("\r\n");
     ASSERT_EQ(lines.size(), 312 + 1);
@@ -107,7 +109,7 @@ TEST_F(ParamFilesWindow, SaveChangeAndLoadBackRestoresEveryWrittenRegister) {
     QStringList heads;
     for (const QString& pdu : requestPdus())
         heads << pdu.left(17);
-    EXPECT_EQ(heads, (QStringList{"01 10 00 02 00 06", "01 10 00 0f 00 0c", "01 10 00 1f 00 1d",
+    EXPECT_EQ(heads, (QStringList{"01 03 00 08 00 02", "01 10 00 02 00 06", "01 10 00 0f 00 0c", "01 10 00 1f 00 1d",
                                   "01 10 00 3c 00 1d", "01 10 00 77 00 1a", "01 10 00 91 00 1b"}));
     for (int reg = 0; reg < 309; ++reg)
         if (reg != 114) {
@@ -132,23 +134,19 @@ TEST_F(ParamFilesWindow, FilesThatAreNotThisMetersSnapshotAreRefusedAndNothingIs
     sim->clearLog();
     for (const char* name : {"foreign.bin", "short.bin", "empty.bin", "folder.bin", "missing.bin"})
         EXPECT_EQ(loadFile(name), "StaticText3: Некорректные данные") << name;
-    EXPECT_TRUE(requestPdus().isEmpty());
+    // Only the meter's number was asked each time.
+    EXPECT_EQ(requestPdus(), QStringList(5, "01 03 00 08 00 02"));
     EXPECT_TRUE(pauses.isEmpty());
-
-    // Before the system view was read the window knows no electronic number: no snapshot is its own.
-    form->findChild<QLineEdit*>("EditElNumber")->clear();
-    EXPECT_EQ(loadFile(folder() + "/Param.bin"), "StaticText3: Некорректные данные");
-    EXPECT_TRUE(requestPdus().isEmpty());
 }
 
 TEST_F(ParamFilesWindow, ASaveWhoseSecondReadFailsWritesNothingAndKeepsTheOldFiles) {
     QDir().mkdir(number);
     for (const char* name : {"Param.txt", "Param.bin"})
         writeFile(folder() + "/" + name, "earlier");
-    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 2));
+    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 3)); // the number, the first block, then silence
     QString outcome;
     run(&ParamFiles::MenuSaveParamClick, form->Form15, folder() + "/Param.txt", &outcome);
-    EXPECT_EQ(requestPdus().size(), 2);
+    EXPECT_EQ(requestPdus().size(), 3);
     EXPECT_EQ(outcome, "StaticText3: Ошибка связи. Файлы не записаны");
     EXPECT_EQ(form->StatusBar1->text(0), LinkFailure);
     EXPECT_EQ(fileBytes(folder() + "/Param.txt"), "earlier");
@@ -159,10 +157,10 @@ TEST_F(ParamFilesWindow, ALoadWithASilentBlockSendsTheRestAndNamesWhatFailed) {
     QString outcome;
     run(&ParamFiles::MenuSaveParamClick, form->Form15, folder() + "/Param.txt", &outcome);
     sim->clearLog();
-    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 3));
+    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 4)); // the number, two blocks, then silence
     EXPECT_EQ(loadFile(folder() + "/Param.bin"),
               "StaticTextFailed: Загрузка не завершена, ошибка связи.\nНе записаны регистры 31–59");
-    EXPECT_EQ(requestPdus().size(), 6);
+    EXPECT_EQ(requestPdus().size(), 1 + 6);
     EXPECT_EQ(pauses.size(), 5);
 }
 

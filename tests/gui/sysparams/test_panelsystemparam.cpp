@@ -165,6 +165,18 @@ TEST_F(Panel, EditorsTakeOnlyTheirKeysAndCommitOnEnter) {
     }
 }
 
+TEST_F(Panel, SelectAllThenTypingReplacesTheShownValue) {
+    panel.fill(RegisterBlock(0, systemRegisters(9, 0)));
+    QLineEdit* e = panel.edit("EditFrequency");
+    ASSERT_EQ(e->text(), "28,50");
+    e->setFocus();
+    QTest::keyClick(e, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(e, "30.5");
+    QTest::keyClick(e, Qt::Key_Return);
+    ASSERT_EQ(commits.count(), 1);
+    EXPECT_EQ(commits.first(), (QList<QVariant>{QStringLiteral("EditFrequency"), QStringLiteral("30,5")}));
+}
+
 TEST_F(Panel, DisplayFieldsDiscardEveryKey) {
     panel.fill(RegisterBlock(0, systemRegisters(9, 0)));
     for (const char* name : {"EditDate", "EditTime"}) {

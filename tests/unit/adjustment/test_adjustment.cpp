@@ -130,6 +130,16 @@ TEST(AdjustmentDecode, FieldsOfTheThreeBlocks) {
     EXPECT_EQ(text("EditConsuption", live, ch1), "1000,0");
 }
 
+// The meter's own arithmetic divides by 3.14159, not by pi; over a circumference of 31415.9 mm the
+// two differ in the second decimal that the field shows.
+TEST(AdjustmentDecode, TheInnerDiameterDividesBy314159) {
+    TestRegisters block(36, 72);
+    block.f32(36, 31415.9f).f32(38, 1);
+    const std::optional<float> d = adjustment::internalDiameter(block.block(), 36, 0);
+    ASSERT_TRUE(d);
+    EXPECT_EQ(QString::number(*d, 'f', 2), "9998.00");
+}
+
 TEST(AdjustmentEdits, TypedValuesBecomeWritesOrAreRefused) {
     struct Case {
         const char* field;

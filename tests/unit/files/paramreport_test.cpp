@@ -106,6 +106,104 @@ TEST(Report, ValuesOfAClampOnMeter) {
     EXPECT_EQ(r[28 + 34], "Суммарный объем, м3#1010,8#16777218,0");
 }
 
+// Every line that shows registers as they are, with a value of its own in each register, so that a
+// line reading a neighbour's register, the other channel's or another pattern shows it.
+TEST(ReportTable, EachLineShowsItsOwnRegistersInItsOwnPattern) {
+    enum Kind { F2, F4, F5, Auto, Word, Low };
+    enum Layouts { Clamp = 1, Insert = 2, UBend = 4, Check = 8, Operation = Clamp | Insert | UBend, All = 15 };
+    struct Row {
+        int line;  // from 0, or from n when `fromN`
+        bool fromN;
+        const char* name;
+        int ch1, ch2; // ch2 < 0: one value only
+        Kind kind;
+        int layouts;
+    };
+    static const Row rows[] = {
+        {7, false, "Время инерции, сек", 18, -1, Word, All},
+        {8, false, "Частота кварца, МГц", 19, -1, F2, All},
+        {14, false, "Длительность импульса, мс", 22, 23, Word, All},
+        {15, false, "Нижний порог, м3/ч", 60, 143, F2, All},
+        {16, false, "Вес импульса, м3/имп.", 62, 145, F4, All},
+        {17, false, "Интервал усреднения", 88, 171, Low, All},
+        {18, false, "Вес импульса в частотном режиме, м3/имп.", 109, 192, F2, All},
+        {19, false, "Смещение нуля, м3/ч", 64, 147, F2, Check},
+        {19, false, "Коэффициент К", 48, 131, F2, Operation},
+        {20, false, "Коэффициент Р", 50, 133, F2, UBend},
+        {21, false, "Внутренний диаметр, мм", 70, 153, F2, UBend},
+        {22, false, "База прибора, мм", 68, 151, F2, UBend},
+        {23, false, "Аксиальная база, мм", 72, 155, F2, UBend},
+        {20, false, "Длина окружности, мм", 36, 119, F2, Clamp | Insert},
+        {21, false, "Толщина стенки, мм", 38, 121, F2, Clamp | Insert},
+        {22, false, "Наружный диаметр в плоскости установки ПЭА, мм", 40, 123, F2, Clamp | Insert},
+        {23, false, "Осевая база, мм", 42, 125, F2, Clamp | Insert},
+        {24, false, "Шероховатость, мм", 44, 127, F2, Clamp | Insert},
+        {25, false, "Вязкость, сСт", 56, 139, F2, Clamp | Insert},
+        {26, false, "Фазовая скорость, км/с", 66, 149, F2, Clamp},
+        {26, false, "База прибора, мм", 68, 151, F2, Insert},
+        {0, true, "Дискретный выход \"Статус\"", 80, 163, Word, Operation},
+        {5, true, "Усиление", 2, 4, Low, All},
+        {6, true, "Порог", 3, 5, Low, All},
+        {7, true, "Амплитуда", 7, 6, Low, All},
+        {8, true, "Смещение dt, мкс", 52, 135, F4, All},
+        {9, true, "Дополнительная задержка УЗС, мкс", 54, 137, F2, All},
+        {10, true, "Внутренний диаметр, мм", 70, 153, F2, UBend},
+        {11, true, "Верхняя уставка, м3/ч", 74, 157, F2, All},
+        {12, true, "Нижняя уставка, м3/ч", 76, 159, F2, All},
+        {13, true, "Смещение окна", 78, 161, Word, All},
+        {19, true, "Толщина стенки калибровочного трубопровода, мм", 46, 129, F2, All},
+        {20, true, "Число циклов автоциркуляций", 107, 190, Low, All},
+        {21, true, "Время разности, мкс", 202, 227, F5, All},
+        {22, true, "Время полусуммы, мкс", 204, 229, F2, All},
+        {23, true, "Время начала окна, мкс", 206, 231, F2, All},
+        {25, true, "Задержка ЗИ, мкс", 208, 233, F2, All},
+        {31, true, "Расход, м3/ч", 210, 235, Auto, All},
+        {35, true, "Скорость звука, км/с", 212, 237, Auto, Operation},
+        {36, true, "Скорость потока, м/с", 214, 239, Auto, Operation},
+    };
+    // 15/128 is exact in a float and lies off every rounding boundary of the patterns.
+    const auto text = [](int reg, Kind kind) {
+        switch (kind) {
+        case F2: case Auto: return QStringLiteral("%1,12").arg(reg);
+        case F4: return QStringLiteral("%1,1172").arg(reg);
+        case F5: return QStringLiteral("%1,11719").arg(reg);
+        case Word: case Low: return QString::number(reg);
+        }
+        return QString();
+    };
+    const struct {
+        int layout, mode, sensor, n;
+    } layouts[] = {{Clamp, 0, 0, 28}, {Insert, 0, 1, 27}, {UBend, 0, 2, 24}, {Check, 1, 0, 20}};
+    for (const auto& l : layouts) {
+        TestImage image;
+        for (const Row& row : rows) {
+            if (!(row.layouts & l.layout)) continue;
+            for (int reg : {row.ch1, row.ch2}) {
+                if (reg < 0) continue;
+                if (row.kind == Word) image.u16(reg, std::uint16_t(reg));
+                else if (row.kind == Low) image.u16(reg, std::uint16_t(0x0500 | reg)); // the high byte is not read
+                else image.f32(reg, float(reg) + 15.0f / 128);
+            }
+        }
+        image.u16(Mode, l.mode).u16(Sensor, l.sensor);
+        const QStringList r = FormBuffer(image.block());
+        for (const Row& row : rows) {
+            if (!(row.layouts & l.layout)) continue;
+            QString expected = QString::fromUtf8(row.name) + '#' + text(row.ch1, row.kind);
+            if (row.ch2 >= 0) expected += '#' + text(row.ch2, row.kind);
+            EXPECT_EQ(r[row.fromN ? l.n + row.line : row.line], expected) << "layout " << l.layout;
+        }
+    }
+}
+
+// The computed inner diameter divides by 3.14159, not by pi: over a 31415.9 mm circumference the two
+// differ in the second decimal.
+TEST(Report, TheInnerDiameterIsTheCircumferenceOver314159LessTwiceTheWall) {
+    const QStringList r = FormBuffer(
+        TestImage().u16(Sensor, 1).f32(36, 31415.9f).f32(38, 1).f32(119, 31415.9f).f32(121, 0.5f).block());
+    EXPECT_EQ(r[27 + 10], "Внутренний диаметр, мм#9998,00#9999,00");
+}
+
 TEST(Report, UBendShowsItsInnerDiameterTwiceFromItsOwnRegisters) {
     const QStringList r =
         FormBuffer(TestImage().u16(Sensor, 2).f32(70, 55.5f).f32(153, 60).f32(36, 1000).block());

@@ -1,0 +1,31 @@
+#include "app/monitorviews.h"
+
+#include "app/adjustmentview.h"
+#include "app/archivechartview.h"
+#include "app/archivesview.h"
+#include "app/countersview.h"
+#include "app/exchangeoptions.h"
+#include "app/failurelegend.h"
+#include "app/flowtrendview.h"
+#include "app/generalparams.h"
+#include "app/paramfiles.h"
+#include "app/systemparams.h"
+#include "app/tform1.h"
+#include "app/trafficmonitor.h"
+
+MonitorViews installMonitorViews(TForm1& form, bool fast) {
+    MonitorViews views;
+    SystemParams::install(form);
+    GeneralParams::install(form);
+    AdjustmentView::install(form);
+    views.flowTrend = FlowTrendView::install(form);
+    ArchiveChartView::install(form, *ArchivesView::install(form));
+    views.counters = CountersView::install(form);
+    // After the views: it wires their "Обзор" buttons.
+    FailureLegend::install(form);
+    ParamFiles::install(form);
+    ExchangeOptions::install(form, fast);
+    // Last: its recorder chains onto the engine's hooks as the views have set them.
+    views.traffic = TrafficMonitor::install(form);
+    return views;
+}

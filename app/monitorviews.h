@@ -1,0 +1,16 @@
+#pragma once
+// The monitor's views hung onto its main window in the order they depend on each other: the
+// program and anything else that runs the whole window (the soak bench) build it through here.
+class CountersView;
+class FlowTrendView;
+class TForm1;
+class TrafficMonitor;
+
+struct MonitorViews {
+    CountersView* counters = nullptr;
+    FlowTrendView* flowTrend = nullptr;
+    TrafficMonitor* traffic = nullptr;
+};
+
+// `fast`: replies end as soon as they are complete, for this run, whatever the settings say.
+MonitorViews installMonitorViews(TForm1& form, bool fast);

@@ -1,0 +1,98 @@
+// The whole monitor window left polling the measurements view every second against a simulated meter
+// on a bad line (5 % of replies with a wrong CRC, 2 % never sent), with the exchange log and the flow
+// trend open, as an operator leaves it for a shift. Each minute it prints the process's resident
+// memory beside the fill of the two rings that grow with the run (the exchange log keeps its newest
+// 10,000 entries, the trend a day of samples): once both are full the memory has to stop growing.
+//
+//   bench_soak_bench [MINUTES] [--fast]      (60 minutes unless given)
+#include "app/countersview.h"
+#include "app/flowtrendview.h"
+#include "app/monitorviews.h"
+#include "app/tform1.h"
+#include "app/trafficmonitor.h"
+#include "link/portmap.h"
+#include "link/trafficrecorder.h"
+#include "sim/simulator.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+long residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    const bool fast = args.contains(QStringLiteral("--fast"));
+    int minutes = 60;
+    for (const QString& a : args.mid(1))
+        if (a.toInt() > 0) minutes = a.toInt();
+
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    QFile cfg(QStringLiteral("Sens.cfg"));
+    cfg.open(QIODevice::WriteOnly);
+    cfg.write("1 9600,n,8,1\r\n1000\r\nFalse\r\nFalse\r\nATZ\r\nATD\r\n123\r\n5");
+    cfg.close();
+
+    sim::SimOptions options;
+    options.logLimit = 0; // the simulator shares the process: its log must not count as the monitor's
+    options.faults = {sim::FaultSpec::atRate(sim::Fault::BadCrc, 0.05),
+                      sim::FaultSpec::atRate(sim::Fault::Silence, 0.02)};
+    sim::Simulator simulator(options);
+    QString error;
+    if (!simulator.start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return 1;
+    }
+    PortMap::set(1, simulator.portPath());
+
+    TForm1 form;
+    form.createDialogs();
+    const MonitorViews views = installMonitorViews(form, fast);
+    form.show();
+    // Meter 1 chosen as "Другой прибор" chooses it; the views then poll it.
+    form.DeviceAddress = 1;
+    TForm1::setMenuEnabled(form.MenuTypeParam, true);
+    views.traffic->MenuTrafficMonitorClick();
+    views.flowTrend->MenuFlowTrendClick();
+    form.LinkIdle = false;
+    form.MenuTypeParamClick(form.Measurements);
+
+    std::printf("minute  resident_kB  log_entries  trend_samples  (%s completion, %d min)\n",
+                fast ? "fast" : "silence", minutes);
+    QElapsedTimer clock;
+    clock.start();
+    long first = -1;
+    int minute = 0;
+    QTimer everyMinute;
+    QObject::connect(&everyMinute, &QTimer::timeout, [&] {
+        ++minute;
+        const long kb = residentKb();
+        if (first < 0) first = kb;
+        std::printf("%6d  %11ld  %11zu  %13zu\n", minute, kb, views.traffic->recorder().entries().size(),
+                    views.flowTrend->samples().size());
+        std::fflush(stdout);
+        if (minute >= minutes) {
+            std::printf("growth after the first minute: %ld kB over %d minutes\n", kb - first, minutes - 1);
+            QApplication::quit();
+        }
+    });
+    everyMinute.start(60'000);
+    return QApplication::exec();
+}

@@ -1,0 +1,144 @@
+#include "collect/collector.h"
+
+#include "collect/visit.h"
+#include "link/portmap.h"
+#include "link/tmodbus.h"
+#include "link/tmscomm.h"
+#include "link/trafficrecorder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QRegularExpression>
+#include <QThread>
+
+namespace collect {
+
+namespace {
+
+// The exchange log of one line, written as it happens so a killed run keeps what it did.
+class LineTrace {
+  public:
+    LineTrace(const QString& dir, const QString& port, TModBus& bus) {
+        if (dir.isEmpty()) return;
+        QString name = port;
+        name.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]+")), QStringLiteral("_"));
+        m_file.setFileName(QDir(dir).filePath(name + QStringLiteral(".csv")));
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+        m_file.write(traffic::csvHeader());
+        m_recorder.onEntry = [this](const TrafficEntry& e) {
+            m_file.write(traffic::csvRow(e));
+            m_file.flush();
+        };
+        m_recorder.attach(bus);
+    }
+    ~LineTrace() { m_recorder.flush(); }
+
+  private:
+    QFile m_file;
+    TrafficRecorder m_recorder{1};
+};
+
+class LineWorker : public QThread {
+  public:
+    LineWorker(const QList<QList<MeterEntry>>& lines, std::atomic<int>& next, const CollectOptions& options,
+               const QString& run, const CollectReport& report, QMutex& reportLock,
+               const std::atomic<bool>& stop, QList<store::Outcome>& outcomes, const QList<int>& outcomeIndex)
+        : m_lines(lines), m_next(next), m_options(options), m_run(run), m_report(report),
+          m_reportLock(reportLock), m_stop(stop), m_outcomes(outcomes), m_outcomeIndex(outcomeIndex) {}
+
+  protected:
+    void run() override {
+        QString error;
+        // The connection and the engine belong to this thread.
+        const std::unique_ptr<store::Store> db = store::Store::open(m_options.database, &error);
+        for (int line = m_next++; line < m_lines.size(); line = m_next++)
+            collectLine(line, db.get(), error);
+    }
+
+  private:
+    void collectLine(int line, store::Store* db, const QString& dbError) {
+        const QList<MeterEntry>& meters = m_lines[line];
+        TModBus bus;
+        const LineTrace trace(m_options.traceDir, meters.first().port, bus);
+        bus.setFastCompletion(m_options.fast);
+        if (m_options.silenceMs) bus.setModbusSilenceMs(m_options.silenceMs);
+        int done = 0;
+        for (const MeterEntry& m : meters) {
+            if (m_stop) break;
+            const QString who = QStringLiteral("%1 %2%3").arg(m.port).arg(m.address).arg(
+                m.name.isEmpty() ? QString() : u' ' + m.name);
+            const auto tell = [&](const QString& text) {
+                if (!m_report.progress) return;
+                QMutexLocker lock(&m_reportLock);
+                m_report.progress(
+                    line, QStringLiteral("[%1/%2] %3: %4").arg(done + 1).arg(meters.size()).arg(who, text));
+            };
+            tell(QStringLiteral("connecting"));
+            store::Outcome o{.line = m.line, .name = m.name, .address = m.address};
+            if (!db) {
+                o.result = store::Outcome::Result::Failed;
+                o.reason = QStringLiteral("database: ") + dbError;
+            } else if (!m.dial.isEmpty()) {
+                o.result = store::Outcome::Result::Skipped;
+                o.reason = QStringLiteral("modem lines are not collected by this version");
+            } else {
+                TMSComm* port = bus.MSComm1();
+                port->setSystemPortName(PortMap::resolve(m.port));
+                port->setSettings(QStringLiteral("%1,n,8,1").arg(m.speed));
+                o = visitMeter(bus, *db, m, [&](const QString& what, int d, int due) {
+                    tell(QStringLiteral("%1 %2 of %3").arg(what).arg(d).arg(due));
+                });
+                db->recordOutcome(m_run, o);
+            }
+            ++done;
+            QMutexLocker lock(&m_reportLock);
+            m_outcomes[m_outcomeIndex[m.lineNumber]] = o;
+            if (m_report.visited) m_report.visited(o);
+        }
+    }
+
+    const QList<QList<MeterEntry>>& m_lines;
+    std::atomic<int>& m_next;
+    const CollectOptions& m_options;
+    const QString& m_run;
+    const CollectReport& m_report;
+    QMutex& m_reportLock;
+    const std::atomic<bool>& m_stop;
+    QList<store::Outcome>& m_outcomes;
+    const QList<int>& m_outcomeIndex;
+};
+
+} // namespace
+
+QList<store::Outcome> collectOnce(const QList<MeterEntry>& meters, const CollectOptions& options,
+                                  const QString& run, const CollectReport& report,
+                                  const std::atomic<bool>& stop) {
+    const QList<QList<MeterEntry>> lines = byPort(meters);
+    QList<store::Outcome> outcomes;
+    QList<int> index; // by line number in the file
+    for (const MeterEntry& m : meters) {
+        if (index.size() <= m.lineNumber) index.resize(m.lineNumber + 1);
+        index[m.lineNumber] = int(outcomes.size());
+        outcomes.append({.line = m.line,
+                         .name = m.name,
+                         .address = m.address,
+                         .result = store::Outcome::Result::Skipped,
+                         .reason = QStringLiteral("not visited: stopped")});
+    }
+    std::atomic<int> next{0};
+    QMutex lock;
+    const int workers =
+        int(options.lines > 0 ? std::min<qsizetype>(options.lines, lines.size()) : lines.size());
+    std::vector<std::unique_ptr<LineWorker>> threads;
+    for (int i = 0; i < workers; ++i) {
+        threads.push_back(
+            std::make_unique<LineWorker>(lines, next, options, run, report, lock, stop, outcomes, index));
+        threads.back()->start();
+    }
+    for (auto& t : threads)
+        t->wait();
+    return outcomes;
+}
+
+} // namespace collect

@@ -1,0 +1,33 @@
+#pragma once
+// One collection over a meter list: a worker thread per line, each with its own engine and
+// database connection, visiting its meters one after another.
+#include "collect/meterlist.h"
+#include "store/store.h"
+
+#include <QList>
+#include <atomic>
+#include <functional>
+
+namespace collect {
+
+struct CollectOptions {
+    store::Location database;
+    int lines = 0; // at most this many lines at once; 0: all
+    bool fast = false;
+    QString traceDir{}; // one exchange log per line; empty: none
+    int silenceMs = 0;  // tests only: a shorter silence between frames
+};
+
+// Where the workers report; called from their threads, one call at a time.
+struct CollectReport {
+    std::function<void(int line, const QString& text)> progress; // line: index in byPort()
+    std::function<void(const store::Outcome& outcome)> visited;
+};
+
+// Visits every meter once; meters not reached because `stop` was set are not visited. The outcomes
+// in list order.
+QList<store::Outcome> collectOnce(const QList<MeterEntry>& meters, const CollectOptions& options,
+                                  const QString& run, const CollectReport& report,
+                                  const std::atomic<bool>& stop);
+
+} // namespace collect

@@ -1,0 +1,273 @@
+#include "collect/commandline.h"
+
+#include "collect/collector.h"
+#include "collect/meterlist.h"
+#include "device/encodings.h"
+#include "link/portmap.h"
+#include "store/store.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QHostInfo>
+#include <QRegularExpression>
+#include <QTextStream>
+#include <QThread>
+#include <QUuid>
+#include <csignal>
+#include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace collect {
+
+namespace {
+
+QTextStream& out() {
+    static QTextStream s(stdout);
+    return s;
+}
+QTextStream& err() {
+    static QTextStream s(stderr);
+    return s;
+}
+
+int usage(const QString& message) {
+    err() << "kastari-collect: " << message << "\nTry 'kastari-collect --help'.\n";
+    err().flush();
+    return ExitUsage;
+}
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void onStopSignal(int) {
+    stopRequested = true;
+}
+
+struct Options {
+    QString command;
+    QString meters;
+    QString db;
+    int lines = 0;
+    bool fast = false;
+    QString trace;
+    std::optional<qint64> every;
+};
+
+// Progress on a terminal: one line per serial line, rewritten in place; elsewhere a log line per
+// meter visited.
+class Progress {
+  public:
+    Progress(int lines, bool terminal) : m_text(lines), m_terminal(terminal) {}
+    void update(int line, const QString& text) {
+        if (!m_terminal) return;
+        m_text[line] = text;
+        if (m_shown) err() << QStringLiteral("\x1b[%1A").arg(m_shown);
+        for (const QString& t : m_text)
+            err() << "\r\x1b[K" << t.left(150) << '\n';
+        m_shown = int(m_text.size());
+        err().flush();
+    }
+    void visited(const store::Outcome& o) {
+        if (m_terminal) return;
+        err() << QDateTime::currentDateTime().toString(Qt::ISODate) << ' ' << o.line << ' ' << o.address
+              << ' ' << resultText(o) << '\n';
+        err().flush();
+    }
+    void done() {
+        if (m_terminal && m_shown) {
+            err() << QStringLiteral("\x1b[%1A").arg(m_shown);
+            for (int i = 0; i < m_shown; ++i)
+                err() << "\r\x1b[K\n";
+            err() << QStringLiteral("\x1b[%1A").arg(m_shown);
+            err().flush();
+        }
+        m_shown = 0;
+    }
+    static QString resultText(const store::Outcome& o) {
+        QString r = o.result == store::Outcome::Result::Stored   ? QStringLiteral("stored")
+                    : o.result == store::Outcome::Result::Failed ? QStringLiteral("failed")
+                                                                 : QStringLiteral("skipped");
+        if (o.number) r += QStringLiteral(" meter %1").arg(*o.number);
+        if (o.result == store::Outcome::Result::Stored)
+            r += QStringLiteral(" %1 periods %2 events").arg(o.periods).arg(o.entries);
+        if (!o.reason.isEmpty()) r += QStringLiteral(": ") + o.reason;
+        return r;
+    }
+
+  private:
+    QStringList m_text;
+    bool m_terminal;
+    int m_shown = 0;
+};
+
+void printSummary(const QList<store::Outcome>& outcomes) {
+    QList<QStringList> rows{{"LINE", "ADDR", "METER", "NAME", "RESULT", "PERIODS", "EVENTS", "REQUESTS",
+                             "BYTES", "FAILURES", "WHY"}};
+    for (const store::Outcome& o : outcomes)
+        rows.append({o.line, QString::number(o.address),
+                     o.number ? QString::number(*o.number) : QStringLiteral("-"), o.name,
+                     o.result == store::Outcome::Result::Stored   ? QStringLiteral("stored")
+                     : o.result == store::Outcome::Result::Failed ? QStringLiteral("failed")
+                                                                  : QStringLiteral("skipped"),
+                     QString::number(o.periods), QString::number(o.entries), QString::number(o.requests),
+                     QString::number(o.bytes), QString::number(o.linkFailures), o.reason});
+    QList<int> width(rows.first().size(), 0);
+    for (const QStringList& r : rows)
+        for (int c = 0; c < r.size(); ++c)
+            width[c] = std::max(width[c], int(r[c].size()));
+    for (const QStringList& r : rows) {
+        QString line;
+        for (int c = 0; c < r.size(); ++c)
+            line += c + 1 < r.size() ? r[c].leftJustified(width[c] + 2) : r[c];
+        out() << line.trimmed() << '\n';
+    }
+    out().flush();
+}
+
+int runCollection(const Options& o) {
+    if (o.meters.isEmpty()) return usage(QStringLiteral("run needs --meters FILE"));
+    QString error;
+    const std::optional<store::Location> location = store::parseLocation(o.db, &error);
+    if (!location) return usage(error);
+    QFile file(o.meters);
+    if (!file.open(QIODevice::ReadOnly)) {
+        err() << "kastari-collect: " << o.meters << ": " << file.errorString() << '\n';
+        err().flush();
+        return ExitUsage;
+    }
+    const std::optional<QList<MeterEntry>> meters =
+        parseMeterList(QString::fromUtf8(file.readAll()), o.meters, &error);
+    if (!meters) {
+        err() << "kastari-collect: " << error << '\n';
+        err().flush();
+        return ExitUsage;
+    }
+    const std::unique_ptr<store::Store> db = store::Store::open(*location, &error);
+    if (!db) {
+        err() << "kastari-collect: database " << location->describe() << " cannot be opened: " << error
+              << '\n';
+        err().flush();
+        return ExitDatabase;
+    }
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+
+    const CollectOptions options{
+        .database = *location, .lines = o.lines, .fast = o.fast, .traceDir = o.trace};
+    int status = ExitOk;
+    for (;;) {
+        const QDateTime started = QDateTime::currentDateTime();
+        const QString runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        db->beginRun(runId, started, QHostInfo::localHostName());
+        Progress progress(int(byPort(*meters).size()), isatty(fileno(stderr)));
+        const CollectReport report{
+            .progress = [&](int line, const QString& text) { progress.update(line, text); },
+            .visited = [&](const store::Outcome& outcome) { progress.visited(outcome); }};
+        const QList<store::Outcome> outcomes = collectOnce(*meters, options, runId, report, stopRequested);
+        progress.done();
+        db->finishRun(runId, QDateTime::currentDateTime());
+        printSummary(outcomes);
+        status = ExitOk;
+        for (const store::Outcome& outcome : outcomes)
+            if (outcome.result != store::Outcome::Result::Stored) status = ExitSomeFailed;
+        if (!o.every || stopRequested) break;
+        // The next run starts a whole period after this one started, unless it overran.
+        const QDeadlineTimer next(
+            std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(started.addSecs(*o.every))));
+        while (!next.hasExpired() && !stopRequested)
+            QThread::msleep(std::min<qint64>(200, std::max<qint64>(1, next.remainingTime())));
+        if (stopRequested) break;
+    }
+    return status;
+}
+
+} // namespace
+
+std::optional<qint64> parseDuration(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^([0-9]{1,6})([smhd])$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch()) return std::nullopt;
+    const qint64 n = m.captured(1).toLongLong();
+    const qint64 unit = m.captured(2) == u"s"   ? 1
+                        : m.captured(2) == u"m" ? 60
+                        : m.captured(2) == u"h" ? 3600
+                                                : 86400;
+    if (n == 0) return std::nullopt;
+    return n * unit;
+}
+
+QString helpText() {
+    return QStringLiteral(
+        "Usage: kastari-collect run --meters FILE [--db URL] [--lines N] [--fast] [--trace DIR] [--every "
+        "DURATION]\n"
+        "       kastari-collect status [--db URL]\n"
+        "\n"
+        "Collects the hour, day and month archives and the journals of every meter in FILE into a\n"
+        "database, reading only what is new since the last run.\n"
+        "\n"
+        "  --meters FILE    one meter a line: LINE ADDRESS [SPEED] [NAME...]; LINE is a device path,\n"
+        "                   tcp://HOST:PORT or modem:PATH:NUMBER; '#' starts a comment\n"
+        "  --db URL         sqlite:PATH or a file path (default kastari.db here), or\n"
+        "                   postgresql://USER@HOST[:PORT]/DB (password from PGPASSWORD or ~/.pgpass)\n"
+        "  --lines N        at most N lines collected at once (default: all)\n"
+        "  --fast           end each reply as soon as it is complete by its length\n"
+        "  --trace DIR      write each line's exchanges to DIR/LINE.csv\n"
+        "  --every DURATION collect again every DURATION (30m, 1h, 24h, 7d) until SIGINT or SIGTERM,\n"
+        "                   which end the run after the meter being read\n"
+        "  --comm n=PATH    map port number n to a system port\n"
+        "\n"
+        "Exit status: 0 every meter collected; 5 some were not (the rest are stored); 1 bad command line\n"
+        "or meter list; 2 the database cannot be opened.\n");
+}
+
+int run(const QStringList& rawArgs) {
+    QStringList mapErrors;
+    const QStringList args = PortMap::takeOptions(rawArgs, &mapErrors);
+    if (!mapErrors.isEmpty()) return usage(mapErrors.first());
+    Options o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const auto value = [&](QString* into) {
+            if (i + 1 >= args.size() || args[i + 1].isEmpty()) return false;
+            *into = args[++i];
+            return true;
+        };
+        QString v;
+        if (a == "--help" || a == "-h") {
+            out() << helpText();
+            out().flush();
+            return ExitOk;
+        } else if (a == "--meters") {
+            if (!value(&o.meters)) return usage(QStringLiteral("--meters needs a file"));
+        } else if (a == "--db") {
+            if (!value(&o.db)) return usage(QStringLiteral("--db needs a URL"));
+        } else if (a == "--lines") {
+            bool ok = false;
+            if (!value(&v) || (o.lines = v.toInt(&ok)) < 1 || !ok)
+                return usage(QStringLiteral("--lines needs a number from 1"));
+        } else if (a == "--fast") {
+            o.fast = true;
+        } else if (a == "--trace") {
+            if (!value(&o.trace)) return usage(QStringLiteral("--trace needs a folder"));
+        } else if (a == "--every") {
+            if (!value(&v) || !(o.every = parseDuration(v)))
+                return usage(QStringLiteral("--every needs a duration such as 30m, 1h, 24h"));
+        } else if (a.startsWith("--")) {
+            return usage(QStringLiteral("unknown option %1").arg(a));
+        } else if (o.command.isEmpty()) {
+            o.command = a;
+        } else {
+            return usage(QStringLiteral("unexpected argument %1").arg(a));
+        }
+    }
+    if (o.command == "run") return runCollection(o);
+    if (o.command.isEmpty()) return usage(QStringLiteral("no command given"));
+    return usage(QStringLiteral("unknown command %1").arg(o.command));
+}
+
+} // namespace collect

@@ -1,0 +1,123 @@
+#include "collect/meterlist.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+namespace collect {
+
+namespace {
+
+constexpr int Speeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+struct Token {
+    QString text;
+    int column; // 1-based
+};
+
+// Splits at blanks up to a "#"; the name keeps its inner blanks, so tokens past the ones wanted are
+// joined back as written.
+QList<Token> tokens(const QString& line) {
+    QList<Token> list;
+    int i = 0;
+    const int end = [&] {
+        const int hash = line.indexOf(u'#');
+        return hash < 0 ? int(line.size()) : hash;
+    }();
+    while (i < end) {
+        while (i < end && line[i].isSpace())
+            ++i;
+        const int start = i;
+        while (i < end && !line[i].isSpace())
+            ++i;
+        if (i > start) list.append({line.mid(start, i - start), start + 1});
+    }
+    return list;
+}
+
+bool allDigits(const QString& s) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    return digits.match(s).hasMatch();
+}
+
+} // namespace
+
+std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QString& fileName,
+                                                QString* error) {
+    QList<MeterEntry> meters;
+    QHash<QString, int> seen; // port and address -> line number
+    const QStringList lines = text.split(u'\n');
+    for (int n = 0; n < lines.size(); ++n) {
+        QString line = lines[n];
+        if (line.endsWith(u'\r')) line.chop(1);
+        const auto fail = [&](int column, const QString& what) -> std::optional<QList<MeterEntry>> {
+            if (error) *error = QStringLiteral("%1:%2:%3: %4").arg(fileName).arg(n + 1).arg(column).arg(what);
+            return std::nullopt;
+        };
+        const QList<Token> t = tokens(line);
+        if (t.isEmpty()) continue;
+        MeterEntry m{.line = t[0].text, .port = t[0].text, .lineNumber = n + 1};
+        if (m.line.startsWith(QStringLiteral("modem:"))) {
+            // The number is after the last colon, so a path may hold colons of its own.
+            const int colon = m.line.lastIndexOf(u':');
+            m.port = m.line.mid(6, colon - 6);
+            m.dial = m.line.mid(colon + 1);
+            static const QRegularExpression dialable(QStringLiteral("^[0-9*#,WwPpTt+-]+$"));
+            if (colon < 6 || m.port.isEmpty() || !dialable.match(m.dial).hasMatch())
+                return fail(t[0].column,
+                            QStringLiteral("expected modem:PATH:NUMBER, got \"%1\"").arg(m.line));
+        } else if (m.line.startsWith(QStringLiteral("tcp://"))) {
+            static const QRegularExpression hostPort(QStringLiteral("^tcp://[^:/]+:([0-9]{1,5})$"));
+            const QRegularExpressionMatch hp = hostPort.match(m.line);
+            if (!hp.hasMatch() || hp.captured(1).toInt() < 1 || hp.captured(1).toInt() > 65535)
+                return fail(t[0].column, QStringLiteral("expected tcp://HOST:PORT, got \"%1\"").arg(m.line));
+        } else if (m.line.contains(QStringLiteral("://"))) {
+            return fail(t[0].column, QStringLiteral("unknown kind of line \"%1\"").arg(m.line));
+        }
+        if (t.size() < 2) return fail(int(line.size()) + 1, QStringLiteral("the meter's address is missing"));
+        bool ok = false;
+        m.address = t[1].text.toInt(&ok);
+        if (!ok || !allDigits(t[1].text) || m.address < 1 || m.address > 127)
+            return fail(t[1].column,
+                        QStringLiteral("address \"%1\" is not a number from 1 to 127").arg(t[1].text));
+        int nameFrom = 2;
+        if (t.size() > 2 && allDigits(t[2].text)) {
+            // A name beginning with a digit needs the speed written before it.
+            m.speed = t[2].text.toInt();
+            if (std::find(std::begin(Speeds), std::end(Speeds), m.speed) == std::end(Speeds))
+                return fail(t[2].column,
+                            QStringLiteral("speed %1 is not one of 1200, 2400, 4800, 9600, 19200, 38400,"
+                                           " 57600, 115200")
+                                .arg(t[2].text));
+            nameFrom = 3;
+        }
+        if (t.size() > nameFrom) {
+            const int from = t[nameFrom].column - 1;
+            m.name = line.mid(from, t.last().column - 1 + t.last().text.size() - from);
+        }
+        const QString key = m.line + u' ' + QString::number(m.address);
+        if (seen.contains(key))
+            return fail(t[1].column, QStringLiteral("address %1 on %2 is listed already at line %3")
+                                         .arg(m.address)
+                                         .arg(m.line)
+                                         .arg(seen[key]));
+        seen.insert(key, n + 1);
+        meters.append(m);
+    }
+    return meters;
+}
+
+QList<QList<MeterEntry>> byPort(const QList<MeterEntry>& meters) {
+    QList<QList<MeterEntry>> groups;
+    QHash<QString, int> index;
+    for (const MeterEntry& m : meters) {
+        auto it = index.find(m.port);
+        if (it == index.end()) {
+            it = index.insert(m.port, int(groups.size()));
+            groups.append(QList<MeterEntry>());
+        }
+        groups[*it].append(m);
+    }
+    return groups;
+}
+
+} // namespace collect

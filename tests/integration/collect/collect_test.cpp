@@ -1,0 +1,203 @@
+// The collector against simulated meters on two lines (a pseudo-terminal and a serial device
+// server), on SQLite and on PostgreSQL: what it stores is what the monitor's own readers give, and
+// a later run asks only for what is new.
+#include "archives/archivereading.h"
+#include "archives/journalreading.h"
+#include "collect/collector.h"
+#include "device/encodings.h"
+#include "link/tmodbus.h"
+#include "link/tmscomm.h"
+#include "sim/simulator.h"
+#include "store/store.h"
+#include "testdatabases.h"
+
+#include <gtest/gtest.h>
+
+using namespace collect;
+using store::PeriodRow;
+
+namespace {
+
+// 10:30 on the 1st of a month: an hour, a day and a month have just ended.
+const quint32 Start = enc::DateToSec(QDateTime(QDate(2026, 3, 1), QTime(10, 30), Qt::UTC));
+
+std::unique_ptr<sim::Simulator> simulator(QList<int> addresses, bool tcp, quint32 seed) {
+    sim::SimOptions o;
+    for (int a : addresses)
+        o.devices.append(sim::DeviceOptions{.address = a, .idText1 = {}, .idText2 = {}});
+    o.seed = seed;
+    o.pacing = false;
+    o.startTime = Start;
+    o.clockRuns = false;
+    if (tcp) {
+        o.tcpPort = 0;
+        o.pty = false;
+    }
+    auto s = std::make_unique<sim::Simulator>(o);
+    QString error;
+    EXPECT_TRUE(s->start(&error)) << error.toStdString();
+    return s;
+}
+
+QString lineOf(const sim::Simulator& s) {
+    return s.tcpPort() ? QStringLiteral("tcp://127.0.0.1:%1").arg(s.tcpPort()) : s.portPath();
+}
+
+// What the monitor's readers make of a meter: every archive and channel in full, every journal.
+struct Reference {
+    std::uint32_t number = 0;
+    QList<PeriodRow> periods[3][2];
+    QList<store::EntryRow> entries[7];
+};
+
+Reference readAsTheMonitorDoes(sim::Simulator& s, int address) {
+    TModBus bus;
+    bus.MSComm1()->setSystemPortName(lineOf(s));
+    bus.setFastCompletion(true);
+    const auto addr = std::uint8_t(address);
+    const archives::RequestFn send = [&](const archives::Request& r) -> std::optional<QByteArray> {
+        archives::send(bus, addr, r);
+        if (!bus.replyOk()) return std::nullopt;
+        return bus.reply();
+    };
+    Reference ref;
+    ref.number = (quint32(s.holding(address, 8)) << 16) | s.holding(address, 9);
+    const QDateTime now = enc::SecToDate(s.deviceTime(address));
+    for (int a = 0; a < 3; ++a)
+        for (int c = 0; c < 2; ++c) {
+            const archives::ArchiveReading r = archives::readArchive(archives::Kind(a), {}, c, now, send);
+            EXPECT_FALSE(r.linkFailed());
+            for (const archives::Period& p : r.periods) {
+                PeriodRow row{.archive = a, .channel = c + 1, .start = enc::DateToSec(p.start)};
+                if (p.state == archives::Period::State::Row) {
+                    row.plus = p.plus;
+                    row.minus = p.minus;
+                    if (a < 2) row.downtime = p.downtime;
+                } else {
+                    row.state = p.state == archives::Period::State::NotRecorded ? PeriodRow::State::Gap
+                                                                                : PeriodRow::State::NoBase;
+                }
+                ref.periods[a][c].append(row);
+            }
+        }
+    for (int j = 3; j <= 6; ++j) {
+        QList<JournalEntry> entries;
+        EXPECT_FALSE(archives::readJournal(j, false, send, {}, &entries).linkFailed());
+        for (const JournalEntry& e : entries)
+            ref.entries[j].append({.journal = j,
+                                   .code = e.code,
+                                   .started = e.start,
+                                   .ended = e.end ? std::optional<std::int64_t>(e.end) : std::nullopt});
+        std::sort(ref.entries[j].begin(), ref.entries[j].end(), [](const auto& x, const auto& y) {
+            return std::tie(x.started, x.code, x.ended) < std::tie(y.started, y.code, y.ended);
+        });
+    }
+    return ref;
+}
+
+// The archive requests (function 65 by date) the simulator served.
+int archiveRequests(const sim::Simulator& s) {
+    int n = 0;
+    for (const QByteArray& f : s.requests())
+        n += f.size() > 6 && quint8(f[1]) == 65 && f[6] == 1;
+    return n;
+}
+
+class Collect : public ::testing::TestWithParam<Backend> {
+  protected:
+    void SetUp() override {
+        QString skip;
+        bool failed = false;
+        const std::optional<QString> url = newDatabase(GetParam(), &skip, &failed);
+        if (!url) {
+            if (failed) FAIL() << skip.toStdString();
+            GTEST_SKIP() << skip.toStdString();
+        }
+        options.database = *store::parseLocation(*url, nullptr);
+        options.fast = true;
+        lineA = simulator({1, 2}, false, 11);
+        lineB = simulator({7}, true, 12);
+        QString error;
+        meters = *parseMeterList(QStringLiteral("%1 1 Котельная\n%1 2\n%2 7 19200 Насосная\n%2 9 отключён\n")
+                                     .arg(lineOf(*lineA), lineOf(*lineB)),
+                                 "meters", &error);
+        db = store::Store::open(options.database, &error);
+        ASSERT_TRUE(db) << error.toStdString();
+    }
+
+    QList<store::Outcome> collect(const QString& run) {
+        std::atomic<bool> stop{false};
+        EXPECT_TRUE(db->beginRun(run, QDateTime::currentDateTime(), "test"));
+        return collectOnce(meters, options, run, {}, stop);
+    }
+
+    // The database holds, for every meter, exactly what a full reading gives now.
+    void expectEqualsAFullReading() {
+        const std::pair<sim::Simulator*, int> all[] = {{lineA.get(), 1}, {lineA.get(), 2}, {lineB.get(), 7}};
+        for (const auto& [s, address] : all) {
+            SCOPED_TRACE(address);
+            const Reference ref = readAsTheMonitorDoes(*s, address);
+            for (int a = 0; a < 3; ++a)
+                for (int c = 0; c < 2; ++c) {
+                    SCOPED_TRACE(a * 10 + c);
+                    ASSERT_FALSE(ref.periods[a][c].isEmpty());
+                    EXPECT_EQ(db->periods(ref.number, a, c + 1, ref.periods[a][c].first().start),
+                              ref.periods[a][c]);
+                }
+            for (int j = 3; j <= 6; ++j)
+                EXPECT_EQ(db->entries(ref.number, j), ref.entries[j]) << j;
+        }
+    }
+
+    CollectOptions options;
+    std::unique_ptr<sim::Simulator> lineA, lineB;
+    QList<MeterEntry> meters;
+    std::unique_ptr<store::Store> db;
+};
+
+TEST_P(Collect, FirstRunStoresWhatTheReadersGiveAndTheNextOnlyWhatIsNew) {
+    const QList<store::Outcome> first = collect("run-1");
+    ASSERT_EQ(first.size(), 4);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(first[i].result, store::Outcome::Result::Stored) << first[i].reason.toStdString();
+        EXPECT_GT(first[i].periods, 1000);
+    }
+    EXPECT_EQ(first[3].result, store::Outcome::Result::Failed);
+    EXPECT_EQ(first[3].reason, "no reply (electronic number)");
+    // A full hour archive is a base and 84 blocks, a day archive 9 requests, a month archive 4;
+    // the second channel comes from the same replies.
+    EXPECT_EQ(archiveRequests(*lineB), 85 + 9 + 4);
+    expectEqualsAFullReading();
+
+    // Three hours later: the new hours are read, nothing else of the archives.
+    lineA->advanceClock(3 * 3600);
+    lineB->advanceClock(3 * 3600);
+    lineA->clearLog();
+    lineB->clearLog();
+    const QList<store::Outcome> second = collect("run-2");
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(second[i].result, store::Outcome::Result::Stored) << second[i].reason.toStdString();
+        EXPECT_EQ(second[i].periods, 2 * 3);
+    }
+    EXPECT_EQ(archiveRequests(*lineA), 2 * 2); // per meter the base hour and one block
+    EXPECT_EQ(archiveRequests(*lineB), 2);
+    expectEqualsAFullReading();
+
+    // The same moment again, one line at a time: nothing new, nothing stored twice.
+    options.lines = 1;
+    lineB->clearLog();
+    const QList<store::Outcome> third = collect("run-3");
+    EXPECT_EQ(third[0].result, store::Outcome::Result::Stored);
+    EXPECT_EQ(third[2].result, store::Outcome::Result::Stored);
+    EXPECT_EQ(third[2].periods, 0);
+    EXPECT_EQ(third[2].entries, 0);
+    EXPECT_EQ(archiveRequests(*lineB), 0);
+    const QList<store::Outcome> recorded = db->outcomes("run-3");
+    ASSERT_EQ(recorded.size(), 4);
+    EXPECT_EQ(recorded[3].result, store::Outcome::Result::Failed); // sorted by line and address
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Collect, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                         [](const auto& info) { return std::string(backendName(info.param)); });
+
+} // namespace

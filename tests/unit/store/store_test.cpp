@@ -1,0 +1,324 @@
+#include "store/store.h"
+#include "testdatabases.h"
+
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace store;
+using State = PeriodRow::State;
+
+TEST(StoreLocation, Forms) {
+    struct Row {
+        const char* url;
+        bool ok;
+        Location::Kind kind;
+        const char* path;
+        const char* user;
+        const char* host;
+        int port;
+        const char* database;
+    };
+    const Row rows[] = {
+        {"", true, Location::Kind::SQLite, "kastari.db", "", "", 0, ""},
+        {"sqlite:/var/lib/kastari/kastari.db", true, Location::Kind::SQLite, "/var/lib/kastari/kastari.db",
+         "", "", 0, ""},
+        {"fleet.db", true, Location::Kind::SQLite, "fleet.db", "", "", 0, ""},
+        {"postgresql://collector@127.0.0.1:5433/fleet", true, Location::Kind::PostgreSQL, "", "collector",
+         "127.0.0.1", 5433, "fleet"},
+        {"postgres://collector@db/fleet", true, Location::Kind::PostgreSQL, "", "collector", "db", 0,
+         "fleet"},
+        {"postgresql://collector@%2Fvar%2Frun%2Fpostgresql/fleet", true, Location::Kind::PostgreSQL, "",
+         "collector", "/var/run/postgresql", 0, "fleet"},
+        {"postgresql://collector:secret@db/fleet", false, {}, "", "", "", 0, ""},
+        {"postgresql://db/fleet", false, {}, "", "", "", 0, ""},
+        {"postgresql://collector@db/", false, {}, "", "", "", 0, ""},
+        {"mysql://collector@db/fleet", false, {}, "", "", "", 0, ""},
+        {"sqlite:", false, {}, "", "", "", 0, ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.url);
+        QString error;
+        const std::optional<Location> loc = parseLocation(QString::fromUtf8(r.url), &error);
+        ASSERT_EQ(loc.has_value(), r.ok) << error.toStdString();
+        if (!r.ok) {
+            EXPECT_FALSE(error.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(loc->kind, r.kind);
+        EXPECT_EQ(loc->path, QString::fromUtf8(r.path));
+        EXPECT_EQ(loc->user, QString::fromUtf8(r.user));
+        EXPECT_EQ(loc->host, QString::fromUtf8(r.host));
+        EXPECT_EQ(loc->port, r.port);
+        EXPECT_EQ(loc->database, QString::fromUtf8(r.database));
+    }
+}
+
+class StoreTest : public ::testing::TestWithParam<Backend> {
+  protected:
+    void SetUp() override {
+        QString skip;
+        bool failed = false;
+        const std::optional<QString> url = newDatabase(GetParam(), &skip, &failed);
+        if (!url) {
+            if (failed) FAIL() << skip.toStdString();
+            GTEST_SKIP() << skip.toStdString();
+        }
+        QString error;
+        location = *parseLocation(*url, &error);
+    }
+    std::unique_ptr<Store> open(int version = SchemaVersion) {
+        QString error;
+        std::unique_ptr<Store> s = Store::open(location, &error, version);
+        EXPECT_TRUE(s) << error.toStdString();
+        return s;
+    }
+    Location location;
+};
+
+MeterVisit visit(std::uint32_t number) {
+    MeterVisit v{.number = number,
+                 .line = QStringLiteral("/dev/ttyS0"),
+                 .name = QStringLiteral("Котельная 3"),
+                 .address = 5,
+                 .deviceText = QStringLiteral("КАСТАРИ-ДК v1")};
+    v.periods = {
+        {.archive = 0, .channel = 1, .start = 3600, .state = State::NoBase, .recordedAt = 3600},
+        {.archive = 0,
+         .channel = 1,
+         .start = 7200,
+         .state = State::Volumes,
+         .plus = 1.25,
+         .minus = 0.5,
+         .downtime = 60,
+         .recordedAt = 7200},
+        {.archive = 0, .channel = 1, .start = 10800, .state = State::Gap},
+        {.archive = 0,
+         .channel = 2,
+         .start = 7200,
+         .state = State::Volumes,
+         .plus = 0.1f,
+         .minus = 3,
+         .downtime = 0,
+         .recordedAt = 7200},
+        {.archive = 2,
+         .channel = 1,
+         .start = 86400,
+         .state = State::Volumes,
+         .plus = 1e6f,
+         .minus = -2.5,
+         .recordedAt = 86400 + 3600},
+    };
+    v.entries = {
+        {.journal = 3, .code = 1, .started = 5000, .ended = 6000},
+        {.journal = 5, .code = 16, .started = 5000},
+        {.journal = 6, .code = 16, .started = 5000, .ended = 5100},
+        {.journal = 4, .code = 2, .started = 0, .ended = 7000},
+        {.journal = 4, .code = 2, .started = 0, .ended = 8000},
+    };
+    return v;
+}
+
+TEST_P(StoreTest, AVisitStoredTwiceIsStoredOnce) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->schemaVersion(), SchemaVersion);
+    const MeterVisit v = visit(4000123456u);
+    QString error;
+    std::optional<Written> first = s->storeVisit(v, &error);
+    ASSERT_TRUE(first) << error.toStdString();
+    EXPECT_EQ(first->periods, 5);
+    EXPECT_EQ(first->entries, 5);
+    std::optional<Written> again = s->storeVisit(v, &error);
+    ASSERT_TRUE(again) << error.toStdString();
+    EXPECT_EQ(again->periods, 0);
+    EXPECT_EQ(again->entries, 0);
+
+    QList<PeriodRow> stored =
+        s->periods(v.number, 0, 1) + s->periods(v.number, 0, 2) + s->periods(v.number, 2, 1);
+    EXPECT_EQ(stored, v.periods);
+    QSqlQuery q(s->db());
+    // A period the meter did not record has no volumes at all, not zeros.
+    ASSERT_TRUE(q.exec("SELECT volume_plus IS NULL, downtime IS NULL FROM archive_periods WHERE state = 1"));
+    ASSERT_TRUE(q.next());
+    EXPECT_TRUE(q.value(0).toBool());
+    EXPECT_TRUE(q.value(1).toBool());
+    EXPECT_EQ(s->entries(v.number, 4).size(), 2);
+    EXPECT_EQ(s->entries(v.number, 5), QList<EntryRow>{v.entries[1]});
+    EXPECT_EQ(s->entries(v.number, 6), QList<EntryRow>{v.entries[2]});
+    EXPECT_EQ(s->deviceText(v.number), v.deviceText);
+}
+
+TEST_P(StoreTest, OnlyUnknownVolumesAndOpenEndsAreFilledInLater) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    MeterVisit v = visit(17);
+    QString error;
+    ASSERT_TRUE(s->storeVisit(v, &error)) << error.toStdString();
+
+    MeterVisit later{.number = 17};
+    later.periods = {
+        // its volumes are known now
+        {.archive = 0,
+         .channel = 1,
+         .start = 3600,
+         .state = State::Volumes,
+         .plus = 2,
+         .minus = 1,
+         .downtime = 5},
+        // a stored period is never rewritten, nor a gap turned into volumes
+        {.archive = 0,
+         .channel = 1,
+         .start = 7200,
+         .state = State::Volumes,
+         .plus = 9,
+         .minus = 9,
+         .downtime = 9},
+        {.archive = 0,
+         .channel = 1,
+         .start = 10800,
+         .state = State::Volumes,
+         .plus = 9,
+         .minus = 9,
+         .downtime = 9},
+        {.archive = 0, .channel = 2, .start = 7200, .state = State::NoBase},
+    };
+    later.entries = {
+        {.journal = 5, .code = 16, .started = 5000, .ended = 5400}, // the event ended
+        {.journal = 3, .code = 1, .started = 5000},                 // an end never goes away
+    };
+    const std::optional<Written> w = s->storeVisit(later, &error);
+    ASSERT_TRUE(w) << error.toStdString();
+    EXPECT_EQ(w->periods, 1);
+    EXPECT_EQ(w->entries, 1);
+    const QList<PeriodRow> ch1 = s->periods(17, 0, 1);
+    ASSERT_EQ(ch1.size(), 3);
+    EXPECT_EQ(ch1[0], later.periods[0]);
+    EXPECT_EQ(ch1[1], v.periods[1]);
+    EXPECT_EQ(ch1[2], v.periods[2]);
+    EXPECT_EQ(s->periods(17, 0, 2), QList<PeriodRow>{v.periods[3]});
+    EXPECT_EQ(s->entries(17, 5), QList<EntryRow>{later.entries[0]});
+    EXPECT_EQ(s->entries(17, 3), QList<EntryRow>{v.entries[0]});
+}
+
+TEST_P(StoreTest, AFailedVisitLeavesNothing) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    MeterVisit v = visit(99);
+    v.periods.append({.archive = 0, .channel = 3, .start = 1}); // no such channel: the write fails
+    QString error;
+    EXPECT_FALSE(s->storeVisit(v, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(s->periods(99, 0, 1).isEmpty());
+    EXPECT_TRUE(s->entries(99, 3).isEmpty());
+    EXPECT_TRUE(s->status().isEmpty());
+    // and the connection goes on working
+    EXPECT_TRUE(s->storeVisit(visit(99), &error)) << error.toStdString();
+}
+
+TEST_P(StoreTest, AnOlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
+    {
+        auto old = open(1);
+        ASSERT_TRUE(old);
+        EXPECT_EQ(old->schemaVersion(), 1);
+        QString error;
+        ASSERT_TRUE(old->storeVisit(visit(5), &error)) << error.toStdString();
+    }
+    {
+        auto s = open();
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->schemaVersion(), SchemaVersion);
+        EXPECT_EQ(s->periods(5, 0, 1).size(), 3);
+        QSqlQuery q(s->db());
+        ASSERT_TRUE(q.exec("UPDATE schema_info SET version = 99"));
+    }
+    QString error;
+    EXPECT_FALSE(Store::open(location, &error));
+    EXPECT_TRUE(error.contains("99")) << error.toStdString();
+}
+
+TEST_P(StoreTest, RunsGiveEachMetersStatus) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    QString error;
+    ASSERT_TRUE(s->storeVisit(visit(7), &error)) << error.toStdString();
+    const QDateTime t0 = QDateTime::currentDateTime();
+    ASSERT_TRUE(s->beginRun("run-1", t0, "host-a"));
+    Outcome ok{.line = "/dev/ttyS0",
+               .name = "Котельная 3",
+               .address = 5,
+               .number = 7u,
+               .periods = 5,
+               .requests = 120,
+               .bytes = 30000,
+               .clockOffset = -4};
+    Outcome silent{.line = "/dev/ttyS0",
+                   .address = 6,
+                   .result = Outcome::Result::Failed,
+                   .reason = "no reply",
+                   .requests = 1,
+                   .linkFailures = 1};
+    ASSERT_TRUE(s->recordOutcome("run-1", ok));
+    ASSERT_TRUE(s->recordOutcome("run-1", silent));
+    ASSERT_TRUE(s->finishRun("run-1", t0.addSecs(60)));
+    const QList<Outcome> outcomes = s->outcomes("run-1");
+    ASSERT_EQ(outcomes.size(), 2);
+    EXPECT_EQ(outcomes[0].number, 7u);
+    EXPECT_EQ(outcomes[0].clockOffset, -4);
+    EXPECT_EQ(outcomes[0].bytes, 30000);
+    EXPECT_EQ(outcomes[1].number, std::nullopt);
+    EXPECT_EQ(outcomes[1].reason, "no reply");
+
+    QList<MeterStatus> status = s->status();
+    ASSERT_EQ(status.size(), 1);
+    EXPECT_TRUE(status[0].lastCollected.isValid());
+    EXPECT_EQ(status[0].newest[0], 10800);
+    EXPECT_EQ(status[0].newest[1], std::nullopt);
+    EXPECT_EQ(status[0].newest[2], 86400);
+    EXPECT_EQ(status[0].gaps, 1);
+    EXPECT_TRUE(status[0].lastError.isEmpty());
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // a later visit, by the PC's clock
+    ASSERT_TRUE(s->beginRun("run-2", t0.addSecs(3600), "host-a"));
+    ASSERT_TRUE(s->recordOutcome("run-2", {.line = "/dev/ttyS1",
+                                           .address = 5,
+                                           .number = 7u,
+                                           .result = Outcome::Result::Failed,
+                                           .reason = "CRC error"}));
+    status = s->status();
+    EXPECT_EQ(status[0].lastError, "CRC error");
+}
+
+TEST_P(StoreTest, TwoWritersOnOverlappingMetersStoreEachRowOnce) {
+    QString error;
+    ASSERT_TRUE(open()); // the schema exists before the writers start
+    const auto writer = [this](int first, int* failures) {
+        QString why;
+        std::unique_ptr<Store> s = Store::open(location, &why);
+        if (!s) {
+            ++*failures;
+            return;
+        }
+        for (int m = first; m < first + 6; ++m)
+            for (int round = 0; round < 2; ++round)
+                if (!s->storeVisit(visit(std::uint32_t(m)), &why)) ++*failures;
+    };
+    int failuresA = 0, failuresB = 0;
+    std::thread a(writer, 1, &failuresA), b(writer, 4, &failuresB);
+    a.join();
+    b.join();
+    EXPECT_EQ(failuresA + failuresB, 0);
+    auto s = open();
+    ASSERT_TRUE(s);
+    QSqlQuery q(s->db());
+    ASSERT_TRUE(q.exec("SELECT COUNT(*), COUNT(DISTINCT meter) FROM archive_periods"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 9 * 5);
+    EXPECT_EQ(q.value(1).toInt(), 9);
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM journal_entries"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 9 * 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
+                         [](const auto& info) { return std::string(backendName(info.param)); });
