@@ -1,6 +1,7 @@
 #include "link/tcpcomm.h"
 
 #include "link/eventwait.h"
+#include "link/logcategories.h"
 
 #include <QUrl>
 
@@ -53,7 +54,10 @@ bool TcpComm::ensureOpen(QString* error) {
     if (PortOpen()) return true;
     if (m_sinceAttempt.isValid()) {
         const qint64 left = retryDelayMs() - m_sinceAttempt.elapsed();
-        if (left > 0) eventwait::waitFor(int(left));
+        if (left > 0) {
+            qCDebug(lcTcp) << m_url << "after" << m_fruitless << "fruitless attempts: waiting" << left << "ms";
+            eventwait::waitFor(int(left));
+        }
     }
     return connectNow(error);
 }
@@ -86,6 +90,7 @@ bool TcpComm::connectNow(QString* error) {
                                    : m_socket.errorString();
         close();
         ++m_fruitless;
+        qCDebug(lcTcp) << m_url << "not connected:" << reason;
         if (error) *error = QStringLiteral("%1: %2").arg(m_url, reason);
         return false;
     }

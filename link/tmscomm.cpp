@@ -1,6 +1,7 @@
 #include "link/tmscomm.h"
 
 #include "link/linespeed.h"
+#include "link/logcategories.h"
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 
@@ -131,8 +132,10 @@ void TMSComm::reopenIfOpen() {
 // A pseudo-terminal or a three-wire adapter cannot drive RTS/DTR; the transaction must go on.
 void TMSComm::applyLines() {
     m_settingLines = true;
-    m_port.setRequestToSend(m_rts);
-    m_port.setDataTerminalReady(m_dtr);
+    const bool rts = m_port.setRequestToSend(m_rts);
+    const bool dtr = m_port.setDataTerminalReady(m_dtr);
+    if (!rts || !dtr)
+        qCDebug(lcSerial) << m_port.portName() << "does not drive RTS/DTR:" << m_port.errorString();
     m_port.clearError();
     m_settingLines = false;
 }
@@ -192,6 +195,7 @@ void TMSComm::onError(QSerialPort::SerialPortError error) {
         return;
     }
     default:
+        qCDebug(lcSerial) << m_port.portName() << "error passed over:" << error << m_port.errorString();
         m_port.clearError();
     }
 }
@@ -199,6 +203,7 @@ void TMSComm::onError(QSerialPort::SerialPortError error) {
 void TMSComm::closeLost(const QString& reason) {
     if (!m_port.isOpen())
         return;
+    qCDebug(lcSerial) << "closed, to be opened again before the next exchange:" << reason;
     m_port.close();
     emit portLost(reason);
 }
