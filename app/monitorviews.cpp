@@ -3,6 +3,7 @@
 #include "app/adjustmentview.h"
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
+#include "app/consumptionreportview.h"
 #include "app/countersview.h"
 #include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
@@ -19,7 +20,9 @@ MonitorViews installMonitorViews(TForm1& form, bool fast) {
     GeneralParams::install(form);
     AdjustmentView::install(form);
     views.flowTrend = FlowTrendView::install(form);
-    ArchiveChartView::install(form, *ArchivesView::install(form));
+    ArchivesView& archives = *ArchivesView::install(form);
+    ArchiveChartView::install(form, archives);
+    ConsumptionReportView::install(form, archives);
     views.counters = CountersView::install(form);
     // After the views: it wires their "Обзор" buttons.
     FailureLegend::install(form);

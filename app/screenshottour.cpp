@@ -3,6 +3,7 @@
 #include "app/adjustmentview.h"
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
+#include "app/consumptionreportview.h"
 #include "app/countersview.h"
 #include "app/exchangeoptions.h"
 #include "app/failurelegend.h"
@@ -15,6 +16,7 @@
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "ui/chartwindow.h"
+#include "ui/reportwindow.h"
 #include "ui/exchangeoptionsdialog.h"
 #include "ui/tform3.h"
 #include "ui/tform4.h"
@@ -156,6 +158,13 @@ void startScreenshotTour(TForm1& form, const QString& dir) {
             archiveChart->window()->show();
             save(archiveChart->window(), dir, QStringLiteral("archive-chart.png"));
             archiveChart->window()->hide();
+        }
+        // The same day archive as the consumption report, its first page as it will print.
+        auto* report = form.findChild<ConsumptionReportView*>();
+        if (report && archiveChart && archiveChart->chart()) {
+            report->MenuConsumptionReportClick();
+            if (report->report()) save(report->window(), dir, QStringLiteral("consumption-report-window.png"));
+            report->window()->hide();
         }
 
         // The windows of saving and loading the parameters, in each way they can end.

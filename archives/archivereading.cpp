@@ -139,6 +139,13 @@ QStringList archiveHeader(Kind kind) {
     return header;
 }
 
+QStringList archiveRow(Kind kind, const Period& p) {
+    QStringList row{periodText(kind, p.recorded), enc::MyFormatFloat(p.plus), enc::MyFormatFloat(p.minus),
+                    enc::MyFormatFloat(p.plus + p.minus)};
+    if (kind != Kind::Month) row << downtimeText(kind, p.downtime);
+    return row;
+}
+
 ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,
                            const RequestFn& request, const ProgressFn& progress) {
     const ArchivePlan plan = planArchive(kind, range, now);
@@ -183,14 +190,15 @@ ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDa
             const std::uint32_t downtime = toPeriodEnd + r.downtime[channel];
             if (match) {
                 period.state = Period::State::NoBase;
+                period.recorded = r.time;
                 if (base.held) {
-                    period = {period.start, Period::State::Row, plus - base.plus, minus - base.minus,
-                              kind == Kind::Month ? 0 : downtime - base.downtime};
-                    QStringList row{periodText(kind, r.time), enc::MyFormatFloat(period.plus),
-                                    enc::MyFormatFloat(period.minus),
-                                    enc::MyFormatFloat(period.plus + period.minus)};
-                    if (kind != Kind::Month) row << downtimeText(kind, period.downtime);
-                    reading.rows.append(row);
+                    period = {period.start,
+                              Period::State::Row,
+                              plus - base.plus,
+                              minus - base.minus,
+                              kind == Kind::Month ? 0 : downtime - base.downtime,
+                              r.time};
+                    reading.rows.append(archiveRow(kind, period));
                 }
                 base = {true, plus, minus, downtime};
             } else if (base.held && kind != Kind::Month) {

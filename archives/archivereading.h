@@ -40,7 +40,12 @@ struct Period {
     State state = State::Row;
     float plus = 0, minus = 0;  // within the period, as the row shows them
     std::uint32_t downtime = 0; // seconds within the period (hours and days)
+    std::uint32_t recorded = 0; // the record's own time, device seconds (when it has a record)
 };
+
+// The grid's row for a period with volumes: the record's own time, the volumes, their sum and, for
+// hours and days, the downtime.
+QStringList archiveRow(Kind kind, const Period& period);
 
 struct ArchiveReading : Reading {
     Kind kind = Kind::Hour;

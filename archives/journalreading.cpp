@@ -133,14 +133,18 @@ EventText eventText(int archiveNumber, int code, bool twoChannelMode) {
     return {};
 }
 
+QStringList journalRow(int archiveNumber, const JournalEntry& e, bool twoChannelMode) {
+    const EventText text = eventText(archiveNumber, e.code, twoChannelMode);
+    return {text.name, timeText(e.start, QStringLiteral("Нет данных")),
+            timeText(e.end, QStringLiteral("Продолжается")), text.description};
+}
+
 Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& request,
                     const ProgressFn& progress, QList<JournalEntry>* entries) {
     Reading reading;
     reading.header = journalHeader(archiveNumber);
     const int total = journalSize(archiveNumber);
     Requests requests(request, progress, journalRequests(archiveNumber), reading);
-    const QString noStart = QStringLiteral("Нет данных");
-    const QString ongoing = QStringLiteral("Продолжается");
     for (int first = 0; first < total; first += EntriesPerRequest) {
         const int count = std::min(EntriesPerRequest, total - first);
         const std::optional<QByteArray> reply =
@@ -150,9 +154,7 @@ Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& req
         for (const JournalEntry& e : records::journalEntries(*reply, count)) {
             // Both times 0: a slot the meter has not written yet.
             if (!e.checkOk || (e.start == 0 && e.end == 0)) continue;
-            const EventText text = eventText(archiveNumber, e.code, twoChannelMode);
-            reading.rows.append(
-                {text.name, timeText(e.start, noStart), timeText(e.end, ongoing), text.description});
+            reading.rows.append(journalRow(archiveNumber, e, twoChannelMode));
             if (entries) entries->append(e);
         }
     }

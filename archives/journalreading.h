@@ -23,6 +23,10 @@ struct EventText {
 // apart, so the second beam of channel 1 does not exist.
 EventText eventText(int archiveNumber, int code, bool twoChannelMode);
 
+// The grid's row for an entry: its texts and its times ("Нет данных" for an unknown start,
+// "Продолжается" for an event still going on).
+QStringList journalRow(int archiveNumber, const JournalEntry& entry, bool twoChannelMode);
+
 // entries: when given, also the accepted entries themselves, in the order of the rows.
 Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& request,
                     const ProgressFn& progress = {}, QList<JournalEntry>* entries = nullptr);

@@ -1,8 +1,10 @@
 #include "collect/commandline.h"
 
 #include "collect/collector.h"
+#include "collect/exporting.h"
 #include "collect/meterlist.h"
 #include "device/encodings.h"
+#include "files/textfile.h"
 #include "link/portmap.h"
 #include "store/store.h"
 
@@ -48,6 +50,8 @@ extern "C" void onStopSignal(int) {
     stopRequested = true;
 }
 
+void printTable(const QList<QStringList>& rows);
+
 struct Options {
     QString command;
     QString meters;
@@ -56,6 +60,7 @@ struct Options {
     bool fast = false;
     QString trace;
     std::optional<qint64> every;
+    QString meter, archive, channel, from, to, format, out;
 };
 
 // Progress on a terminal: one line per serial line, rewritten in place; elsewhere a log line per
@@ -116,17 +121,7 @@ void printSummary(const QList<store::Outcome>& outcomes) {
                                                                   : QStringLiteral("skipped"),
                      QString::number(o.periods), QString::number(o.entries), QString::number(o.requests),
                      QString::number(o.bytes), QString::number(o.linkFailures), o.reason});
-    QList<int> width(rows.first().size(), 0);
-    for (const QStringList& r : rows)
-        for (int c = 0; c < r.size(); ++c)
-            width[c] = std::max(width[c], int(r[c].size()));
-    for (const QStringList& r : rows) {
-        QString line;
-        for (int c = 0; c < r.size(); ++c)
-            line += c + 1 < r.size() ? r[c].leftJustified(width[c] + 2) : r[c];
-        out() << line.trimmed() << '\n';
-    }
-    out().flush();
+    printTable(rows);
 }
 
 int runCollection(const Options& o) {
@@ -186,6 +181,96 @@ int runCollection(const Options& o) {
     return status;
 }
 
+std::unique_ptr<store::Store> openDatabase(const Options& o, int* status) {
+    QString error;
+    const std::optional<store::Location> location = store::parseLocation(o.db, &error);
+    if (!location) {
+        *status = usage(error);
+        return nullptr;
+    }
+    std::unique_ptr<store::Store> db = store::Store::open(*location, &error);
+    if (!db) {
+        err() << "kastari-collect: database " << location->describe() << " cannot be opened: " << error
+              << '\n';
+        err().flush();
+        *status = ExitDatabase;
+    }
+    return db;
+}
+
+void printTable(const QList<QStringList>& rows) {
+    QList<int> width(rows.first().size(), 0);
+    for (const QStringList& r : rows)
+        for (int c = 0; c < r.size(); ++c)
+            width[c] = std::max(width[c], int(r[c].size()));
+    for (const QStringList& r : rows) {
+        QString line;
+        for (int c = 0; c < r.size(); ++c)
+            line += c + 1 < r.size() ? r[c].leftJustified(width[c] + 2) : r[c];
+        out() << line.trimmed() << '\n';
+    }
+    out().flush();
+}
+
+int showStatus(const Options& o) {
+    int status = ExitOk;
+    const std::unique_ptr<store::Store> db = openDatabase(o, &status);
+    if (!db) return status;
+    QList<QStringList> rows{{"METER", "NAME", "LINE", "ADDR", "LAST COLLECTED", "NEWEST HOUR", "NEWEST DAY",
+                             "NEWEST MONTH", "GAPS", "LAST ERROR"}};
+    const auto period = [](const std::optional<std::int64_t>& t, const QString& pattern) {
+        return t ? enc::SecToDate(std::uint32_t(*t)).toString(pattern) : QStringLiteral("-");
+    };
+    for (const store::MeterStatus& m : db->status())
+        rows.append({QString::number(m.number), m.name, m.line, QString::number(m.address),
+                     m.lastCollected.isValid() ? m.lastCollected.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                                               : QStringLiteral("never"),
+                     period(m.newest[0], QStringLiteral("yyyy-MM-dd HH:00")),
+                     period(m.newest[1], QStringLiteral("yyyy-MM-dd")),
+                     period(m.newest[2], QStringLiteral("yyyy-MM")), QString::number(m.gaps), m.lastError});
+    printTable(rows);
+    return ExitOk;
+}
+
+int runExport(const Options& o) {
+    static const QStringList kinds{"hour", "day", "month", "faults", "operator", "abnormal"};
+    bool ok = false;
+    ExportRequest r;
+    r.meter = o.meter.toUInt(&ok);
+    if (!ok) return usage(QStringLiteral("export needs --meter NUMBER, the electronic number"));
+    r.archiveNumber = int(kinds.indexOf(o.archive));
+    if (r.archiveNumber < 0) return usage(QStringLiteral("export needs --archive %1").arg(kinds.join(u'|')));
+    if (!o.channel.isEmpty() && o.channel != "1" && o.channel != "2")
+        return usage(QStringLiteral("--channel must be 1 or 2"));
+    r.channel = o.channel == "2" ? 1 : 0;
+    if (!o.format.isEmpty() && o.format != "text" && o.format != "csv")
+        return usage(QStringLiteral("--format must be text or csv"));
+    r.csv = o.format == "csv";
+    for (const auto& [text, into] : {std::pair{o.from, &r.from}, std::pair{o.to, &r.to}}) {
+        if (text.isEmpty()) continue;
+        const std::optional<QDateTime> t = enc::parseDateTime(text);
+        if (!t) return usage(QStringLiteral("--from and --to take \"dd.mm.yyyy hh:nn\""));
+        *into = enc::DateToSec(*t);
+    }
+    if (o.out.isEmpty()) return usage(QStringLiteral("export needs --out FILE"));
+    int status = ExitOk;
+    const std::unique_ptr<store::Store> db = openDatabase(o, &status);
+    if (!db) return status;
+    QString error;
+    const std::optional<QByteArray> bytes = exportBytes(*db, r, &error);
+    if (!bytes) {
+        err() << "kastari-collect: " << error << '\n';
+        err().flush();
+        return ExitUsage;
+    }
+    if (!textfile::write(o.out, *bytes, &error)) {
+        err() << "kastari-collect: cannot write " << o.out << ": " << error << '\n';
+        err().flush();
+        return ExitFile;
+    }
+    return ExitOk;
+}
+
 } // namespace
 
 std::optional<qint64> parseDuration(const QString& text) {
@@ -206,6 +291,10 @@ QString helpText() {
         "Usage: kastari-collect run --meters FILE [--db URL] [--lines N] [--fast] [--trace DIR] [--every "
         "DURATION]\n"
         "       kastari-collect status [--db URL]\n"
+        "       kastari-collect export [--db URL] --meter NUMBER --archive "
+        "hour|day|month|faults|operator|abnormal\n"
+        "                              [--channel 1|2] [--from DATE] [--to DATE] [--format text|csv] --out "
+        "FILE\n"
         "\n"
         "Collects the hour, day and month archives and the journals of every meter in FILE into a\n"
         "database, reading only what is new since the last run.\n"
@@ -221,8 +310,15 @@ QString helpText() {
         "                   which end the run after the meter being read\n"
         "  --comm n=PATH    map port number n to a system port\n"
         "\n"
+        "status prints per meter the last good collection, the newest stored period of each archive,\n"
+        "the periods the meter never recorded (gaps) and the last error. export writes one meter's\n"
+        "archive or journal as the monitor's export file (text) or as CSV (UTF-8, ISO 8601 times in\n"
+        "the meter's clock, one header row); --from and --to (\"dd.mm.yyyy hh:nn\") pick the periods\n"
+        "or events starting between them, both included.\n"
+        "\n"
         "Exit status: 0 every meter collected; 5 some were not (the rest are stored); 1 bad command line\n"
-        "or meter list; 2 the database cannot be opened.\n");
+        "or meter list (or an export of a meter not in the database); 2 the database cannot be opened;\n"
+        "4 the export file cannot be written.\n");
 }
 
 int run(const QStringList& rawArgs) {
@@ -257,6 +353,16 @@ int run(const QStringList& rawArgs) {
         } else if (a == "--every") {
             if (!value(&v) || !(o.every = parseDuration(v)))
                 return usage(QStringLiteral("--every needs a duration such as 30m, 1h, 24h"));
+        } else if (a == "--meter" || a == "--archive" || a == "--channel" || a == "--from" || a == "--to" ||
+                   a == "--format" || a == "--out") {
+            QString* into = a == "--meter"     ? &o.meter
+                            : a == "--archive" ? &o.archive
+                            : a == "--channel" ? &o.channel
+                            : a == "--from"    ? &o.from
+                            : a == "--to"      ? &o.to
+                            : a == "--format"  ? &o.format
+                                               : &o.out;
+            if (!value(into)) return usage(QStringLiteral("%1 needs a value").arg(a));
         } else if (a.startsWith("--")) {
             return usage(QStringLiteral("unknown option %1").arg(a));
         } else if (o.command.isEmpty()) {
@@ -266,6 +372,8 @@ int run(const QStringList& rawArgs) {
         }
     }
     if (o.command == "run") return runCollection(o);
+    if (o.command == "status") return showStatus(o);
+    if (o.command == "export") return runExport(o);
     if (o.command.isEmpty()) return usage(QStringLiteral("no command given"));
     return usage(QStringLiteral("unknown command %1").arg(o.command));
 }

@@ -6,6 +6,7 @@
 #include "device/identification.h"
 #include "device/records.h"
 #include "device/registerblock.h"
+#include "device/sysparams.h"
 #include "link/tmodbus.h"
 
 #include <QSet>
@@ -14,6 +15,9 @@
 namespace collect {
 
 namespace {
+
+// "Совместная работа каналов", which names some of the abnormal situations.
+constexpr int ChannelModeRegister = 96;
 
 const char* const ArchiveNames[] = {"hour", "day", "month", "faults", "operator", "abnormal 1", "abnormal 2"};
 
@@ -120,11 +124,16 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
     tally.count(bus);
     if (!bus.replyOk()) return linkFailure(QStringLiteral("identification"));
 
+    const QString deviceText = ident::deviceText(bus.reply());
+    const std::optional<RegisterBlock> mode = RegisterBlock::read(bus, addr, ChannelModeRegister, 1);
+    tally.count(bus);
+    if (!mode) return linkFailure(QStringLiteral("channel mode"));
     store::MeterVisit visit{.number = number,
                             .line = meter.line,
                             .name = meter.name,
                             .address = meter.address,
-                            .deviceText = ident::deviceText(bus.reply())};
+                            .deviceText = deviceText,
+                            .twoChannelMode = sysparams::twoChannelMode(*mode->byte(ChannelModeRegister))};
 
     // The periods are those of the meter's clock: by the PC's, a meter running behind would seem
     // to have left the periods still to come unrecorded.
@@ -190,6 +199,7 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
                                      .channel = channel + 1,
                                      .start = enc::DateToSec(p.start),
                                      .state = state};
+                if (p.recorded) row.recordedAt = p.recorded;
                 if (state == store::PeriodRow::State::Volumes) {
                     row.plus = p.plus;
                     row.minus = p.minus;

@@ -51,6 +51,10 @@ const QStringList SchemaSteps[] = {
         QStringLiteral("CREATE INDEX run_meters_meter ON run_meters (meter, visited)"),
         QStringLiteral("CREATE INDEX archive_periods_state ON archive_periods (meter, state)"),
     },
+    // 3: the meter's channel mode, which names some abnormal situations.
+    {
+        QStringLiteral("ALTER TABLE meters ADD COLUMN two_channel_mode SMALLINT NOT NULL DEFAULT 0"),
+    },
 };
 static_assert(std::size(SchemaSteps) == SchemaVersion);
 
@@ -190,14 +194,17 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
     };
     const qlonglong meter = visit.number;
     const qlonglong now = QDateTime::currentMSecsSinceEpoch();
-    if (!exec(q,
-              QStringLiteral(
-                  "INSERT INTO meters (number, name, line, address, device_text, first_seen, last_seen)"
-                  " VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (number) DO UPDATE SET"
-                  " name = excluded.name, line = excluded.line, address = excluded.address,"
-                  " device_text = excluded.device_text, last_seen = excluded.last_seen"),
-              {meter, text(visit.name), text(visit.line), visit.address, text(visit.deviceText), now, now},
-              error))
+    if (!exec(
+            q,
+            QStringLiteral(
+                "INSERT INTO meters (number, name, line, address, device_text, two_channel_mode, first_seen,"
+                " last_seen) VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (number) DO UPDATE SET"
+                " name = excluded.name, line = excluded.line, address = excluded.address,"
+                " device_text = excluded.device_text, two_channel_mode = excluded.two_channel_mode,"
+                " last_seen = excluded.last_seen"),
+            {meter, text(visit.name), text(visit.line), visit.address, text(visit.deviceText),
+             int(visit.twoChannelMode), now, now},
+            error))
         return fail();
 
     Written written;
@@ -315,20 +322,29 @@ QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t fr
 
 std::optional<std::uint32_t> Store::meterAt(const QString& line, int address) {
     QSqlQuery q(m_db);
-    if (!exec(q, QStringLiteral("SELECT number FROM meters WHERE line = ? AND address = ? ORDER BY last_seen DESC"),
+    if (!exec(q,
+              QStringLiteral(
+                  "SELECT number FROM meters WHERE line = ? AND address = ? ORDER BY last_seen DESC"),
               {text(line), address}, nullptr) ||
         !q.next())
         return std::nullopt;
     return std::uint32_t(q.value(0).toLongLong());
 }
 
-QString Store::deviceText(std::uint32_t meter) {
+std::optional<MeterVisit> Store::meter(std::uint32_t number) {
     QSqlQuery q(m_db);
-    if (!exec(q, QStringLiteral("SELECT device_text FROM meters WHERE number = ?"), {qlonglong(meter)},
-              nullptr) ||
+    if (!exec(q,
+              QStringLiteral(
+                  "SELECT name, line, address, device_text, two_channel_mode FROM meters WHERE number = ?"),
+              {qlonglong(number)}, nullptr) ||
         !q.next())
-        return {};
-    return q.value(0).toString();
+        return std::nullopt;
+    return MeterVisit{.number = number,
+                      .line = q.value(1).toString(),
+                      .name = q.value(0).toString(),
+                      .address = q.value(2).toInt(),
+                      .deviceText = q.value(3).toString(),
+                      .twoChannelMode = q.value(4).toBool()};
 }
 
 bool Store::beginRun(const QString& run, const QDateTime& started, const QString& host) {

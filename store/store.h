@@ -15,7 +15,7 @@
 
 namespace store {
 
-constexpr int SchemaVersion = 2;
+constexpr int SchemaVersion = 3;
 
 // One period of an archive. Times are the meter's own clock, in device seconds.
 struct PeriodRow {
@@ -48,7 +48,8 @@ struct MeterVisit {
     std::uint32_t number = 0; // the electronic number
     QString line{}, name{};
     int address = 0;
-    QString deviceText{}; // what the meter says of itself
+    QString deviceText{};        // what the meter says of itself
+    bool twoChannelMode = false; // its channels work apart (the journals' texts depend on it)
     QList<PeriodRow> periods{};
     QList<EntryRow> entries{};
 };
@@ -104,8 +105,8 @@ class Store {
                             std::int64_t to = INT64_MAX);
     // The meter last found at this address of this line.
     std::optional<std::uint32_t> meterAt(const QString& line, int address);
-    // The meter's identification as last stored; empty when unknown.
-    QString deviceText(std::uint32_t meter);
+    // The meter as last visited; nothing when it never was.
+    std::optional<MeterVisit> meter(std::uint32_t number);
 
     bool beginRun(const QString& run, const QDateTime& started, const QString& host);
     bool recordOutcome(const QString& run, const Outcome& outcome);

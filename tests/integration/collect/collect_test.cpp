@@ -69,6 +69,7 @@ Reference readAsTheMonitorDoes(sim::Simulator& s, int address) {
             EXPECT_FALSE(r.linkFailed());
             for (const archives::Period& p : r.periods) {
                 PeriodRow row{.archive = a, .channel = c + 1, .start = enc::DateToSec(p.start)};
+                if (p.recorded) row.recordedAt = p.recorded;
                 if (p.state == archives::Period::State::Row) {
                     row.plus = p.plus;
                     row.minus = p.minus;

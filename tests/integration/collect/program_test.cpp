@@ -97,4 +97,69 @@ TEST_F(CollectProgram, StopSignalEndsAfterTheMeterBeingRead) {
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
 }
 
+TEST_F(CollectProgram, ExportsWhatTheMonitorWouldWrite) {
+    const QString list = write("list", QStringLiteral("%1 1 Первый\n").arg(link));
+    ASSERT_EQ(collect({"run", "--meters", list, "--fast"}).code, 0);
+    QProcess cli;
+    cli.start(QStringLiteral(KASTARI_CLI), {"--port", link, "read-holding", "1", "8", "2"});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    const QStringList words =
+        QString::fromUtf8(cli.readAllStandardOutput()).split(QRegularExpression("\\s+"));
+    ASSERT_GE(words.size(), 4);
+    const QString number = QString::number((words[1].toUInt() << 16) | words[3].toUInt());
+
+    // The same periods, read by the monitor's reader now and exported from what the collector stored.
+    const struct {
+        const char* archive;
+        const char* channel;
+        const char* from;
+        const char* to;     // the reader stops before this period
+        const char* lastIn; // the export includes this one
+    } rows[] = {
+        {"hour", "1", "27.02.2026 05:00", "01.03.2026 00:00", "28.02.2026 23:00"},
+        {"day", "2", "01.02.2026 00:00", "01.03.2026 00:00", "28.02.2026 00:00"},
+        {"month", "1", "01.01.2025 00:00", "01.03.2026 00:00", "01.02.2026 00:00"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.archive);
+        const QString monitor = dir.filePath(QStringLiteral("monitor-%1.txt").arg(r.archive));
+        const QString stored = dir.filePath(QStringLiteral("stored-%1.txt").arg(r.archive));
+        cli.start(QStringLiteral(KASTARI_CLI),
+                  {"--port", link, "--fast", "archive", "1", r.archive, "--channel", r.channel, "--from",
+                   r.from, "--to", r.to, "--out", monitor});
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        const Result e = collect({"export", "--meter", number, "--archive", r.archive, "--channel", r.channel,
+                                  "--from", r.from, "--to", r.lastIn, "--out", stored});
+        ASSERT_EQ(e.code, 0) << e.err.toStdString();
+        QFile a(monitor), b(stored);
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        const QByteArray expected = a.readAll();
+        EXPECT_GT(expected.count('\n'), 10);
+        EXPECT_EQ(b.readAll(), expected);
+    }
+
+    const QString csv = dir.filePath("day.csv");
+    ASSERT_EQ(
+        collect({"export", "--meter", number, "--archive", "day", "--format", "csv", "--out", csv}).code, 0);
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 63);
+    EXPECT_EQ(lines[0],
+              "meter,archive,channel,period_start,recorded_at,state,volume_plus,volume_minus,downtime_s");
+    EXPECT_TRUE(lines[1].startsWith(number + ",1,1,2025-12-28T00:00:00,")) << lines[1].toStdString();
+    // a day the meter was off is a gap, with no volumes at all
+    EXPECT_TRUE(lines.filter(QRegularExpression(",not recorded,,,$")).size() >= 1)
+        << lines.join('\n').toStdString();
+
+    const Result status = collect({"status"});
+    ASSERT_EQ(status.code, 0);
+    EXPECT_TRUE(status.out.contains(
+        QRegularExpression(number + " +Первый +\\S+ +1 +\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d +2026-03-01 09:00 "
+                                    "+2026-02-28 +2026-02 +\\d+")))
+        << status.out.toStdString();
+    EXPECT_EQ(collect({"export", "--meter", "12345", "--archive", "day", "--out", csv}).code, 1);
+}
+
 } // namespace

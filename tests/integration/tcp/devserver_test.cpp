@@ -25,15 +25,15 @@ TEST(DeviceServerAddress, OnlyAHostAndAPortMakeOne) {
         const char* host; // nullptr: refused
         int port;
     } cases[] = {
-        {"tcp://10.0.0.7:4001", "10.0.0.7", 4001},
+        {"tcp://127.0.0.7:4001", "127.0.0.7", 4001},
         {"TCP://gateway.plant:502", "gateway.plant", 502},
         {"tcp://[::1]:4001", "::1", 4001},
-        {"tcp://10.0.0.7", nullptr, 0},
-        {"tcp://10.0.0.7:0", nullptr, 0},
-        {"tcp://10.0.0.7:65536", nullptr, 0},
+        {"tcp://127.0.0.7", nullptr, 0},
+        {"tcp://127.0.0.7:0", nullptr, 0},
+        {"tcp://127.0.0.7:65536", nullptr, 0},
         {"tcp://:4001", nullptr, 0},
-        {"tcp://10.0.0.7:4001/line2", nullptr, 0},
-        {"tcp://user@10.0.0.7:4001", nullptr, 0},
+        {"tcp://127.0.0.7:4001/line2", nullptr, 0},
+        {"tcp://user@127.0.0.7:4001", nullptr, 0},
         {"/dev/ttyUSB0", nullptr, 0},
     };
     for (const auto& c : cases) {

@@ -81,7 +81,8 @@ MeterVisit visit(std::uint32_t number) {
                  .line = QStringLiteral("/dev/ttyS0"),
                  .name = QStringLiteral("Котельная 3"),
                  .address = 5,
-                 .deviceText = QStringLiteral("КАСТАРИ-ДК v1")};
+                 .deviceText = QStringLiteral("КАСТАРИ-ДК v1"),
+                 .twoChannelMode = true};
     v.periods = {
         {.archive = 0, .channel = 1, .start = 3600, .state = State::NoBase, .recordedAt = 3600},
         {.archive = 0,
@@ -146,7 +147,11 @@ TEST_P(StoreTest, AVisitStoredTwiceIsStoredOnce) {
     EXPECT_EQ(s->entries(v.number, 4).size(), 2);
     EXPECT_EQ(s->entries(v.number, 5), QList<EntryRow>{v.entries[1]});
     EXPECT_EQ(s->entries(v.number, 6), QList<EntryRow>{v.entries[2]});
-    EXPECT_EQ(s->deviceText(v.number), v.deviceText);
+    const std::optional<MeterVisit> meter = s->meter(v.number);
+    ASSERT_TRUE(meter);
+    EXPECT_EQ(meter->deviceText, v.deviceText);
+    EXPECT_TRUE(meter->twoChannelMode);
+    EXPECT_EQ(meter->address, 5);
 }
 
 TEST_P(StoreTest, OnlyUnknownVolumesAndOpenEndsAreFilledInLater) {
@@ -221,14 +226,25 @@ TEST_P(StoreTest, AnOlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
         auto old = open(1);
         ASSERT_TRUE(old);
         EXPECT_EQ(old->schemaVersion(), 1);
-        QString error;
-        ASSERT_TRUE(old->storeVisit(visit(5), &error)) << error.toStdString();
+        // rows as the first version's program wrote them
+        QSqlQuery q(old->db());
+        ASSERT_TRUE(
+            q.exec("INSERT INTO meters (number, name, line, address, device_text, first_seen, last_seen)"
+                   " VALUES (5, 'Котельная', '/dev/ttyS0', 3, 'KASTARI', 0, 0)"));
+        ASSERT_TRUE(
+            q.exec("INSERT INTO archive_periods (meter, archive, channel, period_start, state, volume_plus,"
+                   " volume_minus, downtime) VALUES (5, 0, 1, 3600, 0, 1.5, 0, 60)"));
     }
     {
         auto s = open();
         ASSERT_TRUE(s);
         EXPECT_EQ(s->schemaVersion(), SchemaVersion);
-        EXPECT_EQ(s->periods(5, 0, 1).size(), 3);
+        const PeriodRow old{.archive = 0, .channel = 1, .start = 3600, .plus = 1.5, .downtime = 60};
+        EXPECT_EQ(s->periods(5, 0, 1), QList<PeriodRow>{old});
+        EXPECT_EQ(s->meter(5)->name, "Котельная");
+        EXPECT_FALSE(s->meter(5)->twoChannelMode);
+        QString error;
+        EXPECT_TRUE(s->storeVisit(visit(5), &error)) << error.toStdString();
         QSqlQuery q(s->db());
         ASSERT_TRUE(q.exec("UPDATE schema_info SET version = 99"));
     }

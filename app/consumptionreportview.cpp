@@ -1,0 +1,118 @@
+#include "app/consumptionreportview.h"
+
+#include "app/archivesview.h"
+#include "app/exchange.h"
+#include "app/filesave.h"
+#include "app/tform1.h"
+#include "device/encodings.h"
+#include "files/consumptionpdf.h"
+#include "ui/reportwindow.h"
+
+#include <QAction>
+#include <QPageLayout>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTimer>
+
+QList<consumption::Day> consumptionDays(const archives::ArchiveReading& reading) {
+    QList<consumption::Day> days;
+    if (reading.kind != archives::Kind::Day) return days;
+    for (const archives::Period& p : reading.periods) {
+        consumption::Day day{.date = p.start.date()};
+        switch (p.state) {
+        case archives::Period::State::Row:
+            day.state = consumption::Day::State::Recorded;
+            day.plus = p.plus;
+            day.minus = p.minus;
+            day.downtime = p.downtime;
+            break;
+        case archives::Period::State::NotRecorded: day.state = consumption::Day::State::NotRecorded; break;
+        default:
+            // Recorded, but its volumes are not known: as good as unread for a bill.
+            day.state = consumption::Day::State::NoData;
+            break;
+        }
+        days.append(day);
+    }
+    return days;
+}
+
+ConsumptionReportView* ConsumptionReportView::install(TForm1& form, ArchivesView& archives) {
+    return new ConsumptionReportView(form, archives);
+}
+
+ConsumptionReportView::ConsumptionReportView(TForm1& form, ArchivesView& archives)
+    : QObject(&form), m_form(form), m_archives(archives),
+      m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+    setObjectName(QStringLiteral("ConsumptionReportView"));
+    m_printer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 15, 15, 15),
+                                         QPageLayout::Millimeter));
+    m_window = std::make_unique<ReportWindow>(*m_printer);
+    connect(m_window->preview(), &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* printer) {
+        if (m_report) consumption::paint(*m_report, *printer);
+    });
+    connect(m_window->ButtonPrint, &QPushButton::clicked, this, &ConsumptionReportView::ButtonPrintClick);
+    connect(m_window->ButtonSavePdf, &QPushButton::clicked, this, &ConsumptionReportView::ButtonSavePdfClick);
+    MenuConsumptionReport =
+        form.addServiceItem(QStringLiteral("MenuConsumptionReport"), QStringLiteral("Отчёт о потреблении"));
+    connect(MenuConsumptionReport, &QAction::triggered, this, &ConsumptionReportView::MenuConsumptionReportClick);
+}
+
+ConsumptionReportView::~ConsumptionReportView() = default;
+
+void ConsumptionReportView::MenuConsumptionReportClick() {
+    // The meter is asked for its number: not inside an exchange under way.
+    if (m_form.exchangeRunning()) {
+        QTimer::singleShot(50, this, &ConsumptionReportView::MenuConsumptionReportClick);
+        return;
+    }
+    const auto& shown = m_archives.lastArchive();
+    if (!shown || shown->reading.kind != archives::Kind::Day) {
+        m_form.ShowError(QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
+                                        "(«Тип параметров» > «Архивы» > «Суточный»)."));
+        m_form.LinkIdle = true;
+        return;
+    }
+    {
+        TForm1::HandlerScope scope(m_form);
+        const archives::ArchiveReading& reading = shown->reading;
+        consumption::Heading heading{
+            .electronicNumber = filesave::readElectronicNumber(m_form).value_or(QString()),
+            .deviceText = shown->device.section(QStringLiteral(" адрес:"), 0, 0).simplified(),
+            .name = {},
+            .address = QStringLiteral("сетевой адрес %1").arg(m_form.DeviceAddress),
+            .channel = reading.channel + 1,
+            .from = {},
+            .to = {},
+            .made = QDate::currentDate()};
+        if (!reading.periods.isEmpty()) {
+            heading.from = reading.periods.first().start.date();
+            heading.to = reading.periods.last().start.date();
+        }
+        m_report = consumption::build(heading, consumptionDays(reading));
+    }
+    m_form.LinkIdle = true;
+    m_window->ButtonPrint->setEnabled(true);
+    m_window->ButtonSavePdf->setEnabled(true);
+    m_window->preview()->updatePreview();
+    m_window->present();
+}
+
+void ConsumptionReportView::ButtonPrintClick() {
+    if (!m_report) return;
+    QPrintDialog dialog(m_printer.get(), m_window.get());
+    dialog.setObjectName(QStringLiteral("PrintDialog"));
+    if (dialog.exec() == QDialog::Accepted) consumption::paint(*m_report, *m_printer);
+}
+
+void ConsumptionReportView::ButtonSavePdfClick() {
+    if (!m_report) return;
+    const QString name = QStringLiteral("Report_ch%1_%2.pdf")
+                             .arg(m_report->heading.channel)
+                             .arg(m_report->heading.from.toString(QStringLiteral("yyyy-MM")));
+    TForm1::HandlerScope scope(m_form);
+    if (const std::optional<QString> path = filesave::choosePath(m_report->heading.electronicNumber, name))
+        filesave::write(m_form, {{*path, consumption::pdf(*m_report)}});
+}

@@ -1,0 +1,44 @@
+#pragma once
+// "Сервис" > "Отчёт о потреблении": the day archive last read, as the printable consumption report
+// of its channel, printed through the system's print dialog or saved as PDF in the meter's folder.
+#include "archives/archivereading.h"
+#include "files/consumptionreport.h"
+
+#include <QObject>
+#include <memory>
+#include <optional>
+
+class ArchivesView;
+class QAction;
+class QPrinter;
+class ReportWindow;
+class TForm1;
+
+// The days of a day archive reading as the report counts them.
+QList<consumption::Day> consumptionDays(const archives::ArchiveReading& reading);
+
+class ConsumptionReportView : public QObject {
+    Q_OBJECT
+  public:
+    // Hangs the item into "Сервис". The window owns the result.
+    static ConsumptionReportView* install(TForm1& form, ArchivesView& archives);
+    ~ConsumptionReportView() override;
+
+    ReportWindow* window() const { return m_window.get(); }
+    const std::optional<consumption::Report>& report() const { return m_report; }
+
+    void MenuConsumptionReportClick();
+    void ButtonPrintClick();
+    void ButtonSavePdfClick();
+
+    QAction* MenuConsumptionReport = nullptr;
+
+  private:
+    ConsumptionReportView(TForm1& form, ArchivesView& archives);
+
+    TForm1& m_form;
+    ArchivesView& m_archives;
+    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<ReportWindow> m_window;
+    std::optional<consumption::Report> m_report;
+};

@@ -1,0 +1,108 @@
+#include "collect/exporting.h"
+
+#include "archives/archivereading.h"
+#include "archives/journalreading.h"
+#include "device/encodings.h"
+#include "device/identification.h"
+#include "files/exportfile.h"
+
+namespace collect {
+
+namespace {
+
+// Device time as ISO 8601 without a zone: the meter's clock keeps none.
+QString isoTime(std::int64_t t) {
+    return enc::SecToDate(std::uint32_t(t)).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+QString csvCell(const QString& text) {
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n')) return text;
+    return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+}
+
+QByteArray csvLines(const QList<QStringList>& rows) {
+    QByteArray bytes;
+    for (const QStringList& row : rows) {
+        QStringList cells;
+        for (const QString& c : row)
+            cells << csvCell(c);
+        bytes += cells.join(u',').toUtf8() + "\r\n";
+    }
+    return bytes;
+}
+
+QString stateName(store::PeriodRow::State s) {
+    switch (s) {
+    case store::PeriodRow::State::Volumes:
+        return QStringLiteral("recorded");
+    case store::PeriodRow::State::Gap:
+        return QStringLiteral("not recorded");
+    case store::PeriodRow::State::NoBase:
+        return QStringLiteral("no earlier record");
+    }
+    return {};
+}
+
+QString volume(double v) {
+    return QString::number(float(v), 'g', 9);
+}
+
+} // namespace
+
+std::optional<QByteArray> exportBytes(store::Store& db, const ExportRequest& r, QString* error) {
+    const std::optional<store::MeterVisit> meter = db.meter(r.meter);
+    if (!meter) {
+        if (error) *error = QStringLiteral("meter %1 is not in the database").arg(r.meter);
+        return std::nullopt;
+    }
+    const bool journal = r.archiveNumber >= 3;
+    // An abnormal-situation journal is one per channel: its number says which.
+    const int archiveNumber = r.archiveNumber == 5 && r.channel == 1 ? 6 : r.archiveNumber;
+    archives::Reading reading;
+    QList<QStringList> csv;
+    if (!journal) {
+        const auto kind = archives::Kind(r.archiveNumber);
+        reading.header = archives::archiveHeader(kind);
+        csv.append({"meter", "archive", "channel", "period_start", "recorded_at", "state", "volume_plus",
+                    "volume_minus", "downtime_s"});
+        for (const store::PeriodRow& p : db.periods(r.meter, r.archiveNumber, r.channel + 1, r.from, r.to)) {
+            const bool volumes = p.state == store::PeriodRow::State::Volumes;
+            csv.append({QString::number(r.meter), QString::number(p.archive), QString::number(p.channel),
+                        isoTime(p.start), p.recordedAt ? isoTime(*p.recordedAt) : QString(),
+                        stateName(p.state), volumes ? volume(p.plus) : QString(),
+                        volumes ? volume(p.minus) : QString(),
+                        p.downtime ? QString::number(*p.downtime) : QString()});
+            // The window has a row only for a period with volumes.
+            if (!volumes) continue;
+            const archives::Period period{.start = enc::SecToDate(std::uint32_t(p.start)),
+                                          .state = archives::Period::State::Row,
+                                          .plus = float(p.plus),
+                                          .minus = float(p.minus),
+                                          .downtime = std::uint32_t(p.downtime.value_or(0)),
+                                          .recorded = std::uint32_t(p.recordedAt.value_or(p.start))};
+            reading.rows.append(archives::archiveRow(kind, period));
+        }
+    } else {
+        reading.header = archives::journalHeader(archiveNumber);
+        csv.append({"meter", "journal", "channel", "code", "event", "start", "end"});
+        for (const store::EntryRow& e : db.entries(r.meter, archiveNumber, r.from, r.to)) {
+            const JournalEntry entry{.code = e.code,
+                                     .start = std::uint32_t(e.started),
+                                     .end = std::uint32_t(e.ended.value_or(0)),
+                                     .checkOk = true};
+            reading.rows.append(archives::journalRow(archiveNumber, entry, meter->twoChannelMode));
+            csv.append({QString::number(r.meter), QString::number(archiveNumber == 6 ? 5 : archiveNumber),
+                        QString::number(archiveNumber >= 5 ? archiveNumber - 4 : 0), QString::number(e.code),
+                        archives::eventText(archiveNumber, e.code, meter->twoChannelMode).name,
+                        e.started ? isoTime(e.started) : QString(), e.ended ? isoTime(*e.ended) : QString()});
+        }
+    }
+    if (r.csv) return csvLines(csv);
+    const exportfile::Heading heading{.deviceCaption = ident::entryText(meter->deviceText, meter->address),
+                                      .electronicNumber = QString::number(r.meter),
+                                      .archiveNumber = archiveNumber,
+                                      .channelCaption = QStringLiteral("%1 - канал").arg(r.channel + 1)};
+    return exportfile::contents(heading, archives::gridRows(reading));
+}
+
+} // namespace collect

@@ -1,0 +1,20 @@
+#pragma once
+// The consumption report laid out on paper: A4 pages with the heading, the day table (its heading
+// row again on every page), the totals, the days not counted, the report's date and the lines for
+// signatures. The same drawing goes to a PDF file and to the system's printer.
+#include "files/consumptionreport.h"
+
+#include <QByteArray>
+
+class QPagedPaintDevice;
+
+namespace consumption {
+
+// Draws the report on `device` (a QPdfWriter or a QPrinter), starting new pages as it needs; the
+// number of pages drawn.
+int paint(const Report& report, QPagedPaintDevice& device);
+
+// The report as an A4 PDF document.
+QByteArray pdf(const Report& report);
+
+} // namespace consumption
