@@ -3,6 +3,7 @@
 #include "app/adjustmentview.h"
 
 #include "app/exchange.h"
+#include "app/fieldenter.h"
 #include "app/pollstop.h"
 #include "app/tform1.h"
 #include "device/adjustment.h"
@@ -47,7 +48,7 @@ void AdjustmentView::ButtonShiftdTEndClick() {
         // The average goes to the channel it was taken on; not to another meter chosen meanwhile, nor
         // when it is not a number (the device never measured one).
         const Source averaged = m_averaging.value_or(current());
-        const auto write = checkEdit(*field(QStringLiteral("EditShiftdT")), offset->text(), averaged.channel);
+        const auto write = checkEdit(*row(QStringLiteral("EditShiftdT")), offset->text(), averaged.channel);
         if (write && averaged.address == m_form.DeviceAddress) m_form.exchange().write(*write);
         m_panel->button(Start)->setEnabled(true);
         m_panel->button(End)->setEnabled(false);
@@ -58,20 +59,15 @@ void AdjustmentView::ButtonShiftdTEndClick() {
 }
 
 void AdjustmentView::EditSpeedSoundPEAKeyPress() {
-    runCalculator("EditSpeedSoundPEA", &AdjustmentView::computeSpacing);
+    runCalculator(QStringLiteral("EditSpeedSoundPEA"), &AdjustmentView::computeSpacing);
 }
 
-void AdjustmentView::runCalculator(const char* name, void (AdjustmentView::*calculate)(float)) {
-    QLineEdit* input = edit(name);
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    // A sound speed that does not parse is kept for the operator to mend; nothing is read.
-    if (const auto c = typedSpeed(*field(input->objectName()), input->text())) {
-        DisabledWindow disabled(&m_form);
-        (this->*calculate)(*c);
-    }
-    endEdit(input);
+void AdjustmentView::runCalculator(const QString& name, void (AdjustmentView::*calculate)(float)) {
+    enterField(m_form, {.field = row(name)->field,
+                        .edit = m_panel->edit(name),
+                        .accepted = [this, calculate](const param::Checked& typed) {
+                            (this->*calculate)(float(typed.value));
+                        }});
 }
 
 void AdjustmentView::computeSpacing(float c) {
@@ -94,7 +90,7 @@ void AdjustmentView::computeSpacing(float c) {
 }
 
 void AdjustmentView::EditSpeedSoundKeyPress() {
-    runCalculator("EditSpeedSound", &AdjustmentView::calibrate);
+    runCalculator(QStringLiteral("EditSpeedSound"), &AdjustmentView::calibrate);
 }
 
 void AdjustmentView::calibrate(float c) {

@@ -1,6 +1,7 @@
 #include "app/adjustmentview.h"
 
 #include "app/exchange.h"
+#include "app/fieldenter.h"
 #include "app/pollreport.h"
 #include "app/pollstop.h"
 #include "app/tform1.h"
@@ -110,7 +111,7 @@ void AdjustmentView::averagingStep(const QString& offsetBefore, const QString& d
     // A reading the device could not make (NaN, infinite) is left out instead of poisoning the mean.
     if (!std::isfinite(next)) return;
     tag::set(start, samples + 1);
-    offset->setText(enc::formatFixed(next, field(QStringLiteral("EditShiftdT"))->decimals));
+    offset->setText(param::formatValue(row(QStringLiteral("EditShiftdT"))->field, next));
 }
 
 void AdjustmentView::keyPressed(const QString&) {
@@ -119,76 +120,46 @@ void AdjustmentView::keyPressed(const QString&) {
 }
 
 void AdjustmentView::commit(const QString& name) {
-    const Field* f = field(name);
-    if (!f) return;
-    switch (f->editor) {
-    case Editor::Resist:
-        EditResistKeyPress(name);
-        break;
-    case Editor::ShiftWin:
-        EditShiftWinKeyPress();
-        break;
-    case Editor::ShiftdT:
-        EditShiftdTKeyPress(name);
-        break;
-    case Editor::DopPauseUZS:
-        EditDopPauseUZSKeyPress(name);
-        break;
-    case Editor::SpeedSoundPEA:
+    if (name == QLatin1String("EditSpeedSoundPEA"))
         EditSpeedSoundPEAKeyPress();
-        break;
-    case Editor::SpeedSound:
+    else if (name == QLatin1String("EditSpeedSound"))
         EditSpeedSoundKeyPress();
-        break;
-    case Editor::None:
-        break;
-    }
+    else
+        editField(name);
 }
 
 void AdjustmentView::EditResistKeyPress(const QString& name) {
-    editField(name, Editor::Resist);
+    editField(name);
 }
 void AdjustmentView::EditShiftWinKeyPress() {
-    editField(QStringLiteral("EditShiftWin"), Editor::ShiftWin);
+    editField(QStringLiteral("EditShiftWin"));
 }
 void AdjustmentView::EditShiftdTKeyPress(const QString& name) {
-    editField(name, Editor::ShiftdT);
+    editField(name);
 }
 void AdjustmentView::EditDopPauseUZSKeyPress(const QString& name) {
-    editField(name, Editor::DopPauseUZS);
+    editField(name);
 }
 
-void AdjustmentView::editField(const QString& name, Editor editor) {
-    const Field* f = field(name);
-    QLineEdit* input = m_panel->edit(name);
-    if (!f || !input || f->editor != editor) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    const auto write = checkEdit(*f, input->text(), channel());
-    if (!write) {
-        input->clear();
-    } else {
-        if (UpDown* upDown = m_panel->upDownWithTag(f->tag))
-            upDown->setPosition(std::int16_t(write->value()));
-        DisabledWindow disabled(&m_form);
-        // Not read back: the next poll shows what the device made of it.
-        m_form.exchange().write(*write);
-    }
-    endEdit(input);
-}
-
-void AdjustmentView::endEdit(QLineEdit* field) {
-    // The window took the focus back when it was enabled; the operator goes on in this field.
-    field->setFocus();
-    m_form.Timer1->start();
+void AdjustmentView::editField(const QString& name) {
+    const Row* r = row(name);
+    if (!r || r->field.encoding == param::Encoding::None) return;
+    enterField(m_form, {.field = r->field,
+                        .reg = absoluteRegister(*r, channel()),
+                        .edit = m_panel->edit(name),
+                        .accepted = [this, r](const param::Checked& checked) {
+                            if (UpDown* upDown = m_panel->upDownWithTag(r->field.tag))
+                                upDown->setPosition(std::int16_t(checked.write.value()));
+                            // Not read back: the next poll shows what the device made of it.
+                            m_form.exchange().write(checked.write);
+                        }});
 }
 
 void AdjustmentView::RadioEnabledChannelClick(const QString& name) {
-    const Field* f = field(name);
+    const Row* r = row(name);
     RadioGroup* group = m_panel->radioGroup(name);
-    if (!f || !group || group->itemIndex() < 0) return;
-    withPollStopped(m_form, [&] { m_form.exchange().write(radioWrite(*f, group->itemIndex(), channel())); });
+    if (!r || !group || group->itemIndex() < 0) return;
+    withPollStopped(m_form, [&] { m_form.exchange().write(radioWrite(*r, group->itemIndex(), channel())); });
 }
 
 void AdjustmentView::UpDownResist1Changing(const QString& name) {

@@ -9,9 +9,6 @@
 class PanelAdjustment;
 class QLineEdit;
 class TForm1;
-namespace adjustment {
-enum class Editor;
-} // namespace adjustment
 
 class AdjustmentView : public QObject {
     Q_OBJECT
@@ -48,13 +45,11 @@ class AdjustmentView : public QObject {
     explicit AdjustmentView(TForm1& form);
     void keyPressed(const QString& field);
     void commit(const QString& field);
-    // Checks and writes an edit field of the given kind (the up-down of its Tag follows the value).
-    void editField(const QString& field, adjustment::Editor editor);
-    // The editors' common end: the field keeps the focus and polling goes on.
-    void endEdit(QLineEdit* field);
+    // Checks and writes an edit field (the up-down of its Tag follows the value).
+    void editField(const QString& field);
     void averagingStep(const QString& offsetBefore, const QString& differenceBefore);
     // A calculator's Enter: the typed sound speed, then the calculation with the window disabled.
-    void runCalculator(const char* field, void (AdjustmentView::*calculate)(float));
+    void runCalculator(const QString& field, void (AdjustmentView::*calculate)(float));
     void calibrate(float c);
     void computeSpacing(float c);
     QLineEdit* edit(const char* name) const;

@@ -65,21 +65,33 @@ void ArchiveChartView::MenuArchiveChartClick() {
 }
 
 void ArchiveChartView::redraw() {
+    m_shown = m_archives.lastArchive();
+    m_number.reset();
+    draw();
+}
+
+void ArchiveChartView::present(const ArchivesView::ShownArchive& shown, const QString& electronicNumber) {
+    m_shown = shown;
+    m_number = electronicNumber;
+    draw();
+    m_window->present();
+}
+
+void ArchiveChartView::draw() {
     auto* bars = static_cast<ArchiveBarChart*>(m_window->chart());
-    const auto& shown = m_archives.lastArchive();
-    m_window->ButtonSavePng->setEnabled(shown.has_value());
-    if (!shown) {
+    m_window->ButtonSavePng->setEnabled(m_shown.has_value());
+    if (!m_shown) {
+        m_chart.reset();
         bars->draw({}, QStringLiteral("Архив не прочитан: «Тип параметров» > «Архивы»"));
         return;
     }
-    m_chart = archives::chartOf(shown->reading);
-    bars->draw(*m_chart, titleOf(*shown));
+    m_chart = archives::chartOf(m_shown->reading);
+    bars->draw(*m_chart, titleOf(*m_shown));
 }
 
 void ArchiveChartView::ButtonSavePngClick() {
-    const auto& shown = m_archives.lastArchive();
-    if (!shown) return;
-    QString name = exportfile::defaultName(int(shown->reading.kind), shown->reading.channel == 0);
+    if (!m_shown) return;
+    QString name = exportfile::defaultName(int(m_shown->reading.kind), m_shown->reading.channel == 0);
     name.replace(QStringLiteral(".txt"), QStringLiteral(".png"));
-    filesave::saveImage(m_form, m_window->chartImage(), name);
+    filesave::saveImage(m_form, m_window->chartImage(), name, m_number);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // "Сервис" > "Диаграмма архива": the archive last read into the grid as bars per period, in a window
 // of its own that follows every new reading and can be saved as a picture.
+#include "app/archivesview.h"
 #include "archives/archivechart.h"
 
 #include <QObject>
@@ -25,15 +26,21 @@ class ArchiveChartView : public QObject {
 
     void MenuArchiveChartClick();
     void ButtonSavePngClick();
+    // Draws an archive that was not read into the grid (one from the database) and shows the window;
+    // `electronicNumber` names the folder its picture is saved in.
+    void present(const ArchivesView::ShownArchive& shown, const QString& electronicNumber);
 
     QAction* MenuArchiveChart = nullptr;
 
   private:
     ArchiveChartView(TForm1& form, ArchivesView& archives);
     void redraw();
+    void draw();
 
     TForm1& m_form;
     ArchivesView& m_archives;
     std::unique_ptr<ChartWindow> m_window;
     std::optional<archives::ArchiveChart> m_chart;
+    std::optional<ArchivesView::ShownArchive> m_shown;
+    std::optional<QString> m_number; // for an archive from the database: its meter's
 };

@@ -6,6 +6,7 @@
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
 #include "files/exportfile.h"
+#include "ui/archivegrids.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
@@ -15,27 +16,9 @@
 #include "ui/tform9.h"
 
 #include <QAction>
-#include <QFont>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimer>
-
-namespace {
-
-constexpr int DowntimeColumnWidth = 156;
-
-// Fills the grid with what was read. After a link failure the grid stays hidden, but holds the
-// rows read so far, which "Сохранить архив" still exports.
-void show(StringGrid& grid, const archives::Reading& reading) {
-    grid.setRows(archives::gridRows(reading));
-    // The column widths are fixed; the texts fit them in a smaller font where they must.
-    grid.setFont(QFont());
-    for (int row = 0; row < grid.rowCount(); ++row)
-        grid.fitFontToRow(row);
-    if (!reading.linkFailed()) grid.show();
-}
-
-} // namespace
 
 ArchivesView* ArchivesView::install(TForm1& form) {
     return new ArchivesView(form);
@@ -71,8 +54,7 @@ void ArchivesView::ReadArchives() {
         [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
         [this](int done, int planned) { m_form12->setProgress(done, planned); });
     StringGrid& grid = *m_form.StringGridArchives;
-    show(grid, reading);
-    if (grid.columnCount() > 4) grid.setColWidth(4, DowntimeColumnWidth);
+    showReading(grid, reading);
     m_form12->hide();
     if (!reading.linkFailed()) TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
     m_lastArchive = ShownArchive{std::move(reading), m_form.StatusBar2->text(0), m_form.StatusBar2->text(2)};
@@ -87,7 +69,7 @@ void ArchivesView::ReadJournals() {
         m_form.ArchiveNumber, m_form.TwoChannelMode,
         [this](const archives::Request& r) { return m_form.exchange().readArchive(r); },
         [this](int done, int planned) { m_form13->setProgress(done, planned); });
-    show(*m_form.StringGridJournals, reading);
+    showReading(*m_form.StringGridJournals, reading);
     m_form13->hide();
 }
 

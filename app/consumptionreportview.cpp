@@ -94,8 +94,11 @@ void ConsumptionReportView::MenuConsumptionReportClick() {
         m_report = consumption::build(heading, consumptionDays(reading));
     }
     m_form.LinkIdle = true;
-    m_window->ButtonPrint->setEnabled(true);
-    m_window->ButtonSavePdf->setEnabled(true);
+    present(*m_report);
+}
+
+void ConsumptionReportView::present(const consumption::Report& report) {
+    m_report = report;
     m_window->preview()->updatePreview();
     m_window->present();
 }

@@ -28,6 +28,8 @@ class ConsumptionReportView : public QObject {
     const std::optional<consumption::Report>& report() const { return m_report; }
 
     void MenuConsumptionReportClick();
+    // Shows a report made elsewhere (from the database).
+    void present(const consumption::Report& report);
     void ButtonPrintClick();
     void ButtonSavePdfClick();
 

@@ -1,6 +1,7 @@
 #include "app/countersview.h"
 
 #include "app/exchange.h"
+#include "app/fieldenter.h"
 #include "app/pollreport.h"
 #include "app/pollstop.h"
 #include "app/tform1.h"
@@ -32,7 +33,7 @@ CountersView::CountersView(TForm1& form) : QObject(&form), m_form(form) {
     connect(m_panel, &PanelCounters::simulatorClicked, this, &CountersView::ButtonIMRClick);
     // The poll must not overwrite what the operator is typing; Enter starts it again.
     connect(m_panel, &PanelCounters::shiftZeroKeyPressed, m_form.Timer1, qOverload<>(&QTimer::stop));
-    connect(m_panel, &PanelCounters::shiftZeroCommitted, this, &CountersView::EditShiftZeroPovKeyPress);
+    connect(m_panel, &PanelCounters::shiftZeroCommitted, this, [this] { EditShiftZeroPovKeyPress(); });
     connect(m_panel, &PanelCounters::pulseModeChosen, this,
             &CountersView::ComboBoxWorkModePulseExitPovChange);
 }
@@ -143,28 +144,18 @@ void CountersView::ButtonIMRClick() {
 }
 
 void CountersView::EditShiftZeroPovKeyPress() {
-    QLineEdit* field = m_panel->edit(QStringLiteral("EditShiftZeroPov"));
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    const auto write = checkShiftZero(field->text());
-    if (!write) {
-        // The text stays for the operator to mend, and so the poll stays stopped.
-        field->setFocus();
-        return;
-    }
-    {
-        DisabledWindow disabled(&m_form);
-        m_form.exchange().write(*write);
-    }
-    field->setFocus();
-    m_form.Timer1->start();
+    const Row* shift = row(QStringLiteral("EditShiftZeroPov"));
+    enterField(m_form, {.field = shift->field,
+                        .reg = registerOf(*shift, channel()),
+                        .edit = m_panel->edit(QStringLiteral("EditShiftZeroPov"))});
 }
 
 void CountersView::ComboBoxWorkModePulseExitPovChange() {
+    const Row* mode = row(QStringLiteral("ComboBoxWorkModePulseExitPov"));
     const int index = m_panel->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"))->currentIndex();
-    if (index < 0) return;
-    withPollStopped(m_form, [&] { m_form.exchange().write(pulseModeWrite(index)); });
+    const auto write = param::itemWrite(mode->field, registerOf(*mode, channel()), index);
+    if (!write) return;
+    withPollStopped(m_form, [&] { m_form.exchange().write(*write); });
 }
 
 void CountersView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {

@@ -69,14 +69,17 @@ bool write(TForm1& form, const QList<File>& files) {
     return true;
 }
 
-void saveImage(TForm1& form, const QImage& image, const QString& defaultName) {
+void saveImage(TForm1& form, const QImage& image, const QString& defaultName,
+               const std::optional<QString>& electronicNumber) {
     if (form.exchangeRunning()) {
-        QTimer::singleShot(50, &form, [&form, image, defaultName] { saveImage(form, image, defaultName); });
+        QTimer::singleShot(50, &form, [&form, image, defaultName, electronicNumber] {
+            saveImage(form, image, defaultName, electronicNumber);
+        });
         return;
     }
     TForm1::HandlerScope scope(form);
     GuardedAction guard(form.LinkIdle);
-    const QString number = readElectronicNumber(form).value_or(QString());
+    const QString number = electronicNumber ? *electronicNumber : readElectronicNumber(form).value_or(QString());
     const std::optional<QString> path = runSaveDialog(number, defaultName,
                                                       {.title = QStringLiteral("Запись изображения в файл"),
                                                        .filter = QStringLiteral("Изображения PNG (*.png)"),

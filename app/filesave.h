@@ -34,6 +34,9 @@ bool write(TForm1& form, const QList<File>& files);
 // Saves a picture as PNG through the save dialog, in the chosen meter's folder, and write(). The
 // dialog waits for the exchange under way (opened inside the engine's wait it would hold that
 // exchange up), and no poll starts while it is open.
-void saveImage(TForm1& form, const QImage& image, const QString& defaultName);
+// `electronicNumber`, when given, names the folder instead of the meter chosen now (a picture of data
+// from the database).
+void saveImage(TForm1& form, const QImage& image, const QString& defaultName,
+               const std::optional<QString>& electronicNumber = std::nullopt);
 
 } // namespace filesave

@@ -1,6 +1,7 @@
 #include "app/generalparams.h"
 
 #include "app/exchange.h"
+#include "app/fieldenter.h"
 #include "app/tform1.h"
 #include "ui/panelgeneralparam.h"
 
@@ -78,38 +79,24 @@ void GeneralParams::EditShiftZeroPNCh1KeyPress(const QString& field) {
 
 void GeneralParams::commitEdit(const QString& fieldName) {
     const std::optional<Control> control = findControl(fieldName);
-    QLineEdit* edit = m_panel->edit(fieldName);
-    if (!control || !edit || !control->field->editable()) return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard) return;
-    TForm1::HandlerScope scope(m_form);
-    {
-        // Kept disabled through the re-read too: the engine pumps events while it waits, and a
-        // menu command run from there would start a second exchange inside this one.
-        DisabledWindow disabled(&m_form);
-        Exchange& link = m_form.exchange();
-        const Field& field = *control->field;
-        const QString text = edit->text();
-        bool written = false;
-        if (field.editor == Editor::Circumference || field.editor == Editor::Diameter) {
-            if (const std::optional<PairEdit> pair = checkPair(field, control->channel, text)) {
-                m_panel->showPair(*control, *pair);
-                for (const RegisterWrite& write : pair->writes)
-                    link.write(write);
-                written = true;
-            }
-        } else {
-            const EditCheck check = checkEdit(field, control->channel, text);
-            if (check.verdict == Verdict::Write) {
-                link.write(check.write);
-                written = true;
-            }
-        }
-        // A refused text leaves no trace: the re-read puts the device's value back.
-        if (!written) edit->clear();
-        ReadGeneralParam();
-    }
-    edit->setFocus();
+    if (!control || control->bit >= 0) return;
+    const Row& row = *control->row;
+    enterField(m_form, {.field = row.field,
+                        .reg = row.reg(control->channel),
+                        .edit = m_panel->edit(fieldName),
+                        .accepted =
+                            [this, &control = *control, &row](const param::Checked& checked) {
+                                if (row.extra.pair == Pair::None) {
+                                    m_form.exchange().write(checked.write);
+                                    return;
+                                }
+                                const PairEdit pair = pairOf(row, control.channel, float(checked.value));
+                                m_panel->showPair(control, pair);
+                                for (const RegisterWrite& write : pair.writes)
+                                    m_form.exchange().write(write);
+                            },
+                        // A refused text leaves no trace: the re-read puts the device's value back.
+                        .reread = [this] { ReadGeneralParam(); }});
 }
 
 void GeneralParams::ComboBoxSchemeInstallENCh1Change(const QString& list) {
@@ -120,7 +107,7 @@ void GeneralParams::ComboBoxSchemeInstallENCh1Change(const QString& list) {
     if (!guard) return;
     TForm1::HandlerScope scope(m_form);
     DisabledWindow disabled(&m_form);
-    m_form.exchange().run(listSteps(*control->field, control->channel, combo->currentIndex()));
+    m_form.exchange().run(listSteps(*control->row, control->channel, combo->currentIndex()));
     ReadGeneralParam();
 }
 
@@ -135,7 +122,7 @@ void GeneralParams::Image1xENCh1Click(const QString& picture) {
     Exchange& link = m_form.exchange();
     // The bit is changed in the mask the device holds now, so a condition changed elsewhere since
     // the panel was read is kept; without that mask nothing is written.
-    const int reg = cell->field->reg[cell->channel];
+    const int reg = cell->row->reg(cell->channel);
     if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
         if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
 }

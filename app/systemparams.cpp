@@ -1,6 +1,7 @@
 #include "app/systemparams.h"
 
 #include "app/exchange.h"
+#include "app/fieldenter.h"
 #include "app/tform1.h"
 #include "device/sysparams.h"
 #include "ui/panelsystemparam.h"
@@ -74,29 +75,14 @@ void SystemParams::EditTimeInerciasKeyPress() { commitEdit(QStringLiteral("EditT
 void SystemParams::EditNodeAddressKeyPress() { commitEdit(QStringLiteral("EditNodeAddress")); }
 
 void SystemParams::commitEdit(const QString& fieldName) {
-    const Row* row = rowByName(fieldName);
-    QLineEdit* field = m_panel->edit(fieldName);
-    if (!row || !field || !row->editable())
+    const Field* row = rowByName(fieldName);
+    if (!row)
         return;
-    GuardedAction guard(m_form.LinkIdle);
-    if (!guard)
-        return;
-    TForm1::HandlerScope scope(m_form);
-    if (row->stopsPolling)
-        m_form.Timer1->stop();
-    {
-        DisabledWindow disabled(&m_form);
-        const QList<int> inUse = row->refusesAddressInUse ? m_form.listedAddresses() : QList<int>();
-        const EditCheck check = checkEdit(*row, field->text(), inUse);
-        if (check.verdict == Verdict::Write)
-            m_form.exchange().write(check.write);
-        else if (check.verdict == Verdict::Refused && row->refusal == Refusal::Clear)
-            field->clear();
-        if (row->rereadAfter)
-            ReadSysParam();
-    }
-    // The window took the focus back when it was enabled; the operator goes on in this field.
-    field->setFocus();
+    enterField(m_form, {.field = *row,
+                        .reg = row->reg,
+                        .edit = m_panel->edit(fieldName),
+                        .refusedSilently = refusesAddressInUse(*row) ? m_form.listedAddresses() : QList<int>(),
+                        .reread = [this] { ReadSysParam(); }});
 }
 
 void SystemParams::ComboWorkModeChange(const QString& list) { chooseItem(list); }
@@ -104,7 +90,7 @@ void SystemParams::ComboSpeedRSChange() { chooseItem(QStringLiteral("ComboSpeedR
 void SystemParams::RadioGroupDopUsilClick() { chooseItem(QStringLiteral("RadioGroupDopUsil")); }
 
 void SystemParams::chooseItem(const QString& list) {
-    const Row* row = rowByName(list);
+    const Field* row = rowByName(list);
     if (!row)
         return;
     GuardedAction guard(m_form.LinkIdle);

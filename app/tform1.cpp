@@ -9,6 +9,7 @@
 #include "ui/errorbox.h"
 #include "ui/fixeddialog.h"
 #include "ui/statusbar.h"
+#include "ui/archivegrids.h"
 #include "ui/stringgrid.h"
 #include "ui/tform15.h"
 #include "ui/tform17.h"
@@ -137,20 +138,12 @@ void TForm1::buildViews() {
     PanelAdjustment = placeholderPanel(m_clientArea, QStringLiteral("PanelAdjustment"));
     PanelCounters = placeholderPanel(m_clientArea, QStringLiteral("PanelCounters"));
 
-    StringGridArchives = new StringGrid(5, 2, 0, 1, m_clientArea);
-    StringGridArchives->setObjectName(QStringLiteral("StringGridArchives"));
+    StringGridArchives = makeArchiveGrid(m_clientArea);
     StringGridArchives->setGeometry(8, 32, 673, 457);
-    const int archiveWidths[] = {132, 120, 118, 120, 156};
-    for (int c = 0; c < 5; ++c)
-        StringGridArchives->setColWidth(c, archiveWidths[c]);
     StringGridArchives->hide();
 
-    StringGridJournals = new StringGrid(4, 2, 0, 1, m_clientArea);
-    StringGridJournals->setObjectName(QStringLiteral("StringGridJournals"));
+    StringGridJournals = makeJournalGrid(m_clientArea);
     StringGridJournals->setGeometry(8, 32, 673, 457);
-    const int journalWidths[] = {134, 136, 132, 373};
-    for (int c = 0; c < 4; ++c)
-        StringGridJournals->setColWidth(c, journalWidths[c]);
     StringGridJournals->hide();
 
     m_groupViews = {PanelGeneralParam, PanelAdjustment, PanelCounters, StringGridArchives,

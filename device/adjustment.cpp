@@ -2,7 +2,6 @@
 
 #include "device/channelcondition.h"
 #include "device/encodings.h"
-#include "device/fieldcheck.h"
 
 #include <cmath>
 
@@ -10,10 +9,14 @@ namespace adjustment {
 
 namespace {
 
-const QString Digits = QStringLiteral("0123456789");
-const QString Fraction = QStringLiteral("0123456789,.");
-const QString SignedFraction = QStringLiteral("0123456789,-.");
-const QString SignedDigits = QStringLiteral("0123456789-");
+using namespace param;
+using E = Encoding;
+
+constexpr const char* Digits = "0123456789";
+constexpr const char* Fraction = "0123456789,.";
+constexpr const char* SignedFraction = "0123456789,-.";
+constexpr const char* SignedDigits = "0123456789-";
+constexpr const char* OffOnF[] = {"Выключена", "Включена"};
 
 // Columns of the panel; captions sit 16 pixels above their fields.
 constexpr int MeasureX = 368, MeasureWidth = 137;
@@ -43,93 +46,106 @@ int channelIndex(int channel) {
     return channel == 2 ? 1 : 0;
 }
 
+constexpr Where System{.block = Block::System};
+constexpr Where Regulation{.parent = "GroupRegulation", .block = Block::System};
+constexpr Where Measurement{.block = Block::Measurement};
+
+// A gain field: its register comes from the Tag table.
+constexpr Field gain(const char* name, const char* caption, int tag, Place place) {
+    return {.name = name, .caption = caption, .encoding = E::RegisterByte, .control = Control::Edit, .tag = tag,
+            .keys = Digits, .min = 0, .max = 255, .poll = Poll::PausedWhileTyping, .place = place};
+}
+// An edited float of the channel block, its register also its Tag.
+constexpr Field edited(const char* name, const char* caption, int reg, const char* keys, Place place) {
+    return {.name = name, .caption = caption, .reg = reg, .control = Control::Edit, .tag = TagIsRegister,
+            .keys = keys, .poll = Poll::PausedWhileTyping, .place = place};
+}
+constexpr Field radio(const char* name, const char* caption, int reg, std::span<const char* const> items,
+                      Place place) {
+    return {.name = name, .caption = caption, .reg = reg, .encoding = E::RegisterByte, .control = Control::Radio,
+            .tag = TagIsRegister, .items = items, .fill = ItemFill::Direct, .place = place};
+}
+constexpr Field measured(const char* name, const char* caption, int reg, Place place) {
+    return {.name = name, .caption = caption, .reg = reg, .place = place};
+}
+
+constexpr const char* Directions[] = {"прямое", "обратное"};
+constexpr const char* Channel[] = {"Выключен", "Включен"};
+constexpr const char* Forms[] = {"1", "2"};
+
+constexpr Field with(Field f, const char* pattern) {
+    f.pattern = pattern;
+    return f;
+}
+constexpr Field limited(Field f, double min, double max) {
+    f.min = min;
+    f.max = max;
+    return f;
+}
+
 // One row per control, laid out to read like a table.
 // clang-format off
-const std::vector<Field>& table() {
-    static const std::vector<Field> rows{
-        // Block A: registers 0-17.
-        {.name = "EditDateAdj", .caption = "Дата", .block = Block::System, .reg = 0, .value = Value::Date,
-         .place = {.x = 40, .y = 416, .width = 73, .captionX = 8, .captionY = 419}},
-        {.name = "EditTimeAdj", .caption = "Время", .block = Block::System, .reg = 0,
-         .value = Value::ShortTime, .place = {.x = 168, .y = 416, .width = 57, .captionX = 128, .captionY = 419}},
-        {.name = "EditResist1", .caption = "Амплитуда", .parent = "GroupRegulation", .block = Block::System,
-         .value = Value::Byte, .control = Control::Edit, .tag = 1, .editor = Editor::Resist, .keys = Digits,
-         .min = 0, .max = 255, .place = {.x = 16, .y = 80, .width = 45, .captionX = 10, .captionY = 106}},
-        {.name = "EditResist2", .caption = "Усиление", .parent = "GroupRegulation", .block = Block::System,
-         .value = Value::Byte, .control = Control::Edit, .tag = 2, .editor = Editor::Resist, .keys = Digits,
-         .min = 0, .max = 255, .place = {.x = 76, .y = 80, .width = 45, .captionX = 73, .captionY = 106}},
-        {.name = "EditResist3", .caption = "Порог", .parent = "GroupRegulation", .block = Block::System,
-         .value = Value::Byte, .control = Control::Edit, .tag = 3, .editor = Editor::Resist, .keys = Digits,
-         .min = 0, .max = 255, .place = {.x = 136, .y = 80, .width = 45, .captionX = 143, .captionY = 106}},
+constexpr Row Rows[] = {
+    // Block A: registers 0-17.
+    {{.name = "EditDateAdj", .caption = "Дата", .reg = 0, .encoding = E::DeviceTime, .shown = Shown::Date,
+      .place = {.x = 40, .y = 416, .width = 73, .captionX = 8, .captionY = 419}}, System},
+    {{.name = "EditTimeAdj", .caption = "Время", .reg = 0, .encoding = E::DeviceTime, .shown = Shown::ShortTime,
+      .place = {.x = 168, .y = 416, .width = 57, .captionX = 128, .captionY = 419}}, System},
+    {gain("EditResist1", "Амплитуда", 1, {.x = 16, .y = 80, .width = 45, .captionX = 10, .captionY = 106}), Regulation},
+    {gain("EditResist2", "Усиление", 2, {.x = 76, .y = 80, .width = 45, .captionX = 73, .captionY = 106}), Regulation},
+    {gain("EditResist3", "Порог", 3, {.x = 136, .y = 80, .width = 45, .captionX = 143, .captionY = 106}), Regulation},
 
-        // Block B: the channel block from its base.
-        {.name = "EditInternalDiameter", .caption = "Внутренний диаметр, мм", .reg = 0,
-         .value = Value::InternalDiameter, .place = {.x = RightX, .y = 176, .width = RightWidth}},
-        {.name = "Edithst", .caption = "h ст. калибров., мм", .parent = "GroupBox1", .reg = CalibrationWallReg,
-         .value = Value::Float, .control = Control::Edit, .tag = CalibrationWallReg,
-         .editor = Editor::DopPauseUZS, .keys = Fraction, .commaForDot = true, .min = 0.1, .max = 100,
-         .place = {.x = 168, .y = 76, .width = 137}},
-        {.name = "EditShiftdT", .caption = "Смещение dT, мкс", .parent = "GroupBoxShiftdT", .reg = OffsetReg,
-         .value = Value::Float, .decimals = 5, .control = Control::Edit, .tag = OffsetReg,
-         .editor = Editor::ShiftdT, .keys = SignedFraction, .commaForDot = true,
-         .place = {.x = 8, .y = 26, .width = 113}},
-        {.name = "EditDopPauseUZS", .caption = "Доп. задерж. УЗС, мкс", .parent = "GroupBox1", .reg = DelayReg,
-         .value = Value::Float, .control = Control::Edit, .tag = DelayReg, .editor = Editor::DopPauseUZS,
-         .keys = Fraction, .commaForDot = true, .place = {.x = 168, .y = 32, .width = 137}},
-        {.name = "EditHighBound", .caption = "Верхняя уставка, м3/ч", .reg = 38, .value = Value::Float,
-         .control = Control::Edit, .tag = 38, .editor = Editor::ShiftdT, .keys = SignedFraction,
-         .commaForDot = true, .min = 0, .max = 100000, .place = {.x = BoundX, .y = 88, .width = BoundWidth}},
-        {.name = "EditLowBound", .caption = "Нижняя уставка, м3/ч", .reg = 40, .value = Value::Float,
-         .control = Control::Edit, .tag = 40, .editor = Editor::ShiftdT, .keys = SignedFraction,
-         .commaForDot = true, .min = 0, .max = 100000, .place = {.x = BoundX, .y = 128, .width = BoundWidth}},
-        {.name = "EditShiftWin", .parent = "GroupBoxShiftWin", .reg = 42, .value = Value::S16,
-         .control = Control::Edit, .tag = WindowShiftTag, .editor = Editor::ShiftWin, .keys = SignedDigits,
-         .min = -127, .max = 127, .place = {.x = 8, .y = 20, .width = 65}},
-        {.name = "RadioGroupRevers", .caption = "Направление потока", .reg = 46, .value = Value::ItemIndex,
-         .control = Control::RadioGroup, .tag = 46, .items = {"прямое", "обратное"},
-         .place = {.x = 216, .y = 152, .width = 129, .height = 57}},
-        {.name = "RadioEnabledChannel", .caption = " Включение канала ", .reg = 48, .value = Value::ItemIndex,
-         .control = Control::RadioGroup, .tag = 48, .items = {"Выключен", "Включен"},
-         .place = {.x = 232, .y = 8, .width = 113, .height = 57}},
-        {.name = "RadioGroupFlowSpeedCorr", .caption = "Коррекция скорости потока", .reg = 49,
-         .value = Value::ItemIndex, .control = Control::RadioGroup, .tag = 49,
-         .items = {"Выключена", "Включена"}, .place = {.x = 8, .y = 344, .width = 193, .height = 57}},
-        {.name = "RadioGroupFormZI", .caption = " Форма ЗИ ", .reg = 50, .value = Value::ItemIndex,
-         .control = Control::RadioGroup, .tag = 50, .items = {"1", "2"},
-         .place = {.x = 8, .y = 256, .width = 89, .height = 65}},
-        {.name = "RadioGroupInversZI", .caption = " Инверсия ЗИ ", .reg = 51, .value = Value::ItemIndex,
-         .control = Control::RadioGroup, .tag = 51, .items = {"Выключена", "Включена"},
-         .place = {.x = 104, .y = 256, .width = 97, .height = 65}},
-        {.name = "EditAutoCycles", .caption = "Число цикл. автоцирк.", .reg = 71, .value = Value::Cycles,
-         .place = {.x = RightX, .y = 80, .width = RightWidth}},
+    // Block B: the channel block from its base.
+    {{.name = "EditInternalDiameter", .caption = "Внутренний диаметр, мм", .reg = 0, .shown = Shown::Derived,
+      .place = {.x = RightX, .y = 176, .width = RightWidth}}, {.derived = Derived::InternalDiameter}},
+    {limited(edited("Edithst", "h ст. калибров., мм", CalibrationWallReg, Fraction, {.x = 168, .y = 76, .width = 137}),
+             0.1, 100), {.parent = "GroupBox1"}},
+    {with(edited("EditShiftdT", "Смещение dT, мкс", OffsetReg, SignedFraction, {.x = 8, .y = 26, .width = 113}),
+          "0.00000"), {.parent = "GroupBoxShiftdT"}},
+    {edited("EditDopPauseUZS", "Доп. задерж. УЗС, мкс", DelayReg, Fraction, {.x = 168, .y = 32, .width = 137}),
+     {.parent = "GroupBox1"}},
+    {limited(edited("EditHighBound", "Верхняя уставка, м3/ч", 38, SignedFraction,
+                    {.x = BoundX, .y = 88, .width = BoundWidth}), 0, 100000)},
+    {limited(edited("EditLowBound", "Нижняя уставка, м3/ч", 40, SignedFraction,
+                    {.x = BoundX, .y = 128, .width = BoundWidth}), 0, 100000)},
+    {{.name = "EditShiftWin", .reg = 42, .encoding = E::S16, .control = Control::Edit, .tag = WindowShiftTag,
+      .keys = SignedDigits, .min = -127, .max = 127, .poll = Poll::PausedWhileTyping,
+      .place = {.x = 8, .y = 20, .width = 65}}, {.parent = "GroupBoxShiftWin"}},
+    {radio("RadioGroupRevers", "Направление потока", 46, Directions, {.x = 216, .y = 152, .width = 129, .height = 57})},
+    {radio("RadioEnabledChannel", " Включение канала ", 48, Channel, {.x = 232, .y = 8, .width = 113, .height = 57})},
+    {radio("RadioGroupFlowSpeedCorr", "Коррекция скорости потока", 49, OffOnF,
+           {.x = 8, .y = 344, .width = 193, .height = 57})},
+    {radio("RadioGroupFormZI", " Форма ЗИ ", 50, Forms, {.x = 8, .y = 256, .width = 89, .height = 65})},
+    {radio("RadioGroupInversZI", " Инверсия ЗИ ", 51, OffOnF, {.x = 104, .y = 256, .width = 97, .height = 65})},
+    {{.name = "EditAutoCycles", .caption = "Число цикл. автоцирк.", .reg = 71, .encoding = E::RegisterByte,
+      .shown = Shown::Derived, .place = {.x = RightX, .y = 80, .width = RightWidth}}, {.derived = Derived::Cycles}},
 
-        // Block C: the measurement block from its first register.
-        {.name = "EditTimeDifference", .caption = "Время разности, мкс", .block = Block::Measurement, .reg = 0,
-         .value = Value::Float, .decimals = 5, .place = {.x = MeasureX, .y = 32, .width = MeasureWidth}},
-        {.name = "EditTimePolSum", .caption = "Время полусуммы, мкс", .block = Block::Measurement, .reg = 2,
-         .value = Value::Float, .place = {.x = MeasureX, .y = 80, .width = MeasureWidth}},
-        {.name = "EditTimeWin", .caption = "Длина окна, мкс", .block = Block::Measurement, .reg = 2,
-         .value = Value::WindowLength, .place = {.x = MeasureX, .y = 128, .width = MeasureWidth}},
-        {.name = "EditTimeStartWin", .caption = "Время начала окна, мкс", .block = Block::Measurement,
-         .reg = 4, .value = Value::Float, .place = {.x = MeasureX, .y = 176, .width = MeasureWidth}},
-        {.name = "EditPauseZI", .caption = "Задержка ЗИ, мкс", .block = Block::Measurement, .reg = 6,
-         .value = Value::Float, .place = {.x = RightX, .y = 128, .width = RightWidth}},
-        {.name = "EditConsuption", .caption = "Расход, м3/ч", .block = Block::Measurement, .reg = 8,
-         .value = Value::Formatted, .place = {.x = RightX, .y = 32, .width = RightWidth}},
+    // Block C: the measurement block from its first register.
+    {with(measured("EditTimeDifference", "Время разности, мкс", 0, {.x = MeasureX, .y = 32, .width = MeasureWidth}),
+          "0.00000"), Measurement},
+    {measured("EditTimePolSum", "Время полусуммы, мкс", 2, {.x = MeasureX, .y = 80, .width = MeasureWidth}),
+     Measurement},
+    {{.name = "EditTimeWin", .caption = "Длина окна, мкс", .reg = 2, .shown = Shown::Derived,
+      .place = {.x = MeasureX, .y = 128, .width = MeasureWidth}},
+     {.block = Block::Measurement, .derived = Derived::WindowLength}},
+    {measured("EditTimeStartWin", "Время начала окна, мкс", 4, {.x = MeasureX, .y = 176, .width = MeasureWidth}),
+     Measurement},
+    {measured("EditPauseZI", "Задержка ЗИ, мкс", 6, {.x = RightX, .y = 128, .width = RightWidth}), Measurement},
+    {{.name = "EditConsuption", .caption = "Расход, м3/ч", .reg = 8, .shown = Shown::Formatted,
+      .place = {.x = RightX, .y = 32, .width = RightWidth}}, Measurement},
 
-        // The calculators' fields: typed by the operator, never read.
-        {.name = "EditSpeedSoundPEA", .caption = "Скорость звука, км/с", .parent = "GroupBoxPEA",
-         .control = Control::Edit, .editor = Editor::SpeedSoundPEA, .keys = Fraction, .commaForDot = true,
-         .place = {.x = 16, .y = 32, .width = 137}},
-        // The result of the spacing calculator; what is typed there is never used.
-        {.name = "EditAxialBase", .caption = "Осевая база, мм", .parent = "GroupBoxPEA",
-         .control = Control::Edit, .place = {.x = 168, .y = 32, .width = 137}},
-        {.name = "EditSpeedSound", .caption = "Скорость звука, км/с", .parent = "GroupBox1",
-         .control = Control::Edit, .editor = Editor::SpeedSound, .keys = Fraction, .commaForDot = true,
-         .place = {.x = 16, .y = 32, .width = 137}},
-    };
-    return rows;
-}
+    // The calculators' fields: typed by the operator, never read; a sound speed that does not parse
+    // is kept for mending.
+    {{.name = "EditSpeedSoundPEA", .caption = "Скорость звука, км/с", .encoding = E::None, .control = Control::Edit,
+      .keys = Fraction, .refusal = Refusal::KeepText, .poll = Poll::PausedWhileTyping,
+      .place = {.x = 16, .y = 32, .width = 137}}, {.parent = "GroupBoxPEA"}},
+    // The result of the spacing calculator; what is typed there is never used.
+    {{.name = "EditAxialBase", .caption = "Осевая база, мм", .encoding = E::None, .control = Control::Scratch,
+      .place = {.x = 168, .y = 32, .width = 137}}, {.parent = "GroupBoxPEA"}},
+    {{.name = "EditSpeedSound", .caption = "Скорость звука, км/с", .encoding = E::None, .control = Control::Edit,
+      .keys = Fraction, .refusal = Refusal::KeepText, .poll = Poll::PausedWhileTyping,
+      .place = {.x = 16, .y = 32, .width = 137}}, {.parent = "GroupBox1"}},
+};
 // clang-format on
 
 } // namespace
@@ -149,20 +165,20 @@ std::array<Read, 3> reads(int channel) {
     return {Read{0, 18}, Read{channelBase(channel), ChannelBlockCount}, Read{first, last - first + 1}};
 }
 
-const std::vector<Field>& fields() {
-    return table();
+std::span<const Row> rows() {
+    return Rows;
 }
 
-const Field* field(const QString& name) {
-    for (const Field& f : table()) {
-        if (name == QLatin1String(f.name)) return &f;
+const Row* row(const QString& name) {
+    for (const Row& r : Rows) {
+        if (name == QLatin1String(r.field.name)) return &r;
     }
     return nullptr;
 }
 
-const Field* fieldWithTag(int tag) {
-    for (const Field& f : table()) {
-        if (f.tag == tag && f.control == Control::Edit) return &f;
+const Row* rowWithTag(int tag) {
+    for (const Row& r : Rows) {
+        if (r.field.tag == tag && r.field.editable()) return &r;
     }
     return nullptr;
 }
@@ -212,14 +228,15 @@ std::optional<int> taggedRegister(int tag, int channel) {
     return std::nullopt;
 }
 
-int absoluteRegister(const Field& f, int channel) {
-    switch (f.block) {
+int absoluteRegister(const Row& r, int channel) {
+    const int reg = r.field.reg;
+    switch (r.where.block) {
     case Block::System:
-        return f.reg >= 0 ? f.reg : taggedRegister(f.tag, channel).value_or(-1);
+        return reg >= 0 ? reg : taggedRegister(r.field.tag, channel).value_or(-1);
     case Block::Channel:
-        return f.reg >= 0 ? channelBase(channel) + f.reg : -1;
+        return reg >= 0 ? channelBase(channel) + reg : -1;
     case Block::Measurement:
-        return f.reg >= 0 ? measurementFirst(channel) + f.reg : -1;
+        return reg >= 0 ? measurementFirst(channel) + reg : -1;
     }
     return -1;
 }
@@ -241,88 +258,53 @@ std::optional<float> windowLength(const RegisterBlock& block, int halfSumReg) {
     return *halfSum - *start;
 }
 
-std::optional<QString> fieldText(const Field& f, const RegisterBlock& block, const Context& context) {
-    const int reg = absoluteRegister(f, context.channel);
+std::optional<QString> fieldText(const Row& r, const RegisterBlock& block, const Context& context) {
+    const int reg = absoluteRegister(r, context.channel);
     if (reg < 0) return std::nullopt;
-    switch (f.value) {
-    case Value::None:
-    case Value::ItemIndex:
+    switch (r.where.derived) {
+    case Derived::None:
+        return param::fieldText(r.field, reg, block);
+    case Derived::Cycles:
+        if (const auto n = fieldNumber(r, block, context)) return QString::number(*n);
         return std::nullopt;
-    case Value::Date:
-        return block.timeText(reg, enc::formatDate);
-    case Value::ShortTime:
-        return block.timeText(reg, enc::formatShortTime);
-    case Value::Byte:
-    case Value::S16:
-    case Value::Cycles:
-        if (const auto n = fieldNumber(f, block, context)) return QString::number(*n);
-        return std::nullopt;
-    case Value::Float:
-        if (const auto v = block.f32(reg)) return enc::formatFixed(*v, f.decimals);
-        return std::nullopt;
-    case Value::Formatted:
-        if (const auto v = block.f32(reg)) return enc::MyFormatFloat(*v);
-        return std::nullopt;
-    case Value::InternalDiameter: {
+    case Derived::InternalDiameter: {
         if (!context.sensorType) return std::nullopt;
         if (const auto d = internalDiameter(block, channelBase(context.channel), *context.sensorType))
-            return enc::formatFixed(*d, f.decimals);
+            return formatValue(r.field, *d);
         return std::nullopt;
     }
-    case Value::WindowLength:
-        if (const auto length = windowLength(block, reg)) return enc::formatFixed(*length, f.decimals);
+    case Derived::WindowLength:
+        if (const auto length = windowLength(block, reg)) return formatValue(r.field, *length);
         return std::nullopt;
     }
     return std::nullopt;
 }
 
-std::optional<int> fieldNumber(const Field& f, const RegisterBlock& block, const Context& context) {
-    const int reg = absoluteRegister(f, context.channel);
+std::optional<int> fieldNumber(const Row& r, const RegisterBlock& block, const Context& context) {
+    const int reg = absoluteRegister(r, context.channel);
     if (reg < 0) return std::nullopt;
-    switch (f.value) {
-    case Value::Byte:
-    case Value::ItemIndex:
-        if (const auto b = block.byte(reg)) return int(*b);
-        return std::nullopt;
-    case Value::S16:
-        if (const auto v = block.s16(reg)) return int(*v);
-        return std::nullopt;
-    case Value::Cycles:
+    if (r.where.derived == Derived::Cycles) {
         if (const auto b = block.byte(reg)) return int(*b) * 8;
         return std::nullopt;
+    }
+    switch (r.field.encoding) {
+    case E::RegisterByte:
+        if (const auto b = block.byte(reg)) return int(*b);
+        return std::nullopt;
+    case E::S16:
+        if (const auto v = block.s16(reg)) return int(*v);
+        return std::nullopt;
     default:
         return std::nullopt;
     }
 }
 
-namespace {
-fieldcheck::Rule rule(const Field& f) {
-    return {f.keys, f.commaForDot, f.min, f.max};
-}
-} // namespace
-
-std::optional<RegisterWrite> checkEdit(const Field& f, const QString& text, int channel) {
-    const int reg = absoluteRegister(f, channel);
-    if (f.control != Control::Edit || reg < 0) return std::nullopt;
-    switch (f.value) {
-    case Value::Byte:
-    case Value::S16: {
-        const auto value = fieldcheck::integer(text, rule(f));
-        if (!value) return std::nullopt;
-        return RegisterWrite{reg, 1, enc::u16Bytes(std::uint16_t(std::int16_t(*value)))};
-    }
-    case Value::Float: {
-        const auto value = fieldcheck::single(text, rule(f));
-        if (!value) return std::nullopt;
-        return floatWrite(reg, *value);
-    }
-    default:
-        return std::nullopt;
-    }
-}
-
-std::optional<float> typedSpeed(const Field& f, const QString& text) {
-    return fieldcheck::single(text, rule(f));
+std::optional<RegisterWrite> checkEdit(const Row& r, const QString& text, int channel) {
+    const int reg = absoluteRegister(r, channel);
+    if (reg < 0) return std::nullopt;
+    const param::Checked checked = param::check(r.field, reg, text);
+    if (checked.verdict != param::Verdict::Write) return std::nullopt;
+    return checked.write;
 }
 
 std::optional<RegisterWrite> upDownWrite(int tag, int position, int channel) {
@@ -331,7 +313,7 @@ std::optional<RegisterWrite> upDownWrite(int tag, int position, int channel) {
     return RegisterWrite{*reg, 1, enc::u16Bytes(std::uint16_t(std::int16_t(position)))};
 }
 
-RegisterWrite radioWrite(const Field& group, int index, int channel) {
+RegisterWrite radioWrite(const Row& group, int index, int channel) {
     return RegisterWrite{absoluteRegister(group, channel), 1, enc::u16Bytes(std::uint16_t(index))};
 }
 

@@ -4,6 +4,7 @@
 // is shown, edited, checked and placed, the Tag -> register table of the gain fields and the window
 // shift, and the arithmetic of the zero-offset averaging and the two calculators. The panel is built
 // from these rows, the reader fills through them and the editors check and encode with them.
+#include "device/paramfield.h"
 #include "device/registerblock.h"
 #include "device/registerwrite.h"
 
@@ -11,6 +12,7 @@
 #include <QStringList>
 #include <array>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace adjustment {
@@ -42,51 +44,29 @@ std::array<Read, 3> reads(int channel);
 
 enum class Block { System, Channel, Measurement };
 
-enum class Value {
-    None,             // the operator types it; nothing is read into it
-    Date,             // device time, "dd.mm.yyyy"
-    ShortTime,        // device time, "    hh:nn"
-    Byte,             // register byte, decimal
-    S16,              // decimal
-    Cycles,           // register byte: auto-circulation cycles divided by 8
-    Float,            // register float with `decimals`
-    Formatted,        // register float through MyFormatFloat
+using Place = param::Place;
+
+// Values worked out from more than a row's own register.
+enum class Derived {
+    None,
     InternalDiameter, // from the channel block and the sensor type
     WindowLength,     // half-sum time minus window start time
-    ItemIndex,        // radio group
+    Cycles,           // register byte: auto-circulation cycles divided by 8
 };
 
-enum class Control { DisplayOnly, Edit, RadioGroup };
-
-// Which handler an Enter in the field runs.
-enum class Editor { None, Resist, ShiftWin, ShiftdT, DopPauseUZS, SpeedSoundPEA, SpeedSound };
-
-// A control's place: in the panel, or inside the group box `parent`. The caption sits 16 pixels
-// above the control unless its own place is given.
-struct Place {
-    int x = 0, y = 0, width = 0, height = 21;
-    int captionX = -1, captionY = -1;
-};
-
-struct Field {
-    const char* name = "";
-    QString caption{};
+// What the panel needs besides the field: the group box it sits in, the read its register is
+// counted in (absolute in the system block, where the gain fields take theirs from the Tag table;
+// from the channel base in the channel block; from the first measurement register in the
+// measurement block), and a derived value.
+struct Where {
     const char* parent = nullptr;
     Block block = Block::Channel;
-    // Absolute in the system block (the gain fields take theirs from the Tag table), from the channel
-    // base in the channel block, from the first measurement register in the measurement block.
-    int reg = -1;
-    Value value = Value::None;
-    int decimals = 2;
-    Control control = Control::DisplayOnly;
-    int tag = -1; // -1: the control carries no Tag
-    Editor editor = Editor::None;
-    QString keys{}; // typed characters accepted besides Backspace
-    bool commaForDot = false;
-    std::optional<double> min{};
-    std::optional<double> max{};
-    QStringList items{}; // radio groups
-    Place place{};
+    Derived derived = Derived::None;
+};
+
+struct Row {
+    param::Field field;
+    Where where{};
 };
 
 struct Group {
@@ -113,10 +93,10 @@ struct ButtonSpec {
     Place place;
 };
 
-const std::vector<Field>& fields();
-const Field* field(const QString& name);
+std::span<const Row> rows();
+const Row* row(const QString& name);
 // The edit field that carries `tag` (the gain fields 1..3, the window shift 4).
-const Field* fieldWithTag(int tag);
+const Row* rowWithTag(int tag);
 const std::vector<Group>& groups();
 const std::vector<UpDownSpec>& upDowns();
 const std::vector<ButtonSpec>& buttons();
@@ -125,8 +105,8 @@ Place conditionPlace();
 
 // The register of a gain field or up-down (Tag 1..3) or of the window shift (Tag 4) on a channel.
 std::optional<int> taggedRegister(int tag, int channel);
-// The register a field reads and writes on a channel (-1 for fields without one).
-int absoluteRegister(const Field& field, int channel);
+// The register a row reads and writes on a channel (-1 for rows without one).
+int absoluteRegister(const Row& row, int channel);
 
 struct Context {
     int channel = 1;
@@ -135,9 +115,9 @@ struct Context {
 
 // Text of an edit or display field from the block of its read; empty when the block does not hold
 // what the field needs.
-std::optional<QString> fieldText(const Field& field, const RegisterBlock& block, const Context& context);
-// The item index of a radio group, or the position of the up-down that goes with a field.
-std::optional<int> fieldNumber(const Field& field, const RegisterBlock& block, const Context& context);
+std::optional<QString> fieldText(const Row& row, const RegisterBlock& block, const Context& context);
+// The position of the up-down that goes with a field.
+std::optional<int> fieldNumber(const Row& row, const RegisterBlock& block, const Context& context);
 
 // L / 3.14159 - 2h from the circumference and wall thickness, or the U-bend sensors' own register.
 std::optional<float> internalDiameter(const RegisterBlock& channelBlock, int base, int sensorType);
@@ -145,13 +125,11 @@ std::optional<float> internalDiameter(const RegisterBlock& channelBlock, int bas
 std::optional<float> windowLength(const RegisterBlock& block, int halfSumReg);
 
 // The write an Enter in an edit field makes on a channel; nothing when the text is refused.
-std::optional<RegisterWrite> checkEdit(const Field& field, const QString& text, int channel);
-// The value a calculator takes from its field (a sound speed, km/s); nothing when refused.
-std::optional<float> typedSpeed(const Field& field, const QString& text);
+std::optional<RegisterWrite> checkEdit(const Row& row, const QString& text, int channel);
 // The write of an up-down's position (the window shift as s16).
 std::optional<RegisterWrite> upDownWrite(int tag, int position, int channel);
 // The write of a radio group's item.
-RegisterWrite radioWrite(const Field& group, int index, int channel);
+RegisterWrite radioWrite(const Row& group, int index, int channel);
 
 // One sample more in the running average of n samples, in single precision.
 float averaged(float average, int samples, float sample);

@@ -4,13 +4,14 @@
 // it sits, the volume sums, and the writes of the view's buttons and editors. The panel is built from
 // these rows, the readers fill through them and the editors check and encode with them.
 #include "device/itemlists.h"
+#include "device/paramfield.h"
 #include "device/registerblock.h"
 #include "device/registerwrite.h"
 
 #include <QString>
 #include <cstdint>
 #include <optional>
-#include <vector>
+#include <span>
 
 namespace counters {
 
@@ -47,62 +48,36 @@ int commandRegister(int channel);
 enum class Group { Panel, Channel, Verification };
 // Where a row's register is counted from: register 0, or the channel's measurement block (202, 227).
 enum class Base { Absolute, Measurement };
+// The two-part volumes a derived row shows.
+enum class Volume { None, Forward, Reverse, Total };
 
-enum class Value {
-    Date,          // device time, "dd.mm.yyyy"
-    ShortTime,     // device time, "    hh:nn"
-    Formatted,     // register float through MyFormatFloat
-    Fixed,         // register float with `decimals`
-    ForwardVolume, // two-part float at the row's register
-    ReverseVolume, // two-part float at the row's register
-    TotalVolume,   // forward plus reverse volume, the forward one at the row's register
-    ItemIndex,     // register byte as a list's item
-};
-
-enum class Control { DisplayOnly, Edit, List };
-
-// A field's place in its group; its caption stands at captionY, left-aligned with the field.
-struct Place {
-    int x = 0, y = 0, width = 0, height = 21;
-    int captionY = 0;
-};
-
-struct Field {
-    const char* name = "";
-    QString caption{};
+// What the panel needs besides the field: where the row sits and counts its register from, and the
+// volume a derived row sums.
+struct Where {
     Group group = Group::Channel;
     Base base = Base::Measurement;
-    int reg = 0;
-    Value value = Value::Formatted;
-    int decimals = 4;
-    Control control = Control::DisplayOnly;
-    int tag = -1;   // -1: the control carries no Tag
-    QString keys{}; // typed characters accepted besides Backspace
-    bool commaForDot = false;
-    items::List list = items::List::None;
-    Place place{};
+    Volume volume = Volume::None;
 };
 
-const std::vector<Field>& fields();
-const Field* field(const QString& name); // by its name in the table (without the channel)
+struct Row {
+    param::Field field;
+    Where where{};
+};
+
+std::span<const Row> rows();
+const Row* row(const QString& name); // by its name in the table (without the channel)
 // The control's object name: channel rows end in the channel ("EditVPlusCh2").
-QString objectName(const Field& field, int channel);
-// The register a field shows on a channel.
-int registerOf(const Field& field, int channel);
+QString objectName(const Row& row, int channel);
+// The register a row shows on a channel.
+int registerOf(const Row& row, int channel);
 
 // Text of a display or edit field; nothing when the block does not hold what it needs.
-std::optional<QString> fieldText(const Field& field, const RegisterBlock& block, int channel);
-// The item of a list; nothing when the block does not hold its register.
-std::optional<int> itemIndex(const Field& field, const RegisterBlock& block, int channel);
+std::optional<QString> fieldText(const Row& row, const RegisterBlock& block, int channel);
 // A two-part volume (forward, reverse or their sum), in double precision.
-std::optional<double> volume(Value value, const RegisterBlock& block, int channel);
+std::optional<double> volume(Volume volume, const RegisterBlock& block, int channel);
 
 // The volume reset of the command register a button carries; nothing for any other register, so a
 // button whose Tag was never set writes nowhere.
 std::optional<RegisterWrite> volumeReset(int commandRegister);
-// The zero shift typed in the verification layout, written as a register float; nothing when the
-// text is not a finite number made of the field's keys.
-std::optional<RegisterWrite> checkShiftZero(const QString& text);
-RegisterWrite pulseModeWrite(int index);
 
 } // namespace counters

@@ -8,78 +8,103 @@ namespace genparams {
 
 namespace {
 
-using enum Editor;
+using namespace param;
 using enum Column;
 using E = Encoding;
 using L = items::List;
 
-// A row of a map at its place in a layout's boxes.
-constexpr Field at(Field field, Column column, int row) {
-    field.column = column;
-    field.row = row;
-    return field;
+constexpr const char* FloatKeys = "0123456789,";
+constexpr const char* SignedKeys = "0123456789,-";
+constexpr const char* WholeKeys = "0123456789";
+
+// A value the operator edits: a float unless the row says otherwise, its register its Tag; a
+// refused text is cleared and the layout read again either way.
+constexpr Field edited(Field f, const char* keys = FloatKeys) {
+    f.control = param::Control::Edit;
+    f.tag = TagIsRegister;
+    f.keys = keys;
+    f.rereadAfter = true;
+    return f;
 }
-// The pulse-weight (f) field with the names its caption labels have in a layout.
-constexpr Field weightF(Field field, const char* channel1Caption, const char* channel2Caption, Column column,
-                        int row) {
-    field.captionName = {channel1Caption, channel2Caption};
-    return at(field, column, row);
+constexpr Field whole(Field f) {
+    f.encoding = f.encoding == E::RegisterFloat ? E::U16 : f.encoding;
+    return edited(f, WholeKeys);
+}
+// A coded list; the choice is written, then the layout read again.
+constexpr Field chosen(Field f) {
+    f.encoding = E::RegisterByte;
+    f.control = param::Control::List;
+    f.tag = TagIsRegister;
+    f.rereadAfter = true;
+    return f;
 }
 
-// One row per field, as the device's register map lists it; kept two lines a row by hand.
+// A row of a map at its place in a layout's boxes.
+constexpr Row at(Row row, Column column, int line) {
+    row.extra.column = column;
+    row.extra.row = line;
+    return row;
+}
+// The pulse-weight (f) field with the names its caption labels have in a layout.
+constexpr Row weightF(Row row, const char* channel1Caption, const char* channel2Caption, Column column, int line) {
+    row.extra.captionName = {channel1Caption, channel2Caption};
+    return at(row, column, line);
+}
+
+// One row per field, as the device's register map lists it (channel 1's register); kept two lines a
+// row by hand.
 // clang-format off
 
 // The operational register map.
-constexpr Field PulseOutputMode{.caption = "Режим работы имп. вых.", .name = "ComboBoxWorkModePulseExit",
-    .reg = {21, 21}, .encoding = E::RegisterByte, .editor = List, .list = L::PulseOutputModes};
-constexpr Field PulseDuration{.caption = "Длительность имп., мс", .name = "EditLengthPulse", .reg = {22, 23},
-    .encoding = E::U16, .editor = Whole, .min = 1, .max = 1000};
-constexpr Field PipeCircumference{.caption = "Длина окружности, мм", .name = "EditLengthCirc", .reg = {36, 119},
-    .pattern = "0.00", .editor = Circumference, .min = 30, .max = 30000};
+constexpr Row PulseOutputMode{chosen({.name = "ComboBoxWorkModePulseExit", .caption = "Режим работы имп. вых.",
+    .reg = 21, .list = L::PulseOutputModes}), {.channel2 = 0}};
+constexpr Row PulseDuration{whole({.name = "EditLengthPulse", .caption = "Длительность имп., мс", .reg = 22,
+    .min = 1, .max = 1000}), {.channel2 = 1}};
+constexpr Row PipeCircumference{edited({.name = "EditLengthCirc", .caption = "Длина окружности, мм", .reg = 36,
+    .min = 30, .max = 30000}), {.pair = Pair::Circumference}};
 // No register of its own: shown as the circumference over pi, its Tag a channel selector.
-constexpr Field OuterDiameter{.caption = "Наружный диаметр, мм", .name = "EditExternalDiameter",
-    .reg = {36, 119}, .pattern = "0.00", .editor = Diameter, .min = 10, .max = 10000, .tag = {0, 1}};
-constexpr Field WallThickness{.caption = "Толщина стенки, мм", .name = "EditHWall", .reg = {38, 121},
-    .pattern = "0.00", .min = 0.1, .max = 100};
-constexpr Field PlaneDiameter{.caption = "Наружный диаметр в", .caption2 = "плоск. установки ПЭА",
-    .name = "EditExtDiamPEA", .reg = {40, 123}, .pattern = "0.00", .min = 10, .max = 10000};
-constexpr Field AxialBaseClampOn{.caption = "Осевая база, мм", .name = "EditAxialBase", .reg = {42, 125},
-    .pattern = "0.00", .min = 30, .max = 14000};
-constexpr Field AxialBaseInsertion{.caption = "Осевая база, мм", .name = "EditAxialBase", .reg = {42, 125},
-    .pattern = "0.00", .min = 10, .max = 10000};
-constexpr Field Roughness{.caption = "Шероховатость, мм", .name = "EditSher", .reg = {44, 127},
-    .pattern = "0.00", .min = 0.01, .max = 10};
-constexpr Field FactorK{.caption = "Коэффициент К", .name = "EditFactorK", .reg = {48, 131},
-    .pattern = "0.000", .min = 0.001, .max = 1000};
-constexpr Field FactorP{.caption = "Коэффициент P", .name = "EditFactorP", .reg = {50, 133},
-    .pattern = "0.000", .min = 0.001, .max = 10000};
-constexpr Field Viscosity{.caption = "Вязкость, сСт", .name = "EditViscositi", .reg = {56, 139},
-    .pattern = "0.0000", .min = 0.01, .max = 1000};
-constexpr Field LowThreshold{.caption = "Нижний порог, м3/ч", .name = "EditLowLimit", .reg = {60, 143},
-    .pattern = "0.00", .min = 0, .max = 10000};
-constexpr Field PulseWeight{.caption = "Вес импульса, м3/имп.", .name = "EditWeigthPulse", .reg = {62, 145},
-    .pattern = "0.0000", .min = 0.0001, .max = 100};
-constexpr Field PhaseSpeed{.caption = "Фазов. скорость, км/с", .name = "EditPhaseSpeed", .reg = {66, 149},
-    .pattern = "0.00", .min = 2, .max = 5};
-constexpr Field DeviceBaseInsertion{.caption = "База прибора, мм", .name = "EditBaseDevice", .reg = {68, 151},
-    .pattern = "0.00", .min = 30, .max = 14000};
-constexpr Field DeviceBaseUBend{.caption = "База прибора, мм", .name = "EditBaseDevice", .reg = {68, 151},
-    .pattern = "0.00", .min = 10, .max = 2000};
-constexpr Field InnerDiameter{.caption = "Внутр. диаметр, мм", .name = "EditInternalDiameter",
-    .reg = {70, 153}, .pattern = "0.00", .min = 10, .max = 100};
-constexpr Field AxialBaseUBend{.caption = "Аксиальная база, мм", .name = "EditAxialBase", .reg = {72, 155},
-    .pattern = "0.00", .min = 10, .max = 2000};
-constexpr Field Conditions{.caption = "Условия срабатывания дискретного выхода \"Статус\"", .name = "Image",
-    .reg = {80, 163}, .encoding = E::RegisterByte, .editor = Cells};
-constexpr Field Scheme{.caption = "Схема установки", .name = "ComboBoxSchemeInstall", .reg = {83, 166},
-    .encoding = E::RegisterByte, .editor = List, .list = L::InstallSchemes};
-constexpr Field Interval{.caption = "Интервал усреднения", .name = "EditIntervalAverage", .reg = {88, 171},
-    .encoding = E::U16, .editor = Whole, .min = 1, .max = 50};
-constexpr Field PulseWeightF{.caption = PulseWeightDesignCaption, .name = "EditWeigthPulseF",
-    .reg = {109, 192}, .pattern = "0.00", .editor = Display};
+constexpr Row OuterDiameter{edited({.name = "EditExternalDiameter", .caption = "Наружный диаметр, мм", .reg = 36,
+    .shown = Shown::Derived, .min = 10, .max = 10000}), {.pair = Pair::Diameter}};
+constexpr Row WallThickness{edited({.name = "EditHWall", .caption = "Толщина стенки, мм", .reg = 38,
+    .min = 0.1, .max = 100})};
+constexpr Row PlaneDiameter{edited({.name = "EditExtDiamPEA", .caption = "Наружный диаметр в", .reg = 40,
+    .min = 10, .max = 10000}), {.caption2 = "плоск. установки ПЭА"}};
+constexpr Row AxialBaseClampOn{edited({.name = "EditAxialBase", .caption = "Осевая база, мм", .reg = 42,
+    .min = 30, .max = 14000})};
+constexpr Row AxialBaseInsertion{edited({.name = "EditAxialBase", .caption = "Осевая база, мм", .reg = 42,
+    .min = 10, .max = 10000})};
+constexpr Row Roughness{edited({.name = "EditSher", .caption = "Шероховатость, мм", .reg = 44,
+    .min = 0.01, .max = 10})};
+constexpr Row FactorK{edited({.name = "EditFactorK", .caption = "Коэффициент К", .reg = 48, .pattern = "0.000",
+    .min = 0.001, .max = 1000})};
+constexpr Row FactorP{edited({.name = "EditFactorP", .caption = "Коэффициент P", .reg = 50, .pattern = "0.000",
+    .min = 0.001, .max = 10000})};
+constexpr Row Viscosity{edited({.name = "EditViscositi", .caption = "Вязкость, сСт", .reg = 56, .pattern = "0.0000",
+    .min = 0.01, .max = 1000})};
+constexpr Row LowThreshold{edited({.name = "EditLowLimit", .caption = "Нижний порог, м3/ч", .reg = 60,
+    .min = 0, .max = 10000})};
+constexpr Row PulseWeight{edited({.name = "EditWeigthPulse", .caption = "Вес импульса, м3/имп.", .reg = 62,
+    .pattern = "0.0000", .min = 0.0001, .max = 100})};
+constexpr Row PhaseSpeed{edited({.name = "EditPhaseSpeed", .caption = "Фазов. скорость, км/с", .reg = 66,
+    .min = 2, .max = 5})};
+constexpr Row DeviceBaseInsertion{edited({.name = "EditBaseDevice", .caption = "База прибора, мм", .reg = 68,
+    .min = 30, .max = 14000})};
+constexpr Row DeviceBaseUBend{edited({.name = "EditBaseDevice", .caption = "База прибора, мм", .reg = 68,
+    .min = 10, .max = 2000})};
+constexpr Row InnerDiameter{edited({.name = "EditInternalDiameter", .caption = "Внутр. диаметр, мм", .reg = 70,
+    .min = 10, .max = 100})};
+constexpr Row AxialBaseUBend{edited({.name = "EditAxialBase", .caption = "Аксиальная база, мм", .reg = 72,
+    .min = 10, .max = 2000})};
+constexpr Row Conditions{{.name = "Image", .caption = "Условия срабатывания дискретного выхода \"Статус\"",
+    .reg = 80, .encoding = E::RegisterByte, .control = param::Control::Cells}};
+constexpr Row Scheme{chosen({.name = "ComboBoxSchemeInstall", .caption = "Схема установки", .reg = 83,
+    .list = L::InstallSchemes})};
+constexpr Row Interval{whole({.name = "EditIntervalAverage", .caption = "Интервал усреднения", .reg = 88,
+    .min = 1, .max = 50})};
+constexpr Row PulseWeightF{{.name = "EditWeigthPulseF", .caption = PulseWeightDesignCaption, .reg = 109}};
 
 // Operational, clamp-on sensors.
-constexpr Field EN[] = {
+constexpr Row EN[] = {
     at(PipeCircumference, Left, 0),  at(OuterDiameter, Right, 0),
     at(WallThickness, Left, 1),      at(PlaneDiameter, Right, 1),
     at(Scheme, Left, 2),             at(PhaseSpeed, Right, 2),
@@ -93,7 +118,7 @@ constexpr Field EN[] = {
 
 // Operational, insertion sensors: clamp-on without the scheme and the phase speed, with the device
 // base, and with another range for the axial base.
-constexpr Field EV[] = {
+constexpr Row EV[] = {
     at(PipeCircumference, Left, 0),   at(OuterDiameter, Right, 0),
     at(WallThickness, Left, 1),       at(PlaneDiameter, Right, 1),
     at(DeviceBaseInsertion, Left, 2), at(Roughness, Right, 2),
@@ -106,9 +131,9 @@ constexpr Field EV[] = {
 };
 
 // Operational, U-bend measuring section: no pipe-wall geometry; inner diameter and two factors.
-constexpr Field PulseDurationUBend{.caption = "Длительность имп. мс", .name = "EditLengthPulse",
-    .reg = {22, 23}, .encoding = E::U16, .editor = Whole, .min = 1, .max = 1000};
-constexpr Field EU[] = {
+constexpr Row PulseDurationUBend{whole({.name = "EditLengthPulse", .caption = "Длительность имп. мс", .reg = 22,
+    .min = 1, .max = 1000}), {.channel2 = 1}};
+constexpr Row EU[] = {
     at(InnerDiameter, Left, 0),       at(LowThreshold, Right, 0),
     at(DeviceBaseUBend, Left, 1),     at(AxialBaseUBend, Right, 1),
     at(FactorK, Left, 2),             at(FactorP, Right, 2),
@@ -120,27 +145,22 @@ constexpr Field EU[] = {
 
 // Verification, clamp-on sensors: one set of output parameters shown in both boxes; the pipe and
 // the medium are those of the verification rig, fixed texts of the layout.
-constexpr Field PN[] = {
-    {.caption = "Внутр. диаметр, мм", .name = "EditInternalDiameter", .editor = Fixed, .fixedText = "100",
-     .column = Left, .row = 0},
-    {.caption = "Нижний порог, м3/ч", .name = "EditLowLimit", .reg = {31, 31}, .pattern = "0.00", .min = 0,
-     .max = 10000, .column = Right, .row = 0},
-    {.caption = "Гидродинамич. коэффиц.", .name = "EditGidroDinam", .editor = Fixed, .fixedText = "1",
-     .column = Left, .row = 1},
-    {.caption = "Смещение нуля, м3/ч", .name = "EditShiftZero", .reg = {24, 24}, .pattern = "0.00",
-     .editor = SignedFloat, .min = -100, .max = 100, .column = Right, .row = 1},
-    {.caption = "Скорость звука, км/с", .name = "EditSpeedSound", .editor = Fixed, .fixedText = "2,2",
-     .column = Left, .row = 2},
-    {.caption = "Фазов. скорость, км/с", .name = "EditPhaseSpeed", .editor = Fixed, .fixedText = "3,85",
-     .column = Right, .row = 2},
-    {.caption = "Режим работы имп. вых.", .name = "ComboBoxWorkModePulseExit", .reg = {26, 26},
-     .encoding = E::RegisterByte, .editor = List, .list = L::PulseOutputModes, .column = Left, .row = 3},
-    {.caption = "Интервал усреднения", .name = "EditIntervalAverage", .reg = {33, 33},
-     .encoding = E::RegisterByte, .editor = Whole, .min = 1, .max = 50, .column = Right, .row = 3},
-    {.caption = "Вес импульса, м3/имп.", .name = "EditWeigthPulse", .reg = {34, 34}, .pattern = "0.0000",
-     .min = 0.0001, .max = 100, .minCompare = Compare::ExactDecimal, .column = Left, .row = 4},
-    {.caption = PulseWeightDesignCaption, .name = "EditWeigthPulseF", .reg = {109, 192}, .pattern = "0.00",
-     .editor = Display, .captionName = {"StaticText144", "StaticText156"}, .column = Right, .row = 4},
+constexpr Row PN[] = {
+    {{.name = "EditInternalDiameter", .caption = "Внутр. диаметр, мм"}, {.column = Left, .row = 0, .fixedText = "100"}},
+    {edited({.name = "EditLowLimit", .caption = "Нижний порог, м3/ч", .reg = 31, .min = 0, .max = 10000}),
+     {.channel2 = 0, .column = Right, .row = 0}},
+    {{.name = "EditGidroDinam", .caption = "Гидродинамич. коэффиц."}, {.column = Left, .row = 1, .fixedText = "1"}},
+    {edited({.name = "EditShiftZero", .caption = "Смещение нуля, м3/ч", .reg = 24, .min = -100, .max = 100},
+            SignedKeys), {.channel2 = 0, .column = Right, .row = 1}},
+    {{.name = "EditSpeedSound", .caption = "Скорость звука, км/с"}, {.column = Left, .row = 2, .fixedText = "2,2"}},
+    {{.name = "EditPhaseSpeed", .caption = "Фазов. скорость, км/с"}, {.column = Right, .row = 2, .fixedText = "3,85"}},
+    {chosen({.name = "ComboBoxWorkModePulseExit", .caption = "Режим работы имп. вых.", .reg = 26,
+             .list = L::PulseOutputModes}), {.channel2 = 0, .column = Left, .row = 3}},
+    {whole({.name = "EditIntervalAverage", .caption = "Интервал усреднения", .reg = 33, .encoding = E::RegisterByte,
+            .min = 1, .max = 50}), {.channel2 = 0, .column = Right, .row = 3}},
+    {edited({.name = "EditWeigthPulse", .caption = "Вес импульса, м3/имп.", .reg = 34, .pattern = "0.0000",
+             .min = 0.0001, .max = 100, .minCompare = Compare::ExactDecimal}), {.channel2 = 0, .column = Left, .row = 4}},
+    weightF(PulseWeightF, "StaticText144", "StaticText156", Right, 4),
     at(PulseDuration, Centre, 5),
 };
 

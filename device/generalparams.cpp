@@ -1,53 +1,10 @@
 #include "device/generalparams.h"
 
 #include "device/encodings.h"
-#include "device/fieldcheck.h"
 
 #include <numbers>
 
 namespace genparams {
-
-namespace {
-
-int decimalsOf(const char* pattern) {
-    const QString p = QString::fromLatin1(pattern);
-    const int point = int(p.indexOf(u'.'));
-    return point < 0 ? 0 : int(p.size()) - point - 1;
-}
-
-// What a typed value must be. Limits are compared in single precision, as the typed value is,
-// except where the row asks for the exact decimal.
-fieldcheck::Rule ruleOf(const Field& field) {
-    const double min = field.minCompare == Compare::ExactDecimal ? field.min : double(float(field.min));
-    return fieldcheck::Rule{keysOf(field.editor), true, min, double(float(field.max))};
-}
-
-EditCheck refused() {
-    return EditCheck{Verdict::Refused, {}};
-}
-
-} // namespace
-
-int Field::registers() const {
-    return sysparams::registersOf(encoding);
-}
-
-bool Field::editable() const {
-    switch (editor) {
-    case Editor::Float:
-    case Editor::SignedFloat:
-    case Editor::Whole:
-    case Editor::Circumference:
-    case Editor::Diameter:
-    case Editor::List:
-        return true;
-    case Editor::Cells:
-    case Editor::Display:
-    case Editor::Fixed:
-        return false;
-    }
-    return false;
-}
 
 std::optional<Variant> variantFor(int workMode, int sensorType) {
     for (Variant v : Variants)
@@ -62,8 +19,8 @@ std::optional<Variant> variantOf(const RegisterBlock& common) {
     return variantFor(*mode, *sensor);
 }
 
-QString controlName(const Layout& layout, const Field& field, int channel) {
-    return QString::fromLatin1(field.name) + QString::fromLatin1(layout.code) + QStringLiteral("Ch") +
+QString controlName(const Layout& layout, const Row& row, int channel) {
+    return QString::fromLatin1(row.field.name) + QString::fromLatin1(layout.code) + QStringLiteral("Ch") +
            QString::number(channel + 1);
 }
 
@@ -80,73 +37,47 @@ QString pictureName(const Layout& layout, int channel, int bit, bool cross) {
         .arg(channel + 1);
 }
 
-QString captionName(const Layout& layout, const Field& field, int channel) {
-    if (const char* own = field.captionName[channel]) return QString::fromLatin1(own);
-    return QStringLiteral("Label") + controlName(layout, field, channel);
+QString captionName(const Layout& layout, const Row& row, int channel) {
+    if (const char* own = row.extra.captionName[channel]) return QString::fromLatin1(own);
+    return QStringLiteral("Label") + controlName(layout, row, channel);
 }
 
 std::optional<Control> findControl(const QString& objectName) {
     for (Variant v : Variants) {
         const Layout& l = layout(v);
-        for (const Field& f : l.fields) {
+        for (const Row& r : l.fields) {
+            const bool cells = r.field.control == param::Control::Cells;
             for (int ch = 0; ch < 2; ++ch) {
-                if (f.editor != Editor::Cells && controlName(l, f, ch) == objectName)
-                    return Control{&l, &f, ch};
-                for (int bit = 0; f.editor == Editor::Cells && bit < f.bits[ch]; ++bit)
-                    if (objectName == pictureName(l, ch, bit, false) ||
-                        objectName == pictureName(l, ch, bit, true))
-                        return Control{&l, &f, ch, bit};
+                if (!cells && controlName(l, r, ch) == objectName) return Control{&l, &r, ch};
+                for (int bit = 0; cells && bit < r.extra.bits[ch]; ++bit)
+                    if (objectName == pictureName(l, ch, bit, false) || objectName == pictureName(l, ch, bit, true))
+                        return Control{&l, &r, ch, bit};
             }
         }
     }
     return std::nullopt;
 }
 
-const Field* fieldNamed(const Layout& layout, const char* name) {
-    for (const Field& f : layout.fields)
-        if (qstrcmp(f.name, name) == 0) return &f;
+const Row* rowNamed(const Layout& layout, const char* name) {
+    for (const Row& r : layout.fields)
+        if (qstrcmp(r.field.name, name) == 0) return &r;
     return nullptr;
 }
 
-std::optional<QString> fieldText(const Field& field, int channel, const RegisterBlock& block) {
-    const int reg = field.reg[channel];
-    switch (field.editor) {
-    case Editor::Fixed:
-    case Editor::List:
-    case Editor::Cells:
-        return std::nullopt;
-    case Editor::Diameter:
+std::optional<QString> fieldText(const Row& row, int channel, const RegisterBlock& block) {
+    if (row.extra.fixedText) return std::nullopt;
+    const int reg = row.reg(channel);
+    if (row.extra.pair == Pair::Diameter) {
         // Shown from the circumference with pi at full precision, though typed values go to the
         // device through 3.14159: a typed 10000 comes back as 9999,99.
-        if (const auto c = block.f32(reg)) return formatValue(field, float(double(*c) / std::numbers::pi));
-        return std::nullopt;
-    default:
-        break;
-    }
-    switch (field.encoding) {
-    case Encoding::RegisterFloat:
-        if (const auto v = block.f32(reg)) return formatValue(field, *v);
-        return std::nullopt;
-    case Encoding::U16:
-        if (const auto v = block.u16(reg)) return QString::number(*v);
-        return std::nullopt;
-    case Encoding::RegisterByte:
-        if (const auto v = block.byte(reg)) return QString::number(*v);
-        return std::nullopt;
-    default:
+        if (const auto c = block.f32(reg)) return param::formatValue(row.field, float(double(*c) / std::numbers::pi));
         return std::nullopt;
     }
+    return param::fieldText(row.field, reg, block);
 }
 
-QString formatValue(const Field& field, float value) {
-    return enc::formatFixed(value, decimalsOf(field.pattern));
-}
-
-std::optional<int> itemIndex(const Field& field, int channel, const RegisterBlock& block) {
-    if (field.editor != Editor::List) return std::nullopt;
-    const auto code = block.byte(field.reg[channel]);
-    if (!code || *code >= items::texts(field.list).size()) return std::nullopt;
-    return int(*code);
+std::optional<int> itemIndex(const Row& row, int channel, const RegisterBlock& block) {
+    return param::itemIndex(row.field, row.reg(channel), block);
 }
 
 std::optional<QString> pulseWeightCaption(int pulseOutputMode) {
@@ -160,9 +91,9 @@ std::optional<QString> pulseWeightCaption(int pulseOutputMode) {
     }
 }
 
-QList<Cell> cells(const Field& field, int channel, std::uint8_t mask, bool twoChannelMode) {
+QList<Cell> cells(const Row& row, int channel, std::uint8_t mask, bool twoChannelMode) {
     QList<Cell> out;
-    for (int bit = 0; bit < field.bits[channel]; ++bit) {
+    for (int bit = 0; bit < row.extra.bits[channel]; ++bit) {
         if (channel == 0 && bit >= 6 && twoChannelMode)
             out << Cell::Hidden;
         else
@@ -172,68 +103,33 @@ QList<Cell> cells(const Field& field, int channel, std::uint8_t mask, bool twoCh
 }
 
 std::optional<RegisterWrite> toggleWrite(const Control& cell, const RegisterBlock& current) {
-    if (!cell.field || cell.field->editor != Editor::Cells || cell.bit < 0) return std::nullopt;
-    const int reg = cell.field->reg[cell.channel];
+    if (!cell.row || cell.row->field.control != param::Control::Cells || cell.bit < 0) return std::nullopt;
+    const int reg = cell.row->reg(cell.channel);
     const auto mask = current.byte(reg);
     if (!mask) return std::nullopt;
     return RegisterWrite{reg, 1, enc::u16Bytes(std::uint16_t(*mask ^ bitValue(cell.bit)))};
 }
 
-QString keysOf(Editor editor) {
-    switch (editor) {
-    case Editor::Float:
-    case Editor::Circumference:
-    case Editor::Diameter:
-        return QStringLiteral("0123456789,");
-    case Editor::SignedFloat:
-        return QStringLiteral("0123456789,-");
-    case Editor::Whole:
-        return QStringLiteral("0123456789");
-    default:
-        return QString();
-    }
-}
-
-EditCheck checkEdit(const Field& field, int channel, const QString& text) {
-    const int reg = field.reg[channel];
-    switch (field.editor) {
-    case Editor::Float:
-    case Editor::SignedFloat:
-        if (const auto value = fieldcheck::single(text, ruleOf(field)))
-            return EditCheck{Verdict::Write, RegisterWrite{reg, 2, enc::f32Bytes(*value)}};
-        return refused();
-    case Editor::Whole:
-        if (const auto value = fieldcheck::integer(text, ruleOf(field)))
-            return EditCheck{Verdict::Write, RegisterWrite{reg, 1, enc::u16Bytes(std::uint16_t(*value))}};
-        return refused();
-    default:
-        return refused();
-    }
-}
-
-std::optional<PairEdit> checkPair(const Field& field, int channel, const QString& text) {
-    if (field.editor != Editor::Circumference && field.editor != Editor::Diameter) return std::nullopt;
-    const auto value = fieldcheck::single(text, ruleOf(field));
-    if (!value) return std::nullopt;
+PairEdit pairOf(const Row& row, int channel, float value) {
     PairEdit pair;
-    if (field.editor == Editor::Diameter) {
-        pair.diameter = *value;
-        pair.circumference = *value * PairPi;
+    if (row.extra.pair == Pair::Diameter) {
+        pair.diameter = value;
+        pair.circumference = value * PairPi;
     } else {
-        pair.circumference = *value;
-        pair.diameter = *value / PairPi;
+        pair.circumference = value;
+        pair.diameter = value / PairPi;
     }
     // The diameter in the transducer plane follows the circumference two floats further on.
-    const int first = field.reg[channel];
+    const int first = row.reg(channel);
     pair.writes = {RegisterWrite{first, 2, enc::f32Bytes(pair.circumference)},
                    RegisterWrite{first + 4, 2, enc::f32Bytes(pair.diameter)}};
     return pair;
 }
 
-QList<CommandStep> listSteps(const Field& field, int channel, int index) {
-    if (field.editor != Editor::List || index < 0 || index >= items::texts(field.list).size()) return {};
-    return {CommandStep{field.reg[channel], std::uint16_t(index), true}, CommandStep{27, 1, true},
-            CommandStep{28, 1, true}};
+QList<CommandStep> listSteps(const Row& row, int channel, int index) {
+    const auto write = param::itemWrite(row.field, row.reg(channel), index);
+    if (!write) return {};
+    return {CommandStep{write->reg, std::uint16_t(index), true}, CommandStep{27, 1, true}, CommandStep{28, 1, true}};
 }
 
 } // namespace genparams

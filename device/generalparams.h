@@ -3,6 +3,7 @@
 // fields per layout. Each row says for both channels which register a field shows, how it is shown
 // and edited and where it sits; the panel is built, filled and checked from these rows alone.
 #include "device/itemlists.h"
+#include "device/paramfield.h"
 #include "device/registerblock.h"
 #include "device/registerwrite.h"
 #include "device/sysparams.h"
@@ -15,59 +16,41 @@
 
 namespace genparams {
 
-using sysparams::EditCheck;
-using sysparams::Encoding;
+using param::Encoding;
+using param::Verdict;
 using sysparams::Read;
-using sysparams::Verdict;
 
 // The layouts by work mode and sensor type: operational clamp-on, insertion, U-bend, and
 // verification clamp-on.
 enum class Variant { EN, EV, EU, PN };
 inline constexpr Variant Variants[] = {Variant::EN, Variant::EV, Variant::EU, Variant::PN};
 
-enum class Editor {
-    Float,         // limits of its row
-    SignedFloat,   // the zero shift: a minus sign is a key too
-    Whole,         // averaging interval, pulse duration: one register
-    Circumference, // the circumference/diameter pair: writes the circumference and the
-    Diameter,      // transducer-plane diameter, whichever of the two is typed
-    List,          // writes the item index, then command 1 to both channels
-    Cells,         // the status-output condition mask, one cell per bit
-    Display,       // read-only device value
-    Fixed,         // read-only text of the layout itself, never read from the device
-};
-
-// How the lower limit meets the typed value (always converted to single precision first).
-enum class Compare {
-    Single,       // with the limit in single precision
-    ExactDecimal, // with the exact decimal: 0,0001 in single precision lies below 0.0001
-};
-
 enum class Column { Left, Right, Centre };
 
-struct Field {
-    const char* caption = "";       // above the field; for the pulse weight (f) the design-time text
-    const char* caption2 = nullptr; // a second caption line under the first
-    const char* name = "";          // object name without the layout code and channel
-    std::array<int, 2> reg{};       // per channel; the same register twice where the boxes share it
-    Encoding encoding = Encoding::RegisterFloat;
-    const char* pattern = "0.00"; // display of a float
-    Editor editor = Editor::Float;
-    double min = 0;
-    double max = 0;
-    Compare minCompare = Compare::Single;
-    items::List list = items::List::None;
-    std::array<int, 2> tag{-1, -1};           // a Tag that is not the register (the diameter's selectors)
-    std::array<const char*, 2> captionName{}; // caption labels with names of their own (pulse weight f)
-    const char* fixedText = nullptr;
+// The circumference/diameter pair: either one typed gives the other, and both go to the device.
+enum class Pair { None, Circumference, Diameter };
+
+// What a layout needs besides the field: channel 2's register, the place in the box, the caption's
+// second line and own label names, a fixed text of the layout, the pair, the condition cells.
+struct Extra {
+    int channel2 = 83; // channel 2's register lies this far above channel 1's (0: shared)
     Column column = Column::Left;
     int row = 0;
+    const char* caption2 = nullptr;           // a second caption line under the first
+    std::array<const char*, 2> captionName{}; // caption labels with names of their own (pulse weight f)
+    const char* fixedText = nullptr;          // read-only text of the layout, never read from the device
+    Pair pair = Pair::None;
     std::array<int, 2> bits{8, 6}; // condition cells per channel: bits 0 .. bits-1
+};
 
-    int registers() const;
-    // Whether the operator edits the field (and it carries its register in its Tag).
-    bool editable() const;
-    int tagOf(int channel) const { return tag[channel] >= 0 ? tag[channel] : reg[channel]; }
+struct Row {
+    param::Field field;
+    Extra extra{};
+
+    // The register on a channel (0 or 1); -1 for a fixed text.
+    int reg(int channel) const { return field.reg < 0 ? -1 : field.reg + channel * extra.channel2; }
+    // The control's Tag: its register, except the diameter's, which selects the channel.
+    int tagOf(int channel) const { return extra.pair == Pair::Diameter ? channel : field.tagOf(reg(channel)); }
 };
 
 struct Layout {
@@ -77,7 +60,7 @@ struct Layout {
     int sensorType;
     std::array<Read, 2> blocks;
     int boxHeight;
-    std::span<const Field> fields;
+    std::span<const Row> fields;
     // Sent after every successful read of the layout.
     std::span<const CommandStep> afterRead;
 };
@@ -95,11 +78,11 @@ inline constexpr int SensorTypeRegister = 17;
 std::optional<Variant> variantOf(const RegisterBlock& common);
 
 // Object names: "EditLowLimitEUCh2", "GroupBoxChannel1EN", "Image0_ENCh1" / "Image0xENCh1".
-QString controlName(const Layout& layout, const Field& field, int channel);
+QString controlName(const Layout& layout, const Row& row, int channel);
 QString boxName(const Layout& layout, int channel);
 QString pictureName(const Layout& layout, int channel, int bit, bool cross);
 // The caption label of a field: its own name where the row gives one, else "Label" + the control.
-QString captionName(const Layout& layout, const Field& field, int channel);
+QString captionName(const Layout& layout, const Row& row, int channel);
 // Bit value of a cell picture (its Tag).
 inline int bitValue(int bit) {
     return 1 << bit;
@@ -108,13 +91,13 @@ inline int bitValue(int bit) {
 // What a control name stands for: a field of a box, or one picture of a condition cell.
 struct Control {
     const Layout* layout = nullptr;
-    const Field* field = nullptr;
+    const Row* row = nullptr;
     int channel = 0;
     int bit = -1; // the cell's bit for a picture
 };
 std::optional<Control> findControl(const QString& objectName);
-// A field of the same layout by its name (the pair editor shows its results in its neighbours).
-const Field* fieldNamed(const Layout& layout, const char* name);
+// A row of the same layout by its name (the pair editor shows its results in its neighbours).
+const Row* rowNamed(const Layout& layout, const char* name);
 
 inline constexpr const char* CircumferenceName = "EditLengthCirc";
 inline constexpr const char* DiameterName = "EditExternalDiameter";
@@ -122,12 +105,10 @@ inline constexpr const char* PlaneDiameterName = "EditExtDiamPEA";
 
 // Display text of a field from a block holding its registers; empty when the block does not hold
 // them, and always for fixed texts, lists and cells.
-std::optional<QString> fieldText(const Field& field, int channel, const RegisterBlock& block);
-// A float in the field's display pattern.
-QString formatValue(const Field& field, float value);
+std::optional<QString> fieldText(const Row& row, int channel, const RegisterBlock& block);
 // Item index of a list field; empty when the block lacks it or the code names no item (the list
 // then keeps its selection).
-std::optional<int> itemIndex(const Field& field, int channel, const RegisterBlock& block);
+std::optional<int> itemIndex(const Row& row, int channel, const RegisterBlock& block);
 // Caption of the pulse-weight (f) fields for a pulse-output mode; empty for a code without one.
 std::optional<QString> pulseWeightCaption(int pulseOutputMode);
 inline constexpr const char* PulseWeightDesignCaption = "Вес имп. (f), м3/имп";
@@ -136,18 +117,11 @@ inline constexpr const char* PulseWeightDesignCaption = "Вес имп. (f), м3
 enum class Cell { Hidden, Bar, Cross };
 // The cells of a channel's mask (bit 0 first). In two-channel mode bits 6 and 7 of channel 1 are
 // not shown; they tell only a two-beam device's conditions.
-QList<Cell> cells(const Field& field, int channel, std::uint8_t mask, bool twoChannelMode);
+QList<Cell> cells(const Row& row, int channel, std::uint8_t mask, bool twoChannelMode);
 
 // The write that toggles a cell's bit in the mask the device holds now (the register read just
 // before); the high byte goes as 0. Empty when the block does not hold the mask.
 std::optional<RegisterWrite> toggleWrite(const Control& cell, const RegisterBlock& current);
-
-// Characters the operator may type into an editor besides Backspace.
-QString keysOf(Editor editor);
-
-// Checks a committed text of a plain editor (float, signed float, whole) and encodes its write.
-// Every character must be one of the editor's keys, whatever way it reached the field.
-EditCheck checkEdit(const Field& field, int channel, const QString& text);
 
 // The circumference/diameter pair: a typed diameter gives the circumference, a typed circumference
 // the diameter, both with the device's constant 3.14159 in single precision. Both values go to the
@@ -158,10 +132,11 @@ struct PairEdit {
     float diameter = 0;
     QList<RegisterWrite> writes;
 };
-std::optional<PairEdit> checkPair(const Field& field, int channel, const QString& text);
+// The pair of a value accepted in either field.
+PairEdit pairOf(const Row& row, int channel, float value);
 
 // The writes of choosing a list item, with the pause after each: the item, then command 1 to the
 // command registers of both channels so the device takes the new mode or scheme.
-QList<CommandStep> listSteps(const Field& field, int channel, int index);
+QList<CommandStep> listSteps(const Row& row, int channel, int index);
 
 } // namespace genparams

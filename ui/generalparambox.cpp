@@ -1,15 +1,13 @@
 #include "ui/generalparambox.h"
 
 #include "ui/conditionpicture.h"
-#include "ui/displayonly.h"
-#include "ui/keypressfilter.h"
+#include "ui/fieldbuilder.h"
 #include "ui/panelstyle.h"
 #include "ui/tag.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSignalBlocker>
 
 using namespace genparams;
 
@@ -26,8 +24,8 @@ constexpr int ConditionCaptionY = 352, CellY = 373, LeftCellX = 32, CellPitch = 
 
 int captionY(const Layout& layout, int row) {
     int y = FirstCaptionY + row * RowPitch;
-    for (const Field& f : layout.fields)
-        if (f.caption2 && f.row <= row) y += CaptionLine;
+    for (const Row& r : layout.fields)
+        if (r.extra.caption2 && r.extra.row <= row) y += CaptionLine;
     return y;
 }
 
@@ -41,11 +39,14 @@ GeneralParamBox::GeneralParamBox(const Layout& layout, int channel, QWidget* par
     QPalette pal = palette();
     pal.setColor(QPalette::WindowText, Blue);
     setPalette(pal);
-    for (const Field& field : layout.fields) {
-        if (field.editor == Editor::Cells)
-            addCells(field);
+    m_fields = new FieldBuilder(this);
+    connect(m_fields, &FieldBuilder::committed, this, [this](const QString& name) { emit editCommitted(name); });
+    connect(m_fields, &FieldBuilder::chosen, this, &GeneralParamBox::listChosen);
+    for (const Row& row : layout.fields) {
+        if (row.field.control == param::Control::Cells)
+            addCells(row);
         else
-            addField(field, captionY(layout, field.row));
+            addField(row, captionY(layout, row.extra.row));
     }
     hide();
 }
@@ -57,51 +58,29 @@ QLabel* GeneralParamBox::addCaption(const QString& name, const QString& text, in
     return label;
 }
 
-void GeneralParamBox::addField(const Field& field, int top) {
-    const int x = ColumnX[int(field.column)];
-    const QString name = controlName(m_layout, field, m_channel);
-    const QString caption = captionName(m_layout, field, m_channel);
-    if (field.caption2) {
-        addCaption(caption, QString::fromUtf8(field.caption), x, top - CaptionLine);
-        addCaption(caption + QStringLiteral("Line2"), QString::fromUtf8(field.caption2), x, top);
-    } else {
-        QLabel* label = addCaption(caption, QString::fromUtf8(field.caption), x, top);
-        if (field.captionName[m_channel]) m_pulseWeightCaption = label;
-    }
-
-    QWidget* control = nullptr;
-    if (field.editor == Editor::List) {
-        auto* combo = new QComboBox(this);
-        combo->setEditable(false);
-        combo->addItems(items::texts(field.list));
-        combo->setCurrentIndex(-1);
-        connect(combo, &QComboBox::currentIndexChanged, this,
-                [this, name](int index) { emit listChosen(name, index); });
-        m_combos.insert(&field, combo);
-        control = combo;
-    } else {
-        auto* edit = new QLineEdit(this);
-        if (field.editable()) {
-            auto* keys =
-                new KeyPressFilter(edit, keysOf(field.editor), [this, name] { emit editCommitted(name); });
-            keys->setDotToComma(true);
-        } else {
-            EditDateAdjKeyPress(edit);
-        }
-        if (field.fixedText) edit->setText(QString::fromUtf8(field.fixedText));
-        m_edits.insert(&field, edit);
-        control = edit;
-    }
-    control->setObjectName(name);
-    control->setGeometry(x, top + CaptionToField, FieldWidth, FieldHeight);
-    if (field.editable()) tag::set(control, field.tagOf(m_channel));
+void GeneralParamBox::addField(const Row& row, int top) {
+    const int x = ColumnX[int(row.extra.column)];
+    const QString name = controlName(m_layout, row, m_channel);
+    const QString caption = captionName(m_layout, row, m_channel);
+    // A two-line caption starts a line higher.
+    const int lines = row.extra.caption2 ? 2 : 1;
+    const param::Place place{.x = x, .y = top + CaptionToField, .width = FieldWidth, .height = FieldHeight,
+                             .captionAbove = CaptionToField + (lines - 1) * CaptionLine, .captionHeight = CaptionLine};
+    m_fields->build(row.field, this, name, row.reg(m_channel), place, caption);
+    if (row.extra.caption2)
+        addCaption(caption + QStringLiteral("Line2"), QString::fromUtf8(row.extra.caption2), x, top);
+    else if (row.extra.captionName[m_channel])
+        m_pulseWeightCaption = m_fields->caption(name);
+    if (row.extra.fixedText) edit(row)->setText(QString::fromUtf8(row.extra.fixedText));
+    // The diameter's Tag selects the channel, not a register.
+    if (row.extra.pair == Pair::Diameter) tag::set(edit(row), row.tagOf(m_channel));
 }
 
-void GeneralParamBox::addCells(const Field& field) {
+void GeneralParamBox::addCells(const Row& row) {
     addCaption(QStringLiteral("LabelConditions") + QString::fromLatin1(m_layout.code) +
                    QStringLiteral("Ch%1").arg(m_channel + 1),
-               QString::fromUtf8(field.caption), LeftCellX, ConditionCaptionY);
-    for (int bit = 0; bit < field.bits[m_channel]; ++bit) {
+               QString::fromUtf8(row.field.caption), LeftCellX, ConditionCaptionY);
+    for (int bit = 0; bit < row.extra.bits[m_channel]; ++bit) {
         for (bool cross : {false, true}) {
             auto* picture = new ConditionPicture(
                 cross ? ConditionPicture::Kind::Cross : ConditionPicture::Kind::Bar, this);
@@ -117,24 +96,24 @@ void GeneralParamBox::addCells(const Field& field) {
 }
 
 void GeneralParamBox::fill(const RegisterBlock& block, bool twoChannelMode) {
-    for (const Field& field : m_layout.fields) {
-        if (field.editor == Editor::Fixed || !block.has(field.reg[m_channel], field.registers())) continue;
-        if (field.editor == Editor::List) {
-            const auto index = itemIndex(field, m_channel, block);
+    for (const Row& row : m_layout.fields) {
+        const param::Field& f = row.field;
+        const int reg = row.reg(m_channel);
+        if (row.extra.fixedText || !block.has(reg, f.registers())) continue;
+        const QString name = controlName(m_layout, row, m_channel);
+        if (f.control == param::Control::List) {
+            const auto index = itemIndex(row, m_channel, block);
             if (!index) continue;
-            QComboBox* combo = m_combos.value(&field);
-            const QSignalBlocker quiet(combo);
-            combo->setCurrentIndex(*index);
-            if (field.list == items::List::PulseOutputModes) setPulseOutputMode(*index);
-        } else if (field.editor == Editor::Cells) {
-            const QList<Cell> shown =
-                cells(field, m_channel, *block.byte(field.reg[m_channel]), twoChannelMode);
+            m_fields->fill(f, name, reg, block);
+            if (f.list == items::List::PulseOutputModes) setPulseOutputMode(*index);
+        } else if (f.control == param::Control::Cells) {
+            const QList<Cell> shown = cells(row, m_channel, *block.byte(reg), twoChannelMode);
             for (int bit = 0; bit < shown.size(); ++bit) {
                 m_cells[bit][0]->setVisible(shown[bit] == Cell::Bar);
                 m_cells[bit][1]->setVisible(shown[bit] == Cell::Cross);
             }
-        } else if (const auto text = fieldText(field, m_channel, block)) {
-            m_edits.value(&field)->setText(*text);
+        } else if (const auto text = fieldText(row, m_channel, block)) {
+            edit(row)->setText(*text);
         }
     }
 }
@@ -145,8 +124,8 @@ void GeneralParamBox::setPulseOutputMode(int mode) {
 }
 
 void GeneralParamBox::showValue(const char* fieldName, float value) {
-    if (const Field* field = fieldNamed(m_layout, fieldName))
-        if (QLineEdit* e = edit(*field)) e->setText(formatValue(*field, value));
+    if (const Row* row = rowNamed(m_layout, fieldName))
+        if (QLineEdit* e = edit(*row)) e->setText(param::formatValue(row->field, value));
 }
 
 void GeneralParamBox::flipCell(ConditionPicture* clicked) {
@@ -157,7 +136,7 @@ void GeneralParamBox::flipCell(ConditionPicture* clicked) {
     }
 }
 
-QLineEdit* GeneralParamBox::edit(const Field& field) const {
-    return m_edits.value(&field);
+QLineEdit* GeneralParamBox::edit(const Row& row) const {
+    return m_fields->edit(controlName(m_layout, row, m_channel));
 }
 

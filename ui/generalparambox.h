@@ -9,6 +9,7 @@
 #include <array>
 
 class ConditionPicture;
+class FieldBuilder;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -30,7 +31,7 @@ class GeneralParamBox : public QGroupBox {
     // Shows the other picture of the clicked picture's cell.
     void flipCell(ConditionPicture* clicked);
 
-    QLineEdit* edit(const genparams::Field& field) const;
+    QLineEdit* edit(const genparams::Row& row) const;
 
   signals:
     void editCommitted(const QString& objectName);
@@ -39,14 +40,13 @@ class GeneralParamBox : public QGroupBox {
 
   private:
     QLabel* addCaption(const QString& name, const QString& text, int x, int y);
-    void addField(const genparams::Field& field, int captionY);
-    void addCells(const genparams::Field& field);
+    void addField(const genparams::Row& row, int captionY);
+    void addCells(const genparams::Row& row);
     void setPulseOutputMode(int mode);
 
     const genparams::Layout& m_layout;
     int m_channel;
-    QHash<const genparams::Field*, QLineEdit*> m_edits;
-    QHash<const genparams::Field*, QComboBox*> m_combos;
+    FieldBuilder* m_fields = nullptr;
     QLabel* m_pulseWeightCaption = nullptr;
     // Bar and cross picture of each bit.
     std::array<std::array<ConditionPicture*, 2>, 8> m_cells{};

@@ -1,19 +1,16 @@
 #include "ui/paneladjustment.h"
 
 #include "ui/conditiondisplay.h"
-#include "ui/displayonly.h"
-#include "ui/keypressfilter.h"
+#include "ui/fieldbuilder.h"
 #include "ui/panelstyle.h"
 #include "ui/radiogroup.h"
 #include "ui/tag.h"
 #include "ui/updown.h"
 
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <algorithm>
 
 using namespace adjustment;
@@ -24,22 +21,6 @@ constexpr int CaptionHeight = 16;
 
 QRect rectOf(const Place& p) {
     return QRect(p.x, p.y, p.width, p.height);
-}
-
-// Keys that change what a field holds, as opposed to moving the focus or the cursor.
-bool types(const QKeyEvent* key) {
-    switch (key->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return false;
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return true;
-    default:
-        return !key->text().isEmpty();
-    }
 }
 
 } // namespace
@@ -61,41 +42,12 @@ PanelAdjustment::PanelAdjustment(QWidget* parent) : QFrame(parent) {
         m_groups.insert(box->objectName(), box);
     }
 
-    for (const Field& f : fields()) {
-        const QString name = QString::fromLatin1(f.name);
-        QWidget* host = parentFor(f.parent);
-        QWidget* control = nullptr;
-        if (f.control == Control::RadioGroup) {
-            auto* radio = new RadioGroup(f.caption, f.items, host);
-            panelstyle::navy(radio);
-            connect(radio, &RadioGroup::clicked, this,
-                    [this, name](int index) { emit radioClicked(name, index); });
-            m_radios.insert(name, radio);
-            control = radio;
-        } else {
-            auto* edit = new QLineEdit(host);
-            if (f.control == Control::DisplayOnly) {
-                EditDateAdjKeyPress(edit);
-            } else if (f.editor != Editor::None) {
-                auto* keys = new KeyPressFilter(edit, f.keys, [this, name] { emit editCommitted(name); });
-                keys->setDotToComma(f.commaForDot);
-                // Installed last, so it sees every key before the filter drops or commits it.
-                edit->installEventFilter(this);
-            }
-            m_edits.insert(name, edit);
-            control = edit;
-            if (!f.caption.isEmpty()) {
-                QLabel* label = panelstyle::caption(f.caption, name, host);
-                const int x = f.place.captionX >= 0 ? f.place.captionX : f.place.x;
-                const int y = f.place.captionY >= 0 ? f.place.captionY : f.place.y - CaptionHeight;
-                label->setGeometry(x, y, std::max(f.place.width, label->sizeHint().width()), CaptionHeight);
-                m_captions.insert(name, label);
-            }
-        }
-        control->setObjectName(name);
-        control->setGeometry(rectOf(f.place));
-        if (f.tag >= 0) tag::set(control, f.tag);
-    }
+    m_fields = new FieldBuilder(this);
+    for (const Row& r : rows())
+        m_fields->build(r.field, parentFor(r.where.parent), QString::fromLatin1(r.field.name), r.field.reg);
+    connect(m_fields, &FieldBuilder::typing, this, &PanelAdjustment::editKeyPressed);
+    connect(m_fields, &FieldBuilder::committed, this, [this](const QString& name) { emit editCommitted(name); });
+    connect(m_fields, &FieldBuilder::chosen, this, &PanelAdjustment::radioClicked);
 
     for (const UpDownSpec& u : upDowns()) {
         const QString name = QString::fromLatin1(u.name);
@@ -129,24 +81,33 @@ QWidget* PanelAdjustment::parentFor(const char* group) {
 }
 
 void PanelAdjustment::fill(Block block, const RegisterBlock& data, const Context& context) {
-    for (const Field& f : fields()) {
-        if (f.block != block || f.value == Value::None) continue;
+    for (const Row& r : rows()) {
+        const param::Field& f = r.field;
+        if (r.where.block != block || f.encoding == param::Encoding::None) continue;
         const QString name = QString::fromLatin1(f.name);
-        if (f.control == Control::RadioGroup) {
-            if (const auto index = fieldNumber(f, data, context)) {
-                RadioGroup* radio = m_radios.value(name);
-                const QSignalBlocker quiet(radio);
-                radio->setItemIndex(*index);
-            }
+        if (f.chooses()) {
+            m_fields->fill(f, name, absoluteRegister(r, context.channel), data);
             continue;
         }
-        if (const auto text = fieldText(f, data, context)) m_edits.value(name)->setText(*text);
+        if (const auto text = fieldText(r, data, context)) edit(name)->setText(*text);
         if (f.tag >= 0) {
             if (UpDown* upDown = upDownWithTag(f.tag)) {
-                if (const auto position = fieldNumber(f, data, context)) upDown->setPosition(*position);
+                if (const auto position = fieldNumber(r, data, context)) upDown->setPosition(*position);
             }
         }
     }
+}
+
+QLineEdit* PanelAdjustment::edit(const QString& name) const {
+    return m_fields->edit(name);
+}
+
+RadioGroup* PanelAdjustment::radioGroup(const QString& name) const {
+    return m_fields->radio(name);
+}
+
+QLabel* PanelAdjustment::caption(const QString& name) const {
+    return m_fields->caption(name);
 }
 
 UpDown* PanelAdjustment::upDownWithTag(int tagValue) const {
@@ -157,12 +118,6 @@ UpDown* PanelAdjustment::upDownWithTag(int tagValue) const {
 }
 
 QLineEdit* PanelAdjustment::editWithTag(int tagValue) const {
-    const Field* f = fieldWithTag(tagValue);
-    return f ? edit(QString::fromLatin1(f->name)) : nullptr;
-}
-
-bool PanelAdjustment::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && types(static_cast<QKeyEvent*>(event)))
-        emit editKeyPressed(watched->objectName());
-    return QFrame::eventFilter(watched, event);
+    const Row* r = rowWithTag(tagValue);
+    return r ? edit(QString::fromLatin1(r->field.name)) : nullptr;
 }

@@ -9,6 +9,7 @@
 #include <QHash>
 
 class ConditionDisplay;
+class FieldBuilder;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -27,12 +28,12 @@ class PanelAdjustment : public QFrame {
     // never report an operator action.
     void fill(adjustment::Block block, const RegisterBlock& data, const adjustment::Context& context);
 
-    QLineEdit* edit(const QString& name) const { return m_edits.value(name); }
-    RadioGroup* radioGroup(const QString& name) const { return m_radios.value(name); }
+    QLineEdit* edit(const QString& name) const;
+    RadioGroup* radioGroup(const QString& name) const;
     UpDown* upDown(const QString& name) const { return m_upDowns.value(name); }
     QPushButton* button(const QString& name) const { return m_buttons.value(name); }
     QGroupBox* group(const QString& name) const { return m_groups.value(name); }
-    QLabel* caption(const QString& name) const { return m_captions.value(name); }
+    QLabel* caption(const QString& name) const;
     ConditionDisplay* condition() const { return m_condition; }
     // The up-down that goes with a field's Tag, and the field that shows an up-down's position.
     UpDown* upDownWithTag(int tag) const;
@@ -47,17 +48,12 @@ class PanelAdjustment : public QFrame {
     void upDownChanging(const QString& name);
     void upDownReleased(const QString& name);
 
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
   private:
     QWidget* parentFor(const char* group);
 
     ConditionDisplay* m_condition = nullptr;
     QHash<QString, QGroupBox*> m_groups;
-    QHash<QString, QLineEdit*> m_edits;
-    QHash<QString, RadioGroup*> m_radios;
+    FieldBuilder* m_fields = nullptr;
     QHash<QString, UpDown*> m_upDowns;
     QHash<QString, QPushButton*> m_buttons;
-    QHash<QString, QLabel*> m_captions;
 };

@@ -1,18 +1,15 @@
 #include "ui/panelcounters.h"
 
 #include "ui/conditiondisplay.h"
-#include "ui/displayonly.h"
-#include "ui/keypressfilter.h"
+#include "ui/fieldbuilder.h"
 #include "ui/panelstyle.h"
 #include "ui/tag.h"
 
 #include <QComboBox>
-#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 #include <algorithm>
 
 using namespace counters;
@@ -94,42 +91,20 @@ PanelCounters::PanelCounters(QWidget* parent) : QFrame(parent) {
                                 QStringLiteral("ButtonClearV")})
         connect(button(name), &QPushButton::clicked, this, [this, name] { emit clearVolumeClicked(name); });
 
-    for (const Field& f : fields()) {
-        const int channels = f.group == Group::Channel ? 2 : 1;
+    m_fields = new FieldBuilder(this);
+    for (const Row& r : rows()) {
+        const int channels = r.where.group == Group::Channel ? 2 : 1;
         for (int channel = 1; channel <= channels; ++channel) {
-            const QString name = counters::objectName(f, channel);
-            QWidget* host = parentFor(f.group, channel);
-            QLabel* caption = panelstyle::caption(f.caption, name, host);
-            caption->setGeometry(f.place.x, f.place.captionY,
-                                 std::max(f.place.width, caption->sizeHint().width()), CaptionHeight);
+            const QString name = counters::objectName(r, channel);
+            m_fields->build(r.field, parentFor(r.where.group, channel), name, registerOf(r, channel));
+            QLabel* caption = m_fields->caption(name);
             m_labels.insert(caption->objectName(), caption);
-
-            QWidget* control = nullptr;
-            if (f.control == Control::List) {
-                auto* combo = new QComboBox(host);
-                combo->addItems(items::texts(f.list));
-                combo->setCurrentIndex(-1);
-                connect(combo, &QComboBox::currentIndexChanged, this, &PanelCounters::pulseModeChosen);
-                m_combos.insert(name, combo);
-                control = combo;
-            } else {
-                auto* edit = new QLineEdit(host);
-                if (f.control == Control::DisplayOnly) {
-                    EditDateAdjKeyPress(edit);
-                } else {
-                    auto* keys = new KeyPressFilter(edit, f.keys, [this] { emit shiftZeroCommitted(); });
-                    keys->setDotToComma(f.commaForDot);
-                    // Installed last, so it sees every key before the filter drops or commits it.
-                    edit->installEventFilter(this);
-                }
-                m_edits.insert(name, edit);
-                control = edit;
-            }
-            control->setObjectName(name);
-            control->setGeometry(f.place.x, f.place.y, f.place.width, f.place.height);
-            if (f.tag >= 0) tag::set(control, f.tag);
         }
     }
+    connect(m_fields, &FieldBuilder::typing, this, &PanelCounters::shiftZeroKeyPressed);
+    connect(m_fields, &FieldBuilder::committed, this, &PanelCounters::shiftZeroCommitted);
+    connect(m_fields, &FieldBuilder::chosen, this,
+            [this](const QString&, int index) { emit pulseModeChosen(index); });
     hide();
 }
 
@@ -166,20 +141,22 @@ QLabel* PanelCounters::addText(const QString& name, const QString& text, QWidget
 }
 
 void PanelCounters::fill(Group g, const RegisterBlock& data, int channel) {
-    for (const Field& f : fields()) {
-        if (f.group != g) continue;
-        const QString name = counters::objectName(f, channel);
-        if (f.control == Control::List) {
-            if (const auto index = itemIndex(f, data, channel)) {
-                QComboBox* combo = m_combos.value(name);
-                const QSignalBlocker quiet(combo);
-                // A code the list has no item for leaves it without a selection.
-                combo->setCurrentIndex(*index < combo->count() ? *index : -1);
-            }
-        } else if (const auto text = fieldText(f, data, channel)) {
-            m_edits.value(name)->setText(*text);
-        }
+    for (const Row& r : rows()) {
+        if (r.where.group != g) continue;
+        const QString name = counters::objectName(r, channel);
+        if (r.field.chooses())
+            m_fields->fill(r.field, name, registerOf(r, channel), data);
+        else if (const auto text = fieldText(r, data, channel))
+            edit(name)->setText(*text);
     }
+}
+
+QLineEdit* PanelCounters::edit(const QString& name) const {
+    return m_fields->edit(name);
+}
+
+QComboBox* PanelCounters::combo(const QString& name) const {
+    return m_fields->combo(name);
 }
 
 void PanelCounters::setLayoutVisible(Layout layout, bool visible) {
@@ -202,9 +179,4 @@ void PanelCounters::showSimulator(bool connected) {
     QPushButton* imitator = button(QStringLiteral("ButtonIMR"));
     imitator->setText(connected ? Disconnect : Connect);
     tag::set(imitator, connected ? 0 : 1);
-}
-
-bool PanelCounters::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) emit shiftZeroKeyPressed();
-    return QFrame::eventFilter(watched, event);
 }

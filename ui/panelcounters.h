@@ -10,6 +10,7 @@
 #include <array>
 
 class ConditionDisplay;
+class FieldBuilder;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -34,8 +35,8 @@ class PanelCounters : public QFrame {
 
     QGroupBox* group(const QString& name) const { return m_groups.value(name); }
     ConditionDisplay* condition(int channel) const { return m_conditions.at(channel == 2 ? 1 : 0); }
-    QLineEdit* edit(const QString& name) const { return m_edits.value(name); }
-    QComboBox* combo(const QString& name) const { return m_combos.value(name); }
+    QLineEdit* edit(const QString& name) const;
+    QComboBox* combo(const QString& name) const;
     QPushButton* button(const QString& name) const { return m_buttons.value(name); }
     // Captions ("Label" + the control's name) and the verification group's texts.
     QLabel* label(const QString& name) const { return m_labels.value(name); }
@@ -43,13 +44,10 @@ class PanelCounters : public QFrame {
   signals:
     void clearVolumeClicked(const QString& button);
     void simulatorClicked();
-    // Any key in the zero-shift field, and its Enter.
+    // A key that changes the zero-shift field, and its Enter.
     void shiftZeroKeyPressed();
-    void shiftZeroCommitted();
+    void shiftZeroCommitted(const QString& name, const QString& text);
     void pulseModeChosen(int index);
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QWidget* parentFor(counters::Group group, int channel);
@@ -58,8 +56,7 @@ class PanelCounters : public QFrame {
 
     QHash<QString, QGroupBox*> m_groups;
     std::array<ConditionDisplay*, 2> m_conditions{};
-    QHash<QString, QLineEdit*> m_edits;
-    QHash<QString, QComboBox*> m_combos;
+    FieldBuilder* m_fields = nullptr;
     QHash<QString, QPushButton*> m_buttons;
     QHash<QString, QLabel*> m_labels;
 };

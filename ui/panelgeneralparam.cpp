@@ -78,7 +78,7 @@ void PanelGeneralParam::hideLayoutsBut(std::optional<Variant> variant) {
 
 void PanelGeneralParam::showPair(const Control& typed, const PairEdit& pair) {
     GeneralParamBox* b = box(typed.layout->variant, typed.channel);
-    if (typed.field->editor == Editor::Diameter)
+    if (typed.row->extra.pair == Pair::Diameter)
         b->showValue(CircumferenceName, pair.circumference);
     else
         b->showValue(DiameterName, pair.diameter);

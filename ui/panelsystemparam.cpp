@@ -1,10 +1,7 @@
 #include "ui/panelsystemparam.h"
 
-#include "ui/tag.h"
-
 #include "device/sysparams.h"
-#include "ui/displayonly.h"
-#include "ui/keypressfilter.h"
+#include "ui/fieldbuilder.h"
 #include "ui/panelstyle.h"
 #include "ui/radiogroup.h"
 
@@ -12,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalBlocker>
 
 namespace {
 
@@ -32,64 +28,16 @@ const ButtonSpec Buttons[] = {
 } // namespace
 
 PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
-    using namespace sysparams;
     setObjectName(QStringLiteral("PanelSystemParam"));
     setGeometry(Left, Top, Width, Height);
     panelstyle::applyTo(this);
 
-    for (const Row& row : rows()) {
-        const Geometry& g = row.geometry;
-        if (g.captionY >= 0) {
-            QLabel* label = panelstyle::caption(row.caption, row.objectName, this);
-            label->setGeometry(g.x, g.captionY, std::max(g.width, label->sizeHint().width()), 16);
-            m_captions.insert(row.objectName, label);
-        }
-        QWidget* control = nullptr;
-        switch (row.control) {
-        case Control::Edit:
-        case Control::DisplayOnly: {
-            auto* edit = new QLineEdit(this);
-            if (row.control == Control::DisplayOnly) {
-                EditDateAdjKeyPress(edit);
-            } else {
-                const QString name = row.objectName;
-                auto* keys = new KeyPressFilter(edit, row.keys, [this, edit, name] {
-                    emit editCommitted(name, edit->text());
-                });
-                keys->setDotToComma(row.commaForDot);
-            }
-            m_edits.insert(row.objectName, edit);
-            control = edit;
-            break;
-        }
-        case Control::List: {
-            auto* combo = new QComboBox(this);
-            combo->setEditable(false);
-            combo->addItems(row.items);
-            combo->setCurrentIndex(-1);
-            const QString name = row.objectName;
-            connect(combo, &QComboBox::currentIndexChanged, this,
-                    [this, name](int index) { emit listChosen(name, index); });
-            m_combos.insert(row.objectName, combo);
-            control = combo;
-            break;
-        }
-        case Control::RadioGroup: {
-            m_radio = new RadioGroup(row.caption, row.items, this);
-            m_radio->setItemIndex(0);
-            panelstyle::navy(m_radio);
-            const QString name = row.objectName;
-            connect(m_radio, &RadioGroup::clicked, this,
-                    [this, name](int index) { emit listChosen(name, index); });
-            control = m_radio;
-            break;
-        }
-        }
-        control->setObjectName(row.objectName);
-        control->setGeometry(g.x, g.fieldY, g.width, g.height);
-        if (row.tagged)
-            tag::set(control, row.reg);
-    }
+    m_fields = new FieldBuilder(this);
+    for (const sysparams::Field& row : sysparams::rows())
+        m_fields->build(row, this, QString::fromLatin1(row.name), row.reg);
+    radioGroup()->setItemIndex(0);
+    connect(m_fields, &FieldBuilder::committed, this, &PanelSystemParam::editCommitted);
+    connect(m_fields, &FieldBuilder::chosen, this, &PanelSystemParam::listChosen);
 
     for (const ButtonSpec& button : Buttons) {
         auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
@@ -110,46 +58,20 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
 }
 
 void PanelSystemParam::fill(const RegisterBlock& block) {
-    using namespace sysparams;
-    for (const Row& row : rows()) {
-        if (!block.has(row.reg, row.registers()))
-            continue;
-        switch (row.control) {
-        case Control::Edit:
-        case Control::DisplayOnly:
-            if (const auto text = fieldText(row, block))
-                m_edits.value(row.objectName)->setText(*text);
-            break;
-        case Control::List:
-            if (const auto index = sysparams::itemIndex(row, block)) {
-                QComboBox* combo = m_combos.value(row.objectName);
-                const QSignalBlocker quiet(combo);
-                // An index outside the list leaves the list without a selection.
-                combo->setCurrentIndex(*index < combo->count() ? *index : -1);
-            }
-            break;
-        case Control::RadioGroup:
-            if (const auto index = sysparams::itemIndex(row, block)) {
-                const QSignalBlocker quiet(m_radio);
-                m_radio->setItemIndex(*index);
-            }
-            break;
-        }
+    for (const sysparams::Field& row : sysparams::rows()) {
+        if (block.has(row.reg, row.registers()))
+            m_fields->fill(row, QString::fromLatin1(row.name), row.reg, block);
     }
 }
 
-QLineEdit* PanelSystemParam::edit(const QString& objectName) const { return m_edits.value(objectName); }
+QLineEdit* PanelSystemParam::edit(const QString& objectName) const { return m_fields->edit(objectName); }
 
-QComboBox* PanelSystemParam::combo(const QString& objectName) const { return m_combos.value(objectName); }
+QComboBox* PanelSystemParam::combo(const QString& objectName) const { return m_fields->combo(objectName); }
+
+RadioGroup* PanelSystemParam::radioGroup() const { return m_fields->radio(QStringLiteral("RadioGroupDopUsil")); }
 
 QPushButton* PanelSystemParam::button(const QString& objectName) const { return m_buttons.value(objectName); }
 
-QLabel* PanelSystemParam::caption(const QString& objectName) const { return m_captions.value(objectName); }
+QLabel* PanelSystemParam::caption(const QString& objectName) const { return m_fields->caption(objectName); }
 
-int PanelSystemParam::itemIndex(const QString& objectName) const {
-    if (m_radio && m_radio->objectName() == objectName)
-        return m_radio->itemIndex();
-    if (QComboBox* c = combo(objectName))
-        return c->currentIndex();
-    return -1;
-}
+int PanelSystemParam::itemIndex(const QString& objectName) const { return m_fields->itemIndex(objectName); }

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QString>
 
+class FieldBuilder;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -27,7 +28,7 @@ public:
 
     QLineEdit* edit(const QString& objectName) const;
     QComboBox* combo(const QString& objectName) const;
-    RadioGroup* radioGroup() const { return m_radio; }
+    RadioGroup* radioGroup() const;
     QPushButton* button(const QString& objectName) const;
     QLabel* caption(const QString& objectName) const;
     // Item index of a list or the radio group (-1: none).
@@ -42,9 +43,6 @@ signals:
     void clearJournalsClicked();
 
 private:
-    QHash<QString, QLineEdit*> m_edits;
-    QHash<QString, QComboBox*> m_combos;
-    QHash<QString, QLabel*> m_captions;
+    FieldBuilder* m_fields = nullptr;
     QHash<QString, QPushButton*> m_buttons;
-    RadioGroup* m_radio = nullptr;
 };

@@ -110,29 +110,30 @@ TEST_F(GeneralView, EveryFieldShowsItsOwnRegister) {
         const Layout& l = layout(v);
         SCOPED_TRACE(l.code);
         // A value per register that tells the registers apart.
-        for (const Field& f : l.fields) {
+        const auto whole = [](const Row& r) { return r.field.editable() && r.field.encoding != Encoding::RegisterFloat; };
+        for (const Row& r : l.fields) {
             for (int ch = 0; ch < 2; ++ch) {
-                const int reg = f.reg[ch];
-                if (f.editor == Editor::Whole)
+                const int reg = r.reg(ch);
+                if (whole(r))
                     sim->setHolding(1, reg, quint16(reg));
-                else if (f.encoding == Encoding::RegisterFloat && f.editor != Editor::Fixed)
+                else if (r.field.encoding == Encoding::RegisterFloat && !r.extra.fixedText)
                     sim->setHoldingFloat(1, reg, float(reg) + 0.5f);
             }
         }
         choose(l.workMode, l.sensorType);
-        for (const Field& f : l.fields) {
+        for (const Row& r : l.fields) {
             for (int ch = 0; ch < 2; ++ch) {
-                const QString name = controlName(l, f, ch);
-                const float value = float(f.reg[ch]) + 0.5f;
+                const QString name = controlName(l, r, ch);
+                const float value = float(r.reg(ch)) + 0.5f;
                 QString want;
-                if (f.editor == Editor::Whole)
-                    want = QString::number(f.reg[ch]);
-                else if (f.editor == Editor::Diameter)
-                    want = formatValue(f, float(value / 3.14159265358979));
-                else if (f.editor == Editor::Fixed)
-                    want = QString::fromUtf8(f.fixedText);
-                else if (f.encoding == Encoding::RegisterFloat)
-                    want = formatValue(f, value);
+                if (whole(r))
+                    want = QString::number(r.reg(ch));
+                else if (r.extra.pair == Pair::Diameter)
+                    want = param::formatValue(r.field, float(value / 3.14159265358979));
+                else if (r.extra.fixedText)
+                    want = QString::fromUtf8(r.extra.fixedText);
+                else if (r.field.encoding == Encoding::RegisterFloat && r.field.control != param::Control::Cells)
+                    want = param::formatValue(r.field, value);
                 else
                     continue;
                 EXPECT_EQ(text(name), want) << name.toStdString();

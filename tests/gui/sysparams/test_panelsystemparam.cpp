@@ -43,15 +43,14 @@ struct Panel : ::testing::Test {
 
 TEST_F(Panel, GeometryNamesAndTags) {
     EXPECT_EQ(panel.geometry(), QRect(8, 32, 673, 393));
-    for (const sysparams::Row& row : sysparams::rows()) {
-        auto* w = panel.findChild<QWidget*>(row.objectName);
-        ASSERT_NE(w, nullptr) << row.objectName.toStdString();
-        EXPECT_EQ(w->geometry(), QRect(row.geometry.x, row.geometry.fieldY, row.geometry.width,
-                                      row.geometry.height));
-        if (row.tagged)
-            EXPECT_EQ(w->property("Tag").toInt(), row.reg) << row.objectName.toStdString();
+    for (const sysparams::Field& row : sysparams::rows()) {
+        auto* w = panel.findChild<QWidget*>(QString::fromLatin1(row.name));
+        ASSERT_NE(w, nullptr) << row.name;
+        EXPECT_EQ(w->geometry(), QRect(row.place.x, row.place.y, row.place.width, row.place.height));
+        if (row.tag == param::TagIsRegister)
+            EXPECT_EQ(w->property("Tag").toInt(), row.reg) << row.name;
         else
-            EXPECT_FALSE(w->property("Tag").isValid()) << row.objectName.toStdString();
+            EXPECT_FALSE(w->property("Tag").isValid()) << row.name;
     }
     EXPECT_EQ(panel.caption("EditFrequency")->text(), QString::fromUtf8("Частота кварца, МГц "));
     EXPECT_EQ(panel.caption("EditFrequency")->palette().color(QPalette::WindowText), QColor(0, 0, 0x80));

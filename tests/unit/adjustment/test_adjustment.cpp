@@ -17,30 +17,25 @@ using namespace adjustment;
 
 namespace {
 
-const Field& row(const char* name) {
-    const Field* f = field(QString::fromLatin1(name));
-    EXPECT_NE(f, nullptr) << name;
-    return *f;
+const Row& rowNamed(const char* name) {
+    const Row* r = row(QString::fromLatin1(name));
+    EXPECT_NE(r, nullptr) << name;
+    return *r;
 }
 
-int registers(const Field& f) {
-    switch (f.value) {
-    case Value::Date:
-    case Value::ShortTime:
-    case Value::Float:
-    case Value::Formatted:
-        return 2;
-    case Value::WindowLength:
+int registers(const Row& r) {
+    switch (r.where.derived) {
+    case Derived::WindowLength:
         return 4;
-    case Value::InternalDiameter:
+    case Derived::InternalDiameter:
         return 36; // the circumference, the wall and the U-bend register 34
     default:
-        return 1;
+        return r.field.registers();
     }
 }
 
 QString text(const char* name, const RegisterBlock& b, Context c) {
-    return fieldText(row(name), b, c).value_or("<none>");
+    return fieldText(rowNamed(name), b, c).value_or("<none>");
 }
 
 } // namespace
@@ -60,23 +55,20 @@ TEST(AdjustmentTable, EveryControlIsUniqueReadByItsBlockAndInsideItsParent) {
         EXPECT_LE(p.x + p.width, size.width()) << name;
         EXPECT_LE(p.y + p.height, size.height()) << name;
     };
-    for (const Field& f : fields()) {
-        inside(f.name, f.parent, f.place);
-        EXPECT_EQ(f.editor != Editor::None, !f.keys.isEmpty()) << f.name;
-        if (f.editor != Editor::None) {
-            EXPECT_EQ(f.control, Control::Edit) << f.name;
-        }
-        if (f.value == Value::None) continue;
+    for (const Row& r : rows()) {
+        const param::Field& f = r.field;
+        inside(f.name, r.where.parent, f.place);
+        if (f.encoding == param::Encoding::None) continue;
         for (int channel : {1, 2}) {
-            const Read read = reads(channel)[int(f.block)];
-            const int reg = absoluteRegister(f, channel);
+            const Read read = reads(channel)[int(r.where.block)];
+            const int reg = absoluteRegister(r, channel);
             EXPECT_GE(reg, read.first) << f.name;
-            EXPECT_LE(reg + registers(f), read.first + read.count) << f.name << " channel " << channel;
+            EXPECT_LE(reg + registers(r), read.first + read.count) << f.name << " channel " << channel;
         }
     }
     for (const UpDownSpec& u : upDowns()) {
         inside(u.name, u.parent, u.place);
-        EXPECT_NE(fieldWithTag(u.tag), nullptr) << u.name;
+        EXPECT_NE(rowWithTag(u.tag), nullptr) << u.name;
     }
     for (const ButtonSpec& b : buttons())
         inside(b.name, b.parent, b.place);
@@ -95,7 +87,7 @@ TEST(AdjustmentDecode, FieldsOfTheThreeBlocks) {
         EXPECT_EQ(text(name, system, ch1), shown) << name;
     EXPECT_EQ(text("EditResist1", system, ch2), "176");
     EXPECT_EQ(text("EditResist2", system, ch2), "112");
-    EXPECT_EQ(fieldNumber(row("EditResist3"), system, ch2), 38);
+    EXPECT_EQ(fieldNumber(rowNamed("EditResist3"), system, ch2), 38);
 
     // Channel 2's block: circumference 314.159, wall 5, U-bend diameter 42.5, window shift 0xFF85,
     // auto-circulation 5 (high byte ignored), flow direction 1, offset -0.0125.
@@ -109,14 +101,14 @@ TEST(AdjustmentDecode, FieldsOfTheThreeBlocks) {
                                                  {190, "1205"}});
     EXPECT_EQ(text("EditInternalDiameter", channel, ch2), "90,00");
     EXPECT_EQ(text("EditInternalDiameter", channel, Context{2, 2}), "42,50");
-    EXPECT_EQ(fieldText(row("EditInternalDiameter"), channel, Context{2, std::nullopt}), std::nullopt);
+    EXPECT_EQ(fieldText(rowNamed("EditInternalDiameter"), channel, Context{2, std::nullopt}), std::nullopt);
     EXPECT_EQ(text("EditShiftWin", channel, ch2), "-123");
-    EXPECT_EQ(fieldNumber(row("EditShiftWin"), channel, ch2), -123);
+    EXPECT_EQ(fieldNumber(rowNamed("EditShiftWin"), channel, ch2), -123);
     EXPECT_EQ(text("EditAutoCycles", channel, ch2), "40");
     EXPECT_EQ(text("EditShiftdT", channel, ch2), "-0,01250");
-    EXPECT_EQ(fieldNumber(row("RadioGroupRevers"), channel, ch2), 1);
+    EXPECT_EQ(fieldNumber(rowNamed("RadioGroupRevers"), channel, ch2), 1);
     // Read for channel 2, the block holds nothing of channel 1.
-    EXPECT_EQ(fieldText(row("EditShiftWin"), channel, ch1), std::nullopt);
+    EXPECT_EQ(fieldText(rowNamed("EditShiftWin"), channel, ch1), std::nullopt);
 
     // Channel 1's measurements: 1.0, 200.0, 186.5, NaN, 1000.
     const RegisterBlock live = registerBlock(
@@ -175,11 +167,11 @@ TEST(AdjustmentEdits, TypedValuesBecomeWritesOrAreRefused) {
         {"EditTimeDifference", "1", 1, std::nullopt},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(checkEdit(row(c.field), QString::fromUtf8(c.typed), c.channel), c.write)
+        EXPECT_EQ(checkEdit(rowNamed(c.field), QString::fromUtf8(c.typed), c.channel), c.write)
             << c.field << " '" << c.typed << "' channel " << c.channel;
     EXPECT_EQ(upDownWrite(4, -3, 2), one(161, "FFFD"));
     EXPECT_EQ(upDownWrite(1, 255, 1), one(7, "00FF"));
-    EXPECT_EQ(radioWrite(row("RadioEnabledChannel"), 0, 2), one(167, "0000"));
+    EXPECT_EQ(radioWrite(rowNamed("RadioEnabledChannel"), 0, 2), one(167, "0000"));
 }
 
 TEST(ChannelCondition, FailureOverridesAndTheMaskFollowsTheChannelMode) {

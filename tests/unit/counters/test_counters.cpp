@@ -15,44 +15,43 @@ using namespace counters;
 namespace {
 
 QString text(const char* name, const RegisterBlock& b, int channel) {
-    return fieldText(*field(QString::fromLatin1(name)), b, channel).value_or("<none>");
+    return fieldText(*row(QString::fromLatin1(name)), b, channel).value_or("<none>");
 }
 
-int registers(const Field& f) {
-    switch (f.value) {
-    case Value::ItemIndex:
-        return 1;
-    case Value::ForwardVolume:
-    case Value::ReverseVolume:
+int registers(const Row& r) {
+    switch (r.where.volume) {
+    case Volume::Forward:
+    case Volume::Reverse:
         return 4;
-    case Value::TotalVolume:
+    case Volume::Total:
         return 8;
-    default:
-        return 2;
+    case Volume::None:
+        return r.field.registers();
     }
+    return 2;
 }
 
 } // namespace
 
 TEST(CountersTable, EveryFieldIsUniqueInsideItsGroupAndReadByItsLayout) {
     QSet<QString> names;
-    for (const Field& f : fields()) {
-        const QSize group = f.group == Group::Panel     ? QSize(673, 457)
-                            : f.group == Group::Channel ? QSize(321, 353)
-                                                        : QSize(650, 305);
+    for (const Row& r : rows()) {
+        const param::Field& f = r.field;
+        const QSize group = r.where.group == Group::Panel     ? QSize(673, 457)
+                            : r.where.group == Group::Channel ? QSize(321, 353)
+                                                              : QSize(650, 305);
         EXPECT_LE(f.place.x + f.place.width, group.width()) << f.name;
         EXPECT_LE(f.place.y + f.place.height, group.height()) << f.name;
-        EXPECT_LT(f.place.captionY + 16, f.place.y + 1) << f.name;
-        EXPECT_EQ(f.control == Control::Edit, !f.keys.isEmpty()) << f.name;
+        EXPECT_GE(f.place.captionAbove, 16) << f.name;
         for (int channel : {1, 2}) {
-            names.insert(objectName(f, channel));
-            const Read read = f.group == Group::Panel     ? SystemRead
-                              : f.group == Group::Channel ? OperationRead
-                              : f.base == Base::Absolute  ? SettingsRead
-                                                          : verificationRead(channel);
-            const int reg = registerOf(f, channel);
+            names.insert(objectName(r, channel));
+            const Read read = r.where.group == Group::Panel     ? SystemRead
+                              : r.where.group == Group::Channel ? OperationRead
+                              : r.where.base == Base::Absolute  ? SettingsRead
+                                                                : verificationRead(channel);
+            const int reg = registerOf(r, channel);
             EXPECT_GE(reg, read.first) << f.name << channel;
-            EXPECT_LE(reg + registers(f), read.first + read.count) << f.name << channel;
+            EXPECT_LE(reg + registers(r), read.first + read.count) << f.name << channel;
         }
     }
     // Channel rows come twice, the others once.
@@ -77,7 +76,7 @@ TEST(CountersDecode, VolumesAreSummedInDoublePrecision) {
     };
     for (const auto& [name, channel, shown] : cases)
         EXPECT_EQ(text(name, live, channel), shown) << name << channel;
-    EXPECT_DOUBLE_EQ(*volume(Value::TotalVolume, live, 1), 110.75);
+    EXPECT_DOUBLE_EQ(*volume(Volume::Total, live, 1), 110.75);
 
     // Verification reads the checked channel's flow and forward volume (235-247 for channel 2).
     const RegisterBlock pov = registerBlock(235, 13, {{235, "41480000"}, {244, "42C80000 3F000000"}});
@@ -88,7 +87,8 @@ TEST(CountersDecode, VolumesAreSummedInDoublePrecision) {
     EXPECT_EQ(text("EditVSum", registerBlock(210, 16, {}), 1), "<none>");
     const RegisterBlock settings = registerBlock(24, 3, {{24, "C0200000"}, {26, "1201"}});
     EXPECT_EQ(text("EditShiftZeroPov", settings, 2), "-2,50");
-    EXPECT_EQ(itemIndex(*field(QStringLiteral("ComboBoxWorkModePulseExitPov")), settings, 2), 1);
+    const Row& mode = *row(QStringLiteral("ComboBoxWorkModePulseExitPov"));
+    EXPECT_EQ(param::itemIndex(mode.field, registerOf(mode, 2), settings), 1);
 }
 
 TEST(CountersWrites, ResetsShiftAndPulseMode) {
@@ -105,8 +105,12 @@ TEST(CountersWrites, ResetsShiftAndPulseMode) {
         {"1e5", std::nullopt},
         {" 1", std::nullopt},
     };
-    for (const auto& [text, write] : typed)
-        EXPECT_EQ(checkShiftZero(QString::fromLatin1(text)), write) << text;
+    const Row& shift = *row(QStringLiteral("EditShiftZeroPov"));
+    for (const auto& [text, write] : typed) {
+        const param::Checked checked = param::check(shift.field, registerOf(shift, 1), QString::fromLatin1(text));
+        EXPECT_EQ(checked.verdict == param::Verdict::Write ? std::optional(checked.write) : std::nullopt, write)
+            << text;
+    }
 }
 
 TEST(Legend, MarkersFollowTheBitsAndTheChannelMode) {

@@ -13,10 +13,14 @@ using namespace genparams;
 
 namespace {
 
-const Field& field(Variant v, const char* name) {
-    const Field* f = fieldNamed(layout(v), name);
-    EXPECT_NE(f, nullptr) << name;
-    return *f;
+const Row& field(Variant v, const char* name) {
+    const Row* r = rowNamed(layout(v), name);
+    EXPECT_NE(r, nullptr) << name;
+    return *r;
+}
+
+param::Checked checkEdit(const Row& r, int channel, const QString& text) {
+    return param::check(r.field, r.reg(channel), text);
 }
 
 // Where the device's reply carries a value: block 1 or 2 of the layout's reads, and the response
@@ -93,8 +97,7 @@ const MapRow Map[] = {
     {PN, "EditWeigthPulseF", {2, 3}, {2, 169}, "0.00"},
 };
 
-Place placeOf(const Layout& l, const Field& f, int channel) {
-    const int reg = f.reg[channel];
+Place placeOf(const Layout& l, const param::Field& f, int reg) {
     for (int b = 0; b < 2; ++b) {
         const Read& read = l.blocks[b];
         if (reg >= read.first && reg + f.registers() <= read.first + read.count)
@@ -110,12 +113,13 @@ TEST(GeneralLayouts, EveryRowMatchesTheDeviceRegisterMap) {
     for (Variant v : Variants) {
         const Layout& l = layout(v);
         std::set<std::pair<int, int>> cells;
-        for (const Field& f : l.fields) {
+        for (const Row& r : l.fields) {
+            const param::Field& f = r.field;
             SCOPED_TRACE(std::string(l.code) + " " + f.name);
-            if (f.editor != Editor::Cells) {
-                EXPECT_TRUE(cells.insert({int(f.column), f.row}).second) << "two fields in one place";
+            if (f.control != param::Control::Cells) {
+                EXPECT_TRUE(cells.insert({int(r.extra.column), r.extra.row}).second) << "two fields in one place";
             }
-            if (f.editor == Editor::Fixed) continue;
+            if (r.extra.fixedText) continue;
             ++rows;
             const MapRow* golden = nullptr;
             for (const MapRow& m : Map)
@@ -123,7 +127,7 @@ TEST(GeneralLayouts, EveryRowMatchesTheDeviceRegisterMap) {
             ASSERT_NE(golden, nullptr) << "a field the device map does not have";
             for (int ch = 0; ch < 2; ++ch) {
                 const Place want = ch == 0 ? golden->ch1 : golden->ch2;
-                const Place got = placeOf(l, f, ch);
+                const Place got = placeOf(l, f, r.reg(ch));
                 EXPECT_EQ(got.block, want.block) << "channel " << ch + 1;
                 EXPECT_EQ(got.byte, want.byte) << "channel " << ch + 1;
             }
@@ -175,14 +179,14 @@ TEST(GeneralLayouts, RangeEdgesOfEveryEditor) {
         {PN, "EditWeigthPulse", {"0,0002", "100"}, {"0,0001", "100,01"}},
     };
     for (const Edge& e : edges) {
-        const Field& f = field(e.layout, e.name);
+        const Row& f = field(e.layout, e.name);
         for (int ch = 0; ch < 2; ++ch) {
             for (const char* text : e.accepted) {
-                const EditCheck check = checkEdit(f, ch, QString::fromUtf8(text));
+                const param::Checked check = checkEdit(f, ch, QString::fromUtf8(text));
                 EXPECT_EQ(check.verdict, Verdict::Write)
                     << layout(e.layout).code << " " << e.name << " " << text;
-                EXPECT_EQ(check.write.reg, f.reg[ch]);
-                EXPECT_EQ(check.write.count, f.editor == Editor::Whole ? 1 : 2);
+                EXPECT_EQ(check.write.reg, f.reg(ch));
+                EXPECT_EQ(check.write.count, f.field.keys == QLatin1String("0123456789") ? 1 : 2);
             }
             for (const char* text : e.refused)
                 EXPECT_EQ(checkEdit(f, ch, QString::fromUtf8(text)).verdict, Verdict::Refused)
@@ -204,13 +208,15 @@ TEST(GeneralEdits, KeysOfEachEditorAndRowsThatNeverWrite) {
         EXPECT_EQ(checkEdit(field(EN, name), 0, QString::fromUtf8(text)).verdict, Verdict::Refused)
             << name << text;
     EXPECT_EQ(checkEdit(field(PN, "EditShiftZero"), 0, "-2").write, (RegisterWrite{24, 2, hex("c0000000")}));
-    // The pair has its own editor, with the ranges of its rows.
+    // The pair is checked with the ranges of its rows, and either value typed writes both.
     for (const char* text : {"9,99", "10000,01"})
-        EXPECT_FALSE(checkPair(field(EN, "EditExternalDiameter"), 0, text)) << text;
+        EXPECT_EQ(checkEdit(field(EN, "EditExternalDiameter"), 0, text).verdict, Verdict::Refused) << text;
     for (const char* text : {"29,99", "30000,01"})
-        EXPECT_FALSE(checkPair(field(EV, "EditLengthCirc"), 1, text)) << text;
-    EXPECT_TRUE(checkPair(field(EV, "EditLengthCirc"), 1, "30000"));
-    EXPECT_EQ(checkEdit(field(EN, "EditLengthCirc"), 0, "100").verdict, Verdict::Refused);
+        EXPECT_EQ(checkEdit(field(EV, "EditLengthCirc"), 1, text).verdict, Verdict::Refused) << text;
+    const PairEdit pair = pairOf(field(EV, "EditLengthCirc"), 1, 30000.0f);
+    EXPECT_EQ(pair.writes, (QList<RegisterWrite>{{119, 2, enc::f32Bytes(30000.0f)},
+                                                 {123, 2, enc::f32Bytes(30000.0f / PairPi)}}));
+    EXPECT_EQ(pairOf(field(EN, "EditExternalDiameter"), 0, 100.0f).circumference, 100.0f * PairPi);
 }
 
 TEST(GeneralDecode, WhatTheDeviceSendsIsShownAsItIs) {
@@ -226,7 +232,7 @@ TEST(GeneralDecode, WhatTheDeviceSendsIsShownAsItIs) {
 
 TEST(GeneralCells, ShownBitsAndToggle) {
     using enum Cell;
-    const Field& cellsEN = field(EN, "Image");
+    const Row& cellsEN = field(EN, "Image");
     EXPECT_EQ(cells(cellsEN, 0, 0xC1, true), (QList<Cell>{Cross, Bar, Bar, Bar, Bar, Bar, Hidden, Hidden}));
     EXPECT_EQ(cells(cellsEN, 0, 0xC1, false), (QList<Cell>{Cross, Bar, Bar, Bar, Bar, Bar, Cross, Cross}));
     EXPECT_EQ(cells(cellsEN, 1, 0xFF, false), (QList<Cell>(6, Cross))) << "channel 2 has bits 0 to 5";

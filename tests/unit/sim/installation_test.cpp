@@ -19,18 +19,16 @@ TEST(Installation, EveryLayoutShowsValuesItsEditorsWouldAccept) {
         for (int r = 0; r < sim::DeviceModel::RegisterCount; ++r)
             image += enc::u16Bytes(m.holding(r));
         const RegisterBlock all(0, image);
-        for (const Field& f : l.fields) {
+        for (const Row& r : l.fields) {
+            if (r.extra.fixedText || r.field.control == param::Control::Cells) continue;
             for (int ch = 0; ch < 2; ++ch) {
-                SCOPED_TRACE(controlName(l, f, ch).toStdString());
-                if (f.editor == Editor::List) {
-                    EXPECT_TRUE(itemIndex(f, ch, all));
-                } else if (f.editor == Editor::Circumference || f.editor == Editor::Diameter) {
-                    EXPECT_TRUE(checkPair(f, ch, *fieldText(f, ch, all)));
-                } else if (f.editor == Editor::Display) {
-                    EXPECT_GT(*all.f32(f.reg[ch]), 0.0f);
-                } else if (f.editable()) {
-                    EXPECT_EQ(checkEdit(f, ch, *fieldText(f, ch, all)).verdict, Verdict::Write);
-                }
+                SCOPED_TRACE(controlName(l, r, ch).toStdString());
+                if (r.field.control == param::Control::List)
+                    EXPECT_TRUE(itemIndex(r, ch, all));
+                else if (r.field.editable())
+                    EXPECT_EQ(param::check(r.field, r.reg(ch), *fieldText(r, ch, all)).verdict, Verdict::Write);
+                else
+                    EXPECT_GT(*all.f32(r.reg(ch)), 0.0f);
             }
         }
     }

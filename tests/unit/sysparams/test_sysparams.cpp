@@ -8,11 +8,12 @@
 #include <gtest/gtest.h>
 
 using namespace sysparams;
+using param::Verdict;
 
 namespace {
 
-const Row& row(const char* name) {
-    const Row* r = rowByName(QString::fromLatin1(name));
+const Field& row(const char* name) {
+    const Field* r = rowByName(QString::fromLatin1(name));
     EXPECT_NE(r, nullptr) << name;
     return *r;
 }
@@ -28,22 +29,24 @@ RegisterBlock systemBlock() {
                                 "41E40000")); // 19-20 28.5
 }
 
+std::optional<QString> fieldText(const Field& r, const RegisterBlock& b) { return param::fieldText(r, r.reg, b); }
+std::optional<int> itemIndex(const Field& r, const RegisterBlock& b) { return param::itemIndex(r, r.reg, b); }
 QString text(const char* name, const RegisterBlock& b) { return fieldText(row(name), b).value_or("<none>"); }
 
 } // namespace
 
 TEST(SysParamsTable, EveryRowHasAUniqueControlAndTheReadsCoverIt) {
     QStringList names;
-    for (const Row& r : rows()) {
-        EXPECT_FALSE(names.contains(r.objectName)) << r.objectName.toStdString();
-        names << r.objectName;
+    for (const Field& r : rows()) {
+        EXPECT_FALSE(names.contains(r.name)) << r.name;
+        names << r.name;
         bool covered = false;
         for (const Read& read : reads())
             covered |= r.reg >= read.first && r.reg + r.registers() <= read.first + read.count;
-        EXPECT_TRUE(covered) << r.objectName.toStdString();
+        EXPECT_TRUE(covered) << r.name;
         // Every control lies inside the 673 x 393 panel.
-        EXPECT_LE(r.geometry.x + r.geometry.width, 673 - 2) << r.objectName.toStdString();
-        EXPECT_LE(r.geometry.fieldY + r.geometry.height, 393 - 2) << r.objectName.toStdString();
+        EXPECT_LE(r.place.x + r.place.width, 673 - 2) << r.name;
+        EXPECT_LE(r.place.y + r.place.height, 393 - 2) << r.name;
     }
     EXPECT_EQ(names.size(), 14);
 }
@@ -189,7 +192,9 @@ TEST(SysParamsEdit, LimitsAndTexts) {
         {"EditDate", "01.01.2000", Verdict::Refused, ""},
     };
     for (const Case& c : cases) {
-        const EditCheck check = checkEdit(row(c.control), QString::fromUtf8(c.text), inUse);
+        const Field& r = row(c.control);
+        const param::Checked check =
+            param::check(r, r.reg, QString::fromUtf8(c.text), refusesAddressInUse(r) ? inUse : QList<int>());
         EXPECT_EQ(check.verdict, c.verdict) << c.control << " '" << c.text << "'";
         if (c.verdict == Verdict::Write) {
             EXPECT_EQ(check.write.reg, row(c.control).reg) << c.control;
