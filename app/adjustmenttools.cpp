@@ -87,6 +87,7 @@ void AdjustmentView::computeSpacing(float c) {
                            phase->f32(base + PhaseSpeedReg).value_or(NAN),
                            wall->f32(base + WallReg).value_or(NAN));
     edit("EditAxialBase")->setText(result ? enc::formatFixed(*result, 2) : QStringLiteral("ERROR"));
+    m_spacingFor = current();
 }
 
 void AdjustmentView::EditSpeedSoundKeyPress() {

@@ -63,6 +63,11 @@ void AdjustmentView::ReadAdjustment() {
     const int ch = channel();
     const auto plan = reads(ch);
     Context context{.channel = ch, .sensorType = std::nullopt};
+    // Another channel's or meter's spacing would read as this one's.
+    if (m_spacingFor && *m_spacingFor != current()) {
+        edit("EditAxialBase")->clear();
+        m_spacingFor.reset();
+    }
     PollReport report(m_form);
     // A failed read stops the reader where it is: the panel keeps what earlier reads filled and
     // its visibility, the progress bar its mark, and the poll stays stopped.

@@ -67,4 +67,6 @@ class AdjustmentView : public QObject {
     // averaged while "Начало" is down.
     Source m_shown;
     std::optional<Source> m_averaging;
+    // Whose transducer spacing "Осевая база" shows: it is nobody's register, so no reading replaces it.
+    std::optional<Source> m_spacingFor;
 };

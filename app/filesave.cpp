@@ -4,11 +4,11 @@
 #include "app/tform1.h"
 #include "device/identification.h"
 #include "files/textfile.h"
+#include "ui/filedialog.h"
 #include "ui/tform15.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QFileDialog>
 #include <QImage>
 #include <QTimer>
 
@@ -36,7 +36,7 @@ std::optional<QString> runSaveDialog(const QString& number, const QString& defau
     // A folder that cannot be made leaves the dialog in the working directory.
     if (!number.isEmpty() && (folder.exists(number) || folder.mkdir(number))) folder.cd(number);
 
-    QFileDialog dialog(nullptr, kind.title, folder.absolutePath(), kind.filter);
+    FileDialog dialog(nullptr, kind.title, folder.absolutePath(), kind.filter);
     dialog.setObjectName(QStringLiteral("SaveDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -69,27 +69,33 @@ bool write(TForm1& form, const QList<File>& files) {
     return true;
 }
 
-void saveImage(TForm1& form, const QImage& image, const QString& defaultName,
-               const std::optional<QString>& electronicNumber) {
+void whenNoExchange(TForm1& form, std::function<void()> action) {
     if (form.exchangeRunning()) {
-        QTimer::singleShot(50, &form, [&form, image, defaultName, electronicNumber] {
-            saveImage(form, image, defaultName, electronicNumber);
-        });
+        QTimer::singleShot(50, &form, [&form, action = std::move(action)] { whenNoExchange(form, action); });
         return;
     }
     TForm1::HandlerScope scope(form);
     GuardedAction guard(form.LinkIdle);
-    const QString number = electronicNumber ? *electronicNumber : readElectronicNumber(form).value_or(QString());
-    const std::optional<QString> path = runSaveDialog(number, defaultName,
-                                                      {.title = QStringLiteral("Запись изображения в файл"),
-                                                       .filter = QStringLiteral("Изображения PNG (*.png)"),
-                                                       .suffix = QStringLiteral("png")});
-    if (!path) return;
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    write(form, {{*path, bytes}});
+    action();
+}
+
+void saveImage(TForm1& form, const QImage& image, const QString& defaultName,
+               const std::optional<QString>& electronicNumber) {
+    whenNoExchange(form, [&form, image, defaultName, electronicNumber] {
+        const QString number =
+            electronicNumber ? *electronicNumber : readElectronicNumber(form).value_or(QString());
+        const std::optional<QString> path =
+            runSaveDialog(number, defaultName,
+                          {.title = QStringLiteral("Запись изображения в файл"),
+                           .filter = QStringLiteral("Изображения PNG (*.png)"),
+                           .suffix = QStringLiteral("png")});
+        if (!path) return;
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        write(form, {{*path, bytes}});
+    });
 }
 
 } // namespace filesave

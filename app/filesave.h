@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class QImage;
@@ -30,6 +31,11 @@ struct File {
 // Writes the files in order while Form15 tells the operator to wait, then shows it finished until
 // Ok. A file that cannot be written stops the save with an error box that names it; false then.
 bool write(TForm1& form, const QList<File>& files);
+
+// Runs `action` as soon as no exchange is under way (at once when none is), holding polls off while
+// it runs. For whatever opens a dialog: one opened inside the engine's wait would hold that exchange
+// up until it closed, and its reply would be judged late.
+void whenNoExchange(TForm1& form, std::function<void()> action);
 
 // Saves a picture as PNG through the save dialog, in the chosen meter's folder, and write(). The
 // dialog waits for the exchange under way (opened inside the engine's wait it would hold that

@@ -1,40 +1,37 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
+#include "app/commandline.h"
 #include "app/monitorviews.h"
 #include "app/screenshottour.h"
 #include "app/tform1.h"
-#include "link/portmap.h"
+#include "ui/toolkittexts.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QTextStream>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
-    // The operator reads Russian whatever the system's language: the toolkit's own texts (the file
-    // dialogs, the standard buttons) follow.
-    QTranslator toolkitTexts;
-    if (toolkitTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&toolkitTexts);
-
-    // "--comm n=PATH" lets the operator give port number n any system port (a USB adapter, a
-    // pseudo-terminal of the simulator).
-    QStringList errors;
-    QStringList args = PortMap::takeOptions(QApplication::arguments(), &errors);
-    // Not for operators: the documentation's pictures are taken with "--screenshots DIR".
-    QString screenshotDir;
-    const int shots = args.indexOf(QStringLiteral("--screenshots"));
-    if (shots >= 0 && shots + 1 < args.size()) screenshotDir = args[shots + 1];
-    if (!errors.isEmpty()) {
-        QTextStream(stderr) << errors.join(u'\n') << '\n';
+    // Before the application: "--help" and a bad "--comm" must answer without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const MonitorOptions options = parseMonitorArguments(arguments);
+    if (options.help) {
+        QTextStream(stdout) << monitorHelpText();
+        return 0;
+    }
+    if (!options.errors.isEmpty()) {
+        QTextStream(stderr) << options.errors.join(u'\n') << '\n';
         return 2;
     }
 
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
+    useRussianToolkitTexts();
+
     TForm1 form;
     form.createDialogs();
-    installMonitorViews(form, args.contains(QStringLiteral("--fast")));
+    // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
+    installMonitorViews(form, options.fast);
     form.show();
-    if (!screenshotDir.isEmpty()) startScreenshotTour(form, screenshotDir);
+    if (!options.screenshotDir.isEmpty()) startScreenshotTour(form, options.screenshotDir);
     return app.exec();
 }

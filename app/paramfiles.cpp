@@ -6,6 +6,7 @@
 #include "files/paramreport.h"
 #include "files/registerimage.h"
 #include "files/snapshot.h"
+#include "ui/filedialog.h"
 #include "ui/statusbar.h"
 #include "ui/tform15.h"
 #include "ui/tform16.h"
@@ -13,7 +14,6 @@
 #include <QAction>
 #include <QDir>
 #include <QEventLoop>
-#include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
@@ -102,8 +102,8 @@ void ParamFiles::save(const QString& reportPath) {
 }
 
 std::optional<QString> ParamFiles::chooseSnapshot(const QString& electronicNumber) const {
-    QFileDialog dialog(nullptr, QStringLiteral("Загрузка параметров"), QDir::current().filePath(electronicNumber),
-                       QStringLiteral("Все файлы (*)"));
+    FileDialog dialog(nullptr, QStringLiteral("Загрузка параметров"), QDir::current().filePath(electronicNumber),
+                      QStringLiteral("Все файлы (*)"));
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -1,4 +1,5 @@
 #include "app/tform1.h"
+#include "app/pollreport.h"
 #include "ui/tag.h"
 
 #include "device/identification.h"
@@ -70,6 +71,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     m_exchange = std::make_unique<Exchange>(*ModBus, DeviceAddress, *StatusBar1, *ProgressBar1, *Timer2);
     ModBus->onChunk = [this](int bytes) { m_exchange->advanceProgress(bytes); };
     ModBus->onPortOpenFailed = [this](const QString&) {
+        PollReport::failNow();
         ShowMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка при открытии порта!"));
         // A scan must not go on asking 126 more addresses through a port that is not there.
         if (Form3) Form3->StopRequested = true;

@@ -1,5 +1,6 @@
 #include "app/trafficmonitor.h"
 
+#include "app/filesave.h"
 #include "app/tform1.h"
 #include "link/trafficrecorder.h"
 #include "ui/trafficmodel.h"
@@ -17,6 +18,9 @@ TrafficMonitor::TrafficMonitor(TForm1& form) : QObject(&form) {
     m_recorder = new TrafficRecorder(TrafficRecorder::DefaultCapacity, this);
     m_recorder->attach(*form.ModBus);
     m_window = std::make_unique<TrafficWindow>(*m_recorder);
+    m_window->whenDialogMayOpen = [&form](std::function<void()> save) {
+        filesave::whenNoExchange(form, std::move(save));
+    };
     QAction* item =
         form.addServiceItem(QStringLiteral("MenuTrafficMonitor"), QStringLiteral("Монитор обмена"));
     connect(item, &QAction::triggered, this, &TrafficMonitor::MenuTrafficMonitorClick);

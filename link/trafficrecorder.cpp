@@ -116,6 +116,7 @@ void TrafficRecorder::exchangeEnded(const TModBus& engine) {
 
 void TrafficRecorder::count(const TrafficEntry& reply) {
     AddressCounters& c = m_counters[reply.address];
+    c.changedBy = m_next; // the number append() gives the reply
     ++c.requests;
     switch (reply.status) {
     case ReplyStatus::Ok:

@@ -55,6 +55,8 @@ struct AddressCounters {
     qint64 replyMsTotal = 0;
     int timedReplies = 0;
     int worstMs = -1;
+    // The number of the entry that last changed them, so a view redraws only the addresses that moved.
+    quint64 changedBy = 0;
     // -1 while nothing was timed.
     double meanMs() const { return timedReplies ? double(replyMsTotal) / timedReplies : -1.0; }
 };

@@ -23,7 +23,7 @@ ExchangeOptionsDialog::ExchangeOptionsDialog(QWidget* parent)
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(96, 88, 75, 27);
     Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     Button2->setGeometry(188, 88, 75, 27);
 

@@ -4,6 +4,7 @@
 
 #include <QBrush>
 #include <QDateTime>
+#include <algorithm>
 
 TrafficModel::TrafficModel(const TrafficRecorder& recorder, QObject* parent)
     : QAbstractTableModel(parent), m_recorder(recorder) {}
@@ -16,16 +17,17 @@ bool TrafficModel::pull() {
     QList<TrafficEntry> fresh = m_recorder.since(m_next);
     m_next = m_recorder.nextNumber();
     fresh.removeIf([this](const TrafficEntry& e) { return !shown(e); });
-    if (fresh.isEmpty()) return false;
-    // The table holds no more than the recorder's ring would: the oldest rows go first.
-    const int capacity = TrafficRecorder::DefaultCapacity;
-    if (fresh.size() > capacity) fresh.remove(0, fresh.size() - capacity);
-    const int excess = int(m_rows.size() + fresh.size()) - capacity;
-    if (excess > 0) {
-        beginRemoveRows({}, 0, excess - 1);
-        m_rows.remove(0, excess);
+    // The table holds what the ring holds: rows the ring has let go of leave it too, filtered or not.
+    const quint64 oldest = m_recorder.entries().empty() ? m_next : m_recorder.entries().front().number;
+    const auto kept =
+        std::lower_bound(m_rows.cbegin(), m_rows.cend(), oldest,
+                         [](const TrafficEntry& e, quint64 number) { return e.number < number; });
+    if (const int gone = int(kept - m_rows.cbegin()); gone > 0) {
+        beginRemoveRows({}, 0, gone - 1);
+        m_rows.remove(0, gone);
         endRemoveRows();
     }
+    if (fresh.isEmpty()) return false;
     beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + fresh.size()) - 1);
     m_rows.append(fresh);
     endInsertRows();

@@ -1,6 +1,7 @@
 #pragma once
 // The rows of the traffic monitor: the recorder's entries for one address (or all), newest last,
-// taken in batches so that a busy line never redraws the table once per frame.
+// taken in batches so that a busy line never redraws the table once per frame. Rows only come at
+// the end and leave at the start, as the ring's do, so a look costs what changed, not the ring's size.
 #include "link/trafficrecorder.h"
 
 #include <QAbstractTableModel>

@@ -3,47 +3,31 @@
 #include "archives/trafficdecode.h"
 #include "files/textfile.h"
 #include "link/trafficrecorder.h"
+#include "ui/filedialog.h"
+#include "ui/trafficcountersmodel.h"
 #include "ui/trafficmodel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 // Often enough to look live, seldom enough that a scan's burst of frames is drawn in a few batches.
 constexpr int RefreshMs = 100;
-
-// Short titles, so that every column fits beside the decoding; the whole name is the tooltip.
-struct CounterTitle {
-    const char* title;
-    const char* tip;
-};
-const CounterTitle CounterTitles[] = {
-    {"Адрес", "Адрес прибора"},
-    {"Запросы", "Запросы"},
-    {"Ответы", "Правильные ответы"},
-    {"Нет ответа", "Запросы без ответа"},
-    {"CRC", "Ответы с ошибкой CRC"},
-    {"Искл.", "Исключения (ответы с кодом ошибки)"},
-    {"Прочие", "Прочие ошибки: чужой адрес, функция, длина или подтверждение, переполнение, помехи"},
-    {"Ср., мс", "Среднее время ответа, мс"},
-    {"Макс., мс", "Наибольшее время ответа, мс"},
-};
 } // namespace
 
 TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
@@ -105,18 +89,22 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
     MemoDecode->setLineWrapMode(QPlainTextEdit::NoWrap);
     MemoDecode->setPlaceholderText(QStringLiteral("Выберите кадр в таблице"));
 
-    TableCounters = new QTableWidget(0, int(std::size(CounterTitles)), this);
+    m_counters = new TrafficCountersModel(recorder, this);
+    TableCounters = new QTableView(this);
     TableCounters->setObjectName(QStringLiteral("TableCounters"));
-    for (int c = 0; c < int(std::size(CounterTitles)); ++c) {
-        auto* header = new QTableWidgetItem(QString::fromUtf8(CounterTitles[c].title));
-        header->setToolTip(QString::fromUtf8(CounterTitles[c].tip));
-        TableCounters->setHorizontalHeaderItem(c, header);
-    }
+    TableCounters->setModel(m_counters);
     TableCounters->verticalHeader()->hide();
     TableCounters->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TableCounters->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    TableCounters->setSelectionBehavior(QAbstractItemView::SelectRows);
     TableCounters->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     TableCounters->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    // Sized once for the widest count a column can reach, not to its contents at every look: that
+    // measured every cell of every row ten times a second.
+    const int widest = fontMetrics().horizontalAdvance(QStringLiteral("0000000"));
+    for (int c = 0; c < TrafficCountersModel::ColumnCount; ++c) {
+        const QString title = m_counters->headerData(c, Qt::Horizontal).toString();
+        TableCounters->setColumnWidth(c, std::max(widest, fontMetrics().horizontalAdvance(title)) + 16);
+    }
 
     auto* lower = new QSplitter(Qt::Horizontal, this);
     lower->addWidget(MemoDecode);
@@ -143,19 +131,26 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
         MemoDecode->clear();
         if (CheckAutoScroll->isChecked()) TableTraffic->scrollToBottom();
     });
+    connect(m_counters, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { addAddresses(first, last); });
+    connect(m_counters, &QAbstractItemModel::modelReset, this, &TrafficWindow::fillAddressList);
     connect(ButtonClear, &QPushButton::clicked, this, [this] {
         m_recorder.clear();
         m_model->reload();
+        m_counters->reload();
         MemoDecode->clear();
-        showCounters();
     });
     connect(ButtonSave, &QPushButton::clicked, this, &TrafficWindow::ButtonSaveClick);
     connect(TableTraffic->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TrafficWindow::showDecoding);
 
     askFileName = [this](const QString& suggested) {
-        return QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить журнал обмена"), suggested,
-                                            QStringLiteral("CSV (*.csv)"));
+        FileDialog dialog(this, QStringLiteral("Сохранить журнал обмена"), QDir::currentPath(),
+                          QStringLiteral("CSV (*.csv)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        dialog.selectFile(suggested);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
     };
     // Its own box, not the main window's: that one is disabled while an exchange runs.
     reportError = [this](const QString& text) { QMessageBox::warning(this, QStringLiteral("Ошибка"), text); };
@@ -174,10 +169,7 @@ void TrafficWindow::hideEvent(QHideEvent* event) {
 }
 
 void TrafficWindow::refresh() {
-    if (m_countedUpTo != m_recorder.nextNumber()) {
-        m_countedUpTo = m_recorder.nextNumber();
-        showCounters();
-    }
+    m_counters->pull();
     if (CheckPause->isChecked()) return;
     // The newest row stays in sight unless the reader turned auto-scroll off to study older ones.
     if (m_model->pull() && CheckAutoScroll->isChecked()) TableTraffic->scrollToBottom();
@@ -197,34 +189,16 @@ void TrafficWindow::fillAddressList() {
     const int chosen = ComboAddress->count() ? ComboAddress->currentData().toInt() : -1;
     ComboAddress->clear();
     ComboAddress->addItem(QStringLiteral("все"), -1);
-    for (const auto& [address, counters] : m_recorder.counters())
-        ComboAddress->addItem(QString::number(address), address);
+    addAddresses(0, m_counters->rowCount() - 1);
     const int at = ComboAddress->findData(chosen);
     ComboAddress->setCurrentIndex(at >= 0 ? at : 0);
 }
 
-void TrafficWindow::showCounters() {
-    const auto& all = m_recorder.counters();
-    if (ComboAddress->count() != int(all.size()) + 1) fillAddressList();
-    TableCounters->setRowCount(int(all.size()));
-    int row = 0;
-    for (const auto& [address, c] : all) {
-        const auto ms = [](double v) { return v < 0 ? QString() : QString::number(v, 'f', 0); };
-        const QString cells[] = {QString::number(address),
-                                 QString::number(c.requests),
-                                 QString::number(c.good),
-                                 QString::number(c.noReply),
-                                 QString::number(c.crcErrors),
-                                 QString::number(c.exceptions),
-                                 QString::number(c.otherErrors),
-                                 ms(c.meanMs()),
-                                 ms(c.worstMs)};
-        for (int col = 0; col < int(std::size(cells)); ++col) {
-            auto* item = new QTableWidgetItem(cells[col]);
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            TableCounters->setItem(row, col, item);
-        }
-        ++row;
+void TrafficWindow::addAddresses(int firstRow, int lastRow) {
+    // The list follows the counters' rows, after its "все".
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const int address = m_counters->address(row);
+        ComboAddress->insertItem(row + 1, QString::number(address), address);
     }
 }
 
@@ -242,6 +216,15 @@ bool TrafficWindow::saveTo(const QString& path) {
 }
 
 void TrafficWindow::ButtonSaveClick() {
+    if (whenDialogMayOpen)
+        whenDialogMayOpen([window = QPointer<TrafficWindow>(this)] {
+            if (window) window->chooseFileAndSave();
+        });
+    else
+        chooseFileAndSave();
+}
+
+void TrafficWindow::chooseFileAndSave() {
     const QString suggested =
         QStringLiteral("обмен-%1.csv")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));

@@ -11,8 +11,8 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTableView;
-class QTableWidget;
 class QTimer;
+class TrafficCountersModel;
 class TrafficModel;
 class TrafficRecorder;
 
@@ -28,10 +28,11 @@ class TrafficWindow : public QWidget {
     QPushButton* ButtonSave = nullptr;
     QTableView* TableTraffic = nullptr;
     QPlainTextEdit* MemoDecode = nullptr;
-    QTableWidget* TableCounters = nullptr;
+    QTableView* TableCounters = nullptr;
     QLabel* LabelTotal = nullptr;
 
     TrafficModel& model() const { return *m_model; }
+    TrafficCountersModel& countersModel() const { return *m_counters; }
 
     // Takes in what the recorder logged since the last look (the window does it itself while shown).
     void refresh();
@@ -43,18 +44,22 @@ class TrafficWindow : public QWidget {
     std::function<QString(const QString& suggested)> askFileName;
     // Shows a failure to the operator (a message box by default); tests record it.
     std::function<void(const QString& text)> reportError;
+    // Runs the save when a dialog may open (at once by default). The monitor puts it off past an
+    // exchange under way: a dialog opened inside the engine's wait would hold that exchange up.
+    std::function<void(std::function<void()> save)> whenDialogMayOpen;
 
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
   private:
-    void showCounters();
     void showDecoding();
     void fillAddressList();
+    void addAddresses(int firstRow, int lastRow);
+    void chooseFileAndSave();
 
     TrafficRecorder& m_recorder;
     TrafficModel* m_model = nullptr;
+    TrafficCountersModel* m_counters = nullptr;
     QTimer* m_refresh = nullptr;
-    quint64 m_countedUpTo = 0;
 };

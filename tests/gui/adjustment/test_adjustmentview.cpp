@@ -359,6 +359,13 @@ TEST_F(Adjustment, SpacingCalculatorReadsThreeValuesAndWritesNothing) {
     EXPECT_EQ(text("EditAxialBase"), "7");
     EXPECT_TRUE(windowUsable());
     EXPECT_TRUE(form->Timer1->isActive());
+
+    // A poll keeps the result; on the other channel it would pass for that channel's.
+    enter("EditSpeedSoundPEA", QStringLiteral("1,5"));
+    form->Timer1Timer();
+    EXPECT_EQ(text("EditAxialBase"), "82,50");
+    form->ChannelClick(form->SecondChannel);
+    EXPECT_EQ(text("EditAxialBase"), "");
 }
 
 TEST_F(Adjustment, CalibrationWritesTheDelayAndTheWallOrNothing) {

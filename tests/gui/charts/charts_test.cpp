@@ -10,6 +10,8 @@
 #include "app/flowtrendview.h"
 #include "app/systemparams.h"
 #include "device/encodings.h"
+#include "link/portmap.h"
+#include "link/tmodbus.h"
 #include "ui/chartwindow.h"
 #include "ui/flowtrendwindow.h"
 #include "ui/paneladjustment.h"
@@ -129,6 +131,33 @@ TEST_F(Charts, TheTrendKeepsEveryPollAndDrawsFailedOnesAsGaps) {
     ms += 45000;
     trendView->refresh();
     EXPECT_TRUE(trendView->plot().failures.empty());
+}
+
+TEST_F(Charts, APollThroughAPortThatCannotBeOpenedIsMarkedWhileItsMessageWaits) {
+    trendView->MenuFlowTrendClick();
+    form->MenuTypeParamClick(form->Measurements);
+    poll();
+    // While the operator reads "Ошибка при открытии порта!" the trend goes on being drawn.
+    QList<bool> markedWhileAsked;
+    TForm1::messageHook() = [&](const QString&, const QString&) {
+        trendView->refresh();
+        const auto& failures = trendView->plot().failures;
+        markedWhileAsked << (!failures.empty() && failures.back() == ms);
+    };
+    // The adapter is gone: the port cannot be opened again.
+    PortMap::set(1, m_dir.filePath(QStringLiteral("no-such-port")));
+    form->ModBus->comm().setPortOpen(false, nullptr);
+    poll();
+    poll();
+    EXPECT_EQ(markedWhileAsked, QList<bool>({true, true}));
+    const trend::FlowTrend& samples = trendView->samples();
+    ASSERT_EQ(samples.size(), 4u) << "each failed poll once";
+    EXPECT_TRUE(samples.at(2).failed);
+    EXPECT_TRUE(samples.at(3).failed);
+    const std::vector<std::int64_t>& failures = trendView->plot().failures;
+    ASSERT_GE(failures.size(), 2u);
+    EXPECT_EQ(failures[failures.size() - 2], samples.at(2).ms);
+    EXPECT_EQ(failures.back(), samples.at(3).ms);
 }
 
 TEST_F(Charts, TheMeasurementsTakeTheFlowsTheirLayoutReads) {

@@ -3,6 +3,7 @@
 #include "app/trafficmonitor.h"
 #include "link/trafficrecorder.h"
 #include "mainwindowfixture.h"
+#include "ui/trafficcountersmodel.h"
 #include "ui/trafficmodel.h"
 #include "ui/trafficwindow.h"
 
@@ -11,7 +12,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QTableWidget>
 
 namespace {
 
@@ -30,10 +30,9 @@ class TrafficMonitorTest : public MainWindowTest {
     // Row texts of the table as the operator reads them.
     QString cell(int row, int column) const { return window->model().index(row, column).data().toString(); }
     int counter(int address, int column) const {
-        for (int r = 0; r < window->TableCounters->rowCount(); ++r)
-            if (window->TableCounters->item(r, 0)->text() == QString::number(address))
-                return window->TableCounters->item(r, column)->text().toInt();
-        return -1;
+        const TrafficCountersModel& counters = window->countersModel();
+        const int row = counters.rowOf(address);
+        return row < 0 ? -1 : counters.index(row, column).data().toInt();
     }
 
     TrafficMonitor* monitor = nullptr;
@@ -70,7 +69,9 @@ TEST_F(TrafficMonitorTest, ShowsEveryFrameWithErrorsInRedCountsThemAndSavesThem)
     EXPECT_EQ(counter(1, 4), 1);
     EXPECT_EQ(counter(1, 5), 1);
     EXPECT_EQ(counter(9, 3), 1);
-    EXPECT_FALSE(window->TableCounters->item(0, 7)->text().isEmpty()) << "a mean reply time";
+    EXPECT_FALSE(
+        window->countersModel().index(0, TrafficCountersModel::ColMeanMs).data().toString().isEmpty())
+        << "a mean reply time";
 
     window->TableTraffic->selectRow(1);
     EXPECT_TRUE(window->MemoDecode->toPlainText().contains(QStringLiteral("функция 3 (чтение регистров)")));
@@ -111,6 +112,25 @@ TEST_F(TrafficMonitorTest, PauseHoldsTheRowsWhileTheLineGoesOnAndAnExchangeDoesN
     EXPECT_EQ(counter(1, 1), 1) << "the counters stay live";
     window->CheckPause->setChecked(false);
     EXPECT_EQ(window->model().rowCount(), 2);
+}
+
+TEST_F(TrafficMonitorTest, SaveWaitsForTheExchangeUnderWayAndHoldsPollsWhileItsDialogIsOpen) {
+    int asked = 0;
+    bool idleWhileAsked = true;
+    window->askFileName = [&](const QString&) {
+        ++asked;
+        idleWhileAsked = form->LinkIdle;
+        return QString();
+    };
+    {
+        // A dialog opened inside the engine's wait would hold the exchange until it closed.
+        TForm1::HandlerScope exchange(*form);
+        QTest::mouseClick(window->ButtonSave, Qt::LeftButton);
+        EXPECT_EQ(asked, 0);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return asked == 1; }, 5000));
+    EXPECT_FALSE(idleWhileAsked);
+    EXPECT_TRUE(form->LinkIdle);
 }
 
 } // namespace
