@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
-#include <exception>
 
 using namespace adjustment;
 
@@ -70,35 +69,31 @@ void AdjustmentView::ReadAdjustment() {
         m_spacingFor.reset();
     }
     PollReport report(m_form);
-    try {
-        // A failed read stops the reader where it is: the panel keeps what earlier reads filled and
-        // its visibility, the progress bar its mark, and the poll stays stopped.
-        const auto system = link.readHolding(plan[0].first, plan[0].count);
-        if (!system) return;
-        m_panel->fill(Block::System, *system, context);
-        if (const auto sensor = system->byte(SensorTypeRegister)) context.sensorType = *sensor;
+    // A failed read stops the reader where it is: the panel keeps what earlier reads filled and
+    // its visibility, the progress bar its mark, and the poll stays stopped.
+    const auto system = link.readHolding(plan[0].first, plan[0].count);
+    if (!system) return;
+    m_panel->fill(Block::System, *system, context);
+    if (const auto sensor = system->byte(SensorTypeRegister)) context.sensorType = *sensor;
 
-        const auto channelBlock = link.readHolding(plan[1].first, plan[1].count);
-        if (!channelBlock) return;
-        // The averaging takes the values shown before this read replaces them.
-        const QString offsetBefore = edit("EditShiftdT")->text();
-        const QString differenceBefore = edit("EditTimeDifference")->text();
-        m_panel->fill(Block::Channel, *channelBlock, context);
-        if (m_averaging) averagingStep(offsetBefore, differenceBefore);
+    const auto channelBlock = link.readHolding(plan[1].first, plan[1].count);
+    if (!channelBlock) return;
+    // The averaging takes the values shown before this read replaces them.
+    const QString offsetBefore = edit("EditShiftdT")->text();
+    const QString differenceBefore = edit("EditTimeDifference")->text();
+    m_panel->fill(Block::Channel, *channelBlock, context);
+    if (m_averaging) averagingStep(offsetBefore, differenceBefore);
 
-        const auto measurements = link.readHolding(plan[2].first, plan[2].count);
-        if (!measurements) return;
-        report.read(*measurements);
-        m_panel->fill(Block::Measurement, *measurements, context);
-        const auto failure = measurements->byte(condition::FailureRegister);
-        const auto state = measurements->byte(condition::conditionRegister(ch));
-        if (failure && state)
-            m_panel->condition()->setState(condition::state(*failure, *state, ch, m_form.TwoChannelMode));
-        tag::set(m_panel->condition()->browseButton(), ch);
-        m_shown = current();
-    } catch (const std::exception&) {
-        // Shown all the same, with what was filled.
-    }
+    const auto measurements = link.readHolding(plan[2].first, plan[2].count);
+    if (!measurements) return;
+    report.read(*measurements);
+    m_panel->fill(Block::Measurement, *measurements, context);
+    const auto failure = measurements->byte(condition::FailureRegister);
+    const auto state = measurements->byte(condition::conditionRegister(ch));
+    if (failure && state)
+        m_panel->condition()->setState(condition::state(*failure, *state, ch, m_form.TwoChannelMode));
+    tag::set(m_panel->condition()->browseButton(), ch);
+    m_shown = current();
     link.resetProgress();
     m_form.hideGroupViews();
     m_panel->show();

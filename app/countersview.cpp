@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <exception>
 
 using namespace counters;
 
@@ -49,28 +48,22 @@ void CountersView::ReadCounters() {
     m_form.Timer1->stop();
     link.armProgress();
     PollReport report(m_form);
-    try {
-        // A failed first read leaves the view as it was, the progress bar busy and the poll stopped.
-        const auto system = link.readHolding(SystemRead.first, SystemRead.count);
-        if (!system) return;
-        m_panel->fill(Group::Panel, *system, 1);
-        const auto mode = system->byte(WorkModeRegister);
-        const auto layout = mode ? layoutOf(*mode) : std::nullopt;
-        if (layout == Layout::Operation) {
-            ReadCountSht(report);
-        } else if (layout == Layout::Verification) {
-            ReadCountPov(report);
-        } else {
-            // Answered, with no flow to show: a gap in the trend, not a failure.
-            report.read(*system);
-            // A mode without a layout shows only the clock, never the last layout's values as if current.
-            m_panel->setLayoutVisible(Layout::Operation, false);
-            m_panel->setLayoutVisible(Layout::Verification, false);
-        }
-    } catch (const std::exception&) {
-        link.resetProgress();
-        m_panel->show();
-        return;
+    // A failed first read leaves the view as it was, the progress bar busy and the poll stopped.
+    const auto system = link.readHolding(SystemRead.first, SystemRead.count);
+    if (!system) return;
+    m_panel->fill(Group::Panel, *system, 1);
+    const auto mode = system->byte(WorkModeRegister);
+    const auto layout = mode ? layoutOf(*mode) : std::nullopt;
+    if (layout == Layout::Operation) {
+        ReadCountSht(report);
+    } else if (layout == Layout::Verification) {
+        ReadCountPov(report);
+    } else {
+        // Answered, with no flow to show: a gap in the trend, not a failure.
+        report.read(*system);
+        // A mode without a layout shows only the clock, never the last layout's values as if current.
+        m_panel->setLayoutVisible(Layout::Operation, false);
+        m_panel->setLayoutVisible(Layout::Verification, false);
     }
     // Shown and polled also when a layout's own read failed: the clock is current.
     link.resetProgress();
@@ -84,23 +77,19 @@ void CountersView::ReadCountSht(PollReport& report) {
     m_panel->setLayoutVisible(Layout::Verification, false);
     const Source source{m_form.DeviceAddress, 0};
     if (m_operationShown != source) m_panel->setLayoutVisible(Layout::Operation, false);
-    try {
-        // A failed read leaves the channel groups as they were.
-        const auto block = link.readHolding(OperationRead.first, OperationRead.count);
-        if (!block) return;
-        report.read(*block);
-        const auto failure = block->byte(condition::FailureRegister);
-        for (int ch : {1, 2}) {
-            m_panel->fill(Group::Channel, *block, ch);
-            const auto state = block->byte(condition::conditionRegister(ch));
-            if (failure && state)
-                m_panel->condition(ch)->setState(
-                    condition::state(*failure, *state, ch, m_form.TwoChannelMode));
-        }
-        m_operationShown = source;
-    } catch (const std::exception&) {
-        // Shown all the same, with what was filled.
+    // A failed read leaves the channel groups as they were.
+    const auto block = link.readHolding(OperationRead.first, OperationRead.count);
+    if (!block) return;
+    report.read(*block);
+    const auto failure = block->byte(condition::FailureRegister);
+    for (int ch : {1, 2}) {
+        m_panel->fill(Group::Channel, *block, ch);
+        const auto state = block->byte(condition::conditionRegister(ch));
+        if (failure && state)
+            m_panel->condition(ch)->setState(
+                condition::state(*failure, *state, ch, m_form.TwoChannelMode));
     }
+    m_operationShown = source;
     if (m_operationShown == source) m_panel->setLayoutVisible(Layout::Operation, true);
 }
 
@@ -110,23 +99,19 @@ void CountersView::ReadCountPov(PollReport& report) {
     const int ch = channel();
     const Source source{m_form.DeviceAddress, ch};
     if (m_verificationShown != source) m_panel->setLayoutVisible(Layout::Verification, false);
-    try {
-        // Each failed read stops here: what earlier reads filled stays, and the group's visibility.
-        const auto settings = link.readHolding(SettingsRead.first, SettingsRead.count);
-        if (!settings) return;
-        m_panel->fill(Group::Verification, *settings, ch);
-        const Read read = verificationRead(ch);
-        const auto measurements = link.readHolding(read.first, read.count);
-        if (!measurements) return;
-        report.read(*measurements);
-        m_panel->fill(Group::Verification, *measurements, ch);
-        const auto imitator = link.readCoil(SimulatorCoil);
-        if (!imitator) return;
-        m_panel->showSimulator(*imitator);
-        m_verificationShown = source;
-    } catch (const std::exception&) {
-        if (m_verificationShown != source) return;
-    }
+    // Each failed read stops here: what earlier reads filled stays, and the group's visibility.
+    const auto settings = link.readHolding(SettingsRead.first, SettingsRead.count);
+    if (!settings) return;
+    m_panel->fill(Group::Verification, *settings, ch);
+    const Read read = verificationRead(ch);
+    const auto measurements = link.readHolding(read.first, read.count);
+    if (!measurements) return;
+    report.read(*measurements);
+    m_panel->fill(Group::Verification, *measurements, ch);
+    const auto imitator = link.readCoil(SimulatorCoil);
+    if (!imitator) return;
+    m_panel->showSimulator(*imitator);
+    m_verificationShown = source;
     m_panel->setLayoutVisible(Layout::Verification, true);
     TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
     m_form.showChannelPanel(TForm1::captionOf(ch == 2 ? m_form.SecondChannel : m_form.FirstChannel));

@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTimer>
-#include <exception>
 
 using namespace genparams;
 
@@ -33,21 +32,17 @@ void GeneralParams::ReadGeneralParam() {
     Exchange& link = m_form.exchange();
     m_form.Timer1->stop();
     link.armProgress();
-    try {
-        // A failed common read is shown like any other: the panel appears, and without the
-        // indication its old values would pass for the device's.
-        if (const auto common = link.readHolding(CommonRead.first, CommonRead.count)) {
-            m_panel->fillCommon(*common);
-            // Leaves the adjustment mode that only the "Настройка" view uses.
-            link.clearCoil(4);
-            const std::optional<Variant> variant = variantOf(*common);
-            // Boxes of a layout the device no longer has would offer editors for registers that
-            // now mean something else.
-            m_panel->hideLayoutsBut(variant);
-            if (variant) readLayout(*variant);
-        }
-    } catch (const std::exception&) {
-        // Whatever was filled stays; the panel is shown as after any read.
+    // A failed common read is shown like any other: the panel appears, and without the
+    // indication its old values would pass for the device's.
+    if (const auto common = link.readHolding(CommonRead.first, CommonRead.count)) {
+        m_panel->fillCommon(*common);
+        // Leaves the adjustment mode that only the "Настройка" view uses.
+        link.clearCoil(4);
+        const std::optional<Variant> variant = variantOf(*common);
+        // Boxes of a layout the device no longer has would offer editors for registers that
+        // now mean something else.
+        m_panel->hideLayoutsBut(variant);
+        if (variant) readLayout(*variant);
     }
     link.resetProgress();
     m_panel->show();

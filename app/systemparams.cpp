@@ -15,7 +15,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTimer>
-#include <exception>
 
 using namespace sysparams;
 
@@ -55,25 +54,20 @@ void SystemParams::ReadSysParam() {
     Exchange& link = m_form.exchange();
     m_form.Timer1->stop();
     link.armProgress();
-    try {
-        for (const Read& read : reads()) {
-            // A failed read stops the reader where it is: what earlier reads filled stays, the
-            // panel is not shown and the progress bar keeps its mark.
-            const std::optional<RegisterBlock> block = link.readHolding(read.first, read.count);
-            if (!block)
-                return;
-            m_panel->fill(*block);
-            if (block->has(rowByName(QStringLiteral("ComboBoxModeLine"))->reg))
-                m_form.TwoChannelMode =
-                    twoChannelMode(m_panel->itemIndex(QStringLiteral("ComboBoxModeLine")));
-        }
-        m_form.hideGroupViews();
-        link.resetProgress();
-        m_panel->show();
-    } catch (const std::exception&) {
-        link.resetProgress();
-        m_panel->show();
+    for (const Read& read : reads()) {
+        // A failed read stops the reader where it is: what earlier reads filled stays, the
+        // panel is not shown and the progress bar keeps its mark.
+        const std::optional<RegisterBlock> block = link.readHolding(read.first, read.count);
+        if (!block)
+            return;
+        m_panel->fill(*block);
+        if (block->has(rowByName(QStringLiteral("ComboBoxModeLine"))->reg))
+            m_form.TwoChannelMode =
+                twoChannelMode(m_panel->itemIndex(QStringLiteral("ComboBoxModeLine")));
     }
+    m_form.hideGroupViews();
+    link.resetProgress();
+    m_panel->show();
 }
 
 void SystemParams::EditElNumberKeyPress() { commitEdit(QStringLiteral("EditElNumber")); }

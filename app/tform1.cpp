@@ -4,6 +4,7 @@
 
 #include "device/identification.h"
 
+#include "link/linespeed.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 #include "ui/errorbox.h"
@@ -107,7 +108,7 @@ void TForm1::createDialogs() {
 
     Form8->setErrorDialog(Form9);
     Form8->Identify = [this](int address, const QString& speed) -> std::optional<QString> {
-        ModBus->MSComm1()->setSettings(speed + QStringLiteral(",n,8,1"));
+        ModBus->MSComm1()->setSettings(linespeed::settingsFor(speed));
         return identify(address);
     };
 }

@@ -4,8 +4,8 @@
 // devices, modem dialling, start-up and shutdown.
 #include "app/exchange.h"
 #include "app/operatoraction.h"
-#include "app/senscfg.h"
 #include "device/flowtrend.h"
+#include "files/senscfg.h"
 #include "link/linksettings.h"
 
 #include <QMainWindow>

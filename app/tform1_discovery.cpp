@@ -4,8 +4,8 @@
 #include "device/identification.h"
 #include "device/sysparams.h"
 #include "link/cp1251.h"
+#include "link/linespeed.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
 #include "ui/statusbar.h"
 #include "ui/tform20.h"
 #include "ui/tform3.h"
@@ -41,7 +41,7 @@ void TForm1::MenuConnectClick() {
                 Device[n]->setText(QString());
                 Device[n]->setVisible(false);
             }
-            const QString speed = TMSComm::speedTextOf(ModBus->comm().Settings());
+            const QString speed = linespeed::textOf(ModBus->comm().Settings());
             const TModBus::RetriesOff askOnce(*ModBus);
             int found = 0;
             for (int address = 1; address <= DeviceItemCount; ++address) {

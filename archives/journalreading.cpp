@@ -1,7 +1,7 @@
 #include "archives/journalreading.h"
 
-#include "archives/records.h"
 #include "device/encodings.h"
+#include "device/records.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // The fault, operator and abnormal-situation journals, read whole by record number, one row per
 // recorded event with its texts from the journal's code table.
 #include "archives/reading.h"
-#include "archives/records.h"
+#include "device/records.h"
 
 #include <QString>
 

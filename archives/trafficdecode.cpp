@@ -1,8 +1,8 @@
 #include "archives/trafficdecode.h"
 
-#include "archives/records.h"
 #include "device/encodings.h"
 #include "device/identification.h"
+#include "device/records.h"
 #include "device/registerblock.h"
 #include "link/cp1251.h"
 #include "link/functioncodes.h"

@@ -7,6 +7,7 @@
 // on the same line. The wire floor of each is every request and reply at 10 bits per character.
 // Printed per speed: wall time, wire time, their ratio, and the speed-up of fast completion.
 #include "archives/archivereading.h"
+#include "link/linespeed.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 #include "sim/simulator.h"
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
         {
             TModBus bus;
             bus.MSComm1()->setSystemPortName(simulator.portPath());
-            bus.MSComm1()->setSettings(QStringLiteral("%1,n,8,1").arg(baud));
+            bus.MSComm1()->setSettings(linespeed::settingsFor(baud));
             bus.ReadHoldingRegisters(1, 1, 0); // opens the port outside the measurement
             silence = readHourArchive(bus, baud);
             bus.setFastCompletion(true);

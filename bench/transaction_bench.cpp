@@ -5,6 +5,7 @@
 // Printed per speed: wall time / floor (request + reply at 10 bits per character + 500 ms
 // silence) and the engine thread's CPU time as a share of the wall time.
 #include "link/crc16.h"
+#include "link/linespeed.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
         PacedPeer peer(baud, reply);
         TModBus bus;
         bus.MSComm1()->setSystemPortName(peer.path);
-        bus.MSComm1()->setSettings(QStringLiteral("%1,n,8,1").arg(baud));
+        bus.MSComm1()->setSettings(linespeed::settingsFor(baud));
         bus.ReadHoldingRegisters(1, 21, 0); // opens the port outside the measurement
         double wall = 0, cpu = 0;
         int ok = 0;

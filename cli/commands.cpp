@@ -5,10 +5,11 @@
 #include "cli/trace.h"
 
 #include "archives/reading.h"
-#include "archives/records.h"
 #include "device/encodings.h"
 #include "device/identification.h"
+#include "device/records.h"
 #include "device/registerblock.h"
+#include "link/linespeed.h"
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 #include "link/tmodbus.h"
@@ -293,7 +294,7 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         trace.attach(bus);
         TMSComm* port = bus.MSComm1();
         port->setSystemPortName(PortMap::resolve(o.port));
-        port->setSettings(QStringLiteral("%1,n,8,1").arg(o.baud));
+        port->setSettings(linespeed::settingsFor(o.baud));
         // A device server that refuses gets the growing delays the monitor's polls give it, but
         // within the one open this program makes.
         port->setRetryWindowMs(TcpComm::ConnectTimeoutMs);

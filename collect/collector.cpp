@@ -1,6 +1,7 @@
 #include "collect/collector.h"
 
 #include "collect/visit.h"
+#include "link/linespeed.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
@@ -85,7 +86,7 @@ class LineWorker : public QThread {
             } else {
                 TMSComm* port = bus.MSComm1();
                 port->setSystemPortName(PortMap::resolve(m.port));
-                port->setSettings(QStringLiteral("%1,n,8,1").arg(m.speed));
+                port->setSettings(linespeed::settingsFor(m.speed));
                 o = visitMeter(bus, *db, m, [&](const QString& what, int d, int due) {
                     tell(QStringLiteral("%1 %2 of %3").arg(what).arg(d).arg(due));
                 });

@@ -2,9 +2,9 @@
 
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
-#include "archives/records.h"
 #include "device/encodings.h"
 #include "device/identification.h"
+#include "device/records.h"
 #include "device/registerblock.h"
 #include "device/sysparams.h"
 #include "link/tmodbus.h"

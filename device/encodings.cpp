@@ -219,6 +219,10 @@ std::optional<std::int32_t> parseInt(const QString& text) {
     return std::int32_t(value);
 }
 
+QString integerConversionError(const QString& text) {
+    return QStringLiteral("'%1' is not a valid integer value").arg(text);
+}
+
 std::optional<double> parseFloat(const QString& text) {
     // Non-Latin-1 characters become '?' and fail below.
     QByteArray s = text.trimmed().toLatin1();

@@ -53,6 +53,9 @@ QString formatDateTime(const QDateTime& t);  // dd.mm.yyyy hh:nn:ss
 // Blanks around the text are ignored; no exponent, no digit grouping. A number too long for a double
 // parses as infinity, so limit checks refuse it.
 std::optional<std::int32_t> parseInt(const QString& text);
+// The run-time text for a text that is not an integer: "'abc' is not a valid integer value". The
+// settings file reports it as the dialogs do.
+QString integerConversionError(const QString& text);
 std::optional<double> parseFloat(const QString& text);
 // "dd.mm.yyyy[ hh:nn[:ss]]"; impossible dates (31.02.2024) fail. Day, month, hour, minute and second
 // take one or two digits; a year of one or two digits is 20yy. The result is in Qt::UTC, the same

@@ -40,10 +40,6 @@ public:
     // bytes: 8 bits a byte (start and stop bits not counted), at least 1 ms.
     virtual int rtsHoldMs(int byteCount) const;
 
-    // The speed part of a settings text: the text without its ",n,8,1" tail ("9600,n,8,1" -> "9600").
-    static QString speedTextOf(const QString& settings);
-    // The same as a number; 0 when it does not convert.
-    static int speedOf(const QString& settings);
     static constexpr int SlowestSpeed = 300;
 
     // Raised on the UI thread, from inside event processing, whenever received bytes are waiting.

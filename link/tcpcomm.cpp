@@ -1,6 +1,7 @@
 #include "link/tcpcomm.h"
 
 #include "link/eventwait.h"
+#include "link/logcategories.h"
 
 #include <QUrl>
 
@@ -91,6 +92,7 @@ bool TcpComm::connectNow(QString* error) {
                                    : m_socket.errorString();
         close();
         ++m_fruitless;
+        qCDebug(lcTcp) << m_url << "not connected:" << reason;
         if (error) *error = QStringLiteral("%1: %2").arg(m_url, reason);
         return false;
     }

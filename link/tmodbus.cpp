@@ -4,6 +4,7 @@
 #include "link/crc16.h"
 #include "link/eventwait.h"
 #include "link/functioncodes.h"
+#include "link/linespeed.h"
 #include "link/tmscomm.h"
 
 #include <QTimer>

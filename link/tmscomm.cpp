@@ -1,5 +1,7 @@
 #include "link/tmscomm.h"
 
+#include "link/linespeed.h"
+#include "link/logcategories.h"
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 
@@ -35,7 +37,7 @@ void TMSComm::setSettings(const QString& settings) {
     m_settings = settings;
     if (m_tcp) m_tcp->setSettings(settings);
     if (m_port.isOpen()) {
-        const int speed = speedOf(m_settings);
+        const int speed = linespeed::of(m_settings);
         if (speed > 0)
             m_port.setBaudRate(speed);
     }
@@ -84,7 +86,7 @@ void TMSComm::setRetryWindowMs(int ms) {
 bool TMSComm::open(QString* error) {
     if (TcpComm* server = tcp()) return server->setPortOpen(true, error);
     m_port.setPortName(systemPortName());
-    const int speed = speedOf(m_settings);
+    const int speed = linespeed::of(m_settings);
     m_port.setBaudRate(speed > 0 ? speed : 9600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -139,8 +141,10 @@ void TMSComm::reopenIfOpen() {
 // A pseudo-terminal or a three-wire adapter cannot drive RTS/DTR; the transaction must go on.
 void TMSComm::applyLines() {
     m_settingLines = true;
-    m_port.setRequestToSend(m_rts);
-    m_port.setDataTerminalReady(m_dtr);
+    const bool rts = m_port.setRequestToSend(m_rts);
+    const bool dtr = m_port.setDataTerminalReady(m_dtr);
+    if (!rts || !dtr)
+        qCDebug(lcSerial) << m_port.portName() << "does not drive RTS/DTR:" << m_port.errorString();
     m_port.clearError();
     m_settingLines = false;
 }
@@ -200,6 +204,7 @@ void TMSComm::onError(QSerialPort::SerialPortError error) {
         return;
     }
     default:
+        qCDebug(lcSerial) << m_port.portName() << "error passed over:" << error << m_port.errorString();
         m_port.clearError();
     }
 }
@@ -207,6 +212,7 @@ void TMSComm::onError(QSerialPort::SerialPortError error) {
 void TMSComm::closeLost(const QString& reason) {
     if (!m_port.isOpen())
         return;
+    qCDebug(lcSerial) << "closed, to be opened again before the next exchange:" << reason;
     m_port.close();
     if (OnLinkLost) OnLinkLost();
     emit portLost(reason);

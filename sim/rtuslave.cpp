@@ -1,6 +1,6 @@
 #include "sim/rtuslave.h"
 
-#include "archives/records.h"
+#include "device/records.h"
 #include "link/crc16.h"
 
 #include <algorithm>

@@ -16,12 +16,8 @@ void showApplicationError(QWidget* parent, const QString& message) {
     box.exec();
 }
 
-QString integerConversionError(const QString& text) {
-    return QStringLiteral("'%1' is not a valid integer value").arg(text);
-}
-
 std::optional<int> integerOrError(QWidget* parent, const QString& text) {
     const std::optional<std::int32_t> value = enc::parseInt(text);
-    if (!value) showApplicationError(parent, integerConversionError(text));
+    if (!value) showApplicationError(parent, enc::integerConversionError(text));
     return value;
 }

@@ -9,9 +9,6 @@ class QWidget;
 // The message, ended with a period, under the program's title, with a stop sign and an OK button.
 void showApplicationError(QWidget* parent, const QString& message);
 
-// The run-time text for a text that is not an integer: "'abc' is not a valid integer value".
-QString integerConversionError(const QString& text);
-
 // Parses an integer the way dialog fields are read; on failure shows the conversion error box
 // and returns nothing.
 std::optional<int> integerOrError(QWidget* parent, const QString& text);

@@ -1,7 +1,6 @@
 #include "ui/tform4.h"
 
-#include "link/tmscomm.h"
-
+#include "link/linespeed.h"
 #include "link/portmap.h"
 #include "ui/errorbox.h"
 #include "ui/radiogroup.h"
@@ -14,7 +13,6 @@
 #include <QPushButton>
 
 namespace {
-const QString SettingsTail = QStringLiteral(",n,8,1");
 
 QLabel* label(const QString& text, QWidget* parent, int x, int y, int w) {
     auto* l = new QLabel(text, parent);
@@ -98,7 +96,7 @@ TForm4::TForm4(QWidget* parent)
 
 void TForm4::fill(const LinkSettings& settings) {
     Values = settings;
-    const int speed = RadioGroup1->indexOf(TMSComm::speedTextOf(settings.Settings));
+    const int speed = RadioGroup1->indexOf(linespeed::textOf(settings.Settings));
     // A speed the list does not hold leaves the selection as it was.
     if (speed >= 0) RadioGroup1->setItemIndex(speed);
     RadioGroup2->setItemIndex(settings.CommPort - 1);
@@ -114,7 +112,7 @@ void TForm4::fill(const LinkSettings& settings) {
 bool TForm4::Button1Click() {
     // Without a selection there is nothing to assign: the port and speed are kept as they are.
     if (RadioGroup1->itemIndex() >= 0)
-        Values.Settings = RadioGroup1->item(RadioGroup1->itemIndex()) + SettingsTail;
+        Values.Settings = linespeed::settingsFor(RadioGroup1->item(RadioGroup1->itemIndex()));
     if (RadioGroup2->itemIndex() >= 0) Values.CommPort = RadioGroup2->itemIndex() + 1;
     Values.RtsMode = EnableRTS->isChecked();
     Values.UseModem = EnableModem->isChecked();

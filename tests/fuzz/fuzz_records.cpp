@@ -1,6 +1,6 @@
 // Archive records and journal entries cut from a fuzzed function-65 reply: never more than asked for
 // or than the reply holds, and every record whose check byte fits is encoded back to its own bytes.
-#include "archives/records.h"
+#include "device/records.h"
 #include "fuzzinput.h"
 
 #include <cmath>

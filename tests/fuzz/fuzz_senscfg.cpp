@@ -1,6 +1,6 @@
 // A fuzzed Sens.cfg: the reader never fails otherwise than with a message, and what it takes is
 // written back and read again unchanged.
-#include "app/senscfg.h"
+#include "files/senscfg.h"
 #include "fuzzinput.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

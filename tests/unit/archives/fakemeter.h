@@ -2,8 +2,8 @@
 // A meter behind the readers' request function: archive records by period, journal entries by
 // number, and scripted failures. Replies are built from the record format, never by the readers.
 #include "archives/archivereading.h"
-#include "archives/records.h"
 #include "device/encodings.h"
+#include "device/records.h"
 #include "link/crc16.h"
 
 #include <QMap>

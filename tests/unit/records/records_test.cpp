@@ -1,6 +1,6 @@
 // Decoding of function 17 and function 65 replies: texts, records, entries and their check bytes.
-#include "archives/records.h"
 #include "device/identification.h"
+#include "device/records.h"
 #include "hex.h"
 #include "link/crc16.h"
 

@@ -1,5 +1,5 @@
 // Sens.cfg: the exact bytes written, reading by position, and what a damaged file leaves taken.
-#include "app/senscfg.h"
+#include "files/senscfg.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The operator's reading of log entries: verdict words and the decoding pane.
-#include "archives/records.h"
 #include "archives/trafficdecode.h"
 #include "device/encodings.h"
+#include "device/records.h"
 #include "hex.h"
 #include "link/crc16.h"
 

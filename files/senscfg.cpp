@@ -1,10 +1,9 @@
-#include "app/senscfg.h"
+#include "files/senscfg.h"
 
 #include "device/encodings.h"
 #include "files/textfile.h"
 #include "link/cp1251.h"
-#include "link/tmscomm.h"
-#include "ui/errorbox.h"
+#include "link/linespeed.h"
 
 #include <QFile>
 #include <QStringList>
@@ -24,10 +23,9 @@ QStringList splitLines(const QString& text) {
     return lines;
 }
 
-// The speed is what remains after the last six characters (",n,8,1"); the engine and the settings
-// dialog both rely on that.
+// A speed must stand before the ",n,8,1" tail: the engine and the settings dialog read it there.
 bool settingsUsable(const QString& settings) {
-    return settings.size() > 6 && TMSComm::speedOf(settings) > 0;
+    return settings.size() > linespeed::TailLength && linespeed::of(settings) > 0;
 }
 
 } // namespace
@@ -59,7 +57,7 @@ SensLoad parse(const QByteArray& bytes) {
     load.phoneNumber = lines[6];
     load.modemDelay = enc::parseInt(lines[7]);
     if (!load.modemDelay) {
-        load.error = integerConversionError(lines[7]);
+        load.error = enc::integerConversionError(lines[7]);
         return load;
     }
 
@@ -67,7 +65,7 @@ SensLoad parse(const QByteArray& bytes) {
     const QString& first = lines[0];
     const std::optional<int> port = enc::parseInt(first.left(1));
     if (!port || *port < 1) {
-        load.error = integerConversionError(first.left(1));
+        load.error = enc::integerConversionError(first.left(1));
         return load;
     }
     load.commPort = port;
@@ -80,7 +78,7 @@ SensLoad parse(const QByteArray& bytes) {
 
     const std::optional<int> poll = enc::parseInt(lines[1]);
     if (!poll || *poll < 0) {
-        load.error = integerConversionError(lines[1]);
+        load.error = enc::integerConversionError(lines[1]);
         return load;
     }
     load.pollMs = poll;

@@ -1,4 +1,4 @@
-#include "archives/records.h"
+#include "device/records.h"
 
 #include "device/encodings.h"
 
