@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -90,7 +91,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         if (minute >= minutes) {
             std::printf("growth after the first minute: %ld kB over %d minutes\n", kb - first, minutes - 1);
+            std::fflush(stdout);
             QApplication::quit();
+            // The figures are out; a window caught inside an exchange's own wait must not keep the
+            // bench alive.
+            QTimer::singleShot(10'000, [] { std::_Exit(0); });
         }
     });
     everyMinute.start(60'000);
