@@ -1,7 +1,6 @@
 #include "ui/databasewindow.h"
 
 #include "ui/archivegrids.h"
-#include "ui/fixeddialog.h"
 #include "ui/stringgrid.h"
 
 #include <QComboBox>
@@ -32,9 +31,7 @@ QDateEdit* dateEdit(const QString& name) {
 
 } // namespace
 
-DatabaseWindow::DatabaseWindow()
-    : QWidget(nullptr,
-              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
+DatabaseWindow::DatabaseWindow() {
     setObjectName(QStringLiteral("DatabaseWindow"));
     setWindowTitle(QStringLiteral("Архивы в базе"));
     resize(720, 700);
@@ -114,19 +111,6 @@ DatabaseWindow::DatabaseWindow()
     connect(EditDatabase, &QLineEdit::returnPressed, this, &DatabaseWindow::openRequested);
     connect(TableMeters, &QTableWidget::itemSelectionChanged, this, &DatabaseWindow::meterChosen);
     connect(ButtonShow, &QPushButton::clicked, this, &DatabaseWindow::showRequested);
-}
-
-void DatabaseWindow::present() {
-    if (!m_placed) centreOnScreen(this);
-    m_placed = true;
-    show();
-    raise();
-    activateWindow();
-}
-
-void DatabaseWindow::showEvent(QShowEvent* event) {
-    keepAboveMainWindow(this);
-    QWidget::showEvent(event);
 }
 
 void DatabaseWindow::setMeters(const QList<MeterRow>& meters) {

@@ -3,7 +3,7 @@
 // meters in it, and one meter's archive or journal for a channel and a range of days in the same
 // grids the main window reads the meter into. A window of its own above the main window; it never
 // talks to a meter.
-#include <QWidget>
+#include "ui/floatingwindow.h"
 
 class QComboBox;
 class QDateEdit;
@@ -13,13 +13,10 @@ class QPushButton;
 class QTableWidget;
 class StringGrid;
 
-class DatabaseWindow : public QWidget {
+class DatabaseWindow : public FloatingWindow {
     Q_OBJECT
   public:
     DatabaseWindow();
-
-    // Shows the window (or brings it forward) above the main window.
-    void present();
 
     // One meter of the list, as the table shows it.
     struct MeterRow {
@@ -55,10 +52,4 @@ class DatabaseWindow : public QWidget {
     void openRequested();
     void meterChosen();
     void showRequested();
-
-  protected:
-    void showEvent(QShowEvent* event) override;
-
-  private:
-    bool m_placed = false;
 };
