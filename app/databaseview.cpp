@@ -210,7 +210,7 @@ void DatabaseView::ButtonCollectClick() {
     const collect::MeterEntry entry{.line = line, .port = line, .address = m_form.DeviceAddress};
     store::Outcome outcome;
     {
-        DisabledWindow disabled(&m_form);
+        const DisabledWindow disabled = action.disableWindow();
         BusyWindow& wait = *m_archives.Form12();
         wait.start();
         outcome = collect::visitMeter(*m_form.ModBus, *m_store, entry,
