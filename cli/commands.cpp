@@ -13,7 +13,7 @@
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 
 #include <QTextStream>
 #include <cstdio>
@@ -292,7 +292,7 @@ int execute(const QStringList& rawArgs, Trace& trace) {
     }
     const auto open = [&o, &trace](TModBus& bus) {
         trace.attach(bus);
-        TMSComm* port = bus.MSComm1();
+        LinkPort* port = bus.MSComm1();
         port->setSystemPortName(PortMap::resolve(o.port));
         port->setSettings(linespeed::settingsFor(o.baud));
         // A device server that refuses gets the growing delays the monitor's polls give it, but

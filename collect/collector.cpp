@@ -4,7 +4,7 @@
 #include "link/linespeed.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "link/trafficrecorder.h"
 
 #include <QDir>
@@ -84,7 +84,7 @@ class LineWorker : public QThread {
                 o.result = store::Outcome::Result::Skipped;
                 o.reason = QStringLiteral("modem lines are not collected by this version");
             } else {
-                TMSComm* port = bus.MSComm1();
+                LinkPort* port = bus.MSComm1();
                 port->setSystemPortName(PortMap::resolve(m.port));
                 port->setSettings(linespeed::settingsFor(m.speed));
                 o = visitMeter(bus, *db, m, [&](const QString& what, int d, int due) {
