@@ -56,7 +56,7 @@ int failure(const TModBus& bus) {
 std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address) {
     bus.ReportSlaveId(address);
     if (!bus.replyOk()) return std::nullopt;
-    return ident::entryText(ident::deviceText(bus.reply()), address);
+    return ident::entryText(ident::deviceText(bus.replyFrame()), address);
 }
 
 std::optional<QString> electronicNumber(TModBus& bus, std::uint8_t address) {
@@ -363,7 +363,7 @@ int execute(const QStringList& rawArgs, Trace& trace) {
         bus.ClearCoil(addr, std::uint16_t(n[1]));
     } else if (o.command == "report-id") {
         bus.ReportSlaveId(addr);
-        print = [&] { out() << ident::deviceText(bus.reply()) << '\n'; };
+        print = [&] { out() << ident::deviceText(bus.replyFrame()) << '\n'; };
     } else if (o.command == "read-archive") {
         const int archive = int(n[1]);
         const int count = int(n[2]);
