@@ -443,7 +443,7 @@ void TForm1::applyLoad(const SensLoad& load) {
 
 LinkSettings TForm1::linkSettings() const {
     LinkSettings s;
-    s.Settings = ModBus->comm().Settings();
+    s.Settings = ModBus->MSComm1()->Settings();
     s.CommPort = ModBus->MSComm1() ? ModBus->MSComm1()->CommPort() : 1;
     s.RtsMode = ModBus->RtsMode;
     s.UseModem = UseModem;
@@ -513,7 +513,7 @@ void TForm1::shutdown() {
     }
     QString error;
     if (!senscfg::write(QString::fromLatin1(senscfg::FileName), currentSettings(), &error)) ShowError(error);
-    if (ModBus->comm().PortOpen()) ModBus->comm().setPortOpen(false);
+    ModBus->MSComm1()->setPortOpen(false);
 }
 
 void TForm1::stopPolling() {

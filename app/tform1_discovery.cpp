@@ -5,6 +5,7 @@
 #include "device/sysparams.h"
 #include "link/cp1251.h"
 #include "link/linespeed.h"
+#include "link/linkport.h"
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
 #include "ui/tform20.h"
@@ -41,7 +42,7 @@ void TForm1::MenuConnectClick() {
                 Device[n]->setText(QString());
                 Device[n]->setVisible(false);
             }
-            const QString speed = linespeed::textOf(ModBus->comm().Settings());
+            const QString speed = linespeed::textOf(ModBus->MSComm1()->Settings());
             const TModBus::RetriesOff askOnce(*ModBus);
             int found = 0;
             for (int address = 1; address <= DeviceItemCount; ++address) {
@@ -133,9 +134,9 @@ void TForm1::appendModemReply(int commandLength) {
 }
 
 bool TForm1::ConnectModem() {
-    CommControl& comm = ModBus->comm();
-    comm.setDTREnable(true);
-    comm.setRTSEnable(true);
+    LinkPort& port = *ModBus->MSComm1();
+    port.setDTREnable(true);
+    port.setRTSEnable(true);
 
     QString message;
     Memo1->appendPlainText(ModemInitString);

@@ -4,37 +4,79 @@
 #include "link/tcpcomm.h"
 #include "link/tmscomm.h"
 
-LinkPort::LinkPort(QObject* parent) : QObject(parent) {
-    choose();
+#include <QThread>
+
+LinkPort::LinkPort(QObject* line, QObject* parent) : QObject(parent), m_line(line ? line : this) {
+    onLine([this] { choose(); });
 }
 
-LinkPort::~LinkPort() = default;
+LinkPort::~LinkPort() {
+    onLine([this] {
+        m_serial.reset();
+        m_tcp.reset();
+    });
+}
+
+void LinkPort::onLine(const std::function<void()>& fn) const {
+    if (m_line->thread() == QThread::currentThread())
+        fn();
+    else
+        QMetaObject::invokeMethod(m_line, fn, Qt::BlockingQueuedConnection);
+}
 
 void LinkPort::setCommPort(int number) {
     if (number == m_commPort && m_systemName.isEmpty()) return;
     m_commPort = number;
     m_systemName.clear();
-    choose();
+    onLine([this] { choose(); });
 }
 
 void LinkPort::setSystemPortName(const QString& name) {
     m_systemName = name;
-    choose();
+    onLine([this] { choose(); });
 }
 
 QString LinkPort::systemPortName() const {
     return m_systemName.isEmpty() ? PortMap::systemPort(m_commPort) : m_systemName;
 }
 
+void LinkPort::followMapping() {
+    onLine([this] { choose(); });
+}
+
 void LinkPort::setSettings(const QString& settings) {
     m_settings = settings;
-    if (m_serial) m_serial->setSettings(settings);
-    if (m_tcp) m_tcp->setSettings(settings);
+    onLine([this, settings] {
+        if (m_serial) m_serial->setSettings(settings);
+        if (m_tcp) m_tcp->setSettings(settings);
+    });
 }
 
 void LinkPort::setRetryWindowMs(int ms) {
     m_retryWindowMs = ms;
-    if (m_tcp) m_tcp->setRetryWindowMs(ms);
+    onLine([this, ms] {
+        if (m_tcp) m_tcp->setRetryWindowMs(ms);
+    });
+}
+
+bool LinkPort::PortOpen() const {
+    bool open = false;
+    onLine([this, &open] { open = control().PortOpen(); });
+    return open;
+}
+
+bool LinkPort::setPortOpen(bool open, QString* error) {
+    bool done = false;
+    onLine([&] { done = control().setPortOpen(open, error); });
+    return done;
+}
+
+void LinkPort::setRTSEnable(bool on) {
+    onLine([this, on] { control().setRTSEnable(on); });
+}
+
+void LinkPort::setDTREnable(bool on) {
+    onLine([this, on] { control().setDTREnable(on); });
 }
 
 CommControl& LinkPort::control() const {

@@ -7,6 +7,8 @@
 #include "link/linespeed.h"
 #include "link/linkport.h"
 
+#include <QThread>
+
 #include <QTimer>
 #include <climits>
 #include <cmath>
@@ -15,9 +17,6 @@
 namespace {
 
 using namespace modbus;
-
-// Result words a Hayes modem ends a command with, in the order they are looked for.
-const char* const kResultWords[] = {"CONNECT", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"};
 
 // The low 16 bits of the rounded number, for any finite double (a plain integer conversion is
 // undefined beyond 64 bits); nothing for NaN and infinities.
@@ -51,264 +50,120 @@ bool worthAskingAgain(ReplyStatus status) {
 
 } // namespace
 
-TModBus::TModBus(QObject* parent) : QObject(parent), m_msComm(std::make_unique<LinkPort>()) {
+TModBus::TModBus(QObject* parent) : QObject(parent), m_thread(std::make_unique<QThread>()) {
+    m_thread->setObjectName(QStringLiteral("kastari-link"));
+    m_line = new LinkLine;
+    m_line->moveToThread(m_thread.get());
+    m_thread->start();
+    // The port makes its controls in the line's thread; whichever it chooses, the line talks to.
+    m_msComm = std::make_unique<LinkPort>(m_line);
+    const auto bind = [this] { m_line->bind(&m_msComm->control()); };
+    QMetaObject::invokeMethod(m_line, bind, Qt::BlockingQueuedConnection);
+    connect(m_msComm.get(), &LinkPort::controlChanged, m_line, bind, Qt::DirectConnection);
     init();
-    bindControl(&m_msComm->control());
-    connect(m_msComm.get(), &LinkPort::controlChanged, this, [this] { bindControl(&m_msComm->control()); });
 }
 
 TModBus::TModBus(CommControl* control, QObject* parent) : QObject(parent) {
+    m_line = new LinkLine(this);
+    m_line->bind(control);
     init();
-    bindControl(control);
 }
 
 TModBus::~TModBus() {
-    if (m_comm) {
-        m_comm->OnComm = nullptr;
-        m_comm->OnLinkLost = nullptr;
+    if (!m_thread) {
+        m_line->unbind();
+        return;
     }
+    // The controls go in their own thread, then the thread itself.
+    QMetaObject::invokeMethod(m_line, [this] { m_line->unbind(); }, Qt::BlockingQueuedConnection);
+    m_msComm.reset();
+    QMetaObject::invokeMethod(m_line, [this] { delete m_line; }, Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
 }
 
 void TModBus::init() {
-    ReplyTimer = new QTimer(this);
-    ReplyTimer->setTimerType(Qt::PreciseTimer);
-    ReplyTimer->setInterval(DefaultSilenceMs);
-    connect(ReplyTimer, &QTimer::timeout, this, [this] {
-        ReplyTimer->stop();
-        end();
-    });
-    m_limitTimer = new QTimer(this);
-    m_limitTimer->setTimerType(Qt::PreciseTimer);
-    m_limitTimer->setSingleShot(true);
-    connect(m_limitTimer, &QTimer::timeout, this, [this] { end(Fault::LineNoise); });
-    m_gapTimer = new QTimer(this);
-    m_gapTimer->setTimerType(Qt::PreciseTimer);
-    m_gapTimer->setSingleShot(true);
-    connect(m_gapTimer, &QTimer::timeout, this, [this] {
-        if (!listening()) return;
-        m_completion = ReplyCompletion::Gap;
-        end();
-    });
-    RtsTimer = new QTimer(this);
-    RtsTimer->setTimerType(Qt::PreciseTimer);
-    RtsTimer->setInterval(120);
-    connect(RtsTimer, &QTimer::timeout, this, [this] {
-        RtsTimer->stop();
-        m_comm->setRTSEnable(false);
-    });
+    ReplyTimer = m_line->replyTimer();
+    RtsTimer = m_line->rtsTimer();
     CommandMode = false;
-}
-
-void TModBus::bindControl(CommControl* control) {
-    m_comm = control;
-    m_comm->OnComm = [this] { onComm(); };
-    m_comm->OnLinkLost = [this] { onLinkLost(); };
+    // Queued from the link thread, so they come on this thread in the order the line had them.
+    connect(m_line, &LinkLine::portOpenFailed, this, &TModBus::portOpenFailed);
+    connect(m_line, &LinkLine::frameSent, this, &TModBus::frameSent);
+    connect(m_line, &LinkLine::chunkReceived, this, &TModBus::chunkReceived);
+    connect(m_line, &LinkLine::bytesDiscarded, this, [this](const QByteArray& bytes) {
+        m_discarded += bytes.size();
+        emit bytesDiscarded(bytes);
+    });
+    connect(m_line, &LinkLine::finished, this, &TModBus::finish);
 }
 
 std::uint16_t TModBus::Crc16(int count) const {
     return crc16::compute(Buffer.data(), std::clamp(count, 0, BufferSize));
 }
 
-template <typename Done> void TModBus::waitLine(Done done, int ms) {
-    if (ms < 0)
-        eventwait::waitUntil(done);
-    else
-        eventwait::waitUntil(done, ms);
-}
+template <typename Done> void TModBus::waitLine(Done done) { eventwait::waitUntil(done); }
 
-int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
-    // 256 characters of 10 bits at a quarter of the line's speed, or eight silences (a byte every
-    // 15.6 ms), whichever is longer: a device that is merely slow must not pass for a babbling line,
-    // while one babbling a byte every 20 ms still does.
-    const qint64 slowFrameMs = std::max<qint64>(m_comm->bitsTimeMs(qint64(BufferSize) * 10 * 4),
-                                                8 * qint64(std::max(0, m_silenceMs)));
-    return int(std::min<qint64>(INT_MAX, 2 * qint64(std::max(0, TimeoutMs)) + slowFrameMs));
-}
+int TModBus::replyLimitMs(std::int32_t TimeoutMs) const { return m_line->replyLimitMs(TimeoutMs, m_silenceMs); }
+
+int TModBus::replyGapMs() const { return m_line->replyGapMs(); }
+
+int TModBus::interFrameGapMs() const { return m_line->interFrameGapMs(RtsMode); }
 
 void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
-    struct BackToIdle {
-        State& state;
-        ~BackToIdle() { state = State::Idle; }
-    } idle{m_state};
     clearOutcome();
-    m_state = State::Preparing;
-
-    if (RtsMode)
-        RtsTimer->setInterval(m_comm->rtsHoldMs(ByteCount));
-    m_fastNow = m_fast;
-
-    QString error;
-    if (!m_comm->ensureOpen(&error)) {
-        m_fault = Fault::PortFailed;
-        m_portError = error;
-        emit portOpenFailed(error);
-        emit transactionEnded();
-        return;
+    const LinkLine::Request request{.frame = OutputFrame,
+                                    .rtsBytes = ByteCount,
+                                    .timeoutMs = TimeoutMs,
+                                    .silenceMs = m_silenceMs,
+                                    .rtsMode = RtsMode,
+                                    .fast = m_fast,
+                                    .commandLine = CommandMode,
+                                    .expectAddress = m_expectAddress,
+                                    .expectFunction = m_expectFunction};
+    m_state = State::Waiting;
+    m_verdict = false;
+    if (m_thread) {
+        QMetaObject::invokeMethod(
+            m_line,
+            [line = m_line, port = m_msComm.get(), request] {
+                port->followMapping();
+                line->transact(request);
+            },
+            Qt::QueuedConnection);
+        // The verdict is queued behind everything the line reported before it.
+        waitLine([this] { return m_verdict; });
+    } else {
+        m_line->transact(request);
     }
-    keepInterFrameGap();
-    // Nothing can answer a request before it is sent: what waits now is a late answer to an earlier
-    // one, and taken as this reply it would hand the caller another request's values.
-    discard(m_comm->discardInput());
-
-    if (RtsMode)
-        m_comm->setRTSEnable(true);
-    // Before the write: a line faster than the program may answer inside it.
-    m_state = State::Sending;
-    emit frameSent(OutputFrame);
-    m_comm->setOutput(OutputFrame);
-
-    if (RtsMode) {
-        RtsTimer->start();
-        waitLine([this] { return !RtsTimer->isActive(); });
-    }
-
-    // Bytes that came while RTS was held (a converter's echo, a quick reply) belong to this reply,
-    // but the silence that ends it is counted only from now.
-    if (m_state == State::Sending) {
-        m_state = State::Listening;
-        // A timer refuses a negative interval and would never end the wait.
-        ReplyTimer->setInterval(std::max(0, TimeoutMs));
-        ReplyTimer->start();
-        // A line that never goes quiet (a babbling device or converter) would hold the silence
-        // count off for ever.
-        m_limitTimer->start(replyLimitMs(TimeoutMs));
-        waitLine([this] { return m_state == State::Ended; });
-        ReplyTimer->stop();
-        m_limitTimer->stop();
-    }
-    m_gapTimer->stop();
-    m_state = State::Ended;
-
-    Valid = m_fault != Fault::Overflow && m_fault != Fault::LineNoise && Crc16(Received) == 0;
+    m_state = State::Idle;
     emit transactionEnded();
 }
 
-void TModBus::end(Fault fault) {
-    if (!listening()) return;
-    if (fault != Fault::None) m_fault = fault;
-    m_state = State::Ended;
-}
-
-void TModBus::discard(const QByteArray& bytes) {
-    if (bytes.isEmpty())
-        return;
-    m_discarded += bytes.size();
-    emit bytesDiscarded(bytes);
-}
-
-void TModBus::onComm() {
-    if (m_comm->CommEvent() != CommControl::ComEvReceive)
-        return;
-    m_chunk = m_comm->Input();
-    if (m_chunk.isEmpty())
-        return;
-    m_sinceReply.start();
-    // Outside a transaction's wait nothing may reach Buffer: the reply of a finished transaction
-    // stays as it was, and the next one starts clean.
-    if (!listening()) {
-        discard(m_chunk);
-        return;
+void TModBus::finish(const QByteArray& reply, int fault, int completion, const QString& portError) {
+    Received = std::min<int>(BufferSize, int(reply.size()));
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(reply.constData()), Received, Buffer.begin());
+    m_completion = ReplyCompletion(completion);
+    switch (LinkLine::Fault(fault)) {
+    case LinkLine::Fault::None:
+        m_fault = Fault::None;
+        break;
+    case LinkLine::Fault::PortFailed:
+        m_fault = Fault::PortFailed;
+        break;
+    case LinkLine::Fault::Overflow:
+        m_fault = Fault::Overflow;
+        break;
+    case LinkLine::Fault::LineNoise:
+        m_fault = Fault::LineNoise;
+        break;
+    case LinkLine::Fault::LinkLost:
+        m_fault = Fault::LinkLost;
+        break;
     }
-    take(m_chunk);
-}
-
-void TModBus::onLinkLost() {
-    if (!listening()) return;
-    // What the control still holds came before the far end went.
-    const QByteArray rest = m_comm->Input();
-    if (!rest.isEmpty()) {
-        m_sinceReply.start();
-        take(rest);
-    }
-    // Nothing more can come on a link that is gone: waiting out the silence would only delay the
-    // verdict, and a reply cut short is no CRC error of the line's.
-    end(Fault::LinkLost);
-}
-
-void TModBus::take(const QByteArray& chunk) {
-    ReplyTimer->stop();
-
-    const int room = BufferSize - Received;
-    const int taken = std::min<int>(room, int(chunk.size()));
-    std::copy_n(reinterpret_cast<const std::uint8_t*>(chunk.constData()), taken, Buffer.begin() + Received);
-    Received += taken;
-    emit chunkReceived(int(chunk.size()));
-    // A reply longer than any frame cannot be a good one: what did not fit is dropped, and waiting
-    // for the rest would only let a babbling line hold the transaction.
-    if (taken < chunk.size()) {
-        discard(chunk.mid(taken));
-        end(Fault::Overflow);
-        return;
-    }
-
-    if (CommandMode) {
-        const QByteArray text(reinterpret_cast<const char*>(Buffer.data()), Received);
-        for (const char* word : kResultWords) {
-            if (text.contains(word)) {
-                ReplyTimer->setInterval(m_silenceMs);
-                break;
-            }
-        }
-    }
-    completeEarly();
-    if (m_state == State::Listening)
-        ReplyTimer->start();
-}
-
-int TModBus::frameSilenceMs() const {
-    // 3.5 characters of 10 bits.
-    return m_comm->bitsTimeMs(35);
-}
-
-int TModBus::replyGapMs() const {
-    // Below 20 ms a busy PC's scheduling could cut a frame apart.
-    return std::max(20, frameSilenceMs());
-}
-
-int TModBus::interFrameGapMs() const {
-    return std::max(1, frameSilenceMs()) + (RtsMode ? RtsTurnaroundMs : 0);
-}
-
-void TModBus::completeEarly() {
-    // Modem command lines keep the silence rule.
-    if (!m_fastNow || m_expectFunction < 0 || !listening()) return;
-    const int expected = rtu::expectedReplyLength(Buffer.data(), Received);
-    if (expected < 0) {
-        m_gapTimer->start(replyGapMs());
-        return;
-    }
-    // Anything short of a frame that plainly answers this request waits for the silence, so that
-    // the caller learns of it what it would have learnt without fast completion.
-    if (Received != expected) return;
-    const RtuFrame frame = replyFrame();
-    const bool answers = frame.address() == m_expectAddress &&
-                         (frame.function() == m_expectFunction || frame.function() == (m_expectFunction | 0x80));
-    if (answers && frame.crcOk()) {
-        m_completion = ReplyCompletion::Length;
-        end();
-    }
-}
-
-void TModBus::keepInterFrameGap() {
-    // Without the silence after each reply, nothing else gives the device and the converter their
-    // quiet time before the next request. The gap is quiet on the line, not time since the reply:
-    // bytes trailing it are thrown away and the gap counted again from them, so they cannot land in
-    // the next reply. A line that never goes quiet must not hold the request back for ever.
-    if (!m_fastNow || !m_sinceReply.isValid()) return;
-    const int gap = interFrameGapMs();
-    const int bound = replyLimitMs(m_silenceMs);
-    QElapsedTimer waited;
-    waited.start();
-    for (;;) {
-        const QByteArray trailing = m_comm->discardInput();
-        if (!trailing.isEmpty()) {
-            discard(trailing);
-            m_sinceReply.start();
-        }
-        const qint64 left = std::min<qint64>(gap - m_sinceReply.elapsed(), bound - waited.elapsed());
-        if (left <= 0) return;
-        waitLine([] { return false; }, int(left));
-    }
+    m_portError = portError;
+    Valid = m_fault != Fault::PortFailed && m_fault != Fault::Overflow && m_fault != Fault::LineNoise &&
+            Crc16(Received) == 0;
+    m_verdict = true;
 }
 
 void TModBus::sendFrame(int length, int function, int expectedDataBytes) {

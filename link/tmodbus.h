@@ -1,7 +1,9 @@
 #pragma once
-// The ModBus RTU master engine: request builders, the synchronous transaction with its silence
-// rule, and the CRC check. One engine serves the whole program; it waits by processing events.
+// The ModBus RTU master engine: request builders, the synchronous transaction and the judgement of
+// its reply. The line's own timing runs in a link thread of the engine's (LinkLine); the calling
+// thread only waits for the verdict, processing its events meanwhile.
 #include "link/commcontrol.h"
+#include "link/linkline.h"
 #include "link/replystatus.h"
 #include "link/rtuframe.h"
 
@@ -16,30 +18,30 @@
 #include <memory>
 
 class LinkPort;
+class QThread;
 class QTimer;
-
-// What ended the wait for a reply: the silence after the last byte (the line's own rule), a frame
-// complete by its length, or a short gap after a frame whose length cannot be known.
-enum class ReplyCompletion { Silence, Length, Gap };
 
 class TModBus : public QObject {
     Q_OBJECT
 public:
-    static constexpr int BufferSize = 256;
+    static constexpr int BufferSize = LinkLine::BufferSize;
     static constexpr int DefaultSilenceMs = 500;
     // The most registers one function-16 frame carries within the buffer.
     static constexpr int MaxWriteRegisters = 123;
 
-    // With the control its port's name chooses (MSComm1 of the engine's own hidden host).
+    // With the control its port's name chooses (MSComm1 of the engine's own hidden host), driven
+    // from a link thread of the engine's own.
     explicit TModBus(QObject* parent = nullptr);
-    // With a given control (a scripted fake in tests); the engine does not own it.
+    // With a given control (a scripted fake in tests), driven from the calling thread; the engine
+    // does not own it.
     explicit TModBus(CommControl* control, QObject* parent = nullptr);
     ~TModBus() override;
 
     // The port and its settings, or nullptr when a control was given.
     LinkPort* MSComm1() const { return m_msComm.get(); }
-    // The control the engine talks to now.
-    CommControl& comm() const { return *m_comm; }
+    // The control the engine talks to now. With the engine's own port it belongs to the link thread:
+    // go through MSComm1() to act on it.
+    CommControl& comm() const { return *m_line->control(); }
 
     // Engine state read by callers.
     std::array<std::uint8_t, BufferSize> Buffer{};
@@ -48,6 +50,7 @@ public:
     bool RtsMode = false;
     bool CommandMode = false;
     QByteArray OutputFrame;
+    // The line's timers (the link thread's, with the engine's own port).
     QTimer* ReplyTimer = nullptr;
     QTimer* RtsTimer = nullptr;
 
@@ -98,7 +101,7 @@ public:
     int replyGapMs() const;
     int interFrameGapMs() const;
     // What an RS-485 converter switched by RTS needs on top of the gap before it may send again.
-    static constexpr int RtsTurnaroundMs = 5;
+    static constexpr int RtsTurnaroundMs = LinkLine::RtsTurnaroundMs;
 
     // Judges the last reply against the request that was sent (Valid alone only says the CRC fits).
     ReplyStatus replyStatus() const;
@@ -152,50 +155,34 @@ signals:
     void transactionEnded();
 
 private:
-    // Where the transaction is. Bytes that arrive count as the reply only once the request is out
-    // (sending, which lasts while RTS is held, or listening); the silence runs only while listening.
-    enum class State { Idle, Preparing, Sending, Listening, Ended };
+    // Whether a transaction is out on the line, waiting for its verdict.
+    enum class State { Idle, Waiting };
     // What went wrong outside the reply's bytes themselves.
     enum class Fault { None, PortFailed, Refused, Overflow, LineNoise, LinkLost };
 
     void init();
-    // Takes the port's control as the one to talk to (again, after a new name chose another).
-    void bindControl(CommControl* control);
+    // Takes the line's verdict.
+    void finish(const QByteArray& reply, int fault, int completion, const QString& portError);
     void sendFrame(int length, int function, int expectedDataBytes);
     // One transaction, and its repetitions for a read on a line that garbled it.
     void transactRetrying(int total, int function);
     // Forgets how the last request went.
     void clearOutcome();
     void refuse();
-    void onComm();
-    void onLinkLost();
-    void take(const QByteArray& chunk);
-    void discard(const QByteArray& bytes);
-    void end(Fault fault = Fault::None);
-    bool listening() const { return m_state == State::Sending || m_state == State::Listening; }
-    // Every wait of the engine: events are processed until the condition holds, or for at most ms
-    // when ms is not negative. The line's timing lives in the waits that call it.
-    template <typename Done> void waitLine(Done done, int ms = -1);
-    // Fast completion: ends the wait when what has come is the whole reply, or arms the gap.
-    void completeEarly();
-    void keepInterFrameGap();
-    // The silence that separates frames at the line's speed.
-    int frameSilenceMs() const;
+    // The engine's one wait: events of the calling thread are processed until the condition holds,
+    // so the window stays painted and its timers keep running while the line works.
+    template <typename Done> void waitLine(Done done);
 
+    // With the engine's own port: the thread the line's timing runs in, its control's thread.
+    std::unique_ptr<QThread> m_thread;
+    LinkLine* m_line = nullptr;
     std::unique_ptr<LinkPort> m_msComm;
-    CommControl* m_comm = nullptr;
-    QByteArray m_chunk;
     State m_state = State::Idle;
+    bool m_verdict = false;
     Fault m_fault = Fault::None;
     int m_silenceMs = DefaultSilenceMs;
     int m_retries = 0;
-    QTimer* m_limitTimer = nullptr;
-    QTimer* m_gapTimer = nullptr;
     bool m_fast = false;
-    // Fast completion as the running transaction took it up.
-    bool m_fastNow = false;
-    // Since the last byte that arrived, for the distance the next request keeps in fast completion.
-    QElapsedTimer m_sinceReply;
     qint64 m_discarded = 0;
     ReplyCompletion m_completion = ReplyCompletion::Silence;
     QString m_portError;

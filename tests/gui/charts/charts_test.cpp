@@ -11,6 +11,7 @@
 #include "app/systemparams.h"
 #include "archives/archivechart.h"
 #include "device/encodings.h"
+#include "link/linkport.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "ui/archivebarchart.h"
@@ -153,7 +154,7 @@ TEST_F(Charts, APollThroughAPortThatCannotBeOpenedIsMarkedWhileItsMessageWaits) 
     };
     // The adapter is gone: the port cannot be opened again.
     PortMap::set(1, m_dir.filePath(QStringLiteral("no-such-port")));
-    form->ModBus->comm().setPortOpen(false, nullptr);
+    form->ModBus->MSComm1()->setPortOpen(false);
     poll();
     poll();
     EXPECT_EQ(markedWhileAsked, QList<bool>({true, true}));

@@ -279,7 +279,7 @@ TEST_F(StartUp, ShutdownReturnsTheSelectedDeviceToNormalState) {
     EXPECT_EQ(requestPdus(), QStringList({"03 05 00 04 00 00", "03 06 00 0f 00 00"}));
     EXPECT_FALSE(sim->coil(3, 4));
     EXPECT_EQ(sim->holding(3, 15), 0);
-    EXPECT_FALSE(form->ModBus->comm().PortOpen());
+    EXPECT_FALSE(form->ModBus->MSComm1()->PortOpen());
 }
 
 // No device was ever chosen: nothing goes out (address 0 would reach every device on the line).

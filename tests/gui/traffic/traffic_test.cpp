@@ -1,6 +1,10 @@
 // "Сервис" > "Монитор обмена" against the simulator with faults: rows, red errors, counters,
 // decoding, filter, pause and the CSV export; the window itself never talks to the meter.
 #include "app/trafficmonitor.h"
+#include "archives/archivereading.h"
+#include "device/encodings.h"
+#include "fakecomm.h"
+#include "link/crc16.h"
 #include "link/trafficrecorder.h"
 #include "mainwindowfixture.h"
 #include "ui/trafficcountersmodel.h"
@@ -131,6 +135,55 @@ TEST_F(TrafficMonitorTest, SaveWaitsForTheExchangeUnderWayAndHoldsPollsWhileItsD
     EXPECT_TRUE(QTest::qWaitFor([&] { return asked == 1; }, 5000));
     EXPECT_FALSE(idleWhileAsked);
     EXPECT_TRUE(form->LinkIdle);
+}
+
+// The exchange log open on a full ring while a long reading runs: whatever the window does about
+// each exchange must not reach the line.
+class TrafficLogDuringAReading : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        startWithMeterChosen();
+        monitor = TrafficMonitor::install(*form);
+        form->ModBus->setFastCompletion(true);
+    }
+    // The whole hour archive, as "Часовой" with "Весь архив" reads it; the requests that went out.
+    QStringList readHourArchive() {
+        sim->clearLog();
+        const archives::ArchiveReading reading = archives::readArchive(
+            archives::Kind::Hour, {}, 0, enc::SecToDate(DeviceStart),
+            [this](const archives::Request& r) { return form->exchange().readArchive(r); });
+        EXPECT_FALSE(reading.linkFailed());
+        return requestPdus();
+    }
+    // Fills the ring with replies from 127 addresses, as a long session with scans leaves it.
+    void fillRing() {
+        FakeComm line;
+        line.open = true;
+        line.responder = [](const QByteArray& request) {
+            return QList<Chunk>{{-1, crc16::appended(request.left(1) + QByteArray::fromHex("0302 1111"))}};
+        };
+        TModBus other{&line};
+        other.setModbusSilenceMs(0);
+        monitor->recorder().attach(other);
+        for (int n = 0; monitor->recorder().entries().size() < TrafficRecorder::DefaultCapacity; ++n)
+            other.ReadHoldingRegisters(std::uint8_t(1 + n % 127), 1, 0);
+    }
+
+    TrafficMonitor* monitor = nullptr;
+};
+
+TEST_F(TrafficLogDuringAReading, AFullHourArchiveSendsTheSameRequestsWithTheLogOpenOnAFullRing) {
+    const QStringList closed = readHourArchive();
+    ASSERT_GT(closed.size(), 80);
+    fillRing();
+    form->findChild<QAction*>(QStringLiteral("MenuTrafficMonitor"))->trigger();
+    TrafficWindow* window = monitor->window();
+    ASSERT_TRUE(window->isVisible());
+    window->refresh();
+    ASSERT_EQ(window->countersModel().rowCount(), 127);
+    EXPECT_EQ(readHourArchive(), closed);
+    EXPECT_EQ(monitor->recorder().entries().size(), size_t(TrafficRecorder::DefaultCapacity));
 }
 
 } // namespace

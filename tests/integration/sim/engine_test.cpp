@@ -5,6 +5,8 @@
 #include "link/linkport.h"
 #include "sim/simulator.h"
 
+#include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -104,6 +106,45 @@ TEST_F(EngineVsSim, ASlowDeviceIsReadAndAMeterGoneMidReplyIsALostLink) {
     bus.ReadHoldingRegisters(1, 10, 0);
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost) << describe(bus.replyStatus()).toStdString();
     EXPECT_GT(bus.Received, 0);
+}
+
+// The calling thread (the window's) held up for 2 s while a reply is on its way: the link thread
+// still reads the reply as it comes and ends it by its own silence, so the same bytes are judged
+// the same.
+TEST(EngineBesideABusyWindow, AThreadHeldUpMidReplyChangesNeitherTheFramesNorTheVerdict) {
+    sim::SimOptions o;
+    o.baud = 1200; // 47 bytes of reply take about 0.4 s
+    sim::Simulator simulator(o);
+    ASSERT_TRUE(simulator.start());
+    TModBus bus;
+    bus.MSComm1()->setSystemPortName(simulator.portPath());
+    bus.MSComm1()->setSettings(QStringLiteral("1200,n,8,1"));
+    // Long enough for the first byte at this speed, and far shorter than the hold-up.
+    bus.setModbusSilenceMs(200);
+    for (const bool fast : {false, true}) {
+        simulator.clearLog();
+        bus.setFastCompletion(fast);
+        QList<QByteArray> sent;
+        int arrived = 0;
+        const auto onSent = QObject::connect(&bus, &TModBus::frameSent, [&](const QByteArray& frame) {
+            sent << frame;
+            // Well inside the reply, while the silence that ends it would be running.
+            QTimer::singleShot(100, [] { QThread::msleep(2000); });
+        });
+        const auto onChunk = QObject::connect(&bus, &TModBus::chunkReceived, [&](int bytes) { arrived += bytes; });
+        bus.ReadHoldingRegisters(1, 21, 0);
+        QObject::disconnect(onSent);
+        QObject::disconnect(onChunk);
+
+        EXPECT_TRUE(bus.replyOk()) << "fast " << fast << ": " << describe(bus.replyStatus()).toStdString();
+        EXPECT_EQ(bus.completion(), fast ? ReplyCompletion::Length : ReplyCompletion::Silence) << fast;
+        EXPECT_EQ(simulator.requests(), sent) << fast;
+        QByteArray answered;
+        for (const sim::LogEntry& e : simulator.log())
+            if (!e.fromMaster) answered += e.frame;
+        EXPECT_EQ(bus.reply(), answered) << fast;
+        EXPECT_EQ(arrived, answered.size()) << fast;
+    }
 }
 
 } // namespace

@@ -1,0 +1,100 @@
+#pragma once
+// The line's own timing for one port: sending with RTS held for a converter, collecting the reply,
+// the silence that ends it, fast completion, the quiet gap before the next request. It lives where
+// its control lives (the engine's link thread), so nothing slow in the window can make a good reply
+// look late: the engine only waits for the verdict.
+#include "link/commcontrol.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class QTimer;
+
+// What ended the wait for a reply: the silence after the last byte (the line's own rule), a frame
+// complete by its length, or a short gap after a frame whose length cannot be known.
+enum class ReplyCompletion { Silence, Length, Gap };
+
+class LinkLine : public QObject {
+    Q_OBJECT
+  public:
+    static constexpr int BufferSize = 256;
+    static constexpr int RtsTurnaroundMs = 5;
+
+    // One request as the engine built it, with everything the line's timing needs to know of it.
+    struct Request {
+        QByteArray frame;
+        // The count the RTS hold is reckoned from.
+        int rtsBytes = 0;
+        // For the first byte; then the silence after each byte.
+        int timeoutMs = 0;
+        // The ModBus silence (a modem command line's own timeout aside).
+        int silenceMs = 0;
+        bool rtsMode = false;
+        bool fast = false;
+        bool commandLine = false;
+        // Fast completion ends a reply that answers this address and function (-1: any).
+        int expectAddress = -1;
+        int expectFunction = -1;
+    };
+    // What went wrong outside the reply's bytes themselves.
+    enum class Fault { None, PortFailed, Overflow, LineNoise, LinkLost };
+
+    explicit LinkLine(QObject* parent = nullptr);
+    ~LinkLine() override;
+
+    // Takes the control to talk to (again, after a new port name chose another).
+    void bind(CommControl* control);
+    void unbind();
+    CommControl* control() const { return m_comm; }
+
+    // Runs one transaction to its verdict, which finished() reports.
+    void transact(const Request& request);
+
+    int replyLimitMs(int timeoutMs, int silenceMs) const;
+    // The silence that separates frames at the line's speed.
+    int frameSilenceMs() const;
+    int replyGapMs() const;
+    int interFrameGapMs(bool rtsMode) const;
+
+    QTimer* replyTimer() const { return m_replyTimer; }
+    QTimer* rtsTimer() const { return m_rtsTimer; }
+
+  signals:
+    void portOpenFailed(const QString& reason);
+    void frameSent(const QByteArray& frame);
+    void chunkReceived(int bytes);
+    void bytesDiscarded(const QByteArray& bytes);
+    // fault is a Fault, completion a ReplyCompletion; reply holds at most BufferSize bytes.
+    void finished(const QByteArray& reply, int fault, int completion, const QString& portError);
+
+  private:
+    // Bytes that arrive count as the reply only once the request is out (sending, which lasts while
+    // RTS is held, or listening); the silence runs only while listening.
+    enum class State { Idle, Preparing, Sending, Listening, Ended };
+
+    void onComm();
+    void onLinkLost();
+    void take(const QByteArray& chunk);
+    void discard(const QByteArray& bytes);
+    void end(Fault fault = Fault::None);
+    bool listening() const { return m_state == State::Sending || m_state == State::Listening; }
+    template <typename Done> void waitLine(Done done, int ms = -1);
+    // Fast completion: ends the wait when what has come is the whole reply, or arms the gap.
+    void completeEarly();
+    void keepInterFrameGap();
+
+    CommControl* m_comm = nullptr;
+    Request m_request;
+    QByteArray m_reply;
+    State m_state = State::Idle;
+    Fault m_fault = Fault::None;
+    ReplyCompletion m_completion = ReplyCompletion::Silence;
+    QTimer* m_replyTimer = nullptr;
+    QTimer* m_rtsTimer = nullptr;
+    QTimer* m_limitTimer = nullptr;
+    QTimer* m_gapTimer = nullptr;
+    // Since the last byte that arrived, for the distance the next request keeps in fast completion.
+    QElapsedTimer m_sinceReply;
+};
