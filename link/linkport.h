@@ -23,6 +23,9 @@ class LinkPort : public QObject {
     // Overrides the port number mapping with a system name, a path or a URL (the CLI's --port).
     void setSystemPortName(const QString& name);
     QString systemPortName() const;
+    // Takes up a new mapping of the port's number (the adapter moved to another path while the
+    // port was closed); the engine calls it before each exchange.
+    void followMapping() { choose(); }
 
     QString Settings() const { return m_settings; }
     void setSettings(const QString& settings);

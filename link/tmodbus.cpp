@@ -133,6 +133,7 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     clearOutcome();
     m_state = State::Preparing;
 
+    if (m_msComm) m_msComm->followMapping();
     if (RtsMode)
         RtsTimer->setInterval(m_comm->rtsHoldMs(ByteCount));
     m_fastNow = m_fast;
