@@ -17,7 +17,6 @@
 #include "link/tmscomm.h"
 
 #include <QTextStream>
-#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -436,20 +435,21 @@ int execute(const QStringList& args, Trace& trace) {
     if (const std::optional<QString> problem = line.applyPortMap()) return usage(*problem);
 
     // A value given twice counts the last time, but each must be one the option takes.
-    const auto valid = [&](const char* name, auto&& takes) {
-        const QStringList values = line.values(QString::fromLatin1(name));
-        return std::all_of(values.begin(), values.end(), takes);
+    const auto numeric = [&](const char* name, long long min, long long max,
+                             long long fallback) -> std::optional<long long> {
+        std::optional<long long> last = fallback;
+        for (const QString& v : line.values(QString::fromLatin1(name)))
+            if (!(last = number(v, min, max))) break;
+        return last;
     };
-    const auto inRange = [](long long min, long long max) {
-        return [=](const QString& v) { return number(v, min, max).has_value(); };
-    };
-    const auto notEmpty = [](const QString& v) { return !v.isEmpty(); };
-    if (!valid("baud", inRange(1, 4000000))) return usage(line.refusal("baud"));
-    if (!valid("retries", inRange(0, TModBus::MaxRetries))) return usage(line.refusal("retries"));
-    if (!valid("trace", notEmpty)) return usage(line.refusal("trace"));
-    if (!valid("record", inRange(0, 65535))) return usage(line.refusal("record"));
+    const std::optional<long long> baud = numeric("baud", 1, 4000000, 9600);
+    if (!baud) return usage(line.refusal("baud"));
+    const std::optional<long long> retries = numeric("retries", 0, TModBus::MaxRetries, 0);
+    if (!retries) return usage(line.refusal("retries"));
+    if (line.values("trace").contains(QString())) return usage(line.refusal("trace"));
+    if (!numeric("record", 0, 65535, 0)) return usage(line.refusal("record"));
     for (const char* name : {"from", "to", "channel", "out"})
-        if (!valid(name, notEmpty)) return usage(line.refusal(name));
+        if (line.values(name).contains(QString())) return usage(line.refusal(name));
 
     const QStringList positional = line.positional();
     if (positional.isEmpty()) return usage("no command given");
@@ -473,23 +473,17 @@ int execute(const QStringList& args, Trace& trace) {
             return ExitFile;
         }
     }
-    const int baud = line.isSet(QStringLiteral("baud"))
-                         ? int(*number(line.value(QStringLiteral("baud")), 1, 4000000))
-                         : 9600;
-    const int retries = line.isSet(QStringLiteral("retries"))
-                            ? int(*number(line.value(QStringLiteral("retries")), 0, TModBus::MaxRetries))
-                            : 0;
     const auto setUp = [&](TModBus& bus) {
         trace.attach(bus);
         TMSComm* comm = bus.MSComm1();
         comm->setSystemPortName(PortMap::resolve(port));
-        comm->setSettings(linespeed::settingsFor(baud));
+        comm->setSettings(linespeed::settingsFor(int(*baud)));
         // A device server that refuses gets the growing delays the monitor's polls give it, but
         // within the one open this program makes.
         comm->setRetryWindowMs(TcpComm::ConnectTimeoutMs);
         bus.RtsMode = line.isSet(QStringLiteral("rts"));
         bus.setFastCompletion(line.isSet(QStringLiteral("fast")));
-        bus.setRetries(retries);
+        bus.setRetries(int(*retries));
     };
     return chosen->run({.name = chosen->name, .args = commandArgs, .line = line, .setUp = setUp});
 }
