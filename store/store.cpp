@@ -78,19 +78,26 @@ int channelOfJournal(int journal) {
     return journal == 5 ? 1 : journal == 6 ? 2 : 0;
 }
 
-// Runs a statement with its values bound in order; the error goes to *error.
-bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* error) {
-    if (!q.prepare(sql)) {
-        if (error) *error = q.lastError().text();
-        return false;
-    }
-    for (const QVariant& v : values)
-        q.addBindValue(v);
+// Runs a prepared statement again with these values bound in order; the error goes to *error.
+bool execPrepared(QSqlQuery& q, const QVariantList& values, QString* error) {
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
     if (!q.exec()) {
         if (error) *error = q.lastError().text();
         return false;
     }
     return true;
+}
+
+bool prepare(QSqlQuery& q, const QString& sql, QString* error) {
+    if (q.prepare(sql)) return true;
+    if (error) *error = q.lastError().text();
+    return false;
+}
+
+// Runs a statement with its values bound in order; the error goes to *error.
+bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* error) {
+    return prepare(q, sql, error) && execPrepared(q, values, error);
 }
 
 } // namespace
@@ -230,13 +237,15 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
         // Only a period whose volumes were not known takes them; nothing else is rewritten.
         " WHERE archive_periods.state = 2 AND excluded.state = 0");
     const QVariant noVolume(QMetaType::fromType<double>());
+    // Prepared once: a first visit stores thousands of periods.
+    if (!prepare(q, periodSql, error)) return fail();
     for (const PeriodRow& p : periods) {
         const bool volumes = p.state == PeriodRow::State::Volumes;
-        if (!exec(q, periodSql,
-                  {meter, p.archive, p.channel, qlonglong(p.start), int(p.state),
-                   volumes ? QVariant(p.plus) : noVolume, volumes ? QVariant(p.minus) : noVolume,
-                   nullable(volumes ? p.downtime : std::nullopt), nullable(p.recordedAt)},
-                  error))
+        if (!execPrepared(q,
+                          {meter, p.archive, p.channel, qlonglong(p.start), int(p.state),
+                           volumes ? QVariant(p.plus) : noVolume, volumes ? QVariant(p.minus) : noVolume,
+                           nullable(volumes ? p.downtime : std::nullopt), nullable(p.recordedAt)},
+                          error))
             return fail();
         written.periods += q.numRowsAffected() > 0;
     }
@@ -250,12 +259,13 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
         " ON CONFLICT (meter, journal, channel, code, started, end_if_no_start) DO UPDATE SET ended = "
         "excluded.ended"
         " WHERE journal_entries.ended IS NULL AND excluded.ended IS NOT NULL");
+    if (!prepare(q, entrySql, error)) return fail();
     for (const EntryRow& e : entries) {
         const int journal = e.journal == 6 ? 5 : e.journal;
-        if (!exec(q, entrySql,
-                  {meter, journal, channelOfJournal(e.journal), e.code, qlonglong(e.started),
-                   nullable(e.ended), qlonglong(e.started == 0 ? e.ended.value_or(0) : 0)},
-                  error))
+        if (!execPrepared(q,
+                          {meter, journal, channelOfJournal(e.journal), e.code, qlonglong(e.started),
+                           nullable(e.ended), qlonglong(e.started == 0 ? e.ended.value_or(0) : 0)},
+                          error))
             return fail();
         written.entries += q.numRowsAffected() > 0;
     }
