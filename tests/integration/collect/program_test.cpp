@@ -270,7 +270,8 @@ TEST_F(CollectProgram, TwoCollectorsAtOnceOnOnePostgreSQLWithOverlappingListsEqu
     // same meters at about the same moment.
     QProcess runs[2];
     for (int i = 0; i < 2; ++i)
-        runs[i].start(QStringLiteral(KASTARI_COLLECT), {"run", "--meters", i ? second : first, "--fast", "--db", *shared});
+        runs[i].start(QStringLiteral(KASTARI_COLLECT),
+                      {"run", "--meters", i ? second : first, "--fast", "--db", *shared});
     for (QProcess& r : runs) {
         ASSERT_TRUE(r.waitForFinished(120000));
         EXPECT_EQ(r.exitCode(), 0) << r.readAllStandardOutput().toStdString()
