@@ -95,16 +95,18 @@ bool prepare(QSqlQuery& q, const QString& sql, QString* error) {
     return false;
 }
 
-// Inserts rows of values, many to a statement: a first visit stores thousands of rows, and every
-// statement is a round trip to a PostgreSQL server. *affected grows by the rows inserted or updated.
+// Inserts rows of values, `perStatement` to a statement; *affected grows by the rows inserted or
+// updated.
 bool upsert(QSqlQuery& q, const QString& head, const QString& tail, const QList<QVariantList>& rows,
-            int* affected, QString* error) {
-    constexpr qsizetype RowsPerStatement = 500; // well within either database's count of parameters
+            qsizetype perStatement, int* affected, QString* error) {
     if (rows.isEmpty()) return true;
     const QString row = u'(' + QStringList(rows.first().size(), QStringLiteral("?")).join(u',') + u')';
-    for (qsizetype first = 0; first < rows.size(); first += RowsPerStatement) {
-        const qsizetype count = std::min(RowsPerStatement, rows.size() - first);
-        if (!prepare(q, head + QStringList(count, row).join(u',') + tail, error)) return false;
+    qsizetype prepared = 0; // rows in the statement prepared last
+    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
+        const qsizetype count = std::min(perStatement, rows.size() - first);
+        if (count != prepared && !prepare(q, head + QStringList(count, row).join(u',') + tail, error))
+            return false;
+        prepared = count;
         int index = 0;
         for (qsizetype r = first; r < first + count; ++r)
             for (const QVariant& v : rows[r])
@@ -246,6 +248,10 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
             error))
         return fail();
 
+    // A first visit stores thousands of rows. Each statement is a round trip to a PostgreSQL server,
+    // so there many rows go in one; not more than 50, since Qt binds a statement's parameters in a
+    // time that grows faster than their count. SQLite has no round trip to save.
+    const qsizetype perStatement = m_postgres ? 50 : 1;
     Written written;
     // Rows go in key order, so two collectors storing the same meter wait for each other instead
     // of deadlocking. A key given twice in one visit is one row, as if the second were stored after
@@ -278,7 +284,7 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
                 " downtime = excluded.downtime, recorded_at = excluded.recorded_at"
                 // Only a period whose volumes were not known takes them; nothing else is rewritten.
                 " WHERE archive_periods.state = 2 AND excluded.state = 0"),
-            periodValues, &written.periods, error))
+            periodValues, perStatement, &written.periods, error))
         return fail();
 
     // An entry's key as stored: journals 5 and 6 are one journal's channels.
@@ -304,7 +310,7 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
                 QStringLiteral(" ON CONFLICT (meter, journal, channel, code, started, end_if_no_start)"
                                " DO UPDATE SET ended = excluded.ended"
                                " WHERE journal_entries.ended IS NULL AND excluded.ended IS NOT NULL"),
-                entryValues, &written.entries, error))
+                entryValues, perStatement, &written.entries, error))
         return fail();
     if (!q.exec(QStringLiteral("COMMIT"))) {
         if (error) *error = q.lastError().text();
