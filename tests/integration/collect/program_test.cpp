@@ -1,9 +1,9 @@
 // kastari-collect as people run it, against kastari-sim: its exit status and what it says.
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QDate>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -304,7 +304,8 @@ QString pdfText(const QString& path) {
 }
 
 TEST_F(CollectProgram, ReportsAStoredMonthAsAPdfWithoutADisplay) {
-    if (QStandardPaths::findExecutable("pdftotext").isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) missing";
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) missing";
     const QString list = write("list", QStringLiteral("%1 1 Первый\n").arg(link));
     ASSERT_EQ(collect({"run", "--meters", list, "--fast"}).code, 0);
     const Result status = collect({"status"});
@@ -315,12 +316,13 @@ TEST_F(CollectProgram, ReportsAStoredMonthAsAPdfWithoutADisplay) {
     qunsetenv("DISPLAY");
     qunsetenv("QT_QPA_PLATFORM");
     const QString pdf = dir.filePath("february.pdf");
-    const Result made = collect({"report", "--meter", number, "--channel", "1", "--month", "2026-02", "--out", pdf});
+    const Result made =
+        collect({"report", "--meter", number, "--channel", "1", "--month", "2026-02", "--out", pdf});
     ASSERT_EQ(made.code, 0) << made.err.toStdString();
     const QString text = pdfText(pdf);
-    for (const QString& expected : {QStringLiteral("Отчёт о потреблении"),
-                                    QStringLiteral("Электронный номер прибора: ") + number,
-                                    QStringLiteral("Наименование: Первый"), QStringLiteral("Итого")})
+    for (const QString& expected :
+         {QStringLiteral("Отчёт о потреблении"), QStringLiteral("Электронный номер прибора: ") + number,
+          QStringLiteral("Наименование: Первый"), QStringLiteral("Итого")})
         EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
     for (int day = 1; day <= 28; ++day)
         EXPECT_TRUE(text.contains(QDate(2026, 2, day).toString("dd.MM.yyyy"))) << day;
