@@ -72,10 +72,10 @@ void ArchivesView::ReadArchives() {
     m_host.stopPolling();
     DisabledWindow disabled(m_host.actionWindow());
     m_form12->start();
-    archives::ArchiveReading reading = archives::readArchive(
-        archives::Kind(m_host.archiveNumber()), m_form10->range(), channel(), now(),
-        stoppable(m_host.exchange(), *m_form12),
-        [this](int done, int planned) { m_form12->setProgress(done, planned); });
+    archives::ArchiveReading reading =
+        archives::readArchive(archives::Kind(m_host.archiveNumber()), m_form10->range(), channel(), now(),
+                              stoppable(m_host.exchange(), *m_form12),
+                              [this](int done, int planned) { m_form12->setProgress(done, planned); });
     StringGrid& grid = m_host.archiveGrid();
     showReading(grid, reading);
     // Stopped by the operator, not by the link: what was read is shown.
@@ -108,8 +108,8 @@ void ArchivesView::MenuSaveArchiveClick() {
     // The rows were read from the meter chosen now; one that no longer answers still gets its rows
     // saved, without a number, in the working directory.
     const QString number = filesave::readElectronicNumber(m_host).value_or(QString());
-    const std::optional<QString> path = filesave::choosePath(
-        number, exportfile::defaultName(m_host.archiveNumber(), m_host.channel() == 1));
+    const std::optional<QString> path =
+        filesave::choosePath(number, exportfile::defaultName(m_host.archiveNumber(), m_host.channel() == 1));
     if (path) {
         const StringGrid& grid = m_host.archiveChosen() ? m_host.archiveGrid() : m_host.journalGrid();
         const exportfile::Heading heading{.deviceCaption = m_host.deviceCaption(),

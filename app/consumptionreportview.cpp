@@ -50,8 +50,9 @@ void ConsumptionReportView::MenuConsumptionReportClick() {
         const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Opened});
         const auto& shown = m_archives.lastArchive();
         if (!shown || shown->reading.kind != archives::Kind::Day) {
-            m_host.ShowError(QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
-                                            "(«Тип параметров» > «Архивы» > «Суточный»)."));
+            m_host.ShowError(
+                QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
+                               "(«Тип параметров» > «Архивы» > «Суточный»)."));
             return;
         }
         const archives::ArchiveReading& reading = shown->reading;

@@ -86,8 +86,7 @@ void CountersView::ReadCountSht(PollReport& report) {
         m_panel->fill(Group::Channel, *block, ch);
         const auto state = block->byte(condition::conditionRegister(ch));
         if (failure && state)
-            m_panel->condition(ch)->setState(
-                condition::state(*failure, *state, ch, m_host.twoChannelMode()));
+            m_panel->condition(ch)->setState(condition::state(*failure, *state, ch, m_host.twoChannelMode()));
     }
     m_operationShown = source;
     if (m_operationShown == source) m_panel->setLayoutVisible(Layout::Operation, true);

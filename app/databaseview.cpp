@@ -2,8 +2,8 @@
 
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
-#include "app/exchange.h"
 #include "app/consumptionreportview.h"
+#include "app/exchange.h"
 #include "app/exchangeoptions.h"
 #include "app/filesave.h"
 #include "app/operatoraction.h"
@@ -20,9 +20,9 @@
 #include "store/store.h"
 #include "ui/archivegrids.h"
 #include "ui/busywindow.h"
-#include "ui/tform12.h"
 #include "ui/databasewindow.h"
 #include "ui/stringgrid.h"
+#include "ui/tform12.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -46,7 +46,8 @@ DatabaseView* DatabaseView::install(ViewHost& host, ArchivesView& archives, Arch
 
 DatabaseView::DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,
                            ConsumptionReportView& report)
-    : QObject(host.actionWindow()), m_host(host), m_archives(archives), m_chart(chart), m_report(report), m_window(std::make_unique<DatabaseWindow>()) {
+    : QObject(host.actionWindow()), m_host(host), m_archives(archives), m_chart(chart), m_report(report),
+      m_window(std::make_unique<DatabaseWindow>()) {
     setObjectName(QStringLiteral("DatabaseView"));
     DatabaseWindow& w = *m_window;
     w.EditDatabase->setText(QSettings(QString::fromLatin1(ExchangeOptions::FileName), QSettings::IniFormat)
@@ -204,7 +205,8 @@ void DatabaseView::ButtonCollectClick() {
     if (!action) return;
     const bool polling = m_host.polling();
     m_host.stopPolling();
-    const int port = m_host.exchange().engine().MSComm1() ? m_host.exchange().engine().MSComm1()->CommPort() : 0;
+    TModBus& engine = m_host.exchange().engine();
+    const int port = engine.MSComm1() ? engine.MSComm1()->CommPort() : 0;
     // Named as a meter list names a line, so the collector's own runs find it at the same place.
     const QString line = PortMap::systemPort(port);
     const collect::MeterEntry entry{.line = line, .port = line, .address = m_host.deviceAddress()};
@@ -213,7 +215,7 @@ void DatabaseView::ButtonCollectClick() {
         const DisabledWindow disabled = action.disableWindow();
         BusyWindow& wait = *m_archives.Form12();
         wait.start();
-        outcome = collect::visitMeter(m_host.exchange().engine(), *m_store, entry,
+        outcome = collect::visitMeter(engine, *m_store, entry,
                                       [&wait](const QString&, int done, int due) { wait.setProgress(done, due); });
         wait.hide();
     }

@@ -45,7 +45,8 @@ class DatabaseView : public QObject {
     QAction* MenuDatabase = nullptr;
 
   private:
-    DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart, ConsumptionReportView& report);
+    DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,
+                 ConsumptionReportView& report);
     struct Shown;
 
     ViewHost& m_host;

@@ -20,7 +20,8 @@ ExchangeOptions* ExchangeOptions::install(ViewHost& host, bool fastFromCommandLi
 }
 
 ExchangeOptions::ExchangeOptions(ViewHost& host, bool fastFromCommandLine)
-    : QObject(host.actionWindow()), m_host(host), m_path(QDir::current().absoluteFilePath(QLatin1String(FileName))),
+    : QObject(host.actionWindow()), m_host(host),
+      m_path(QDir::current().absoluteFilePath(QLatin1String(FileName))),
       m_dialog(std::make_unique<ExchangeOptionsDialog>()) {
     setObjectName(QStringLiteral("ExchangeOptions"));
     runModal = [](QDialog& dialog) { return dialog.exec(); };

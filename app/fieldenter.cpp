@@ -13,7 +13,7 @@ void enterField(ViewHost& host, const FieldEnter& enter) {
     const Field& field = enter.field;
     if (!enter.edit || !field.editable()) return;
     OperatorAction action(host, {.poll = field.poll == Poll::StopsOnEnter ? OperatorAction::Poll::Stopped
-                                                                         : OperatorAction::Poll::Untouched});
+                                                                          : OperatorAction::Poll::Untouched});
     if (!action) return;
     Verdict verdict = Verdict::Refused;
     // Kept disabled through the re-read too: the engine pumps events while it waits, and a menu

@@ -76,7 +76,8 @@ bool write(ViewHost& host, const QList<File>& files) {
 
 void whenNoExchange(ViewHost& host, std::function<void()> action) {
     if (host.exchangeRunning()) {
-        QTimer::singleShot(50, host.actionWindow(), [&host, action = std::move(action)] { whenNoExchange(host, action); });
+        QTimer::singleShot(50, host.actionWindow(),
+                           [&host, action = std::move(action)] { whenNoExchange(host, action); });
         return;
     }
     const OperatorAction running(host, {.guard = OperatorAction::Guard::Held});

@@ -72,7 +72,7 @@ void FlowTrendView::refresh() {
     const QString last = QDateTime::fromMSecsSinceEpoch(to).toString(QStringLiteral("dd.MM.yyyy"));
     if (last != dates) dates += QStringLiteral(" – ") + last;
     m_window->trendChart()->setTitle((m_host.deviceAddress() == 0 ? QStringLiteral("Прибор не выбран")
-                                                                : m_host.deviceCaption().simplified()) +
+                                                                  : m_host.deviceCaption().simplified()) +
                                      QStringLiteral(", ") + dates);
     m_window->trendChart()->draw(m_plot, from, to);
 }
@@ -87,7 +87,7 @@ void FlowTrendView::takeScreenshot(const std::function<void(QWidget*, const QStr
     if (!form) return;
     // The measurements read both channels' flows in every poll.
     form->MenuTypeParamClick(form->hasGroupReader(ViewHost::GroupCounters) ? form->Measurements
-                                                                          : form->Adjustment);
+                                                                           : form->Adjustment);
     for (int i = 0; i < 30; ++i)
         form->Timer1Timer();
     m_window->ComboTrendSpan->setCurrentIndex(0);

@@ -12,8 +12,8 @@
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
 #include "app/systemparams.h"
-#include "app/viewhost.h"
 #include "app/trafficmonitor.h"
+#include "app/viewhost.h"
 
 MonitorViews installMonitorViews(ViewHost& host, bool fast) {
     MonitorViews views;

@@ -47,7 +47,8 @@ ParamFiles* ParamFiles::install(ViewHost& host) {
     return new ParamFiles(host);
 }
 
-ParamFiles::ParamFiles(ViewHost& host) : QObject(host.actionWindow()), m_host(host), m_form16(std::make_unique<TForm16>()) {
+ParamFiles::ParamFiles(ViewHost& host)
+    : QObject(host.actionWindow()), m_host(host), m_form16(std::make_unique<TForm16>()) {
     setObjectName(QStringLiteral("ParamFiles"));
     pause = [](int ms) {
         // Not a blocking sleep: the window repaints while the meter takes the block, and the
@@ -57,10 +58,10 @@ ParamFiles::ParamFiles(ViewHost& host) : QObject(host.actionWindow()), m_host(ho
         wait.exec();
     };
     // Queued, so that the menu has closed before a dialog opens.
-    connect(host.fileCommand(ViewHost::FileCommand::SaveParams), &QAction::triggered, this, &ParamFiles::MenuSaveParamClick,
-            Qt::QueuedConnection);
-    connect(host.fileCommand(ViewHost::FileCommand::LoadParams), &QAction::triggered, this, &ParamFiles::MenuLoadParamClick,
-            Qt::QueuedConnection);
+    connect(host.fileCommand(ViewHost::FileCommand::SaveParams), &QAction::triggered, this,
+            &ParamFiles::MenuSaveParamClick, Qt::QueuedConnection);
+    connect(host.fileCommand(ViewHost::FileCommand::LoadParams), &QAction::triggered, this,
+            &ParamFiles::MenuLoadParamClick, Qt::QueuedConnection);
 }
 
 ParamFiles::~ParamFiles() = default;
@@ -120,7 +121,8 @@ void ParamFiles::MenuLoadParamClick() {
 }
 
 void ParamFiles::load(const QString& snapshotPath) {
-    if (const std::optional<QString> number = filesave::readElectronicNumber(m_host)) load(snapshotPath, *number);
+    if (const std::optional<QString> number = filesave::readElectronicNumber(m_host))
+        load(snapshotPath, *number);
 }
 
 void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumber) {

@@ -18,7 +18,9 @@
 
 using namespace sysparams;
 
-SystemParams* SystemParams::install(ViewHost& host) { return new SystemParams(host); }
+SystemParams* SystemParams::install(ViewHost& host) {
+    return new SystemParams(host);
+}
 
 SystemParams::SystemParams(ViewHost& host)
     : QObject(host.actionWindow()), m_host(host), m_form11(std::make_unique<TForm11>()),
@@ -79,11 +81,12 @@ void SystemParams::commitEdit(const QString& fieldName) {
     const Field* row = rowByName(fieldName);
     if (!row)
         return;
-    enterField(m_host, {.field = *row,
-                        .reg = row->reg,
-                        .edit = m_panel->edit(fieldName),
-                        .refusedSilently = refusesAddressInUse(*row) ? m_host.listedAddresses() : QList<int>(),
-                        .reread = [this] { ReadSysParam(); }});
+    enterField(m_host,
+               {.field = *row,
+                .reg = row->reg,
+                .edit = m_panel->edit(fieldName),
+                .refusedSilently = refusesAddressInUse(*row) ? m_host.listedAddresses() : QList<int>(),
+                .reread = [this] { ReadSysParam(); }});
 }
 
 void SystemParams::ComboWorkModeChange(const QString& list) { chooseItem(list); }

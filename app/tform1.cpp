@@ -7,10 +7,10 @@
 #include "link/linespeed.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
+#include "ui/archivegrids.h"
 #include "ui/errorbox.h"
 #include "ui/fixeddialog.h"
 #include "ui/statusbar.h"
-#include "ui/archivegrids.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
 #include "ui/tform15.h"
@@ -390,11 +390,17 @@ QList<int> TForm1::listedAddresses() const {
 
 // --- What the views ask of the window -------------------------------------------------------------
 
-int TForm1::channel() const { return SecondChannel->isChecked() ? 2 : 1; }
+int TForm1::channel() const {
+    return SecondChannel->isChecked() ? 2 : 1;
+}
 
-bool TForm1::polling() const { return Timer1->isActive(); }
+bool TForm1::polling() const {
+    return Timer1->isActive();
+}
 
-int TForm1::pollIntervalMs() const { return Timer1->interval(); }
+int TForm1::pollIntervalMs() const {
+    return Timer1->interval();
+}
 
 void TForm1::chooseGroup(Group group) {
     for (QAction* item : std::as_const(m_typeItems))
@@ -405,7 +411,9 @@ void TForm1::watchFlows(QObject* receiver, std::function<void(const trend::Poll&
     connect(this, &TForm1::flowsPolled, receiver, std::move(watch));
 }
 
-bool TForm1::archiveChosen() const { return Archives->isChecked(); }
+bool TForm1::archiveChosen() const {
+    return Archives->isChecked();
+}
 
 void TForm1::setArchiveRangeDialog(TForm10& dialog) {
     if (Form9) dialog.setErrorDialog(Form9);
@@ -424,13 +432,21 @@ QAction* TForm1::fileCommand(FileCommand command) {
     return nullptr;
 }
 
-void TForm1::enableChannelChoice() { setMenuEnabled(MenuChoiceChannel, true); }
+void TForm1::enableChannelChoice() {
+    setMenuEnabled(MenuChoiceChannel, true);
+}
 
-void TForm1::showChosenChannel() { showChannelPanel(captionOf(channel() == 2 ? SecondChannel : FirstChannel)); }
+void TForm1::showChosenChannel() {
+    showChannelPanel(captionOf(channel() == 2 ? SecondChannel : FirstChannel));
+}
 
-QString TForm1::deviceCaption() const { return StatusBar2->text(0); }
+QString TForm1::deviceCaption() const {
+    return StatusBar2->text(0);
+}
 
-QString TForm1::channelCaption() const { return StatusBar2->text(2); }
+QString TForm1::channelCaption() const {
+    return StatusBar2->text(2);
+}
 
 void TForm1::showStatusNote(const QString& text) {
     StatusBar1->setText(1, text);

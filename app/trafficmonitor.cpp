@@ -1,7 +1,7 @@
 #include "app/trafficmonitor.h"
 
-#include "app/filesave.h"
 #include "app/exchange.h"
+#include "app/filesave.h"
 #include "app/viewhost.h"
 #include "link/trafficrecorder.h"
 #include "ui/trafficmodel.h"

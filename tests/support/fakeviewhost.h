@@ -70,7 +70,9 @@ class FakeViewHost : public ViewHost {
     bool exchangeRunning() const override { return m_engine.inTransaction() || m_handlers > 0; }
     bool polling() const override { return pollRunning; }
     int pollIntervalMs() const override { return 10000; }
-    void setGroupReader(int group, std::function<void()> reader) override { readers[group] = std::move(reader); }
+    void setGroupReader(int group, std::function<void()> reader) override {
+        readers[group] = std::move(reader);
+    }
     void chooseGroup(Group group) override {
         log << QStringLiteral("group %1").arg(int(group));
         poll(group);
