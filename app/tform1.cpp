@@ -403,8 +403,12 @@ int TForm1::pollIntervalMs() const {
 }
 
 void TForm1::chooseGroup(Group group) {
-    for (QAction* item : std::as_const(m_typeItems))
-        if (tagOf(item) == group) return MenuTypeParamClick(item);
+    for (QAction* item : std::as_const(m_typeItems)) {
+        if (tagOf(item) == group) {
+            MenuTypeParamClick(item);
+            return;
+        }
+    }
 }
 
 void TForm1::watchFlows(QObject* receiver, std::function<void(const trend::Poll&)> watch) {

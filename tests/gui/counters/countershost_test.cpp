@@ -1,16 +1,13 @@
 // The "Измерения" view on a host of the test's own, against the in-process simulator: what each work
 // mode and channel sends, what the view asks of its window (the poll, the channel panel, the flows
-// for the trend) and what it shows; and that its commands wait for the guard.
+// for the trend) and what it shows.
 #include "fakeviewhost.h"
 #include "mainwindowfixture.h"
 
 #include "app/countersview.h"
 #include "ui/panelcounters.h"
 
-#include <QComboBox>
 #include <QGroupBox>
-#include <QPushButton>
-#include <QSignalBlocker>
 
 namespace {
 
@@ -48,45 +45,22 @@ TEST_F(CountersOnHost, EachWorkModeReadsShowsAndReportsItsOwn) {
         bool flow1, flow2; // which channels' flows reach the trend
     };
     const QStringList polled{"stop poll", "hide views", "start poll", "flows"};
+    const auto onChannel = [](const char* panel) {
+        return QStringList{"stop poll", "channel menu", panel, "hide views", "start poll", "flows"};
+    };
+    // clang-format off
     const Case cases[] = {
-        {"operation", 1, 0, 1, {"r0+16", "r210+46"}, polled, true, true, false, true, true},
-        {"verification, channel 1",
-         1,
-         1,
-         1,
-         {"r0+16", "r24+3", "r210+13", "rc3+1"},
-         {"stop poll", "channel menu", "channel panel 1", "hide views", "start poll", "flows"},
-         true,
-         false,
-         true,
-         true,
-         false},
-        {"verification, channel 2",
-         1,
-         1,
-         2,
-         {"r0+16", "r24+3", "r235+13", "rc3+1"},
-         {"stop poll", "channel menu", "channel panel 2", "hide views", "start poll", "flows"},
-         true,
-         false,
-         true,
-         false,
-         true},
+        {"operation",               1, 0, 1, {"r0+16", "r210+46"}, polled, true, true, false, true, true},
+        {"verification, channel 1", 1, 1, 1, {"r0+16", "r24+3", "r210+13", "rc3+1"}, onChannel("channel panel 1"),
+         true, false, true, true, false},
+        {"verification, channel 2", 1, 1, 2, {"r0+16", "r24+3", "r235+13", "rc3+1"}, onChannel("channel panel 2"),
+         true, false, true, false, true},
         // Answered with no flow to show: a gap in the trend, not a failure, and only the clock.
         {"a mode without a layout", 1, 2, 1, {"r0+16"}, polled, true, false, false, false, false},
         // Nothing shown as if current, the poll left stopped, and the trend told of the failure.
-        {"no meter at the address",
-         9,
-         0,
-         1,
-         {"r0+16"},
-         {"stop poll", "flows failed"},
-         false,
-         false,
-         false,
-         false,
-         false},
+        {"no meter at the address", 9, 0, 1, {"r0+16"}, {"stop poll", "flows failed"}, false, false, false, false, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         sim->setHolding(1, 15, quint16(c.workMode));
         install();
@@ -104,42 +78,6 @@ TEST_F(CountersOnHost, EachWorkModeReadsShowsAndReportsItsOwn) {
         EXPECT_EQ(host->flows[0].flow[1].has_value(), c.flow2) << c.what;
         EXPECT_EQ(host->linkStatus.text(0) == LinkFailure, c.address != 1) << c.what;
     }
-}
-
-TEST_F(CountersOnHost, CommandsWaitForTheGuardAndKeepThePollAsTheyFoundIt) {
-    struct Case {
-        const char* what;
-        bool idle;
-        int channel;
-        std::function<void(CountersView&)> command;
-        QStringList sent, log;
-    };
-    const auto imitator = [](CountersView& v) { v.ButtonIMRClick(); };
-    const auto pulseMode = [](CountersView& v) {
-        QComboBox* combo = v.panel()->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"));
-        const QSignalBlocker quiet(combo);
-        combo->setCurrentIndex(1);
-        v.ComboBoxWorkModePulseExitPovChange();
-    };
-    const Case cases[] = {
-        {"imitator on", true, 1, imitator, {"c3=1"}, {}},
-        {"imitator while another action runs", false, 1, imitator, {}, {}},
-        // The register is the channel's own: the meter takes the checked channel by its coil.
-        {"pulse mode, channel 2", true, 2, pulseMode, {"w26=1"}, {"stop poll", "start poll"}},
-        {"pulse mode while another action runs", false, 2, pulseMode, {}, {}},
-    };
-    for (const Case& c : cases) {
-        install();
-        host->idle = c.idle;
-        host->chosenChannel = c.channel;
-        c.command(*view);
-        EXPECT_EQ(sent(), c.sent) << c.what;
-        EXPECT_EQ(host->log, c.log) << c.what;
-        // The guard is given back as it was found, and the window is usable again.
-        EXPECT_EQ(host->idle, c.idle) << c.what;
-        EXPECT_TRUE(host->window.isEnabled()) << c.what;
-    }
-    EXPECT_TRUE(sim->coil(1, 3));
 }
 
 } // namespace
