@@ -8,6 +8,7 @@
 #include "link/trafficrecorder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
 #include <QRegularExpression>
@@ -90,7 +91,10 @@ class LineWorker : public QThread {
                 o = visitMeter(bus, *db, m, [&](const QString& what, int d, int due) {
                     tell(QStringLiteral("%1 %2 of %3").arg(what).arg(d).arg(due));
                 });
+                QElapsedTimer writing;
+                writing.start();
                 db->recordOutcome(m_run, o);
+                o.writeMs += double(writing.nsecsElapsed()) / 1e6;
             }
             ++done;
             QMutexLocker lock(&m_reportLock);
