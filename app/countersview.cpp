@@ -172,18 +172,3 @@ void CountersView::ComboBoxWorkModePulseExitPovChange() {
     action.exchange([&] { m_form.exchange().write(*write); });
 }
 
-void CountersView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    Exchange& link = m_form.exchange();
-    const auto system = link.readHolding(SystemRead.first, SystemRead.count);
-    if (!system) return;
-    m_form.MenuTypeParamClick(m_form.Measurements);
-    save(&m_form, QStringLiteral("counters-operation.png"));
-    link.writeRegister(WorkModeRegister, 1);
-    m_form.MenuTypeParamClick(m_form.Measurements);
-    ButtonIMRClick();
-    // The values measured with the imitator connected.
-    m_form.Timer1Timer();
-    save(&m_form, QStringLiteral("counters-verification.png"));
-    ButtonIMRClick();
-    link.writeRegister(WorkModeRegister, *system->u16(WorkModeRegister));
-}

@@ -82,16 +82,3 @@ void FlowTrendView::ButtonSavePngClick() {
     filesave::saveImage(m_form, m_window->chartImage(), QStringLiteral("FlowTrend.png"));
 }
 
-void FlowTrendView::takeScreenshot(const std::function<void(QWidget*, const QString&)>& save) {
-    // The measurements read both channels' flows in every poll.
-    m_form.MenuTypeParamClick(m_form.hasGroupReader(TForm1::GroupCounters) ? m_form.Measurements
-                                                                           : m_form.Adjustment);
-    for (int i = 0; i < 30; ++i)
-        m_form.Timer1Timer();
-    m_window->ComboTrendSpan->setCurrentIndex(0);
-    MenuFlowTrendClick();
-    save(m_window.get(), QStringLiteral("flow-trend.png"));
-    m_window->hide();
-    m_window->ComboTrendSpan->setCurrentIndex(2);
-    m_form.MenuTypeParamClick(m_form.SystemParam);
-}

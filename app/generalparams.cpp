@@ -128,31 +128,3 @@ void GeneralParams::Image1xENCh1Click(const QString& picture) {
     });
 }
 
-void GeneralParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    Exchange& link = m_form.exchange();
-    const std::optional<RegisterBlock> common = link.readHolding(CommonRead.first, CommonRead.count);
-    const std::optional<RegisterBlock> channels = link.readHolding(96, 1);
-    if (!common || !channels) return;
-    const bool twoChannelMode = m_form.TwoChannelMode;
-    struct Shot {
-        int workMode, sensorType, channels;
-        const char* file;
-    };
-    const Shot shots[] = {
-        {0, 0, 0, "general-params-en.png"},          {0, 1, 0, "general-params-ev.png"},
-        {0, 2, 0, "general-params-eu.png"},          {1, 0, 0, "general-params-pn.png"},
-        {0, 0, 1, "general-params-en-two-beam.png"},
-    };
-    for (const Shot& shot : shots) {
-        link.writeRegister(WorkModeRegister, std::uint16_t(shot.workMode));
-        link.writeRegister(SensorTypeRegister, std::uint16_t(shot.sensorType));
-        link.writeRegister(96, std::uint16_t(shot.channels));
-        m_form.TwoChannelMode = shot.channels == 0;
-        m_form.MenuTypeParamClick(m_form.GeneralParam);
-        save(&m_form, QString::fromLatin1(shot.file));
-    }
-    link.writeRegister(WorkModeRegister, *common->u16(WorkModeRegister));
-    link.writeRegister(SensorTypeRegister, *common->u16(SensorTypeRegister));
-    link.writeRegister(96, *channels->u16(96));
-    m_form.TwoChannelMode = twoChannelMode;
-}

@@ -14,6 +14,14 @@
 #include "app/systemparams.h"
 #include "app/tform1.h"
 #include "app/trafficmonitor.h"
+#include "ui/toolkittexts.h"
+
+#include <QApplication>
+
+void prepareMonitorApplication() {
+    QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
+    useRussianToolkitTexts();
+}
 
 MonitorViews installMonitorViews(TForm1& form, bool fast) {
     MonitorViews views;

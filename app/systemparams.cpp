@@ -159,17 +159,3 @@ void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps
     });
 }
 
-void SystemParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    save(&m_form, QStringLiteral("system-params.png"));
-    const auto shoot = [&save](QWidget* window, const QString& name) {
-        window->show();
-        save(window, name);
-        window->hide();
-    };
-    shoot(m_form11.get(), QStringLiteral("init-dialog.png"));
-    shoot(m_form18.get(), QStringLiteral("clock-dialog.png"));
-    ConfirmDialog question(m_form19->windowTitle(), ClearArchivesQuestion);
-    shoot(&question, QStringLiteral("clear-archives-question.png"));
-    m_form19->prepareFinished();
-    shoot(m_form19.get(), QStringLiteral("clearing-dialog.png"));
-}
