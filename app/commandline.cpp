@@ -26,11 +26,9 @@ MonitorOptions readMonitorOptions(QCommandLineParser& parser, const QStringList&
     parser.parse(arguments);
     const qsizetype last = arguments.size() - 1;
     if (last > 0 && (arguments[last] == QLatin1String("--comm") || arguments[last] == QLatin1String("-comm")))
-        options.errors.append(QStringLiteral("--comm needs n=PATH or n=tcp://HOST:PORT"));
+        options.errors.append(QString::fromLatin1(PortMap::MissingValue));
     for (const QString& value : parser.values(Comm)) {
-        if (!PortMap::parseAssignment(value))
-            options.errors.append(
-                QStringLiteral("bad --comm value '%1' (expected n=PATH or n=tcp://HOST:PORT)").arg(value));
+        if (const auto complaint = PortMap::assign(value)) options.errors.append(*complaint);
     }
     options.help = parser.isSet(Help);
     options.fast = parser.isSet(Fast);
