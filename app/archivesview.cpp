@@ -3,6 +3,7 @@
 #include "app/exchange.h"
 #include "app/filesave.h"
 #include "app/operatoraction.h"
+#include "app/viewhost.h"
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
 #include "files/exportfile.h"

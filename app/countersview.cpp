@@ -4,6 +4,7 @@
 #include "app/fieldenter.h"
 #include "app/pollreport.h"
 #include "app/operatoraction.h"
+#include "app/viewhost.h"
 #include "device/channelcondition.h"
 #include "device/counters.h"
 #include "ui/conditiondisplay.h"

@@ -1,6 +1,7 @@
 #include "app/flowtrendview.h"
 
 #include "app/filesave.h"
+#include "app/viewhost.h"
 #include "ui/flowtrendwindow.h"
 #include "ui/trendchart.h"
 

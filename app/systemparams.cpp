@@ -3,6 +3,7 @@
 #include "app/exchange.h"
 #include "app/fieldenter.h"
 #include "app/operatoraction.h"
+#include "app/viewhost.h"
 #include "device/sysparams.h"
 #include "ui/confirmdialog.h"
 #include "ui/panelsystemparam.h"
