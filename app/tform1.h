@@ -237,8 +237,6 @@ class TForm1 : public QMainWindow, public ActionHost {
     // journals the checked one of their six items.
     QAction* currentGroupChoice() const;
     void runGroupReader(int tag);
-    QString modemReplyText() const;
-    void appendModemReply(int commandLength);
     void channelMenuForDevice(bool channelShown);
     QAction* menuItem(QMenu* menu, const QString& name, const QString& caption, int tag = -1);
 
