@@ -5,6 +5,7 @@
 #include "collect/meterlist.h"
 #include "device/encodings.h"
 #include "files/consumptionpdf.h"
+#include "files/senscfg.h"
 #include "files/textfile.h"
 #include "link/portmap.h"
 #include "store/store.h"
@@ -60,6 +61,7 @@ struct Options {
     int lines = 0;
     bool fast = false;
     QString trace;
+    QString settings;
     std::optional<qint64> every;
     QString meter, archive, channel, from, to, format, out, month;
 };
@@ -125,6 +127,20 @@ void printSummary(const QList<store::Outcome>& outcomes) {
     printTable(rows);
 }
 
+// The monitor's own modem settings: a modem dials from the collector as it does from the window.
+std::optional<modem::DialSettings> modemSettings(const QString& file, QString* error) {
+    const QString path = file.isEmpty() ? QString::fromLatin1(senscfg::FileName) : file;
+    const SensLoad load = senscfg::read(path);
+    if (!load.modemInitString || !load.dialPrefix || !load.modemDelay) {
+        *error = QStringLiteral("%1: the modem settings cannot be read: %2").arg(path, load.error);
+        return std::nullopt;
+    }
+    return modem::DialSettings{.initString = *load.modemInitString,
+                               .dialPrefix = *load.dialPrefix,
+                               .phoneNumber = {},
+                               .delaySeconds = *load.modemDelay};
+}
+
 int runCollection(const Options& o) {
     if (o.meters.isEmpty()) return usage(QStringLiteral("run needs --meters FILE"));
     QString error;
@@ -143,6 +159,15 @@ int runCollection(const Options& o) {
         err().flush();
         return ExitUsage;
     }
+    std::optional<modem::DialSettings> dialling;
+    if (std::any_of(meters->begin(), meters->end(), [](const MeterEntry& m) { return !m.dial.isEmpty(); })) {
+        dialling = modemSettings(o.settings, &error);
+        if (!dialling) {
+            err() << "kastari-collect: " << error << '\n';
+            err().flush();
+            return ExitUsage;
+        }
+    }
     const std::unique_ptr<store::Store> db = store::Store::open(*location, &error);
     if (!db) {
         err() << "kastari-collect: database " << location->describe() << " cannot be opened: " << error
@@ -153,8 +178,11 @@ int runCollection(const Options& o) {
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
 
-    const CollectOptions options{
-        .database = *location, .lines = o.lines, .fast = o.fast, .traceDir = o.trace};
+    const CollectOptions options{.database = *location,
+                                 .lines = o.lines,
+                                 .fast = o.fast,
+                                 .traceDir = o.trace,
+                                 .modem = dialling.value_or(modem::DialSettings{})};
     int status = ExitOk;
     for (;;) {
         const QDateTime started = QDateTime::currentDateTime();
@@ -291,6 +319,7 @@ QString helpText() {
     return QStringLiteral(
         "Usage: kastari-collect run --meters FILE [--db URL] [--lines N] [--fast] [--trace DIR] [--every "
         "DURATION]\n"
+        "                           [--settings FILE]\n"
         "       kastari-collect status [--db URL]\n"
         "       kastari-collect export [--db URL] --meter NUMBER --archive "
         "hour|day|month|faults|operator|abnormal\n"
@@ -309,6 +338,8 @@ QString helpText() {
         "  --lines N        at most N lines collected at once (default: all)\n"
         "  --fast           end each reply as soon as it is complete by its length\n"
         "  --trace DIR      write each line's exchanges to DIR/LINE.csv\n"
+        "  --settings FILE  the monitor's Sens.cfg whose modem settings (initialisation string, dial\n"
+        "                   prefix, time to connect) modem lines dial with (default Sens.cfg here)\n"
         "  --every DURATION collect again every DURATION (30m, 1h, 24h, 7d) until SIGINT or SIGTERM,\n"
         "                   which end the run after the meter being read\n"
         "  --comm n=PATH    map port number n to a system port\n"
@@ -397,6 +428,8 @@ int run(const QStringList& rawArgs) {
                 return usage(QStringLiteral("--lines needs a number from 1"));
         } else if (a == "--fast") {
             o.fast = true;
+        } else if (a == "--settings") {
+            if (!value(&o.settings)) return usage(QStringLiteral("--settings needs a file"));
         } else if (a == "--trace") {
             if (!value(&o.trace)) return usage(QStringLiteral("--trace needs a folder"));
         } else if (a == "--every") {
