@@ -145,7 +145,6 @@ int runParamCommand(const ParamOptions& o, TModBus& bus) {
     const std::optional<long long> address = number(o.args.value(0), 1, 255);
     if (!address) return usage("ADDR must be a number from 1 to 255");
     const auto addr = std::uint8_t(*address);
-    if (o.yes && o.command != QLatin1String("load-params")) return usage("--yes is for load-params");
     if (o.command == QLatin1String("save-params")) return saveParams(bus, addr, o.args.value(1));
     QString reason;
     const std::optional<snapshot::Snapshot> file = snapshot::read(o.args.value(1), &reason);

@@ -87,7 +87,6 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
 
     archives::Range range;
     if (!o.from.isEmpty() || !o.to.isEmpty()) {
-        if (!isArchive) return usage("--from and --to are for archives");
         for (const auto& [option, text] : {std::pair{"--from", o.from}, std::pair{"--to", o.to}})
             if (const QString problem = dateProblem(option, text); !text.isEmpty() && !problem.isEmpty())
                 return usage(problem);

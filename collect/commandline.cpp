@@ -7,7 +7,7 @@
 #include "files/consumptionpdf.h"
 #include "files/senscfg.h"
 #include "files/textfile.h"
-#include "link/portmap.h"
+#include "link/optiontable.h"
 #include "store/store.h"
 
 #include <QDeadlineTimer>
@@ -64,6 +64,49 @@ struct Options {
     QString settings;
     std::optional<qint64> every;
     QString meter, archive, channel, from, to, format, out, month;
+};
+
+constexpr cmdline::Option OptionTable[] = {
+    {.names = "meters",
+     .value = "FILE",
+     .help = "one meter a line: LINE ADDRESS [SPEED] [NAME...]; LINE is a device path,\n"
+             "tcp://HOST:PORT or modem:PATH:NUMBER; '#' starts a comment",
+     .refusal = "--meters needs a file"},
+    {.names = "db",
+     .value = "URL",
+     .help = "sqlite:PATH or a file path (default kastari.db here), or\n"
+             "postgresql://USER@HOST[:PORT]/DB (password from PGPASSWORD or ~/.pgpass)",
+     .refusal = "--db needs a URL"},
+    {.names = "lines",
+     .value = "N",
+     .help = "at most N lines collected at once (default: all)",
+     .refusal = "--lines needs a number from 1"},
+    {.names = "fast", .help = "end each reply as soon as it is complete by its length"},
+    {.names = "trace",
+     .value = "DIR",
+     .help = "write each line's exchanges to DIR/LINE.csv",
+     .refusal = "--trace needs a folder"},
+    {.names = "settings",
+     .value = "FILE",
+     .help = "the monitor's Sens.cfg, whose modem settings (initialisation string, dial\n"
+             "prefix, time to connect) modem lines dial with (default Sens.cfg here)",
+     .refusal = "--settings needs a file"},
+    {.names = "every",
+     .value = "DURATION",
+     .help = "collect again every DURATION (30m, 1h, 24h, 7d) until SIGINT or SIGTERM,\n"
+             "which end the run after the meter being read",
+     .refusal = "--every needs a duration such as 30m, 1h, 24h"},
+    cmdline::portMapOption("map port number n to a system port"),
+    // Those of export and report, which the usage lines show.
+    {.names = "meter", .value = "NUMBER"},
+    {.names = "archive", .value = "KIND"},
+    {.names = "channel", .value = "1|2"},
+    {.names = "from", .value = "DATE"},
+    {.names = "to", .value = "DATE"},
+    {.names = "format", .value = "text|csv"},
+    {.names = "out", .value = "FILE"},
+    {.names = "month", .value = "YYYY-MM"},
+    {.names = "help|h"},
 };
 
 // Progress on a terminal: one line per serial line, rewritten in place; elsewhere a log line per
@@ -317,43 +360,35 @@ std::optional<qint64> parseDuration(const QString& text) {
 
 QString helpText() {
     return QStringLiteral(
-        "Usage: kastari-collect run --meters FILE [--db URL] [--lines N] [--fast] [--trace DIR] [--every "
-        "DURATION]\n"
-        "                           [--settings FILE]\n"
-        "       kastari-collect status [--db URL]\n"
-        "       kastari-collect export [--db URL] --meter NUMBER --archive "
-        "hour|day|month|faults|operator|abnormal\n"
-        "                              [--channel 1|2] [--from DATE] [--to DATE] [--format text|csv] --out "
-        "FILE\n"
-        "       kastari-collect report [--db URL] --meter NUMBER [--channel 1|2] --month YYYY-MM --out "
-        "FILE.pdf\n"
-        "\n"
-        "Collects the hour, day and month archives and the journals of every meter in FILE into a\n"
-        "database, reading only what is new since the last run.\n"
-        "\n"
-        "  --meters FILE    one meter a line: LINE ADDRESS [SPEED] [NAME...]; LINE is a device path,\n"
-        "                   tcp://HOST:PORT or modem:PATH:NUMBER; '#' starts a comment\n"
-        "  --db URL         sqlite:PATH or a file path (default kastari.db here), or\n"
-        "                   postgresql://USER@HOST[:PORT]/DB (password from PGPASSWORD or ~/.pgpass)\n"
-        "  --lines N        at most N lines collected at once (default: all)\n"
-        "  --fast           end each reply as soon as it is complete by its length\n"
-        "  --trace DIR      write each line's exchanges to DIR/LINE.csv\n"
-        "  --settings FILE  the monitor's Sens.cfg whose modem settings (initialisation string, dial\n"
-        "                   prefix, time to connect) modem lines dial with (default Sens.cfg here)\n"
-        "  --every DURATION collect again every DURATION (30m, 1h, 24h, 7d) until SIGINT or SIGTERM,\n"
-        "                   which end the run after the meter being read\n"
-        "  --comm n=PATH    map port number n to a system port\n"
-        "\n"
-        "status prints per meter the last good collection, the newest stored period of each archive,\n"
-        "the periods the meter never recorded (gaps) and the last error. export writes one meter's\n"
-        "archive or journal as the monitor's export file (text) or as CSV (UTF-8, ISO 8601 times in\n"
-        "the meter's clock, one header row); --from and --to (\"dd.mm.yyyy hh:nn\") pick the periods\n"
-        "or events starting between them, both included. report makes the consumption report of a\n"
-        "month (the day archive of one channel) as a PDF; a month without stored days says so.\n"
-        "\n"
-        "Exit status: 0 every meter collected; 5 some were not (the rest are stored); 1 bad command line\n"
-        "or meter list (or an export of a meter not in the database); 2 the database cannot be opened;\n"
-        "4 the export or report file cannot be written.\n");
+               "Usage: kastari-collect run --meters FILE [--db URL] [--lines N] [--fast] [--trace DIR] "
+               "[--every DURATION]\n"
+               "                           [--settings FILE]\n"
+               "       kastari-collect status [--db URL]\n"
+               "       kastari-collect export [--db URL] --meter NUMBER --archive "
+               "hour|day|month|faults|operator|abnormal\n"
+               "                              [--channel 1|2] [--from DATE] [--to DATE] [--format text|csv] "
+               "--out FILE\n"
+               "       kastari-collect report [--db URL] --meter NUMBER [--channel 1|2] --month YYYY-MM "
+               "--out FILE.pdf\n"
+               "\n"
+               "Collects the hour, day and month archives and the journals of every meter in FILE into a\n"
+               "database, reading only what is new since the last run.\n"
+               "\n") +
+           cmdline::helpText(OptionTable, 19) +
+           QStringLiteral(
+               "\n"
+               "status prints per meter the last good collection, the newest stored period of each archive,\n"
+               "the periods the meter never recorded (gaps) and the last error. export writes one meter's\n"
+               "archive or journal as the monitor's export file (text) or as CSV (UTF-8, ISO 8601 times in\n"
+               "the meter's clock, one header row); --from and --to (\"dd.mm.yyyy hh:nn\") pick the periods\n"
+               "or events starting between them, both included. report makes the consumption report of a\n"
+               "month (the day archive of one channel) as a PDF; a month without stored days says so.\n"
+               "\n"
+               "Exit status: 0 every meter collected; 5 some were not (the rest are stored); 1 bad "
+               "command line\n"
+               "or meter list (or an export of a meter not in the database); 2 the database cannot "
+               "be opened;\n"
+               "4 the export or report file cannot be written.\n");
 }
 
 int runReport(const Options& o) {
@@ -384,7 +419,8 @@ int runReport(const Options& o) {
     heading.electronicNumber = QString::number(r.meter);
     heading.deviceText = stored->meter.deviceText;
     heading.name = stored->meter.name;
-    heading.address = QStringLiteral("%1, сетевой адрес %2").arg(stored->meter.line).arg(stored->meter.address);
+    heading.address =
+        QStringLiteral("%1, сетевой адрес %2").arg(stored->meter.line).arg(stored->meter.address);
     heading.channel = r.channel + 1;
     heading.made = QDate::currentDate();
     const consumption::Report report = consumption::build(heading, consumption::daysOf(stored->reading));
@@ -401,63 +437,61 @@ int runReport(const Options& o) {
     return ExitOk;
 }
 
-int run(const QStringList& rawArgs) {
-    QStringList mapErrors;
-    const QStringList args = PortMap::takeOptions(rawArgs, &mapErrors);
-    if (!mapErrors.isEmpty()) return usage(mapErrors.first());
-    Options o;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        const auto value = [&](QString* into) {
-            if (i + 1 >= args.size() || args[i + 1].isEmpty()) return false;
-            *into = args[++i];
-            return true;
-        };
-        QString v;
-        if (a == "--help" || a == "-h") {
-            out() << helpText();
-            out().flush();
-            return ExitOk;
-        } else if (a == "--meters") {
-            if (!value(&o.meters)) return usage(QStringLiteral("--meters needs a file"));
-        } else if (a == "--db") {
-            if (!value(&o.db)) return usage(QStringLiteral("--db needs a URL"));
-        } else if (a == "--lines") {
-            bool ok = false;
-            if (!value(&v) || (o.lines = v.toInt(&ok)) < 1 || !ok)
-                return usage(QStringLiteral("--lines needs a number from 1"));
-        } else if (a == "--fast") {
-            o.fast = true;
-        } else if (a == "--settings") {
-            if (!value(&o.settings)) return usage(QStringLiteral("--settings needs a file"));
-        } else if (a == "--trace") {
-            if (!value(&o.trace)) return usage(QStringLiteral("--trace needs a folder"));
-        } else if (a == "--every") {
-            if (!value(&v) || !(o.every = parseDuration(v)))
-                return usage(QStringLiteral("--every needs a duration such as 30m, 1h, 24h"));
-        } else if (a == "--meter" || a == "--archive" || a == "--channel" || a == "--from" || a == "--to" ||
-                   a == "--format" || a == "--out" || a == "--month") {
-            QString* into = a == "--meter"     ? &o.meter
-                            : a == "--archive" ? &o.archive
-                            : a == "--channel" ? &o.channel
-                            : a == "--from"    ? &o.from
-                            : a == "--to"      ? &o.to
-                            : a == "--format"  ? &o.format
-                            : a == "--month"   ? &o.month
-                                               : &o.out;
-            if (!value(into)) return usage(QStringLiteral("%1 needs a value").arg(a));
-        } else if (a.startsWith("--")) {
-            return usage(QStringLiteral("unknown option %1").arg(a));
-        } else if (o.command.isEmpty()) {
-            o.command = a;
-        } else {
-            return usage(QStringLiteral("unexpected argument %1").arg(a));
-        }
+namespace {
+
+const struct {
+    const char* name;
+    int (*run)(const Options&);
+} Commands[] = {
+    {"run", runCollection},
+    {"status", showStatus},
+    {"export", runExport},
+    {"report", runReport},
+};
+
+} // namespace
+
+int run(const QStringList& args) {
+    cmdline::CommandLine line(OptionTable);
+    if (!line.parse(args) && !line.isSet(QStringLiteral("help"))) return usage(line.fault());
+    if (line.isSet(QStringLiteral("help"))) {
+        out() << helpText();
+        out().flush();
+        return ExitOk;
     }
-    if (o.command == "run") return runCollection(o);
-    if (o.command == "status") return showStatus(o);
-    if (o.command == "export") return runExport(o);
-    if (o.command == "report") return runReport(o);
+    if (const std::optional<QString> problem = line.applyPortMap()) return usage(*problem);
+    for (const cmdline::Option& option : OptionTable) {
+        const QString name = QString::fromLatin1(option.names).section(u'|', 0, 0);
+        if (option.value && line.values(name).contains(QString())) return usage(line.refusal(name));
+    }
+    Options o;
+    const auto value = [&](const char* name) { return line.value(QString::fromLatin1(name)); };
+    o.meters = value("meters");
+    o.db = value("db");
+    o.fast = line.isSet(QStringLiteral("fast"));
+    o.trace = value("trace");
+    o.settings = value("settings");
+    o.meter = value("meter");
+    o.archive = value("archive");
+    o.channel = value("channel");
+    o.from = value("from");
+    o.to = value("to");
+    o.format = value("format");
+    o.out = value("out");
+    o.month = value("month");
+    // A value given twice counts the last time, but each must be one the option takes.
+    for (const QString& v : line.values(QStringLiteral("lines"))) {
+        bool ok = false;
+        if ((o.lines = v.toInt(&ok)) < 1 || !ok) return usage(line.refusal(QStringLiteral("lines")));
+    }
+    for (const QString& v : line.values(QStringLiteral("every")))
+        if (!(o.every = parseDuration(v))) return usage(line.refusal(QStringLiteral("every")));
+
+    const QStringList positional = line.positional();
+    if (positional.size() > 1) return usage(QStringLiteral("unexpected argument %1").arg(positional[1]));
+    o.command = positional.value(0);
+    for (const auto& command : Commands)
+        if (o.command == QLatin1String(command.name)) return command.run(o);
     if (o.command.isEmpty()) return usage(QStringLiteral("no command given"));
     return usage(QStringLiteral("unknown command %1").arg(o.command));
 }

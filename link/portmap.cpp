@@ -36,6 +36,11 @@ bool PortMap::parseAssignment(const QString& text) {
     return true;
 }
 
+std::optional<QString> PortMap::assign(const QString& value) {
+    if (parseAssignment(value)) return std::nullopt;
+    return QStringLiteral("bad --comm value '%1' (expected n=PATH or n=tcp://HOST:PORT)").arg(value);
+}
+
 QStringList PortMap::takeOptions(const QStringList& args, QStringList* errors) {
     QStringList rest;
     for (int i = 0; i < args.size(); ++i) {
@@ -43,7 +48,7 @@ QStringList PortMap::takeOptions(const QStringList& args, QStringList* errors) {
         QString value;
         if (a == QLatin1String("--comm")) {
             if (i + 1 >= args.size()) {
-                if (errors) errors->append(QStringLiteral("--comm needs n=PATH or n=tcp://HOST:PORT"));
+                if (errors) errors->append(QString::fromLatin1(MissingValue));
                 continue;
             }
             value = args[++i];
@@ -53,9 +58,8 @@ QStringList PortMap::takeOptions(const QStringList& args, QStringList* errors) {
             rest.append(a);
             continue;
         }
-        if (!parseAssignment(value) && errors)
-            errors->append(
-                QStringLiteral("bad --comm value '%1' (expected n=PATH or n=tcp://HOST:PORT)").arg(value));
+        if (const std::optional<QString> problem = assign(value); problem && errors)
+            errors->append(*problem);
     }
     return rest;
 }

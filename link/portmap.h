@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class PortMap {
 public:
@@ -15,6 +16,9 @@ public:
     static void clear();
     // Accepts "n=PATH" and "n=tcp://HOST:PORT"; false for anything else.
     static bool parseAssignment(const QString& text);
+    // parseAssignment, and the complaint when the value is not one.
+    static std::optional<QString> assign(const QString& value);
+    static constexpr const char* MissingValue = "--comm needs n=PATH or n=tcp://HOST:PORT";
     // Takes every "--comm n=PATH" / "--comm=n=PATH" out of the arguments; the bad ones go to *errors.
     static QStringList takeOptions(const QStringList& args, QStringList* errors);
     // A port number, or a system name/path used as it stands.

@@ -1,5 +1,4 @@
 // kastari-sim: flow meters on a pseudo-terminal, for the monitor, kastari-cli and people training.
-#include "link/portmap.h"
 #include "sim/simcommandline.h"
 #include "sim/simulator.h"
 
@@ -22,17 +21,9 @@ void print(FILE* to, const QString& text) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QStringList raw;
+    QStringList args;
     for (int i = 1; i < argc; ++i)
-        raw.append(QString::fromLocal8Bit(argv[i]));
-    // Every program of the suite takes the port mapping, so one command line can serve them all;
-    // the simulator opens no port by number, so it only checks the option.
-    QStringList mapErrors;
-    const QStringList args = PortMap::takeOptions(raw, &mapErrors);
-    if (!mapErrors.isEmpty()) {
-        print(stderr, QStringLiteral("kastari-sim: %1\n").arg(mapErrors.first()));
-        return 2;
-    }
+        args.append(QString::fromLocal8Bit(argv[i]));
     const sim::SimCommandLine cl = sim::parseSimCommandLine(args);
     if (cl.help) {
         print(stdout, sim::simUsage());

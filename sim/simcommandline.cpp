@@ -1,7 +1,9 @@
 #include "sim/simcommandline.h"
 
 #include "device/encodings.h"
+#include "link/optiontable.h"
 
+#include <functional>
 #include <optional>
 
 namespace sim {
@@ -141,98 +143,150 @@ std::optional<FaultSpec> parseFaultSpec(const QString& text, QString* error) {
     return f;
 }
 
+namespace {
+
+constexpr cmdline::Option Options[] = {
+    {.names = "link",
+     .value = "PATH",
+     .help = "symbolic link to create for the pseudo-terminal (an existing link is replaced)"},
+    {.names = "tcp",
+     .value = "PORT",
+     .help = "also (or, without --link, only) serve the same meters as a serial device\n"
+             "server does: RTU frames over TCP, one connection at a time, on 127.0.0.1\n"
+             "only (--comm 1=tcp://127.0.0.1:PORT); 0 takes a free port. Prints\n"
+             "\"ready tcp://127.0.0.1:PORT\""},
+    {.names = "baud",
+     .value = "B",
+     .help = "line speed for the reply pacing, 10 bits per character (default 9600)"},
+    {.names = "no-pacing", .help = "write replies at once instead of at the line speed"},
+    {.names = "device",
+     .value = "ADDR[:KEY=VALUE,...]",
+     .help = "\n"
+             "a meter at address ADDR (1..247); repeat for several meters on the line.\n"
+             "Without --device one meter plays at address 1. Keys:\n"
+             "  mode=N        work mode, register 15 (0 operation, 1 verification)\n"
+             "  sensor=N      sensor type, register 17 (0 clamp-on, 1 insertion, 2 U-bend)\n"
+             "  channels=two-channel|two-beam   register 96\n"
+             "  number=N      electronic number (default: from the seed and address)\n"
+             "  id1=TEXT, id2=TEXT   identification texts of function 17\n"
+             "  failure=B     hold the failure byte (register 252) at B, e.g. 0x04\n"
+             "  condition1=B, condition2=B   hold a channel's condition byte\n"
+             "                (register 254, 255) at B; B is 0..255 or 0x00..0xff"},
+    {.names = "seed", .value = "N", .help = "makes every value of the meters reproducible (default 1)"},
+    {.names = "time",
+     .value = "\"dd.mm.yyyy hh:nn:ss\"",
+     .help = "\n"
+             "device clock at start (default: the PC's local time)"},
+    {.names = "clock-rate",
+     .value = "N",
+     .help = "the device clocks run N times as fast as the PC's (3600: an hour a\n"
+             "second); the history before the start stays, new periods are recorded\n"
+             "as device time passes"},
+    {.names = "modem",
+     .value = "RESULT",
+     .help = "a Hayes modem in front of the line: AT commands are echoed and answered\n"
+             "\"OK\"; a dial (ATD...) answers RESULT: \"CONNECT 9600\" (default), BUSY,\n"
+             "NO_ANSWER, NO_CARRIER, NO_DIALTONE or ERROR, and after CONNECT the ModBus\n"
+             "traffic passes through (\"+++\" after a second of quiet goes back)",
+     .optionalValue = true},
+    {.names = "fault",
+     .value = "KIND[,KEY=VALUE,...]",
+     .help = "\n"
+             "shape replies wrongly; repeatable. KIND is one of\n"
+             "  silence       no reply\n"
+             "  badcrc        a reply with a wrong CRC\n"
+             "  chunks        the reply in chunks (chunk=BYTES, default 3; gap=MS, default 40)\n"
+             "  late          the reply after delay=MS (default 700)\n"
+             "  noise         bytes=N noise bytes before the reply (default 4)\n"
+             "  oversize      a reply of size=N bytes (default 300) with a good CRC\n"
+             "  exception     an exception reply with code=C (default 4)\n"
+             "  wrongaddress  the reply names address to=A (default the request's + 1)\n"
+             "  closeport     after=N bytes of the reply (default half) the port closes\n"
+             "  badrecord     the check byte of archive record or journal entry\n"
+             "                record=N of a function-65 reply is wrong (default 1)\n"
+             "  babble        no reply, but a noise byte every gap=MS (default 40)\n"
+             "                without end, until the next request\n"
+             "  drop          TCP: after=N bytes of the reply (default half; more than\n"
+             "                the reply: all of it) the connection is closed\n"
+             "and the keys\n"
+             "  when=always   every request (default)\n"
+             "  when=N        only the Nth request\n"
+             "  when=P%       each request with probability P, drawn from the seed\n"
+             "  addr=A        only requests to address A"},
+    cmdline::portMapOption("accepted like in the other programs (port mapping); the simulator opens no\n"
+                           "port by number, so it has no effect here"),
+    {.names = "verbose|v", .help = "print every frame received and sent, with time stamps"},
+    {.names = "help|h", .help = "this text"},
+};
+
+} // namespace
+
 SimCommandLine parseSimCommandLine(const QStringList& args) {
     SimCommandLine cl;
     auto fail = [&](const QString& why) {
         if (cl.error.isEmpty()) cl.error = why;
     };
-    for (int i = 0; i < args.size(); ++i) {
-        QString arg = args[i];
-        QString value;
-        bool hasValue = false;
-        if (arg.startsWith(QLatin1String("--")) && arg.contains(QLatin1Char('='))) {
-            value = arg.mid(arg.indexOf(QLatin1Char('=')) + 1);
-            arg = arg.left(arg.indexOf(QLatin1Char('=')));
-            hasValue = true;
-        }
-        auto take = [&]() -> std::optional<QString> {
-            if (hasValue) return value;
-            if (i + 1 < args.size()) return args[++i];
-            fail(QStringLiteral("%1 needs a value").arg(arg));
-            return std::nullopt;
-        };
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            cl.help = true;
-        } else if (arg == QLatin1String("--link")) {
-            if (auto v = take()) cl.link = *v;
-        } else if (arg == QLatin1String("--baud")) {
-            if (auto v = take()) {
-                const auto n = number(*v);
-                if (!n || *n < 50 || *n > 4000000)
-                    fail(QStringLiteral("--baud %1: not a line speed").arg(*v));
-                else
-                    cl.options.baud = int(*n);
-            }
-        } else if (arg == QLatin1String("--device")) {
-            if (auto v = take()) {
-                QString why;
-                if (auto d = parseDeviceSpec(*v, &why))
-                    cl.options.devices.append(*d);
-                else
-                    fail(why);
-            }
-        } else if (arg == QLatin1String("--fault")) {
-            if (auto v = take()) {
-                QString why;
-                if (auto f = parseFaultSpec(*v, &why))
-                    cl.options.faults.append(*f);
-                else
-                    fail(why);
-            }
-        } else if (arg == QLatin1String("--modem")) {
-            cl.options.modem = true;
-            if (hasValue)
-                cl.options.modemDialResult = value.replace(QLatin1Char('_'), QLatin1Char(' ')).toUpper();
-        } else if (arg == QLatin1String("--seed")) {
-            if (auto v = take()) {
-                const auto n = number(*v);
-                if (!n || *n < 0 || *n > 0xFFFFFFFFll)
-                    fail(QStringLiteral("--seed %1: not a number").arg(*v));
-                else
-                    cl.options.seed = quint32(*n);
-            }
-        } else if (arg == QLatin1String("--time")) {
-            if (auto v = take()) {
-                const auto t = enc::parseDateTime(*v);
-                if (!t)
-                    fail(QStringLiteral("--time %1: not dd.mm.yyyy [hh:nn[:ss]]").arg(*v));
-                else
-                    cl.options.startTime = enc::DateToSec(*t);
-            }
-        } else if (arg == QLatin1String("--tcp")) {
-            if (auto v = take()) {
-                const auto n = number(*v);
-                if (!n || *n < 0 || *n > 65535)
-                    fail(QStringLiteral("--tcp %1: not a TCP port number").arg(*v));
-                else
-                    cl.options.tcpPort = int(*n);
-            }
-        } else if (arg == QLatin1String("--clock-rate")) {
-            if (auto v = take()) {
-                const auto n = number(*v);
-                if (!n || *n < 1 || *n > 1000000)
-                    fail(QStringLiteral("--clock-rate %1: not a number from 1 to 1000000").arg(*v));
-                else
-                    cl.options.clockRate = int(*n);
-            }
-        } else if (arg == QLatin1String("--no-pacing")) {
-            cl.options.pacing = false;
-        } else if (arg == QLatin1String("--verbose") || arg == QLatin1String("-v")) {
-            cl.verbose = true;
-        } else {
-            fail(QStringLiteral("unknown option %1 (see --help)").arg(args[i]));
-        }
+    cmdline::CommandLine line(Options);
+    if (!line.parse(args))
+        fail(line.fault().startsWith(QLatin1String("unknown option "))
+                 ? line.fault() + QStringLiteral(" (see --help)")
+                 : line.fault());
+    if (const QStringList extra = line.positional(); !extra.isEmpty())
+        fail(QStringLiteral("unknown option %1 (see --help)").arg(extra.first()));
+    if (const std::optional<QString> problem = line.applyPortMap()) fail(*problem);
+    cl.help = line.isSet(QStringLiteral("help"));
+    cl.verbose = line.isSet(QStringLiteral("verbose"));
+    cl.link = line.value(QStringLiteral("link"));
+    cl.options.pacing = !line.isSet(QStringLiteral("no-pacing"));
+    // Each value given counts, the last one of an option given twice.
+    const auto each = [&](const char* name, const std::function<void(const QString&)>& take) {
+        for (const QString& v : line.values(QString::fromLatin1(name)))
+            take(v);
+    };
+    const auto numberIn = [&](const char* name, long long min, long long max, const QString& why,
+                              auto&& into) {
+        each(name, [&](const QString& v) {
+            const auto n = number(v);
+            if (!n || *n < min || *n > max)
+                fail(why.arg(v));
+            else
+                into(*n);
+        });
+    };
+    numberIn("baud", 50, 4000000, QStringLiteral("--baud %1: not a line speed"),
+             [&](long long n) { cl.options.baud = int(n); });
+    each("device", [&](const QString& v) {
+        QString why;
+        if (auto d = parseDeviceSpec(v, &why))
+            cl.options.devices.append(*d);
+        else
+            fail(why);
+    });
+    each("fault", [&](const QString& v) {
+        QString why;
+        if (auto f = parseFaultSpec(v, &why))
+            cl.options.faults.append(*f);
+        else
+            fail(why);
+    });
+    if (line.isSet(QStringLiteral("modem"))) {
+        cl.options.modem = true;
+        if (QString result = line.value(QStringLiteral("modem")); !result.isEmpty())
+            cl.options.modemDialResult = result.replace(QLatin1Char('_'), QLatin1Char(' ')).toUpper();
     }
+    numberIn("seed", 0, 0xFFFFFFFFll, QStringLiteral("--seed %1: not a number"),
+             [&](long long n) { cl.options.seed = quint32(n); });
+    each("time", [&](const QString& v) {
+        if (const auto t = enc::parseDateTime(v))
+            cl.options.startTime = enc::DateToSec(*t);
+        else
+            fail(QStringLiteral("--time %1: not dd.mm.yyyy [hh:nn[:ss]]").arg(v));
+    });
+    numberIn("tcp", 0, 65535, QStringLiteral("--tcp %1: not a TCP port number"),
+             [&](long long n) { cl.options.tcpPort = int(n); });
+    numberIn("clock-rate", 1, 1000000, QStringLiteral("--clock-rate %1: not a number from 1 to 1000000"),
+             [&](long long n) { cl.options.clockRate = int(n); });
+
     QList<int> seen;
     for (const auto& d : cl.options.devices) {
         if (seen.contains(d.address)) fail(QStringLiteral("--device %1 is given twice").arg(d.address));
@@ -246,7 +300,7 @@ SimCommandLine parseSimCommandLine(const QStringList& args) {
 
 QString simUsage() {
     return QStringLiteral(
-        R"(Usage: kastari-sim --link PATH [--tcp PORT] [options]
+               R"(Usage: kastari-sim --link PATH [--tcp PORT] [options]
        kastari-sim --tcp PORT [options]
 
 Plays one or more flow meters answering ModBus RTU on a pseudo-terminal. PATH becomes a symbolic
@@ -254,61 +308,8 @@ link to the terminal; open it with the monitor (--comm 1=PATH) or with kastari-c
 Prints "ready PATH" when it serves, and runs until SIGINT or SIGTERM, which remove the link.
 
 Options:
-  --link PATH              symbolic link to create for the pseudo-terminal (an existing link is replaced)
-  --tcp PORT               also (or, without --link, only) serve the same meters as a serial device
-                           server does: RTU frames over TCP, one connection at a time, on 127.0.0.1
-                           only (--comm 1=tcp://127.0.0.1:PORT); 0 takes a free port. Prints
-                           "ready tcp://127.0.0.1:PORT"
-  --baud B                 line speed for the reply pacing, 10 bits per character (default 9600)
-  --no-pacing              write replies at once instead of at the line speed
-  --device ADDR[:KEY=VALUE,...]
-                           a meter at address ADDR (1..247); repeat for several meters on the line.
-                           Without --device one meter plays at address 1. Keys:
-                             mode=N        work mode, register 15 (0 operation, 1 verification)
-                             sensor=N      sensor type, register 17 (0 clamp-on, 1 insertion, 2 U-bend)
-                             channels=two-channel|two-beam   register 96
-                             number=N      electronic number (default: from the seed and address)
-                             id1=TEXT, id2=TEXT   identification texts of function 17
-                             failure=B     hold the failure byte (register 252) at B, e.g. 0x04
-                             condition1=B, condition2=B   hold a channel's condition byte
-                                           (register 254, 255) at B; B is 0..255 or 0x00..0xff
-  --seed N                 makes every value of the meters reproducible (default 1)
-  --time "dd.mm.yyyy hh:nn:ss"
-                           device clock at start (default: the PC's local time)
-  --clock-rate N           the device clocks run N times as fast as the PC's (3600: an hour a
-                           second); the history before the start stays, new periods are recorded
-                           as device time passes
-  --modem[=RESULT]         a Hayes modem in front of the line: AT commands are echoed and answered
-                           "OK"; a dial (ATD...) answers RESULT: "CONNECT 9600" (default), BUSY,
-                           NO_ANSWER, NO_CARRIER, NO_DIALTONE or ERROR, and after CONNECT the ModBus
-                           traffic passes through ("+++" after a second of quiet goes back)
-  --fault KIND[,KEY=VALUE,...]
-                           shape replies wrongly; repeatable. KIND is one of
-                             silence       no reply
-                             badcrc        a reply with a wrong CRC
-                             chunks        the reply in chunks (chunk=BYTES, default 3; gap=MS, default 40)
-                             late          the reply after delay=MS (default 700)
-                             noise         bytes=N noise bytes before the reply (default 4)
-                             oversize      a reply of size=N bytes (default 300) with a good CRC
-                             exception     an exception reply with code=C (default 4)
-                             wrongaddress  the reply names address to=A (default the request's + 1)
-                             closeport     after=N bytes of the reply (default half) the port closes
-                             badrecord     the check byte of archive record or journal entry
-                                           record=N of a function-65 reply is wrong (default 1)
-                             babble        no reply, but a noise byte every gap=MS (default 40)
-                                           without end, until the next request
-                             drop          TCP: after=N bytes of the reply (default half; more than
-                                           the reply: all of it) the connection is closed
-                           and the keys
-                             when=always   every request (default)
-                             when=N        only the Nth request
-                             when=P%       each request with probability P, drawn from the seed
-                             addr=A        only requests to address A
-  --comm n=PATH            accepted like in the other programs (port mapping); the simulator opens no
-                           port by number, so it has no effect here
-  --verbose, -v            print every frame received and sent, with time stamps
-  --help, -h               this text
-
+)") + cmdline::helpText(Options, 27) +
+           QStringLiteral(R"(
 Example: kastari-sim --link /tmp/kastari-pty --device 1 --device 5:mode=1 --fault late,when=10%
 )");
 }

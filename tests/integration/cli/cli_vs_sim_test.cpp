@@ -382,6 +382,11 @@ TEST(CliUsage, BadCommandLinesNeverReachThePort) {
         {{"--port", "1", "archive", "1", "hour", "--from", "31.02.2024"}, 1},
         {{"--port", "1", "journal", "1", "abnormal", "--channel", "3"}, 1},
         {{"--port", "1", "journal", "1", "faults", "--from", "01.03.2024"}, 1},
+        // An option of another command would be left unread: no file, and success all the same.
+        {{"--port", "1", "read-holding", "1", "0", "1", "--out", "x.txt"}, 1, "--out is for archive and journal"},
+        {{"--port", "1", "save-params", "1", "dir", "--yes"}, 1, "--yes is for load-params"},
+        {{"--port", "1", "report-id", "1", "--date"}, 1, "--date needs \"dd.mm.yyyy hh:nn\""},
+        {{"--port", "1", "--bogus", "report-id", "1", "--help"}, 0},
         {{"--port", "/dev/kastari-no-such-port", "report-id", "1"}, 2},
     };
     for (const auto& c : cases) {

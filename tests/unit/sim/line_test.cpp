@@ -218,7 +218,9 @@ TEST(CommandLine, RefusesWhatItCannotPlay) {
           QStringList{"--link", "x", "--fault", "gremlins"},
           QStringList{"--link", "x", "--fault", "late,when=0"}, QStringList{"--link", "x", "--baud", "fast"},
           QStringList{"--link", "x", "--bogus"}, QStringList{"--tcp", "65536"}, QStringList{"--tcp", "x"},
-          QStringList{"--link", "x", "--clock-rate", "0"}}) {
+          QStringList{"--link", "x", "--clock-rate", "0"},
+          // A switch once took any value and was on all the same, "--verbose=0" too.
+          QStringList{"--link", "x", "--verbose=0"}}) {
         EXPECT_FALSE(sim::parseSimCommandLine(args).error.isEmpty()) << args.join(' ').toStdString();
     }
     const auto help = sim::parseSimCommandLine({"--help"});

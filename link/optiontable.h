@@ -1,0 +1,73 @@
+#pragma once
+// A program's command line written once as a table of options: QCommandLineParser reads it, --help
+// shows it from the same rows, and a fault is told in the words the suite's programs have always
+// used ("unknown option --bogus", "--port needs a value").
+#include "link/portmap.h"
+
+#include <QCommandLineParser>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <span>
+
+namespace cmdline {
+
+struct Option {
+    // "port", or "verbose|v" for --verbose and -v; none: a line of --help only.
+    const char* names = nullptr;
+    // What the option takes ("PORT"); none: a switch.
+    const char* value = nullptr;
+    // Its lines in --help, beside the syntax, or under it when the text starts with a line break;
+    // none: not shown (an option of one command, described with the command).
+    const char* help = nullptr;
+    // The syntax --help shows, when it is not the names and the value.
+    const char* shown = nullptr;
+    // The reply to a value that is missing; none: "--NAME needs a value".
+    const char* refusal = nullptr;
+    // "--modem" alone or "--modem=RESULT", never "--modem RESULT".
+    bool optionalValue = false;
+};
+
+// The port mapping all the programs take, so one command line can serve them all.
+constexpr Option portMapOption(const char* help, const char* shown = nullptr) {
+    return {
+        .names = "comm", .value = "n=PATH", .help = help, .shown = shown, .refusal = PortMap::MissingValue};
+}
+
+class CommandLine {
+  public:
+    explicit CommandLine(std::span<const Option> options);
+
+    // args without the program's name. False on an unknown option, a missing value or a value given
+    // to a switch; fault() then says which, the first of them on the line.
+    bool parse(const QStringList& args);
+    const QString& fault() const { return m_fault; }
+
+    bool isSet(const QString& name) const;
+    // The last value given.
+    QString value(const QString& name) const;
+    QStringList values(const QString& name) const;
+    QStringList positional() const { return m_parser.positionalArguments(); }
+    // The reply to a missing or unusable value of the option.
+    QString refusal(const QString& name) const;
+
+    // Gives every --comm value to PortMap; the complaint about the first bad one.
+    std::optional<QString> applyPortMap() const;
+
+  private:
+    const Option* find(const QString& name) const;
+    QString firstFault(const QStringList& args) const;
+
+    std::span<const Option> m_options;
+    QCommandLineParser m_parser;
+    QHash<QString, QString> m_optionalValues;
+    QString m_fault;
+};
+
+// The --help lines of the rows that have help: "  SYNTAX" with the text from `column` on.
+QString helpText(std::span<const Option> options, int column);
+// One entry of a --help listing, as helpText() lays it out.
+QString helpEntry(const QString& syntax, const QString& text, int column);
+
+} // namespace cmdline
