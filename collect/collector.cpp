@@ -101,7 +101,8 @@ class LineWorker : public QThread {
                     o.reason = modem::summaryText(dial);
                 } else {
                     tell(m, QStringLiteral("connecting"));
-                    port->setSettings(linespeed::settingsFor(m.speed));
+                    // A modem keeps the speed it was dialled at, whatever its meters are listed with.
+                    if (!dialled) port->setSettings(linespeed::settingsFor(m.speed));
                     o = visitMeter(bus, *db, m, [&](const QString& what, int d, int due) {
                         tell(m, QStringLiteral("%1 %2 of %3").arg(what).arg(d).arg(due));
                     });
