@@ -13,13 +13,13 @@ class FlowTrendWindow;
 class QAction;
 class QTimer;
 class QWidget;
-class TForm1;
+class ViewHost;
 
 class FlowTrendView : public QObject {
     Q_OBJECT
   public:
     // Hangs the item into "Сервис" and starts keeping the polls. The window owns the result.
-    static FlowTrendView* install(TForm1& form);
+    static FlowTrendView* install(ViewHost& host);
     ~FlowTrendView() override;
 
     FlowTrendWindow* window() const { return m_window.get(); }
@@ -42,10 +42,10 @@ class FlowTrendView : public QObject {
     QAction* MenuFlowTrend = nullptr;
 
   private:
-    explicit FlowTrendView(TForm1& form);
+    explicit FlowTrendView(ViewHost& host);
     void polled(const trend::Poll& poll);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     trend::FlowTrend m_trend;
     trend::Plot m_plot;
     std::unique_ptr<FlowTrendWindow> m_window;

@@ -9,14 +9,14 @@
 
 class PanelGeneralParam;
 class QWidget;
-class TForm1;
+class ViewHost;
 
 class GeneralParams : public QObject {
     Q_OBJECT
   public:
     // Builds the panel, puts it in place of the window's placeholder and becomes the reader of the
     // general group. The window owns the result.
-    static GeneralParams* install(TForm1& form);
+    static GeneralParams* install(ViewHost& host);
 
     PanelGeneralParam* panel() const { return m_panel; }
 
@@ -43,10 +43,10 @@ class GeneralParams : public QObject {
     void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
 
   private:
-    explicit GeneralParams(TForm1& form);
+    explicit GeneralParams(ViewHost& host);
     void readLayout(genparams::Variant variant);
     void commitEdit(const QString& field);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     PanelGeneralParam* m_panel = nullptr;
 };

@@ -3,7 +3,7 @@
 // program and anything else that runs the whole window (the soak bench) build it through here.
 class CountersView;
 class FlowTrendView;
-class TForm1;
+class ViewHost;
 class TrafficMonitor;
 
 struct MonitorViews {
@@ -13,4 +13,4 @@ struct MonitorViews {
 };
 
 // `fast`: replies end as soon as they are complete, for this run, whatever the settings say.
-MonitorViews installMonitorViews(TForm1& form, bool fast);
+MonitorViews installMonitorViews(ViewHost& host, bool fast);

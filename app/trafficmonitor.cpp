@@ -1,7 +1,8 @@
 #include "app/trafficmonitor.h"
 
+#include "app/exchange.h"
 #include "app/filesave.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "link/trafficrecorder.h"
 #include "ui/trafficmodel.h"
 #include "ui/trafficwindow.h"
@@ -9,20 +10,20 @@
 #include <QAction>
 #include <QTableView>
 
-TrafficMonitor* TrafficMonitor::install(TForm1& form) {
-    return new TrafficMonitor(form);
+TrafficMonitor* TrafficMonitor::install(ViewHost& host) {
+    return new TrafficMonitor(host);
 }
 
-TrafficMonitor::TrafficMonitor(TForm1& form) : QObject(&form) {
+TrafficMonitor::TrafficMonitor(ViewHost& host) : QObject(host.actionWindow()) {
     setObjectName(QStringLiteral("TrafficMonitorView"));
     m_recorder = new TrafficRecorder(TrafficRecorder::DefaultCapacity, this);
-    m_recorder->attach(*form.ModBus);
+    m_recorder->attach(host.exchange().engine());
     m_window = std::make_unique<TrafficWindow>(*m_recorder);
-    m_window->whenDialogMayOpen = [&form](std::function<void()> save) {
-        filesave::whenNoExchange(form, std::move(save));
+    m_window->whenDialogMayOpen = [&host](std::function<void()> save) {
+        filesave::whenNoExchange(host, std::move(save));
     };
     QAction* item =
-        form.addServiceItem(QStringLiteral("MenuTrafficMonitor"), QStringLiteral("Монитор обмена"));
+        host.addServiceItem(QStringLiteral("MenuTrafficMonitor"), QStringLiteral("Монитор обмена"));
     connect(item, &QAction::triggered, this, &TrafficMonitor::MenuTrafficMonitorClick);
 }
 

@@ -9,6 +9,7 @@
 #include "link/trafficrecorder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
 #include <QRegularExpression>
@@ -124,8 +125,13 @@ class LineWorker : public QThread {
         }
     }
 
-    void report(store::Store* db, const store::Outcome& o, const MeterEntry& m) {
-        if (db) db->recordOutcome(m_run, o);
+    void report(store::Store* db, store::Outcome o, const MeterEntry& m) {
+        if (db) {
+            QElapsedTimer writing;
+            writing.start();
+            db->recordOutcome(m_run, o);
+            o.writeMs += double(writing.nsecsElapsed()) / 1e6;
+        }
         QMutexLocker lock(&m_reportLock);
         m_outcomes[m_outcomeIndex[m.lineNumber]] = o;
         if (m_report.visited) m_report.visited(o);

@@ -158,7 +158,7 @@ class Progress {
 
 void printSummary(const QList<store::Outcome>& outcomes) {
     QList<QStringList> rows{{"LINE", "ADDR", "METER", "NAME", "RESULT", "PERIODS", "EVENTS", "REQUESTS",
-                             "BYTES", "FAILURES", "WHY"}};
+                             "BYTES", "FAILURES", "WRITE MS", "WHY"}};
     for (const store::Outcome& o : outcomes)
         rows.append({o.line, QString::number(o.address),
                      o.number ? QString::number(*o.number) : QStringLiteral("-"), o.name,
@@ -166,7 +166,8 @@ void printSummary(const QList<store::Outcome>& outcomes) {
                      : o.result == store::Outcome::Result::Failed ? QStringLiteral("failed")
                                                                   : QStringLiteral("skipped"),
                      QString::number(o.periods), QString::number(o.entries), QString::number(o.requests),
-                     QString::number(o.bytes), QString::number(o.linkFailures), o.reason});
+                     QString::number(o.bytes), QString::number(o.linkFailures),
+                     QString::number(o.writeMs, 'f', 1), o.reason});
     printTable(rows);
 }
 

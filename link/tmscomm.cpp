@@ -127,7 +127,7 @@ QByteArray TMSComm::discardInput() {
     if (m_tcp) return m_tcp->discardInput();
     if (!m_port.isOpen())
         return {};
-    const QByteArray seen = m_port.readAll();
+    QByteArray seen = m_port.readAll();
     m_port.clear(QSerialPort::Input);
     return seen;
 }
