@@ -250,8 +250,6 @@ class TForm1 : public QMainWindow, public ViewHost {
     // journals the checked one of their six items.
     QAction* currentGroupChoice() const;
     void runGroupReader(int tag);
-    QString modemReplyText() const;
-    void appendModemReply(int commandLength);
     void channelMenuForDevice(bool channelShown);
     QAction* menuItem(QMenu* menu, const QString& name, const QString& caption, int tag = -1);
 

@@ -3,8 +3,8 @@
 
 #include "device/identification.h"
 #include "device/sysparams.h"
-#include "link/cp1251.h"
 #include "link/linespeed.h"
+#include "link/modem.h"
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
 #include "ui/tform20.h"
@@ -12,8 +12,6 @@
 #include "ui/tform8.h"
 
 #include <QAction>
-#include <algorithm>
-#include <climits>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -121,62 +119,18 @@ void TForm1::MenuOtherDeviceClick() {
 
 // --- Modem ----------------------------------------------------------------------------------------
 
-QString TForm1::modemReplyText() const {
-    return cp1251::decode(ModBus->reply().left(101));
-}
-
-void TForm1::appendModemReply(int commandLength) {
-    // The modem echoes the command first; what follows it is its answer.
-    const QString received = cp1251::decode(ModBus->reply());
-    const int count = ModBus->Received - commandLength - 5;
-    if (count > 0) Memo1->appendPlainText(received.mid(commandLength + 4, count));
-}
-
 bool TForm1::ConnectModem() {
-    CommControl& comm = ModBus->comm();
-    comm.setDTREnable(true);
-    comm.setRTSEnable(true);
-
-    QString message;
-    Memo1->appendPlainText(ModemInitString);
-    if (!ModBus->SendCommandLine(ModemInitString, 2000)) {
-        message = QStringLiteral("Строка инициализации длиннее %1 символов!").arg(TModBus::MaxCommandLine);
-    } else {
-        appendModemReply(int(ModemInitString.size()));
-        const QString initReply = modemReplyText();
-        if (initReply.contains(QLatin1String("OK"))) {
-            const QString dial = DialPrefix + PhoneNumber;
-            Memo1->appendPlainText(dial);
-            if (!ModBus->SendCommandLine(dial, int(std::clamp<qint64>(qint64(ModemDelay) * 1000, 0, INT_MAX)))) {
-                message = QStringLiteral("Префикс и номер телефона длиннее %1 символов!")
-                              .arg(TModBus::MaxCommandLine);
-            } else {
-                appendModemReply(int(dial.size()));
-                const QString dialReply = modemReplyText();
-                if (dialReply.contains(QLatin1String("CONNECT"))) return true;
-                static const std::pair<const char*, const char*> results[] = {
-                    {"ERROR", "Неправильная команда!"},
-                    {"NO DIALTONE", "Нет сигнала в линии!"},
-                    {"NO ANSWER", "Удаленный модем не отвечает!"},
-                    {"BUSY", "Линия занята!"},
-                    {"NO CARRIER", "Удаленный модем не отвечает!"},
-                };
-                message = QStringLiteral("Нет ответа от модема!");
-                for (const auto& [word, text] : results) {
-                    if (dialReply.contains(QLatin1String(word))) {
-                        message = QString::fromUtf8(text);
-                        break;
-                    }
-                }
-            }
-        } else {
-            message = initReply.contains(QLatin1String("ERROR")) ? QStringLiteral("Неправильная команда!")
-                                                                 : QStringLiteral("Нет ответа от модема!");
-        }
-    }
+    const modem::DialResult result =
+        modem::dial(*ModBus,
+                    {.initString = ModemInitString,
+                     .dialPrefix = DialPrefix,
+                     .phoneNumber = PhoneNumber,
+                     .delaySeconds = ModemDelay},
+                    [this](const QString& line) { Memo1->appendPlainText(line); });
+    if (result == modem::DialResult::Connected) return true;
     if (Form20) {
         const NormalCursor normal;
-        Form20->execWith(message);
+        Form20->execWith(modem::operatorText(result));
     }
     return false;
 }

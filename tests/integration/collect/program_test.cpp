@@ -114,6 +114,37 @@ TEST_F(CollectProgram, ExitStatusTellsWhatWasCollected) {
                   .arg(link.size() + 2));
 }
 
+TEST_F(CollectProgram, ModemLinesDialWithTheMonitorsSettings) {
+    QProcess busy;
+    const QString busyLink = dir.filePath("busy");
+    busy.start(QStringLiteral(KASTARI_SIM),
+               {"--link", busyLink, "--device", "2", "--no-pacing", "--modem=BUSY"});
+    ASSERT_TRUE(busy.waitForStarted(5000));
+    ASSERT_TRUE(busy.waitForReadyRead(10000));
+    const QString list =
+        write("list", QStringLiteral("%1 1\nmodem:%2:5551234 2 Дальний\n").arg(link, busyLink));
+    const QString cfg = "1 9600,n,8,1\r\n10000\r\nFalse\r\nFalse\r\nATZ\r\nATDT\r\n\r\n30";
+
+    // Without the monitor's settings no modem can dial: nothing is collected.
+    const Result none = collect({"run", "--meters", list, "--fast"});
+    EXPECT_EQ(none.code, 1);
+    EXPECT_EQ(none.err.trimmed(),
+              "kastari-collect: Sens.cfg: the modem settings cannot be read: File not found");
+    // Sens.cfg in the working folder, where the monitor keeps it, or the one named.
+    write("Sens.cfg", cfg);
+    const QString elsewhere = write("elsewhere.cfg", cfg);
+    for (const QStringList& settings : {QStringList(), QStringList{"--settings", elsewhere}}) {
+        const Result run = collect(QStringList{"run", "--meters", list, "--fast"} + settings);
+        EXPECT_EQ(run.code, 5) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(QRegularExpression("\\n\\S+ +1 +\\d+ +stored")))
+            << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains("failed") && run.out.contains("modem: the line is busy (BUSY)"))
+            << run.out.toStdString();
+    }
+    busy.terminate();
+    busy.waitForFinished(5000);
+}
+
 TEST_F(CollectProgram, StopSignalEndsAfterTheMeterBeingRead) {
     const QString list = write("list", QStringLiteral("%1 1\n%1 4\n").arg(link));
     QProcess p;
