@@ -3,7 +3,7 @@
 #include "app/exchange.h"
 #include "app/filesave.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
 #include "files/exportfile.h"
@@ -118,55 +118,4 @@ void ArchivesView::MenuSaveArchiveClick() {
                                           .channelCaption = m_host.channelCaption()};
         filesave::write(m_host, {{*path, exportfile::contents(heading, grid.rows())}});
     }
-}
-
-void ArchivesView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    // The tour drives the real main window.
-    auto* form = dynamic_cast<TForm1*>(&m_host);
-    if (!form) return;
-    const auto shoot = [&save](QWidget* window, const QString& name) {
-        window->show();
-        save(window, name);
-        window->hide();
-    };
-    // The last twenty hours, typed as the operator would.
-    const QDateTime to = now();
-    m_form10->RadioButtonChoice->click();
-    m_form10->EditDateStart->setText(to.addSecs(-20 * 3600).toString(QStringLiteral("dd.MM.yyyy hh:00")));
-    m_form10->EditDateEnd->setText(to.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
-    shoot(m_form10.get(), QStringLiteral("archive-range-dialog.png"));
-
-    // The tour cannot answer a modal dialog: the range is taken as typed.
-    const std::function<bool()> rangeDialog = form->ArchiveRangeDialog;
-    form->ArchiveRangeDialog = [this] {
-        m_form10->ButtonOkRangeArchiveClick();
-        return m_form10->result() == 1;
-    };
-    form->MenuTypeParamClick(form->Hour);
-    save(form, QStringLiteral("archive-hour.png"));
-
-    m_form10->RadioButtonFull->click();
-    form->MenuTypeParamClick(form->Day);
-    // Scrolled to the first day the meter did not record.
-    StringGrid& days = *form->StringGridArchives;
-    for (int row = 2; row < days.rowCount(); ++row) {
-        const QDate before = QDate::fromString(days.cell(0, row - 1).trimmed(), QStringLiteral("dd.MM.yyyy"));
-        const QDate date = QDate::fromString(days.cell(0, row).trimmed(), QStringLiteral("dd.MM.yyyy"));
-        if (before.isValid() && date.isValid() && before.daysTo(date) > 1) {
-            days.scrollToItem(days.item(row, 0), QAbstractItemView::PositionAtCenter);
-            break;
-        }
-    }
-    save(form, QStringLiteral("archive-day-gap.png"));
-    form->ArchiveRangeDialog = rangeDialog;
-
-    form->MenuTypeParamClick(form->Fault);
-    save(form, QStringLiteral("journal-faults.png"));
-
-    m_form12->start();
-    m_form12->setProgress(30, 85);
-    save(m_form12.get(), QStringLiteral("archive-reading-dialog.png"));
-    m_form12->hide();
-    form->Form15->prepareFinished();
-    shoot(form->Form15, QStringLiteral("saving-dialog.png"));
 }

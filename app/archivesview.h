@@ -32,10 +32,6 @@ class ArchivesView : public QObject {
     void ReadJournals();
     void MenuSaveArchiveClick();
 
-    // Pictures for the documentation, each handed to save with its file name: the range dialog, an
-    // hour archive, a day archive scrolled to its first gap, the fault journal.
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
     // The computer's local clock (tests fix it).
     std::function<QDateTime()> now;
 

@@ -4,7 +4,7 @@
 #include "app/fieldenter.h"
 #include "app/pollreport.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/channelcondition.h"
 #include "device/counters.h"
 #include "ui/conditiondisplay.h"
@@ -169,23 +169,4 @@ void CountersView::ComboBoxWorkModePulseExitPovChange() {
     const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
     action.exchange([&] { m_host.exchange().write(*write); });
-}
-
-void CountersView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    // The tour drives the real main window.
-    auto* form = dynamic_cast<TForm1*>(&m_host);
-    if (!form) return;
-    Exchange& link = m_host.exchange();
-    const auto system = link.readHolding(SystemRead.first, SystemRead.count);
-    if (!system) return;
-    form->MenuTypeParamClick(form->Measurements);
-    save(form, QStringLiteral("counters-operation.png"));
-    link.writeRegister(WorkModeRegister, 1);
-    form->MenuTypeParamClick(form->Measurements);
-    ButtonIMRClick();
-    // The values measured with the imitator connected.
-    form->Timer1Timer();
-    save(form, QStringLiteral("counters-verification.png"));
-    ButtonIMRClick();
-    link.writeRegister(WorkModeRegister, *system->u16(WorkModeRegister));
 }

@@ -33,10 +33,6 @@ class CountersView : public QObject {
     void EditShiftZeroPovKeyPress();
     void ComboBoxWorkModePulseExitPovChange();
 
-    // Pictures for the documentation: the layout the chosen device has, and the verification layout
-    // with the imitator connected (the device's work mode and imitator are put back).
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
   private:
     explicit CountersView(ViewHost& host);
     int channel() const;

@@ -41,10 +41,3 @@ void FailureLegend::ButtonBrouseClick(QPushButton* button) {
     });
 }
 
-void FailureLegend::takeScreenshot(QPushButton* button,
-                                   const std::function<void(QWidget*, const QString&)>& save) {
-    if (!fill(tag::of(button))) return;
-    m_form6->show();
-    save(m_form6.get(), QStringLiteral("failure-legend.png"));
-    m_form6->hide();
-}

@@ -29,9 +29,6 @@ class FailureLegend : public QObject {
     // The channel is the pressed button's Tag: 1 for channel 1, anything else for channel 2.
     void ButtonBrouseClick(QPushButton* button);
 
-    // A picture of the legend for the button's channel as the chosen device reports it now.
-    void takeScreenshot(QPushButton* button, const std::function<void(QWidget*, const QString&)>& save);
-
   private:
     explicit FailureLegend(ViewHost& host);
     // Reads registers 252-255 without telling the operator of a failure, and fills the legend.

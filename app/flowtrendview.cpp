@@ -1,7 +1,7 @@
 #include "app/flowtrendview.h"
 
 #include "app/filesave.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "ui/flowtrendwindow.h"
 #include "ui/trendchart.h"
 
@@ -79,21 +79,4 @@ void FlowTrendView::refresh() {
 
 void FlowTrendView::ButtonSavePngClick() {
     filesave::saveImage(m_host, m_window->chartImage(), QStringLiteral("FlowTrend.png"));
-}
-
-void FlowTrendView::takeScreenshot(const std::function<void(QWidget*, const QString&)>& save) {
-    // The tour drives the real main window.
-    auto* form = dynamic_cast<TForm1*>(&m_host);
-    if (!form) return;
-    // The measurements read both channels' flows in every poll.
-    form->MenuTypeParamClick(form->hasGroupReader(ViewHost::GroupCounters) ? form->Measurements
-                                                                           : form->Adjustment);
-    for (int i = 0; i < 30; ++i)
-        form->Timer1Timer();
-    m_window->ComboTrendSpan->setCurrentIndex(0);
-    MenuFlowTrendClick();
-    save(m_window.get(), QStringLiteral("flow-trend.png"));
-    m_window->hide();
-    m_window->ComboTrendSpan->setCurrentIndex(2);
-    form->MenuTypeParamClick(form->SystemParam);
 }

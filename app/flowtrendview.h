@@ -32,10 +32,6 @@ class FlowTrendView : public QObject {
     // Draws the shown stretch up to now again, while the window is open.
     void refresh();
 
-    // The picture for the documentation, handed to save with its file name: the flows of the selected
-    // meter's measurements polled thirty times.
-    void takeScreenshot(const std::function<void(QWidget*, const QString&)>& save);
-
     // Milliseconds since 1970 that never go back, whatever the computer's clock does (tests set it).
     std::function<std::int64_t()> clock;
 

@@ -3,7 +3,7 @@
 #include "app/exchange.h"
 #include "app/fieldenter.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "ui/panelgeneralparam.h"
 
 #include <QComboBox>
@@ -126,36 +126,4 @@ void GeneralParams::Image1xENCh1Click(const QString& picture) {
         if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
             if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
     });
-}
-
-void GeneralParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    // The tour drives the real main window.
-    auto* form = dynamic_cast<TForm1*>(&m_host);
-    if (!form) return;
-    Exchange& link = m_host.exchange();
-    const std::optional<RegisterBlock> common = link.readHolding(CommonRead.first, CommonRead.count);
-    const std::optional<RegisterBlock> channels = link.readHolding(96, 1);
-    if (!common || !channels) return;
-    const bool twoChannelMode = form->TwoChannelMode;
-    struct Shot {
-        int workMode, sensorType, channels;
-        const char* file;
-    };
-    const Shot shots[] = {
-        {0, 0, 0, "general-params-en.png"},          {0, 1, 0, "general-params-ev.png"},
-        {0, 2, 0, "general-params-eu.png"},          {1, 0, 0, "general-params-pn.png"},
-        {0, 0, 1, "general-params-en-two-beam.png"},
-    };
-    for (const Shot& shot : shots) {
-        link.writeRegister(WorkModeRegister, std::uint16_t(shot.workMode));
-        link.writeRegister(SensorTypeRegister, std::uint16_t(shot.sensorType));
-        link.writeRegister(96, std::uint16_t(shot.channels));
-        form->TwoChannelMode = shot.channels == 0;
-        form->MenuTypeParamClick(form->GeneralParam);
-        save(form, QString::fromLatin1(shot.file));
-    }
-    link.writeRegister(WorkModeRegister, *common->u16(WorkModeRegister));
-    link.writeRegister(SensorTypeRegister, *common->u16(SensorTypeRegister));
-    link.writeRegister(96, *channels->u16(96));
-    form->TwoChannelMode = twoChannelMode;
 }

@@ -38,10 +38,6 @@ class GeneralParams : public QObject {
     // Every condition-cell picture of every box: toggles that one bit of the device's mask.
     void Image1xENCh1Click(const QString& picture);
 
-    // Pictures for the documentation: each layout, and one in two-beam mode, read from the chosen
-    // device after setting its work mode and sensor type; the device's settings are put back.
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
   private:
     explicit GeneralParams(ViewHost& host);
     void readLayout(genparams::Variant variant);

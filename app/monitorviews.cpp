@@ -14,6 +14,14 @@
 #include "app/systemparams.h"
 #include "app/trafficmonitor.h"
 #include "app/viewhost.h"
+#include "ui/toolkittexts.h"
+
+#include <QApplication>
+
+void prepareMonitorApplication() {
+    QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
+    useRussianToolkitTexts();
+}
 
 MonitorViews installMonitorViews(ViewHost& host, bool fast) {
     MonitorViews views;

@@ -6,6 +6,9 @@ class FlowTrendView;
 class ViewHost;
 class TrafficMonitor;
 
+// The application's name and the toolkit's Russian texts, once the application exists.
+void prepareMonitorApplication();
+
 struct MonitorViews {
     CountersView* counters = nullptr;
     FlowTrendView* flowTrend = nullptr;

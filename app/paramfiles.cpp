@@ -153,22 +153,3 @@ void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumb
     window.prepareFinished(outcome);
     window.exec();
 }
-
-void ParamFiles::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    const auto shoot = [&save](WaitWindow& window, QLabel* outcome, const QString& name) {
-        window.showWaiting();
-        if (outcome) window.prepareFinished(outcome);
-        window.show();
-        save(&window, name);
-        window.Button1Click();
-        window.hide();
-    };
-    TForm15& saving = m_host.saveNotice();
-    shoot(saving, saving.StaticText3, QStringLiteral("save-params-failed.png"));
-    TForm16& loading = *m_form16;
-    shoot(loading, nullptr, QStringLiteral("load-params-waiting.png"));
-    shoot(loading, loading.StaticText2, QStringLiteral("load-params-done.png"));
-    shoot(loading, loading.StaticText3, QStringLiteral("load-params-refused.png"));
-    loading.setFailedRegisters(QStringLiteral("15–26, 119–144"));
-    shoot(loading, loading.StaticTextFailed, QStringLiteral("load-params-failed.png"));
-}

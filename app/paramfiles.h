@@ -34,8 +34,6 @@ class ParamFiles : public QObject {
     // The wait before a block of a load; the window keeps repainting meanwhile. Tests shorten it.
     std::function<void(int ms)> pause;
 
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
   private:
     explicit ParamFiles(ViewHost& host);
     std::optional<QString> chooseSnapshot(const QString& electronicNumber) const;

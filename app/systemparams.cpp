@@ -3,7 +3,7 @@
 #include "app/exchange.h"
 #include "app/fieldenter.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/sysparams.h"
 #include "ui/confirmdialog.h"
 #include "ui/panelsystemparam.h"
@@ -159,22 +159,4 @@ void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps
         window.prepareFinished();
         runModal(window);
     });
-}
-
-void SystemParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    // The tour drives the real main window.
-    auto* form = dynamic_cast<TForm1*>(&m_host);
-    if (!form) return;
-    save(form, QStringLiteral("system-params.png"));
-    const auto shoot = [&save](QWidget* window, const QString& name) {
-        window->show();
-        save(window, name);
-        window->hide();
-    };
-    shoot(m_form11.get(), QStringLiteral("init-dialog.png"));
-    shoot(m_form18.get(), QStringLiteral("clock-dialog.png"));
-    ConfirmDialog question(m_form19->windowTitle(), ClearArchivesQuestion);
-    shoot(&question, QStringLiteral("clear-archives-question.png"));
-    m_form19->prepareFinished();
-    shoot(m_form19.get(), QStringLiteral("clearing-dialog.png"));
 }

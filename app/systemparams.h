@@ -52,10 +52,6 @@ public:
     void ButtonClearArhClick();
     void ButtonClearJournalsClick();
 
-    // Pictures for the documentation: the panel as last read and the view's windows, each handed to
-    // save with its file name.
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
     // How a modal window is run (exec() by default); tests answer it instead.
     std::function<int(QDialog&)> runModal;
     // The computer's local clock (tests fix it).

@@ -35,19 +35,3 @@ void TrafficMonitor::MenuTrafficMonitorClick() {
     m_window->activateWindow();
 }
 
-void TrafficMonitor::takeScreenshot(const std::function<void(QWidget*, const QString&)>& save) {
-    MenuTrafficMonitorClick();
-    m_window->refresh();
-    // The newest good reply, so the picture shows a decoding with values.
-    const TrafficModel& model = m_window->model();
-    for (int row = model.rowCount() - 1; row >= 0; --row) {
-        const TrafficEntry& e = model.entry(row);
-        if (e.direction == TrafficDirection::Received && !e.isError() && e.function() == 3) {
-            m_window->TableTraffic->selectRow(row);
-            break;
-        }
-    }
-    m_window->TableTraffic->scrollToBottom();
-    save(m_window.get(), QStringLiteral("traffic-monitor.png"));
-    m_window->hide();
-}

@@ -21,9 +21,6 @@ class TrafficMonitor : public QObject {
     TrafficWindow* window() const { return m_window.get(); }
     void MenuTrafficMonitorClick();
 
-    // The picture for the documentation: the window with a reply selected, handed to save.
-    void takeScreenshot(const std::function<void(QWidget*, const QString&)>& save);
-
   private:
     explicit TrafficMonitor(ViewHost& host);
 
