@@ -145,10 +145,11 @@ Figures collectOnce(const Args& a, const Fleet& fleet, store::Store& db, const s
 
 void print(const char* backend, const char* run, const Figures& f, double floorTarget) {
     const double ratio = f.wallS / f.floorS, cpu = 100 * f.cpuS / f.wallS, write = 100 * f.writeS / f.wallS;
-    std::printf("%-10s %-12s %4d/%-4d %7lld %9.1f %9.1f %7.3f%s %6.2f%s %9.2f %6.2f%s\n", backend, run,
-                f.stored, f.meters, static_cast<long long>(f.requests), f.wallS, f.floorS, ratio,
+    const double lineWrite = 100 * f.lineWriteS / f.wallS;
+    std::printf("%-10s %-12s %4d/%-4d %7lld %9.1f %9.1f %7.3f%s %6.2f%s %9.2f %6.2f%s %6.2f%s\n", backend,
+                run, f.stored, f.meters, static_cast<long long>(f.requests), f.wallS, f.floorS, ratio,
                 floorTarget > 0 && ratio > floorTarget ? "!" : " ", cpu, cpu >= 5 ? "!" : " ", f.writeS,
-                write, write >= 2 ? "!" : " ");
+                write, write >= 2 ? "!" : " ", lineWrite, lineWrite >= 2 ? "!" : " ");
     std::fflush(stdout);
 }
 
