@@ -5,7 +5,7 @@
 #include "app/exchange.h"
 #include "app/fieldenter.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/adjustment.h"
 #include "device/encodings.h"
 #include "ui/paneladjustment.h"
@@ -23,10 +23,10 @@ const QString End = QStringLiteral("ButtonShiftdTEnd");
 } // namespace
 
 void AdjustmentView::ButtonShiftdTStartClick() {
-    const OperatorAction action(m_form);
+    const OperatorAction action(m_host);
     if (!action) return;
     // The device leaves adjustment mode while its zero offset is measured.
-    action.exchange([this] { m_form.exchange().clearCoil(4); });
+    action.exchange([this] { m_host.exchange().clearCoil(4); });
     QPushButton* start = m_panel->button(Start);
     QLineEdit* offset = edit("EditShiftdT");
     start->setEnabled(false);
@@ -39,7 +39,7 @@ void AdjustmentView::ButtonShiftdTStartClick() {
 }
 
 void AdjustmentView::ButtonShiftdTEndClick() {
-    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
     action.exchange([this] {
         QLineEdit* offset = edit("EditShiftdT");
@@ -47,14 +47,14 @@ void AdjustmentView::ButtonShiftdTEndClick() {
         // when it is not a number (the device never measured one).
         const Source averaged = m_averaging.value_or(current());
         const auto write = checkEdit(*row(QStringLiteral("EditShiftdT")), offset->text(), averaged.channel);
-        if (write && averaged.address == m_form.DeviceAddress) m_form.exchange().write(*write);
+        if (write && averaged.address == m_host.deviceAddress()) m_host.exchange().write(*write);
         m_panel->button(Start)->setEnabled(true);
         m_panel->button(End)->setEnabled(false);
         offset->setEnabled(true);
         m_averaging.reset();
         // Adjustment mode goes back on where the averaging took it off: on the meter it began on,
         // also when another has been chosen since (whose view choice has set its own).
-        m_form.exchange().setCoilAt(averaged.address, 4);
+        m_host.exchange().setCoilAt(averaged.address, 4);
     });
 }
 
@@ -63,7 +63,7 @@ void AdjustmentView::EditSpeedSoundPEAKeyPress() {
 }
 
 void AdjustmentView::runCalculator(const QString& name, void (AdjustmentView::*calculate)(float)) {
-    enterField(m_form, {.field = row(name)->field,
+    enterField(m_host, {.field = row(name)->field,
                         .edit = m_panel->edit(name),
                         .accepted = [this, calculate](const param::Checked& typed) {
                             (this->*calculate)(float(typed.value));
@@ -71,7 +71,7 @@ void AdjustmentView::runCalculator(const QString& name, void (AdjustmentView::*c
 }
 
 void AdjustmentView::computeSpacing(float c) {
-    Exchange& link = m_form.exchange();
+    Exchange& link = m_host.exchange();
     const int base = channelBase(channel());
     // A link failure ends the calculation with the indication; nothing is computed.
     const auto scheme = link.readHolding(base + SchemeReg, 1);
@@ -95,7 +95,7 @@ void AdjustmentView::EditSpeedSoundKeyPress() {
 }
 
 void AdjustmentView::calibrate(float c) {
-    Exchange& link = m_form.exchange();
+    Exchange& link = m_host.exchange();
     const int base = channelBase(channel());
     const auto block = link.readHolding(base + WallReg, CalibrationReadCount);
     if (!block) return;

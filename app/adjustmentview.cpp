@@ -2,9 +2,9 @@
 
 #include "app/exchange.h"
 #include "app/fieldenter.h"
-#include "app/pollreport.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/pollreport.h"
+#include "app/viewhost.h"
 #include "device/adjustment.h"
 #include "device/channelcondition.h"
 #include "device/encodings.h"
@@ -22,15 +22,15 @@
 
 using namespace adjustment;
 
-AdjustmentView* AdjustmentView::install(TForm1& form) {
-    return new AdjustmentView(form);
+AdjustmentView* AdjustmentView::install(ViewHost& host) {
+    return new AdjustmentView(host);
 }
 
-AdjustmentView::AdjustmentView(TForm1& form) : QObject(&form), m_form(form) {
+AdjustmentView::AdjustmentView(ViewHost& host) : QObject(host.actionWindow()), m_host(host) {
     setObjectName(QStringLiteral("AdjustmentView"));
     m_panel = new PanelAdjustment;
-    m_form.addGroupPanel(m_panel);
-    m_form.setGroupReader(TForm1::GroupAdjustment, [this] { ReadAdjustment(); });
+    m_host.addGroupPanel(m_panel);
+    m_host.setGroupReader(ViewHost::GroupAdjustment, [this] { ReadAdjustment(); });
 
     connect(m_panel, &PanelAdjustment::editKeyPressed, this, &AdjustmentView::keyPressed);
     connect(m_panel, &PanelAdjustment::editCommitted, this, &AdjustmentView::commit);
@@ -45,11 +45,11 @@ AdjustmentView::AdjustmentView(TForm1& form) : QObject(&form), m_form(form) {
 }
 
 int AdjustmentView::channel() const {
-    return m_form.SecondChannel->isChecked() ? 2 : 1;
+    return m_host.channel();
 }
 
 AdjustmentView::Source AdjustmentView::current() const {
-    return {m_form.DeviceAddress, channel()};
+    return {m_host.deviceAddress(), channel()};
 }
 
 QLineEdit* AdjustmentView::edit(const char* name) const {
@@ -57,8 +57,8 @@ QLineEdit* AdjustmentView::edit(const char* name) const {
 }
 
 void AdjustmentView::ReadAdjustment() {
-    Exchange& link = m_form.exchange();
-    m_form.Timer1->stop();
+    Exchange& link = m_host.exchange();
+    m_host.stopPolling();
     link.armProgress();
     const int ch = channel();
     const auto plan = reads(ch);
@@ -68,7 +68,7 @@ void AdjustmentView::ReadAdjustment() {
         edit("EditAxialBase")->clear();
         m_spacingFor.reset();
     }
-    PollReport report(m_form);
+    PollReport report(m_host);
     // A failed read stops the reader where it is: the panel keeps what earlier reads filled and
     // its visibility, the progress bar its mark, and the poll stays stopped.
     const auto system = link.readHolding(plan[0].first, plan[0].count);
@@ -91,13 +91,13 @@ void AdjustmentView::ReadAdjustment() {
     const auto failure = measurements->byte(condition::FailureRegister);
     const auto state = measurements->byte(condition::conditionRegister(ch));
     if (failure && state)
-        m_panel->condition()->setState(condition::state(*failure, *state, ch, m_form.TwoChannelMode));
+        m_panel->condition()->setState(condition::state(*failure, *state, ch, m_host.twoChannelMode()));
     tag::set(m_panel->condition()->browseButton(), ch);
     m_shown = current();
     link.resetProgress();
-    m_form.hideGroupViews();
+    m_host.hideGroupViews();
     m_panel->show();
-    m_form.Timer1->start();
+    m_host.startPolling();
 }
 
 void AdjustmentView::averagingStep(const QString& offsetBefore, const QString& differenceBefore) {
@@ -121,7 +121,7 @@ void AdjustmentView::averagingStep(const QString& offsetBefore, const QString& d
 
 void AdjustmentView::keyPressed(const QString&) {
     // The poll must not overwrite what the operator is typing; Enter starts it again.
-    m_form.Timer1->stop();
+    m_host.stopPolling();
 }
 
 void AdjustmentView::commit(const QString& name) {
@@ -149,14 +149,14 @@ void AdjustmentView::EditDopPauseUZSKeyPress(const QString& name) {
 void AdjustmentView::editField(const QString& name) {
     const Row* r = row(name);
     if (!r || r->field.encoding == param::Encoding::None) return;
-    enterField(m_form, {.field = r->field,
+    enterField(m_host, {.field = r->field,
                         .reg = absoluteRegister(*r, channel()),
                         .edit = m_panel->edit(name),
                         .accepted = [this, r](const param::Checked& checked) {
                             if (UpDown* upDown = m_panel->upDownWithTag(r->field.tag))
                                 upDown->setPosition(std::int16_t(checked.write.value()));
                             // Not read back: the next poll shows what the device made of it.
-                            m_form.exchange().write(checked.write);
+                            m_host.exchange().write(checked.write);
                         }});
 }
 
@@ -164,19 +164,19 @@ void AdjustmentView::RadioEnabledChannelClick(const QString& name) {
     const Row* r = row(name);
     RadioGroup* group = m_panel->radioGroup(name);
     if (!r || !group || group->itemIndex() < 0) return;
-    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
-    action.exchange([&] { m_form.exchange().write(radioWrite(*r, group->itemIndex(), channel())); });
+    action.exchange([&] { m_host.exchange().write(radioWrite(*r, group->itemIndex(), channel())); });
 }
 
 void AdjustmentView::UpDownResist1Changing(const QString& name) {
     // No guard: it only shows the position, and must keep up with an arrow held down.
     UpDown* upDown = m_panel->upDown(name);
     if (!upDown) return;
-    m_form.Timer1->stop();
+    m_host.stopPolling();
     if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
         field->setText(QString::number(upDown->position()));
-    m_form.Timer1->start();
+    m_host.startPolling();
 }
 
 void AdjustmentView::UpDownResist1MouseUp(const QString& name) {
@@ -184,12 +184,12 @@ void AdjustmentView::UpDownResist1MouseUp(const QString& name) {
     if (!upDown) return;
     const auto write = upDownWrite(tag::of(upDown), upDown->position(), channel());
     if (!write) return;
-    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
     action.exchange([&] {
         if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
             field->setText(QString::number(upDown->position()));
         // Every release writes, whether the position moved or stood at its limit.
-        m_form.exchange().write(*write);
+        m_host.exchange().write(*write);
     });
 }

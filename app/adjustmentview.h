@@ -9,14 +9,14 @@
 class OperatorAction;
 class PanelAdjustment;
 class QLineEdit;
-class TForm1;
+class ViewHost;
 
 class AdjustmentView : public QObject {
     Q_OBJECT
   public:
     // Builds the panel, places it in the window and becomes the reader of the adjustment group.
     // The window owns the result.
-    static AdjustmentView* install(TForm1& form);
+    static AdjustmentView* install(ViewHost& host);
 
     PanelAdjustment* panel() const { return m_panel; }
     // The checked channel, 1 or 2.
@@ -43,7 +43,7 @@ class AdjustmentView : public QObject {
     void EditSpeedSoundKeyPress();
 
   private:
-    explicit AdjustmentView(TForm1& form);
+    explicit AdjustmentView(ViewHost& host);
     void keyPressed(const QString& field);
     void commit(const QString& field);
     // Checks and writes an edit field (the up-down of its Tag follows the value).
@@ -55,7 +55,7 @@ class AdjustmentView : public QObject {
     void computeSpacing(float c);
     QLineEdit* edit(const char* name) const;
 
-    TForm1& m_form;
+    ViewHost& m_host;
     PanelAdjustment* m_panel = nullptr;
     // A meter's channel: what a reading comes from and what an averaging belongs to.
     struct Source {

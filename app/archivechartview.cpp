@@ -2,7 +2,7 @@
 
 #include "app/archivesview.h"
 #include "app/filesave.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "files/exportfile.h"
 #include "ui/archivebarchart.h"
 #include "ui/chartwindow.h"
@@ -42,19 +42,19 @@ QString titleOf(const ArchivesView::ShownArchive& shown) {
 
 } // namespace
 
-ArchiveChartView* ArchiveChartView::install(TForm1& form, ArchivesView& archives) {
-    return new ArchiveChartView(form, archives);
+ArchiveChartView* ArchiveChartView::install(ViewHost& host, ArchivesView& archives) {
+    return new ArchiveChartView(host, archives);
 }
 
-ArchiveChartView::ArchiveChartView(TForm1& form, ArchivesView& archives)
-    : QObject(&form), m_form(form), m_archives(archives),
+ArchiveChartView::ArchiveChartView(ViewHost& host, ArchivesView& archives)
+    : QObject(host.actionWindow()), m_host(host), m_archives(archives),
       m_window(std::make_unique<ChartWindow>(QStringLiteral("ArchiveChartWindow"),
                                              QStringLiteral("Диаграмма архива"), new ArchiveBarChart)) {
     setObjectName(QStringLiteral("ArchiveChartView"));
     connect(&archives, &ArchivesView::archiveRead, this, &ArchiveChartView::redraw);
     connect(m_window->ButtonSavePng, &QPushButton::clicked, this, &ArchiveChartView::ButtonSavePngClick);
     MenuArchiveChart =
-        form.addServiceItem(QStringLiteral("MenuArchiveChart"), QStringLiteral("Диаграмма архива"));
+        host.addServiceItem(QStringLiteral("MenuArchiveChart"), QStringLiteral("Диаграмма архива"));
     connect(MenuArchiveChart, &QAction::triggered, this, &ArchiveChartView::MenuArchiveChartClick);
     redraw();
 }
@@ -94,5 +94,5 @@ void ArchiveChartView::ButtonSavePngClick() {
     if (!m_shown) return;
     QString name = exportfile::defaultName(int(m_shown->reading.kind), m_shown->reading.channel == 0);
     name.replace(QStringLiteral(".txt"), QStringLiteral(".png"));
-    filesave::saveImage(m_form, m_window->chartImage(), name, m_number);
+    filesave::saveImage(m_host, m_window->chartImage(), name, m_number);
 }

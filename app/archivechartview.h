@@ -11,13 +11,13 @@
 class ArchivesView;
 class ChartWindow;
 class QAction;
-class TForm1;
+class ViewHost;
 
 class ArchiveChartView : public QObject {
     Q_OBJECT
   public:
     // Hangs the item into "Сервис". The window owns the result.
-    static ArchiveChartView* install(TForm1& form, ArchivesView& archives);
+    static ArchiveChartView* install(ViewHost& host, ArchivesView& archives);
     ~ArchiveChartView() override;
 
     ChartWindow* window() const { return m_window.get(); }
@@ -33,11 +33,11 @@ class ArchiveChartView : public QObject {
     QAction* MenuArchiveChart = nullptr;
 
   private:
-    ArchiveChartView(TForm1& form, ArchivesView& archives);
+    ArchiveChartView(ViewHost& host, ArchivesView& archives);
     void redraw();
     void draw();
 
-    TForm1& m_form;
+    ViewHost& m_host;
     ArchivesView& m_archives;
     std::unique_ptr<ChartWindow> m_window;
     std::optional<archives::ArchiveChart> m_chart;

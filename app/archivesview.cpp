@@ -3,18 +3,16 @@
 #include "app/exchange.h"
 #include "app/filesave.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "archives/archivereading.h"
 #include "archives/journalreading.h"
 #include "files/exportfile.h"
 #include "ui/archivegrids.h"
-#include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
 #include "ui/tform12.h"
 #include "ui/tform13.h"
 #include "ui/tform15.h"
-#include "ui/tform9.h"
 
 #include <QAction>
 #include <QEvent>
@@ -35,53 +33,50 @@ archives::RequestFn stoppable(Exchange& link, const BusyWindow& window) {
 
 } // namespace
 
-ArchivesView* ArchivesView::install(TForm1& form) {
-    return new ArchivesView(form);
+ArchivesView* ArchivesView::install(ViewHost& host) {
+    return new ArchivesView(host);
 }
 
-ArchivesView::ArchivesView(TForm1& form)
-    : QObject(&form), m_form(form), m_form10(std::make_unique<TForm10>()),
+ArchivesView::ArchivesView(ViewHost& host)
+    : QObject(host.actionWindow()), m_host(host), m_form10(std::make_unique<TForm10>()),
       m_form12(std::make_unique<TForm12>()), m_form13(std::make_unique<TForm13>()) {
     setObjectName(QStringLiteral("ArchivesView"));
     now = [] { return QDateTime::currentDateTime(); };
-    if (form.Form9) m_form10->setErrorDialog(form.Form9);
-
-    form.ArchiveRangeDialog = [this] { return execModal(*m_form10) == 1; };
-    form.setGroupReader(TForm1::GroupArchives, [this] { ReadArchives(); });
-    form.setGroupReader(TForm1::GroupJournals, [this] { ReadJournals(); });
+    host.setArchiveRangeDialog(*m_form10);
+    host.setGroupReader(ViewHost::GroupArchives, [this] { ReadArchives(); });
+    host.setGroupReader(ViewHost::GroupJournals, [this] { ReadJournals(); });
     // Run after the menu has closed, never from inside its mouse event.
-    connect(form.MenuSaveArchive, &QAction::triggered, this, &ArchivesView::MenuSaveArchiveClick,
-            Qt::QueuedConnection);
-    form.StringGridArchives->installEventFilter(this);
+    connect(host.fileCommand(ViewHost::FileCommand::SaveArchive), &QAction::triggered, this,
+            &ArchivesView::MenuSaveArchiveClick, Qt::QueuedConnection);
+    host.archiveGrid().installEventFilter(this);
 }
 
 ArchivesView::~ArchivesView() = default;
 
 int ArchivesView::channel() const {
-    return m_form.FirstChannel->isChecked() ? 0 : 1;
+    return m_host.channel() - 1;
 }
 
 void ArchivesView::showLostPeriods(const QString& text) {
-    m_form.StatusBar1->setText(1, text);
-    m_form.StatusBar1->setBevel(1, text.isEmpty() ? StatusBar::Bevel::Lowered : StatusBar::Bevel::Raised);
+    m_host.showStatusNote(text);
 }
 
 bool ArchivesView::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_form.StringGridArchives && event->type() == QEvent::Hide && !event->spontaneous())
+    if (watched == &m_host.archiveGrid() && event->type() == QEvent::Hide && !event->spontaneous())
         showLostPeriods({});
     return QObject::eventFilter(watched, event);
 }
 
 void ArchivesView::ReadArchives() {
     showLostPeriods({});
-    m_form.Timer1->stop();
-    DisabledWindow disabled(&m_form);
+    m_host.stopPolling();
+    DisabledWindow disabled(m_host.actionWindow());
     m_form12->start();
-    archives::ArchiveReading reading = archives::readArchive(
-        archives::Kind(m_form.ArchiveNumber), m_form10->range(), channel(), now(),
-        stoppable(m_form.exchange(), *m_form12),
-        [this](int done, int planned) { m_form12->setProgress(done, planned); });
-    StringGrid& grid = *m_form.StringGridArchives;
+    archives::ArchiveReading reading =
+        archives::readArchive(archives::Kind(m_host.archiveNumber()), m_form10->range(), channel(), now(),
+                              stoppable(m_host.exchange(), *m_form12),
+                              [this](int done, int planned) { m_form12->setProgress(done, planned); });
+    StringGrid& grid = m_host.archiveGrid();
     showReading(grid, reading);
     // Stopped by the operator, not by the link: what was read is shown.
     if (m_form12->stopRequested()) grid.show();
@@ -91,85 +86,36 @@ void ArchivesView::ReadArchives() {
                             .arg(reading.periods.size())
                             .arg(archives::NotReadText));
     m_form12->hide();
-    if (!reading.linkFailed()) TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
-    m_lastArchive = ShownArchive{std::move(reading), m_form.StatusBar2->text(0), m_form.StatusBar2->text(2)};
+    if (!reading.linkFailed()) m_host.enableChannelChoice();
+    m_lastArchive = ShownArchive{std::move(reading), m_host.deviceCaption(), m_host.channelCaption()};
     emit archiveRead();
 }
 
 void ArchivesView::ReadJournals() {
-    m_form.Timer1->stop();
-    DisabledWindow disabled(&m_form);
+    m_host.stopPolling();
+    DisabledWindow disabled(m_host.actionWindow());
     m_form13->start();
     const archives::Reading reading = archives::readJournal(
-        m_form.ArchiveNumber, m_form.TwoChannelMode, stoppable(m_form.exchange(), *m_form13),
+        m_host.archiveNumber(), m_host.twoChannelMode(), stoppable(m_host.exchange(), *m_form13),
         [this](int done, int planned) { m_form13->setProgress(done, planned); });
-    showReading(*m_form.StringGridJournals, reading);
-    if (m_form13->stopRequested()) m_form.StringGridJournals->show();
+    showReading(m_host.journalGrid(), reading);
+    if (m_form13->stopRequested()) m_host.journalGrid().show();
     m_form13->hide();
 }
 
 void ArchivesView::MenuSaveArchiveClick() {
-    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Opened});
+    const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Opened});
     // The rows were read from the meter chosen now; one that no longer answers still gets its rows
     // saved, without a number, in the working directory.
-    const QString number = filesave::readElectronicNumber(m_form).value_or(QString());
-    const std::optional<QString> path = filesave::choosePath(
-        number, exportfile::defaultName(m_form.ArchiveNumber, m_form.FirstChannel->isChecked()));
+    const QString number = filesave::readElectronicNumber(m_host).value_or(QString());
+    const std::optional<QString> path =
+        filesave::choosePath(number, exportfile::defaultName(m_host.archiveNumber(), m_host.channel() == 1));
     if (path) {
-        const StringGrid& grid =
-            m_form.Archives->isChecked() ? *m_form.StringGridArchives : *m_form.StringGridJournals;
-        const exportfile::Heading heading{.deviceCaption = m_form.StatusBar2->text(0),
+        const StringGrid& grid = m_host.archiveChosen() ? m_host.archiveGrid() : m_host.journalGrid();
+        const exportfile::Heading heading{.deviceCaption = m_host.deviceCaption(),
                                           .electronicNumber = number,
-                                          .archiveNumber = m_form.ArchiveNumber,
-                                          .channelCaption = m_form.StatusBar2->text(2)};
-        filesave::write(m_form, {{*path, exportfile::contents(heading, grid.rows())}});
+                                          .archiveNumber = m_host.archiveNumber(),
+                                          .channelCaption = m_host.channelCaption()};
+        filesave::write(m_host, {{*path, exportfile::contents(heading, grid.rows())}});
     }
-}
-
-void ArchivesView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    const auto shoot = [&save](QWidget* window, const QString& name) {
-        window->show();
-        save(window, name);
-        window->hide();
-    };
-    // The last twenty hours, typed as the operator would.
-    const QDateTime to = now();
-    m_form10->RadioButtonChoice->click();
-    m_form10->EditDateStart->setText(to.addSecs(-20 * 3600).toString(QStringLiteral("dd.MM.yyyy hh:00")));
-    m_form10->EditDateEnd->setText(to.toString(QStringLiteral("dd.MM.yyyy hh:mm")));
-    shoot(m_form10.get(), QStringLiteral("archive-range-dialog.png"));
-
-    // The tour cannot answer a modal dialog: the range is taken as typed.
-    const std::function<bool()> rangeDialog = m_form.ArchiveRangeDialog;
-    m_form.ArchiveRangeDialog = [this] {
-        m_form10->ButtonOkRangeArchiveClick();
-        return m_form10->result() == 1;
-    };
-    m_form.MenuTypeParamClick(m_form.Hour);
-    save(&m_form, QStringLiteral("archive-hour.png"));
-
-    m_form10->RadioButtonFull->click();
-    m_form.MenuTypeParamClick(m_form.Day);
-    // Scrolled to the first day the meter did not record.
-    StringGrid& days = *m_form.StringGridArchives;
-    for (int row = 2; row < days.rowCount(); ++row) {
-        const QDate before = QDate::fromString(days.cell(0, row - 1).trimmed(), QStringLiteral("dd.MM.yyyy"));
-        const QDate date = QDate::fromString(days.cell(0, row).trimmed(), QStringLiteral("dd.MM.yyyy"));
-        if (before.isValid() && date.isValid() && before.daysTo(date) > 1) {
-            days.scrollToItem(days.item(row, 0), QAbstractItemView::PositionAtCenter);
-            break;
-        }
-    }
-    save(&m_form, QStringLiteral("archive-day-gap.png"));
-    m_form.ArchiveRangeDialog = rangeDialog;
-
-    m_form.MenuTypeParamClick(m_form.Fault);
-    save(&m_form, QStringLiteral("journal-faults.png"));
-
-    m_form12->start();
-    m_form12->setProgress(30, 85);
-    save(m_form12.get(), QStringLiteral("archive-reading-dialog.png"));
-    m_form12->hide();
-    m_form.Form15->prepareFinished();
-    shoot(m_form.Form15, QStringLiteral("saving-dialog.png"));
 }

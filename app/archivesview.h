@@ -11,7 +11,7 @@
 #include <optional>
 
 class QWidget;
-class TForm1;
+class ViewHost;
 class TForm10;
 class TForm12;
 class TForm13;
@@ -21,7 +21,7 @@ class ArchivesView : public QObject {
   public:
     // Builds the view's windows, becomes the reader of the archive and journal groups and the
     // handler of "Сохранить архив". The window owns the result.
-    static ArchivesView* install(TForm1& form);
+    static ArchivesView* install(ViewHost& host);
     ~ArchivesView() override;
 
     TForm10* Form10() const { return m_form10.get(); }
@@ -31,10 +31,6 @@ class ArchivesView : public QObject {
     void ReadArchives();
     void ReadJournals();
     void MenuSaveArchiveClick();
-
-    // Pictures for the documentation, each handed to save with its file name: the range dialog, an
-    // hour archive, a day archive scrolled to its first gap, the fault journal.
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
 
     // The computer's local clock (tests fix it).
     std::function<QDateTime()> now;
@@ -54,13 +50,13 @@ class ArchivesView : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    explicit ArchivesView(TForm1& form);
+    explicit ArchivesView(ViewHost& host);
     int channel() const;
     // Tells in panel 1 of the bottom status bar, beside the link status and for as long as the grid
     // shows, that the archive shown lacks periods the meter may have recorded; empty clears it.
     void showLostPeriods(const QString& text);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     // Top-level windows of their own: a disabled main window must not disable them.
     std::unique_ptr<TForm10> m_form10;
     std::unique_ptr<TForm12> m_form12;

@@ -2,14 +2,43 @@
 
 #include "link/portmap.h"
 
-MonitorOptions parseMonitorArguments(const QStringList& arguments) {
+#include <QCommandLineParser>
+
+namespace {
+const QString Comm = QStringLiteral("comm");
+const QString Fast = QStringLiteral("fast");
+const QString Help = QStringLiteral("help");
+} // namespace
+
+void addMonitorOptions(QCommandLineParser& parser) {
+    // One dash or two alike, and never a bundle of letters: the toolkit's "-stylesheet" must not
+    // read as "-s -t -y ... -h" and answer with the help.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption(QCommandLineOption(Comm, QString(), QStringLiteral("n=PATH")));
+    parser.addOption(QCommandLineOption(Fast));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("h"), Help}));
+}
+
+MonitorOptions readMonitorOptions(QCommandLineParser& parser, const QStringList& arguments) {
     MonitorOptions options;
-    const QStringList rest = PortMap::takeOptions(arguments, &options.errors);
-    options.help = rest.contains(QStringLiteral("--help")) || rest.contains(QStringLiteral("-h"));
-    options.fast = rest.contains(QStringLiteral("--fast"));
-    const qsizetype shots = rest.indexOf(QStringLiteral("--screenshots"));
-    if (shots >= 0 && shots + 1 < rest.size()) options.screenshotDir = rest[shots + 1];
+    // Whatever the parser does not know belongs to the toolkit, so its verdict is not ours: only a
+    // --comm with nothing after it is, which the parser would pass over.
+    parser.parse(arguments);
+    const qsizetype last = arguments.size() - 1;
+    if (last > 0 && (arguments[last] == QLatin1String("--comm") || arguments[last] == QLatin1String("-comm")))
+        options.errors.append(QString::fromLatin1(PortMap::MissingValue));
+    for (const QString& value : parser.values(Comm)) {
+        if (const auto complaint = PortMap::assign(value)) options.errors.append(*complaint);
+    }
+    options.help = parser.isSet(Help);
+    options.fast = parser.isSet(Fast);
     return options;
+}
+
+MonitorOptions parseMonitorArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    addMonitorOptions(parser);
+    return readMonitorOptions(parser, arguments);
 }
 
 QString monitorHelpText() {

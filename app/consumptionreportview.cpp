@@ -4,7 +4,7 @@
 #include "app/exchange.h"
 #include "app/filesave.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/encodings.h"
 #include "files/consumptionpdf.h"
 #include "ui/reportwindow.h"
@@ -17,12 +17,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-ConsumptionReportView* ConsumptionReportView::install(TForm1& form, ArchivesView& archives) {
-    return new ConsumptionReportView(form, archives);
+ConsumptionReportView* ConsumptionReportView::install(ViewHost& host, ArchivesView& archives) {
+    return new ConsumptionReportView(host, archives);
 }
 
-ConsumptionReportView::ConsumptionReportView(TForm1& form, ArchivesView& archives)
-    : QObject(&form), m_form(form), m_archives(archives),
+ConsumptionReportView::ConsumptionReportView(ViewHost& host, ArchivesView& archives)
+    : QObject(host.actionWindow()), m_host(host), m_archives(archives),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("ConsumptionReportView"));
     m_printer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 15, 15, 15),
@@ -34,7 +34,7 @@ ConsumptionReportView::ConsumptionReportView(TForm1& form, ArchivesView& archive
     connect(m_window->ButtonPrint, &QPushButton::clicked, this, &ConsumptionReportView::ButtonPrintClick);
     connect(m_window->ButtonSavePdf, &QPushButton::clicked, this, &ConsumptionReportView::ButtonSavePdfClick);
     MenuConsumptionReport =
-        form.addServiceItem(QStringLiteral("MenuConsumptionReport"), QStringLiteral("Отчёт о потреблении"));
+        host.addServiceItem(QStringLiteral("MenuConsumptionReport"), QStringLiteral("Отчёт о потреблении"));
     connect(MenuConsumptionReport, &QAction::triggered, this, &ConsumptionReportView::MenuConsumptionReportClick);
 }
 
@@ -42,24 +42,25 @@ ConsumptionReportView::~ConsumptionReportView() = default;
 
 void ConsumptionReportView::MenuConsumptionReportClick() {
     // The meter is asked for its number: not inside an exchange under way.
-    if (m_form.exchangeRunning()) {
+    if (m_host.exchangeRunning()) {
         QTimer::singleShot(50, this, &ConsumptionReportView::MenuConsumptionReportClick);
         return;
     }
     {
-        const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Opened});
+        const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Opened});
         const auto& shown = m_archives.lastArchive();
         if (!shown || shown->reading.kind != archives::Kind::Day) {
-            m_form.ShowError(QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
-                                            "(«Тип параметров» > «Архивы» > «Суточный»)."));
+            m_host.ShowError(
+                QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
+                               "(«Тип параметров» > «Архивы» > «Суточный»)."));
             return;
         }
         const archives::ArchiveReading& reading = shown->reading;
         consumption::Heading heading{
-            .electronicNumber = filesave::readElectronicNumber(m_form).value_or(QString()),
+            .electronicNumber = filesave::readElectronicNumber(m_host).value_or(QString()),
             .deviceText = shown->device.section(QStringLiteral(" адрес:"), 0, 0).simplified(),
             .name = {},
-            .address = QStringLiteral("сетевой адрес %1").arg(m_form.DeviceAddress),
+            .address = QStringLiteral("сетевой адрес %1").arg(m_host.deviceAddress()),
             .channel = reading.channel + 1,
             .from = {},
             .to = {},
@@ -91,7 +92,7 @@ void ConsumptionReportView::ButtonSavePdfClick() {
     const QString name = QStringLiteral("Report_ch%1_%2.pdf")
                              .arg(m_report->heading.channel)
                              .arg(m_report->heading.from.toString(QStringLiteral("yyyy-MM")));
-    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
+    const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
     if (const std::optional<QString> path = filesave::choosePath(m_report->heading.electronicNumber, name))
-        filesave::write(m_form, {{*path, consumption::pdf(*m_report)}});
+        filesave::write(m_host, {{*path, consumption::pdf(*m_report)}});
 }

@@ -12,13 +12,13 @@ class ArchivesView;
 class QAction;
 class QPrinter;
 class ReportWindow;
-class TForm1;
+class ViewHost;
 
 class ConsumptionReportView : public QObject {
     Q_OBJECT
   public:
     // Hangs the item into "Сервис". The window owns the result.
-    static ConsumptionReportView* install(TForm1& form, ArchivesView& archives);
+    static ConsumptionReportView* install(ViewHost& host, ArchivesView& archives);
     ~ConsumptionReportView() override;
 
     ReportWindow* window() const { return m_window.get(); }
@@ -33,9 +33,9 @@ class ConsumptionReportView : public QObject {
     QAction* MenuConsumptionReport = nullptr;
 
   private:
-    ConsumptionReportView(TForm1& form, ArchivesView& archives);
+    ConsumptionReportView(ViewHost& host, ArchivesView& archives);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     ArchivesView& m_archives;
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<ReportWindow> m_window;

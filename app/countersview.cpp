@@ -4,7 +4,7 @@
 #include "app/fieldenter.h"
 #include "app/pollreport.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/channelcondition.h"
 #include "device/counters.h"
 #include "ui/conditiondisplay.h"
@@ -20,34 +20,34 @@
 
 using namespace counters;
 
-CountersView* CountersView::install(TForm1& form) {
-    return new CountersView(form);
+CountersView* CountersView::install(ViewHost& host) {
+    return new CountersView(host);
 }
 
-CountersView::CountersView(TForm1& form) : QObject(&form), m_form(form) {
+CountersView::CountersView(ViewHost& host) : QObject(host.actionWindow()), m_host(host) {
     setObjectName(QStringLiteral("CountersView"));
     m_panel = new PanelCounters;
-    m_form.addGroupPanel(m_panel);
-    m_form.setGroupReader(TForm1::GroupCounters, [this] { ReadCounters(); });
+    m_host.addGroupPanel(m_panel);
+    m_host.setGroupReader(ViewHost::GroupCounters, [this] { ReadCounters(); });
 
     connect(m_panel, &PanelCounters::clearVolumeClicked, this, &CountersView::ButtonClearVClick);
     connect(m_panel, &PanelCounters::simulatorClicked, this, &CountersView::ButtonIMRClick);
     // The poll must not overwrite what the operator is typing; Enter starts it again.
-    connect(m_panel, &PanelCounters::shiftZeroKeyPressed, m_form.Timer1, qOverload<>(&QTimer::stop));
+    connect(m_panel, &PanelCounters::shiftZeroKeyPressed, this, [this] { m_host.stopPolling(); });
     connect(m_panel, &PanelCounters::shiftZeroCommitted, this, [this] { EditShiftZeroPovKeyPress(); });
     connect(m_panel, &PanelCounters::pulseModeChosen, this,
             &CountersView::ComboBoxWorkModePulseExitPovChange);
 }
 
 int CountersView::channel() const {
-    return m_form.SecondChannel->isChecked() ? 2 : 1;
+    return m_host.channel();
 }
 
 void CountersView::ReadCounters() {
-    Exchange& link = m_form.exchange();
-    m_form.Timer1->stop();
+    Exchange& link = m_host.exchange();
+    m_host.stopPolling();
     link.armProgress();
-    PollReport report(m_form);
+    PollReport report(m_host);
     // A failed first read leaves the view as it was, the progress bar busy and the poll stopped.
     const auto system = link.readHolding(SystemRead.first, SystemRead.count);
     if (!system) return;
@@ -67,15 +67,15 @@ void CountersView::ReadCounters() {
     }
     // Shown and polled also when a layout's own read failed: the clock is current.
     link.resetProgress();
-    m_form.hideGroupViews();
+    m_host.hideGroupViews();
     m_panel->show();
-    m_form.Timer1->start();
+    m_host.startPolling();
 }
 
 void CountersView::ReadCountSht(PollReport& report) {
-    Exchange& link = m_form.exchange();
+    Exchange& link = m_host.exchange();
     m_panel->setLayoutVisible(Layout::Verification, false);
-    const Source source{m_form.DeviceAddress, 0};
+    const Source source{m_host.deviceAddress(), 0};
     if (m_operationShown != source) m_panel->setLayoutVisible(Layout::Operation, false);
     // A failed read leaves the channel groups as they were.
     const auto block = link.readHolding(OperationRead.first, OperationRead.count);
@@ -86,18 +86,17 @@ void CountersView::ReadCountSht(PollReport& report) {
         m_panel->fill(Group::Channel, *block, ch);
         const auto state = block->byte(condition::conditionRegister(ch));
         if (failure && state)
-            m_panel->condition(ch)->setState(
-                condition::state(*failure, *state, ch, m_form.TwoChannelMode));
+            m_panel->condition(ch)->setState(condition::state(*failure, *state, ch, m_host.twoChannelMode()));
     }
     m_operationShown = source;
     if (m_operationShown == source) m_panel->setLayoutVisible(Layout::Operation, true);
 }
 
 void CountersView::ReadCountPov(PollReport& report) {
-    Exchange& link = m_form.exchange();
+    Exchange& link = m_host.exchange();
     m_panel->setLayoutVisible(Layout::Operation, false);
     const int ch = channel();
-    const Source source{m_form.DeviceAddress, ch};
+    const Source source{m_host.deviceAddress(), ch};
     if (m_verificationShown != source) m_panel->setLayoutVisible(Layout::Verification, false);
     // Each failed read stops here: what earlier reads filled stays, and the group's visibility.
     const auto settings = link.readHolding(SettingsRead.first, SettingsRead.count);
@@ -113,8 +112,8 @@ void CountersView::ReadCountPov(PollReport& report) {
     m_panel->showSimulator(*imitator);
     m_verificationShown = source;
     m_panel->setLayoutVisible(Layout::Verification, true);
-    TForm1::setMenuEnabled(m_form.MenuChoiceChannel, true);
-    m_form.showChannelPanel(TForm1::captionOf(ch == 2 ? m_form.SecondChannel : m_form.FirstChannel));
+    m_host.enableChannelChoice();
+    m_host.showChosenChannel();
     tag::set(m_panel->button(QStringLiteral("ButtonClearV")), commandRegister(ch));
 }
 
@@ -130,26 +129,26 @@ void CountersView::ButtonClearVClick(const QString& name) {
     QPushButton* button = m_panel->button(name);
     const auto reset = button ? volumeReset(tag::of(button)) : std::nullopt;
     if (!reset) return;
-    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
     // The counters cannot be put back: the operator is asked first.
     ConfirmDialog confirm(QStringLiteral("Сброс объема"), resetQuestion(tag::of(button)));
     if (execModal(confirm) != QDialog::Accepted) return;
     // Function 16 even for one register, as the meter has always been sent its commands here.
     // Not checked: the next poll shows the counters as the device holds them.
-    action.exchange([&] { m_form.exchange().writeRegisters(reset->reg, reset->count, reset->data); });
+    action.exchange([&] { m_host.exchange().writeRegisters(reset->reg, reset->count, reset->data); });
 }
 
 void CountersView::ButtonIMRClick() {
-    const OperatorAction action(m_form);
+    const OperatorAction action(m_host);
     if (!action) return;
     const bool connect = tag::of(m_panel->button(QStringLiteral("ButtonIMR"))) == 1;
     // The engine pumps events while it waits: no menu command may start an exchange inside this one.
     action.exchange([&] {
         if (connect)
-            m_form.exchange().setCoil(SimulatorCoil);
+            m_host.exchange().setCoil(SimulatorCoil);
         else
-            m_form.exchange().clearCoil(SimulatorCoil);
+            m_host.exchange().clearCoil(SimulatorCoil);
     });
     // Shown at once; the next poll shows the coil as the device reports it.
     m_panel->showSimulator(connect);
@@ -157,7 +156,7 @@ void CountersView::ButtonIMRClick() {
 
 void CountersView::EditShiftZeroPovKeyPress() {
     const Row* shift = row(QStringLiteral("EditShiftZeroPov"));
-    enterField(m_form, {.field = shift->field,
+    enterField(m_host, {.field = shift->field,
                         .reg = registerOf(*shift, channel()),
                         .edit = m_panel->edit(QStringLiteral("EditShiftZeroPov"))});
 }
@@ -167,23 +166,7 @@ void CountersView::ComboBoxWorkModePulseExitPovChange() {
     const int index = m_panel->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"))->currentIndex();
     const auto write = param::itemWrite(mode->field, registerOf(*mode, channel()), index);
     if (!write) return;
-    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
-    action.exchange([&] { m_form.exchange().write(*write); });
-}
-
-void CountersView::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    Exchange& link = m_form.exchange();
-    const auto system = link.readHolding(SystemRead.first, SystemRead.count);
-    if (!system) return;
-    m_form.MenuTypeParamClick(m_form.Measurements);
-    save(&m_form, QStringLiteral("counters-operation.png"));
-    link.writeRegister(WorkModeRegister, 1);
-    m_form.MenuTypeParamClick(m_form.Measurements);
-    ButtonIMRClick();
-    // The values measured with the imitator connected.
-    m_form.Timer1Timer();
-    save(&m_form, QStringLiteral("counters-verification.png"));
-    ButtonIMRClick();
-    link.writeRegister(WorkModeRegister, *system->u16(WorkModeRegister));
+    action.exchange([&] { m_host.exchange().write(*write); });
 }

@@ -10,14 +10,14 @@
 class PanelCounters;
 class PollReport;
 class QWidget;
-class TForm1;
+class ViewHost;
 
 class CountersView : public QObject {
     Q_OBJECT
   public:
     // Builds the panel, places it in the window and becomes the reader of the measurement group.
     // The window owns the result.
-    static CountersView* install(TForm1& form);
+    static CountersView* install(ViewHost& host);
 
     PanelCounters* panel() const { return m_panel; }
 
@@ -33,15 +33,11 @@ class CountersView : public QObject {
     void EditShiftZeroPovKeyPress();
     void ComboBoxWorkModePulseExitPovChange();
 
-    // Pictures for the documentation: the layout the chosen device has, and the verification layout
-    // with the imitator connected (the device's work mode and imitator are put back).
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
   private:
-    explicit CountersView(TForm1& form);
+    explicit CountersView(ViewHost& host);
     int channel() const;
 
-    TForm1& m_form;
+    ViewHost& m_host;
     PanelCounters* m_panel = nullptr;
     // Whose values each layout shows (a meter, and for verification its channel): a layout is hidden
     // before reading another's, so that its reset buttons never stand beside a different meter's

@@ -2,12 +2,12 @@
 
 #include "app/archivechartview.h"
 #include "app/archivesview.h"
-#include "app/exchange.h"
 #include "app/consumptionreportview.h"
+#include "app/exchange.h"
 #include "app/exchangeoptions.h"
 #include "app/filesave.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "collect/exporting.h"
 #include "collect/visit.h"
 #include "device/encodings.h"
@@ -20,9 +20,9 @@
 #include "store/store.h"
 #include "ui/archivegrids.h"
 #include "ui/busywindow.h"
-#include "ui/tform12.h"
 #include "ui/databasewindow.h"
 #include "ui/stringgrid.h"
+#include "ui/tform12.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -39,14 +39,15 @@ struct DatabaseView::Shown {
     bool archive = true;
 };
 
-DatabaseView* DatabaseView::install(TForm1& form, ArchivesView& archives, ArchiveChartView& chart,
+DatabaseView* DatabaseView::install(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,
                                     ConsumptionReportView& report) {
-    return new DatabaseView(form, archives, chart, report);
+    return new DatabaseView(host, archives, chart, report);
 }
 
-DatabaseView::DatabaseView(TForm1& form, ArchivesView& archives, ArchiveChartView& chart,
+DatabaseView::DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,
                            ConsumptionReportView& report)
-    : QObject(&form), m_form(form), m_archives(archives), m_chart(chart), m_report(report), m_window(std::make_unique<DatabaseWindow>()) {
+    : QObject(host.actionWindow()), m_host(host), m_archives(archives), m_chart(chart), m_report(report),
+      m_window(std::make_unique<DatabaseWindow>()) {
     setObjectName(QStringLiteral("DatabaseView"));
     DatabaseWindow& w = *m_window;
     w.EditDatabase->setText(QSettings(QString::fromLatin1(ExchangeOptions::FileName), QSettings::IniFormat)
@@ -63,7 +64,7 @@ DatabaseView::DatabaseView(TForm1& form, ArchivesView& archives, ArchiveChartVie
     connect(w.ButtonCollect, &QPushButton::clicked, this, &DatabaseView::ButtonCollectClick);
     for (QPushButton* b : {w.ButtonShow, w.ButtonSaveArchive, w.ButtonChart, w.ButtonReport, w.ButtonCollect})
         b->setEnabled(false);
-    MenuDatabase = form.addServiceItem(QStringLiteral("MenuDatabase"), QStringLiteral("Архивы в базе"));
+    MenuDatabase = host.addServiceItem(QStringLiteral("MenuDatabase"), QStringLiteral("Архивы в базе"));
     connect(MenuDatabase, &QAction::triggered, this, &DatabaseView::MenuDatabaseClick);
 }
 
@@ -73,7 +74,7 @@ void DatabaseView::MenuDatabaseClick() {
     m_window->present();
     if (!m_store) open();
     // A meter chosen since the database was opened can be collected too.
-    m_window->ButtonCollect->setEnabled(m_store && m_form.DeviceAddress != 0);
+    m_window->ButtonCollect->setEnabled(m_store && m_host.deviceAddress() != 0);
 }
 
 void DatabaseView::open() {
@@ -125,7 +126,7 @@ void DatabaseView::fillMeters() {
     }
     w.setMeters(rows);
     w.ButtonShow->setEnabled(!rows.isEmpty());
-    w.ButtonCollect->setEnabled(m_form.DeviceAddress != 0);
+    w.ButtonCollect->setEnabled(m_host.deviceAddress() != 0);
     w.setStatus(rows.isEmpty() ? QStringLiteral("В базе нет ни одного прибора")
                                : QStringLiteral("Приборов в базе: %1").arg(rows.size()));
 }
@@ -161,7 +162,7 @@ void DatabaseView::showChosen() {
 void DatabaseView::ButtonSaveArchiveClick() {
     if (!m_shown) return;
     const exportfile::Heading heading = m_shown->stored.heading();
-    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
+    const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
     const std::optional<QString> path = filesave::choosePath(
         heading.electronicNumber,
         exportfile::defaultName(heading.archiveNumber, m_shown->stored.reading.channel == 0));
@@ -170,7 +171,7 @@ void DatabaseView::ButtonSaveArchiveClick() {
     const QByteArray bytes = path->endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)
                                  ? m_shown->stored.csvBytes()
                                  : exportfile::contents(heading, archives::gridRows(m_shown->stored.reading));
-    filesave::write(m_form, {{*path, bytes}});
+    filesave::write(m_host, {{*path, bytes}});
 }
 
 void DatabaseView::ButtonChartClick() {
@@ -194,30 +195,31 @@ void DatabaseView::ButtonReportClick() {
 }
 
 void DatabaseView::ButtonCollectClick() {
-    if (!m_store || m_form.DeviceAddress == 0) return;
+    if (!m_store || m_host.deviceAddress() == 0) return;
     // Through the window's own engine: never inside an exchange under way.
-    if (m_form.exchangeRunning()) {
+    if (m_host.exchangeRunning()) {
         QTimer::singleShot(50, this, &DatabaseView::ButtonCollectClick);
         return;
     }
-    const OperatorAction action(m_form);
+    const OperatorAction action(m_host);
     if (!action) return;
-    const bool polling = m_form.Timer1->isActive();
-    m_form.Timer1->stop();
-    const int port = m_form.ModBus->MSComm1() ? m_form.ModBus->MSComm1()->CommPort() : 0;
+    const bool polling = m_host.polling();
+    m_host.stopPolling();
+    TModBus& engine = m_host.exchange().engine();
+    const int port = engine.MSComm1() ? engine.MSComm1()->CommPort() : 0;
     // Named as a meter list names a line, so the collector's own runs find it at the same place.
     const QString line = PortMap::systemPort(port);
-    const collect::MeterEntry entry{.line = line, .port = line, .address = m_form.DeviceAddress};
+    const collect::MeterEntry entry{.line = line, .port = line, .address = m_host.deviceAddress()};
     store::Outcome outcome;
     {
         const DisabledWindow disabled = action.disableWindow();
         BusyWindow& wait = *m_archives.Form12();
         wait.start();
-        outcome = collect::visitMeter(*m_form.ModBus, *m_store, entry,
+        outcome = collect::visitMeter(engine, *m_store, entry,
                                       [&wait](const QString&, int done, int due) { wait.setProgress(done, due); });
         wait.hide();
     }
-    if (polling) m_form.Timer1->start();
+    if (polling) m_host.startPolling();
     fillMeters();
     m_window->setStatus(outcome.result == store::Outcome::Result::Stored
                             ? QStringLiteral("Прибор %1 дополнен: периодов %2, событий %3")

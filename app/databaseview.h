@@ -11,7 +11,7 @@ class ArchivesView;
 class ConsumptionReportView;
 class DatabaseWindow;
 class QAction;
-class TForm1;
+class ViewHost;
 
 namespace store {
 class Store;
@@ -23,7 +23,7 @@ class DatabaseView : public QObject {
     static constexpr const char* UrlKey = "Database/Url";
 
     // Hangs the item into "Сервис". The window owns the result.
-    static DatabaseView* install(TForm1& form, ArchivesView& archives, ArchiveChartView& chart,
+    static DatabaseView* install(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,
                                  ConsumptionReportView& report);
     ~DatabaseView() override;
 
@@ -45,10 +45,11 @@ class DatabaseView : public QObject {
     QAction* MenuDatabase = nullptr;
 
   private:
-    DatabaseView(TForm1& form, ArchivesView& archives, ArchiveChartView& chart, ConsumptionReportView& report);
+    DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,
+                 ConsumptionReportView& report);
     struct Shown;
 
-    TForm1& m_form;
+    ViewHost& m_host;
     ArchivesView& m_archives;
     ArchiveChartView& m_chart;
     ConsumptionReportView& m_report;

@@ -139,6 +139,10 @@ void Exchange::advanceProgress(int bytes) {
     m_progress.setValue(std::min(m_progress.maximum(), m_progress.value() + bytes));
 }
 
+void Exchange::showProgress(int done, int total) {
+    m_progress.setValue(total > 0 ? m_progress.maximum() * done / total : 0);
+}
+
 DisabledWindow::DisabledWindow(QWidget* window, QWidget* readable) : m_window(window) {
     if (!m_window) return;
     // The busy (app-start) shape rather than the hourglass: a "Стоп" beside the window stays usable.

@@ -70,6 +70,8 @@ class Exchange {
     void resetProgress();
     bool progressArmed() const;
     void advanceProgress(int bytes);
+    // A job that counts its own steps (a snapshot's blocks) shows how far it has come.
+    void showProgress(int done, int total);
 
   private:
     TModBus& m_engine;

@@ -1,6 +1,6 @@
 #include "app/exchangeoptions.h"
 
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "link/tmodbus.h"
 #include "ui/exchangeoptionsdialog.h"
 
@@ -15,23 +15,24 @@ const QString FastKey = QStringLiteral("Exchange/FastCompletion");
 const QString RetriesKey = QStringLiteral("Exchange/Retries");
 }
 
-ExchangeOptions* ExchangeOptions::install(TForm1& form, bool fastFromCommandLine) {
-    return new ExchangeOptions(form, fastFromCommandLine);
+ExchangeOptions* ExchangeOptions::install(ViewHost& host, bool fastFromCommandLine) {
+    return new ExchangeOptions(host, fastFromCommandLine);
 }
 
-ExchangeOptions::ExchangeOptions(TForm1& form, bool fastFromCommandLine)
-    : QObject(&form), m_form(form), m_path(QDir::current().absoluteFilePath(QLatin1String(FileName))),
+ExchangeOptions::ExchangeOptions(ViewHost& host, bool fastFromCommandLine)
+    : QObject(host.actionWindow()), m_host(host),
+      m_path(QDir::current().absoluteFilePath(QLatin1String(FileName))),
       m_dialog(std::make_unique<ExchangeOptionsDialog>()) {
     setObjectName(QStringLiteral("ExchangeOptions"));
     runModal = [](QDialog& dialog) { return dialog.exec(); };
     // An unreadable or damaged file counts as no choice made: the line's own rule.
     const QSettings file(m_path, QSettings::IniFormat);
     const bool saved = file.value(FastKey, false).toBool();
-    m_form.ModBus->setFastCompletion(saved || fastFromCommandLine);
+    m_host.exchange().engine().setFastCompletion(saved || fastFromCommandLine);
     // setRetries keeps a number out of range within 0 to 5.
-    m_form.ModBus->setRetries(file.value(RetriesKey, 0).toInt());
+    m_host.exchange().engine().setRetries(file.value(RetriesKey, 0).toInt());
     QAction* item =
-        m_form.addServiceItem(QStringLiteral("MenuExchangeOptions"), QStringLiteral("Параметры обмена"));
+        m_host.addServiceItem(QStringLiteral("MenuExchangeOptions"), QStringLiteral("Параметры обмена"));
     connect(item, &QAction::triggered, this, &ExchangeOptions::MenuExchangeOptionsClick,
             Qt::QueuedConnection);
 }
@@ -39,7 +40,7 @@ ExchangeOptions::ExchangeOptions(TForm1& form, bool fastFromCommandLine)
 ExchangeOptions::~ExchangeOptions() = default;
 
 void ExchangeOptions::MenuExchangeOptionsClick() {
-    TModBus& bus = *m_form.ModBus;
+    TModBus& bus = m_host.exchange().engine();
     m_dialog->CheckFastCompletion->setChecked(bus.fastCompletion());
     m_dialog->SpinRetries->setValue(bus.retries());
     if (runModal(*m_dialog) != QDialog::Accepted) return;
@@ -61,5 +62,5 @@ void ExchangeOptions::MenuExchangeOptionsClick() {
     }
     file.sync();
     if (file.status() != QSettings::NoError)
-        m_form.ShowError(QStringLiteral("Не удалось сохранить параметры обмена в файл %1").arg(m_path));
+        m_host.ShowError(QStringLiteral("Не удалось сохранить параметры обмена в файл %1").arg(m_path));
 }

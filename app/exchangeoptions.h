@@ -10,7 +10,7 @@
 
 class QDialog;
 class ExchangeOptionsDialog;
-class TForm1;
+class ViewHost;
 
 class ExchangeOptions : public QObject {
     Q_OBJECT
@@ -20,7 +20,7 @@ class ExchangeOptions : public QObject {
 
     // Reads the file, switches fast completion on when it or the command line (--fast) asks for
     // it, sets the retries it holds, and adds the menu item. The window owns the result.
-    static ExchangeOptions* install(TForm1& form, bool fastFromCommandLine);
+    static ExchangeOptions* install(ViewHost& host, bool fastFromCommandLine);
     ~ExchangeOptions() override;
 
     ExchangeOptionsDialog* dialog() const { return m_dialog.get(); }
@@ -33,9 +33,9 @@ class ExchangeOptions : public QObject {
     std::function<int(QDialog&)> runModal;
 
   private:
-    ExchangeOptions(TForm1& form, bool fastFromCommandLine);
+    ExchangeOptions(ViewHost& host, bool fastFromCommandLine);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     QString m_path;
     std::unique_ptr<ExchangeOptionsDialog> m_dialog;
 };

@@ -2,7 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/failurelegend.h"
 #include "ui/tag.h"
 #include "ui/tform6.h"
@@ -10,14 +10,14 @@
 #include <QPushButton>
 #include <QTimer>
 
-FailureLegend* FailureLegend::install(TForm1& form) {
-    return new FailureLegend(form);
+FailureLegend* FailureLegend::install(ViewHost& host) {
+    return new FailureLegend(host);
 }
 
-FailureLegend::FailureLegend(TForm1& form)
-    : QObject(&form), m_form(form), m_form6(std::make_unique<TForm6>()) {
+FailureLegend::FailureLegend(ViewHost& host)
+    : QObject(host.actionWindow()), m_host(host), m_form6(std::make_unique<TForm6>()) {
     setObjectName(QStringLiteral("FailureLegend"));
-    for (QPushButton* button : m_form.findChildren<QPushButton*>()) {
+    for (QPushButton* button : m_host.actionWindow()->findChildren<QPushButton*>()) {
         if (button->objectName().startsWith(QLatin1String("ButtonBrouse")))
             connect(button, &QPushButton::clicked, this, [this, button] { ButtonBrouseClick(button); });
     }
@@ -26,25 +26,18 @@ FailureLegend::FailureLegend(TForm1& form)
 FailureLegend::~FailureLegend() = default;
 
 bool FailureLegend::fill(int channelTag) {
-    const auto block = m_form.exchange().readHoldingSilently(legend::FirstRegister, legend::RegisterCount);
-    const auto markers = block ? legend::markers(*block, channelTag, m_form.TwoChannelMode) : std::nullopt;
+    const auto block = m_host.exchange().readHoldingSilently(legend::FirstRegister, legend::RegisterCount);
+    const auto markers = block ? legend::markers(*block, channelTag, m_host.twoChannelMode()) : std::nullopt;
     if (markers) m_form6->showMarkers(*markers);
     return markers.has_value();
 }
 
 void FailureLegend::ButtonBrouseClick(QPushButton* button) {
     // A failed read shows nothing at all, not even the link indication.
-    const OperatorAction action(m_form, {.poll = OperatorAction::Poll::Paused});
+    const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
     action.exchange([&] {
         if (fill(tag::of(button))) execModal(*m_form6);
     });
 }
 
-void FailureLegend::takeScreenshot(QPushButton* button,
-                                   const std::function<void(QWidget*, const QString&)>& save) {
-    if (!fill(tag::of(button))) return;
-    m_form6->show();
-    save(m_form6.get(), QStringLiteral("failure-legend.png"));
-    m_form6->hide();
-}

@@ -10,7 +10,7 @@
 
 class QPushButton;
 class QWidget;
-class TForm1;
+class ViewHost;
 class TForm6;
 namespace legend {
 struct Markers;
@@ -21,7 +21,7 @@ class FailureLegend : public QObject {
   public:
     // Creates the legend and wires every "Обзор" button the window holds, so it is installed after
     // the views. The window owns the result.
-    static FailureLegend* install(TForm1& form);
+    static FailureLegend* install(ViewHost& host);
     ~FailureLegend() override;
 
     TForm6* Form6() const { return m_form6.get(); }
@@ -29,15 +29,12 @@ class FailureLegend : public QObject {
     // The channel is the pressed button's Tag: 1 for channel 1, anything else for channel 2.
     void ButtonBrouseClick(QPushButton* button);
 
-    // A picture of the legend for the button's channel as the chosen device reports it now.
-    void takeScreenshot(QPushButton* button, const std::function<void(QWidget*, const QString&)>& save);
-
   private:
-    explicit FailureLegend(TForm1& form);
+    explicit FailureLegend(ViewHost& host);
     // Reads registers 252-255 without telling the operator of a failure, and fills the legend.
     bool fill(int channelTag);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     // A window of its own: the main window is disabled while the legend is shown.
     std::unique_ptr<TForm6> m_form6;
 };

@@ -2,18 +2,18 @@
 
 #include "app/exchange.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 
 #include <QLineEdit>
 #include <QTimer>
 
 using namespace param;
 
-void enterField(TForm1& form, const FieldEnter& enter) {
+void enterField(ViewHost& host, const FieldEnter& enter) {
     const Field& field = enter.field;
     if (!enter.edit || !field.editable()) return;
-    OperatorAction action(form, {.poll = field.poll == Poll::StopsOnEnter ? OperatorAction::Poll::Stopped
-                                                                         : OperatorAction::Poll::Untouched});
+    OperatorAction action(host, {.poll = field.poll == Poll::StopsOnEnter ? OperatorAction::Poll::Stopped
+                                                                          : OperatorAction::Poll::Untouched});
     if (!action) return;
     Verdict verdict = Verdict::Refused;
     // Kept disabled through the re-read too: the engine pumps events while it waits, and a menu
@@ -25,7 +25,7 @@ void enterField(TForm1& form, const FieldEnter& enter) {
             if (enter.accepted)
                 enter.accepted(checked);
             else
-                form.exchange().write(checked.write);
+                host.exchange().write(checked.write);
         } else if (verdict == Verdict::Refused && field.refusal == Refusal::Clear) {
             enter.edit->clear();
         }

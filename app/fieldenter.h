@@ -8,7 +8,7 @@
 #include <functional>
 
 class QLineEdit;
-class TForm1;
+class ViewHost;
 
 struct FieldEnter {
     const param::Field& field;
@@ -22,4 +22,4 @@ struct FieldEnter {
     std::function<void()> reread{};
 };
 
-void enterField(TForm1& form, const FieldEnter& enter);
+void enterField(ViewHost& host, const FieldEnter& enter);

@@ -2,7 +2,7 @@
 
 #include "app/exchange.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/identification.h"
 #include "files/textfile.h"
 #include "ui/filedialog.h"
@@ -15,14 +15,14 @@
 
 namespace filesave {
 
-std::optional<QString> readElectronicNumber(TForm1& form) {
+std::optional<QString> readElectronicNumber(ViewHost& host) {
     // Address 0 would be a broadcast: no meter answers it.
-    if (form.DeviceAddress == 0) return std::nullopt;
-    DisabledWindow disabled(&form);
+    if (host.deviceAddress() == 0) return std::nullopt;
+    DisabledWindow disabled(host.actionWindow());
     // Asked twice: one frame lost on a noisy line should not send a file to the wrong folder.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const std::optional<RegisterBlock> block =
-            form.exchange().readHolding(ident::ElectronicNumberRegister, ident::ElectronicNumberCount);
+            host.exchange().readHolding(ident::ElectronicNumberRegister, ident::ElectronicNumberCount);
         if (block) return ident::electronicNumber(*block);
     }
     return std::nullopt;
@@ -57,14 +57,14 @@ std::optional<QString> choosePath(const QString& electronicNumber, const QString
     return runSaveDialog(electronicNumber, defaultName, {});
 }
 
-bool write(TForm1& form, const QList<File>& files) {
-    TForm15& notice = *form.Form15;
+bool write(ViewHost& host, const QList<File>& files) {
+    TForm15& notice = host.saveNotice();
     notice.showWaiting();
     for (const File& file : files) {
         QString reason;
         if (!textfile::write(file.path, file.bytes, &reason)) {
             notice.hide();
-            form.ShowError(QStringLiteral("Не удалось записать файл %1: %2")
+            host.ShowError(QStringLiteral("Не удалось записать файл %1: %2")
                                .arg(QDir::toNativeSeparators(file.path), reason));
             return false;
         }
@@ -74,20 +74,21 @@ bool write(TForm1& form, const QList<File>& files) {
     return true;
 }
 
-void whenNoExchange(TForm1& form, std::function<void()> action) {
-    if (form.exchangeRunning()) {
-        QTimer::singleShot(50, &form, [&form, action = std::move(action)] { whenNoExchange(form, action); });
+void whenNoExchange(ViewHost& host, std::function<void()> action) {
+    if (host.exchangeRunning()) {
+        QTimer::singleShot(50, host.actionWindow(),
+                           [&host, action = std::move(action)] { whenNoExchange(host, action); });
         return;
     }
-    const OperatorAction running(form, {.guard = OperatorAction::Guard::Held});
+    const OperatorAction running(host, {.guard = OperatorAction::Guard::Held});
     action();
 }
 
-void saveImage(TForm1& form, const QImage& image, const QString& defaultName,
+void saveImage(ViewHost& host, const QImage& image, const QString& defaultName,
                const std::optional<QString>& electronicNumber) {
-    whenNoExchange(form, [&form, image, defaultName, electronicNumber] {
+    whenNoExchange(host, [&host, image, defaultName, electronicNumber] {
         const QString number =
-            electronicNumber ? *electronicNumber : readElectronicNumber(form).value_or(QString());
+            electronicNumber ? *electronicNumber : readElectronicNumber(host).value_or(QString());
         const std::optional<QString> path =
             runSaveDialog(number, defaultName,
                           {.title = QStringLiteral("Запись изображения в файл"),
@@ -98,7 +99,7 @@ void saveImage(TForm1& form, const QImage& image, const QString& defaultName,
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         image.save(&buffer, "PNG");
-        write(form, {{*path, bytes}});
+        write(host, {{*path, bytes}});
     });
 }
 

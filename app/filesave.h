@@ -9,7 +9,7 @@
 #include <optional>
 
 class QImage;
-class TForm1;
+class ViewHost;
 
 namespace filesave {
 
@@ -17,7 +17,7 @@ namespace filesave {
 // the number of a meter chosen before, and a file named or checked by that number would go to or
 // come from the wrong meter. Nothing when no meter is chosen or it does not answer twice (the link
 // failure is shown).
-std::optional<QString> readElectronicNumber(TForm1& form);
+std::optional<QString> readElectronicNumber(ViewHost& host);
 
 // Creates the electronic number's folder in the working directory (an empty number means the
 // working directory itself) and runs the save dialog there with defaultName. The chosen path, or
@@ -30,19 +30,19 @@ struct File {
 };
 // Writes the files in order while Form15 tells the operator to wait, then shows it finished until
 // Ok. A file that cannot be written stops the save with an error box that names it; false then.
-bool write(TForm1& form, const QList<File>& files);
+bool write(ViewHost& host, const QList<File>& files);
 
 // Runs `action` as soon as no exchange is under way (at once when none is), holding polls off while
 // it runs. For whatever opens a dialog: one opened inside the engine's wait would hold that exchange
 // up until it closed, and its reply would be judged late.
-void whenNoExchange(TForm1& form, std::function<void()> action);
+void whenNoExchange(ViewHost& host, std::function<void()> action);
 
 // Saves a picture as PNG through the save dialog, in the chosen meter's folder, and write(). The
 // dialog waits for the exchange under way (opened inside the engine's wait it would hold that
 // exchange up), and no poll starts while it is open.
 // `electronicNumber`, when given, names the folder instead of the meter chosen now (a picture of data
 // from the database).
-void saveImage(TForm1& form, const QImage& image, const QString& defaultName,
+void saveImage(ViewHost& host, const QImage& image, const QString& defaultName,
                const std::optional<QString>& electronicNumber = std::nullopt);
 
 } // namespace filesave

@@ -1,9 +1,8 @@
 #include "app/flowtrendview.h"
 
 #include "app/filesave.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "ui/flowtrendwindow.h"
-#include "ui/statusbar.h"
 #include "ui/trendchart.h"
 
 #include <QAction>
@@ -22,12 +21,12 @@ constexpr int RefreshMs = 5000;
 
 } // namespace
 
-FlowTrendView* FlowTrendView::install(TForm1& form) {
-    return new FlowTrendView(form);
+FlowTrendView* FlowTrendView::install(ViewHost& host) {
+    return new FlowTrendView(host);
 }
 
-FlowTrendView::FlowTrendView(TForm1& form)
-    : QObject(&form), m_form(form), m_window(std::make_unique<FlowTrendWindow>()) {
+FlowTrendView::FlowTrendView(ViewHost& host)
+    : QObject(host.actionWindow()), m_host(host), m_window(std::make_unique<FlowTrendWindow>()) {
     setObjectName(QStringLiteral("FlowTrendView"));
     auto elapsed = std::make_shared<QElapsedTimer>();
     elapsed->start();
@@ -36,18 +35,18 @@ FlowTrendView::FlowTrendView(TForm1& form)
     m_refresh = new QTimer(this);
     m_refresh->setInterval(RefreshMs);
     connect(m_refresh, &QTimer::timeout, this, &FlowTrendView::refresh);
-    connect(&form, &TForm1::flowsPolled, this, &FlowTrendView::polled);
+    host.watchFlows(this, [this](const trend::Poll& poll) { polled(poll); });
     connect(m_window.get(), &FlowTrendWindow::spanChanged, this, &FlowTrendView::refresh);
     connect(m_window->ButtonSavePng, &QPushButton::clicked, this, &FlowTrendView::ButtonSavePngClick);
 
-    MenuFlowTrend = form.addServiceItem(QStringLiteral("MenuFlowTrend"), QStringLiteral("График расхода"));
+    MenuFlowTrend = host.addServiceItem(QStringLiteral("MenuFlowTrend"), QStringLiteral("График расхода"));
     connect(MenuFlowTrend, &QAction::triggered, this, &FlowTrendView::MenuFlowTrendClick);
 }
 
 FlowTrendView::~FlowTrendView() = default;
 
 void FlowTrendView::polled(const trend::Poll& poll) {
-    m_trend.add(clock(), m_form.DeviceAddress, poll);
+    m_trend.add(clock(), m_host.deviceAddress(), poll);
     refresh();
 }
 
@@ -66,32 +65,18 @@ void FlowTrendView::refresh() {
     const std::int64_t from = to - m_window->spanMs();
     // Samples further apart than two poll periods (and the exchanges' own time) are not consecutive
     // polls: the operator was elsewhere, and no line may bridge that.
-    const std::int64_t maxStep = 2 * std::int64_t(m_form.Timer1->interval()) + 15000;
-    m_plot = m_trend.plot(m_form.DeviceAddress, from, to, Buckets, maxStep);
+    const std::int64_t maxStep = 2 * std::int64_t(m_host.pollIntervalMs()) + 15000;
+    m_plot = m_trend.plot(m_host.deviceAddress(), from, to, Buckets, maxStep);
     // The date too, for a saved picture.
     QString dates = QDateTime::fromMSecsSinceEpoch(from).toString(QStringLiteral("dd.MM.yyyy"));
     const QString last = QDateTime::fromMSecsSinceEpoch(to).toString(QStringLiteral("dd.MM.yyyy"));
     if (last != dates) dates += QStringLiteral(" – ") + last;
-    m_window->trendChart()->setTitle((m_form.DeviceAddress == 0 ? QStringLiteral("Прибор не выбран")
-                                                                : m_form.StatusBar2->text(0).simplified()) +
+    m_window->trendChart()->setTitle((m_host.deviceAddress() == 0 ? QStringLiteral("Прибор не выбран")
+                                                                  : m_host.deviceCaption().simplified()) +
                                      QStringLiteral(", ") + dates);
     m_window->trendChart()->draw(m_plot, from, to);
 }
 
 void FlowTrendView::ButtonSavePngClick() {
-    filesave::saveImage(m_form, m_window->chartImage(), QStringLiteral("FlowTrend.png"));
-}
-
-void FlowTrendView::takeScreenshot(const std::function<void(QWidget*, const QString&)>& save) {
-    // The measurements read both channels' flows in every poll.
-    m_form.MenuTypeParamClick(m_form.hasGroupReader(TForm1::GroupCounters) ? m_form.Measurements
-                                                                           : m_form.Adjustment);
-    for (int i = 0; i < 30; ++i)
-        m_form.Timer1Timer();
-    m_window->ComboTrendSpan->setCurrentIndex(0);
-    MenuFlowTrendClick();
-    save(m_window.get(), QStringLiteral("flow-trend.png"));
-    m_window->hide();
-    m_window->ComboTrendSpan->setCurrentIndex(2);
-    m_form.MenuTypeParamClick(m_form.SystemParam);
+    filesave::saveImage(m_host, m_window->chartImage(), QStringLiteral("FlowTrend.png"));
 }

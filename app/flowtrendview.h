@@ -13,13 +13,13 @@ class FlowTrendWindow;
 class QAction;
 class QTimer;
 class QWidget;
-class TForm1;
+class ViewHost;
 
 class FlowTrendView : public QObject {
     Q_OBJECT
   public:
     // Hangs the item into "Сервис" and starts keeping the polls. The window owns the result.
-    static FlowTrendView* install(TForm1& form);
+    static FlowTrendView* install(ViewHost& host);
     ~FlowTrendView() override;
 
     FlowTrendWindow* window() const { return m_window.get(); }
@@ -32,20 +32,16 @@ class FlowTrendView : public QObject {
     // Draws the shown stretch up to now again, while the window is open.
     void refresh();
 
-    // The picture for the documentation, handed to save with its file name: the flows of the selected
-    // meter's measurements polled thirty times.
-    void takeScreenshot(const std::function<void(QWidget*, const QString&)>& save);
-
     // Milliseconds since 1970 that never go back, whatever the computer's clock does (tests set it).
     std::function<std::int64_t()> clock;
 
     QAction* MenuFlowTrend = nullptr;
 
   private:
-    explicit FlowTrendView(TForm1& form);
+    explicit FlowTrendView(ViewHost& host);
     void polled(const trend::Poll& poll);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     trend::FlowTrend m_trend;
     trend::Plot m_plot;
     std::unique_ptr<FlowTrendWindow> m_window;

@@ -3,7 +3,7 @@
 #include "app/exchange.h"
 #include "app/fieldenter.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "ui/panelgeneralparam.h"
 
 #include <QComboBox>
@@ -12,15 +12,15 @@
 
 using namespace genparams;
 
-GeneralParams* GeneralParams::install(TForm1& form) {
-    return new GeneralParams(form);
+GeneralParams* GeneralParams::install(ViewHost& host) {
+    return new GeneralParams(host);
 }
 
-GeneralParams::GeneralParams(TForm1& form) : QObject(&form), m_form(form) {
+GeneralParams::GeneralParams(ViewHost& host) : QObject(host.actionWindow()), m_host(host) {
     setObjectName(QStringLiteral("GeneralParams"));
     m_panel = new PanelGeneralParam;
-    m_form.addGroupPanel(m_panel);
-    m_form.setGroupReader(TForm1::GroupGeneral, [this] { ReadGeneralParam(); });
+    m_host.addGroupPanel(m_panel);
+    m_host.setGroupReader(ViewHost::GroupGeneral, [this] { ReadGeneralParam(); });
 
     connect(m_panel, &PanelGeneralParam::editCommitted, this, &GeneralParams::commitEdit);
     connect(m_panel, &PanelGeneralParam::listChosen, this,
@@ -29,8 +29,8 @@ GeneralParams::GeneralParams(TForm1& form) : QObject(&form), m_form(form) {
 }
 
 void GeneralParams::ReadGeneralParam() {
-    Exchange& link = m_form.exchange();
-    m_form.Timer1->stop();
+    Exchange& link = m_host.exchange();
+    m_host.stopPolling();
     link.armProgress();
     // A failed common read is shown like any other: the panel appears, and without the
     // indication its old values would pass for the device's.
@@ -49,14 +49,14 @@ void GeneralParams::ReadGeneralParam() {
 }
 
 void GeneralParams::readLayout(Variant variant) {
-    Exchange& link = m_form.exchange();
+    Exchange& link = m_host.exchange();
     const Layout& l = layout(variant);
     for (const Read& read : l.blocks) {
         // A failed block stops the reader: what earlier blocks filled stays, the boxes are not
         // shown by this read.
         const std::optional<RegisterBlock> block = link.readHolding(read.first, read.count);
         if (!block) return;
-        m_panel->fill(variant, *block, m_form.TwoChannelMode);
+        m_panel->fill(variant, *block, m_host.twoChannelMode());
     }
     link.run(QList<CommandStep>(l.afterRead.begin(), l.afterRead.end()));
     m_panel->showLayout(variant);
@@ -82,19 +82,19 @@ void GeneralParams::commitEdit(const QString& fieldName) {
     const std::optional<Control> control = findControl(fieldName);
     if (!control || control->bit >= 0) return;
     const Row& row = *control->row;
-    enterField(m_form, {.field = row.field,
+    enterField(m_host, {.field = row.field,
                         .reg = row.reg(control->channel),
                         .edit = m_panel->edit(fieldName),
                         .accepted =
                             [this, &control = *control, &row](const param::Checked& checked) {
                                 if (row.extra.pair == Pair::None) {
-                                    m_form.exchange().write(checked.write);
+                                    m_host.exchange().write(checked.write);
                                     return;
                                 }
                                 const PairEdit pair = pairOf(row, control.channel, float(checked.value));
                                 m_panel->showPair(control, pair);
                                 for (const RegisterWrite& write : pair.writes)
-                                    m_form.exchange().write(write);
+                                    m_host.exchange().write(write);
                             },
                         // A refused text leaves no trace: the re-read puts the device's value back.
                         .reread = [this] { ReadGeneralParam(); }});
@@ -104,10 +104,10 @@ void GeneralParams::ComboBoxSchemeInstallENCh1Change(const QString& list) {
     const std::optional<Control> control = findControl(list);
     QComboBox* combo = m_panel->combo(list);
     if (!control || !combo) return;
-    const OperatorAction action(m_form);
+    const OperatorAction action(m_host);
     if (!action) return;
     action.exchange([&] {
-        m_form.exchange().run(listSteps(*control->row, control->channel, combo->currentIndex()));
+        m_host.exchange().run(listSteps(*control->row, control->channel, combo->currentIndex()));
         ReadGeneralParam();
     });
 }
@@ -115,44 +115,15 @@ void GeneralParams::ComboBoxSchemeInstallENCh1Change(const QString& list) {
 void GeneralParams::Image1xENCh1Click(const QString& picture) {
     const std::optional<Control> cell = findControl(picture);
     if (!cell || cell->bit < 0) return;
-    const OperatorAction action(m_form);
+    const OperatorAction action(m_host);
     if (!action) return;
     action.exchange([&] {
         m_panel->flipCell(picture);
-        Exchange& link = m_form.exchange();
+        Exchange& link = m_host.exchange();
         // The bit is changed in the mask the device holds now, so a condition changed elsewhere
         // since the panel was read is kept; without that mask nothing is written.
         const int reg = cell->row->reg(cell->channel);
         if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
             if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
     });
-}
-
-void GeneralParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    Exchange& link = m_form.exchange();
-    const std::optional<RegisterBlock> common = link.readHolding(CommonRead.first, CommonRead.count);
-    const std::optional<RegisterBlock> channels = link.readHolding(96, 1);
-    if (!common || !channels) return;
-    const bool twoChannelMode = m_form.TwoChannelMode;
-    struct Shot {
-        int workMode, sensorType, channels;
-        const char* file;
-    };
-    const Shot shots[] = {
-        {0, 0, 0, "general-params-en.png"},          {0, 1, 0, "general-params-ev.png"},
-        {0, 2, 0, "general-params-eu.png"},          {1, 0, 0, "general-params-pn.png"},
-        {0, 0, 1, "general-params-en-two-beam.png"},
-    };
-    for (const Shot& shot : shots) {
-        link.writeRegister(WorkModeRegister, std::uint16_t(shot.workMode));
-        link.writeRegister(SensorTypeRegister, std::uint16_t(shot.sensorType));
-        link.writeRegister(96, std::uint16_t(shot.channels));
-        m_form.TwoChannelMode = shot.channels == 0;
-        m_form.MenuTypeParamClick(m_form.GeneralParam);
-        save(&m_form, QString::fromLatin1(shot.file));
-    }
-    link.writeRegister(WorkModeRegister, *common->u16(WorkModeRegister));
-    link.writeRegister(SensorTypeRegister, *common->u16(SensorTypeRegister));
-    link.writeRegister(96, *channels->u16(96));
-    m_form.TwoChannelMode = twoChannelMode;
 }

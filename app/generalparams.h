@@ -9,14 +9,14 @@
 
 class PanelGeneralParam;
 class QWidget;
-class TForm1;
+class ViewHost;
 
 class GeneralParams : public QObject {
     Q_OBJECT
   public:
     // Builds the panel, puts it in place of the window's placeholder and becomes the reader of the
     // general group. The window owns the result.
-    static GeneralParams* install(TForm1& form);
+    static GeneralParams* install(ViewHost& host);
 
     PanelGeneralParam* panel() const { return m_panel; }
 
@@ -38,15 +38,11 @@ class GeneralParams : public QObject {
     // Every condition-cell picture of every box: toggles that one bit of the device's mask.
     void Image1xENCh1Click(const QString& picture);
 
-    // Pictures for the documentation: each layout, and one in two-beam mode, read from the chosen
-    // device after setting its work mode and sensor type; the device's settings are put back.
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
   private:
-    explicit GeneralParams(TForm1& form);
+    explicit GeneralParams(ViewHost& host);
     void readLayout(genparams::Variant variant);
     void commitEdit(const QString& field);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     PanelGeneralParam* m_panel = nullptr;
 };

@@ -1,9 +1,7 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
 #include "app/commandline.h"
 #include "app/monitorviews.h"
-#include "app/screenshottour.h"
 #include "app/tform1.h"
-#include "ui/toolkittexts.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -24,14 +22,12 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
-    useRussianToolkitTexts();
+    prepareMonitorApplication();
 
     TForm1 form;
     form.createDialogs();
     // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
     installMonitorViews(form, options.fast);
     form.show();
-    if (!options.screenshotDir.isEmpty()) startScreenshotTour(form, options.screenshotDir);
     return app.exec();
 }

@@ -12,25 +12,33 @@
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
 #include "app/systemparams.h"
-#include "app/tform1.h"
 #include "app/trafficmonitor.h"
+#include "app/viewhost.h"
+#include "ui/toolkittexts.h"
 
-MonitorViews installMonitorViews(TForm1& form, bool fast) {
+#include <QApplication>
+
+void prepareMonitorApplication() {
+    QApplication::setApplicationName(QStringLiteral("Монитор КАСТАРИ-ДК"));
+    useRussianToolkitTexts();
+}
+
+MonitorViews installMonitorViews(ViewHost& host, bool fast) {
     MonitorViews views;
-    SystemParams::install(form);
-    GeneralParams::install(form);
-    AdjustmentView::install(form);
-    views.flowTrend = FlowTrendView::install(form);
-    ArchivesView& archives = *ArchivesView::install(form);
-    ArchiveChartView& chart = *ArchiveChartView::install(form, archives);
-    ConsumptionReportView& report = *ConsumptionReportView::install(form, archives);
-    DatabaseView::install(form, archives, chart, report);
-    views.counters = CountersView::install(form);
+    SystemParams::install(host);
+    GeneralParams::install(host);
+    AdjustmentView::install(host);
+    views.flowTrend = FlowTrendView::install(host);
+    ArchivesView& archives = *ArchivesView::install(host);
+    ArchiveChartView& chart = *ArchiveChartView::install(host, archives);
+    ConsumptionReportView& report = *ConsumptionReportView::install(host, archives);
+    DatabaseView::install(host, archives, chart, report);
+    views.counters = CountersView::install(host);
     // After the views: it wires their "Обзор" buttons.
-    FailureLegend::install(form);
-    ParamFiles::install(form);
-    ExchangeOptions::install(form, fast);
+    FailureLegend::install(host);
+    ParamFiles::install(host);
+    ExchangeOptions::install(host, fast);
     // Last: its recorder chains onto the engine's hooks as the views have set them.
-    views.traffic = TrafficMonitor::install(form);
+    views.traffic = TrafficMonitor::install(host);
     return views;
 }

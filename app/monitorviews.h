@@ -3,8 +3,11 @@
 // program and anything else that runs the whole window (the soak bench) build it through here.
 class CountersView;
 class FlowTrendView;
-class TForm1;
+class ViewHost;
 class TrafficMonitor;
+
+// The application's name and the toolkit's Russian texts, once the application exists.
+void prepareMonitorApplication();
 
 struct MonitorViews {
     CountersView* counters = nullptr;
@@ -13,4 +16,4 @@ struct MonitorViews {
 };
 
 // `fast`: replies end as soon as they are complete, for this run, whatever the settings say.
-MonitorViews installMonitorViews(TForm1& form, bool fast);
+MonitorViews installMonitorViews(ViewHost& host, bool fast);

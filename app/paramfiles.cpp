@@ -3,12 +3,11 @@
 #include "app/exchange.h"
 #include "app/filesave.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "files/paramreport.h"
 #include "files/registerimage.h"
 #include "files/snapshot.h"
 #include "ui/filedialog.h"
-#include "ui/statusbar.h"
 #include "ui/tform15.h"
 #include "ui/tform16.h"
 
@@ -16,7 +15,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
-#include <QProgressBar>
 #include <QTimer>
 
 namespace {
@@ -45,11 +43,12 @@ QString failedRanges(const std::array<bool, 6>& ok) {
 
 } // namespace
 
-ParamFiles* ParamFiles::install(TForm1& form) {
-    return new ParamFiles(form);
+ParamFiles* ParamFiles::install(ViewHost& host) {
+    return new ParamFiles(host);
 }
 
-ParamFiles::ParamFiles(TForm1& form) : QObject(&form), m_form(form), m_form16(std::make_unique<TForm16>()) {
+ParamFiles::ParamFiles(ViewHost& host)
+    : QObject(host.actionWindow()), m_host(host), m_form16(std::make_unique<TForm16>()) {
     setObjectName(QStringLiteral("ParamFiles"));
     pause = [](int ms) {
         // Not a blocking sleep: the window repaints while the meter takes the block, and the
@@ -59,31 +58,31 @@ ParamFiles::ParamFiles(TForm1& form) : QObject(&form), m_form(form), m_form16(st
         wait.exec();
     };
     // Queued, so that the menu has closed before a dialog opens.
-    connect(form.MenuSaveParam, &QAction::triggered, this, &ParamFiles::MenuSaveParamClick,
-            Qt::QueuedConnection);
-    connect(form.MenuLoadParam, &QAction::triggered, this, &ParamFiles::MenuLoadParamClick,
-            Qt::QueuedConnection);
+    connect(host.fileCommand(ViewHost::FileCommand::SaveParams), &QAction::triggered, this,
+            &ParamFiles::MenuSaveParamClick, Qt::QueuedConnection);
+    connect(host.fileCommand(ViewHost::FileCommand::LoadParams), &QAction::triggered, this,
+            &ParamFiles::MenuLoadParamClick, Qt::QueuedConnection);
 }
 
 ParamFiles::~ParamFiles() = default;
 
 void ParamFiles::MenuSaveParamClick() {
     // Held for the whole command, so no poll starts between its exchanges or its pauses.
-    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
+    const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
     // The folder is the chosen meter's own: a number left in the system view by another meter would
     // put these files over that meter's.
-    if (const std::optional<QString> number = filesave::readElectronicNumber(m_form)) {
+    if (const std::optional<QString> number = filesave::readElectronicNumber(m_host)) {
         if (const std::optional<QString> path = filesave::choosePath(*number, ReportName)) save(*path);
     }
 }
 
 void ParamFiles::save(const QString& reportPath) {
-    TForm15& notice = *m_form.Form15;
+    TForm15& notice = m_host.saveNotice();
     notice.showWaiting();
-    Exchange& link = m_form.exchange();
+    Exchange& link = m_host.exchange();
     image::ImageRead read;
     {
-        DisabledWindow disabled(&m_form);
+        DisabledWindow disabled(m_host.actionWindow());
         link.armProgress();
         read = image::read([&link](int first, int count) { return link.readHolding(first, count); });
         link.resetProgress();
@@ -96,7 +95,7 @@ void ParamFiles::save(const QString& reportPath) {
         return;
     }
     const QStringList report = paramreport::FormBuffer(image::block(read.bytes));
-    filesave::write(m_form, {{reportPath, paramreport::fileBytes(m_form.StatusBar2->text(0), report)},
+    filesave::write(m_host, {{reportPath, paramreport::fileBytes(m_host.deviceCaption(), report)},
                              {snapshot::binaryName(reportPath), snapshot::encode(read.bytes)}});
 }
 
@@ -113,16 +112,17 @@ std::optional<QString> ParamFiles::chooseSnapshot(const QString& electronicNumbe
 }
 
 void ParamFiles::MenuLoadParamClick() {
-    const OperatorAction action(m_form, {.guard = OperatorAction::Guard::Held});
+    const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
     // A meter that does not tell its number gets nothing: the number is all that keeps another
     // meter's parameters out of it.
-    if (const std::optional<QString> number = filesave::readElectronicNumber(m_form)) {
+    if (const std::optional<QString> number = filesave::readElectronicNumber(m_host)) {
         if (const std::optional<QString> path = chooseSnapshot(*number)) load(*path, *number);
     }
 }
 
 void ParamFiles::load(const QString& snapshotPath) {
-    if (const std::optional<QString> number = filesave::readElectronicNumber(m_form)) load(snapshotPath, *number);
+    if (const std::optional<QString> number = filesave::readElectronicNumber(m_host))
+        load(snapshotPath, *number);
 }
 
 void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumber) {
@@ -131,19 +131,19 @@ void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumb
     const std::optional<snapshot::Snapshot> file = snapshot::read(snapshotPath);
     QLabel* outcome = window.StaticText3;
     if (file && snapshot::belongsTo(*file, electronicNumber)) {
-        DisabledWindow disabled(&m_form);
-        Exchange& link = m_form.exchange();
-        QProgressBar& progress = *m_form.ProgressBar1;
+        DisabledWindow disabled(m_host.actionWindow());
+        Exchange& link = m_host.exchange();
+        const int blocks = int(snapshot::loadPlan().size());
         int sent = 0;
         const std::array<bool, 6> ok = snapshot::load(
             file->image,
             [&](const RegisterWrite& block) {
                 const bool written = link.report(link.write(block));
-                progress.setValue(progress.maximum() * ++sent / int(snapshot::loadPlan().size()));
+                link.showProgress(++sent, blocks);
                 return written;
             },
             pause);
-        progress.setValue(0);
+        link.showProgress(0, blocks);
         outcome = window.StaticText2;
         if (const QString failed = failedRanges(ok); !failed.isEmpty()) {
             window.setFailedRegisters(failed);
@@ -152,23 +152,4 @@ void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumb
     }
     window.prepareFinished(outcome);
     window.exec();
-}
-
-void ParamFiles::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    const auto shoot = [&save](WaitWindow& window, QLabel* outcome, const QString& name) {
-        window.showWaiting();
-        if (outcome) window.prepareFinished(outcome);
-        window.show();
-        save(&window, name);
-        window.Button1Click();
-        window.hide();
-    };
-    TForm15& saving = *m_form.Form15;
-    shoot(saving, saving.StaticText3, QStringLiteral("save-params-failed.png"));
-    TForm16& loading = *m_form16;
-    shoot(loading, nullptr, QStringLiteral("load-params-waiting.png"));
-    shoot(loading, loading.StaticText2, QStringLiteral("load-params-done.png"));
-    shoot(loading, loading.StaticText3, QStringLiteral("load-params-refused.png"));
-    loading.setFailedRegisters(QStringLiteral("15–26, 119–144"));
-    shoot(loading, loading.StaticTextFailed, QStringLiteral("load-params-failed.png"));
 }

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-class TForm1;
+class ViewHost;
 class TForm16;
 class QWidget;
 
@@ -16,7 +16,7 @@ class ParamFiles : public QObject {
     Q_OBJECT
   public:
     // Creates the loading window and takes over the two menu items. The window owns the result.
-    static ParamFiles* install(TForm1& form);
+    static ParamFiles* install(ViewHost& host);
     ~ParamFiles() override;
 
     TForm16* Form16() const { return m_form16.get(); }
@@ -34,13 +34,11 @@ class ParamFiles : public QObject {
     // The wait before a block of a load; the window keeps repainting meanwhile. Tests shorten it.
     std::function<void(int ms)> pause;
 
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
   private:
-    explicit ParamFiles(TForm1& form);
+    explicit ParamFiles(ViewHost& host);
     std::optional<QString> chooseSnapshot(const QString& electronicNumber) const;
 
-    TForm1& m_form;
+    ViewHost& m_host;
     // A top-level window of its own: the disabled main window must not disable it.
     std::unique_ptr<TForm16> m_form16;
 };

@@ -1,15 +1,15 @@
 #pragma once
 // Reports one poll of a live view to the main window when the reader leaves, however it leaves (a
 // failed request returns early): the flows of the block it was given, or else a failed poll.
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/flowtrend.h"
 
 class PollReport {
   public:
-    explicit PollReport(TForm1& form) : m_form(form), m_outer(s_current) { s_current = this; }
+    explicit PollReport(ViewHost& host) : m_host(host), m_outer(s_current) { s_current = this; }
     ~PollReport() {
         s_current = m_outer;
-        if (!m_reported) m_form.reportFlows(m_poll);
+        if (!m_reported) m_host.reportFlows(m_poll);
     }
     PollReport(const PollReport&) = delete;
     PollReport& operator=(const PollReport&) = delete;
@@ -23,11 +23,11 @@ class PollReport {
     static void failNow() {
         if (!s_current || s_current->m_reported) return;
         s_current->m_reported = true;
-        s_current->m_form.reportFlows(trend::Poll{.failed = true});
+        s_current->m_host.reportFlows(trend::Poll{.failed = true});
     }
 
   private:
-    TForm1& m_form;
+    ViewHost& m_host;
     PollReport* m_outer;
     trend::Poll m_poll{.failed = true};
     bool m_reported = false;

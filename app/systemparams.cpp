@@ -3,7 +3,7 @@
 #include "app/exchange.h"
 #include "app/fieldenter.h"
 #include "app/operatoraction.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "device/sysparams.h"
 #include "ui/confirmdialog.h"
 #include "ui/panelsystemparam.h"
@@ -18,10 +18,12 @@
 
 using namespace sysparams;
 
-SystemParams* SystemParams::install(TForm1& form) { return new SystemParams(form); }
+SystemParams* SystemParams::install(ViewHost& host) {
+    return new SystemParams(host);
+}
 
-SystemParams::SystemParams(TForm1& form)
-    : QObject(&form), m_form(form), m_form11(std::make_unique<TForm11>()),
+SystemParams::SystemParams(ViewHost& host)
+    : QObject(host.actionWindow()), m_host(host), m_form11(std::make_unique<TForm11>()),
       m_form18(std::make_unique<TForm18>()), m_form19(std::make_unique<TForm19>()),
       m_form14(std::make_unique<TForm14>()) {
     setObjectName(QStringLiteral("SystemParams"));
@@ -29,8 +31,8 @@ SystemParams::SystemParams(TForm1& form)
     now = [] { return QDateTime::currentDateTime(); };
 
     m_panel = new PanelSystemParam;
-    m_form.addGroupPanel(m_panel);
-    m_form.setGroupReader(TForm1::GroupSystem, [this] { ReadSysParam(); });
+    m_host.addGroupPanel(m_panel);
+    m_host.setGroupReader(ViewHost::GroupSystem, [this] { ReadSysParam(); });
 
     connect(m_panel, &PanelSystemParam::editCommitted, this,
             [this](const QString& field, const QString&) { commitEdit(field); });
@@ -51,8 +53,8 @@ SystemParams::SystemParams(TForm1& form)
 SystemParams::~SystemParams() = default;
 
 void SystemParams::ReadSysParam() {
-    Exchange& link = m_form.exchange();
-    m_form.Timer1->stop();
+    Exchange& link = m_host.exchange();
+    m_host.stopPolling();
     link.armProgress();
     for (const Read& read : reads()) {
         // A failed read stops the reader where it is: what earlier reads filled stays, the
@@ -62,10 +64,9 @@ void SystemParams::ReadSysParam() {
             return;
         m_panel->fill(*block);
         if (block->has(rowByName(QStringLiteral("ComboBoxModeLine"))->reg))
-            m_form.TwoChannelMode =
-                twoChannelMode(m_panel->itemIndex(QStringLiteral("ComboBoxModeLine")));
+            m_host.setTwoChannelMode(twoChannelMode(m_panel->itemIndex(QStringLiteral("ComboBoxModeLine"))));
     }
-    m_form.hideGroupViews();
+    m_host.hideGroupViews();
     link.resetProgress();
     m_panel->show();
 }
@@ -80,11 +81,12 @@ void SystemParams::commitEdit(const QString& fieldName) {
     const Field* row = rowByName(fieldName);
     if (!row)
         return;
-    enterField(m_form, {.field = *row,
-                        .reg = row->reg,
-                        .edit = m_panel->edit(fieldName),
-                        .refusedSilently = refusesAddressInUse(*row) ? m_form.listedAddresses() : QList<int>(),
-                        .reread = [this] { ReadSysParam(); }});
+    enterField(m_host,
+               {.field = *row,
+                .reg = row->reg,
+                .edit = m_panel->edit(fieldName),
+                .refusedSilently = refusesAddressInUse(*row) ? m_host.listedAddresses() : QList<int>(),
+                .reread = [this] { ReadSysParam(); }});
 }
 
 void SystemParams::ComboWorkModeChange(const QString& list) { chooseItem(list); }
@@ -95,39 +97,39 @@ void SystemParams::chooseItem(const QString& list) {
     const Field* row = rowByName(list);
     if (!row)
         return;
-    const OperatorAction action(m_form);
+    const OperatorAction action(m_host);
     if (!action)
         return;
     action.exchange([&] {
         for (const RegisterWrite& write : listWrites(*row, m_panel->itemIndex(list)))
-            m_form.exchange().write(write);
+            m_host.exchange().write(write);
         if (row->rereadAfter)
             ReadSysParam();
     });
 }
 
 void SystemParams::ButtonInitParamClick() {
-    const OperatorAction action(m_form);
+    const OperatorAction action(m_host);
     if (!action)
         return;
     action.exchange([this] {
         m_form11->show();
-        m_form.exchange().run(initialisationSteps());
+        m_host.exchange().run(initialisationSteps());
     });
     m_form11->hide();
 }
 
 void SystemParams::Button1Click() {
     {
-        const OperatorAction action(m_form);
+        const OperatorAction action(m_host);
         if (!action)
             return;
         if (runModal(*m_form18) != TForm18::Yes)
             return;
         // The engine keeps the menus alive while it waits; none of them may start a second exchange.
-        action.exchange([this] { m_form.exchange().write(clockWrite(now())); });
+        action.exchange([this] { m_host.exchange().write(clockWrite(now())); });
     }
-    m_form.MenuTypeParamClick(m_form.SystemParam);
+    m_host.chooseGroup(ViewHost::GroupSystem);
 }
 
 namespace {
@@ -142,7 +144,7 @@ void SystemParams::ButtonClearArhClick() { clear(*m_form19, clearArchivesSteps()
 void SystemParams::ButtonClearJournalsClick() { clear(*m_form14, clearJournalsSteps(), ClearJournalsQuestion); }
 
 void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps, const QString& question) {
-    const OperatorAction action(m_form);
+    const OperatorAction action(m_host);
     if (!action)
         return;
     // One click would erase what the meter has gathered over months: the operator is asked first.
@@ -151,25 +153,10 @@ void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps
         return;
     action.exchange([&] {
         window.showWaiting();
-        m_form.exchange().run(steps);
+        m_host.exchange().run(steps);
         // The device's answers are not examined: the operator learns the outcome from the next
         // reading.
         window.prepareFinished();
         runModal(window);
     });
-}
-
-void SystemParams::takeScreenshots(const std::function<void(QWidget*, const QString&)>& save) {
-    save(&m_form, QStringLiteral("system-params.png"));
-    const auto shoot = [&save](QWidget* window, const QString& name) {
-        window->show();
-        save(window, name);
-        window->hide();
-    };
-    shoot(m_form11.get(), QStringLiteral("init-dialog.png"));
-    shoot(m_form18.get(), QStringLiteral("clock-dialog.png"));
-    ConfirmDialog question(m_form19->windowTitle(), ClearArchivesQuestion);
-    shoot(&question, QStringLiteral("clear-archives-question.png"));
-    m_form19->prepareFinished();
-    shoot(m_form19.get(), QStringLiteral("clearing-dialog.png"));
 }

@@ -11,7 +11,7 @@ class QDialog;
 class QWidget;
 class ClearingWindow;
 class PanelSystemParam;
-class TForm1;
+class ViewHost;
 class TForm11;
 class TForm14;
 class TForm18;
@@ -24,7 +24,7 @@ class SystemParams : public QObject {
 public:
     // Builds the panel and the view's windows, places the panel in the window and becomes the
     // reader of the system group. The window owns the result.
-    static SystemParams* install(TForm1& form);
+    static SystemParams* install(ViewHost& host);
     ~SystemParams() override;
 
     PanelSystemParam* panel() const { return m_panel; }
@@ -52,22 +52,18 @@ public:
     void ButtonClearArhClick();
     void ButtonClearJournalsClick();
 
-    // Pictures for the documentation: the panel as last read and the view's windows, each handed to
-    // save with its file name.
-    void takeScreenshots(const std::function<void(QWidget*, const QString&)>& save);
-
     // How a modal window is run (exec() by default); tests answer it instead.
     std::function<int(QDialog&)> runModal;
     // The computer's local clock (tests fix it).
     std::function<QDateTime()> now;
 
 private:
-    explicit SystemParams(TForm1& form);
+    explicit SystemParams(ViewHost& host);
     void commitEdit(const QString& field);
     void chooseItem(const QString& list);
     void clear(ClearingWindow& window, const QList<CommandStep>& steps, const QString& question);
 
-    TForm1& m_form;
+    ViewHost& m_host;
     PanelSystemParam* m_panel = nullptr;
     // Top-level windows of their own: a disabled main window must not disable them.
     std::unique_ptr<TForm11> m_form11;

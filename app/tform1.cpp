@@ -7,11 +7,12 @@
 #include "link/linespeed.h"
 #include "link/tmodbus.h"
 #include "link/linkport.h"
+#include "ui/archivegrids.h"
 #include "ui/errorbox.h"
 #include "ui/fixeddialog.h"
 #include "ui/statusbar.h"
-#include "ui/archivegrids.h"
 #include "ui/stringgrid.h"
+#include "ui/tform10.h"
 #include "ui/tform15.h"
 #include "ui/tform17.h"
 #include "ui/tform20.h"
@@ -385,6 +386,75 @@ QList<int> TForm1::listedAddresses() const {
             if (const std::optional<int> address = ident::addressOfEntry(captionOf(Device[n])))
                 addresses.append(*address);
     return addresses;
+}
+
+// --- What the views ask of the window -------------------------------------------------------------
+
+int TForm1::channel() const {
+    return SecondChannel->isChecked() ? 2 : 1;
+}
+
+bool TForm1::polling() const {
+    return Timer1->isActive();
+}
+
+int TForm1::pollIntervalMs() const {
+    return Timer1->interval();
+}
+
+void TForm1::chooseGroup(Group group) {
+    for (QAction* item : std::as_const(m_typeItems)) {
+        if (tagOf(item) == group) {
+            MenuTypeParamClick(item);
+            return;
+        }
+    }
+}
+
+void TForm1::watchFlows(QObject* receiver, std::function<void(const trend::Poll&)> watch) {
+    connect(this, &TForm1::flowsPolled, receiver, std::move(watch));
+}
+
+bool TForm1::archiveChosen() const {
+    return Archives->isChecked();
+}
+
+void TForm1::setArchiveRangeDialog(TForm10& dialog) {
+    if (Form9) dialog.setErrorDialog(Form9);
+    ArchiveRangeDialog = [&dialog] { return execModal(dialog) == 1; };
+}
+
+QAction* TForm1::fileCommand(FileCommand command) {
+    switch (command) {
+    case FileCommand::SaveArchive:
+        return MenuSaveArchive;
+    case FileCommand::SaveParams:
+        return MenuSaveParam;
+    case FileCommand::LoadParams:
+        return MenuLoadParam;
+    }
+    return nullptr;
+}
+
+void TForm1::enableChannelChoice() {
+    setMenuEnabled(MenuChoiceChannel, true);
+}
+
+void TForm1::showChosenChannel() {
+    showChannelPanel(captionOf(channel() == 2 ? SecondChannel : FirstChannel));
+}
+
+QString TForm1::deviceCaption() const {
+    return StatusBar2->text(0);
+}
+
+QString TForm1::channelCaption() const {
+    return StatusBar2->text(2);
+}
+
+void TForm1::showStatusNote(const QString& text) {
+    StatusBar1->setText(1, text);
+    StatusBar1->setBevel(1, text.isEmpty() ? StatusBar::Bevel::Lowered : StatusBar::Bevel::Raised);
 }
 
 // --- Messages -------------------------------------------------------------------------------------

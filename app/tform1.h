@@ -4,6 +4,7 @@
 // devices, modem dialling, start-up and shutdown.
 #include "app/exchange.h"
 #include "app/operatoraction.h"
+#include "app/viewhost.h"
 #include "device/flowtrend.h"
 #include "files/senscfg.h"
 #include "link/linksettings.h"
@@ -32,22 +33,12 @@ class TForm17;
 class TForm20;
 class TModBus;
 
-class TForm1 : public QMainWindow, public ActionHost {
+class TForm1 : public QMainWindow, public ViewHost {
     Q_OBJECT
   public:
     static constexpr int ClientWidth = 690;
     static constexpr int ClientHeight = 514;
     static constexpr int DeviceItemCount = 127;
-
-    // Group tags held by MenuTypeParam's "Tag".
-    enum Group {
-        GroupSystem = 5,
-        GroupGeneral = 6,
-        GroupAdjustment = 7,
-        GroupCounters = 8,
-        GroupArchives = 9,
-        GroupJournals = 10
-    };
 
     // Creating the window runs the start-up: the engine, Sens.cfg from the working directory.
     explicit TForm1(QWidget* parent = nullptr);
@@ -120,7 +111,7 @@ class TForm1 : public QMainWindow, public ActionHost {
     // "Сервис": the program's own tools, which never talk to the device by themselves. Opening it
     // takes no guard, and it stays hidden until a tool adds its item.
     QAction* MenuService = nullptr;
-    QAction* addServiceItem(const QString& name, const QString& caption);
+    QAction* addServiceItem(const QString& name, const QString& caption) override;
     // Device1 .. Device127 (index 1..127; index 0 unused).
     std::array<QAction*, DeviceItemCount + 1> Device{};
     // The five top menus, for code that opens them.
@@ -150,28 +141,28 @@ class TForm1 : public QMainWindow, public ActionHost {
     std::function<bool()> ArchiveRangeDialog;
 
     // --- Pieces other code plugs in ------------------------------------------------------------
-    Exchange& exchange() { return *m_exchange; }
+    Exchange& exchange() override { return *m_exchange; }
     // The reader of a group tag (5..10). A group without a reader shows nothing when chosen.
-    void setGroupReader(int tag, std::function<void()> reader);
+    void setGroupReader(int tag, std::function<void()> reader) override;
     bool hasGroupReader(int tag) const;
     // Places a group panel in the view area (hidden) and makes it one of the views that a group
     // choice hides. The panel's objectName decides which field it fills (PanelSystemParam, ...).
-    void addGroupPanel(QWidget* panel);
+    void addGroupPanel(QWidget* panel) override;
     // Hides every group view, and the group boxes inside PanelGeneralParam.
-    void hideGroupViews();
+    void hideGroupViews() override;
     // The channel panel of StatusBar2 (panel 2) with its raised bevel.
     void showChannelPanel(const QString& text);
     // The client area (690 x 514 below the menu bar); group views sit in it from 8, 32.
     QWidget* clientArea() const { return m_clientArea; }
     // Addresses of the visible device menu items (from the last three characters of each caption).
-    QList<int> listedAddresses() const;
+    QList<int> listedAddresses() const override;
 
     // The window's own message boxes. Tests install a hook (before creating the window, since
     // start-up may already report) to record them instead of showing them.
     using MessageHook = std::function<void(const QString& caption, const QString& text)>;
     static MessageHook& messageHook();
     // The application's standard error box (an unreadable Sens.cfg, a failed save).
-    void ShowError(const QString& text);
+    void ShowError(const QString& text) override;
     void ShowMessage(const QString& caption, const QString& text);
 
     // --- Handlers (public: the menu runs them, and so can other code and tests) ----------------
@@ -200,7 +191,7 @@ class TForm1 : public QMainWindow, public ActionHost {
     bool shutdownDone() const { return m_shutdownDone; }
 
     // True while an exchange, the pause after a write, or an operator action runs.
-    bool exchangeRunning() const;
+    bool exchangeRunning() const override;
 
     // The frame of the operator's actions (OperatorAction).
     bool& linkIdle() override { return LinkIdle; }
@@ -216,7 +207,29 @@ class TForm1 : public QMainWindow, public ActionHost {
 
     // The live views (adjustment, measurements) report every poll here: the flows read, or a failed
     // poll (PollReport does it for a reader).
-    void reportFlows(const trend::Poll& poll) { emit flowsPolled(poll); }
+    void reportFlows(const trend::Poll& poll) override { emit flowsPolled(poll); }
+
+    // The rest of what the views ask of the window (ViewHost).
+    int deviceAddress() const override { return DeviceAddress; }
+    int channel() const override;
+    bool twoChannelMode() const override { return TwoChannelMode; }
+    void setTwoChannelMode(bool on) override { TwoChannelMode = on; }
+    bool polling() const override;
+    int pollIntervalMs() const override;
+    void chooseGroup(Group group) override;
+    void watchFlows(QObject* receiver, std::function<void(const trend::Poll&)> watch) override;
+    int archiveNumber() const override { return ArchiveNumber; }
+    StringGrid& archiveGrid() override { return *StringGridArchives; }
+    StringGrid& journalGrid() override { return *StringGridJournals; }
+    bool archiveChosen() const override;
+    void setArchiveRangeDialog(TForm10& dialog) override;
+    QAction* fileCommand(FileCommand command) override;
+    void enableChannelChoice() override;
+    void showChosenChannel() override;
+    QString deviceCaption() const override;
+    QString channelCaption() const override;
+    void showStatusNote(const QString& text) override;
+    TForm15& saveNotice() override { return *Form15; }
 
   signals:
     void flowsPolled(const trend::Poll& poll);
@@ -237,8 +250,6 @@ class TForm1 : public QMainWindow, public ActionHost {
     // journals the checked one of their six items.
     QAction* currentGroupChoice() const;
     void runGroupReader(int tag);
-    QString modemReplyText() const;
-    void appendModemReply(int commandLength);
     void channelMenuForDevice(bool channelShown);
     QAction* menuItem(QMenu* menu, const QString& name, const QString& caption, int tag = -1);
 

@@ -3,9 +3,12 @@
 
 #include "device/identification.h"
 #include "device/sysparams.h"
-#include "link/cp1251.h"
 #include "link/linespeed.h"
+<<<<<<< HEAD
 #include "link/linkport.h"
+=======
+#include "link/modem.h"
+>>>>>>> main
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
 #include "ui/tform20.h"
@@ -13,8 +16,6 @@
 #include "ui/tform8.h"
 
 #include <QAction>
-#include <algorithm>
-#include <climits>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -122,18 +123,8 @@ void TForm1::MenuOtherDeviceClick() {
 
 // --- Modem ----------------------------------------------------------------------------------------
 
-QString TForm1::modemReplyText() const {
-    return cp1251::decode(ModBus->reply().left(101));
-}
-
-void TForm1::appendModemReply(int commandLength) {
-    // The modem echoes the command first; what follows it is its answer.
-    const QString received = cp1251::decode(ModBus->reply());
-    const int count = ModBus->Received - commandLength - 5;
-    if (count > 0) Memo1->appendPlainText(received.mid(commandLength + 4, count));
-}
-
 bool TForm1::ConnectModem() {
+<<<<<<< HEAD
     LinkPort& port = *ModBus->MSComm1();
     port.setDTREnable(true);
     port.setRTSEnable(true);
@@ -175,9 +166,19 @@ bool TForm1::ConnectModem() {
                                                                  : QStringLiteral("Нет ответа от модема!");
         }
     }
+=======
+    const modem::DialResult result =
+        modem::dial(*ModBus,
+                    {.initString = ModemInitString,
+                     .dialPrefix = DialPrefix,
+                     .phoneNumber = PhoneNumber,
+                     .delaySeconds = ModemDelay},
+                    [this](const QString& line) { Memo1->appendPlainText(line); });
+    if (result == modem::DialResult::Connected) return true;
+>>>>>>> main
     if (Form20) {
         const NormalCursor normal;
-        Form20->execWith(message);
+        Form20->execWith(modem::operatorText(result));
     }
     return false;
 }

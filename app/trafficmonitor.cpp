@@ -1,7 +1,8 @@
 #include "app/trafficmonitor.h"
 
+#include "app/exchange.h"
 #include "app/filesave.h"
-#include "app/tform1.h"
+#include "app/viewhost.h"
 #include "link/trafficrecorder.h"
 #include "ui/trafficmodel.h"
 #include "ui/trafficwindow.h"
@@ -9,20 +10,20 @@
 #include <QAction>
 #include <QTableView>
 
-TrafficMonitor* TrafficMonitor::install(TForm1& form) {
-    return new TrafficMonitor(form);
+TrafficMonitor* TrafficMonitor::install(ViewHost& host) {
+    return new TrafficMonitor(host);
 }
 
-TrafficMonitor::TrafficMonitor(TForm1& form) : QObject(&form) {
+TrafficMonitor::TrafficMonitor(ViewHost& host) : QObject(host.actionWindow()) {
     setObjectName(QStringLiteral("TrafficMonitorView"));
     m_recorder = new TrafficRecorder(TrafficRecorder::DefaultCapacity, this);
-    m_recorder->attach(*form.ModBus);
+    m_recorder->attach(host.exchange().engine());
     m_window = std::make_unique<TrafficWindow>(*m_recorder);
-    m_window->whenDialogMayOpen = [&form](std::function<void()> save) {
-        filesave::whenNoExchange(form, std::move(save));
+    m_window->whenDialogMayOpen = [&host](std::function<void()> save) {
+        filesave::whenNoExchange(host, std::move(save));
     };
     QAction* item =
-        form.addServiceItem(QStringLiteral("MenuTrafficMonitor"), QStringLiteral("Монитор обмена"));
+        host.addServiceItem(QStringLiteral("MenuTrafficMonitor"), QStringLiteral("Монитор обмена"));
     connect(item, &QAction::triggered, this, &TrafficMonitor::MenuTrafficMonitorClick);
 }
 
@@ -34,19 +35,3 @@ void TrafficMonitor::MenuTrafficMonitorClick() {
     m_window->activateWindow();
 }
 
-void TrafficMonitor::takeScreenshot(const std::function<void(QWidget*, const QString&)>& save) {
-    MenuTrafficMonitorClick();
-    m_window->refresh();
-    // The newest good reply, so the picture shows a decoding with values.
-    const TrafficModel& model = m_window->model();
-    for (int row = model.rowCount() - 1; row >= 0; --row) {
-        const TrafficEntry& e = model.entry(row);
-        if (e.direction == TrafficDirection::Received && !e.isError() && e.function() == 3) {
-            m_window->TableTraffic->selectRow(row);
-            break;
-        }
-    }
-    m_window->TableTraffic->scrollToBottom();
-    save(m_window.get(), QStringLiteral("traffic-monitor.png"));
-    m_window->hide();
-}

@@ -6,7 +6,7 @@
 #include <memory>
 
 class QWidget;
-class TForm1;
+class ViewHost;
 class TrafficRecorder;
 class TrafficWindow;
 
@@ -14,18 +14,15 @@ class TrafficMonitor : public QObject {
     Q_OBJECT
   public:
     // Attaches the recorder to the window's engine and adds the menu item. The window owns the result.
-    static TrafficMonitor* install(TForm1& form);
+    static TrafficMonitor* install(ViewHost& host);
     ~TrafficMonitor() override;
 
     TrafficRecorder& recorder() const { return *m_recorder; }
     TrafficWindow* window() const { return m_window.get(); }
     void MenuTrafficMonitorClick();
 
-    // The picture for the documentation: the window with a reply selected, handed to save.
-    void takeScreenshot(const std::function<void(QWidget*, const QString&)>& save);
-
   private:
-    explicit TrafficMonitor(TForm1& form);
+    explicit TrafficMonitor(ViewHost& host);
 
     TrafficRecorder* m_recorder = nullptr;
     // A top-level window of its own: a main window disabled during an exchange must not disable it.

@@ -2,12 +2,14 @@
 
 #include "collect/visit.h"
 #include "link/linespeed.h"
+#include "link/modem.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "link/linkport.h"
 #include "link/trafficrecorder.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMutex>
 #include <QRegularExpression>
@@ -64,39 +66,75 @@ class LineWorker : public QThread {
         const LineTrace trace(m_options.traceDir, meters.first().port, bus);
         bus.setFastCompletion(m_options.fast);
         if (m_options.silenceMs) bus.setModbusSilenceMs(m_options.silenceMs);
+        LinkPort* port = bus.MSComm1();
+        port->setSystemPortName(PortMap::resolve(meters.first().port));
         int done = 0;
-        for (const MeterEntry& m : meters) {
-            if (m_stop) break;
-            const QString who = QStringLiteral("%1 %2%3").arg(m.port).arg(m.address).arg(
+        const auto tell = [&](const MeterEntry& m, const QString& text) {
+            if (!m_report.progress) return;
+            const QString who = QStringLiteral("%1 %2%3").arg(m.line).arg(m.address).arg(
                 m.name.isEmpty() ? QString() : u' ' + m.name);
-            const auto tell = [&](const QString& text) {
-                if (!m_report.progress) return;
-                QMutexLocker lock(&m_reportLock);
-                m_report.progress(
-                    line, QStringLiteral("[%1/%2] %3: %4").arg(done + 1).arg(meters.size()).arg(who, text));
-            };
-            tell(QStringLiteral("connecting"));
-            store::Outcome o{.line = m.line, .name = m.name, .address = m.address};
-            if (!db) {
-                o.result = store::Outcome::Result::Failed;
-                o.reason = QStringLiteral("database: ") + dbError;
-            } else if (!m.dial.isEmpty()) {
-                o.result = store::Outcome::Result::Skipped;
-                o.reason = QStringLiteral("modem lines are not collected by this version");
-            } else {
-                LinkPort* port = bus.MSComm1();
-                port->setSystemPortName(PortMap::resolve(m.port));
-                port->setSettings(linespeed::settingsFor(m.speed));
-                o = visitMeter(bus, *db, m, [&](const QString& what, int d, int due) {
-                    tell(QStringLiteral("%1 %2 of %3").arg(what).arg(d).arg(due));
-                });
-                db->recordOutcome(m_run, o);
-            }
-            ++done;
             QMutexLocker lock(&m_reportLock);
-            m_outcomes[m_outcomeIndex[m.lineNumber]] = o;
-            if (m_report.visited) m_report.visited(o);
+            m_report.progress(
+                line, QStringLiteral("[%1/%2] %3: %4").arg(done + 1).arg(meters.size()).arg(who, text));
+        };
+        for (const QList<MeterEntry>& call : byCall(meters)) {
+            if (m_stop) break;
+            const MeterEntry& first = call.first();
+            const bool dialled = !first.dial.isEmpty() && db;
+            modem::DialResult dial = modem::DialResult::Connected;
+            if (dialled) {
+                tell(first, QStringLiteral("dialling %1").arg(first.dial));
+                port->setSettings(linespeed::settingsFor(first.speed));
+                modem::DialSettings settings = m_options.modem;
+                settings.phoneNumber = first.dial;
+                dial = modem::dial(bus, settings);
+            }
+            // A call's outcomes wait for its hang-up, which may yet go wrong.
+            QList<store::Outcome> outcomes;
+            for (const MeterEntry& m : call) {
+                if (m_stop) break;
+                store::Outcome o{.line = m.line, .name = m.name, .address = m.address};
+                if (!db) {
+                    o.result = store::Outcome::Result::Failed;
+                    o.reason = QStringLiteral("database: ") + dbError;
+                } else if (dial != modem::DialResult::Connected) {
+                    o.result = store::Outcome::Result::Failed;
+                    o.reason = modem::summaryText(dial);
+                } else {
+                    tell(m, QStringLiteral("connecting"));
+                    // A modem keeps the speed it was dialled at, whatever its meters are listed with.
+                    if (!dialled) port->setSettings(linespeed::settingsFor(m.speed));
+                    o = visitMeter(bus, *db, m, [&](const QString& what, int d, int due) {
+                        tell(m, QStringLiteral("%1 %2 of %3").arg(what).arg(d).arg(due));
+                    });
+                }
+                ++done;
+                if (dialled)
+                    outcomes.append(o);
+                else
+                    report(db, o, m);
+            }
+            if (!dialled) continue;
+            tell(first, QStringLiteral("hanging up"));
+            if (!modem::hangUp(bus, dial))
+                for (store::Outcome& o : outcomes)
+                    o.reason += (o.reason.isEmpty() ? QString() : QStringLiteral("; ")) +
+                                QStringLiteral("the modem did not confirm hanging up");
+            for (int i = 0; i < outcomes.size(); ++i)
+                report(db, outcomes[i], call[i]);
         }
+    }
+
+    void report(store::Store* db, store::Outcome o, const MeterEntry& m) {
+        if (db) {
+            QElapsedTimer writing;
+            writing.start();
+            db->recordOutcome(m_run, o);
+            o.writeMs += double(writing.nsecsElapsed()) / 1e6;
+        }
+        QMutexLocker lock(&m_reportLock);
+        m_outcomes[m_outcomeIndex[m.lineNumber]] = o;
+        if (m_report.visited) m_report.visited(o);
     }
 
     const QList<QList<MeterEntry>>& m_lines;

@@ -2,6 +2,7 @@
 // One collection over a meter list: a worker thread per line, each with its own engine and
 // database connection, visiting its meters one after another.
 #include "collect/meterlist.h"
+#include "link/modem.h"
 #include "store/store.h"
 
 #include <QList>
@@ -16,6 +17,8 @@ struct CollectOptions {
     bool fast = false;
     QString traceDir{}; // one exchange log per line; empty: none
     int silenceMs = 0;  // tests only: a shorter silence between frames
+    // How modem lines dial (Sens.cfg's initialisation, prefix and delay); the number is the list's.
+    modem::DialSettings modem{};
 };
 
 // Where the workers report; called from their threads, one call at a time.

@@ -5,6 +5,7 @@
 #include "collect/meterlist.h"
 #include "device/encodings.h"
 #include "files/consumptionpdf.h"
+#include "files/senscfg.h"
 #include "files/textfile.h"
 #include "link/optiontable.h"
 #include "store/store.h"
@@ -60,6 +61,7 @@ struct Options {
     int lines = 0;
     bool fast = false;
     QString trace;
+    QString settings;
     std::optional<qint64> every;
     QString meter, archive, channel, from, to, format, out, month;
 };
@@ -84,6 +86,11 @@ constexpr cmdline::Option OptionTable[] = {
      .value = "DIR",
      .help = "write each line's exchanges to DIR/LINE.csv",
      .refusal = "--trace needs a folder"},
+    {.names = "settings",
+     .value = "FILE",
+     .help = "the monitor's Sens.cfg, whose modem settings (initialisation string, dial\n"
+             "prefix, time to connect) modem lines dial with (default Sens.cfg here)",
+     .refusal = "--settings needs a file"},
     {.names = "every",
      .value = "DURATION",
      .help = "collect again every DURATION (30m, 1h, 24h, 7d) until SIGINT or SIGTERM,\n"
@@ -151,7 +158,7 @@ class Progress {
 
 void printSummary(const QList<store::Outcome>& outcomes) {
     QList<QStringList> rows{{"LINE", "ADDR", "METER", "NAME", "RESULT", "PERIODS", "EVENTS", "REQUESTS",
-                             "BYTES", "FAILURES", "WHY"}};
+                             "BYTES", "FAILURES", "WRITE MS", "WHY"}};
     for (const store::Outcome& o : outcomes)
         rows.append({o.line, QString::number(o.address),
                      o.number ? QString::number(*o.number) : QStringLiteral("-"), o.name,
@@ -159,8 +166,23 @@ void printSummary(const QList<store::Outcome>& outcomes) {
                      : o.result == store::Outcome::Result::Failed ? QStringLiteral("failed")
                                                                   : QStringLiteral("skipped"),
                      QString::number(o.periods), QString::number(o.entries), QString::number(o.requests),
-                     QString::number(o.bytes), QString::number(o.linkFailures), o.reason});
+                     QString::number(o.bytes), QString::number(o.linkFailures),
+                     QString::number(o.writeMs, 'f', 1), o.reason});
     printTable(rows);
+}
+
+// The monitor's own modem settings: a modem dials from the collector as it does from the window.
+std::optional<modem::DialSettings> modemSettings(const QString& file, QString* error) {
+    const QString path = file.isEmpty() ? QString::fromLatin1(senscfg::FileName) : file;
+    const SensLoad load = senscfg::read(path);
+    if (!load.modemInitString || !load.dialPrefix || !load.modemDelay) {
+        *error = QStringLiteral("%1: the modem settings cannot be read: %2").arg(path, load.error);
+        return std::nullopt;
+    }
+    return modem::DialSettings{.initString = *load.modemInitString,
+                               .dialPrefix = *load.dialPrefix,
+                               .phoneNumber = {},
+                               .delaySeconds = *load.modemDelay};
 }
 
 int runCollection(const Options& o) {
@@ -181,6 +203,15 @@ int runCollection(const Options& o) {
         err().flush();
         return ExitUsage;
     }
+    std::optional<modem::DialSettings> dialling;
+    if (std::any_of(meters->begin(), meters->end(), [](const MeterEntry& m) { return !m.dial.isEmpty(); })) {
+        dialling = modemSettings(o.settings, &error);
+        if (!dialling) {
+            err() << "kastari-collect: " << error << '\n';
+            err().flush();
+            return ExitUsage;
+        }
+    }
     const std::unique_ptr<store::Store> db = store::Store::open(*location, &error);
     if (!db) {
         err() << "kastari-collect: database " << location->describe() << " cannot be opened: " << error
@@ -191,8 +222,11 @@ int runCollection(const Options& o) {
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
 
-    const CollectOptions options{
-        .database = *location, .lines = o.lines, .fast = o.fast, .traceDir = o.trace};
+    const CollectOptions options{.database = *location,
+                                 .lines = o.lines,
+                                 .fast = o.fast,
+                                 .traceDir = o.trace,
+                                 .modem = dialling.value_or(modem::DialSettings{})};
     int status = ExitOk;
     for (;;) {
         const QDateTime started = QDateTime::currentDateTime();
@@ -329,6 +363,7 @@ QString helpText() {
     return QStringLiteral(
                "Usage: kastari-collect run --meters FILE [--db URL] [--lines N] [--fast] [--trace DIR] "
                "[--every DURATION]\n"
+               "                           [--settings FILE]\n"
                "       kastari-collect status [--db URL]\n"
                "       kastari-collect export [--db URL] --meter NUMBER --archive "
                "hour|day|month|faults|operator|abnormal\n"
@@ -436,6 +471,7 @@ int run(const QStringList& args) {
     o.db = value("db");
     o.fast = line.isSet(QStringLiteral("fast"));
     o.trace = value("trace");
+    o.settings = value("settings");
     o.meter = value("meter");
     o.archive = value("archive");
     o.channel = value("channel");

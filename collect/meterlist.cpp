@@ -45,6 +45,7 @@ std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QStri
                                                 QString* error) {
     QList<MeterEntry> meters;
     QHash<QString, int> seen; // port and address -> line number
+    QHash<QString, std::pair<bool, int>> portUse; // port -> reached through a modem, first line
     const QStringList lines = text.split(u'\n');
     for (int n = 0; n < lines.size(); ++n) {
         QString line = lines[n];
@@ -73,6 +74,15 @@ std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QStri
         } else if (m.line.contains(QStringLiteral("://"))) {
             return fail(t[0].column, QStringLiteral("unknown kind of line \"%1\"").arg(m.line));
         }
+        // Frames sent straight into a modem would be taken for commands, and a dial would cut a
+        // direct line's meters off.
+        const bool viaModem = !m.dial.isEmpty();
+        if (const auto other = portUse.constFind(m.port); other != portUse.cend() && other->first != viaModem)
+            return fail(t[0].column,
+                        QStringLiteral("%1 is a %2 line at line %3")
+                            .arg(m.port, other->first ? QStringLiteral("modem") : QStringLiteral("direct"))
+                            .arg(other->second));
+        if (!portUse.contains(m.port)) portUse.insert(m.port, {viaModem, n + 1});
         if (t.size() < 2) return fail(int(line.size()) + 1, QStringLiteral("the meter's address is missing"));
         bool ok = false;
         m.address = t[1].text.toInt(&ok);
@@ -106,18 +116,30 @@ std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QStri
     return meters;
 }
 
-QList<QList<MeterEntry>> byPort(const QList<MeterEntry>& meters) {
+namespace {
+
+template <typename Key> QList<QList<MeterEntry>> groupedBy(const QList<MeterEntry>& meters, Key key) {
     QList<QList<MeterEntry>> groups;
     QHash<QString, int> index;
     for (const MeterEntry& m : meters) {
-        auto it = index.find(m.port);
+        auto it = index.find(key(m));
         if (it == index.end()) {
-            it = index.insert(m.port, int(groups.size()));
+            it = index.insert(key(m), int(groups.size()));
             groups.append(QList<MeterEntry>());
         }
         groups[*it].append(m);
     }
     return groups;
+}
+
+} // namespace
+
+QList<QList<MeterEntry>> byPort(const QList<MeterEntry>& meters) {
+    return groupedBy(meters, [](const MeterEntry& m) { return m.port; });
+}
+
+QList<QList<MeterEntry>> byCall(const QList<MeterEntry>& line) {
+    return groupedBy(line, [](const MeterEntry& m) { return m.dial; });
 }
 
 } // namespace collect

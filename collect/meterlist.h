@@ -25,4 +25,8 @@ std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QStri
 // one line, whose meters are visited one after another.
 QList<QList<MeterEntry>> byPort(const QList<MeterEntry>& meters);
 
+// One line's meters by the number its modem dials, in the order first listed: each group is one
+// call. A direct line is one group.
+QList<QList<MeterEntry>> byCall(const QList<MeterEntry>& line);
+
 } // namespace collect

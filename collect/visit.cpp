@@ -9,6 +9,7 @@
 #include "device/sysparams.h"
 #include "link/tmodbus.h"
 
+#include <QElapsedTimer>
 #include <QSet>
 #include <map>
 
@@ -161,7 +162,10 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
     // All of the visit in one transaction, whether it went to the end or not.
     const auto save = [&](store::Outcome outcome) {
         QString error;
+        QElapsedTimer writing;
+        writing.start();
         const std::optional<store::Written> written = db.storeVisit(visit, &error);
+        outcome.writeMs += double(writing.nsecsElapsed()) / 1e6;
         if (!written) {
             outcome.result = store::Outcome::Result::Failed;
             outcome.reason = QStringLiteral("database: ") + error;

@@ -126,7 +126,7 @@ QString formatFixed(double value, int decimals) {
         digits.insert(0, std::size_t(1 - point), '0');
         point = 1;
     }
-    const std::size_t kept = std::size_t(point + decimals);
+    const std::size_t kept = std::size_t(point) + std::size_t(decimals);
     if (digits.size() < kept + 1) digits.append(kept + 1 - digits.size(), '0');
     const bool up = digits[kept] >= '5';
     digits.resize(kept);

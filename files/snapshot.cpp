@@ -38,7 +38,7 @@ std::optional<Snapshot> read(const QString& path, QString* reason) {
     if (!file.open(QIODevice::ReadOnly)) return refuse(file.errorString());
     const QByteArray bytes = file.read(FileBytes + 1);
     if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
-    const std::optional<Snapshot> snapshot = decode(bytes);
+    std::optional<Snapshot> snapshot = decode(bytes);
     if (!snapshot)
         return refuse(QStringLiteral("not a parameter snapshot (%1 bytes, not %2)")
                           .arg(bytes.size() > FileBytes ? QStringLiteral("more than %1").arg(FileBytes)

@@ -41,29 +41,6 @@ std::optional<QString> PortMap::assign(const QString& value) {
     return QStringLiteral("bad --comm value '%1' (expected n=PATH or n=tcp://HOST:PORT)").arg(value);
 }
 
-QStringList PortMap::takeOptions(const QStringList& args, QStringList* errors) {
-    QStringList rest;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        QString value;
-        if (a == QLatin1String("--comm")) {
-            if (i + 1 >= args.size()) {
-                if (errors) errors->append(QString::fromLatin1(MissingValue));
-                continue;
-            }
-            value = args[++i];
-        } else if (a.startsWith(QLatin1String("--comm="))) {
-            value = a.mid(7);
-        } else {
-            rest.append(a);
-            continue;
-        }
-        if (const std::optional<QString> problem = assign(value); problem && errors)
-            errors->append(*problem);
-    }
-    return rest;
-}
-
 QString PortMap::resolve(const QString& portArgument) {
     bool ok = false;
     const int number = portArgument.toInt(&ok);

@@ -19,8 +19,6 @@ public:
     // parseAssignment, and the complaint when the value is not one.
     static std::optional<QString> assign(const QString& value);
     static constexpr const char* MissingValue = "--comm needs n=PATH or n=tcp://HOST:PORT";
-    // Takes every "--comm n=PATH" / "--comm=n=PATH" out of the arguments; the bad ones go to *errors.
-    static QStringList takeOptions(const QStringList& args, QStringList* errors);
     // A port number, or a system name/path used as it stands.
     static QString resolve(const QString& portArgument);
 

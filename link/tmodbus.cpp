@@ -303,17 +303,25 @@ bool TModBus::SendCommandLine(const QString& text, std::int32_t silenceMs) {
         refuse();
         return false;
     }
-    CommandMode = true;
     std::copy(bytes.begin(), bytes.end(), Buffer.begin());
     Buffer[bytes.size()] = 13;
     Buffer[bytes.size() + 1] = 13;
     Buffer[bytes.size() + 2] = 10;
-    OutputFrame = bytes + QByteArray("\r\r");
+    sendToModem(bytes + QByteArray("\r\r"), int(bytes.size()), silenceMs);
+    return true;
+}
+
+void TModBus::SendModemBytes(const QByteArray& bytes, std::int32_t silenceMs) {
+    sendToModem(bytes, int(bytes.size()), silenceMs);
+}
+
+void TModBus::sendToModem(const QByteArray& bytes, int byteCount, int silenceMs) {
+    CommandMode = true;
+    OutputFrame = bytes;
     m_expectAddress = m_expectFunction = m_expectData = -1;
     m_expectEcho.clear();
-    Transact(int(bytes.size()), silenceMs);
+    Transact(byteCount, silenceMs);
     CommandMode = false;
-    return true;
 }
 
 QByteArray TModBus::reply() const {

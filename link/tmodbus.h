@@ -81,6 +81,8 @@ public:
     // refused (false).
     static constexpr int MaxCommandLine = 100;
     bool SendCommandLine(const QString& text, std::int32_t silenceMs);
+    // Bytes to the modem as they are, waited for as a command line: the escape "+++" has no line end.
+    void SendModemBytes(const QByteArray& bytes, std::int32_t silenceMs);
 
     // The silence time of ModBus requests. Only tests shorten it.
     void setModbusSilenceMs(int ms) { m_silenceMs = ms; }
@@ -166,6 +168,7 @@ private:
     void sendFrame(int length, int function, int expectedDataBytes);
     // One transaction, and its repetitions for a read on a line that garbled it.
     void transactRetrying(int total, int function);
+    void sendToModem(const QByteArray& bytes, int byteCount, int silenceMs);
     // Forgets how the last request went.
     void clearOutcome();
     void refuse();

@@ -80,7 +80,7 @@ bool TMSComm::ensureOpen(QString* error) {
 QByteArray TMSComm::discardInput() {
     if (!m_port.isOpen())
         return {};
-    const QByteArray seen = m_port.readAll();
+    QByteArray seen = m_port.readAll();
     m_port.clear(QSerialPort::Input);
     return seen;
 }

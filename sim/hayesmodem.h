@@ -22,6 +22,7 @@ class HayesModem {
                int dialDelayMs = 200);
 
     bool online() const { return m_online; }
+    bool callUp() const { return m_connected; }
     void setDialResult(const QString& result) { m_dialResult = result; }
     Output feed(const QByteArray& bytes, qint64 nowMs);
 

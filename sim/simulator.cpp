@@ -561,6 +561,11 @@ void Simulator::setModemDialResult(const QString& result) {
     if (d->modem) d->modem->setDialResult(result);
 }
 
+bool Simulator::modemCallUp() const {
+    std::lock_guard lock(d->mutex);
+    return d->modem && d->modem->callUp();
+}
+
 void Simulator::setLogListener(std::function<void(const LogEntry&)> listener) {
     std::lock_guard lock(d->mutex);
     d->listener = std::move(listener);

@@ -56,6 +56,8 @@ class Simulator {
     void setFault(const FaultSpec& fault); // replaces a fault of the same kind and address, or adds it
     void clearFaults();
     void setModemDialResult(const QString& result);
+    // The modem has a call up (online, or in command mode after the escape): it was not hung up.
+    bool modemCallUp() const;
 
     // Called from the serving thread for every entry as it is logged (kastari-sim --verbose).
     void setLogListener(std::function<void(const LogEntry&)> listener);

@@ -78,19 +78,51 @@ int channelOfJournal(int journal) {
     return journal == 5 ? 1 : journal == 6 ? 2 : 0;
 }
 
-// Runs a statement with its values bound in order; the error goes to *error.
-bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* error) {
-    if (!q.prepare(sql)) {
-        if (error) *error = q.lastError().text();
-        return false;
-    }
-    for (const QVariant& v : values)
-        q.addBindValue(v);
+// Runs a prepared statement again with these values bound in order; the error goes to *error.
+bool execPrepared(QSqlQuery& q, const QVariantList& values, QString* error) {
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values[i]);
     if (!q.exec()) {
         if (error) *error = q.lastError().text();
         return false;
     }
     return true;
+}
+
+bool prepare(QSqlQuery& q, const QString& sql, QString* error) {
+    if (q.prepare(sql)) return true;
+    if (error) *error = q.lastError().text();
+    return false;
+}
+
+// Inserts rows of values, `perStatement` to a statement; *affected grows by the rows inserted or
+// updated.
+bool upsert(QSqlQuery& q, const QString& head, const QString& tail, const QList<QVariantList>& rows,
+            qsizetype perStatement, int* affected, QString* error) {
+    if (rows.isEmpty()) return true;
+    const QString row = u'(' + QStringList(rows.first().size(), QStringLiteral("?")).join(u',') + u')';
+    qsizetype prepared = 0; // rows in the statement prepared last
+    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
+        const qsizetype count = std::min(perStatement, rows.size() - first);
+        if (count != prepared && !prepare(q, head + QStringList(count, row).join(u',') + tail, error))
+            return false;
+        prepared = count;
+        int index = 0;
+        for (qsizetype r = first; r < first + count; ++r)
+            for (const QVariant& v : rows[r])
+                q.bindValue(index++, v);
+        if (!q.exec()) {
+            if (error) *error = q.lastError().text();
+            return false;
+        }
+        *affected += q.numRowsAffected();
+    }
+    return true;
+}
+
+// Runs a statement with its values bound in order; the error goes to *error.
+bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* error) {
+    return prepare(q, sql, error) && execPrepared(q, values, error);
 }
 
 } // namespace
@@ -137,6 +169,9 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
     QSqlQuery q(s->m_db);
     if (!s->m_postgres) {
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        // A kill still loses nothing committed; a power cut may lose the last visits, never the
+        // file's consistency, and they are read again next run. Saves a disk flush per meter.
+        q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
         q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     }
     const int version = s->schemaVersion();
@@ -213,52 +248,70 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
             error))
         return fail();
 
+    // A first visit stores thousands of rows. Each statement is a round trip to a PostgreSQL server,
+    // so there many rows go in one; not more than 50, since Qt binds a statement's parameters in a
+    // time that grows faster than their count. SQLite has no round trip to save.
+    const qsizetype perStatement = m_postgres ? 50 : 1;
     Written written;
     // Rows go in key order, so two collectors storing the same meter wait for each other instead
-    // of deadlocking.
+    // of deadlocking. A key given twice in one visit is one row, as if the second were stored after
+    // the first: a statement may not touch one row twice.
     QList<PeriodRow> periods = visit.periods;
-    std::sort(periods.begin(), periods.end(), [](const PeriodRow& a, const PeriodRow& b) {
+    std::stable_sort(periods.begin(), periods.end(), [](const PeriodRow& a, const PeriodRow& b) {
         return std::tie(a.archive, a.channel, a.start) < std::tie(b.archive, b.channel, b.start);
     });
-    const QString periodSql = QStringLiteral(
-        "INSERT INTO archive_periods (meter, archive, channel, period_start, state, volume_plus, "
-        "volume_minus,"
-        " downtime, recorded_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"
-        " ON CONFLICT (meter, archive, channel, period_start) DO UPDATE SET state = excluded.state,"
-        " volume_plus = excluded.volume_plus, volume_minus = excluded.volume_minus,"
-        " downtime = excluded.downtime, recorded_at = excluded.recorded_at"
-        // Only a period whose volumes were not known takes them; nothing else is rewritten.
-        " WHERE archive_periods.state = 2 AND excluded.state = 0");
+    QList<QVariantList> periodValues;
     const QVariant noVolume(QMetaType::fromType<double>());
-    for (const PeriodRow& p : periods) {
+    for (qsizetype i = 0; i < periods.size(); ++i) {
+        PeriodRow p = periods[i];
+        for (; i + 1 < periods.size() && periods[i + 1].archive == p.archive &&
+               periods[i + 1].channel == p.channel && periods[i + 1].start == p.start;
+             ++i)
+            if (p.state == PeriodRow::State::NoBase && periods[i + 1].state == PeriodRow::State::Volumes)
+                p = periods[i + 1];
         const bool volumes = p.state == PeriodRow::State::Volumes;
-        if (!exec(q, periodSql,
-                  {meter, p.archive, p.channel, qlonglong(p.start), int(p.state),
-                   volumes ? QVariant(p.plus) : noVolume, volumes ? QVariant(p.minus) : noVolume,
-                   nullable(volumes ? p.downtime : std::nullopt), nullable(p.recordedAt)},
-                  error))
-            return fail();
-        written.periods += q.numRowsAffected() > 0;
+        periodValues.append({meter, p.archive, p.channel, qlonglong(p.start), int(p.state),
+                             volumes ? QVariant(p.plus) : noVolume, volumes ? QVariant(p.minus) : noVolume,
+                             nullable(volumes ? p.downtime : std::nullopt), nullable(p.recordedAt)});
     }
+    if (!upsert(
+            q,
+            QStringLiteral("INSERT INTO archive_periods (meter, archive, channel, period_start, state,"
+                           " volume_plus, volume_minus, downtime, recorded_at) VALUES "),
+            QStringLiteral(
+                " ON CONFLICT (meter, archive, channel, period_start) DO UPDATE SET state = excluded.state,"
+                " volume_plus = excluded.volume_plus, volume_minus = excluded.volume_minus,"
+                " downtime = excluded.downtime, recorded_at = excluded.recorded_at"
+                // Only a period whose volumes were not known takes them; nothing else is rewritten.
+                " WHERE archive_periods.state = 2 AND excluded.state = 0"),
+            periodValues, perStatement, &written.periods, error))
+        return fail();
+
+    // An entry's key as stored: journals 5 and 6 are one journal's channels.
+    const auto entryKey = [](const EntryRow& e) {
+        return std::tuple(e.journal == 6 ? 5 : e.journal, channelOfJournal(e.journal), e.code, e.started,
+                          e.started == 0 ? e.ended.value_or(0) : 0);
+    };
     QList<EntryRow> entries = visit.entries;
-    std::sort(entries.begin(), entries.end(), [](const EntryRow& a, const EntryRow& b) {
-        return std::tie(a.journal, a.code, a.started) < std::tie(b.journal, b.code, b.started);
-    });
-    const QString entrySql = QStringLiteral(
-        "INSERT INTO journal_entries (meter, journal, channel, code, started, ended, end_if_no_start)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?)"
-        " ON CONFLICT (meter, journal, channel, code, started, end_if_no_start) DO UPDATE SET ended = "
-        "excluded.ended"
-        " WHERE journal_entries.ended IS NULL AND excluded.ended IS NOT NULL");
-    for (const EntryRow& e : entries) {
-        const int journal = e.journal == 6 ? 5 : e.journal;
-        if (!exec(q, entrySql,
-                  {meter, journal, channelOfJournal(e.journal), e.code, qlonglong(e.started),
-                   nullable(e.ended), qlonglong(e.started == 0 ? e.ended.value_or(0) : 0)},
-                  error))
-            return fail();
-        written.entries += q.numRowsAffected() > 0;
+    std::stable_sort(entries.begin(), entries.end(),
+                     [&](const EntryRow& a, const EntryRow& b) { return entryKey(a) < entryKey(b); });
+    QList<QVariantList> entryValues;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        EntryRow e = entries[i];
+        for (; i + 1 < entries.size() && entryKey(entries[i + 1]) == entryKey(e); ++i)
+            if (!e.ended) e.ended = entries[i + 1].ended;
+        const auto [journal, channel, code, started, endIfNoStart] = entryKey(e);
+        entryValues.append(
+            {meter, journal, channel, code, qlonglong(started), nullable(e.ended), qlonglong(endIfNoStart)});
     }
+    if (!upsert(q,
+                QStringLiteral("INSERT INTO journal_entries (meter, journal, channel, code, started, ended,"
+                               " end_if_no_start) VALUES "),
+                QStringLiteral(" ON CONFLICT (meter, journal, channel, code, started, end_if_no_start)"
+                               " DO UPDATE SET ended = excluded.ended"
+                               " WHERE journal_entries.ended IS NULL AND excluded.ended IS NOT NULL"),
+                entryValues, perStatement, &written.entries, error))
+        return fail();
     if (!q.exec(QStringLiteral("COMMIT"))) {
         if (error) *error = q.lastError().text();
         return fail();

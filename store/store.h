@@ -71,6 +71,7 @@ struct Outcome {
     int requests = 0, linkFailures = 0, badRecords = 0;
     std::int64_t bytes = 0;
     std::optional<std::int64_t> clockOffset{}; // meter minus PC, seconds
+    double writeMs = 0; // spent writing the visit and its outcome to the database; not itself stored
 };
 
 struct MeterStatus {

@@ -21,7 +21,9 @@ namespace {
 // 10:30 on the 1st of a month: an hour, a day and a month have just ended.
 const quint32 Start = enc::DateToSec(QDateTime(QDate(2026, 3, 1), QTime(10, 30), Qt::UTC));
 
-std::unique_ptr<sim::Simulator> simulator(QList<int> addresses, bool tcp, quint32 seed) {
+// With a dial result, the line is behind a modem that answers the dial with it.
+std::unique_ptr<sim::Simulator> simulator(QList<int> addresses, bool tcp, quint32 seed,
+                                          const QString& modemDial = {}) {
     sim::SimOptions o;
     for (int a : addresses)
         o.devices.append(sim::DeviceOptions{.address = a, .idText1 = {}, .idText2 = {}});
@@ -29,6 +31,9 @@ std::unique_ptr<sim::Simulator> simulator(QList<int> addresses, bool tcp, quint3
     o.pacing = false;
     o.startTime = Start;
     o.clockRuns = false;
+    o.modem = !modemDial.isEmpty();
+    o.modemDialResult = modemDial;
+    o.modemDialDelayMs = 20;
     if (tcp) {
         o.tcpPort = 0;
         o.pty = false;
@@ -244,5 +249,97 @@ TEST_P(Collect, FaultsStoreNothingWrongAndTheNextRunTakesUpWhereTheyLeft) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, Collect, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& info) { return std::string(backendName(info.param)); });
+
+} // namespace
+
+namespace {
+
+// Meters behind dial-up modems; a twin without the modem (same seed, same clock) shows what a
+// direct line would give.
+class CollectThroughModem : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        QString skip;
+        bool failed = false;
+        options.database = *store::parseLocation(*newDatabase(Backend::SQLite, &skip, &failed), nullptr);
+        options.fast = true;
+        options.silenceMs = 50;
+        options.modem = {
+            .initString = "ATZ", .dialPrefix = "ATDT", .phoneNumber = "ignored", .delaySeconds = 30};
+        QString error;
+        db = store::Store::open(options.database, &error);
+        ASSERT_TRUE(db) << error.toStdString();
+    }
+    QList<store::Outcome> collect(const QString& list, const CollectReport& report = {}) {
+        QString error;
+        const std::optional<QList<MeterEntry>> meters = parseMeterList(list, "meters", &error);
+        EXPECT_TRUE(meters) << error.toStdString();
+        EXPECT_TRUE(db->beginRun("run", QDateTime::currentDateTime(), "test"));
+        return collectOnce(meters.value_or(QList<MeterEntry>()), options, "run", report, stop);
+    }
+    // The modem commands the simulator heard, in order.
+    static QStringList commands(const sim::Simulator& s) {
+        QStringList list;
+        for (const sim::LogEntry& e : s.log())
+            if (e.fromMaster && e.note == "modem command") list << QString::fromLatin1(e.frame);
+        return list;
+    }
+
+    CollectOptions options;
+    std::unique_ptr<store::Store> db;
+    std::atomic<bool> stop{false};
+};
+
+TEST_F(CollectThroughModem, StoresWhatADirectLineGivesAndHangsUp) {
+    const auto viaModem = simulator({1, 2}, false, 21, "CONNECT 9600");
+    const auto busy = simulator({3}, false, 22, "BUSY");
+    const auto direct = simulator({1, 2}, false, 21);
+    // Meter 9 is not there: the call ends after a meter that failed.
+    const QList<store::Outcome> outcomes = collect(
+        QStringLiteral(
+            "modem:%1:5551234 1\nmodem:%2:5559876 3 Занятый\nmodem:%1:5551234 2\nmodem:%1:5551234 9\n")
+            .arg(viaModem->portPath(), busy->portPath()));
+    ASSERT_EQ(outcomes.size(), 4);
+    EXPECT_EQ(outcomes[0].result, store::Outcome::Result::Stored) << outcomes[0].reason.toStdString();
+    EXPECT_EQ(outcomes[2].result, store::Outcome::Result::Stored) << outcomes[2].reason.toStdString();
+    EXPECT_EQ(outcomes[1].result, store::Outcome::Result::Failed);
+    EXPECT_EQ(outcomes[1].reason, "modem: the line is busy (BUSY)");
+    EXPECT_EQ(outcomes[3].result, store::Outcome::Result::Failed);
+    EXPECT_EQ(outcomes[3].reason, "no reply (electronic number)");
+    EXPECT_EQ(db->outcomes("run").size(), 4) << "a failed dial is on record too";
+
+    for (int address : {1, 2}) {
+        SCOPED_TRACE(address);
+        const Reference ref = readAsTheMonitorDoes(*direct, address);
+        EXPECT_EQ(outcomes[address == 1 ? 0 : 2].number.value_or(0), ref.number);
+        for (int a = 0; a < 3; ++a)
+            for (int c = 0; c < 2; ++c)
+                EXPECT_EQ(db->periods(ref.number, a, c + 1, ref.periods[a][c].first().start),
+                          ref.periods[a][c]);
+        for (int j = 3; j <= 6; ++j)
+            EXPECT_EQ(db->entries(ref.number, j), ref.entries[j]) << j;
+    }
+
+    // The three meters in one call, dialled with the list's number, and the call ended.
+    EXPECT_EQ(commands(*viaModem), (QStringList{"ATZ", "ATDT5551234", "ATH"}));
+    EXPECT_FALSE(viaModem->modemCallUp());
+    // The busy line got no ModBus frame; its modem is on-hook and was not told to hang up.
+    EXPECT_EQ(commands(*busy), (QStringList{"ATZ", "ATDT5559876"}));
+    EXPECT_EQ(busy->requests().size(), 2);
+}
+
+TEST_F(CollectThroughModem, AStoppedRunEndsTheCall) {
+    const auto line = simulator({1, 4}, false, 23, "CONNECT 9600");
+    const auto stopInFirstMeter = [&](int, const QString& text) {
+        if (text.contains("hour")) stop = true;
+    };
+    const QList<store::Outcome> outcomes =
+        collect(QStringLiteral("modem:%1:1 1\nmodem:%1:1 4\n").arg(line->portPath()),
+                {.progress = stopInFirstMeter, .visited = {}});
+    EXPECT_EQ(outcomes[0].result, store::Outcome::Result::Stored) << outcomes[0].reason.toStdString();
+    EXPECT_EQ(outcomes[1].reason, "not visited: stopped");
+    EXPECT_EQ(commands(*line).last(), "ATH");
+    EXPECT_FALSE(line->modemCallUp());
+}
 
 } // namespace

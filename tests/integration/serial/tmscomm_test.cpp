@@ -69,11 +69,9 @@ TEST(SerialControl, PortNumbersMapToConfiguredPaths) {
     PortMap::clear();
     EXPECT_EQ(PortMap::systemPort(1), "/dev/ttyS0");
     EXPECT_EQ(PortMap::systemPort(4), "/dev/ttyS3");
-    QStringList errors;
-    const QStringList rest =
-        PortMap::takeOptions({"--comm", "1=/tmp/a", "x", "--comm=3=/dev/ttyUSB0", "--comm", "bad"}, &errors);
-    EXPECT_EQ(rest, QStringList{"x"});
-    EXPECT_EQ(errors.size(), 1);
+    EXPECT_EQ(PortMap::assign("1=/tmp/a"), std::nullopt);
+    EXPECT_EQ(PortMap::assign("3=/dev/ttyUSB0"), std::nullopt);
+    EXPECT_NE(PortMap::assign("bad"), std::nullopt);
     EXPECT_EQ(PortMap::systemPort(1), "/tmp/a");
     EXPECT_EQ(PortMap::systemPort(3), "/dev/ttyUSB0");
     EXPECT_EQ(PortMap::resolve("3"), "/dev/ttyUSB0");

@@ -54,6 +54,12 @@ TEST(MeterList, ErrorsNameFileLineAndColumn) {
         {"tcp://127.0.0.1:70000 1", "m.txt:1:1: expected tcp://HOST:PORT, got \"tcp://127.0.0.1:70000\""},
         {"  modem:/dev/ttyACM0 1", "m.txt:1:3: expected modem:PATH:NUMBER, got \"modem:/dev/ttyACM0\""},
         {"modem::123 1", "m.txt:1:1: expected modem:PATH:NUMBER, got \"modem::123\""},
+        {"modem:/dev/m:555-12x3 1", "m.txt:1:1: expected modem:PATH:NUMBER, got \"modem:/dev/m:555-12x3\""},
+        {"modem:/dev/m: 1", "m.txt:1:1: expected modem:PATH:NUMBER, got \"modem:/dev/m:\""},
+        {"/dev/ttyS0 1\n  modem:/dev/ttyS0:123 2", "m.txt:2:3: /dev/ttyS0 is a direct line at line 1"},
+        {"modem:/dev/m:1 1\nmodem:/dev/m:2 1\n/dev/m 3", "m.txt:3:1: /dev/m is a modem line at line 1"},
+        {"modem:/dev/m:1 4\nmodem:/dev/m:1 4",
+         "m.txt:2:16: address 4 on modem:/dev/m:1 is listed already at line 1"},
         {"udp://127.0.0.1:5 1", "m.txt:1:1: unknown kind of line \"udp://127.0.0.1:5\""},
         {"/dev/ttyS0 1\n/dev/ttyS1 1\n/dev/ttyS0 1 again",
          "m.txt:3:12: address 1 on /dev/ttyS0 is listed already at line 1"},
@@ -85,4 +91,19 @@ TEST(MeterList, GroupedByPortInListOrder) {
     EXPECT_EQ(lines(groups[1]), (QList<int>{2}));
     // one modem, dialled to two numbers in turn: the same address on each is two meters
     EXPECT_EQ(lines(groups[2]), (QList<int>{4, 5}));
+}
+
+TEST(MeterList, OneCallPerNumberInListOrder) {
+    QString error;
+    const auto list = parseMeterList("modem:/dev/m:22 1\nmodem:/dev/m:11 1\nmodem:/dev/m:22 2\n"
+                                     "modem:/dev/m:33 1\nmodem:/dev/m:11 2\n",
+                                     "m", &error);
+    ASSERT_TRUE(list) << error.toStdString();
+    QList<QList<int>> calls;
+    for (const QList<MeterEntry>& call : byCall(*list)) {
+        calls.append(QList<int>());
+        for (const MeterEntry& m : call)
+            calls.last() << m.lineNumber;
+    }
+    EXPECT_EQ(calls, (QList<QList<int>>{{1, 3}, {2, 5}, {4}}));
 }

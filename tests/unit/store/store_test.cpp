@@ -206,6 +206,32 @@ TEST_P(StoreTest, OnlyUnknownVolumesAndOpenEndsAreFilledInLater) {
     EXPECT_EQ(s->entries(17, 3), QList<EntryRow>{v.entries[0]});
 }
 
+TEST_P(StoreTest, AVisitOfManyRowsAndRepeatedKeysIsStoredAsRowByRow) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    MeterVisit v{.number = 42};
+    // More hours than one statement takes, the last of them given twice as readings can: first
+    // without a base and then with its volumes, or the other way round.
+    for (int h = 0; h < 1203; ++h)
+        v.periods.append({.archive = 0, .channel = 1, .start = 3600 * h, .state = State::Gap});
+    const PeriodRow noBase{.archive = 1, .channel = 2, .start = 86400, .state = State::NoBase},
+        volumes{.archive = 1, .channel = 2, .start = 86400, .plus = 1, .minus = 2, .downtime = 3};
+    v.periods += {noBase, volumes, {.archive = 1, .channel = 2, .start = 0, .state = State::Gap}};
+    v.periods += {volumes, noBase}; // the same period again: nothing changes
+    v.entries = {{.journal = 5, .code = 4, .started = 100},
+                 {.journal = 5, .code = 4, .started = 100, .ended = 200},
+                 {.journal = 6, .code = 4, .started = 100}};
+    QString error;
+    const std::optional<Written> w = s->storeVisit(v, &error);
+    ASSERT_TRUE(w) << error.toStdString();
+    EXPECT_EQ(w->periods, 1203 + 2);
+    EXPECT_EQ(w->entries, 2);
+    EXPECT_EQ(s->periods(42, 0, 1).size(), 1203);
+    EXPECT_EQ(s->periods(42, 1, 2).value(1), volumes);
+    EXPECT_EQ(s->entries(42, 5), QList<EntryRow>{v.entries[1]});
+    EXPECT_EQ(s->entries(42, 6), QList<EntryRow>{v.entries[2]});
+}
+
 TEST_P(StoreTest, AFailedVisitLeavesNothing) {
     auto s = open();
     ASSERT_TRUE(s);
