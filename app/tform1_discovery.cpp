@@ -4,11 +4,7 @@
 #include "device/identification.h"
 #include "device/sysparams.h"
 #include "link/linespeed.h"
-<<<<<<< HEAD
-#include "link/linkport.h"
-=======
 #include "link/modem.h"
->>>>>>> main
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
 #include "ui/tform20.h"
@@ -124,49 +120,6 @@ void TForm1::MenuOtherDeviceClick() {
 // --- Modem ----------------------------------------------------------------------------------------
 
 bool TForm1::ConnectModem() {
-<<<<<<< HEAD
-    LinkPort& port = *ModBus->MSComm1();
-    port.setDTREnable(true);
-    port.setRTSEnable(true);
-
-    QString message;
-    Memo1->appendPlainText(ModemInitString);
-    if (!ModBus->SendCommandLine(ModemInitString, 2000)) {
-        message = QStringLiteral("Строка инициализации длиннее %1 символов!").arg(TModBus::MaxCommandLine);
-    } else {
-        appendModemReply(int(ModemInitString.size()));
-        const QString initReply = modemReplyText();
-        if (initReply.contains(QLatin1String("OK"))) {
-            const QString dial = DialPrefix + PhoneNumber;
-            Memo1->appendPlainText(dial);
-            if (!ModBus->SendCommandLine(dial, int(std::clamp<qint64>(qint64(ModemDelay) * 1000, 0, INT_MAX)))) {
-                message = QStringLiteral("Префикс и номер телефона длиннее %1 символов!")
-                              .arg(TModBus::MaxCommandLine);
-            } else {
-                appendModemReply(int(dial.size()));
-                const QString dialReply = modemReplyText();
-                if (dialReply.contains(QLatin1String("CONNECT"))) return true;
-                static const std::pair<const char*, const char*> results[] = {
-                    {"ERROR", "Неправильная команда!"},
-                    {"NO DIALTONE", "Нет сигнала в линии!"},
-                    {"NO ANSWER", "Удаленный модем не отвечает!"},
-                    {"BUSY", "Линия занята!"},
-                    {"NO CARRIER", "Удаленный модем не отвечает!"},
-                };
-                message = QStringLiteral("Нет ответа от модема!");
-                for (const auto& [word, text] : results) {
-                    if (dialReply.contains(QLatin1String(word))) {
-                        message = QString::fromUtf8(text);
-                        break;
-                    }
-                }
-            }
-        } else {
-            message = initReply.contains(QLatin1String("ERROR")) ? QStringLiteral("Неправильная команда!")
-                                                                 : QStringLiteral("Нет ответа от модема!");
-        }
-    }
-=======
     const modem::DialResult result =
         modem::dial(*ModBus,
                     {.initString = ModemInitString,
@@ -175,7 +128,6 @@ bool TForm1::ConnectModem() {
                      .delaySeconds = ModemDelay},
                     [this](const QString& line) { Memo1->appendPlainText(line); });
     if (result == modem::DialResult::Connected) return true;
->>>>>>> main
     if (Form20) {
         const NormalCursor normal;
         Form20->execWith(modem::operatorText(result));
