@@ -4,6 +4,7 @@
 #include "device/identification.h"
 #include "device/sysparams.h"
 #include "link/linespeed.h"
+#include "link/linkport.h"
 #include "link/modem.h"
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
