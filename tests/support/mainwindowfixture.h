@@ -37,6 +37,11 @@ class MainWindowTest : public ::testing::Test {
     }
 
     void TearDown() override {
+        // A test's own hook may hold its locals, which are gone by now; the window may still have
+        // something to say while it shuts down.
+        TForm1::messageHook() = [this](const QString& caption, const QString& text) {
+            messages.append(caption + u'|' + text);
+        };
         form.reset();
         sim.reset();
         TForm1::messageHook() = {};
