@@ -15,7 +15,7 @@
 #include "files/exportfile.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "store/database.h"
 #include "store/store.h"
 #include "ui/archivegrids.h"

@@ -6,7 +6,7 @@
 
 #include "link/linespeed.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "ui/archivegrids.h"
 #include "ui/errorbox.h"
 #include "ui/fixeddialog.h"
@@ -525,7 +525,7 @@ LinkSettings TForm1::linkSettings() const {
 }
 
 void TForm1::applyLinkSettings(const LinkSettings& s) {
-    if (TMSComm* comm = ModBus->MSComm1()) {
+    if (LinkPort* comm = ModBus->MSComm1()) {
         if (s.Settings != comm->Settings()) comm->setSettings(s.Settings);
         if (s.CommPort != comm->CommPort()) comm->setCommPort(s.CommPort);
     }

@@ -18,7 +18,7 @@
 std::optional<QString> TForm1::identify(int address) {
     ModBus->ReportSlaveId(std::uint8_t(address));
     if (!ModBus->replyOk()) return std::nullopt;
-    return ident::deviceText(ModBus->reply());
+    return ident::deviceText(ModBus->replyFrame());
 }
 
 void TForm1::MenuConnectClick() {

@@ -6,6 +6,7 @@
 #include "device/registerblock.h"
 #include "link/cp1251.h"
 #include "link/functioncodes.h"
+#include "link/rtuframe.h"
 
 namespace traffic {
 
@@ -151,7 +152,7 @@ void replyLines(QStringList& out, const TrafficEntry& e) {
         out << QStringLiteral("Запись подтверждена");
         break;
     case FnReportSlaveId:
-        out << QStringLiteral("Прибор: ") + ident::deviceText(frame);
+        out << QStringLiteral("Прибор: ") + ident::deviceText(RtuFrame(frame));
         break;
     case FnReadArchive: {
         if (request.size() < 4) break;

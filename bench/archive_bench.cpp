@@ -9,7 +9,7 @@
 #include "archives/archivereading.h"
 #include "link/linespeed.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "sim/simulator.h"
 
 #include <QCoreApplication>

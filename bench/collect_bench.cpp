@@ -16,6 +16,7 @@
 #include "collect/collector.h"
 #include "collect/meterlist.h"
 #include "link/linespeed.h"
+#include "link/linkport.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
 #include "pgcluster.h"

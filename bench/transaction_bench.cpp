@@ -7,7 +7,7 @@
 #include "link/crc16.h"
 #include "link/linespeed.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

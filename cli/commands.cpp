@@ -14,7 +14,7 @@
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 
 #include <QTextStream>
 #include <cstdio>
@@ -57,7 +57,7 @@ int failure(const TModBus& bus) {
 std::optional<QString> deviceCaption(TModBus& bus, std::uint8_t address) {
     bus.ReportSlaveId(address);
     if (!bus.replyOk()) return std::nullopt;
-    return ident::entryText(ident::deviceText(bus.reply()), address);
+    return ident::entryText(ident::deviceText(bus.replyFrame()), address);
 }
 
 std::optional<QString> electronicNumber(TModBus& bus, std::uint8_t address) {
@@ -222,7 +222,7 @@ int reportId(const Call& c) {
     TModBus bus;
     c.setUp(bus);
     bus.ReportSlaveId(std::uint8_t(n[0]));
-    return answer(bus, c, [&] { out() << ident::deviceText(bus.reply()) << '\n'; });
+    return answer(bus, c, [&] { out() << ident::deviceText(bus.replyFrame()) << '\n'; });
 }
 
 int readArchive(const Call& c) {
@@ -475,7 +475,7 @@ int execute(const QStringList& args, Trace& trace) {
     }
     const auto setUp = [&](TModBus& bus) {
         trace.attach(bus);
-        TMSComm* comm = bus.MSComm1();
+        LinkPort* comm = bus.MSComm1();
         comm->setSystemPortName(PortMap::resolve(port));
         comm->setSettings(linespeed::settingsFor(int(*baud)));
         // A device server that refuses gets the growing delays the monitor's polls give it, but

@@ -5,7 +5,7 @@
 #include "link/modem.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "link/trafficrecorder.h"
 
 #include <QDir>
@@ -66,7 +66,7 @@ class LineWorker : public QThread {
         const LineTrace trace(m_options.traceDir, meters.first().port, bus);
         bus.setFastCompletion(m_options.fast);
         if (m_options.silenceMs) bus.setModbusSilenceMs(m_options.silenceMs);
-        TMSComm* port = bus.MSComm1();
+        LinkPort* port = bus.MSComm1();
         port->setSystemPortName(PortMap::resolve(meters.first().port));
         int done = 0;
         const auto tell = [&](const MeterEntry& m, const QString& text) {

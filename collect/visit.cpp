@@ -125,7 +125,7 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
     tally.count(bus);
     if (!bus.replyOk()) return linkFailure(QStringLiteral("identification"));
 
-    const QString deviceText = ident::deviceText(bus.reply());
+    const QString deviceText = ident::deviceText(bus.replyFrame());
     const std::optional<RegisterBlock> mode = RegisterBlock::read(bus, addr, ChannelModeRegister, 1);
     tally.count(bus);
     if (!mode) return linkFailure(QStringLiteral("channel mode"));

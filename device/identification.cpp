@@ -2,21 +2,20 @@
 
 #include "device/registerblock.h"
 #include "link/cp1251.h"
+#include "link/rtuframe.h"
 
 namespace ident {
 
-QString deviceText(const QByteArray& reply) {
-    // Data starts after address, function and byte count; the last two bytes are the CRC.
-    const int end = int(reply.size()) - 2;
-    int pos = 3;
+QString deviceText(const RtuFrame& reply) {
+    // Meters get the byte count wrong, so the texts run from after it up to the CRC.
+    const QByteArray data = reply.data().mid(1);
+    qsizetype pos = 0;
     QString texts[2];
     for (QString& text : texts) {
-        if (pos >= end)
-            break;
-        int zero = int(reply.indexOf('\0', pos));
-        if (zero < 0 || zero > end)
-            zero = end;
-        text = cp1251::decode(reply.mid(pos, zero - pos));
+        if (pos >= data.size()) break;
+        qsizetype zero = data.indexOf('\0', pos);
+        if (zero < 0) zero = data.size();
+        text = cp1251::decode(data.mid(pos, zero - pos));
         pos = zero + 1;
     }
     return texts[0] + QStringLiteral("   ") + texts[1];

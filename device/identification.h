@@ -6,10 +6,10 @@
 #include <optional>
 
 class RegisterBlock;
+class RtuFrame;
 
 namespace ident {
-// reply: the whole frame as received, CRC included.
-QString deviceText(const QByteArray& reply);
+QString deviceText(const RtuFrame& reply);
 // "<device text> адрес: <address in %3d>"
 QString entryText(const QString& deviceText, int address);
 // The address printed in the last three characters of an entry text; nothing when they are no number.

@@ -5,7 +5,7 @@
 #include "link/eventwait.h"
 #include "link/functioncodes.h"
 #include "link/linespeed.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 
 #include <QTimer>
 #include <climits>
@@ -51,12 +51,16 @@ bool worthAskingAgain(ReplyStatus status) {
 
 } // namespace
 
-TModBus::TModBus(QObject* parent) : QObject(parent), m_msComm(std::make_unique<TMSComm>()) {
-    m_comm = m_msComm.get();
+TModBus::TModBus(QObject* parent) : QObject(parent), m_msComm(std::make_unique<LinkPort>()) {
     init();
+    bindControl(&m_msComm->control());
+    connect(m_msComm.get(), &LinkPort::controlChanged, this, [this] { bindControl(&m_msComm->control()); });
 }
 
-TModBus::TModBus(CommControl* control, QObject* parent) : QObject(parent), m_comm(control) { init(); }
+TModBus::TModBus(CommControl* control, QObject* parent) : QObject(parent) {
+    init();
+    bindControl(control);
+}
 
 TModBus::~TModBus() {
     if (m_comm) {
@@ -93,6 +97,10 @@ void TModBus::init() {
         m_comm->setRTSEnable(false);
     });
     CommandMode = false;
+}
+
+void TModBus::bindControl(CommControl* control) {
+    m_comm = control;
     m_comm->OnComm = [this] { onComm(); };
     m_comm->OnLinkLost = [this] { onLinkLost(); };
 }
@@ -125,6 +133,7 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     clearOutcome();
     m_state = State::Preparing;
 
+    if (m_msComm) m_msComm->followMapping();
     if (RtsMode)
         RtsTimer->setInterval(m_comm->rtsHoldMs(ByteCount));
     m_fastNow = m_fast;

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <memory>
 
+class LinkPort;
 class QTimer;
-class TMSComm;
 
 // What ended the wait for a reply: the silence after the last byte (the line's own rule), a frame
 // complete by its length, or a short gap after a frame whose length cannot be known.
@@ -30,14 +30,15 @@ public:
     // The most registers one function-16 frame carries within the buffer.
     static constexpr int MaxWriteRegisters = 123;
 
-    // With the real serial control (MSComm1 of the engine's own hidden host).
+    // With the control its port's name chooses (MSComm1 of the engine's own hidden host).
     explicit TModBus(QObject* parent = nullptr);
     // With a given control (a scripted fake in tests); the engine does not own it.
     explicit TModBus(CommControl* control, QObject* parent = nullptr);
     ~TModBus() override;
 
-    // The real control, or nullptr when a fake was given.
-    TMSComm* MSComm1() const { return m_msComm.get(); }
+    // The port and its settings, or nullptr when a control was given.
+    LinkPort* MSComm1() const { return m_msComm.get(); }
+    // The control the engine talks to now.
     CommControl& comm() const { return *m_comm; }
 
     // Engine state read by callers.
@@ -160,6 +161,8 @@ private:
     enum class Fault { None, PortFailed, Refused, Overflow, LineNoise, LinkLost };
 
     void init();
+    // Takes the port's control as the one to talk to (again, after a new name chose another).
+    void bindControl(CommControl* control);
     void sendFrame(int length, int function, int expectedDataBytes);
     // One transaction, and its repetitions for a read on a line that garbled it.
     void transactRetrying(int total, int function);
@@ -182,7 +185,7 @@ private:
     // The silence that separates frames at the line's speed.
     int frameSilenceMs() const;
 
-    std::unique_ptr<TMSComm> m_msComm;
+    std::unique_ptr<LinkPort> m_msComm;
     CommControl* m_comm = nullptr;
     QByteArray m_chunk;
     State m_state = State::Idle;

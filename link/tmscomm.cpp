@@ -2,8 +2,6 @@
 
 #include "link/linespeed.h"
 #include "link/logcategories.h"
-#include "link/portmap.h"
-#include "link/tcpcomm.h"
 
 #include <QFileInfo>
 
@@ -14,28 +12,16 @@ TMSComm::TMSComm(QObject* parent) : QObject(parent) {
 
 TMSComm::~TMSComm() { m_port.close(); }
 
-void TMSComm::setCommPort(int number) {
-    if (number == m_commPort && m_systemName.isEmpty())
-        return;
-    m_commPort = number;
-    m_systemName.clear();
+void TMSComm::setPortName(const QString& name) {
+    if (name == m_name) return;
+    m_name = name;
     reopenIfOpen();
-}
-
-void TMSComm::setSystemPortName(const QString& name) {
-    m_systemName = name;
-    reopenIfOpen();
-}
-
-QString TMSComm::systemPortName() const {
-    return m_systemName.isEmpty() ? PortMap::systemPort(m_commPort) : m_systemName;
 }
 
 void TMSComm::setSettings(const QString& settings) {
     if (settings == m_settings)
         return;
     m_settings = settings;
-    if (m_tcp) m_tcp->setSettings(settings);
     if (m_port.isOpen()) {
         const int speed = linespeed::of(m_settings);
         if (speed > 0)
@@ -43,49 +29,19 @@ void TMSComm::setSettings(const QString& settings) {
     }
 }
 
-bool TMSComm::PortOpen() const {
-    return m_tcp ? m_tcp->PortOpen() : m_port.isOpen();
-}
+bool TMSComm::PortOpen() const { return m_port.isOpen(); }
 
 bool TMSComm::setPortOpen(bool open, QString* error) {
     if (!open) {
         m_port.close();
-        if (m_tcp) m_tcp->setPortOpen(false);
         return true;
     }
     if (PortOpen()) return true;
     return this->open(error);
 }
 
-TcpComm* TMSComm::tcp() {
-    const QString url = systemPortName();
-    if (!TcpComm::isUrl(url)) {
-        m_tcp.reset();
-        return nullptr;
-    }
-    m_port.close();
-    if (!m_tcp) {
-        m_tcp = std::make_unique<TcpComm>();
-        m_tcp->OnComm = [this] { onReadyRead(); };
-        m_tcp->OnLinkLost = [this] {
-            if (OnLinkLost) OnLinkLost();
-        };
-        connect(m_tcp.get(), &TcpComm::connectionLost, this, &TMSComm::portLost);
-    }
-    m_tcp->setUrl(url);
-    m_tcp->setSettings(m_settings);
-    m_tcp->setRetryWindowMs(m_retryWindowMs);
-    return m_tcp.get();
-}
-
-void TMSComm::setRetryWindowMs(int ms) {
-    m_retryWindowMs = ms;
-    if (m_tcp) m_tcp->setRetryWindowMs(ms);
-}
-
 bool TMSComm::open(QString* error) {
-    if (TcpComm* server = tcp()) return server->setPortOpen(true, error);
-    m_port.setPortName(systemPortName());
+    m_port.setPortName(m_name);
     const int speed = linespeed::of(m_settings);
     m_port.setBaudRate(speed > 0 ? speed : 9600);
     m_port.setDataBits(QSerialPort::Data8);
@@ -94,7 +50,7 @@ bool TMSComm::open(QString* error) {
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
         if (error)
-            *error = QStringLiteral("%1: %2").arg(systemPortName(), m_port.errorString());
+            *error = QStringLiteral("%1: %2").arg(m_name, m_port.errorString());
         m_port.clearError();
         return false;
     }
@@ -104,13 +60,11 @@ bool TMSComm::open(QString* error) {
 }
 
 QString TMSComm::target() const {
-    const QString name = systemPortName();
-    const QString canonical = QFileInfo(name).canonicalFilePath();
-    return canonical.isEmpty() ? name : canonical;
+    const QString canonical = QFileInfo(m_name).canonicalFilePath();
+    return canonical.isEmpty() ? m_name : canonical;
 }
 
 bool TMSComm::ensureOpen(QString* error) {
-    if (TcpComm* server = tcp()) return server->ensureOpen(error);
     if (m_port.isOpen()) {
         // A hang-up the event loop has not seen yet shows up now, as an error that closes the port;
         // anything received meanwhile goes to the receive event as usual.
@@ -119,12 +73,11 @@ bool TMSComm::ensureOpen(QString* error) {
     // A restarted simulator or device server, or an adapter plugged in again under a link that
     // now points elsewhere: the open descriptor still leads to the old, dead device.
     if (m_port.isOpen() && target() != m_openedTarget)
-        closeLost(QStringLiteral("%1 now leads to %2").arg(systemPortName(), target()));
+        closeLost(QStringLiteral("%1 now leads to %2").arg(m_name, target()));
     return m_port.isOpen() || open(error);
 }
 
 QByteArray TMSComm::discardInput() {
-    if (m_tcp) return m_tcp->discardInput();
     if (!m_port.isOpen())
         return {};
     QByteArray seen = m_port.readAll();
@@ -162,10 +115,6 @@ void TMSComm::setDTREnable(bool on) {
 }
 
 void TMSComm::setOutput(const QByteArray& bytes) {
-    if (m_tcp) {
-        m_tcp->setOutput(bytes);
-        return;
-    }
     if (!m_port.isOpen())
         return;
     m_port.write(bytes);
@@ -175,7 +124,6 @@ void TMSComm::setOutput(const QByteArray& bytes) {
 }
 
 QByteArray TMSComm::Input() {
-    if (m_tcp) return m_tcp->Input();
     return m_port.isOpen() ? m_port.readAll() : QByteArray();
 }
 

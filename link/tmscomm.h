@@ -1,13 +1,9 @@
 #pragma once
-// The serial control: the only class that touches QSerialPort. A port number mapped to
-// "tcp://HOST:PORT" leads to a serial device server instead (TcpComm), behind the same operations.
+// The serial control: the only class that touches QSerialPort.
 #include "link/commcontrol.h"
 
 #include <QObject>
 #include <QSerialPort>
-#include <memory>
-
-class TcpComm;
 
 class TMSComm : public QObject, public CommControl {
     Q_OBJECT
@@ -15,12 +11,10 @@ public:
     explicit TMSComm(QObject* parent = nullptr);
     ~TMSComm() override;
 
-    int CommPort() const { return m_commPort; }
-    // A changed port or speed while open reopens the port with the new values.
-    void setCommPort(int number);
-    // Overrides the port number mapping with a system name or path (the CLI's --port PATH).
-    void setSystemPortName(const QString& name);
-    QString systemPortName() const;
+    // The system name or path of the port. A changed name or speed while open reopens the port
+    // with the new values.
+    void setPortName(const QString& name);
+    QString portName() const { return m_name; }
 
     QString Settings() const override { return m_settings; }
     void setSettings(const QString& settings);
@@ -36,8 +30,6 @@ public:
     int CommEvent() const override { return m_commEvent; }
     bool ensureOpen(QString* error) override;
     QByteArray discardInput() override;
-    // For a device server: how long an open goes on trying one that refuses (TcpComm's).
-    void setRetryWindowMs(int ms);
 
 signals:
     // The port went away while open (an unplugged adapter); reported once per loss.
@@ -52,20 +44,12 @@ private:
     void closeLost(const QString& reason);
     // The device the port's name leads to now (a link's target; the name itself where it names no file).
     QString target() const;
-    // The device server control when the port's name is a URL, made on first use, with the serial
-    // port closed; nothing, and no such control kept, when the name is a serial port's.
-    TcpComm* tcp();
-
     QSerialPort m_port;
-    // While the port's name is a device server's URL.
-    std::unique_ptr<TcpComm> m_tcp;
-    int m_commPort = 1;
-    QString m_systemName;
+    QString m_name;
     QString m_openedTarget;
     QString m_settings = QStringLiteral("9600,n,8,1");
     bool m_rts = false;
     bool m_dtr = false;
     int m_commEvent = 0;
     bool m_settingLines = false;
-    int m_retryWindowMs = 0;
 };

@@ -1,7 +1,7 @@
 // The scan of the line, the device menu, choosing a device and reaching one by typed address.
 #include "mainwindowfixture.h"
 
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform3.h"

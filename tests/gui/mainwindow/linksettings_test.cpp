@@ -2,7 +2,7 @@
 // (a bad delay keeps what came before it), and what the window takes back.
 #include "mainwindowfixture.h"
 
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "ui/radiogroup.h"
 #include "ui/tform4.h"
 

@@ -1,7 +1,7 @@
 // Start-up with good and damaged settings files, the window's initial state, closing and shutdown.
 #include "mainwindowfixture.h"
 
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform17.h"

@@ -6,7 +6,7 @@
 #include "collect/collector.h"
 #include "device/encodings.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "sim/simulator.h"
 #include "store/store.h"
 #include "testdatabases.h"

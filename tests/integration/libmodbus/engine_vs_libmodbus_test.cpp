@@ -2,7 +2,7 @@
 // against the same slave: a ModBus implementation that nobody here wrote.
 #include "hex.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "ptybridge.h"
 
 #include <QProcess>

@@ -4,6 +4,7 @@
 #include "link/crc16.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
+#include "link/linkport.h"
 #include "link/tmscomm.h"
 #include "sim/simulator.h"
 
@@ -90,7 +91,7 @@ TEST(SerialControl, TransactsOverAPtyWithRtsModeOn) {
     bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
     EXPECT_TRUE(bus.MSComm1()->PortOpen());
-    EXPECT_FALSE(bus.MSComm1()->RTSEnable());
+    EXPECT_FALSE(dynamic_cast<TMSComm&>(bus.comm()).RTSEnable());
 }
 
 TEST(SerialControl, ChangingThePortWhileOpenReopensOnTheNewOne) {
@@ -125,7 +126,7 @@ TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
     bus.setModbusSilenceMs(60);
     bus.MSComm1()->setSystemPortName(path);
     int lost = 0;
-    QObject::connect(bus.MSComm1(), &TMSComm::portLost, [&] { ++lost; });
+    QObject::connect(bus.MSComm1(), &LinkPort::portLost, [&] { ++lost; });
     // Half a reply, then the far end goes away like an unplugged adapter.
     QTimer::singleShot(10, [&] {
         pty->readAll();

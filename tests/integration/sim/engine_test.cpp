@@ -2,7 +2,7 @@
 // kind the monitor sends, and faults as the engine sees them.
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 #include "link/tmodbus.h"
-#include "link/tmscomm.h"
+#include "link/linkport.h"
 #include "sim/simulator.h"
 
 #include <QEventLoop>
@@ -120,13 +120,13 @@ TEST(DeviceServer, AnOpenWithARetryWindowGoesOnTryingARefusingServer) {
     // Without a window one refusal ends the open (the monitor's case, above); with one, a server
     // that comes up a moment after the first refusal is reached by a later attempt.
     const quint16 port = freePort();
-    TMSComm comm;
+    LinkPort comm;
     comm.setSystemPortName(QStringLiteral("tcp://127.0.0.1:%1").arg(port));
     comm.setRetryWindowMs(TcpComm::ConnectTimeoutMs);
     QTcpServer late;
     QTimer::singleShot(100, [&] { late.listen(QHostAddress::LocalHost, port); });
     QString error;
-    EXPECT_TRUE(comm.ensureOpen(&error)) << error.toStdString();
+    EXPECT_TRUE(comm.control().ensureOpen(&error)) << error.toStdString();
 
     // One that never comes is given up within the window, after more than one attempt.
     TcpComm tcp;
@@ -239,6 +239,42 @@ TEST_F(EngineVsSimOverTcp, RepliesOfTheSimulatorEndByTheirLength) {
     EXPECT_TRUE(bus.replyOk());
     EXPECT_EQ(bus.completion(), ReplyCompletion::Silence);
     EXPECT_EQ(notes(), QStringList{"tcp: connected"});
+}
+
+// The settings dialog may move the engine between a serial port and a device server, and back: each
+// name gets its own kind of control, and the loss of a connection is still heard from the new one.
+TEST_F(EngineVsSimOverTcp, ANewPortNameSwitchesTheControlBothWays) {
+    sim::SimOptions o;
+    o.pacing = false;
+    sim::Simulator serial(o);
+    ASSERT_TRUE(serial.start());
+    PortMap::set(4, serial.portPath());
+    int lost = 0;
+    QObject::connect(bus.MSComm1(), &LinkPort::portLost, [&] { ++lost; });
+    const struct {
+        int port;
+        bool tcp;
+    } steps[] = {{3, true}, {4, false}, {3, true}, {4, false}, {3, true}};
+    int servedOverTcp = 0;
+    for (const auto& step : steps) {
+        bus.MSComm1()->setCommPort(step.port);
+        EXPECT_EQ(dynamic_cast<TcpComm*>(&bus.comm()) != nullptr, step.tcp) << step.port;
+        bus.WriteRegister(1, 18, quint16(100 + step.port));
+        ASSERT_TRUE(bus.replyOk()) << step.port << ": " << describe(bus.replyStatus()).toStdString();
+        if (step.tcp) ++servedOverTcp;
+        // A port that was open is open again on the new line at once.
+        EXPECT_TRUE(bus.MSComm1()->PortOpen()) << step.port;
+    }
+    EXPECT_EQ(simulator->holding(1, 18), 103);
+    EXPECT_EQ(serial.holding(1, 18), 104);
+    EXPECT_EQ(notes().count(QStringLiteral("tcp: connected")), servedOverTcp);
+
+    sim::FaultSpec drop = sim::FaultSpec::onNth(sim::Fault::Drop, 1);
+    drop.closeAfterBytes = 3;
+    simulator->setFault(drop);
+    bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost);
+    EXPECT_EQ(lost, 1);
 }
 
 TEST_F(EngineVsSimOverTcp, AConnectionDroppedMidReplyOrBetweenExchangesIsMadeAgain) {

@@ -3,6 +3,7 @@
 #include "device/records.h"
 #include "hex.h"
 #include "link/crc16.h"
+#include "link/rtuframe.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ TEST(Identification, DeviceTextJoinsTheTwoTextsWithThreeBlanks) {
         {"truncated to the header", hex("01 11"), "   "},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ident::deviceText(c.reply), c.text) << c.name;
+        EXPECT_EQ(ident::deviceText(RtuFrame(c.reply)), c.text) << c.name;
 }
 
 TEST(Identification, TextsAreTakenUpToTheirZerosAndTheReceivedLength) {
@@ -72,7 +73,7 @@ TEST(Identification, TextsAreTakenUpToTheirZerosAndTheReceivedLength) {
          "ДК   1"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ident::deviceText(c.reply), QString::fromUtf8(c.text)) << c.name;
+        EXPECT_EQ(ident::deviceText(RtuFrame(c.reply)), QString::fromUtf8(c.text)) << c.name;
 }
 
 TEST(Identification, EntryTextCarriesTheAddressInThreeColumns) {
