@@ -17,16 +17,15 @@ namespace {
 using namespace modbus;
 
 // Result words a Hayes modem ends a command with, in the order they are looked for.
-const char* const kResultWords[] = {"CONNECT", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"};
+const char* const kResultWords[] = {"CONNECT",     "OK",    "BUSY",      "NO ANSWER",
+                                    "NO DIALTONE", "ERROR", "NO CARRIER"};
 
 // The low 16 bits of the rounded number, for any finite double (a plain integer conversion is
 // undefined beyond 64 bits); nothing for NaN and infinities.
 std::optional<std::uint16_t> low16(double x) {
-    if (!std::isfinite(x))
-        return std::nullopt;
+    if (!std::isfinite(x)) return std::nullopt;
     double m = std::fmod(std::nearbyint(x), 65536.0);
-    if (m < 0)
-        m += 65536.0;
+    if (m < 0) m += 65536.0;
     return std::uint16_t(m);
 }
 
@@ -134,8 +133,7 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     m_state = State::Preparing;
 
     if (m_msComm) m_msComm->followMapping();
-    if (RtsMode)
-        RtsTimer->setInterval(m_comm->rtsHoldMs(ByteCount));
+    if (RtsMode) RtsTimer->setInterval(m_comm->rtsHoldMs(ByteCount));
     m_fastNow = m_fast;
 
     QString error;
@@ -151,8 +149,7 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     // one, and taken as this reply it would hand the caller another request's values.
     discard(m_comm->discardInput());
 
-    if (RtsMode)
-        m_comm->setRTSEnable(true);
+    if (RtsMode) m_comm->setRTSEnable(true);
     // Before the write: a line faster than the program may answer inside it.
     m_state = State::Sending;
     emit frameSent(OutputFrame);
@@ -191,18 +188,15 @@ void TModBus::end(Fault fault) {
 }
 
 void TModBus::discard(const QByteArray& bytes) {
-    if (bytes.isEmpty())
-        return;
+    if (bytes.isEmpty()) return;
     m_discarded += bytes.size();
     emit bytesDiscarded(bytes);
 }
 
 void TModBus::onComm() {
-    if (m_comm->CommEvent() != CommControl::ComEvReceive)
-        return;
+    if (m_comm->CommEvent() != CommControl::ComEvReceive) return;
     m_chunk = m_comm->Input();
-    if (m_chunk.isEmpty())
-        return;
+    if (m_chunk.isEmpty()) return;
     m_sinceReply.start();
     // Outside a transaction's wait nothing may reach Buffer: the reply of a finished transaction
     // stays as it was, and the next one starts clean.
@@ -252,8 +246,7 @@ void TModBus::take(const QByteArray& chunk) {
         }
     }
     completeEarly();
-    if (m_state == State::Listening)
-        ReplyTimer->start();
+    if (m_state == State::Listening) ReplyTimer->start();
 }
 
 int TModBus::frameSilenceMs() const {
@@ -282,8 +275,9 @@ void TModBus::completeEarly() {
     // the caller learns of it what it would have learnt without fast completion.
     if (Received != expected) return;
     const RtuFrame frame = replyFrame();
-    const bool answers = frame.address() == m_expectAddress &&
-                         (frame.function() == m_expectFunction || frame.function() == (m_expectFunction | 0x80));
+    const bool answers =
+        frame.address() == m_expectAddress &&
+        (frame.function() == m_expectFunction || frame.function() == (m_expectFunction | 0x80));
     if (answers && frame.crcOk()) {
         m_completion = ReplyCompletion::Length;
         end();
@@ -349,47 +343,56 @@ void TModBus::refuse() {
 }
 
 void TModBus::ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first) {
-    const std::uint8_t frame[] = {address, FnReadHolding, std::uint8_t(first >> 8), std::uint8_t(first), 0, count};
+    const std::uint8_t frame[] = {address, FnReadHolding, std::uint8_t(first >> 8), std::uint8_t(first),
+                                  0,       count};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnReadHolding, 2 * count);
 }
 
-void TModBus::WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first, const QByteArray& data) {
+void TModBus::WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first,
+                             const QByteArray& data) {
     // A byte count that disagrees with the data, or a frame past the buffer, would reach the device
     // malformed; padding or cutting the data would write values nobody asked for.
     if (count < 1 || count > MaxWriteRegisters || data.size() != 2 * count) {
         refuse();
         return;
     }
-    const std::uint8_t head[] = {address,           FnWriteRegisters, std::uint8_t(first >> 8), std::uint8_t(first), 0,
-                                 count,             std::uint8_t(2 * count)};
+    const std::uint8_t head[] = {
+        address, FnWriteRegisters,       std::uint8_t(first >> 8), std::uint8_t(first), 0,
+        count,   std::uint8_t(2 * count)};
     std::copy(std::begin(head), std::end(head), Buffer.begin());
     std::copy(data.begin(), data.end(), Buffer.begin() + 7);
     sendFrame(7 + int(data.size()), FnWriteRegisters, -1);
 }
 
 void TModBus::WriteRegister(std::uint8_t address, std::uint16_t reg, std::uint16_t value) {
-    const std::uint8_t frame[] = {address,          FnWriteRegister,     std::uint8_t(reg >> 8), std::uint8_t(reg),
-                                  std::uint8_t(value >> 8), std::uint8_t(value)};
+    const std::uint8_t frame[] = {address,           FnWriteRegister,          std::uint8_t(reg >> 8),
+                                  std::uint8_t(reg), std::uint8_t(value >> 8), std::uint8_t(value)};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnWriteRegister, -1);
 }
 
 void TModBus::ReadCoils(std::uint8_t address, std::uint16_t first, std::uint16_t quantity) {
-    const std::uint8_t frame[] = {address,          FnReadCoils, std::uint8_t(first >> 8), std::uint8_t(first),
-                                  std::uint8_t(quantity >> 8), std::uint8_t(quantity)};
+    const std::uint8_t frame[] = {address,
+                                  FnReadCoils,
+                                  std::uint8_t(first >> 8),
+                                  std::uint8_t(first),
+                                  std::uint8_t(quantity >> 8),
+                                  std::uint8_t(quantity)};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnReadCoils, (quantity + 7) / 8);
 }
 
 void TModBus::SetCoil(std::uint8_t address, std::uint16_t coil) {
-    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil), 0xFF, 0x00};
+    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil),
+                                  0xFF,    0x00};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnWriteCoil, -1);
 }
 
 void TModBus::ClearCoil(std::uint8_t address, std::uint16_t coil) {
-    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil), 0x00, 0x00};
+    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil),
+                                  0x00,    0x00};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnWriteCoil, -1);
 }
@@ -427,8 +430,8 @@ void TModBus::ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, st
         return;
     }
     const std::uint16_t number = *bits;
-    const std::uint8_t frame[] = {address, FnReadArchive, 0, archive, 0, count, 0, std::uint8_t(number >> 8),
-                                  std::uint8_t(number)};
+    const std::uint8_t frame[] = {
+        address, FnReadArchive, 0, archive, 0, count, 0, std::uint8_t(number >> 8), std::uint8_t(number)};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(9, FnReadArchive, -1);
 }
@@ -474,7 +477,9 @@ QByteArray TModBus::reply() const {
     return QByteArray(reinterpret_cast<const char*>(Buffer.data()), std::clamp(Received, 0, BufferSize));
 }
 
-int TModBus::exceptionCode() const { return replyStatus() == ReplyStatus::Exception ? replyFrame().exceptionCode() : 0; }
+int TModBus::exceptionCode() const {
+    return replyStatus() == ReplyStatus::Exception ? replyFrame().exceptionCode() : 0;
+}
 
 ReplyStatus TModBus::replyStatus() const {
     switch (m_fault) {
@@ -487,31 +492,23 @@ ReplyStatus TModBus::replyStatus() const {
     default:
         break;
     }
-    if (Received == 0)
-        return ReplyStatus::NoReply;
-    if (m_fault == Fault::LineNoise)
-        return ReplyStatus::LineNoise;
+    if (Received == 0) return ReplyStatus::NoReply;
+    if (m_fault == Fault::LineNoise) return ReplyStatus::LineNoise;
     // A whole frame that came before the link went is as good as any.
-    if (!Valid)
-        return m_fault == Fault::LinkLost ? ReplyStatus::LinkLost : ReplyStatus::CrcError;
-    if (m_expectFunction < 0)
-        return ReplyStatus::Ok;
+    if (!Valid) return m_fault == Fault::LinkLost ? ReplyStatus::LinkLost : ReplyStatus::CrcError;
+    if (m_expectFunction < 0) return ReplyStatus::Ok;
     const RtuFrame frame = replyFrame();
-    if (frame.size() < 4)
-        return ReplyStatus::WrongLength;
-    if (m_expectAddress >= 0 && frame.address() != m_expectAddress)
-        return ReplyStatus::WrongAddress;
+    if (frame.size() < 4) return ReplyStatus::WrongLength;
+    if (m_expectAddress >= 0 && frame.address() != m_expectAddress) return ReplyStatus::WrongAddress;
     const int function = frame.function();
     if (function == (m_expectFunction | 0x80))
         return frame.size() == 5 ? ReplyStatus::Exception : ReplyStatus::WrongLength;
-    if (function != m_expectFunction)
-        return ReplyStatus::WrongFunction;
+    if (function != m_expectFunction) return ReplyStatus::WrongFunction;
     switch (function) {
     case FnWriteCoil:
     case FnWriteRegister:
     case FnWriteRegisters:
-        if (frame.size() != 8)
-            return ReplyStatus::WrongLength;
+        if (frame.size() != 8) return ReplyStatus::WrongLength;
         // A late echo of an earlier write must not confirm this one.
         return frame.bytes().startsWith(m_expectEcho) ? ReplyStatus::Ok : ReplyStatus::WrongEcho;
     case FnReportSlaveId:
@@ -521,8 +518,7 @@ ReplyStatus TModBus::replyStatus() const {
         return frame.size() >= 5 ? ReplyStatus::Ok : ReplyStatus::WrongLength;
     default: {
         const std::optional<QByteArray> data = frame.countedData();
-        if (!data || (m_expectData >= 0 && data->size() != m_expectData))
-            return ReplyStatus::WrongLength;
+        if (!data || (m_expectData >= 0 && data->size() != m_expectData)) return ReplyStatus::WrongLength;
         return ReplyStatus::Ok;
     }
     }

@@ -1,8 +1,8 @@
 // The program's own engine (TMSComm over QSerialPort, TModBus) against the simulator: every request
 // kind the monitor sends, and faults as the engine sees them.
+#include "link/linkport.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/linkport.h"
 #include "sim/simulator.h"
 
 #include <gtest/gtest.h>
