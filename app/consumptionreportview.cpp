@@ -25,8 +25,8 @@ ConsumptionReportView::ConsumptionReportView(ViewHost& host, ArchivesView& archi
     : QObject(host.actionWindow()), m_host(host), m_archives(archives),
       m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     setObjectName(QStringLiteral("ConsumptionReportView"));
-    m_printer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 15, 15, 15),
-                                         QPageLayout::Millimeter));
+    m_printer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(20, 15, 15, 15), QPageLayout::Millimeter));
     m_window = std::make_unique<ReportWindow>(*m_printer);
     connect(m_window->preview(), &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* printer) {
         if (m_report) consumption::paint(*m_report, *printer);
@@ -35,7 +35,8 @@ ConsumptionReportView::ConsumptionReportView(ViewHost& host, ArchivesView& archi
     connect(m_window->ButtonSavePdf, &QPushButton::clicked, this, &ConsumptionReportView::ButtonSavePdfClick);
     MenuConsumptionReport =
         host.addServiceItem(QStringLiteral("MenuConsumptionReport"), QStringLiteral("Отчёт о потреблении"));
-    connect(MenuConsumptionReport, &QAction::triggered, this, &ConsumptionReportView::MenuConsumptionReportClick);
+    connect(MenuConsumptionReport, &QAction::triggered, this,
+            &ConsumptionReportView::MenuConsumptionReportClick);
 }
 
 ConsumptionReportView::~ConsumptionReportView() = default;

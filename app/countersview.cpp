@@ -2,8 +2,8 @@
 
 #include "app/exchange.h"
 #include "app/fieldenter.h"
-#include "app/pollreport.h"
 #include "app/operatoraction.h"
+#include "app/pollreport.h"
 #include "app/viewhost.h"
 #include "device/channelcondition.h"
 #include "device/counters.h"

@@ -13,9 +13,9 @@
 #include "device/encodings.h"
 #include "files/consumptionreport.h"
 #include "files/exportfile.h"
+#include "link/linkport.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/linkport.h"
 #include "store/database.h"
 #include "store/store.h"
 #include "ui/archivegrids.h"
@@ -98,10 +98,11 @@ void DatabaseView::open() {
     }
     std::unique_ptr<store::Store> db = store::Store::open(*location, &error, store::SchemaVersion, false);
     if (!db) {
-        w.setStatus(error == QLatin1String(store::Store::NotCollected)
-                        ? QStringLiteral("В базе данных %1 нет собранных данных: это не база kastari-collect")
-                              .arg(location->describe())
-                        : QStringLiteral("Базу данных %1 открыть не удалось: %2").arg(location->describe(), error));
+        w.setStatus(
+            error == QLatin1String(store::Store::NotCollected)
+                ? QStringLiteral("В базе данных %1 нет собранных данных: это не база kastari-collect")
+                      .arg(location->describe())
+                : QStringLiteral("Базу данных %1 открыть не удалось: %2").arg(location->describe(), error));
         return;
     }
     m_store = std::move(db);
@@ -152,7 +153,8 @@ void DatabaseView::showChosen() {
     showReading(grid, stored->reading);
     w.showGrid(archive);
     const int rows = int(stored->reading.rows.size());
-    w.setStatus(rows == 0 ? QStringLiteral("За эти дни в базе ничего нет") : QStringLiteral("Строк: %1").arg(rows));
+    w.setStatus(rows == 0 ? QStringLiteral("За эти дни в базе ничего нет")
+                          : QStringLiteral("Строк: %1").arg(rows));
     m_shown = std::make_unique<Shown>(Shown{std::move(*stored), archive});
     w.ButtonSaveArchive->setEnabled(true);
     w.ButtonChart->setEnabled(archive);
@@ -177,20 +179,22 @@ void DatabaseView::ButtonSaveArchiveClick() {
 void DatabaseView::ButtonChartClick() {
     if (!m_shown || !m_shown->archive) return;
     const collect::StoredReading& s = m_shown->stored;
-    m_chart.present({s.reading, s.heading().deviceCaption, s.heading().channelCaption}, QString::number(s.meter.number));
+    m_chart.present({s.reading, s.heading().deviceCaption, s.heading().channelCaption},
+                    QString::number(s.meter.number));
 }
 
 void DatabaseView::ButtonReportClick() {
     if (!m_shown || m_shown->stored.reading.kind != archives::Kind::Day) return;
     const collect::StoredReading& s = m_shown->stored;
-    consumption::Heading heading{.electronicNumber = QString::number(s.meter.number),
-                                 .deviceText = s.meter.deviceText,
-                                 .name = s.meter.name,
-                                 .address = QStringLiteral("%1, сетевой адрес %2").arg(s.meter.line).arg(s.meter.address),
-                                 .channel = s.reading.channel + 1,
-                                 .from = m_window->DateFrom->date(),
-                                 .to = m_window->DateTo->date(),
-                                 .made = QDate::currentDate()};
+    consumption::Heading heading{
+        .electronicNumber = QString::number(s.meter.number),
+        .deviceText = s.meter.deviceText,
+        .name = s.meter.name,
+        .address = QStringLiteral("%1, сетевой адрес %2").arg(s.meter.line).arg(s.meter.address),
+        .channel = s.reading.channel + 1,
+        .from = m_window->DateFrom->date(),
+        .to = m_window->DateTo->date(),
+        .made = QDate::currentDate()};
     m_report.present(consumption::build(heading, consumption::daysOf(s.reading)));
 }
 
@@ -215,16 +219,18 @@ void DatabaseView::ButtonCollectClick() {
         const DisabledWindow disabled = action.disableWindow();
         BusyWindow& wait = *m_archives.Form12();
         wait.start();
-        outcome = collect::visitMeter(engine, *m_store, entry,
-                                      [&wait](const QString&, int done, int due) { wait.setProgress(done, due); });
+        outcome = collect::visitMeter(engine, *m_store, entry, [&wait](const QString&, int done, int due) {
+            wait.setProgress(done, due);
+        });
         wait.hide();
     }
     if (polling) m_host.startPolling();
     fillMeters();
-    m_window->setStatus(outcome.result == store::Outcome::Result::Stored
-                            ? QStringLiteral("Прибор %1 дополнен: периодов %2, событий %3")
-                                  .arg(outcome.number.value_or(0))
-                                  .arg(outcome.periods)
-                                  .arg(outcome.entries)
-                            : QStringLiteral("Прибор по адресу %1 не собран: %2").arg(entry.address).arg(outcome.reason));
+    m_window->setStatus(
+        outcome.result == store::Outcome::Result::Stored
+            ? QStringLiteral("Прибор %1 дополнен: периодов %2, событий %3")
+                  .arg(outcome.number.value_or(0))
+                  .arg(outcome.periods)
+                  .arg(outcome.entries)
+            : QStringLiteral("Прибор по адресу %1 не собран: %2").arg(entry.address).arg(outcome.reason));
 }

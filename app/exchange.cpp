@@ -64,16 +64,14 @@ bool Exchange::writeRegisters(int first, int count, const QByteArray& data) {
 }
 
 bool Exchange::write(const RegisterWrite& write) {
-    if (write.count == 1)
-        return writeRegister(write.reg, write.value());
+    if (write.count == 1) return writeRegister(write.reg, write.value());
     return writeRegisters(write.reg, write.count, write.data);
 }
 
 void Exchange::run(const QList<CommandStep>& steps) {
     for (const CommandStep& step : steps) {
         writeRegister(step.reg, step.value);
-        if (step.pauseAfter)
-            pause();
+        if (step.pauseAfter) pause();
     }
 }
 

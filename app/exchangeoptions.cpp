@@ -13,7 +13,7 @@
 namespace {
 const QString FastKey = QStringLiteral("Exchange/FastCompletion");
 const QString RetriesKey = QStringLiteral("Exchange/Retries");
-}
+} // namespace
 
 ExchangeOptions* ExchangeOptions::install(ViewHost& host, bool fastFromCommandLine) {
     return new ExchangeOptions(host, fastFromCommandLine);

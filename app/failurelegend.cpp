@@ -40,4 +40,3 @@ void FailureLegend::ButtonBrouseClick(QPushButton* button) {
         if (fill(tag::of(button))) execModal(*m_form6);
     });
 }
-

@@ -34,7 +34,7 @@ void enterField(ViewHost& host, const FieldEnter& enter) {
     // The window took the focus back when it was enabled; the operator goes on in this field.
     enter.edit->setFocus();
     // A refused text kept for mending keeps the poll from writing over it, where the poll fills it.
-    const bool kept = verdict == Verdict::Refused && field.refusal == Refusal::KeepText &&
-                      field.encoding != Encoding::None;
+    const bool kept =
+        verdict == Verdict::Refused && field.refusal == Refusal::KeepText && field.encoding != Encoding::None;
     if (field.poll == Poll::PausedWhileTyping && !kept) action.startPollAtEnd(true);
 }

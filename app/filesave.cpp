@@ -36,7 +36,8 @@ struct SaveDialog {
     QString suffix; // given to a name typed without one
 };
 
-std::optional<QString> runSaveDialog(const QString& number, const QString& defaultName, const SaveDialog& kind) {
+std::optional<QString> runSaveDialog(const QString& number, const QString& defaultName,
+                                     const SaveDialog& kind) {
     QDir folder = QDir::current();
     // A folder that cannot be made leaves the dialog in the working directory.
     if (!number.isEmpty() && (folder.exists(number) || folder.mkdir(number))) folder.cd(number);

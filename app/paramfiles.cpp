@@ -100,8 +100,8 @@ void ParamFiles::save(const QString& reportPath) {
 }
 
 std::optional<QString> ParamFiles::chooseSnapshot(const QString& electronicNumber) const {
-    FileDialog dialog(nullptr, QStringLiteral("Загрузка параметров"), QDir::current().filePath(electronicNumber),
-                      QStringLiteral("Все файлы (*)"));
+    FileDialog dialog(nullptr, QStringLiteral("Загрузка параметров"),
+                      QDir::current().filePath(electronicNumber), QStringLiteral("Все файлы (*)"));
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);

@@ -60,8 +60,7 @@ void SystemParams::ReadSysParam() {
         // A failed read stops the reader where it is: what earlier reads filled stays, the
         // panel is not shown and the progress bar keeps its mark.
         const std::optional<RegisterBlock> block = link.readHolding(read.first, read.count);
-        if (!block)
-            return;
+        if (!block) return;
         m_panel->fill(*block);
         if (block->has(rowByName(QStringLiteral("ComboBoxModeLine"))->reg))
             m_host.setTwoChannelMode(twoChannelMode(m_panel->itemIndex(QStringLiteral("ComboBoxModeLine"))));
@@ -71,16 +70,25 @@ void SystemParams::ReadSysParam() {
     m_panel->show();
 }
 
-void SystemParams::EditElNumberKeyPress() { commitEdit(QStringLiteral("EditElNumber")); }
-void SystemParams::EditDateFabricationsKeyPress() { commitEdit(QStringLiteral("EditDateFabrications")); }
-void SystemParams::EditFrequencyKeyPress() { commitEdit(QStringLiteral("EditFrequency")); }
-void SystemParams::EditTimeInerciasKeyPress() { commitEdit(QStringLiteral("EditTimeInercias")); }
-void SystemParams::EditNodeAddressKeyPress() { commitEdit(QStringLiteral("EditNodeAddress")); }
+void SystemParams::EditElNumberKeyPress() {
+    commitEdit(QStringLiteral("EditElNumber"));
+}
+void SystemParams::EditDateFabricationsKeyPress() {
+    commitEdit(QStringLiteral("EditDateFabrications"));
+}
+void SystemParams::EditFrequencyKeyPress() {
+    commitEdit(QStringLiteral("EditFrequency"));
+}
+void SystemParams::EditTimeInerciasKeyPress() {
+    commitEdit(QStringLiteral("EditTimeInercias"));
+}
+void SystemParams::EditNodeAddressKeyPress() {
+    commitEdit(QStringLiteral("EditNodeAddress"));
+}
 
 void SystemParams::commitEdit(const QString& fieldName) {
     const Field* row = rowByName(fieldName);
-    if (!row)
-        return;
+    if (!row) return;
     enterField(m_host,
                {.field = *row,
                 .reg = row->reg,
@@ -89,29 +97,31 @@ void SystemParams::commitEdit(const QString& fieldName) {
                 .reread = [this] { ReadSysParam(); }});
 }
 
-void SystemParams::ComboWorkModeChange(const QString& list) { chooseItem(list); }
-void SystemParams::ComboSpeedRSChange() { chooseItem(QStringLiteral("ComboSpeedRS")); }
-void SystemParams::RadioGroupDopUsilClick() { chooseItem(QStringLiteral("RadioGroupDopUsil")); }
+void SystemParams::ComboWorkModeChange(const QString& list) {
+    chooseItem(list);
+}
+void SystemParams::ComboSpeedRSChange() {
+    chooseItem(QStringLiteral("ComboSpeedRS"));
+}
+void SystemParams::RadioGroupDopUsilClick() {
+    chooseItem(QStringLiteral("RadioGroupDopUsil"));
+}
 
 void SystemParams::chooseItem(const QString& list) {
     const Field* row = rowByName(list);
-    if (!row)
-        return;
+    if (!row) return;
     const OperatorAction action(m_host);
-    if (!action)
-        return;
+    if (!action) return;
     action.exchange([&] {
         for (const RegisterWrite& write : listWrites(*row, m_panel->itemIndex(list)))
             m_host.exchange().write(write);
-        if (row->rereadAfter)
-            ReadSysParam();
+        if (row->rereadAfter) ReadSysParam();
     });
 }
 
 void SystemParams::ButtonInitParamClick() {
     const OperatorAction action(m_host);
-    if (!action)
-        return;
+    if (!action) return;
     action.exchange([this] {
         m_form11->show();
         m_host.exchange().run(initialisationSteps());
@@ -122,10 +132,8 @@ void SystemParams::ButtonInitParamClick() {
 void SystemParams::Button1Click() {
     {
         const OperatorAction action(m_host);
-        if (!action)
-            return;
-        if (runModal(*m_form18) != TForm18::Yes)
-            return;
+        if (!action) return;
+        if (runModal(*m_form18) != TForm18::Yes) return;
         // The engine keeps the menus alive while it waits; none of them may start a second exchange.
         action.exchange([this] { m_host.exchange().write(clockWrite(now())); });
     }
@@ -135,22 +143,25 @@ void SystemParams::Button1Click() {
 namespace {
 const QString ClearArchivesQuestion = QStringLiteral(
     "Очистить в приборе все архивы\n(часовой, суточный и месячный)?\nЗаписи будут удалены безвозвратно.");
-const QString ClearJournalsQuestion = QStringLiteral("Очистить в приборе все журналы\n(отказов, оператора и "
-                                                     "нештатных ситуаций)?\nЗаписи будут удалены безвозвратно.");
+const QString ClearJournalsQuestion =
+    QStringLiteral("Очистить в приборе все журналы\n(отказов, оператора и "
+                   "нештатных ситуаций)?\nЗаписи будут удалены безвозвратно.");
 } // namespace
 
-void SystemParams::ButtonClearArhClick() { clear(*m_form19, clearArchivesSteps(), ClearArchivesQuestion); }
+void SystemParams::ButtonClearArhClick() {
+    clear(*m_form19, clearArchivesSteps(), ClearArchivesQuestion);
+}
 
-void SystemParams::ButtonClearJournalsClick() { clear(*m_form14, clearJournalsSteps(), ClearJournalsQuestion); }
+void SystemParams::ButtonClearJournalsClick() {
+    clear(*m_form14, clearJournalsSteps(), ClearJournalsQuestion);
+}
 
 void SystemParams::clear(ClearingWindow& window, const QList<CommandStep>& steps, const QString& question) {
     const OperatorAction action(m_host);
-    if (!action)
-        return;
+    if (!action) return;
     // One click would erase what the meter has gathered over months: the operator is asked first.
     ConfirmDialog confirm(window.windowTitle(), question);
-    if (runModal(confirm) != QDialog::Accepted)
-        return;
+    if (runModal(confirm) != QDialog::Accepted) return;
     action.exchange([&] {
         window.showWaiting();
         m_host.exchange().run(steps);

@@ -21,7 +21,7 @@ struct CommandStep;
 
 class SystemParams : public QObject {
     Q_OBJECT
-public:
+  public:
     // Builds the panel and the view's windows, places the panel in the window and becomes the
     // reader of the system group. The window owns the result.
     static SystemParams* install(ViewHost& host);
@@ -57,7 +57,7 @@ public:
     // The computer's local clock (tests fix it).
     std::function<QDateTime()> now;
 
-private:
+  private:
     explicit SystemParams(ViewHost& host);
     void commitEdit(const QString& field);
     void chooseItem(const QString& list);

@@ -5,8 +5,8 @@
 #include "device/identification.h"
 
 #include "link/linespeed.h"
-#include "link/tmodbus.h"
 #include "link/linkport.h"
+#include "link/tmodbus.h"
 #include "ui/archivegrids.h"
 #include "ui/errorbox.h"
 #include "ui/fixeddialog.h"
@@ -34,7 +34,6 @@
 #include <QTimer>
 
 namespace {
-
 
 QFrame* placeholderPanel(QWidget* parent, const QString& name) {
     auto* panel = new QFrame(parent);
@@ -318,9 +317,13 @@ bool TForm1::menuEnabled(const QAction* menuItem) {
     return menuItem->isEnabled();
 }
 
-int TForm1::tagOf(const QObject* object) { return tag::of(object); }
+int TForm1::tagOf(const QObject* object) {
+    return tag::of(object);
+}
 
-void TForm1::setTag(QObject* object, int value) { tag::set(object, value); }
+void TForm1::setTag(QObject* object, int value) {
+    tag::set(object, value);
+}
 
 QString TForm1::captionOf(const QAction* item) {
     return item ? QString(item->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) : QString();

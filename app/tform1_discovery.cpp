@@ -24,7 +24,8 @@ std::optional<QString> TForm1::identify(int address) {
 
 void TForm1::MenuConnectClick() {
     if (!Form3) return;
-    OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
+    OperatorAction action(*this,
+                          {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
     setMenuEnabled(MenuLink, false);
     setMenuEnabled(MenuTypeParam, false);
     setMenuEnabled(MenuChoiceChannel, false);

@@ -49,7 +49,8 @@ void TForm1::hideChannelPanel() {
 
 void TForm1::MenuTypeParamClick(QAction* item) {
     if (!item) return;
-    OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
+    OperatorAction action(*this,
+                          {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
     {
         const DisabledWindow disabled = action.disableWindow();
         hideGroupViews();
@@ -110,7 +111,8 @@ void TForm1::MenuTypeParamClick(QAction* item) {
 
 void TForm1::ChannelClick(QAction* item) {
     if (!item) return;
-    OperatorAction action(*this, {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
+    OperatorAction action(*this,
+                          {.guard = OperatorAction::Guard::Opened, .poll = OperatorAction::Poll::Stopped});
     const bool first = item == FirstChannel;
     {
         const DisabledWindow disabled = action.disableWindow();

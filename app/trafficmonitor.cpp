@@ -34,4 +34,3 @@ void TrafficMonitor::MenuTrafficMonitorClick() {
     m_window->raise();
     m_window->activateWindow();
 }
-

@@ -8,7 +8,8 @@ namespace archives {
 
 void registerReplyLength() {
     // Address, 65, byte count, the records, CRC: the byte count tells the length as for a register read.
-    rtu::registerReplyLength({.function = modbus::FnReadArchive, .rule = rtu::LengthRule::ByteCount, .length = 5});
+    rtu::registerReplyLength(
+        {.function = modbus::FnReadArchive, .rule = rtu::LengthRule::ByteCount, .length = 5});
 }
 
 void send(TModBus& engine, std::uint8_t address, const Request& r) {

@@ -14,7 +14,9 @@ namespace {
 
 using namespace modbus;
 
-QString statusText(ReplyStatus status, int exceptionCode) { return describe(status, exceptionCode, Wording::Russian); }
+QString statusText(ReplyStatus status, int exceptionCode) {
+    return describe(status, exceptionCode, Wording::Russian);
+}
 
 QString completionText(ReplyCompletion c) {
     switch (c) {

@@ -8,8 +8,8 @@
 // Printed per speed: wall time, wire time, their ratio, and the speed-up of fast completion.
 #include "archives/archivereading.h"
 #include "link/linespeed.h"
-#include "link/tmodbus.h"
 #include "link/linkport.h"
+#include "link/tmodbus.h"
 #include "sim/simulator.h"
 
 #include <QCoreApplication>

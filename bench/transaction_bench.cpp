@@ -6,8 +6,8 @@
 // silence) and the engine thread's CPU time as a share of the wall time.
 #include "link/crc16.h"
 #include "link/linespeed.h"
-#include "link/tmodbus.h"
 #include "link/linkport.h"
+#include "link/tmodbus.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -27,7 +27,8 @@ namespace {
 double threadCpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_THREAD, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 struct PacedPeer {
@@ -60,14 +61,11 @@ struct PacedPeer {
         int have = 0;
         while (!stop) {
             pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 20) <= 0)
-                continue;
+            if (poll(&p, 1, 20) <= 0) continue;
             const ssize_t n = read(master, buf + have, sizeof buf - size_t(have));
-            if (n <= 0)
-                continue;
+            if (n <= 0) continue;
             have += int(n);
-            if (have < 8)
-                continue;
+            if (have < 8) continue;
             // The request took its wire time to arrive; then the reply goes out byte by byte.
             std::this_thread::sleep_for(charTime() * have);
             have = 0;
@@ -111,7 +109,8 @@ int main(int argc, char** argv) {
         }
         const double floorMs = (8 + reply.size()) * 10 * 1000.0 / baud + TModBus::DefaultSilenceMs;
         std::printf("%-7d %8d %10.1f %10.1f %8.4f %8.2f%s\n", baud, rounds, wall / rounds, floorMs,
-                    wall / rounds / floorMs, 100.0 * cpu / wall, ok == rounds ? "" : "  (some replies failed)");
+                    wall / rounds / floorMs, 100.0 * cpu / wall,
+                    ok == rounds ? "" : "  (some replies failed)");
     }
     return 0;
 }

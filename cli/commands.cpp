@@ -10,11 +10,11 @@
 #include "device/records.h"
 #include "device/registerblock.h"
 #include "link/linespeed.h"
+#include "link/linkport.h"
 #include "link/optiontable.h"
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 #include "link/tmodbus.h"
-#include "link/linkport.h"
 
 #include <QTextStream>
 #include <cstdio>
@@ -33,7 +33,8 @@ QTextStream& err() {
 }
 
 int usage(const QString& message) {
-    err() << "kastari-cli: " << message << "\n" << "Try 'kastari-cli --help'.\n";
+    err() << "kastari-cli: " << message << "\n"
+          << "Try 'kastari-cli --help'.\n";
     err().flush();
     return ExitUsage;
 }
@@ -70,8 +71,7 @@ std::optional<QString> electronicNumber(TModBus& bus, std::uint8_t address) {
 std::optional<long long> number(const QString& text, long long min, long long max) {
     bool ok = false;
     const long long v = text.toLongLong(&ok, 0);
-    if (!ok || v < min || v > max)
-        return std::nullopt;
+    if (!ok || v < min || v > max) return std::nullopt;
     return v;
 }
 
@@ -85,8 +85,7 @@ QString archiveLine(const ArchiveRecord& r) {
                      .arg(enc::MyFormatFloat(r.volume[ch][0]), enc::MyFormatFloat(r.volume[ch][1]))
                      .arg(r.downtime[ch]);
     QString line = parts.join(QStringLiteral("  "));
-    if (!r.checkOk)
-        line += QStringLiteral("  CHECK BYTE WRONG");
+    if (!r.checkOk) line += QStringLiteral("  CHECK BYTE WRONG");
     return line;
 }
 
@@ -97,8 +96,7 @@ QString journalLine(const JournalEntry& e) {
     QString line = QStringLiteral("code %1  start %2  end %3")
                        .arg(e.code, 2)
                        .arg(when(e.start, "-"), when(e.end, "ongoing"));
-    if (!e.checkOk)
-        line += QStringLiteral("  CHECK BYTE WRONG");
+    if (!e.checkOk) line += QStringLiteral("  CHECK BYTE WRONG");
     return line;
 }
 

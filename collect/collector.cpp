@@ -2,10 +2,10 @@
 
 #include "collect/visit.h"
 #include "link/linespeed.h"
+#include "link/linkport.h"
 #include "link/modem.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/linkport.h"
 #include "link/trafficrecorder.h"
 
 #include <QDir>

@@ -95,10 +95,11 @@ std::optional<StoredReading> storedReading(store::Store& db, const ExportRequest
                                      .end = std::uint32_t(e.ended.value_or(0)),
                                      .checkOk = true};
             reading.rows.append(archives::journalRow(s.archiveNumber, entry, meter->twoChannelMode));
-            s.csv.append({QString::number(r.meter), QString::number(s.archiveNumber == 6 ? 5 : s.archiveNumber),
-                          QString::number(s.archiveNumber >= 5 ? s.archiveNumber - 4 : 0), QString::number(e.code),
-                          archives::eventText(s.archiveNumber, e.code, meter->twoChannelMode).name,
-                          e.started ? isoTime(e.started) : QString(), e.ended ? isoTime(*e.ended) : QString()});
+            s.csv.append(
+                {QString::number(r.meter), QString::number(s.archiveNumber == 6 ? 5 : s.archiveNumber),
+                 QString::number(s.archiveNumber >= 5 ? s.archiveNumber - 4 : 0), QString::number(e.code),
+                 archives::eventText(s.archiveNumber, e.code, meter->twoChannelMode).name,
+                 e.started ? isoTime(e.started) : QString(), e.ended ? isoTime(*e.ended) : QString()});
         }
     }
     return s;

@@ -44,7 +44,7 @@ bool allDigits(const QString& s) {
 std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QString& fileName,
                                                 QString* error) {
     QList<MeterEntry> meters;
-    QHash<QString, int> seen; // port and address -> line number
+    QHash<QString, int> seen;                     // port and address -> line number
     QHash<QString, std::pair<bool, int>> portUse; // port -> reached through a modem, first line
     const QStringList lines = text.split(u'\n');
     for (int n = 0; n < lines.size(); ++n) {

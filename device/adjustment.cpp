@@ -52,18 +52,39 @@ constexpr Where Measurement{.block = Block::Measurement};
 
 // A gain field: its register comes from the Tag table.
 constexpr Field gain(const char* name, const char* caption, int tag, Place place) {
-    return {.name = name, .caption = caption, .encoding = E::RegisterByte, .control = Control::Edit, .tag = tag,
-            .keys = Digits, .min = 0, .max = 255, .poll = Poll::PausedWhileTyping, .place = place};
+    return {.name = name,
+            .caption = caption,
+            .encoding = E::RegisterByte,
+            .control = Control::Edit,
+            .tag = tag,
+            .keys = Digits,
+            .min = 0,
+            .max = 255,
+            .poll = Poll::PausedWhileTyping,
+            .place = place};
 }
 // An edited float of the channel block, its register also its Tag.
 constexpr Field edited(const char* name, const char* caption, int reg, const char* keys, Place place) {
-    return {.name = name, .caption = caption, .reg = reg, .control = Control::Edit, .tag = TagIsRegister,
-            .keys = keys, .poll = Poll::PausedWhileTyping, .place = place};
+    return {.name = name,
+            .caption = caption,
+            .reg = reg,
+            .control = Control::Edit,
+            .tag = TagIsRegister,
+            .keys = keys,
+            .poll = Poll::PausedWhileTyping,
+            .place = place};
 }
 constexpr Field radio(const char* name, const char* caption, int reg, std::span<const char* const> items,
                       Place place) {
-    return {.name = name, .caption = caption, .reg = reg, .encoding = E::RegisterByte, .control = Control::Radio,
-            .tag = TagIsRegister, .items = items, .fill = ItemFill::Direct, .place = place};
+    return {.name = name,
+            .caption = caption,
+            .reg = reg,
+            .encoding = E::RegisterByte,
+            .control = Control::Radio,
+            .tag = TagIsRegister,
+            .items = items,
+            .fill = ItemFill::Direct,
+            .place = place};
 }
 constexpr Field measured(const char* name, const char* caption, int reg, Place place) {
     return {.name = name, .caption = caption, .reg = reg, .place = place};

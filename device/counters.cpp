@@ -103,7 +103,8 @@ QString objectName(const Row& r, int channel) {
 }
 
 int registerOf(const Row& r, int channel) {
-    return r.where.base == Base::Measurement ? adjustment::measurementFirst(channel) + r.field.reg : r.field.reg;
+    return r.where.base == Base::Measurement ? adjustment::measurementFirst(channel) + r.field.reg
+                                             : r.field.reg;
 }
 
 std::optional<double> volume(Volume which, const RegisterBlock& block, int channel) {

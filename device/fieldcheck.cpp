@@ -14,8 +14,7 @@ bool withinLimits(const Rule& rule, double value) {
 
 QString normalised(const QString& text, const Rule& rule) {
     QString out = text;
-    if (rule.commaForDot)
-        out.replace(QLatin1Char('.'), QLatin1Char(','));
+    if (rule.commaForDot) out.replace(QLatin1Char('.'), QLatin1Char(','));
     return out;
 }
 
@@ -23,8 +22,7 @@ QString normalised(const QString& text, const Rule& rule) {
 
 bool onlyKeys(const QString& text, const QString& keys) {
     for (QChar c : text) {
-        if (!keys.contains(c))
-            return false;
+        if (!keys.contains(c)) return false;
     }
     return true;
 }
@@ -33,26 +31,21 @@ std::optional<std::int32_t> integer(const QString& typed, const Rule& rule) {
     const QString text = normalised(typed, rule);
     // Pasted text bypasses the key filter; holding it to the same set keeps signs, hex prefixes and
     // exponents from reaching the device.
-    if (!onlyKeys(text, rule.keys))
-        return std::nullopt;
+    if (!onlyKeys(text, rule.keys)) return std::nullopt;
     const auto value = enc::parseInt(text);
-    if (!value || !withinLimits(rule, *value))
-        return std::nullopt;
+    if (!value || !withinLimits(rule, *value)) return std::nullopt;
     return value;
 }
 
 std::optional<float> single(const QString& typed, const Rule& rule) {
     const QString text = normalised(typed, rule);
-    if (!onlyKeys(text, rule.keys))
-        return std::nullopt;
+    if (!onlyKeys(text, rule.keys)) return std::nullopt;
     const auto parsed = enc::parseFloat(text);
-    if (!parsed)
-        return std::nullopt;
+    if (!parsed) return std::nullopt;
     // The device gets the single-precision value, so that is what the limits judge; a number too
     // large for it becomes infinite and is refused.
     const float value = float(*parsed);
-    if (!std::isfinite(value) || !withinLimits(rule, value))
-        return std::nullopt;
+    if (!std::isfinite(value) || !withinLimits(rule, value)) return std::nullopt;
     return value;
 }
 

@@ -46,7 +46,8 @@ constexpr Row at(Row row, Column column, int line) {
     return row;
 }
 // The pulse-weight (f) field with the names its caption labels have in a layout.
-constexpr Row weightF(Row row, const char* channel1Caption, const char* channel2Caption, Column column, int line) {
+constexpr Row weightF(Row row, const char* channel1Caption, const char* channel2Caption, Column column,
+                      int line) {
     row.extra.captionName = {channel1Caption, channel2Caption};
     return at(row, column, line);
 }

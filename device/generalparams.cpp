@@ -50,7 +50,8 @@ std::optional<Control> findControl(const QString& objectName) {
             for (int ch = 0; ch < 2; ++ch) {
                 if (!cells && controlName(l, r, ch) == objectName) return Control{&l, &r, ch};
                 for (int bit = 0; cells && bit < r.extra.bits[ch]; ++bit)
-                    if (objectName == pictureName(l, ch, bit, false) || objectName == pictureName(l, ch, bit, true))
+                    if (objectName == pictureName(l, ch, bit, false) ||
+                        objectName == pictureName(l, ch, bit, true))
                         return Control{&l, &r, ch, bit};
             }
         }
@@ -70,7 +71,8 @@ std::optional<QString> fieldText(const Row& row, int channel, const RegisterBloc
     if (row.extra.pair == Pair::Diameter) {
         // Shown from the circumference with pi at full precision, though typed values go to the
         // device through 3.14159: a typed 10000 comes back as 9999,99.
-        if (const auto c = block.f32(reg)) return param::formatValue(row.field, float(double(*c) / std::numbers::pi));
+        if (const auto c = block.f32(reg))
+            return param::formatValue(row.field, float(double(*c) / std::numbers::pi));
         return std::nullopt;
     }
     return param::fieldText(row.field, reg, block);
@@ -129,7 +131,8 @@ PairEdit pairOf(const Row& row, int channel, float value) {
 QList<CommandStep> listSteps(const Row& row, int channel, int index) {
     const auto write = param::itemWrite(row.field, row.reg(channel), index);
     if (!write) return {};
-    return {CommandStep{write->reg, std::uint16_t(index), true}, CommandStep{27, 1, true}, CommandStep{28, 1, true}};
+    return {CommandStep{write->reg, std::uint16_t(index), true}, CommandStep{27, 1, true},
+            CommandStep{28, 1, true}};
 }
 
 } // namespace genparams

@@ -50,7 +50,9 @@ struct Row {
     // The register on a channel (0 or 1); -1 for a fixed text.
     int reg(int channel) const { return field.reg < 0 ? -1 : field.reg + channel * extra.channel2; }
     // The control's Tag: its register, except the diameter's, which selects the channel.
-    int tagOf(int channel) const { return extra.pair == Pair::Diameter ? channel : field.tagOf(reg(channel)); }
+    int tagOf(int channel) const {
+        return extra.pair == Pair::Diameter ? channel : field.tagOf(reg(channel));
+    }
 };
 
 struct Layout {

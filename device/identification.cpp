@@ -26,8 +26,7 @@ QString entryText(const QString& deviceText, int address) {
 }
 
 std::optional<int> addressOfEntry(const QString& entryText) {
-    if (entryText.size() < 3)
-        return std::nullopt;
+    if (entryText.size() < 3) return std::nullopt;
     bool ok = false;
     const int address = entryText.right(3).trimmed().toInt(&ok);
     return ok ? std::optional<int>(address) : std::nullopt;

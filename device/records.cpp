@@ -4,7 +4,9 @@
 
 namespace records {
 
-bool isJournal(int archiveNumber) { return archiveNumber >= 3 && archiveNumber <= 6; }
+bool isJournal(int archiveNumber) {
+    return archiveNumber >= 3 && archiveNumber <= 6;
+}
 
 std::uint8_t checkByte(const std::uint8_t* bytes, int count) {
     unsigned sum = 0;
@@ -72,8 +74,7 @@ QList<T> decodeAll(const QByteArray& reply, int wanted, int size, Decode decode)
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(reply.constData());
     for (int i = 0; i < wanted; ++i) {
         const int at = 3 + size * i;
-        if (at + size > dataEnd)
-            break;
+        if (at + size > dataEnd) break;
         out.append(decode(bytes + at));
     }
     return out;

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 struct ArchiveRecord {
-    std::uint32_t time = 0;                   // device seconds
-    float volume[2][2] = {{0, 0}, {0, 0}};    // [channel][0: "Объем +", 1: "Объем -"]
-    std::uint32_t downtime[2] = {0, 0};       // cumulative seconds per channel
+    std::uint32_t time = 0;                // device seconds
+    float volume[2][2] = {{0, 0}, {0, 0}}; // [channel][0: "Объем +", 1: "Объем -"]
+    std::uint32_t downtime[2] = {0, 0};    // cumulative seconds per channel
     bool checkOk = false;
 };
 

@@ -10,7 +10,7 @@
 class TModBus;
 
 class RegisterBlock {
-public:
+  public:
     RegisterBlock() = default;
     // data: 2 bytes per register, high byte first, for registers first, first+1, ...
     RegisterBlock(int first, QByteArray data);
@@ -35,7 +35,7 @@ public:
     std::optional<QString> timeText(int reg, QString (*pattern)(const QDateTime&)) const;
     std::optional<double> twoPart(int reg) const;
 
-private:
+  private:
     const std::uint8_t* at(int reg, int registers) const;
     int m_first = 0;
     QByteArray m_data;

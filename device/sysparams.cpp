@@ -3,7 +3,6 @@
 #include "device/encodings.h"
 #include "device/itemlists.h"
 
-
 namespace sysparams {
 
 namespace {
@@ -98,8 +97,7 @@ std::span<const Field> rows() {
 
 const Field* rowByName(const QString& objectName) {
     for (const Field& r : Rows) {
-        if (objectName == QLatin1String(r.name))
-            return &r;
+        if (objectName == QLatin1String(r.name)) return &r;
     }
     return nullptr;
 }
@@ -116,8 +114,7 @@ bool refusesAddressInUse(const Field& row) {
 QList<RegisterWrite> listWrites(const Field& row, int index) {
     QList<RegisterWrite> writes;
     const auto write = itemWrite(row, row.reg, index);
-    if (!write)
-        return writes;
+    if (!write) return writes;
     writes << *write;
     for (const Companion& c : Companions)
         if (qstrcmp(c.list, row.name) == 0 && c.index == index)

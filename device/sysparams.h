@@ -41,7 +41,9 @@ bool refusesAddressInUse(const Field& row);
 QList<RegisterWrite> listWrites(const Field& row, int index);
 
 // "Совместная работа каналов": item 0 is the two-channel mode.
-inline bool twoChannelMode(int modeLineIndex) { return modeLineIndex == 0; }
+inline bool twoChannelMode(int modeLineIndex) {
+    return modeLineIndex == 0;
+}
 
 // The clock write for a moment of the PC clock; the fraction of the second is dropped.
 RegisterWrite clockWrite(const QDateTime& localNow);

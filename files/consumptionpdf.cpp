@@ -25,8 +25,8 @@ QFont font(double points, bool bold = false, bool italic = false) {
 class Layout {
   public:
     Layout(const Report& report, QPagedPaintDevice& device, QPainter* painter, int pages)
-        : m_report(report), m_device(device), m_painter(painter), m_pages(pages),
-          m_width(device.width()), m_bottom(device.height() - lineHeight(font(8)) * 1.5) {}
+        : m_report(report), m_device(device), m_painter(painter), m_pages(pages), m_width(device.width()),
+          m_bottom(device.height() - lineHeight(font(8)) * 1.5) {}
 
     int run() {
         startPage();
@@ -59,7 +59,8 @@ class Layout {
         for (const QString& note : notes)
             text(note, font(10));
         m_y += lineHeight(font(10));
-        text(QStringLiteral("Дата отчёта: ") + m_report.heading.made.toString(QStringLiteral("dd.MM.yyyy")), font(10));
+        text(QStringLiteral("Дата отчёта: ") + m_report.heading.made.toString(QStringLiteral("dd.MM.yyyy")),
+             font(10));
         m_y += lineHeight(font(10)) * 1.5;
         for (const QString& line : signatureLines()) {
             text(line, font(10));
@@ -90,9 +91,11 @@ class Layout {
         startPage();
     }
 
-    void text(const QString& line, const QFont& f, Qt::Alignment align = Qt::AlignLeft, double spacing = 1.0) {
+    void text(const QString& line, const QFont& f, Qt::Alignment align = Qt::AlignLeft,
+              double spacing = 1.0) {
         const QRectF box(0, m_y, m_width, m_device.height() - m_y);
-        const QRectF used = QFontMetricsF(f, &m_device).boundingRect(box, int(align) | Qt::TextWordWrap, line);
+        const QRectF used =
+            QFontMetricsF(f, &m_device).boundingRect(box, int(align) | Qt::TextWordWrap, line);
         if (m_painter) {
             m_painter->setFont(f);
             m_painter->drawText(box, int(align) | Qt::TextWordWrap, line);
@@ -154,7 +157,8 @@ QByteArray pdf(const Report& report) {
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(20, 15, 15, 15), QPageLayout::Millimeter));
         writer.setResolution(300);
-        writer.setTitle(QStringLiteral("Отчёт о потреблении, прибор %1").arg(report.heading.electronicNumber));
+        writer.setTitle(
+            QStringLiteral("Отчёт о потреблении, прибор %1").arg(report.heading.electronicNumber));
         writer.setCreator(QStringLiteral("kastari-monitor"));
         paint(report, writer);
     }

@@ -24,8 +24,12 @@ Report build(const Heading& heading, const QList<Day>& known) {
             report.minus += day.minus;
             report.downtime += day.downtime;
             break;
-        case Day::State::NotRecorded: ++report.notRecorded; break;
-        case Day::State::NoData: ++report.noData; break;
+        case Day::State::NotRecorded:
+            ++report.notRecorded;
+            break;
+        case Day::State::NoData:
+            ++report.noData;
+            break;
         }
         report.days.append(day);
     }
@@ -44,7 +48,9 @@ QList<Day> daysOf(const archives::ArchiveReading& reading) {
             day.minus = p.minus;
             day.downtime = p.downtime;
             break;
-        case archives::Period::State::NotRecorded: day.state = Day::State::NotRecorded; break;
+        case archives::Period::State::NotRecorded:
+            day.state = Day::State::NotRecorded;
+            break;
         default:
             // Recorded, but its volumes are not known (or it could not be read): as good as unread
             // for a bill.
@@ -69,7 +75,9 @@ QString volumeText(double cubicMetres) {
 
 QString downtimeText(std::int64_t seconds) {
     const std::int64_t minutes = seconds / 60;
-    return QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2")
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString periodText(const Heading& heading) {
@@ -88,8 +96,10 @@ QStringList cells(const Day& day) {
     case Day::State::Recorded:
         return {date, volumeText(day.plus), volumeText(day.minus), volumeText(day.plus - day.minus),
                 downtimeText(day.downtime)};
-    case Day::State::NotRecorded: return {date, QStringLiteral("не записан прибором"), {}, {}, {}};
-    case Day::State::NoData: return {date, QStringLiteral("нет данных"), {}, {}, {}};
+    case Day::State::NotRecorded:
+        return {date, QStringLiteral("не записан прибором"), {}, {}, {}};
+    case Day::State::NoData:
+        return {date, QStringLiteral("нет данных"), {}, {}, {}};
     }
     return {};
 }
@@ -113,7 +123,8 @@ QStringList headingLines(const Report& report) {
 QStringList footnoteLines(const Report& report) {
     QStringList lines;
     if (report.notRecorded > 0)
-        lines << QStringLiteral("Суток, не записанных прибором (не учтены в итогах): %1").arg(report.notRecorded);
+        lines << QStringLiteral("Суток, не записанных прибором (не учтены в итогах): %1")
+                     .arg(report.notRecorded);
     if (report.noData > 0)
         lines << QStringLiteral("Суток без данных (не учтены в итогах): %1").arg(report.noData);
     return lines;

@@ -143,7 +143,8 @@ QStringList itemTexts(const char* control) {
     for (const auto& [name, list] : Combos)
         if (std::strcmp(name, control) == 0) return items::texts(list);
     // The radio groups are the adjustment view's.
-    if (const adjustment::Row* group = adjustment::row(QLatin1String(control))) return param::itemTexts(group->field);
+    if (const adjustment::Row* group = adjustment::row(QLatin1String(control)))
+        return param::itemTexts(group->field);
     return {};
 }
 

@@ -3,8 +3,8 @@
 #include "link/linespeed.h"
 
 #include <QtGlobal>
-#include <climits>
 #include <algorithm>
+#include <climits>
 
 qint64 CommControl::bitsTimeUs(qint64 bits) const {
     const int known = linespeed::of(Settings());

@@ -6,7 +6,7 @@
 #include <functional>
 
 class CommControl {
-public:
+  public:
     // CommEvent value meaning "received bytes are waiting".
     static constexpr int ComEvReceive = 2;
 

@@ -93,7 +93,7 @@ QString CommandLine::refusal(const QString& name) const {
 
 std::optional<QString> CommandLine::applyPortMap() const {
     for (const QString& v : values(QStringLiteral("comm")))
-        if (const std::optional<QString> problem = PortMap::assign(v)) return problem;
+        if (std::optional<QString> problem = PortMap::assign(v)) return problem;
     return std::nullopt;
 }
 

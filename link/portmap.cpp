@@ -9,8 +9,7 @@ QMap<int, QString>& PortMap::table() {
 
 QString PortMap::systemPort(int number) {
     const auto it = table().constFind(number);
-    if (it != table().constEnd())
-        return *it;
+    if (it != table().constEnd()) return *it;
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(number);
 #else
@@ -18,18 +17,20 @@ QString PortMap::systemPort(int number) {
 #endif
 }
 
-void PortMap::set(int number, const QString& systemPort) { table().insert(number, systemPort); }
+void PortMap::set(int number, const QString& systemPort) {
+    table().insert(number, systemPort);
+}
 
-void PortMap::clear() { table().clear(); }
+void PortMap::clear() {
+    table().clear();
+}
 
 bool PortMap::parseAssignment(const QString& text) {
     const int eq = text.indexOf(u'=');
-    if (eq <= 0 || eq == text.size() - 1)
-        return false;
+    if (eq <= 0 || eq == text.size() - 1) return false;
     bool ok = false;
     const int number = text.left(eq).toInt(&ok);
-    if (!ok || number < 1 || number > 255)
-        return false;
+    if (!ok || number < 1 || number > 255) return false;
     const QString port = text.mid(eq + 1);
     if (TcpComm::isUrl(port) && !TcpComm::parseUrl(port)) return false;
     set(number, port);

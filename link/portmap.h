@@ -8,7 +8,7 @@
 #include <optional>
 
 class PortMap {
-public:
+  public:
     static QString systemPort(int number);
     // Whether the number was given a system port (rather than its default).
     static bool mapped(int number) { return table().contains(number); }
@@ -22,6 +22,6 @@ public:
     // A port number, or a system name/path used as it stands.
     static QString resolve(const QString& portArgument);
 
-private:
+  private:
     static QMap<int, QString>& table();
 };

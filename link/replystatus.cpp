@@ -60,8 +60,9 @@ QString describe(ReplyStatus status, int exceptionCode, Wording wording) {
     for (const StatusText& row : kStatusTexts) {
         if (row.status != status) continue;
         const QString text = pick(row.english, row.russian, wording);
-        return status == ReplyStatus::Exception ? text.arg(exceptionCode).arg(exceptionName(exceptionCode, wording))
-                                                : text;
+        return status == ReplyStatus::Exception
+                   ? text.arg(exceptionCode).arg(exceptionName(exceptionCode, wording))
+                   : text;
     }
     return {};
 }

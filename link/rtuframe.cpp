@@ -5,7 +5,9 @@
 #include <QList>
 #include <algorithm>
 
-bool RtuFrame::crcOk() const { return !m_bytes.isEmpty() && crc16::compute(m_bytes) == 0; }
+bool RtuFrame::crcOk() const {
+    return !m_bytes.isEmpty() && crc16::compute(m_bytes) == 0;
+}
 
 std::optional<QByteArray> RtuFrame::countedData() const {
     const int count = byteAt(2);
@@ -52,7 +54,8 @@ int expectedReplyLength(const std::uint8_t* frame, int count) {
     const int function = frame[1];
     if (function & 0x80) return 5;
     const QList<ReplyLength>& rows = table();
-    const auto row = std::find_if(rows.begin(), rows.end(), [&](const ReplyLength& r) { return r.function == function; });
+    const auto row =
+        std::find_if(rows.begin(), rows.end(), [&](const ReplyLength& r) { return r.function == function; });
     if (row == rows.end()) return -1;
     if (row->rule == LengthRule::Fixed) return row->length;
     return count < 3 ? 0 : row->length + frame[2];

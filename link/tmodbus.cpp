@@ -21,11 +21,9 @@ using namespace modbus;
 // The low 16 bits of the rounded number, for any finite double (a plain integer conversion is
 // undefined beyond 64 bits); nothing for NaN and infinities.
 std::optional<std::uint16_t> low16(double x) {
-    if (!std::isfinite(x))
-        return std::nullopt;
+    if (!std::isfinite(x)) return std::nullopt;
     double m = std::fmod(std::nearbyint(x), 65536.0);
-    if (m < 0)
-        m += 65536.0;
+    if (m < 0) m += 65536.0;
     return std::uint16_t(m);
 }
 
@@ -75,9 +73,11 @@ TModBus::~TModBus() {
         return;
     }
     // The controls go in their own thread, then the thread itself.
-    QMetaObject::invokeMethod(m_line, [this] { m_line->unbind(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_line, [this] { m_line->unbind(); }, Qt::BlockingQueuedConnection);
     m_msComm.reset();
-    QMetaObject::invokeMethod(m_line, [this] { delete m_line; }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_line, [this] { delete m_line; }, Qt::BlockingQueuedConnection);
     m_thread->quit();
     m_thread->wait();
 }
@@ -101,13 +101,21 @@ std::uint16_t TModBus::Crc16(int count) const {
     return crc16::compute(Buffer.data(), std::clamp(count, 0, BufferSize));
 }
 
-template <typename Done> void TModBus::waitLine(Done done) { eventwait::waitUntil(done); }
+template <typename Done> void TModBus::waitLine(Done done) {
+    eventwait::waitUntil(done);
+}
 
-int TModBus::replyLimitMs(std::int32_t TimeoutMs) const { return m_line->replyLimitMs(TimeoutMs, m_silenceMs); }
+int TModBus::replyLimitMs(std::int32_t TimeoutMs) const {
+    return m_line->replyLimitMs(TimeoutMs, m_silenceMs);
+}
 
-int TModBus::replyGapMs() const { return m_line->replyGapMs(); }
+int TModBus::replyGapMs() const {
+    return m_line->replyGapMs();
+}
 
-int TModBus::interFrameGapMs() const { return m_line->interFrameGapMs(RtsMode); }
+int TModBus::interFrameGapMs() const {
+    return m_line->interFrameGapMs(RtsMode);
+}
 
 void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     clearOutcome();
@@ -203,47 +211,56 @@ void TModBus::refuse() {
 }
 
 void TModBus::ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first) {
-    const std::uint8_t frame[] = {address, FnReadHolding, std::uint8_t(first >> 8), std::uint8_t(first), 0, count};
+    const std::uint8_t frame[] = {address, FnReadHolding, std::uint8_t(first >> 8), std::uint8_t(first),
+                                  0,       count};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnReadHolding, 2 * count);
 }
 
-void TModBus::WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first, const QByteArray& data) {
+void TModBus::WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first,
+                             const QByteArray& data) {
     // A byte count that disagrees with the data, or a frame past the buffer, would reach the device
     // malformed; padding or cutting the data would write values nobody asked for.
     if (count < 1 || count > MaxWriteRegisters || data.size() != 2 * count) {
         refuse();
         return;
     }
-    const std::uint8_t head[] = {address,           FnWriteRegisters, std::uint8_t(first >> 8), std::uint8_t(first), 0,
-                                 count,             std::uint8_t(2 * count)};
+    const std::uint8_t head[] = {
+        address, FnWriteRegisters,       std::uint8_t(first >> 8), std::uint8_t(first), 0,
+        count,   std::uint8_t(2 * count)};
     std::copy(std::begin(head), std::end(head), Buffer.begin());
     std::copy(data.begin(), data.end(), Buffer.begin() + 7);
     sendFrame(7 + int(data.size()), FnWriteRegisters, -1);
 }
 
 void TModBus::WriteRegister(std::uint8_t address, std::uint16_t reg, std::uint16_t value) {
-    const std::uint8_t frame[] = {address,          FnWriteRegister,     std::uint8_t(reg >> 8), std::uint8_t(reg),
-                                  std::uint8_t(value >> 8), std::uint8_t(value)};
+    const std::uint8_t frame[] = {address,           FnWriteRegister,          std::uint8_t(reg >> 8),
+                                  std::uint8_t(reg), std::uint8_t(value >> 8), std::uint8_t(value)};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnWriteRegister, -1);
 }
 
 void TModBus::ReadCoils(std::uint8_t address, std::uint16_t first, std::uint16_t quantity) {
-    const std::uint8_t frame[] = {address,          FnReadCoils, std::uint8_t(first >> 8), std::uint8_t(first),
-                                  std::uint8_t(quantity >> 8), std::uint8_t(quantity)};
+    const std::uint8_t frame[] = {address,
+                                  FnReadCoils,
+                                  std::uint8_t(first >> 8),
+                                  std::uint8_t(first),
+                                  std::uint8_t(quantity >> 8),
+                                  std::uint8_t(quantity)};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnReadCoils, (quantity + 7) / 8);
 }
 
 void TModBus::SetCoil(std::uint8_t address, std::uint16_t coil) {
-    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil), 0xFF, 0x00};
+    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil),
+                                  0xFF,    0x00};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnWriteCoil, -1);
 }
 
 void TModBus::ClearCoil(std::uint8_t address, std::uint16_t coil) {
-    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil), 0x00, 0x00};
+    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil),
+                                  0x00,    0x00};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(6, FnWriteCoil, -1);
 }
@@ -281,8 +298,8 @@ void TModBus::ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, st
         return;
     }
     const std::uint16_t number = *bits;
-    const std::uint8_t frame[] = {address, FnReadArchive, 0, archive, 0, count, 0, std::uint8_t(number >> 8),
-                                  std::uint8_t(number)};
+    const std::uint8_t frame[] = {
+        address, FnReadArchive, 0, archive, 0, count, 0, std::uint8_t(number >> 8), std::uint8_t(number)};
     std::copy(std::begin(frame), std::end(frame), Buffer.begin());
     sendFrame(9, FnReadArchive, -1);
 }
@@ -328,7 +345,9 @@ QByteArray TModBus::reply() const {
     return QByteArray(reinterpret_cast<const char*>(Buffer.data()), std::clamp(Received, 0, BufferSize));
 }
 
-int TModBus::exceptionCode() const { return replyStatus() == ReplyStatus::Exception ? replyFrame().exceptionCode() : 0; }
+int TModBus::exceptionCode() const {
+    return replyStatus() == ReplyStatus::Exception ? replyFrame().exceptionCode() : 0;
+}
 
 ReplyStatus TModBus::replyStatus() const {
     switch (m_fault) {
@@ -341,31 +360,23 @@ ReplyStatus TModBus::replyStatus() const {
     default:
         break;
     }
-    if (Received == 0)
-        return ReplyStatus::NoReply;
-    if (m_fault == Fault::LineNoise)
-        return ReplyStatus::LineNoise;
+    if (Received == 0) return ReplyStatus::NoReply;
+    if (m_fault == Fault::LineNoise) return ReplyStatus::LineNoise;
     // A whole frame that came before the link went is as good as any.
-    if (!Valid)
-        return m_fault == Fault::LinkLost ? ReplyStatus::LinkLost : ReplyStatus::CrcError;
-    if (m_expectFunction < 0)
-        return ReplyStatus::Ok;
+    if (!Valid) return m_fault == Fault::LinkLost ? ReplyStatus::LinkLost : ReplyStatus::CrcError;
+    if (m_expectFunction < 0) return ReplyStatus::Ok;
     const RtuFrame frame = replyFrame();
-    if (frame.size() < 4)
-        return ReplyStatus::WrongLength;
-    if (m_expectAddress >= 0 && frame.address() != m_expectAddress)
-        return ReplyStatus::WrongAddress;
+    if (frame.size() < 4) return ReplyStatus::WrongLength;
+    if (m_expectAddress >= 0 && frame.address() != m_expectAddress) return ReplyStatus::WrongAddress;
     const int function = frame.function();
     if (function == (m_expectFunction | 0x80))
         return frame.size() == 5 ? ReplyStatus::Exception : ReplyStatus::WrongLength;
-    if (function != m_expectFunction)
-        return ReplyStatus::WrongFunction;
+    if (function != m_expectFunction) return ReplyStatus::WrongFunction;
     switch (function) {
     case FnWriteCoil:
     case FnWriteRegister:
     case FnWriteRegisters:
-        if (frame.size() != 8)
-            return ReplyStatus::WrongLength;
+        if (frame.size() != 8) return ReplyStatus::WrongLength;
         // A late echo of an earlier write must not confirm this one.
         return frame.bytes().startsWith(m_expectEcho) ? ReplyStatus::Ok : ReplyStatus::WrongEcho;
     case FnReportSlaveId:
@@ -375,8 +386,7 @@ ReplyStatus TModBus::replyStatus() const {
         return frame.size() >= 5 ? ReplyStatus::Ok : ReplyStatus::WrongLength;
     default: {
         const std::optional<QByteArray> data = frame.countedData();
-        if (!data || (m_expectData >= 0 && data->size() != m_expectData))
-            return ReplyStatus::WrongLength;
+        if (!data || (m_expectData >= 0 && data->size() != m_expectData)) return ReplyStatus::WrongLength;
         return ReplyStatus::Ok;
     }
     }

@@ -23,7 +23,7 @@ class QTimer;
 
 class TModBus : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr int BufferSize = LinkLine::BufferSize;
     static constexpr int DefaultSilenceMs = 500;
     // The most registers one function-16 frame carries within the buffer.
@@ -61,16 +61,19 @@ public:
     // sent and the reply status says Refused.
     void ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first);
     // count 1 to MaxWriteRegisters, data exactly 2 * count bytes.
-    void WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first, const QByteArray& data);
+    void WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first,
+                        const QByteArray& data);
     void WriteRegister(std::uint8_t address, std::uint16_t reg, std::uint16_t value);
     void ReadCoils(std::uint8_t address, std::uint16_t first, std::uint16_t quantity);
     void SetCoil(std::uint8_t address, std::uint16_t coil);
     void ClearCoil(std::uint8_t address, std::uint16_t coil);
     void ReportSlaveId(std::uint8_t address);
     // Function 65 by date: the date's hour, day, month and year % 100 are sent.
-    void ReadArchiveByDate(std::uint8_t address, std::uint8_t archive, std::uint8_t count, const QDateTime& when);
+    void ReadArchiveByDate(std::uint8_t address, std::uint8_t archive, std::uint8_t count,
+                           const QDateTime& when);
     // Function 65 by record number: the number, rounded, low 16 bits; NaN and infinities are refused.
-    void ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, std::uint8_t count, double recordNumber);
+    void ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, std::uint8_t count,
+                             double recordNumber);
     // The two above under their old name: mode 1 with a date, mode 0 with a record number; any
     // other pairing sends nothing and leaves the engine as it was.
     void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
@@ -146,7 +149,7 @@ public:
         int m_saved;
     };
 
-signals:
+  signals:
     void portOpenFailed(const QString& reason);
     // Bytes of the reply arrived (all of them, those past the buffer included).
     void chunkReceived(int bytes);
@@ -156,7 +159,7 @@ signals:
     // After every transaction, sent or not; the engine's state then tells how it went.
     void transactionEnded();
 
-private:
+  private:
     // Whether a transaction is out on the line, waiting for its verdict.
     enum class State { Idle, Waiting };
     // What went wrong outside the reply's bytes themselves.

@@ -10,7 +10,9 @@ TMSComm::TMSComm(QObject* parent) : QObject(parent) {
     connect(&m_port, &QSerialPort::errorOccurred, this, &TMSComm::onError);
 }
 
-TMSComm::~TMSComm() { m_port.close(); }
+TMSComm::~TMSComm() {
+    m_port.close();
+}
 
 void TMSComm::setPortName(const QString& name) {
     if (name == m_name) return;
@@ -19,17 +21,17 @@ void TMSComm::setPortName(const QString& name) {
 }
 
 void TMSComm::setSettings(const QString& settings) {
-    if (settings == m_settings)
-        return;
+    if (settings == m_settings) return;
     m_settings = settings;
     if (m_port.isOpen()) {
         const int speed = linespeed::of(m_settings);
-        if (speed > 0)
-            m_port.setBaudRate(speed);
+        if (speed > 0) m_port.setBaudRate(speed);
     }
 }
 
-bool TMSComm::PortOpen() const { return m_port.isOpen(); }
+bool TMSComm::PortOpen() const {
+    return m_port.isOpen();
+}
 
 bool TMSComm::setPortOpen(bool open, QString* error) {
     if (!open) {
@@ -49,8 +51,7 @@ bool TMSComm::open(QString* error) {
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        if (error)
-            *error = QStringLiteral("%1: %2").arg(m_name, m_port.errorString());
+        if (error) *error = QStringLiteral("%1: %2").arg(m_name, m_port.errorString());
         m_port.clearError();
         return false;
     }
@@ -78,8 +79,7 @@ bool TMSComm::ensureOpen(QString* error) {
 }
 
 QByteArray TMSComm::discardInput() {
-    if (!m_port.isOpen())
-        return {};
+    if (!m_port.isOpen()) return {};
     QByteArray seen = m_port.readAll();
     m_port.clear(QSerialPort::Input);
     return seen;
@@ -104,19 +104,16 @@ void TMSComm::applyLines() {
 
 void TMSComm::setRTSEnable(bool on) {
     m_rts = on;
-    if (m_port.isOpen())
-        applyLines();
+    if (m_port.isOpen()) applyLines();
 }
 
 void TMSComm::setDTREnable(bool on) {
     m_dtr = on;
-    if (m_port.isOpen())
-        applyLines();
+    if (m_port.isOpen()) applyLines();
 }
 
 void TMSComm::setOutput(const QByteArray& bytes) {
-    if (!m_port.isOpen())
-        return;
+    if (!m_port.isOpen()) return;
     m_port.write(bytes);
     // The engine waits by processing events; pushing the bytes now keeps the request's timing
     // independent of when the event loop next gets to the write notifier.
@@ -129,15 +126,13 @@ QByteArray TMSComm::Input() {
 
 void TMSComm::onReadyRead() {
     m_commEvent = ComEvReceive;
-    if (OnComm)
-        OnComm();
+    if (OnComm) OnComm();
     m_commEvent = 0;
 }
 
 void TMSComm::onError(QSerialPort::SerialPortError error) {
     // Errors of a failed open are reported by open() itself; line control errors are expected.
-    if (error == QSerialPort::NoError || m_settingLines || !m_port.isOpen())
-        return;
+    if (error == QSerialPort::NoError || m_settingLines || !m_port.isOpen()) return;
     switch (error) {
     case QSerialPort::ResourceError:
     case QSerialPort::DeviceNotFoundError:
@@ -158,8 +153,7 @@ void TMSComm::onError(QSerialPort::SerialPortError error) {
 }
 
 void TMSComm::closeLost(const QString& reason) {
-    if (!m_port.isOpen())
-        return;
+    if (!m_port.isOpen()) return;
     qCDebug(lcSerial) << "closed, to be opened again before the next exchange:" << reason;
     m_port.close();
     if (OnLinkLost) OnLinkLost();

@@ -7,7 +7,7 @@
 
 class TMSComm : public QObject, public CommControl {
     Q_OBJECT
-public:
+  public:
     explicit TMSComm(QObject* parent = nullptr);
     ~TMSComm() override;
 
@@ -31,11 +31,11 @@ public:
     bool ensureOpen(QString* error) override;
     QByteArray discardInput() override;
 
-signals:
+  signals:
     // The port went away while open (an unplugged adapter); reported once per loss.
     void portLost(const QString& reason);
 
-private:
+  private:
     bool open(QString* error);
     void reopenIfOpen();
     void applyLines();

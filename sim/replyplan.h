@@ -12,11 +12,11 @@ struct ReplyChunk {
 };
 
 struct ReplyPlan {
-    QList<ReplyChunk> chunks; // empty: silence
-    bool closePort = false;   // the port vanishes after the chunks
+    QList<ReplyChunk> chunks;    // empty: silence
+    bool closePort = false;      // the port vanishes after the chunks
     bool dropConnection = false; // a TCP connection is closed after the chunks
-    int babbleGapMs = 0;      // > 0: a byte this often from now on, until the next request
-    QString note;             // the fault that shaped the reply, or why there is none
+    int babbleGapMs = 0;         // > 0: a byte this often from now on, until the next request
+    QString note;                // the fault that shaped the reply, or why there is none
     bool isSilent() const { return chunks.isEmpty(); }
     QByteArray bytes() const {
         QByteArray all;

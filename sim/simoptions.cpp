@@ -11,8 +11,7 @@ const struct {
     {"none", Fault::None},           {"silence", Fault::Silence},     {"badcrc", Fault::BadCrc},
     {"chunks", Fault::Chunks},       {"late", Fault::Late},           {"noise", Fault::Noise},
     {"oversize", Fault::Oversize},   {"exception", Fault::Exception}, {"wrongaddress", Fault::WrongAddress},
-    {"closeport", Fault::ClosePort},
-    {"badrecord", Fault::BadRecord},   {"babble", Fault::Babble},
+    {"closeport", Fault::ClosePort}, {"badrecord", Fault::BadRecord}, {"babble", Fault::Babble},
     {"drop", Fault::Drop},
 };
 } // namespace

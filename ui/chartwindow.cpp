@@ -1,6 +1,5 @@
 #include "ui/chartwindow.h"
 
-
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>

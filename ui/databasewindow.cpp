@@ -41,7 +41,8 @@ DatabaseWindow::DatabaseWindow() {
     EditDatabase->setPlaceholderText(QStringLiteral("kastari.db или postgresql://пользователь@сервер/база"));
     ButtonOpenDatabase = button(QStringLiteral("ButtonOpenDatabase"), QStringLiteral("Открыть"));
     ButtonCollect = button(QStringLiteral("ButtonCollect"), QStringLiteral("Дополнить базу"));
-    ButtonCollect->setToolTip(QStringLiteral("Прочитать в базу новое из архивов и журналов прибора, выбранного в главном окне"));
+    ButtonCollect->setToolTip(
+        QStringLiteral("Прочитать в базу новое из архивов и журналов прибора, выбранного в главном окне"));
     auto* databaseRow = new QHBoxLayout;
     databaseRow->addWidget(new QLabel(QStringLiteral("База данных:")));
     databaseRow->addWidget(EditDatabase, 1);

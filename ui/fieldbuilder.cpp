@@ -48,8 +48,7 @@ QWidget* FieldBuilder::build(const Field& f, QWidget* host, const QString& name,
         if (!captionName.isEmpty()) label->setObjectName(captionName);
         const int x = p.captionX >= 0 ? p.captionX : p.x;
         const int y = p.captionY >= 0 ? p.captionY : p.y - p.captionAbove;
-        label->setGeometry(x, y, std::max(p.width, label->sizeHint().width()),
-                           p.captionHeight);
+        label->setGeometry(x, y, std::max(p.width, label->sizeHint().width()), p.captionHeight);
         m_captions.insert(name, label);
     }
 
@@ -80,7 +79,8 @@ QWidget* FieldBuilder::build(const Field& f, QWidget* host, const QString& name,
         combo->setEditable(false);
         combo->addItems(itemTexts(f));
         combo->setCurrentIndex(-1);
-        connect(combo, &QComboBox::currentIndexChanged, this, [this, name](int index) { emit chosen(name, index); });
+        connect(combo, &QComboBox::currentIndexChanged, this,
+                [this, name](int index) { emit chosen(name, index); });
         m_combos.insert(name, combo);
         control = combo;
         break;

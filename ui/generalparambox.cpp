@@ -40,7 +40,8 @@ GeneralParamBox::GeneralParamBox(const Layout& layout, int channel, QWidget* par
     pal.setColor(QPalette::WindowText, Blue);
     setPalette(pal);
     m_fields = new FieldBuilder(this);
-    connect(m_fields, &FieldBuilder::committed, this, [this](const QString& name) { emit editCommitted(name); });
+    connect(m_fields, &FieldBuilder::committed, this,
+            [this](const QString& name) { emit editCommitted(name); });
     connect(m_fields, &FieldBuilder::chosen, this, &GeneralParamBox::listChosen);
     for (const Row& row : layout.fields) {
         if (row.field.control == param::Control::Cells)
@@ -64,8 +65,12 @@ void GeneralParamBox::addField(const Row& row, int top) {
     const QString caption = captionName(m_layout, row, m_channel);
     // A two-line caption starts a line higher.
     const int lines = row.extra.caption2 ? 2 : 1;
-    const param::Place place{.x = x, .y = top + CaptionToField, .width = FieldWidth, .height = FieldHeight,
-                             .captionAbove = CaptionToField + (lines - 1) * CaptionLine, .captionHeight = CaptionLine};
+    const param::Place place{.x = x,
+                             .y = top + CaptionToField,
+                             .width = FieldWidth,
+                             .height = FieldHeight,
+                             .captionAbove = CaptionToField + (lines - 1) * CaptionLine,
+                             .captionHeight = CaptionLine};
     m_fields->build(row.field, this, name, row.reg(m_channel), place, caption);
     if (row.extra.caption2)
         addCaption(caption + QStringLiteral("Line2"), QString::fromUtf8(row.extra.caption2), x, top);
@@ -139,4 +144,3 @@ void GeneralParamBox::flipCell(ConditionPicture* clicked) {
 QLineEdit* GeneralParamBox::edit(const Row& row) const {
     return m_fields->edit(controlName(m_layout, row, m_channel));
 }
-

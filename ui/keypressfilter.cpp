@@ -13,10 +13,17 @@ namespace {
 // anywhere else, so a shown value can be selected and typed over.
 bool editingShortcut(const QKeyEvent* key) {
     static const QKeySequence::StandardKey passed[] = {
-        QKeySequence::SelectAll, QKeySequence::Copy,  QKeySequence::Cut,
-        QKeySequence::Undo,      QKeySequence::Redo,  QKeySequence::DeleteStartOfWord,
-        QKeySequence::DeleteEndOfWord, QKeySequence::MoveToPreviousWord, QKeySequence::MoveToNextWord,
-        QKeySequence::SelectPreviousWord, QKeySequence::SelectNextWord,
+        QKeySequence::SelectAll,
+        QKeySequence::Copy,
+        QKeySequence::Cut,
+        QKeySequence::Undo,
+        QKeySequence::Redo,
+        QKeySequence::DeleteStartOfWord,
+        QKeySequence::DeleteEndOfWord,
+        QKeySequence::MoveToPreviousWord,
+        QKeySequence::MoveToNextWord,
+        QKeySequence::SelectPreviousWord,
+        QKeySequence::SelectNextWord,
     };
     for (QKeySequence::StandardKey k : passed)
         if (key->matches(k)) return true;

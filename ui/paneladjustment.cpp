@@ -46,7 +46,8 @@ PanelAdjustment::PanelAdjustment(QWidget* parent) : QFrame(parent) {
     for (const Row& r : rows())
         m_fields->build(r.field, parentFor(r.where.parent), QString::fromLatin1(r.field.name), r.field.reg);
     connect(m_fields, &FieldBuilder::typing, this, &PanelAdjustment::editKeyPressed);
-    connect(m_fields, &FieldBuilder::committed, this, [this](const QString& name) { emit editCommitted(name); });
+    connect(m_fields, &FieldBuilder::committed, this,
+            [this](const QString& name) { emit editCommitted(name); });
     connect(m_fields, &FieldBuilder::chosen, this, &PanelAdjustment::radioClicked);
 
     for (const UpDownSpec& u : upDowns()) {

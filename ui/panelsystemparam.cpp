@@ -64,14 +64,26 @@ void PanelSystemParam::fill(const RegisterBlock& block) {
     }
 }
 
-QLineEdit* PanelSystemParam::edit(const QString& objectName) const { return m_fields->edit(objectName); }
+QLineEdit* PanelSystemParam::edit(const QString& objectName) const {
+    return m_fields->edit(objectName);
+}
 
-QComboBox* PanelSystemParam::combo(const QString& objectName) const { return m_fields->combo(objectName); }
+QComboBox* PanelSystemParam::combo(const QString& objectName) const {
+    return m_fields->combo(objectName);
+}
 
-RadioGroup* PanelSystemParam::radioGroup() const { return m_fields->radio(QStringLiteral("RadioGroupDopUsil")); }
+RadioGroup* PanelSystemParam::radioGroup() const {
+    return m_fields->radio(QStringLiteral("RadioGroupDopUsil"));
+}
 
-QPushButton* PanelSystemParam::button(const QString& objectName) const { return m_buttons.value(objectName); }
+QPushButton* PanelSystemParam::button(const QString& objectName) const {
+    return m_buttons.value(objectName);
+}
 
-QLabel* PanelSystemParam::caption(const QString& objectName) const { return m_fields->caption(objectName); }
+QLabel* PanelSystemParam::caption(const QString& objectName) const {
+    return m_fields->caption(objectName);
+}
 
-int PanelSystemParam::itemIndex(const QString& objectName) const { return m_fields->itemIndex(objectName); }
+int PanelSystemParam::itemIndex(const QString& objectName) const {
+    return m_fields->itemIndex(objectName);
+}

@@ -17,7 +17,7 @@ class RadioGroup;
 
 class PanelSystemParam : public QFrame {
     Q_OBJECT
-public:
+  public:
     static constexpr int Left = 8, Top = 32, Width = 673, Height = 393;
 
     explicit PanelSystemParam(QWidget* parent = nullptr);
@@ -34,7 +34,7 @@ public:
     // Item index of a list or the radio group (-1: none).
     int itemIndex(const QString& objectName) const;
 
-signals:
+  signals:
     void editCommitted(const QString& objectName, const QString& text);
     void listChosen(const QString& objectName, int index);
     void clockClicked();
@@ -42,7 +42,7 @@ signals:
     void clearArchivesClicked();
     void clearJournalsClicked();
 
-private:
+  private:
     FieldBuilder* m_fields = nullptr;
     QHash<QString, QPushButton*> m_buttons;
 };

@@ -6,6 +6,10 @@
 
 namespace tag {
 inline constexpr const char* Property = "Tag";
-inline int of(const QObject* object) { return object ? object->property(Property).toInt() : 0; }
-inline void set(QObject* object, int value) { object->setProperty(Property, value); }
+inline int of(const QObject* object) {
+    return object ? object->property(Property).toInt() : 0;
+}
+inline void set(QObject* object, int value) {
+    object->setProperty(Property, value);
+}
 } // namespace tag

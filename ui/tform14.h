@@ -4,6 +4,6 @@
 
 class TForm14 : public ClearingWindow {
     Q_OBJECT
-public:
+  public:
     explicit TForm14(QWidget* parent = nullptr);
 };

@@ -8,7 +8,7 @@ class QPushButton;
 
 class TForm18 : public FixedDialog {
     Q_OBJECT
-public:
+  public:
     static constexpr int Yes = 1, No = 2;
 
     explicit TForm18(QWidget* parent = nullptr);

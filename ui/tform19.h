@@ -4,6 +4,6 @@
 
 class TForm19 : public ClearingWindow {
     Q_OBJECT
-public:
+  public:
     explicit TForm19(QWidget* parent = nullptr);
 };

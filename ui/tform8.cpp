@@ -57,7 +57,8 @@ void TForm8::Button1Click() {
     EntryText.clear();
     // The address goes out as its low byte; one whose low byte is 0 would make every later
     // request a broadcast that all meters on the line carry out, so it is refused like a typo.
-    if (const std::optional<std::int32_t> address = enc::parseInt(EditAddr->text()); address && (*address & 0xFF))
+    if (const std::optional<std::int32_t> address = enc::parseInt(EditAddr->text());
+        address && (*address & 0xFF))
         Address = *address;
     else
         InvalidInput = true;

@@ -38,7 +38,6 @@ class TForm8 : public FixedDialog {
     // The shared error dialog; the dialog makes its own when none is given.
     void setErrorDialog(TForm9* dialog) { m_errors = dialog; }
 
-
     void Button1Click();
 
   private:

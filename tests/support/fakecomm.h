@@ -19,7 +19,7 @@ struct Chunk {
 };
 
 class FakeComm : public CommControl {
-public:
+  public:
     QString settings = QStringLiteral("9600,n,8,1");
     bool open = false;
     bool failOpen = false;
@@ -35,8 +35,7 @@ public:
     bool PortOpen() const override { return open; }
     bool setPortOpen(bool o, QString* error) override {
         if (o && failOpen) {
-            if (error)
-                *error = QStringLiteral("fake: no such port");
+            if (error) *error = QStringLiteral("fake: no such port");
             return false;
         }
         open = o;
@@ -78,20 +77,18 @@ public:
     void loseLink() {
         open = false;
         events << "lost";
-        if (OnLinkLost)
-            OnLinkLost();
+        if (OnLinkLost) OnLinkLost();
     }
     // Delivers bytes as a receive event right now (late bytes, noise).
     void receiveNow(const QByteArray& bytes) {
         pending += bytes;
         events << "in";
         event = ComEvReceive;
-        if (OnComm)
-            OnComm();
+        if (OnComm) OnComm();
         event = 0;
     }
 
-private:
+  private:
     struct Delivery {
         QDeadlineTimer due;
         QByteArray bytes;

@@ -6,14 +6,14 @@
 #include <thread>
 
 class PtyBridge {
-public:
+  public:
     PtyBridge();
     ~PtyBridge();
     bool ok() const { return m_ok; }
     QString pathA() const { return m_pathA; }
     QString pathB() const { return m_pathB; }
 
-private:
+  private:
     void relay();
     int m_masterA = -1, m_slaveA = -1, m_masterB = -1, m_slaveB = -1;
     QString m_pathA, m_pathB;

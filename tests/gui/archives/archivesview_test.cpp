@@ -6,12 +6,12 @@
 #include "app/filesave.h"
 #include "app/systemparams.h"
 #include "device/encodings.h"
-#include "ui/tform12.h"
-#include "ui/tform13.h"
 #include "device/records.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
+#include "ui/tform12.h"
+#include "ui/tform13.h"
 #include "ui/tform15.h"
 
 #include <QAction>

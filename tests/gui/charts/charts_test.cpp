@@ -71,7 +71,8 @@ class Charts : public MainWindowTest {
         driver.then(pressIn(form->Form15, form->Form15->Button1));
         {
             std::optional<OperatorAction> exchange;
-            if (duringExchange) exchange.emplace(*form, OperatorAction::Options{.guard = OperatorAction::Guard::Opened});
+            if (duringExchange)
+                exchange.emplace(*form, OperatorAction::Options{.guard = OperatorAction::Guard::Opened});
             window->ButtonSavePng->click();
             EXPECT_EQ(driver.done(), !duringExchange);
         }

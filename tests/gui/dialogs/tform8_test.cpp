@@ -133,7 +133,6 @@ TEST(TForm8, NewDialogClosedUntouchedSelectsNothing) {
     EXPECT_TRUE(f.InvalidInput);
 }
 
-
 TEST(TForm8, AnAddressAboveTheByteIsSentAsItsLowByte) {
     Fixture t;
     t.type("261", "9600");

@@ -7,8 +7,8 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QSettings>
+#include <QSpinBox>
 
 namespace {
 

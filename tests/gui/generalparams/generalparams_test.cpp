@@ -110,7 +110,9 @@ TEST_F(GeneralView, EveryFieldShowsItsOwnRegister) {
         const Layout& l = layout(v);
         SCOPED_TRACE(l.code);
         // A value per register that tells the registers apart.
-        const auto whole = [](const Row& r) { return r.field.editable() && r.field.encoding != Encoding::RegisterFloat; };
+        const auto whole = [](const Row& r) {
+            return r.field.editable() && r.field.encoding != Encoding::RegisterFloat;
+        };
         for (const Row& r : l.fields) {
             for (int ch = 0; ch < 2; ++ch) {
                 const int reg = r.reg(ch);
@@ -132,7 +134,8 @@ TEST_F(GeneralView, EveryFieldShowsItsOwnRegister) {
                     want = param::formatValue(r.field, float(value / 3.14159265358979));
                 else if (r.extra.fixedText)
                     want = QString::fromUtf8(r.extra.fixedText);
-                else if (r.field.encoding == Encoding::RegisterFloat && r.field.control != param::Control::Cells)
+                else if (r.field.encoding == Encoding::RegisterFloat &&
+                         r.field.control != param::Control::Cells)
                     want = param::formatValue(r.field, value);
                 else
                     continue;

@@ -184,7 +184,8 @@ TEST(OperatorActionTest, TheWindowIsDisabledWithTheBusyCursorOnlyWhileItExchange
         const OperatorAction action(host);
         action.exchange([&] {
             enabled = host.window.isEnabled();
-            busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+            busy =
+                QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
             const NormalCursor question;
             normalForAQuestion = !QApplication::overrideCursor();
         });

@@ -110,8 +110,9 @@ TEST_F(ParamFilesWindow, SaveChangeAndLoadBackRestoresEveryWrittenRegister) {
     QStringList heads;
     for (const QString& pdu : requestPdus())
         heads << pdu.left(17);
-    EXPECT_EQ(heads, (QStringList{"01 03 00 08 00 02", "01 10 00 02 00 06", "01 10 00 0f 00 0c", "01 10 00 1f 00 1d",
-                                  "01 10 00 3c 00 1d", "01 10 00 77 00 1a", "01 10 00 91 00 1b"}));
+    EXPECT_EQ(heads,
+              (QStringList{"01 03 00 08 00 02", "01 10 00 02 00 06", "01 10 00 0f 00 0c", "01 10 00 1f 00 1d",
+                           "01 10 00 3c 00 1d", "01 10 00 77 00 1a", "01 10 00 91 00 1b"}));
     for (int reg = 0; reg < 309; ++reg)
         if (reg != 114) {
             ASSERT_EQ(sim->holding(1, reg), before[reg]) << reg;

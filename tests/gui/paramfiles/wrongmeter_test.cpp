@@ -124,7 +124,8 @@ TEST_F(WrongMeter, AnExportAndTheArchiveChartsPictureCarryTheChosenMetersNumber)
     archives->MenuSaveArchiveClick();
     EXPECT_TRUE(exportDriver.done());
     EXPECT_EQ(folder, folderOf(First));
-    const QStringList lines = QStringDecoder("windows-1251")(fileBytes("month.txt")).operator QString().split("\r\n");
+    const QStringList lines =
+        QStringDecoder("windows-1251")(fileBytes("month.txt")).operator QString().split("\r\n");
     ASSERT_GT(lines.size(), 2);
     EXPECT_EQ(lines[1], "Электронный номер прибора :" + QString::number(First));
 

@@ -29,14 +29,18 @@ Heading march() {
 }
 
 Day recorded(int day, double plus, double minus, std::int64_t downtime = 0) {
-    return {.date = QDate(2026, 3, day), .state = State::Recorded, .plus = plus, .minus = minus, .downtime = downtime};
+    return {.date = QDate(2026, 3, day),
+            .state = State::Recorded,
+            .plus = plus,
+            .minus = minus,
+            .downtime = downtime};
 }
 
 TEST(ConsumptionReport, CountsOnlyTheDaysTheMeterRecorded) {
     const Report r = build(march(), {recorded(1, 10.5, 0.25, 3600), recorded(2, 20, 1, 90),
                                      Day{.date = QDate(2026, 3, 3), .state = State::NotRecorded},
                                      recorded(31, 1, 0.5), recorded(31, 2, 0.5), // the later one wins
-                                     recorded(32, 99, 0), // 1 April: outside
+                                     recorded(32, 99, 0),                        // 1 April: outside
                                      recorded(5, std::numeric_limits<double>::infinity(), 0), // unknown
                                      Day{.date = QDate(2026, 2, 28), .state = State::Recorded, .plus = 99}});
     ASSERT_EQ(r.days.size(), 31);
@@ -67,7 +71,8 @@ TEST(ConsumptionReport, MonthsHaveTheirOwnLengthAndDowntimePassesADay) {
 class ConsumptionPdf : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (QStandardPaths::findExecutable("pdftotext").isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) missing";
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+            GTEST_SKIP() << "pdftotext (poppler-utils) missing";
     }
     // The text of the PDF, page by page, as pdftotext reads it.
     QStringList pages(const QByteArray& pdfBytes) {
@@ -100,9 +105,9 @@ TEST_F(ConsumptionPdf, AMonthOnOnePageWithEveryDayTheTotalsAndTheDaysNotRecorded
     const QStringList text = pages(bytes);
     ASSERT_EQ(text.size(), 1);
     const QString page = text[0];
-    for (const char* expected : {"Отчёт о потреблении", "Электронный номер прибора: 633190", "Насосная №2",
-                                 "Канал: 2", "01.03.2026 – 31.03.2026", "Дата отчёта: 02.04.2026",
-                                 "Представитель потребителя"})
+    for (const char* expected :
+         {"Отчёт о потреблении", "Электронный номер прибора: 633190", "Насосная №2", "Канал: 2",
+          "01.03.2026 – 31.03.2026", "Дата отчёта: 02.04.2026", "Представитель потребителя"})
         EXPECT_TRUE(page.contains(QString::fromUtf8(expected))) << expected;
     for (int d = 1; d <= 31; ++d) {
         const QString date = QDate(2026, 3, d).toString("dd.MM.yyyy");

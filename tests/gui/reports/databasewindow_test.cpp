@@ -52,8 +52,8 @@ class DatabaseWindowTest : public MainWindowTest {
         at.path = QDir::current().filePath("kastari.db");
         std::unique_ptr<store::Store> db = store::Store::open(at, &error);
         ASSERT_TRUE(db) << error.toStdString();
-        const store::Outcome outcome =
-            collect::visitMeter(*form->ModBus, *db, {.line = "Comm 1", .port = sim->portPath(), .name = "Насосная"});
+        const store::Outcome outcome = collect::visitMeter(
+            *form->ModBus, *db, {.line = "Comm 1", .port = sim->portPath(), .name = "Насосная"});
         ASSERT_EQ(outcome.result, store::Outcome::Result::Stored) << outcome.reason.toStdString();
         deviceText = db->meter(Number).value_or(store::MeterVisit{}).deviceText;
     }
@@ -97,7 +97,9 @@ TEST_F(DatabaseWindowTest, TheCollectedDayArchiveLooksChartsAndExportsAsTheMonit
     EXPECT_EQ(w.TableMeters->item(0, 0)->text(), QString::number(Number));
     EXPECT_EQ(w.TableMeters->item(0, 1)->text(), "Насосная");
     // The same days as the monitor's grid: its first row to its last.
-    const auto dayOf = [](const QStringList& row) { return QDate::fromString(row.value(0).trimmed(), "dd.MM.yyyy"); };
+    const auto dayOf = [](const QStringList& row) {
+        return QDate::fromString(row.value(0).trimmed(), "dd.MM.yyyy");
+    };
     w.ComboArchive->setCurrentIndex(1);
     w.ComboChannel->setCurrentIndex(0);
     w.DateFrom->setDate(dayOf(monitorRows[1]));
@@ -148,7 +150,8 @@ TEST_F(DatabaseWindowTest, TheChosenMeterIsAddedToTheDatabaseThroughTheOpenLinkK
     ASSERT_TRUE(w.ButtonCollect->isEnabled());
     sim->clearLog();
     w.ButtonCollect->click();
-    EXPECT_TRUE(status().startsWith(QStringLiteral("Прибор %1 дополнен").arg(Number))) << status().toStdString();
+    EXPECT_TRUE(status().startsWith(QStringLiteral("Прибор %1 дополнен").arg(Number)))
+        << status().toStdString();
     // Only what is new is read: far fewer archive requests than a first collection.
     EXPECT_LT(requestPdus().filter(QRegularExpression("^01 41")).size(), 20);
     ASSERT_EQ(w.TableMeters->rowCount(), 1);

@@ -75,8 +75,7 @@ TEST_F(Panel, GeometryNamesAndTags) {
 
 TEST_F(Panel, CaptionsAndItemsFitTheirControls) {
     for (QLabel* label : panel.findChildren<QLabel*>()) {
-        if (!label->objectName().startsWith(QLatin1String("Label")))
-            continue;
+        if (!label->objectName().startsWith(QLatin1String("Label"))) continue;
         const int needed = label->fontMetrics().horizontalAdvance(label->text());
         EXPECT_LE(needed, label->width()) << label->objectName().toStdString();
         // Labels may be wider than their field but never reach into the next column.

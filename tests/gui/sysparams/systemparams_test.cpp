@@ -147,7 +147,9 @@ struct ReadFailure {
     sim::Fault fault;
     std::string name() const { return "Read" + std::to_string(read) + sim::faultName(fault).toStdString(); }
 };
-void PrintTo(const ReadFailure& c, std::ostream* os) { *os << c.name(); }
+void PrintTo(const ReadFailure& c, std::ostream* os) {
+    *os << c.name();
+}
 } // namespace
 
 class SystemViewReadFailure : public SystemView, public ::testing::WithParamInterface<ReadFailure> {};
@@ -408,7 +410,9 @@ struct Clearing {
     int pauses;
     std::string name() const { return std::string(button) + (silent ? "SilentDevice" : ""); }
 };
-void PrintTo(const Clearing& c, std::ostream* os) { *os << c.name(); }
+void PrintTo(const Clearing& c, std::ostream* os) {
+    *os << c.name();
+}
 } // namespace
 
 class SystemViewClearing : public SystemView, public ::testing::WithParamInterface<Clearing> {};
@@ -480,7 +484,7 @@ TEST_F(SystemView, ClearingAsksFirstAndOnlyYesClears) {
                 else
                     QTest::keyClick(d->focusWidget() ? d->focusWidget() : d,
                                     QLatin1String(answer) == QLatin1String("enter") ? Qt::Key_Return
-                                                                                   : Qt::Key_Escape);
+                                                                                    : Qt::Key_Escape);
             }));
             if (yes) modals.then(on<ClearingWindow>([](ClearingWindow* w) { press(w->Button1); }));
             panel->button(QString::fromLatin1(name))->click();

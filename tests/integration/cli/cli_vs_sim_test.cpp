@@ -20,12 +20,13 @@ struct CliRun {
 };
 
 class CliVsSim : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         link = dir.filePath("line");
         // --comm is taken by every program of the suite, the simulator included.
-        startSim({"--comm", "1=/dev/ttyUSB9", "--device", "1", "--device", "5:id1=Meter,id2=B", "--no-pacing", "--seed", "7"});
+        startSim({"--comm", "1=/dev/ttyUSB9", "--device", "1", "--device", "5:id1=Meter,id2=B", "--no-pacing",
+                  "--seed", "7"});
     }
     void TearDown() override { stopSim(); }
 
@@ -37,8 +38,7 @@ protected:
     }
     void stopSim() {
         sim.terminate();
-        if (!sim.waitForFinished(5000))
-            sim.kill();
+        if (!sim.waitForFinished(5000)) sim.kill();
     }
 
     CliRun cli(const QStringList& args) {
@@ -80,7 +80,8 @@ TEST_F(CliVsSim, CoilsAndIdentification) {
 }
 
 TEST_F(CliVsSim, ReadsArchivesByDateAndJournalsByRecord) {
-    const QString threeHoursAgo = QDateTime::currentDateTime().addSecs(-3 * 3600).toString("dd.MM.yyyy HH:mm");
+    const QString threeHoursAgo =
+        QDateTime::currentDateTime().addSecs(-3 * 3600).toString("dd.MM.yyyy HH:mm");
     const CliRun hours = cli({"read-archive", "1", "0", "2", "--date", threeHoursAgo});
     ASSERT_EQ(hours.code, 0) << hours.err.toStdString();
     ASSERT_EQ(hours.out.size(), 2);
@@ -132,7 +133,8 @@ TEST_F(CliVsSim, TraceLogsEveryFrameOfAnyCommandAsCsv) {
     QStringList log = rows();
     ASSERT_EQ(log.size(), 5); // the header, then two journal requests, each with its reply
     EXPECT_EQ(log[0], "time,direction,address,function,bytes,verdict,completion,reply_ms");
-    static const QRegularExpression tx(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d),tx,1,65,01 41 00 03 )");
+    static const QRegularExpression tx(
+        R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d),tx,1,65,01 41 00 03 )");
     static const QRegularExpression rx(R"(,rx,1,65,01 41 [0-9A-F ]+,ok,silence,\d+$)");
     EXPECT_TRUE(tx.match(log[1]).hasMatch()) << log[1].toStdString();
     EXPECT_TRUE(rx.match(log[2]).hasMatch()) << log[2].toStdString();
@@ -383,7 +385,9 @@ TEST(CliUsage, BadCommandLinesNeverReachThePort) {
         {{"--port", "1", "journal", "1", "abnormal", "--channel", "3"}, 1},
         {{"--port", "1", "journal", "1", "faults", "--from", "01.03.2024"}, 1},
         // An option of another command would be left unread: no file, and success all the same.
-        {{"--port", "1", "read-holding", "1", "0", "1", "--out", "x.txt"}, 1, "--out is for archive and journal"},
+        {{"--port", "1", "read-holding", "1", "0", "1", "--out", "x.txt"},
+         1,
+         "--out is for archive and journal"},
         {{"--port", "1", "save-params", "1", "dir", "--yes"}, 1, "--yes is for load-params"},
         {{"--port", "1", "report-id", "1", "--date"}, 1, "--date needs \"dd.mm.yyyy hh:nn\""},
         {{"--port", "1", "--bogus", "report-id", "1", "--help"}, 0},

@@ -1,8 +1,8 @@
 // Our engine (real TMSComm over a pseudo-terminal) against a libmodbus RTU slave, and kastari-cli
 // against the same slave: a ModBus implementation that nobody here wrote.
 #include "hex.h"
-#include "link/tmodbus.h"
 #include "link/linkport.h"
+#include "link/tmodbus.h"
 #include "ptybridge.h"
 
 #include <QProcess>
@@ -14,7 +14,7 @@ namespace {
 constexpr int kSlave = 17;
 
 class LibmodbusPeer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(bridge.ok());
         slave.start(QStringLiteral(PEER_RTU_SLAVE), {bridge.pathB(), QString::number(kSlave)});
@@ -26,8 +26,7 @@ protected:
         bus.setModbusSilenceMs(60);
     }
     void TearDown() override {
-        if (HasFailure())
-            std::cerr << slave.readAll().toStdString();
+        if (HasFailure()) std::cerr << slave.readAll().toStdString();
         slave.kill();
         slave.waitForFinished(2000);
     }

@@ -2,9 +2,9 @@
 // reopening on a change, and a port that disappears in the middle of a transaction.
 #include "hex.h"
 #include "link/crc16.h"
+#include "link/linkport.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/linkport.h"
 #include "link/tmscomm.h"
 #include "sim/simulator.h"
 
@@ -13,8 +13,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -38,10 +38,8 @@ struct Pty {
     }
     ~Pty() { closeAll(); }
     void closeAll() {
-        if (master >= 0)
-            ::close(master);
-        if (slave >= 0)
-            ::close(slave);
+        if (master >= 0) ::close(master);
+        if (slave >= 0) ::close(slave);
         master = slave = -1;
     }
     QByteArray readAll() {
@@ -59,8 +57,7 @@ struct Pty {
 void answerWith(Pty& pty, const QByteArray& reply, QObject* context) {
     auto* t = new QTimer(context);
     QObject::connect(t, &QTimer::timeout, context, [&pty, reply] {
-        if (!pty.readAll().isEmpty())
-            pty.write(reply);
+        if (!pty.readAll().isEmpty()) pty.write(reply);
     });
     t->start(2);
 }

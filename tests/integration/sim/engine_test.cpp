@@ -1,8 +1,8 @@
 // The program's own engine (TMSComm over QSerialPort, TModBus) against the simulator: every request
 // kind the monitor sends, and faults as the engine sees them.
+#include "link/linkport.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
-#include "link/linkport.h"
 #include "sim/simulator.h"
 
 #include <QThread>
@@ -131,7 +131,8 @@ TEST(EngineBesideABusyWindow, AThreadHeldUpMidReplyChangesNeitherTheFramesNorThe
             // Well inside the reply, while the silence that ends it would be running.
             QTimer::singleShot(100, [] { QThread::msleep(2000); });
         });
-        const auto onChunk = QObject::connect(&bus, &TModBus::chunkReceived, [&](int bytes) { arrived += bytes; });
+        const auto onChunk =
+            QObject::connect(&bus, &TModBus::chunkReceived, [&](int bytes) { arrived += bytes; });
         bus.ReadHoldingRegisters(1, 21, 0);
         QObject::disconnect(onSent);
         QObject::disconnect(onChunk);

@@ -170,13 +170,13 @@ TEST(SimPty, BabbleGoesOnUntilTheNextRequest) {
     m.send(req);
     // What the line still carried before the request reached the meter, then the reply, then quiet.
     auto replied = [](const QByteArray& bytes) {
-        return bytes.size() >= 9 && bytes.right(9).startsWith(hex("01 03 04")) && crc16::compute(bytes.right(9)) == 0;
+        return bytes.size() >= 9 && bytes.right(9).startsWith(hex("01 03 04")) &&
+               crc16::compute(bytes.right(9)) == 0;
     };
     QByteArray rest;
     while (!replied(rest) && rest.size() < 5000) {
         const QByteArray more = m.receive(1, 5000);
-        if (more.isEmpty())
-            break;
+        if (more.isEmpty()) break;
         rest += more;
     }
     EXPECT_TRUE(replied(rest)) << toHex(rest.right(20)).toStdString();

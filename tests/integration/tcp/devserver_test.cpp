@@ -4,10 +4,10 @@
 #include "archives/reading.h"
 #include "hex.h"
 #include "link/crc16.h"
+#include "link/linkport.h"
 #include "link/portmap.h"
 #include "link/tcpcomm.h"
 #include "link/tmodbus.h"
-#include "link/linkport.h"
 #include "sim/simulator.h"
 
 #include <QEventLoop>

@@ -107,8 +107,10 @@ TEST(CountersWrites, ResetsShiftAndPulseMode) {
     };
     const Row& shift = *row(QStringLiteral("EditShiftZeroPov"));
     for (const auto& [text, write] : typed) {
-        const param::Checked checked = param::check(shift.field, registerOf(shift, 1), QString::fromLatin1(text));
-        EXPECT_EQ(checked.verdict == param::Verdict::Write ? std::optional(checked.write) : std::nullopt, write)
+        const param::Checked checked =
+            param::check(shift.field, registerOf(shift, 1), QString::fromLatin1(text));
+        EXPECT_EQ(checked.verdict == param::Verdict::Write ? std::optional(checked.write) : std::nullopt,
+                  write)
             << text;
     }
 }

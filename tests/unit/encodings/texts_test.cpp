@@ -110,7 +110,7 @@ TEST(TypedText, Fractions) {
 TEST(TypedText, DateTimes) {
     struct Row {
         const char* text;
-        const char* shown; // nullptr: refused
+        const char* shown;  // nullptr: refused
         bool formed = true; // refused for its numbers only: a date or time that does not exist
     } rows[] = {
         {"01.02.2024", "01.02.2024 00:00:00"},

@@ -31,7 +31,8 @@ QList<Placed> allRows() {
             out << Placed{QStringLiteral("counters %1").arg(ch), &r.field, counters::registerOf(r, ch)};
     for (const adjustment::Row& r : adjustment::rows())
         for (int ch : {1, 2})
-            out << Placed{QStringLiteral("adjustment %1").arg(ch), &r.field, adjustment::absoluteRegister(r, ch)};
+            out << Placed{QStringLiteral("adjustment %1").arg(ch), &r.field,
+                          adjustment::absoluteRegister(r, ch)};
     for (const Field& f : genparams::commonRows())
         out << Placed{QStringLiteral("installation"), &f, f.reg};
     for (genparams::Variant v : genparams::Variants) {
@@ -48,7 +49,9 @@ bool integral(Encoding e) {
 }
 
 QString typed(double value) {
-    return QString::number(value, 'f', 6).remove(QRegularExpression(QStringLiteral("\\.?0+$"))).replace('.', ',');
+    return QString::number(value, 'f', 6)
+        .remove(QRegularExpression(QStringLiteral("\\.?0+$")))
+        .replace('.', ',');
 }
 
 } // namespace
@@ -63,7 +66,8 @@ TEST(ParameterTables, EveryRowIsUniqueInItsTableAndEditsOnlyWithKeys) {
         EXPECT_EQ(f.editable(), *f.keys != 0);
         if (f.chooses() || f.shown == Shown::ItemText) EXPECT_FALSE(itemTexts(f).isEmpty());
         if (!f.editable() && f.control != Control::Scratch)
-            EXPECT_EQ(check(f, p.reg, QStringLiteral("1")).verdict, Verdict::Refused) << "a display row wrote";
+            EXPECT_EQ(check(f, p.reg, QStringLiteral("1")).verdict, Verdict::Refused)
+                << "a display row wrote";
         if (f.editable() || f.chooses())
             EXPECT_TRUE(f.encoding == Encoding::None || p.reg >= 0) << "an editor without a register";
     }
@@ -80,7 +84,8 @@ TEST(ParameterTables, EditRowsTakeTheirLimitsAndRefuseWhatLiesPastThem) {
             if (!limit) continue;
             const double step = integral(f.encoding) ? 1 : std::max(0.001, std::abs(*limit) * 1e-5);
             // 0,0001 in single precision lies below the exact decimal lower limit it is compared with.
-            const bool inexact = limit == f.min && f.minCompare == Compare::ExactDecimal && float(*limit) < *limit;
+            const bool inexact =
+                limit == f.min && f.minCompare == Compare::ExactDecimal && float(*limit) < *limit;
             const Checked at = check(f, p.reg, typed(*limit));
             EXPECT_EQ(at.verdict, inexact ? Verdict::Refused : Verdict::Write) << typed(*limit).toStdString();
             if (at.verdict == Verdict::Write && f.encoding != Encoding::None) {
@@ -111,7 +116,8 @@ TEST(ParameterTables, ListRowsWriteEveryItemAndNothingElse) {
             EXPECT_EQ(write->reg, p.reg);
             EXPECT_EQ(write->value(), index + f.codeOffset);
             // What was written reads back as the same item.
-            EXPECT_EQ(itemIndex(f, p.reg, RegisterBlock(p.reg, write->data)), f.fill == ItemFill::NonZero ? std::min(index, 1) : index);
+            EXPECT_EQ(itemIndex(f, p.reg, RegisterBlock(p.reg, write->data)),
+                      f.fill == ItemFill::NonZero ? std::min(index, 1) : index);
         }
         EXPECT_FALSE(itemWrite(f, p.reg, -1));
         EXPECT_FALSE(itemWrite(f, p.reg, count));

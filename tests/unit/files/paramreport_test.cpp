@@ -110,9 +110,16 @@ TEST(Report, ValuesOfAClampOnMeter) {
 // line reading a neighbour's register, the other channel's or another pattern shows it.
 TEST(ReportTable, EachLineShowsItsOwnRegistersInItsOwnPattern) {
     enum Kind { F2, F4, F5, Auto, Word, Low };
-    enum Layouts { Clamp = 1, Insert = 2, UBend = 4, Check = 8, Operation = Clamp | Insert | UBend, All = 15 };
+    enum Layouts {
+        Clamp = 1,
+        Insert = 2,
+        UBend = 4,
+        Check = 8,
+        Operation = Clamp | Insert | UBend,
+        All = 15
+    };
     struct Row {
-        int line;  // from 0, or from n when `fromN`
+        int line; // from 0, or from n when `fromN`
         bool fromN;
         const char* name;
         int ch1, ch2; // ch2 < 0: one value only
@@ -164,10 +171,16 @@ TEST(ReportTable, EachLineShowsItsOwnRegistersInItsOwnPattern) {
     // 15/128 is exact in a float and lies off every rounding boundary of the patterns.
     const auto text = [](int reg, Kind kind) {
         switch (kind) {
-        case F2: case Auto: return QStringLiteral("%1,12").arg(reg);
-        case F4: return QStringLiteral("%1,1172").arg(reg);
-        case F5: return QStringLiteral("%1,11719").arg(reg);
-        case Word: case Low: return QString::number(reg);
+        case F2:
+        case Auto:
+            return QStringLiteral("%1,12").arg(reg);
+        case F4:
+            return QStringLiteral("%1,1172").arg(reg);
+        case F5:
+            return QStringLiteral("%1,11719").arg(reg);
+        case Word:
+        case Low:
+            return QString::number(reg);
         }
         return QString();
     };
@@ -180,9 +193,12 @@ TEST(ReportTable, EachLineShowsItsOwnRegistersInItsOwnPattern) {
             if (!(row.layouts & l.layout)) continue;
             for (int reg : {row.ch1, row.ch2}) {
                 if (reg < 0) continue;
-                if (row.kind == Word) image.u16(reg, std::uint16_t(reg));
-                else if (row.kind == Low) image.u16(reg, std::uint16_t(0x0500 | reg)); // the high byte is not read
-                else image.f32(reg, float(reg) + 15.0f / 128);
+                if (row.kind == Word)
+                    image.u16(reg, std::uint16_t(reg));
+                else if (row.kind == Low)
+                    image.u16(reg, std::uint16_t(0x0500 | reg)); // the high byte is not read
+                else
+                    image.f32(reg, float(reg) + 15.0f / 128);
             }
         }
         image.u16(Mode, l.mode).u16(Sensor, l.sensor);

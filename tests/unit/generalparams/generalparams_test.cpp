@@ -117,7 +117,8 @@ TEST(GeneralLayouts, EveryRowMatchesTheDeviceRegisterMap) {
             const param::Field& f = r.field;
             SCOPED_TRACE(std::string(l.code) + " " + f.name);
             if (f.control != param::Control::Cells) {
-                EXPECT_TRUE(cells.insert({int(r.extra.column), r.extra.row}).second) << "two fields in one place";
+                EXPECT_TRUE(cells.insert({int(r.extra.column), r.extra.row}).second)
+                    << "two fields in one place";
             }
             if (r.extra.fixedText) continue;
             ++rows;

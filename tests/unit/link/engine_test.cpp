@@ -1,7 +1,7 @@
 // The transaction engine against a scripted control: how replies are assembled, judged and timed.
+#include "archives/reading.h"
 #include "fakecomm.h"
 #include "hex.h"
-#include "archives/reading.h"
 #include "link/crc16.h"
 #include "link/tmodbus.h"
 
@@ -19,7 +19,9 @@ struct Engine {
     Engine() { bus.setModbusSilenceMs(kSilence); }
 };
 
-QByteArray withCrc(const char* text) { return crc16::appended(hex(text)); }
+QByteArray withCrc(const char* text) {
+    return crc16::appended(hex(text));
+}
 
 TEST(Receive, ChunksAreJoinedInOrderAndTheWaitOutlastsTheLastChunk) {
     Engine e;
@@ -137,7 +139,7 @@ TEST(EndlessLine, TheLimitIsTheTimeoutTheLongestFrameOfASlowDeviceAndTheSilence)
         {"9600,n,8,1", 500, 500, 500 + 4000 + 500},
         // A quarter of the line's speed: 256 characters of 10 bits at 300 bit/s, 34133.3 ms.
         {"1200,n,8,1", 500, 500, 500 + 8534 + 500},
-        {"9600,n,8,1", 40, 40, 40 + 1067 + 40}, // a quarter of 9600 bit/s: 1066.7 ms
+        {"9600,n,8,1", 40, 40, 40 + 1067 + 40},                   // a quarter of 9600 bit/s: 1066.7 ms
         {"tcp://127.0.0.7:4001", 500, 2000, 2000 + 34134 + 2000}, // no speed: the slowest line
     };
     for (const auto& c : cases) {
@@ -170,7 +172,8 @@ TEST(SlowDevice, AReplyFarSlowerThanTheLineIsReadNotTakenForNoise) {
             chunks << Chunk{c.gapMs, reply.mid(at, c.chunkBytes)};
         e.comm.script = {chunks};
         e.bus.ReadHoldingRegisters(1, std::uint8_t(c.registers), 0);
-        EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::Ok) << c.name << ": " << describe(e.bus.replyStatus()).toStdString();
+        EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::Ok)
+            << c.name << ": " << describe(e.bus.replyStatus()).toStdString();
         EXPECT_EQ(e.bus.reply(), reply) << c.name;
     }
 }
@@ -250,8 +253,7 @@ class Status : public ::testing::TestWithParam<StatusCase> {};
 
 TEST_P(Status, JudgesTheReplyAgainstTheRequest) {
     Engine e;
-    if (!GetParam().reply.isEmpty())
-        e.comm.script = {{{1, GetParam().reply}}};
+    if (!GetParam().reply.isEmpty()) e.comm.script = {{{1, GetParam().reply}}};
     GetParam().send(e.bus);
     EXPECT_EQ(e.bus.replyStatus(), GetParam().status) << describe(e.bus.replyStatus()).toStdString();
 }
@@ -282,7 +284,8 @@ const StatusCase kStatus[] = {
     {"ReportId", [](TModBus& b) { b.ReportSlaveId(1); }, withCrc("01 11 04 41 00 42 00"), ReplyStatus::Ok},
     {"ReportIdWhateverItsByteCount", [](TModBus& b) { b.ReportSlaveId(1); }, withCrc("01 11 09 41 00 42 00"),
      ReplyStatus::Ok},
-    {"ReportIdEchoOfTheRequest", [](TModBus& b) { b.ReportSlaveId(1); }, withCrc("01 11"), ReplyStatus::WrongLength},
+    {"ReportIdEchoOfTheRequest", [](TModBus& b) { b.ReportSlaveId(1); }, withCrc("01 11"),
+     ReplyStatus::WrongLength},
     {"Coils", [](TModBus& b) { b.ReadCoils(1, 3, 1); }, withCrc("01 01 01 01"), ReplyStatus::Ok},
     {"CoilsWrongCount", [](TModBus& b) { b.ReadCoils(1, 3, 1); }, withCrc("01 01 02 01 00"),
      ReplyStatus::WrongLength},
@@ -318,14 +321,32 @@ TEST(Retries, AReadIsAskedAgainOnlyWhileItGetsNoValidReplyAndAWriteNever) {
         {"bad CRC, then good", 1, readOne, {{{1, bad}}, {{1, good}}}, ReplyStatus::Ok, 2},
         {"silence twice, then good", 2, readOne, {silence, silence, {{1, good}}}, ReplyStatus::Ok, 3},
         {"no retries", 0, readOne, {{{1, bad}}, {{1, good}}}, ReplyStatus::CrcError, 1},
-        {"bad every time", 2, readOne, {{{1, bad}}, {{1, bad}}, {{1, bad}}, {{1, good}}}, ReplyStatus::CrcError, 3},
-        {"an exception is the meter's answer", 3, readOne, {{{1, withCrc("01 83 02")}}}, ReplyStatus::Exception, 1},
-        {"archive read", 1, [](TModBus& b) { b.ReadArchiveByRecord(1, 3, 1, 0.0); },
-         {silence, {{1, withCrc("01 41 0A 01 00 00 00 01 00 00 00 02 09")}}}, ReplyStatus::Ok, 2},
+        {"bad every time",
+         2,
+         readOne,
+         {{{1, bad}}, {{1, bad}}, {{1, bad}}, {{1, good}}},
+         ReplyStatus::CrcError,
+         3},
+        {"an exception is the meter's answer",
+         3,
+         readOne,
+         {{{1, withCrc("01 83 02")}}},
+         ReplyStatus::Exception,
+         1},
+        {"archive read",
+         1,
+         [](TModBus& b) { b.ReadArchiveByRecord(1, 3, 1, 0.0); },
+         {silence, {{1, withCrc("01 41 0A 01 00 00 00 01 00 00 00 02 09")}}},
+         ReplyStatus::Ok,
+         2},
         {"write", 3, write6, {silence, {{1, withCrc("01 06 00 12 01 2C")}}}, ReplyStatus::NoReply, 1},
         {"coil write", 3, [](TModBus& b) { b.SetCoil(1, 3); }, {{{1, bad}}}, ReplyStatus::CrcError, 1},
-        {"multiple write", 3, [](TModBus& b) { b.WriteRegisters(1, 2, 19, hex("41 70 00 00")); }, {silence},
-         ReplyStatus::NoReply, 1},
+        {"multiple write",
+         3,
+         [](TModBus& b) { b.WriteRegisters(1, 2, 19, hex("41 70 00 00")); },
+         {silence},
+         ReplyStatus::NoReply,
+         1},
     };
     for (const auto& c : cases) {
         Engine e;
@@ -370,8 +391,8 @@ TEST(Rts, HoldTimeFollowsTheRequestLengthAndSpeed) {
         int bytes;
         int holdMs;
     } cases[] = {
-        {"9600,n,8,1", 8, 6}, {"1200,n,8,1", 8, 53}, {"38400,n,8,1", 4, 1}, {"300,n,8,1", 13, 346},
-        {"garbage", 8, 1},
+        {"9600,n,8,1", 8, 6},   {"1200,n,8,1", 8, 53}, {"38400,n,8,1", 4, 1},
+        {"300,n,8,1", 13, 346}, {"garbage", 8, 1},
     };
     for (const auto& c : cases) {
         Engine e;
@@ -425,7 +446,8 @@ TEST(CommandMode, ResultWordShortensTheWait) {
 }
 
 TEST(CommandMode, EveryResultWordCounts) {
-    for (const char* word : {"CONNECT 9600", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"}) {
+    for (const char* word :
+         {"CONNECT 9600", "OK", "BUSY", "NO ANSWER", "NO DIALTONE", "ERROR", "NO CARRIER"}) {
         Engine e;
         e.comm.script = {{{1, QByteArray("ATD1\r\r\n") + word + "\r\n"}}};
         e.bus.SendCommandLine("ATD1", 600000);

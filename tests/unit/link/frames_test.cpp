@@ -6,8 +6,8 @@
 
 #include <QDateTime>
 #include <cmath>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -34,13 +34,17 @@ TEST_P(Frames, SendsExactlyTheGoldenBytes) {
 const FrameCase kFrames[] = {
     {"ReadHolding_ModbusGuideExample", [](TModBus& b) { b.ReadHoldingRegisters(0x11, 3, 0x006B); },
      "11 03 00 6B 00 03 76 87"},
-    {"ReadHolding_SystemBlock", [](TModBus& b) { b.ReadHoldingRegisters(1, 21, 0); }, "01 03 00 00 00 15 84 05"},
-    {"ReadCoils_ModbusGuideExample", [](TModBus& b) { b.ReadCoils(0x11, 0x13, 0x25); }, "11 01 00 13 00 25 0E 84"},
+    {"ReadHolding_SystemBlock", [](TModBus& b) { b.ReadHoldingRegisters(1, 21, 0); },
+     "01 03 00 00 00 15 84 05"},
+    {"ReadCoils_ModbusGuideExample", [](TModBus& b) { b.ReadCoils(0x11, 0x13, 0x25); },
+     "11 01 00 13 00 25 0E 84"},
     {"ReadCoils_Imitator", [](TModBus& b) { b.ReadCoils(1, 3, 1); }, "01 01 00 03 00 01 0D CA"},
-    {"WriteRegister_ModbusGuideExample", [](TModBus& b) { b.WriteRegister(0x11, 1, 3); }, "11 06 00 01 00 03 9A 9B"},
+    {"WriteRegister_ModbusGuideExample", [](TModBus& b) { b.WriteRegister(0x11, 1, 3); },
+     "11 06 00 01 00 03 9A 9B"},
     {"WriteRegister_WorkModeZero", [](TModBus& b) { b.WriteRegister(1, 15, 0); }, "01 06 00 0F 00 00 B9 C9"},
     {"WriteRegisters_ModbusGuideExample",
-     [](TModBus& b) { b.WriteRegisters(0x11, 2, 1, hex("00 0A 01 02")); }, "11 10 00 01 00 02 04 00 0A 01 02 C6 F0"},
+     [](TModBus& b) { b.WriteRegisters(0x11, 2, 1, hex("00 0A 01 02")); },
+     "11 10 00 01 00 02 04 00 0A 01 02 C6 F0"},
     {"WriteRegisters_FloatFrequency", [](TModBus& b) { b.WriteRegisters(1, 2, 19, hex("41 70 00 00")); },
      "01 10 00 13 00 02 04 41 70 00 00 A7 51"},
     {"SetCoil_ModbusGuideExample", [](TModBus& b) { b.SetCoil(0x11, 0xAC); }, "11 05 00 AC FF 00 4E 8B"},

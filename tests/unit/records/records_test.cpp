@@ -9,7 +9,9 @@
 
 namespace {
 
-QByteArray frame(const QByteArray& head, const QByteArray& data) { return crc16::appended(head + data); }
+QByteArray frame(const QByteArray& head, const QByteArray& data) {
+    return crc16::appended(head + data);
+}
 
 TEST(Identification, DeviceTextJoinsTheTwoTextsWithThreeBlanks) {
     const struct {
@@ -18,8 +20,10 @@ TEST(Identification, DeviceTextJoinsTheTwoTextsWithThreeBlanks) {
         QString text;
     } cases[] = {
         {"two texts", frame(hex("05 11 05"), QByteArray("A\0B\0", 4)), "A   B"},
-        {"cyrillic in cp1251", frame(hex("01 11 06"), hex("CA C4 00 31 2E 30 00")), QString::fromUtf8("КД   1.0")},
-        {"second text unterminated stops at the CRC", frame(hex("01 11 04"), QByteArray("AB\0C", 4)), "AB   C"},
+        {"cyrillic in cp1251", frame(hex("01 11 06"), hex("CA C4 00 31 2E 30 00")),
+         QString::fromUtf8("КД   1.0")},
+        {"second text unterminated stops at the CRC", frame(hex("01 11 04"), QByteArray("AB\0C", 4)),
+         "AB   C"},
         {"no zero at all", frame(hex("01 11 03"), QByteArray("XYZ")), "XYZ   "},
         {"empty data", frame(hex("01 11 00"), {}), "   "},
         {"truncated to the header", hex("01 11"), "   "},
@@ -84,10 +88,14 @@ TEST(Identification, EntryTextCarriesTheAddressInThreeColumns) {
     const struct {
         QString entry;
         std::optional<int> address;
-    } back[] = {{QString::fromUtf8("A   B адрес:   5"), 5}, {QString::fromUtf8("X адрес: 127"), 127},
+    } back[] = {{QString::fromUtf8("A   B адрес:   5"), 5},
+                {QString::fromUtf8("X адрес: 127"), 127},
                 {" 42", 42},
                 {QString::fromUtf8("A   B адрес: x5"), std::nullopt},
-                {"device", std::nullopt}, {"", std::nullopt}, {"12", std::nullopt}, {"5", std::nullopt}};
+                {"device", std::nullopt},
+                {"", std::nullopt},
+                {"12", std::nullopt},
+                {"5", std::nullopt}};
     for (const auto& c : back)
         EXPECT_EQ(ident::addressOfEntry(c.entry), c.address) << c.entry.toStdString();
 }

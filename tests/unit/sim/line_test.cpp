@@ -143,12 +143,26 @@ TEST(Modem, IgnoresLinesThatAreNotCommands) {
 }
 
 TEST(CommandLine, ParsesEveryOption) {
-    const auto cl = sim::parseSimCommandLine(
-        {"--link", "/tmp/x", "--baud=19200", "--device",
-         "3:mode=1,sensor=2,channels=two-beam,number=77,id1=A", "--device", "9", "--seed", "5",
-         "--modem=NO_ANSWER", "--fault", "late,when=3,delay=900,addr=3", "--fault",
-         "chunks,when=25%,chunk=2,gap=60", "--no-pacing", "--verbose", "--time", "01.03.2024 10:00",
-         "--clock-rate", "3600"});
+    const auto cl = sim::parseSimCommandLine({"--link",
+                                              "/tmp/x",
+                                              "--baud=19200",
+                                              "--device",
+                                              "3:mode=1,sensor=2,channels=two-beam,number=77,id1=A",
+                                              "--device",
+                                              "9",
+                                              "--seed",
+                                              "5",
+                                              "--modem=NO_ANSWER",
+                                              "--fault",
+                                              "late,when=3,delay=900,addr=3",
+                                              "--fault",
+                                              "chunks,when=25%,chunk=2,gap=60",
+                                              "--no-pacing",
+                                              "--verbose",
+                                              "--time",
+                                              "01.03.2024 10:00",
+                                              "--clock-rate",
+                                              "3600"});
     ASSERT_TRUE(cl.error.isEmpty()) << cl.error.toStdString();
     EXPECT_EQ(cl.link, "/tmp/x");
     EXPECT_EQ(cl.options.baud, 19200);

@@ -1,6 +1,6 @@
 // The system parameter map: decoding the three reads, checking edited texts, list writes.
-#include "device/sysparams.h"
 #include "device/encodings.h"
+#include "device/sysparams.h"
 
 #include "hex.h"
 
@@ -21,17 +21,23 @@ const Field& row(const char* name) {
 // Registers 0..20 of a device: 2024-03-05 14:07:09, serial 12345678, made 2020-01-02, address 7,
 // speed code 7 (19200), RTS code 2, work mode 0, pulse 1, sensor 2, inertia 60, quartz 28.5 MHz.
 RegisterBlock systemBlock() {
-    return RegisterBlock(0, hex("65E7270D"    // 0-1 time 1709647629
+    return RegisterBlock(0, hex("65E7270D"                      // 0-1 time 1709647629
                                 "0000 0000 0000 0000 0000 0000" // 2-7
-                                "00BC614E"    // 8-9
-                                "5E0D3280"    // 10-11
+                                "00BC614E"                      // 8-9
+                                "5E0D3280"                      // 10-11
                                 "0007 0007 0002 0000 0001 0002 003C"
                                 "41E40000")); // 19-20 28.5
 }
 
-std::optional<QString> fieldText(const Field& r, const RegisterBlock& b) { return param::fieldText(r, r.reg, b); }
-std::optional<int> itemIndex(const Field& r, const RegisterBlock& b) { return param::itemIndex(r, r.reg, b); }
-QString text(const char* name, const RegisterBlock& b) { return fieldText(row(name), b).value_or("<none>"); }
+std::optional<QString> fieldText(const Field& r, const RegisterBlock& b) {
+    return param::fieldText(r, r.reg, b);
+}
+std::optional<int> itemIndex(const Field& r, const RegisterBlock& b) {
+    return param::itemIndex(r, r.reg, b);
+}
+QString text(const char* name, const RegisterBlock& b) {
+    return fieldText(row(name), b).value_or("<none>");
+}
 
 } // namespace
 
@@ -98,14 +104,21 @@ TEST(SysParamsDecode, ListCodes) {
         std::optional<int> index;
     };
     const Case cases[] = {
-        {"ComboSpeedRS", 13, 1, std::nullopt}, {"ComboSpeedRS", 13, 2, 0},
-        {"ComboSpeedRS", 13, 9, 7},            {"ComboSpeedRS", 13, 10, std::nullopt},
-        {"ComboBoxRTS", 14, 3, 3},             {"ComboBoxRTS", 14, 4, std::nullopt},
-        {"ComboWorkMode", 15, 0, 0},           {"ComboWorkMode", 15, 5, 1},
-        {"ComboWorkMode", 15, 0x0100, 0},      {"ComboBoxConditionsWorkPulseExit", 16, 2, std::nullopt},
+        {"ComboSpeedRS", 13, 1, std::nullopt},
+        {"ComboSpeedRS", 13, 2, 0},
+        {"ComboSpeedRS", 13, 9, 7},
+        {"ComboSpeedRS", 13, 10, std::nullopt},
+        {"ComboBoxRTS", 14, 3, 3},
+        {"ComboBoxRTS", 14, 4, std::nullopt},
+        {"ComboWorkMode", 15, 0, 0},
+        {"ComboWorkMode", 15, 5, 1},
+        {"ComboWorkMode", 15, 0x0100, 0},
+        {"ComboBoxConditionsWorkPulseExit", 16, 2, std::nullopt},
         {"ComboTypeSensor", 17, 3, std::nullopt},
-        {"RadioGroupDopUsil", 114, 1, 1},      {"RadioGroupDopUsil", 114, 7, 7},
-        {"ComboBoxModeLine", 96, 0, 0},        {"ComboBoxModeLine", 96, 1, 1},
+        {"RadioGroupDopUsil", 114, 1, 1},
+        {"RadioGroupDopUsil", 114, 7, 7},
+        {"ComboBoxModeLine", 96, 0, 0},
+        {"ComboBoxModeLine", 96, 1, 1},
     };
     for (const Case& c : cases) {
         RegisterBlock b(c.reg, enc::u16Bytes(c.value));
