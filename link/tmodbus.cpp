@@ -131,13 +131,11 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     m_state = State::Waiting;
     m_verdict = false;
     if (m_thread) {
+        // The port's name and settings belong to this thread; the line takes up a changed mapping
+        // before the request goes, while it is idle.
+        m_msComm->followMapping();
         QMetaObject::invokeMethod(
-            m_line,
-            [line = m_line, port = m_msComm.get(), request] {
-                port->followMapping();
-                line->transact(request);
-            },
-            Qt::QueuedConnection);
+            m_line, [line = m_line, request] { line->transact(request); }, Qt::QueuedConnection);
         // The verdict is queued behind everything the line reported before it.
         waitLine([this] { return m_verdict; });
     } else {
