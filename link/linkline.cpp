@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace {
 
@@ -99,13 +100,17 @@ void LinkLine::transact(const Request& request) {
     m_fault = Fault::None;
     m_completion = ReplyCompletion::Silence;
     m_state = State::Preparing;
+    m_lastByteMs = -1;
+    m_unreported = 0;
+    m_sinceReport.invalidate();
     if (m_request.rtsMode) m_rtsTimer->setInterval(m_comm->rtsHoldMs(m_request.rtsBytes));
 
     QString error;
     if (!m_comm->ensureOpen(&error)) {
         m_state = State::Idle;
         emit portOpenFailed(error);
-        emit finished({}, int(Fault::PortFailed), int(m_completion), error);
+        m_fault = Fault::PortFailed;
+        finish(error);
         return;
     }
     keepInterFrameGap();
@@ -117,6 +122,7 @@ void LinkLine::transact(const Request& request) {
     // Before the write: a line faster than the program may answer inside it.
     m_state = State::Sending;
     emit frameSent(m_request.frame);
+    m_sinceSent.start();
     m_comm->setOutput(m_request.frame);
 
     if (m_request.rtsMode) {
@@ -140,7 +146,19 @@ void LinkLine::transact(const Request& request) {
     }
     m_gapTimer->stop();
     m_state = State::Idle;
-    emit finished(m_reply, int(m_fault), int(m_completion), QString());
+    finish();
+}
+
+void LinkLine::finish(const QString& portError) {
+    // Every byte is counted before the verdict.
+    reportChunks();
+    emit finished(m_reply, int(m_fault), int(m_completion), portError, int(m_lastByteMs));
+}
+
+void LinkLine::reportChunks() {
+    if (m_unreported == 0) return;
+    emit chunkReceived(std::exchange(m_unreported, 0));
+    m_sinceReport.start();
 }
 
 void LinkLine::end(Fault fault) {
@@ -187,7 +205,9 @@ void LinkLine::take(const QByteArray& chunk) {
     const int room = BufferSize - int(m_reply.size());
     const int taken = std::min<int>(room, int(chunk.size()));
     m_reply += chunk.left(taken);
-    emit chunkReceived(int(chunk.size()));
+    m_lastByteMs = m_sinceSent.elapsed();
+    m_unreported += int(chunk.size());
+    if (!m_sinceReport.isValid() || m_sinceReport.elapsed() >= ChunkReportMs) reportChunks();
     // A reply longer than any frame cannot be a good one: what did not fit is dropped, and waiting
     // for the rest would only let a babbling line hold the transaction.
     if (taken < chunk.size()) {

@@ -21,6 +21,9 @@ class LinkLine : public QObject {
   public:
     static constexpr int BufferSize = 256;
     static constexpr int RtsTurnaroundMs = 5;
+    // Arrived bytes are reported at most this often: a paced line brings a byte or two at a time, and
+    // a report for each would wake the engine's thread for every one of them.
+    static constexpr int ChunkReportMs = 40;
 
     // One request as the engine built it, with everything the line's timing needs to know of it.
     struct Request {
@@ -66,8 +69,9 @@ class LinkLine : public QObject {
     void frameSent(const QByteArray& frame);
     void chunkReceived(int bytes);
     void bytesDiscarded(const QByteArray& bytes);
-    // fault is a Fault, completion a ReplyCompletion; reply holds at most BufferSize bytes.
-    void finished(const QByteArray& reply, int fault, int completion, const QString& portError);
+    // fault is a Fault, completion a ReplyCompletion; reply holds at most BufferSize bytes; replyMs
+    // runs from the request going out to the reply's last byte (-1: nothing came).
+    void finished(const QByteArray& reply, int fault, int completion, const QString& portError, int replyMs);
 
   private:
     // Bytes that arrive count as the reply only once the request is out (sending, which lasts while
@@ -84,6 +88,8 @@ class LinkLine : public QObject {
     // Fast completion: ends the wait when what has come is the whole reply, or arms the gap.
     void completeEarly();
     void keepInterFrameGap();
+    void reportChunks();
+    void finish(const QString& portError = {});
 
     CommControl* m_comm = nullptr;
     Request m_request;
@@ -97,4 +103,9 @@ class LinkLine : public QObject {
     QTimer* m_gapTimer = nullptr;
     // Since the last byte that arrived, for the distance the next request keeps in fast completion.
     QElapsedTimer m_sinceReply;
+    QElapsedTimer m_sinceSent;
+    qint64 m_lastByteMs = -1;
+    // Arrived bytes not reported yet, and since the last report.
+    int m_unreported = 0;
+    QElapsedTimer m_sinceReport;
 };

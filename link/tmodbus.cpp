@@ -145,7 +145,9 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     emit transactionEnded();
 }
 
-void TModBus::finish(const QByteArray& reply, int fault, int completion, const QString& portError) {
+void TModBus::finish(const QByteArray& reply, int fault, int completion, const QString& portError,
+                     int replyMs) {
+    ReplyMs = replyMs;
     Received = std::min<int>(BufferSize, int(reply.size()));
     std::copy_n(reinterpret_cast<const std::uint8_t*>(reply.constData()), Received, Buffer.begin());
     m_completion = ReplyCompletion(completion);
@@ -199,6 +201,7 @@ void TModBus::transactRetrying(int total, int function) {
 void TModBus::clearOutcome() {
     Valid = false;
     Received = 0;
+    ReplyMs = -1;
     m_fault = Fault::None;
     m_completion = ReplyCompletion::Silence;
 }

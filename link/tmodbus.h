@@ -46,6 +46,8 @@ class TModBus : public QObject {
     // Engine state read by callers.
     std::array<std::uint8_t, BufferSize> Buffer{};
     std::int32_t Received = 0;
+    // From the request going out to the last byte of the reply, timed on the line; -1: nothing came.
+    int ReplyMs = -1;
     bool Valid = false;
     bool RtsMode = false;
     bool CommandMode = false;
@@ -151,7 +153,8 @@ class TModBus : public QObject {
 
   signals:
     void portOpenFailed(const QString& reason);
-    // Bytes of the reply arrived (all of them, those past the buffer included).
+    // Bytes of the reply arrived (all of them, those past the buffer included), gathered into a few
+    // reports a second: every byte is counted by the time the transaction ends.
     void chunkReceived(int bytes);
     // The bytes going out now: a request frame, or a modem command line.
     void frameSent(const QByteArray& frame);
@@ -167,7 +170,7 @@ class TModBus : public QObject {
 
     void init();
     // Takes the line's verdict.
-    void finish(const QByteArray& reply, int fault, int completion, const QString& portError);
+    void finish(const QByteArray& reply, int fault, int completion, const QString& portError, int replyMs);
     void sendFrame(int length, int function, int expectedDataBytes);
     // One transaction, and its repetitions for a read on a line that garbled it.
     void transactRetrying(int total, int function);

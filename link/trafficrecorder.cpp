@@ -26,9 +26,7 @@ bool TrafficEntry::isError() const {
 
 TrafficRecorder::TrafficRecorder(int capacity, QObject* parent)
     : QObject(parent), m_capacity(std::max(1, capacity)) {
-    m_steady.start();
     wallMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
-    steadyMs = [this] { return m_steady.elapsed(); };
     m_discardGap = new QTimer(this);
     m_discardGap->setSingleShot(true);
     m_discardGap->setInterval(DiscardGapMs);
@@ -39,25 +37,18 @@ void TrafficRecorder::attach(TModBus& engine) {
     // The engine outlives no recorder it feeds: the connections end with either of them.
     connect(&engine, &TModBus::frameSent, this,
             [this, &engine](const QByteArray& frame) { sent(frame, engine.CommandMode); });
-    connect(&engine, &TModBus::chunkReceived, this, &TrafficRecorder::chunkArrived);
     connect(&engine, &TModBus::bytesDiscarded, this, &TrafficRecorder::discarded);
     connect(&engine, &TModBus::transactionEnded, this, [this, &engine] { exchangeEnded(engine); });
 }
 
 void TrafficRecorder::sent(const QByteArray& frame, bool modem) {
     flush();
-    m_sentAt = steadyMs();
-    m_lastByteAt = -1;
     TrafficEntry e;
     e.direction = TrafficDirection::Sent;
     e.bytes = frame;
     e.modem = modem;
     e.address = modem || frame.isEmpty() ? -1 : std::uint8_t(frame[0]);
     append(std::move(e), wallMs());
-}
-
-void TrafficRecorder::chunkArrived() {
-    m_lastByteAt = steadyMs();
 }
 
 void TrafficRecorder::discarded(const QByteArray& bytes) {
@@ -95,9 +86,9 @@ void TrafficRecorder::exchangeEnded(const TModBus& engine) {
     } else {
         e.direction = TrafficDirection::Received;
         e.completion = engine.completion();
-        if (m_sentAt >= 0 && m_lastByteAt >= 0) e.replyMs = int(std::max<qint64>(0, m_lastByteAt - m_sentAt));
+        // Timed on the line itself: however busy this thread was, the reply's time is the line's.
+        e.replyMs = engine.ReplyMs;
     }
-    m_sentAt = m_lastByteAt = -1;
     if (!e.modem && e.address >= 0 && e.status != ReplyStatus::PortError) count(e);
     append(std::move(e), wallMs());
 }

@@ -5,7 +5,6 @@
 #include "link/tmodbus.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimeZone>
@@ -73,7 +72,6 @@ class TrafficRecorder : public QObject {
 
     // What the signals call.
     void sent(const QByteArray& frame, bool modem);
-    void chunkArrived();
     // Bytes thrown away one after another make one entry: it is logged at the next exchange, after
     // a pause of the line, or once it holds a frame's worth.
     void discarded(const QByteArray& bytes);
@@ -93,9 +91,8 @@ class TrafficRecorder : public QObject {
 
     // Called for every entry as it is recorded (kastari-cli writes its trace from it).
     std::function<void(const TrafficEntry&)> onEntry;
-    // Clocks; tests fix them. Wall time stamps the entries, the steady one times the replies.
+    // The clock that stamps the entries; tests fix it.
     std::function<qint64()> wallMs;
-    std::function<qint64()> steadyMs;
 
   private:
     void append(TrafficEntry entry, qint64 timeMs);
@@ -105,9 +102,6 @@ class TrafficRecorder : public QObject {
     std::deque<TrafficEntry> m_entries;
     quint64 m_next = 1;
     std::map<int, AddressCounters> m_counters;
-    QElapsedTimer m_steady;
-    qint64 m_sentAt = -1;
-    qint64 m_lastByteAt = -1;
     QByteArray m_discard;
     qint64 m_discardAt = 0;
     QTimer* m_discardGap = nullptr;

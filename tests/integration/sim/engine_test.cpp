@@ -145,6 +145,9 @@ TEST(EngineBesideABusyWindow, AThreadHeldUpMidReplyChangesNeitherTheFramesNorThe
             if (!e.fromMaster) answered += e.frame;
         EXPECT_EQ(bus.reply(), answered) << fast;
         EXPECT_EQ(arrived, answered.size()) << fast;
+        // About 0.4 s at this speed: timed on the line, not when the held-up thread got round to it.
+        EXPECT_GT(bus.ReplyMs, 0) << fast;
+        EXPECT_LT(bus.ReplyMs, 2000) << fast;
     }
 }
 
