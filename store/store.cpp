@@ -1,10 +1,13 @@
 #include "store/store.h"
 
 #include <QAtomicInt>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <cmath>
+#include <limits>
 
 namespace store {
 
@@ -64,6 +67,10 @@ QVariant nullable(const std::optional<std::int64_t>& v) {
     return v ? QVariant(qlonglong(*v)) : QVariant(QMetaType::fromType<qlonglong>());
 }
 
+double volume(const QVariant& v) {
+    return v.isNull() ? std::numeric_limits<double>::quiet_NaN() : v.toDouble();
+}
+
 std::optional<std::int64_t> optionalInt(const QVariant& v) {
     if (v.isNull()) return std::nullopt;
     return v.toLongLong();
@@ -95,26 +102,76 @@ bool prepare(QSqlQuery& q, const QString& sql, QString* error) {
     return false;
 }
 
-// Inserts rows of values, `perStatement` to a statement; *affected grows by the rows inserted or
-// updated.
-bool upsert(QSqlQuery& q, const QString& head, const QString& tail, const QList<QVariantList>& rows,
-            qsizetype perStatement, int* affected, QString* error) {
-    if (rows.isEmpty()) return true;
-    const QString row = u'(' + QStringList(rows.first().size(), QStringLiteral("?")).join(u',') + u')';
-    qsizetype prepared = 0; // rows in the statement prepared last
-    for (qsizetype first = 0; first < rows.size(); first += perStatement) {
-        const qsizetype count = std::min(perStatement, rows.size() - first);
-        if (count != prepared && !prepare(q, head + QStringList(count, row).join(u',') + tail, error))
-            return false;
-        prepared = count;
-        int index = 0;
-        for (qsizetype r = first; r < first + count; ++r)
-            for (const QVariant& v : rows[r])
-                q.bindValue(index++, v);
+// One column of rows as a PostgreSQL array literal: exact numbers (a double's shortest text that
+// reads back to the same bits), NULL for a null.
+QString arrayLiteral(const QList<QVariantList>& rows, qsizetype first, qsizetype count, int column) {
+    QString out;
+    out.reserve(count * 12 + 2);
+    out += u'{';
+    for (qsizetype r = first; r < first + count; ++r) {
+        if (r > first) out += u',';
+        const QVariant& v = rows[r][column];
+        if (v.isNull()) {
+            out += QStringLiteral("NULL");
+        } else if (v.typeId() == QMetaType::Double) {
+            const double d = v.toDouble();
+            if (std::isnan(d))
+                out += QStringLiteral("NaN");
+            else if (std::isinf(d))
+                out += d > 0 ? QStringLiteral("Infinity") : QStringLiteral("-Infinity");
+            else
+                out += QString::number(d, 'g', QLocale::FloatingPointShortest);
+        } else {
+            out += QString::number(v.toLongLong());
+        }
+    }
+    out += u'}';
+    return out;
+}
+
+// Inserts rows of numbers into columns of these PostgreSQL types: one statement carries each column
+// as one array, so a first visit's thousands of rows cost a round trip or two instead of hundreds
+// (bound one by one, Qt takes a time that grows faster than their count). The rows go in the order
+// given.
+bool upsertArrays(QSqlQuery& q, const QString& head, const QString& tail, const QStringList& types,
+                  const QList<QVariantList>& rows, int* affected, QString* error) {
+    constexpr qsizetype RowsPerStatement = 10000;
+    QStringList arrays, columns;
+    for (qsizetype c = 0; c < types.size(); ++c) {
+        arrays << QStringLiteral("CAST(? AS %1[])").arg(types[c]);
+        columns << QStringLiteral("c%1").arg(c);
+    }
+    const QString sql = head +
+                        QStringLiteral(" SELECT %1 FROM unnest(%2) WITH ORDINALITY AS u(%1, n) ORDER BY n")
+                            .arg(columns.join(u','), arrays.join(u',')) +
+                        tail;
+    if (!prepare(q, sql, error)) return false;
+    for (qsizetype first = 0; first < rows.size(); first += RowsPerStatement) {
+        const qsizetype count = std::min(RowsPerStatement, rows.size() - first);
+        for (int c = 0; c < int(types.size()); ++c)
+            q.bindValue(c, arrayLiteral(rows, first, count, c));
         if (!q.exec()) {
             if (error) *error = q.lastError().text();
             return false;
         }
+        *affected += q.numRowsAffected();
+    }
+    return true;
+}
+
+// Inserts rows of values (the columns of the PostgreSQL types given); *affected grows by the rows
+// inserted or updated. SQLite has no round trip to save: one prepared statement runs for each row.
+bool upsert(QSqlQuery& q, bool postgres, const QString& head, const QString& tail, const QStringList& types,
+            const QList<QVariantList>& rows, int* affected, QString* error) {
+    if (rows.isEmpty()) return true;
+    if (postgres) return upsertArrays(q, head, tail, types, rows, affected, error);
+    if (!prepare(q,
+                 head + QStringLiteral(" VALUES (") +
+                     QStringList(types.size(), QStringLiteral("?")).join(u',') + u')' + tail,
+                 error))
+        return false;
+    for (const QVariantList& row : rows) {
+        if (!execPrepared(q, row, error)) return false;
         *affected += q.numRowsAffected();
     }
     return true;
@@ -248,10 +305,6 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
             error))
         return fail();
 
-    // A first visit stores thousands of rows. Each statement is a round trip to a PostgreSQL server,
-    // so there many rows go in one; not more than 50, since Qt binds a statement's parameters in a
-    // time that grows faster than their count. SQLite has no round trip to save.
-    const qsizetype perStatement = m_postgres ? 50 : 1;
     Written written;
     // Rows go in key order, so two collectors storing the same meter wait for each other instead
     // of deadlocking. A key given twice in one visit is one row, as if the second were stored after
@@ -275,16 +328,18 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
                              nullable(volumes ? p.downtime : std::nullopt), nullable(p.recordedAt)});
     }
     if (!upsert(
-            q,
+            q, m_postgres,
             QStringLiteral("INSERT INTO archive_periods (meter, archive, channel, period_start, state,"
-                           " volume_plus, volume_minus, downtime, recorded_at) VALUES "),
+                           " volume_plus, volume_minus, downtime, recorded_at)"),
             QStringLiteral(
                 " ON CONFLICT (meter, archive, channel, period_start) DO UPDATE SET state = excluded.state,"
                 " volume_plus = excluded.volume_plus, volume_minus = excluded.volume_minus,"
                 " downtime = excluded.downtime, recorded_at = excluded.recorded_at"
                 // Only a period whose volumes were not known takes them; nothing else is rewritten.
                 " WHERE archive_periods.state = 2 AND excluded.state = 0"),
-            periodValues, perStatement, &written.periods, error))
+            {"bigint", "smallint", "smallint", "bigint", "smallint", "double precision", "double precision",
+             "bigint", "bigint"},
+            periodValues, &written.periods, error))
         return fail();
 
     // An entry's key as stored: journals 5 and 6 are one journal's channels.
@@ -304,13 +359,14 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
         entryValues.append(
             {meter, journal, channel, code, qlonglong(started), nullable(e.ended), qlonglong(endIfNoStart)});
     }
-    if (!upsert(q,
+    if (!upsert(q, m_postgres,
                 QStringLiteral("INSERT INTO journal_entries (meter, journal, channel, code, started, ended,"
-                               " end_if_no_start) VALUES "),
+                               " end_if_no_start)"),
                 QStringLiteral(" ON CONFLICT (meter, journal, channel, code, started, end_if_no_start)"
                                " DO UPDATE SET ended = excluded.ended"
                                " WHERE journal_entries.ended IS NULL AND excluded.ended IS NOT NULL"),
-                entryValues, perStatement, &written.entries, error))
+                {"bigint", "smallint", "smallint", "smallint", "bigint", "bigint", "bigint"}, entryValues,
+                &written.entries, error))
         return fail();
     if (!q.exec(QStringLiteral("COMMIT"))) {
         if (error) *error = q.lastError().text();
@@ -349,8 +405,9 @@ QList<PeriodRow> Store::periods(std::uint32_t meter, int archive, int channel, s
                     .start = q.value(0).toLongLong(),
                     .state = PeriodRow::State(q.value(1).toInt())};
         if (p.state == PeriodRow::State::Volumes) {
-            p.plus = q.value(2).toDouble();
-            p.minus = q.value(3).toDouble();
+            // SQLite keeps a NaN as a null: a volume the meter gave as NaN comes back as NaN, not 0.
+            p.plus = volume(q.value(2));
+            p.minus = volume(q.value(3));
             p.downtime = optionalInt(q.value(4));
         }
         p.recordedAt = optionalInt(q.value(5));

@@ -2,7 +2,10 @@
 #include "testdatabases.h"
 
 #include <QSqlQuery>
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 #include <thread>
 
 using namespace store;
@@ -230,6 +233,40 @@ TEST_P(StoreTest, AVisitOfManyRowsAndRepeatedKeysIsStoredAsRowByRow) {
     EXPECT_EQ(s->periods(42, 1, 2).value(1), volumes);
     EXPECT_EQ(s->entries(42, 5), QList<EntryRow>{v.entries[1]});
     EXPECT_EQ(s->entries(42, 6), QList<EntryRow>{v.entries[2]});
+}
+
+TEST_P(StoreTest, VolumesComeBackBitForBit) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    const double inf = std::numeric_limits<double>::infinity();
+    const QList<std::pair<double, double>> volumes = {
+        {0.1 + 0.2, -2.5},
+        {1.7976931348623157e308, 5e-324},
+        {inf, -inf},
+        {double(0.1f), -1e-9},
+        {123456789.123456789, 1e-7},
+        {std::nan(""), 0}}; // a NaN: SQLite would keep it as a null
+    MeterVisit v{.number = 43};
+    for (int i = 0; i < volumes.size(); ++i)
+        v.periods.append({.archive = 0,
+                          .channel = 1,
+                          .start = 3600 * i,
+                          .state = State::Volumes,
+                          .plus = volumes[i].first,
+                          .minus = volumes[i].second,
+                          .downtime = i});
+    QString error;
+    ASSERT_TRUE(s->storeVisit(v, &error)) << error.toStdString();
+    const QList<PeriodRow> back = s->periods(43, 0, 1);
+    ASSERT_EQ(back.size(), volumes.size());
+    for (int i = 0; i < volumes.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&back[i].plus, &volumes[i].first, sizeof(double)) == 0 ||
+                      (std::isnan(back[i].plus) && std::isnan(volumes[i].first)),
+                  true)
+            << i << ": " << back[i].plus;
+        EXPECT_EQ(std::memcmp(&back[i].minus, &volumes[i].second, sizeof(double)), 0)
+            << i << ": " << back[i].minus;
+    }
 }
 
 TEST_P(StoreTest, AFailedVisitLeavesNothing) {
