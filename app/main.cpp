@@ -1,9 +1,7 @@
 // kastari-monitor: the operator's window onto the flow meters on a serial line.
 #include "app/commandline.h"
 #include "app/monitorviews.h"
-#include "app/tform1.h"
 
-#include <QApplication>
 #include <QTextStream>
 
 int main(int argc, char** argv) {
@@ -21,13 +19,6 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    QApplication app(argc, argv);
-    prepareMonitorApplication();
-
-    TForm1 form;
-    form.createDialogs();
     // "--fast": replies end as soon as they are complete, for this run, whatever the settings say.
-    installMonitorViews(form, options.fast);
-    form.show();
-    return app.exec();
+    return runMonitorWindow(argc, argv, options.fast);
 }

@@ -12,6 +12,7 @@
 #include "app/generalparams.h"
 #include "app/paramfiles.h"
 #include "app/systemparams.h"
+#include "app/tform1.h"
 #include "app/trafficmonitor.h"
 #include "app/viewhost.h"
 #include "ui/toolkittexts.h"
@@ -41,4 +42,20 @@ MonitorViews installMonitorViews(ViewHost& host, bool fast) {
     // Last: its recorder chains onto the engine's hooks as the views have set them.
     views.traffic = TrafficMonitor::install(host);
     return views;
+}
+
+MonitorViews showMonitorWindow(TForm1& form, bool fast) {
+    form.createDialogs();
+    const MonitorViews views = installMonitorViews(form, fast);
+    form.show();
+    return views;
+}
+
+int runMonitorWindow(int& argc, char** argv, bool fast, const std::function<void(TForm1&)>& beforeExec) {
+    QApplication app(argc, argv);
+    prepareMonitorApplication();
+    TForm1 form;
+    showMonitorWindow(form, fast);
+    if (beforeExec) beforeExec(form);
+    return app.exec();
 }

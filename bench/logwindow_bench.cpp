@@ -9,44 +9,19 @@
 #include "app/tform1.h"
 #include "app/trafficmonitor.h"
 #include "archives/archivereading.h"
+#include "bench/benchsupport.h"
 #include "device/encodings.h"
-#include "link/commcontrol.h"
-#include "link/crc16.h"
-#include "link/linespeed.h"
-#include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "link/trafficrecorder.h"
-#include "sim/simulator.h"
 #include "ui/trafficwindow.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
 
 constexpr quint32 DeviceStart = 1709647629; // 05.03.2024 14:07:09, device seconds
-
-// Answers every read from the address asked, inside the write.
-class InstantLine : public CommControl {
-  public:
-    QString Settings() const override { return QStringLiteral("9600,n,8,1"); }
-    bool PortOpen() const override { return true; }
-    bool setPortOpen(bool, QString*) override { return true; }
-    void setRTSEnable(bool) override {}
-    void setDTREnable(bool) override {}
-    void setOutput(const QByteArray& request) override {
-        pending = crc16::appended(request.left(1) + QByteArray::fromHex("03021111"));
-        if (OnComm) OnComm();
-    }
-    QByteArray Input() override { return std::exchange(pending, {}); }
-    int CommEvent() const override { return pending.isEmpty() ? 0 : ComEvReceive; }
-
-    QByteArray pending;
-};
 
 struct Timed {
     qint64 ms = 0;
@@ -67,22 +42,10 @@ Timed readHourArchive(TForm1& form, sim::Simulator& simulator) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenWithoutDisplay();
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments();
-    const bool fast = args.contains(QStringLiteral("--fast"));
-    int baud = 9600;
-    for (const QString& a : args.mid(1))
-        if (a.toInt() > 0) baud = a.toInt();
-
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    QFile cfg(QStringLiteral("Sens.cfg"));
-    cfg.open(QIODevice::WriteOnly);
-    cfg.write(QStringLiteral("1 %1\r\n1000\r\nFalse\r\nFalse\r\nATZ\r\nATD\r\n123\r\n5")
-                  .arg(linespeed::settingsFor(baud))
-                  .toLatin1());
-    cfg.close();
+    const auto [fast, baud] = bench::arguments(9600);
+    const bench::WorkFolder folder(baud);
 
     sim::SimOptions options;
     options.baud = baud;
@@ -90,22 +53,15 @@ int main(int argc, char** argv) {
     options.clockRuns = false;
     options.logLimit = 1000;
     sim::Simulator simulator(options);
-    QString error;
-    if (!simulator.start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
-        return 1;
-    }
-    PortMap::set(1, simulator.portPath());
+    if (!bench::startOnPort1(simulator)) return 1;
 
     TForm1 form;
-    form.createDialogs();
-    const MonitorViews views = installMonitorViews(form, fast);
-    form.show();
+    const MonitorViews views = showMonitorWindow(form, fast);
     form.DeviceAddress = 1;
 
     const Timed closed = readHourArchive(form, simulator);
 
-    InstantLine line;
+    bench::InstantLine line(1);
     TModBus other{&line};
     other.setModbusSilenceMs(0);
     TrafficRecorder& recorder = views.traffic->recorder();

@@ -10,15 +10,12 @@
 #include "app/monitorviews.h"
 #include "app/tform1.h"
 #include "app/trafficmonitor.h"
-#include "link/portmap.h"
+#include "bench/benchsupport.h"
 #include "link/trafficrecorder.h"
-#include "sim/simulator.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -36,37 +33,23 @@ long residentKb() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    bench::offscreenWithoutDisplay();
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments();
-    const bool fast = args.contains(QStringLiteral("--fast"));
-    int minutes = 60;
-    for (const QString& a : args.mid(1))
-        if (a.toInt() > 0) minutes = a.toInt();
-
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    QFile cfg(QStringLiteral("Sens.cfg"));
-    cfg.open(QIODevice::WriteOnly);
-    cfg.write("1 9600,n,8,1\r\n1000\r\nFalse\r\nFalse\r\nATZ\r\nATD\r\n123\r\n5");
-    cfg.close();
+    // Plain variables: the minute's timer captures them.
+    const bench::Arguments args = bench::arguments(60);
+    const bool fast = args.fast;
+    const int minutes = args.number;
+    const bench::WorkFolder folder(9600);
 
     sim::SimOptions options;
     options.logLimit = 0; // the simulator shares the process: its log must not count as the monitor's
     options.faults = {sim::FaultSpec::atRate(sim::Fault::BadCrc, 0.05),
                       sim::FaultSpec::atRate(sim::Fault::Silence, 0.02)};
     sim::Simulator simulator(options);
-    QString error;
-    if (!simulator.start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
-        return 1;
-    }
-    PortMap::set(1, simulator.portPath());
+    if (!bench::startOnPort1(simulator)) return 1;
 
     TForm1 form;
-    form.createDialogs();
-    const MonitorViews views = installMonitorViews(form, fast);
-    form.show();
+    const MonitorViews views = showMonitorWindow(form, fast);
     // Meter 1 chosen as "Другой прибор" chooses it; the views then poll it.
     form.DeviceAddress = 1;
     TForm1::setMenuEnabled(form.MenuTypeParam, true);

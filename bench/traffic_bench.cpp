@@ -2,8 +2,7 @@
 // and a silence of 0 ms, so only the program's own work is timed: first without a recorder, then
 // with one whose ring is full (every entry pushes out the oldest). Printed: time per transaction
 // in both runs, their ratio, and the recorder's share of one real transaction at 9600 bit/s.
-#include "link/commcontrol.h"
-#include "link/crc16.h"
+#include "bench/benchsupport.h"
 #include "link/tmodbus.h"
 #include "link/trafficrecorder.h"
 
@@ -12,30 +11,6 @@
 #include <cstdio>
 
 namespace {
-
-// Answers every request with a 21-register reply as the write happens.
-class InstantLine : public CommControl {
-  public:
-    InstantLine() {
-        QByteArray r = QByteArray::fromHex("010315");
-        r += QByteArray(42, '\x11');
-        reply = crc16::appended(r);
-    }
-    QString Settings() const override { return QStringLiteral("9600,n,8,1"); }
-    bool PortOpen() const override { return true; }
-    bool setPortOpen(bool, QString*) override { return true; }
-    void setRTSEnable(bool) override {}
-    void setDTREnable(bool) override {}
-    void setOutput(const QByteArray&) override {
-        pending = reply;
-        if (OnComm) OnComm();
-    }
-    QByteArray Input() override { return std::exchange(pending, {}); }
-    int CommEvent() const override { return pending.isEmpty() ? 0 : ComEvReceive; }
-
-    QByteArray reply;
-    QByteArray pending;
-};
 
 double nsPerTransaction(TModBus& bus, int rounds) {
     QElapsedTimer t;
@@ -51,7 +26,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rounds = argc > 1 ? std::max(100, atoi(argv[1])) : 20000;
 
-    InstantLine plainLine, loggedLine;
+    bench::InstantLine plainLine(21), loggedLine(21);
     TModBus plain(&plainLine), logged(&loggedLine);
     plain.setModbusSilenceMs(0);
     logged.setModbusSilenceMs(0);

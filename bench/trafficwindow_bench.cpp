@@ -6,8 +6,7 @@
 // hold on a busy machine): time per exchange with the window closed and open and their ratio, what
 // the open window costs at its own pace of ten looks a second, and the open window's cost with a
 // ring of 500 entries against the full one: a look costs what changed, so that ratio stays near 1.
-#include "link/commcontrol.h"
-#include "link/crc16.h"
+#include "bench/benchsupport.h"
 #include "link/tmodbus.h"
 #include "link/trafficrecorder.h"
 #include "ui/trafficwindow.h"
@@ -17,25 +16,6 @@
 #include <ctime>
 
 namespace {
-
-// Answers every read with 21 registers from the address asked.
-class InstantLine : public CommControl {
-  public:
-    QString Settings() const override { return QStringLiteral("9600,n,8,1"); }
-    bool PortOpen() const override { return true; }
-    bool setPortOpen(bool, QString*) override { return true; }
-    void setRTSEnable(bool) override {}
-    void setDTREnable(bool) override {}
-    void setOutput(const QByteArray& request) override {
-        QByteArray reply = request.left(1) + QByteArray::fromHex("0315") + QByteArray(42, '\x11');
-        pending = crc16::appended(reply);
-        if (OnComm) OnComm();
-    }
-    QByteArray Input() override { return std::exchange(pending, {}); }
-    int CommEvent() const override { return pending.isEmpty() ? 0 : ComEvReceive; }
-
-    QByteArray pending;
-};
 
 // A ring of `capacity` entries, filled.
 struct Session {
@@ -48,7 +28,7 @@ struct Session {
     }
     void exchange() { bus.ReadHoldingRegisters(std::uint8_t(1 + (next++ % 127)), 21, 0); }
 
-    InstantLine line;
+    bench::InstantLine line{21};
     TModBus bus{&line};
     TrafficRecorder recorder;
     TrafficWindow window{recorder};

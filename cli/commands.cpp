@@ -24,18 +24,14 @@
 namespace cli {
 
 QTextStream& out() {
-    static QTextStream s(stdout);
-    return s;
+    return cmdline::standardOutput();
 }
 QTextStream& err() {
-    static QTextStream s(stderr);
-    return s;
+    return cmdline::standardError();
 }
 
 int usage(const QString& message) {
-    err() << "kastari-cli: " << message << "\n"
-          << "Try 'kastari-cli --help'.\n";
-    err().flush();
+    cmdline::tellUsage("kastari-cli", message);
     return ExitUsage;
 }
 
@@ -424,13 +420,7 @@ namespace {
 
 int execute(const QStringList& args, Trace& trace) {
     cmdline::CommandLine line(Options);
-    if (!line.parse(args) && !line.isSet(QStringLiteral("help"))) return usage(line.fault());
-    if (line.isSet(QStringLiteral("help"))) {
-        out() << helpText();
-        out().flush();
-        return ExitOk;
-    }
-    if (const std::optional<QString> problem = line.applyPortMap()) return usage(*problem);
+    if (const std::optional<int> answered = line.parseOrAnswer(args, helpText, usage)) return *answered;
 
     // A value given twice counts the last time, but each must be one the option takes.
     const auto numeric = [&](const char* name, long long min, long long max,

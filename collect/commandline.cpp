@@ -32,17 +32,14 @@ namespace collect {
 namespace {
 
 QTextStream& out() {
-    static QTextStream s(stdout);
-    return s;
+    return cmdline::standardOutput();
 }
 QTextStream& err() {
-    static QTextStream s(stderr);
-    return s;
+    return cmdline::standardError();
 }
 
 int usage(const QString& message) {
-    err() << "kastari-collect: " << message << "\nTry 'kastari-collect --help'.\n";
-    err().flush();
+    cmdline::tellUsage("kastari-collect", message);
     return ExitUsage;
 }
 
@@ -454,13 +451,7 @@ const struct {
 
 int run(const QStringList& args) {
     cmdline::CommandLine line(OptionTable);
-    if (!line.parse(args) && !line.isSet(QStringLiteral("help"))) return usage(line.fault());
-    if (line.isSet(QStringLiteral("help"))) {
-        out() << helpText();
-        out().flush();
-        return ExitOk;
-    }
-    if (const std::optional<QString> problem = line.applyPortMap()) return usage(*problem);
+    if (const std::optional<int> answered = line.parseOrAnswer(args, helpText, usage)) return *answered;
     for (const cmdline::Option& option : OptionTable) {
         const QString name = QString::fromLatin1(option.names).section(u'|', 0, 0);
         if (option.value && line.values(name).contains(QString())) return usage(line.refusal(name));

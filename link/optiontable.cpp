@@ -2,6 +2,9 @@
 
 #include "link/portmap.h"
 
+#include <QTextStream>
+#include <cstdio>
+
 namespace cmdline {
 
 namespace {
@@ -95,6 +98,34 @@ std::optional<QString> CommandLine::applyPortMap() const {
     for (const QString& v : values(QStringLiteral("comm")))
         if (std::optional<QString> problem = PortMap::assign(v)) return problem;
     return std::nullopt;
+}
+
+std::optional<int> CommandLine::parseOrAnswer(const QStringList& args, QString (*help)(),
+                                              int (*usage)(const QString&)) {
+    const QString helpName = QStringLiteral("help");
+    if (!parse(args) && !isSet(helpName)) return usage(fault());
+    if (isSet(helpName)) {
+        standardOutput() << help();
+        standardOutput().flush();
+        return 0;
+    }
+    if (const std::optional<QString> problem = applyPortMap()) return usage(*problem);
+    return std::nullopt;
+}
+
+QTextStream& standardOutput() {
+    static QTextStream s(stdout);
+    return s;
+}
+
+QTextStream& standardError() {
+    static QTextStream s(stderr);
+    return s;
+}
+
+void tellUsage(const char* program, const QString& message) {
+    standardError() << program << ": " << message << "\nTry '" << program << " --help'.\n";
+    standardError().flush();
 }
 
 QString helpEntry(const QString& syntax, const QString& text, int column) {

@@ -11,6 +11,8 @@
 #include <optional>
 #include <span>
 
+class QTextStream;
+
 namespace cmdline {
 
 struct Option {
@@ -55,6 +57,12 @@ class CommandLine {
     // Gives every --comm value to PortMap; the complaint about the first bad one.
     std::optional<QString> applyPortMap() const;
 
+    // The start a command-line program makes: --help anywhere on the line prints help() and ends
+    // the run with 0, even beside a fault; a fault or a bad --comm value ends it with what usage()
+    // gives. Nothing: the line is good and the program goes on.
+    std::optional<int> parseOrAnswer(const QStringList& args, QString (*help)(),
+                                     int (*usage)(const QString&));
+
   private:
     const Option* find(const QString& name) const;
     QString firstFault(const QStringList& args) const;
@@ -64,6 +72,12 @@ class CommandLine {
     QHash<QString, QString> m_optionalValues;
     QString m_fault;
 };
+
+// A command-line program's stdout and stderr, one stream each for all its parts.
+QTextStream& standardOutput();
+QTextStream& standardError();
+// "PROGRAM: MESSAGE" and the hint to PROGRAM --help, on stderr.
+void tellUsage(const char* program, const QString& message);
 
 // The --help lines of the rows that have help: "  SYNTAX" with the text from `column` on.
 QString helpText(std::span<const Option> options, int column);

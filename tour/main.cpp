@@ -1,10 +1,8 @@
 // kastari-tour: the monitor's window walked through for the documentation's pictures. Not shipped.
 #include "app/commandline.h"
 #include "app/monitorviews.h"
-#include "app/tform1.h"
 #include "tour/tour.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
 #include <QTextStream>
 
@@ -45,12 +43,6 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    QApplication app(argc, argv);
-    prepareMonitorApplication();
-    TForm1 form;
-    form.createDialogs();
-    installMonitorViews(form, options.fast);
-    form.show();
-    startScreenshotTour(form, dir);
-    return app.exec();
+    return runMonitorWindow(argc, argv, options.fast,
+                            [&dir](TForm1& form) { startScreenshotTour(form, dir); });
 }

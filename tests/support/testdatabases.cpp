@@ -3,6 +3,7 @@
 #include "pgcluster.h"
 
 #include <QCoreApplication>
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -15,6 +16,12 @@ struct Shared {
     QString why;
     std::unique_ptr<PgCluster> cluster;
 };
+
+// Outside the test's own function: GTEST_SKIP() and FAIL() leave a function that returns nothing.
+void skipOrFail(const QString& why, bool failed) {
+    if (failed) FAIL() << why.toStdString();
+    GTEST_SKIP() << why.toStdString();
+}
 
 Shared& shared() {
     static Shared* s = [] {
@@ -47,4 +54,12 @@ std::optional<QString> newDatabase(Backend backend, QString* skip, bool* failed)
         return std::nullopt;
     }
     return s.cluster->url(s.cluster->createDatabase());
+}
+
+std::optional<QString> newDatabaseOrSkip(Backend backend) {
+    QString skip;
+    bool failed = false;
+    const std::optional<QString> url = newDatabase(backend, &skip, &failed);
+    if (!url) skipOrFail(skip, failed);
+    return url;
 }

@@ -112,13 +112,8 @@ int archiveRequests(const sim::Simulator& s) {
 class Collect : public ::testing::TestWithParam<Backend> {
   protected:
     void SetUp() override {
-        QString skip;
-        bool failed = false;
-        const std::optional<QString> url = newDatabase(GetParam(), &skip, &failed);
-        if (!url) {
-            if (failed) FAIL() << skip.toStdString();
-            GTEST_SKIP() << skip.toStdString();
-        }
+        const std::optional<QString> url = newDatabaseOrSkip(GetParam());
+        if (!url) return;
         options.database = *store::parseLocation(*url, nullptr);
         options.fast = true;
         lineA = simulator({1, 2}, false, 11);

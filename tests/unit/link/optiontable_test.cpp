@@ -72,6 +72,39 @@ TEST(OptionTable, GivesThePortMapItsValues) {
     PortMap::clear();
 }
 
+// What the programs' start was told: plain functions, as the programs give theirs.
+QStringList told;
+QString noHelp() {
+    told << "help";
+    return {};
+}
+int usageSeven(const QString& message) {
+    told << message;
+    return 7;
+}
+
+TEST(OptionTable, StartAnswersHelpAndFaultsItself) {
+    const struct {
+        QStringList args;
+        std::optional<int> answer;
+        QStringList told;
+    } cases[] = {
+        {{"--port", "1", "--comm", "3=/dev/ttyUSB1"}, std::nullopt, {}},
+        {{"--bogus", "--help"}, 0, {"help"}},
+        {{"--help", "--comm", "0=/dev/x"}, 0, {"help"}},
+        {{"--bogus", "--comm", "0=/dev/x"}, 7, {"unknown option --bogus"}},
+        {{"--comm", "0=/dev/x"}, 7, {"bad --comm value '0=/dev/x' (expected n=PATH or n=tcp://HOST:PORT)"}},
+    };
+    for (const auto& c : cases) {
+        PortMap::clear();
+        told.clear();
+        cmdline::CommandLine line(Table);
+        EXPECT_EQ(line.parseOrAnswer(c.args, noHelp, usageSeven), c.answer) << c.args.join(' ').toStdString();
+        EXPECT_EQ(told, c.told) << c.args.join(' ').toStdString();
+    }
+    PortMap::clear();
+}
+
 TEST(OptionTable, HelpLinesKeepTheirColumn) {
     EXPECT_EQ(cmdline::helpText(Table, 16).toStdString(), "  --port PORT   the port\n"
                                                           "  --baud B      speed\n"

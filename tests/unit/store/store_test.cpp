@@ -60,13 +60,8 @@ TEST(StoreLocation, Forms) {
 class StoreTest : public ::testing::TestWithParam<Backend> {
   protected:
     void SetUp() override {
-        QString skip;
-        bool failed = false;
-        const std::optional<QString> url = newDatabase(GetParam(), &skip, &failed);
-        if (!url) {
-            if (failed) FAIL() << skip.toStdString();
-            GTEST_SKIP() << skip.toStdString();
-        }
+        const std::optional<QString> url = newDatabaseOrSkip(GetParam());
+        if (!url) return;
         QString error;
         location = *parseLocation(*url, &error);
     }
