@@ -29,6 +29,14 @@ class CommControl {
     // Throws away whatever has arrived and not been read, the driver's queue included; gives back
     // the bytes that could still be seen.
     virtual QByteArray discardInput() { return Input(); }
+    // How many bytes must wait before the receive event is raised: the bytes a reply still lacks,
+    // so that a line paced a byte at a time wakes the program once for the rest of the frame
+    // instead of once for each byte. 1 raises it for every byte; a control that cannot hold bytes
+    // back ignores it.
+    virtual void setReceiveThreshold(int bytes) { (void)bytes; }
+    // Back to 1. True when fewer bytes than the old threshold were waiting: they come as a receive
+    // event next.
+    virtual bool dropReceiveThreshold() { return false; }
 
     // How long the given number of bits takes on the line, in whole microseconds rounded up. A
     // line whose settings name no speed (a device server's, say) is taken as the slowest the

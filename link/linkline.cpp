@@ -27,6 +27,12 @@ LinkLine::LinkLine(QObject* parent) : QObject(parent) {
     m_replyTimer->setInterval(500);
     connect(m_replyTimer, &QTimer::timeout, this, [this] {
         m_replyTimer->stop();
+        // Bytes the control held back for the rest of the frame came within the silence: the reply
+        // goes on with them.
+        if (listening() && m_comm->dropReceiveThreshold()) {
+            m_replyTimer->start();
+            return;
+        }
         end();
     });
     m_limitTimer = preciseTimer(this);
@@ -144,6 +150,8 @@ void LinkLine::transact(const Request& request) {
         m_replyTimer->stop();
         m_limitTimer->stop();
     }
+    // Trailing bytes, a late reply and the next request's first byte are each seen as they come.
+    m_comm->dropReceiveThreshold();
     m_gapTimer->stop();
     m_state = State::Idle;
     finish();
@@ -226,6 +234,16 @@ void LinkLine::take(const QByteArray& chunk) {
     }
     completeEarly();
     if (m_state == State::Listening) m_replyTimer->start();
+    awaitRestOfFrame();
+}
+
+void LinkLine::awaitRestOfFrame() {
+    if (m_request.commandLine || !listening()) return;
+    const int expected = rtu::expectedReplyLength(reinterpret_cast<const std::uint8_t*>(m_reply.constData()),
+                                                  int(m_reply.size()));
+    // The silence still starts at the frame's last byte, which raises the event; only a reply that
+    // stops short is seen late, when the silence runs out (and then goes on from the bytes held).
+    m_comm->setReceiveThreshold(expected > m_reply.size() ? expected - int(m_reply.size()) : 1);
 }
 
 void LinkLine::completeEarly() {

@@ -88,6 +88,9 @@ class LinkLine : public QObject {
     // Fast completion: ends the wait when what has come is the whole reply, or arms the gap.
     void completeEarly();
     void keepInterFrameGap();
+    // Lets the control hold its receive event until the frame the reply's first bytes announce is
+    // complete.
+    void awaitRestOfFrame();
     void reportChunks();
     void finish(const QString& portError = {});
 

@@ -4,6 +4,9 @@
 #include "link/logcategories.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <sys/ioctl.h>
+#include <termios.h>
 
 TMSComm::TMSComm(QObject* parent) : QObject(parent) {
     connect(&m_port, &QSerialPort::readyRead, this, &TMSComm::onReadyRead);
@@ -26,6 +29,7 @@ void TMSComm::setSettings(const QString& settings) {
     if (m_port.isOpen()) {
         const int speed = linespeed::of(m_settings);
         if (speed > 0) m_port.setBaudRate(speed);
+        m_threshold = 1;
     }
 }
 
@@ -56,6 +60,7 @@ bool TMSComm::open(QString* error) {
         return false;
     }
     m_openedTarget = target();
+    m_threshold = 1;
     applyLines();
     return true;
 }
@@ -83,6 +88,26 @@ QByteArray TMSComm::discardInput() {
     QByteArray seen = m_port.readAll();
     m_port.clear(QSerialPort::Input);
     return seen;
+}
+
+void TMSComm::setReceiveThreshold(int bytes) {
+    // With VTIME 0 the terminal driver tells a poll of input only once VMIN bytes wait; the port
+    // reads without blocking, so reads themselves do not change.
+    const int vmin = std::clamp(bytes, 1, 255);
+    if (vmin == m_threshold || !m_port.isOpen()) return;
+    const int fd = int(m_port.handle());
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) return;
+    t.c_cc[VMIN] = cc_t(vmin);
+    t.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &t) == 0) m_threshold = vmin;
+}
+
+bool TMSComm::dropReceiveThreshold() {
+    if (m_threshold == 1) return false;
+    setReceiveThreshold(1);
+    int waiting = 0;
+    return m_port.isOpen() && ::ioctl(int(m_port.handle()), FIONREAD, &waiting) == 0 && waiting > 0;
 }
 
 void TMSComm::reopenIfOpen() {

@@ -30,6 +30,8 @@ class TMSComm : public QObject, public CommControl {
     int CommEvent() const override { return m_commEvent; }
     bool ensureOpen(QString* error) override;
     QByteArray discardInput() override;
+    void setReceiveThreshold(int bytes) override;
+    bool dropReceiveThreshold() override;
 
   signals:
     // The port went away while open (an unplugged adapter); reported once per loss.
@@ -52,4 +54,7 @@ class TMSComm : public QObject, public CommControl {
     bool m_dtr = false;
     int m_commEvent = 0;
     bool m_settingLines = false;
+    // The terminal's VMIN as last set; QSerialPort sets its own (which acts as 1) whenever it
+    // applies settings.
+    int m_threshold = 1;
 };

@@ -91,6 +91,55 @@ TEST(SerialControl, TransactsOverAPtyWithRtsModeOn) {
     EXPECT_FALSE(dynamic_cast<TMSComm&>(bus.comm()).RTSEnable());
 }
 
+// The control holds its receive event until the frame the first bytes announce is complete: a reply
+// in pieces, one that stops short of what it announced, and the exchange after it must all come
+// out as they would byte by byte.
+TEST(SerialControl, AFrameHeldForItsRestEndsAsItWouldByteByByte) {
+    const QByteArray full = crc16::appended(hex("01 03 14") + QByteArray(20, '\x11'));
+    struct Case {
+        const char* name;
+        bool fast;
+        QList<QByteArray> pieces; // 15 ms apart
+        ReplyStatus status;
+        int received;
+    };
+    const Case cases[] = {
+        {"pieces", false, {full.left(2), full.mid(2, 10), full.mid(12)}, ReplyStatus::Ok, int(full.size())},
+        {"pieces, fast",
+         true,
+         {full.left(4), full.mid(4, 1), full.mid(5)},
+         ReplyStatus::Ok,
+         int(full.size())},
+        {"short", false, {full.left(3), full.mid(3, 7)}, ReplyStatus::CrcError, 10},
+        {"short, fast", true, {full.left(3), full.mid(3, 7)}, ReplyStatus::CrcError, 10},
+        {"trailing", true, {full.left(3), full.mid(3), hex("00 00")}, ReplyStatus::Ok, int(full.size())},
+    };
+    Pty pty;
+    ASSERT_FALSE(pty.path.isEmpty());
+    TModBus bus;
+    bus.setModbusSilenceMs(60);
+    bus.MSComm1()->setSystemPortName(pty.path);
+    for (const Case& c : cases) {
+        bus.setFastCompletion(c.fast);
+        QObject context;
+        auto* t = new QTimer(&context);
+        QObject::connect(t, &QTimer::timeout, &context, [&pty, &c, t] {
+            if (pty.readAll().isEmpty()) return;
+            t->stop();
+            for (int i = 0; i < c.pieces.size(); ++i)
+                QTimer::singleShot(15 * i, [&pty, piece = c.pieces[i]] { pty.write(piece); });
+        });
+        t->start(2);
+        bus.ReadHoldingRegisters(1, 10, 0);
+        EXPECT_EQ(bus.replyStatus(), c.status) << c.name << ": " << describe(bus.replyStatus()).toStdString();
+        EXPECT_EQ(bus.Received, c.received) << c.name;
+        // The next exchange starts from one byte again.
+        answerWith(pty, crc16::appended(hex("01 03 02 12 34")), &context);
+        bus.ReadHoldingRegisters(1, 1, 0);
+        EXPECT_TRUE(bus.replyOk()) << c.name << " then: " << describe(bus.replyStatus()).toStdString();
+    }
+}
+
 TEST(SerialControl, ChangingThePortWhileOpenReopensOnTheNewOne) {
     Pty first, second;
     QObject context;
