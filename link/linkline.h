@@ -41,8 +41,9 @@ class LinkLine : public QObject {
         int expectAddress = -1;
         int expectFunction = -1;
     };
-    // What went wrong outside the reply's bytes themselves.
-    enum class Fault { None, PortFailed, Overflow, LineNoise, LinkLost };
+    // What went wrong outside the reply's bytes themselves. Refused is the engine's own: a request
+    // that cannot make a frame never reaches the line.
+    enum class Fault { None, PortFailed, Refused, Overflow, LineNoise, LinkLost };
 
     explicit LinkLine(QObject* parent = nullptr);
     ~LinkLine() override;

@@ -151,23 +151,7 @@ void TModBus::finish(const QByteArray& reply, int fault, int completion, const Q
     Received = std::min<int>(BufferSize, int(reply.size()));
     std::copy_n(reinterpret_cast<const std::uint8_t*>(reply.constData()), Received, Buffer.begin());
     m_completion = ReplyCompletion(completion);
-    switch (LinkLine::Fault(fault)) {
-    case LinkLine::Fault::None:
-        m_fault = Fault::None;
-        break;
-    case LinkLine::Fault::PortFailed:
-        m_fault = Fault::PortFailed;
-        break;
-    case LinkLine::Fault::Overflow:
-        m_fault = Fault::Overflow;
-        break;
-    case LinkLine::Fault::LineNoise:
-        m_fault = Fault::LineNoise;
-        break;
-    case LinkLine::Fault::LinkLost:
-        m_fault = Fault::LinkLost;
-        break;
-    }
+    m_fault = Fault(fault);
     m_portError = portError;
     Valid = m_fault != Fault::PortFailed && m_fault != Fault::Overflow && m_fault != Fault::LineNoise &&
             Crc16(Received) == 0;

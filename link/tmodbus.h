@@ -165,8 +165,7 @@ class TModBus : public QObject {
   private:
     // Whether a transaction is out on the line, waiting for its verdict.
     enum class State { Idle, Waiting };
-    // What went wrong outside the reply's bytes themselves.
-    enum class Fault { None, PortFailed, Refused, Overflow, LineNoise, LinkLost };
+    using Fault = LinkLine::Fault;
 
     void init();
     // Takes the line's verdict.
