@@ -15,7 +15,6 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTimer>
 
 ConsumptionReportView* ConsumptionReportView::install(ViewHost& host, ArchivesView& archives) {
     return new ConsumptionReportView(host, archives);
@@ -42,11 +41,11 @@ ConsumptionReportView::ConsumptionReportView(ViewHost& host, ArchivesView& archi
 ConsumptionReportView::~ConsumptionReportView() = default;
 
 void ConsumptionReportView::MenuConsumptionReportClick() {
-    // The meter is asked for its number: not inside an exchange under way.
-    if (m_host.exchangeRunning()) {
-        QTimer::singleShot(50, this, &ConsumptionReportView::MenuConsumptionReportClick);
-        return;
-    }
+    // The meter is asked for its number.
+    afterExchange(m_host, [this] { buildFromShownArchive(); });
+}
+
+void ConsumptionReportView::buildFromShownArchive() {
     {
         const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Opened});
         const auto& shown = m_archives.lastArchive();

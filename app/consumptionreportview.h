@@ -34,6 +34,7 @@ class ConsumptionReportView : public QObject {
 
   private:
     ConsumptionReportView(ViewHost& host, ArchivesView& archives);
+    void buildFromShownArchive();
 
     ViewHost& m_host;
     ArchivesView& m_archives;

@@ -32,7 +32,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
-#include <QTimer>
 
 struct DatabaseView::Shown {
     collect::StoredReading stored;
@@ -199,12 +198,12 @@ void DatabaseView::ButtonReportClick() {
 }
 
 void DatabaseView::ButtonCollectClick() {
+    // Through the window's own engine.
+    afterExchange(m_host, [this] { collectChosenMeter(); });
+}
+
+void DatabaseView::collectChosenMeter() {
     if (!m_store || m_host.deviceAddress() == 0) return;
-    // Through the window's own engine: never inside an exchange under way.
-    if (m_host.exchangeRunning()) {
-        QTimer::singleShot(50, this, &DatabaseView::ButtonCollectClick);
-        return;
-    }
     const OperatorAction action(m_host);
     if (!action) return;
     const bool polling = m_host.polling();

@@ -45,6 +45,7 @@ class DatabaseView : public QObject {
     QAction* MenuDatabase = nullptr;
 
   private:
+    void collectChosenMeter();
     DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,
                  ConsumptionReportView& report);
     struct Shown;

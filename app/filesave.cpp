@@ -11,7 +11,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
-#include <QTimer>
 
 namespace filesave {
 
@@ -76,13 +75,10 @@ bool write(ViewHost& host, const QList<File>& files) {
 }
 
 void whenNoExchange(ViewHost& host, std::function<void()> action) {
-    if (host.exchangeRunning()) {
-        QTimer::singleShot(50, host.actionWindow(),
-                           [&host, action = std::move(action)] { whenNoExchange(host, action); });
-        return;
-    }
-    const OperatorAction running(host, {.guard = OperatorAction::Guard::Held});
-    action();
+    afterExchange(host, [&host, action = std::move(action)] {
+        const OperatorAction running(host, {.guard = OperatorAction::Guard::Held});
+        action();
+    });
 }
 
 void saveImage(ViewHost& host, const QImage& image, const QString& defaultName,

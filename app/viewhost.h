@@ -87,3 +87,8 @@ class ViewHost : public ActionHost {
     // The application's standard error box.
     virtual void ShowError(const QString& text) = 0;
 };
+
+// Runs fn at once, or as soon as no exchange is under way. The engine waits by processing events,
+// so a menu item or button can fire inside an exchange: what asks the meter or opens a dialog
+// there would start a second exchange inside the first, or hold it up until the dialog closed.
+void afterExchange(ViewHost& host, std::function<void()> fn);
