@@ -1,4 +1,4 @@
-#include "ui/dialogscreenshots.h"
+#include "dialogscreenshots.h"
 #include "ui/keypressfilter.h"
 #include "ui/radiogroup.h"
 #include "ui/statusbar.h"

@@ -1,6 +1,6 @@
 #pragma once
-// Renders each small dialog, filled with sample content, to a PNG file in a folder (for the
-// screenshots script and for checking by eye that every caption fits).
+// Renders each small dialog, filled with sample content, to a PNG file in a folder, so that the
+// widgets test can check every caption fits and a person can look at them.
 #include <QString>
 #include <QStringList>
 
