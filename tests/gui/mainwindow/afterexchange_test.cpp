@@ -10,7 +10,8 @@
 
 namespace {
 
-void processFor(int ms, const std::function<bool()>& done = [] { return false; }) {
+void processFor(
+    int ms, const std::function<bool()>& done = [] { return false; }) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms && !done())
