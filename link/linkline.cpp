@@ -232,25 +232,23 @@ void LinkLine::take(const QByteArray& chunk) {
             }
         }
     }
-    completeEarly();
-    if (m_state == State::Listening) m_replyTimer->start();
-    awaitRestOfFrame();
-}
-
-void LinkLine::awaitRestOfFrame() {
-    if (m_request.commandLine || !listening()) return;
     const int expected = rtu::expectedReplyLength(reinterpret_cast<const std::uint8_t*>(m_reply.constData()),
                                                   int(m_reply.size()));
+    completeEarly(expected);
+    if (m_state == State::Listening) m_replyTimer->start();
+    awaitRestOfFrame(expected);
+}
+
+void LinkLine::awaitRestOfFrame(int expected) {
+    if (m_request.commandLine || !listening()) return;
     // The silence still starts at the frame's last byte, which raises the event; only a reply that
     // stops short is seen late, when the silence runs out (and then goes on from the bytes held).
     m_comm->setReceiveThreshold(expected > m_reply.size() ? expected - int(m_reply.size()) : 1);
 }
 
-void LinkLine::completeEarly() {
+void LinkLine::completeEarly(int expected) {
     // Modem command lines keep the silence rule.
     if (!m_request.fast || m_request.expectFunction < 0 || !listening()) return;
-    const int expected = rtu::expectedReplyLength(reinterpret_cast<const std::uint8_t*>(m_reply.constData()),
-                                                  int(m_reply.size()));
     if (expected < 0) {
         m_gapTimer->start(replyGapMs());
         return;

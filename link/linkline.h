@@ -86,12 +86,13 @@ class LinkLine : public QObject {
     void end(Fault fault = Fault::None);
     bool listening() const { return m_state == State::Sending || m_state == State::Listening; }
     template <typename Done> void waitLine(Done done, int ms = -1);
-    // Fast completion: ends the wait when what has come is the whole reply, or arms the gap.
-    void completeEarly();
+    // Fast completion: ends the wait when what has come is the whole reply (of the expected length,
+    // -1 while the bytes cannot tell it), or arms the gap.
+    void completeEarly(int expected);
     void keepInterFrameGap();
     // Lets the control hold its receive event until the frame the reply's first bytes announce is
     // complete.
-    void awaitRestOfFrame();
+    void awaitRestOfFrame(int expected);
     void reportChunks();
     void finish(const QString& portError = {});
 
