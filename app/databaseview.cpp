@@ -231,5 +231,11 @@ void DatabaseView::collectChosenMeter() {
                   .arg(outcome.number.value_or(0))
                   .arg(outcome.periods)
                   .arg(outcome.entries)
+        : outcome.result == store::Outcome::Result::Partial
+            ? QStringLiteral("Прибор %1 дополнен не полностью: периодов %2, событий %3 (%4)")
+                  .arg(outcome.number.value_or(0))
+                  .arg(outcome.periods)
+                  .arg(outcome.entries)
+                  .arg(outcome.reason)
             : QStringLiteral("Прибор по адресу %1 не собран: %2").arg(entry.address).arg(outcome.reason));
 }

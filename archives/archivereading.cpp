@@ -153,6 +153,12 @@ QStringList archiveRow(Kind kind, const Period& p) {
     return row;
 }
 
+QStringList notReadRow(Kind kind, const Period& period) {
+    QStringList row{periodText(kind, enc::DateToSec(period.start)), NotReadText};
+    row.resize(archiveHeader(kind).size());
+    return row;
+}
+
 ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,
                            const RequestFn& request, const ProgressFn& progress) {
     const ArchivePlan plan = planArchive(kind, range, now);
@@ -181,11 +187,6 @@ ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDa
         base = {true, r.volume[channel][0], r.volume[channel][1], start - 1 - r.time + r.downtime[channel]};
     }
 
-    const auto notReadRow = [&](std::uint32_t periodStart) {
-        QStringList row{periodText(kind, periodStart), NotReadText};
-        row.resize(reading.header.size());
-        reading.rows.append(row);
-    };
     std::uint32_t cursor = start;
     for (int remaining = plan.count; remaining > 0;) {
         const int n = std::min(remaining, RecordsPerRequest);
@@ -203,7 +204,7 @@ ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDa
                 base.held = false;
                 lost = true;
                 period.state = Period::State::NotRead;
-                notReadRow(periodStart);
+                reading.rows.append(notReadRow(kind, period));
                 reading.periods.append(period);
                 continue;
             }
@@ -225,7 +226,7 @@ ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDa
                     reading.rows.append(archiveRow(kind, period));
                 } else if (lost) {
                     period.state = Period::State::NotRead;
-                    notReadRow(periodStart);
+                    reading.rows.append(notReadRow(kind, period));
                 } else {
                     period.state = Period::State::NoBase;
                 }

@@ -60,6 +60,9 @@ struct ArchiveReading : Reading {
 // The text a period without readable volumes shows in the grid, in place of "Объем +".
 extern const QString NotReadText;
 
+// The grid's row for a period the reading could not use: its start and NotReadText.
+QStringList notReadRow(Kind kind, const Period& period);
+
 // channel: 0 or 1, whose counters the rows show.
 ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDateTime& now,
                            const RequestFn& request, const ProgressFn& progress = {});

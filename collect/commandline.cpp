@@ -51,6 +51,20 @@ extern "C" void onStopSignal(int) {
 
 void printTable(const QList<QStringList>& rows);
 
+QString resultWord(store::Outcome::Result result) {
+    switch (result) {
+    case store::Outcome::Result::Stored:
+        return QStringLiteral("stored");
+    case store::Outcome::Result::Partial:
+        return QStringLiteral("partly stored");
+    case store::Outcome::Result::Failed:
+        return QStringLiteral("failed");
+    case store::Outcome::Result::Skipped:
+        break;
+    }
+    return QStringLiteral("skipped");
+}
+
 struct Options {
     QString command;
     QString meters;
@@ -137,11 +151,9 @@ class Progress {
         m_shown = 0;
     }
     static QString resultText(const store::Outcome& o) {
-        QString r = o.result == store::Outcome::Result::Stored   ? QStringLiteral("stored")
-                    : o.result == store::Outcome::Result::Failed ? QStringLiteral("failed")
-                                                                 : QStringLiteral("skipped");
+        QString r = resultWord(o.result);
         if (o.number) r += QStringLiteral(" meter %1").arg(*o.number);
-        if (o.result == store::Outcome::Result::Stored)
+        if (o.result == store::Outcome::Result::Stored || o.result == store::Outcome::Result::Partial)
             r += QStringLiteral(" %1 periods %2 events").arg(o.periods).arg(o.entries);
         if (!o.reason.isEmpty()) r += QStringLiteral(": ") + o.reason;
         return r;
@@ -159,11 +171,8 @@ void printSummary(const QList<store::Outcome>& outcomes) {
     for (const store::Outcome& o : outcomes)
         rows.append({o.line, QString::number(o.address),
                      o.number ? QString::number(*o.number) : QStringLiteral("-"), o.name,
-                     o.result == store::Outcome::Result::Stored   ? QStringLiteral("stored")
-                     : o.result == store::Outcome::Result::Failed ? QStringLiteral("failed")
-                                                                  : QStringLiteral("skipped"),
-                     QString::number(o.periods), QString::number(o.entries), QString::number(o.requests),
-                     QString::number(o.bytes), QString::number(o.linkFailures),
+                     resultWord(o.result), QString::number(o.periods), QString::number(o.entries),
+                     QString::number(o.requests), QString::number(o.bytes), QString::number(o.linkFailures),
                      QString::number(o.writeMs, 'f', 1), o.reason});
     printTable(rows);
 }
@@ -382,11 +391,9 @@ QString helpText() {
                "or events starting between them, both included. report makes the consumption report of a\n"
                "month (the day archive of one channel) as a PDF; a month without stored days says so.\n"
                "\n"
-               "Exit status: 0 every meter collected; 5 some were not (the rest are stored); 1 bad "
-               "command line\n"
-               "or meter list (or an export of a meter not in the database); 2 the database cannot "
-               "be opened;\n"
-               "4 the export or report file cannot be written.\n");
+               "Exit status: 0 every meter collected; 5 some were not, or only partly (the rest are\n"
+               "stored); 1 bad command line or meter list (or an export of a meter not in the database);\n"
+               "2 the database cannot be opened; 4 the export or report file cannot be written.\n");
 }
 
 int runReport(const Options& o) {

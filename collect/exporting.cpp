@@ -39,6 +39,8 @@ QString stateName(store::PeriodRow::State s) {
         return QStringLiteral("not recorded");
     case store::PeriodRow::State::NoBase:
         return QStringLiteral("no earlier record");
+    case store::PeriodRow::State::NotRead:
+        return QStringLiteral("not read");
     }
     return {};
 }
@@ -82,9 +84,12 @@ std::optional<StoredReading> storedReading(store::Store& db, const ExportRequest
                                     .recorded = std::uint32_t(p.recordedAt.value_or(p.start))};
             if (p.state == store::PeriodRow::State::Gap) period.state = archives::Period::State::NotRecorded;
             if (p.state == store::PeriodRow::State::NoBase) period.state = archives::Period::State::NoBase;
+            if (p.state == store::PeriodRow::State::NotRead) period.state = archives::Period::State::NotRead;
             reading.periods.append(period);
-            // The window has a row only for a period with volumes.
+            // The window has a row for a period with volumes and one saying a period was not read.
             if (volumes) reading.rows.append(archives::archiveRow(kind, period));
+            if (p.state == store::PeriodRow::State::NotRead)
+                reading.rows.append(archives::notReadRow(kind, period));
         }
     } else {
         reading.header = archives::journalHeader(s.archiveNumber);

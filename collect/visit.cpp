@@ -50,9 +50,8 @@ RequestKey keyOf(const archives::Request& r) {
     return {r.archive, r.count, r.mode, r.mode == 1 ? r.date.toMSecsSinceEpoch() : 0, r.record};
 }
 
-store::PeriodRow::State stateOf(archives::Period::State s, bool* keep) {
+store::PeriodRow::State stateOf(archives::Period::State s) {
     using S = archives::Period::State;
-    *keep = true;
     switch (s) {
     case S::Row:
         return store::PeriodRow::State::Volumes;
@@ -60,19 +59,20 @@ store::PeriodRow::State stateOf(archives::Period::State s, bool* keep) {
         return store::PeriodRow::State::Gap;
     case S::NoBase:
         return store::PeriodRow::State::NoBase;
-    default:
-        // A period the reading could not use is left out, so the next visit reads it again.
-        *keep = false;
-        return {};
+    case S::NotRead:
+        break;
     }
+    return store::PeriodRow::State::NotRead;
 }
 
 } // namespace
 
 std::optional<std::int64_t> firstMissing(int archive, const QList<std::int64_t>& stored, std::int64_t oldest,
-                                         std::int64_t current) {
+                                         std::int64_t current, const QList<std::int64_t>& notRead) {
     if (stored.isEmpty()) return std::nullopt;
-    const QSet<std::int64_t> have(stored.begin(), stored.end());
+    QSet<std::int64_t> have(stored.begin(), stored.end());
+    for (const std::int64_t p : notRead)
+        have.remove(p);
     std::int64_t p = std::max(oldest, stored.first());
     while (p < current && have.contains(p))
         p = nextPeriod(archive, p);
@@ -179,6 +179,7 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
         if (progress) progress(what, done, due);
     };
 
+    int notRead = 0; // periods (of each channel) neither this visit nor an earlier one could read
     for (int archive = 0; archive < 3; ++archive) {
         const auto kind = archives::Kind(archive);
         what = QString::fromLatin1(ArchiveNames[archive]);
@@ -187,22 +188,25 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
         const std::int64_t current =
             enc::DateToSec(archives::planArchive(kind, {false, now, now}, now).start);
         replies.clear();
-        const int damagedBefore = tally.badRecords;
         for (int channel = 0; channel < 2; ++channel) {
-            const std::optional<std::int64_t> from =
-                firstMissing(archive, db.periodStarts(number, archive, channel + 1, oldest), oldest, current);
+            QList<std::int64_t> unread;
+            const QList<std::int64_t> stored = db.periodStarts(number, archive, channel + 1, oldest, &unread);
+            const std::optional<std::int64_t> from = firstMissing(archive, stored, oldest, current, unread);
             if (from && *from >= current) continue; // nothing new has ended since the last visit
             const archives::Range range =
                 from ? archives::Range{false, enc::SecToDate(std::uint32_t(*from)), now} : archives::Range{};
             const archives::ArchiveReading reading =
                 archives::readArchive(kind, range, channel, now, send, told);
-            // A damaged record leaves the reading unsure of which period the records after it stand
-            // for: none of the archive is stored this time, and all of it is asked for again next time.
-            const bool damaged = tally.badRecords > damagedBefore;
-            for (const archives::Period& p : damaged ? QList<archives::Period>() : reading.periods) {
-                bool keep = false;
-                const store::PeriodRow::State state = stateOf(p.state, &keep);
-                if (!keep) continue;
+            // The records of a reply stand for their periods by place, so a damaged one costs only
+            // its own period (and the next, whose volumes it would give): those are stored as not
+            // read, unless an earlier visit read them, and the next visit reads from the first on.
+            QSet<std::int64_t> read(stored.begin(), stored.end());
+            for (const std::int64_t p : unread)
+                read.remove(p);
+            for (const archives::Period& p : reading.periods) {
+                const store::PeriodRow::State state = stateOf(p.state);
+                notRead +=
+                    state == store::PeriodRow::State::NotRead && !read.contains(enc::DateToSec(p.start));
                 store::PeriodRow row{.archive = archive,
                                      .channel = channel + 1,
                                      .start = enc::DateToSec(p.start),
@@ -219,6 +223,8 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
             if (reading.linkFailed()) return save(linkFailure(what));
         }
     }
+    // A damaged entry is left out of its journal; the journals are read whole again next time.
+    const int damagedBefore = tally.badRecords;
     for (int journal = 3; journal <= 6; ++journal) {
         what = QString::fromLatin1(ArchiveNames[journal]);
         QList<JournalEntry> entries;
@@ -231,9 +237,13 @@ store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& mete
                                   .ended = e.end ? std::optional<std::int64_t>(e.end) : std::nullopt});
         if (reading.linkFailed()) return save(linkFailure(what));
     }
-    if (tally.badRecords)
-        o.reason = QStringLiteral("%1 damaged records left to read again").arg(tally.badRecords) +
-                   (o.reason.isEmpty() ? QString() : QStringLiteral("; ") + o.reason);
+    QStringList missing;
+    if (notRead) missing << QStringLiteral("%1 periods not read").arg(notRead);
+    if (const int damaged = tally.badRecords - damagedBefore)
+        missing << QStringLiteral("%1 journal entries damaged").arg(damaged);
+    if (!missing.isEmpty())
+        return save(finish(store::Outcome::Result::Partial,
+                           missing.join(QStringLiteral(", ")) + QStringLiteral(", left to read again")));
     return save(finish(store::Outcome::Result::Stored, {}));
 }
 

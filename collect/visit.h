@@ -21,9 +21,10 @@ store::Outcome visitMeter(TModBus& bus, store::Store& store, const MeterEntry& m
                           const VisitProgress& progress = {});
 
 // The first period of an archive that still has to be read: the first one, from the oldest the
-// meter keeps, that the database lacks; `current` (the meter's own period now) when none is
-// missing. Nothing when the database holds none of the archive: the whole archive is due.
+// meter keeps, that the database lacks or holds marked not read (`notRead`, among `stored`);
+// `current` (the meter's own period now) when none is missing. Nothing when the database holds none
+// of the archive: the whole archive is due.
 std::optional<std::int64_t> firstMissing(int archive, const QList<std::int64_t>& stored, std::int64_t oldest,
-                                         std::int64_t current);
+                                         std::int64_t current, const QList<std::int64_t>& notRead = {});
 
 } // namespace collect

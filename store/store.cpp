@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <tuple>
 
 namespace store {
 
@@ -58,6 +60,35 @@ const QStringList SchemaSteps[] = {
     {
         QStringLiteral("ALTER TABLE meters ADD COLUMN two_channel_mode SMALLINT NOT NULL DEFAULT 0"),
     },
+    // 4: a period that could not be read is kept, as state 3, until a later visit reads it. An event
+    // is known by its place (seq) among the meter's events: two of them can share code and start.
+    // The rows the code, start and end key kept are numbered in that key's order; the next visit
+    // puts them in the meter's. Tables are made anew, which both databases can do alike.
+    {
+        QStringLiteral(
+            "CREATE TABLE archive_periods_4 (meter BIGINT NOT NULL REFERENCES meters (number),"
+            " archive SMALLINT NOT NULL, channel SMALLINT NOT NULL, period_start BIGINT NOT NULL,"
+            " state SMALLINT NOT NULL, volume_plus DOUBLE PRECISION, volume_minus DOUBLE PRECISION,"
+            " downtime BIGINT, recorded_at BIGINT,"
+            " CHECK (archive BETWEEN 0 AND 2 AND channel IN (1, 2) AND state BETWEEN 0 AND 3),"
+            " PRIMARY KEY (meter, archive, channel, period_start))"),
+        QStringLiteral("INSERT INTO archive_periods_4 SELECT meter, archive, channel, period_start, state,"
+                       " volume_plus, volume_minus, downtime, recorded_at FROM archive_periods"),
+        QStringLiteral("DROP TABLE archive_periods"),
+        QStringLiteral("ALTER TABLE archive_periods_4 RENAME TO archive_periods"),
+        QStringLiteral("CREATE INDEX archive_periods_state ON archive_periods (meter, state)"),
+        QStringLiteral("CREATE TABLE journal_entries_4 (meter BIGINT NOT NULL REFERENCES meters (number),"
+                       " journal SMALLINT NOT NULL, channel SMALLINT NOT NULL, seq BIGINT NOT NULL,"
+                       " code SMALLINT NOT NULL, started BIGINT NOT NULL, ended BIGINT,"
+                       " CHECK (journal BETWEEN 3 AND 5 AND channel BETWEEN 0 AND 2),"
+                       " PRIMARY KEY (meter, journal, channel, seq))"),
+        QStringLiteral(
+            "INSERT INTO journal_entries_4 SELECT meter, journal, channel,"
+            " ROW_NUMBER() OVER (PARTITION BY meter, journal, channel ORDER BY started, code, ended),"
+            " code, started, ended FROM journal_entries"),
+        QStringLiteral("DROP TABLE journal_entries"),
+        QStringLiteral("ALTER TABLE journal_entries_4 RENAME TO journal_entries"),
+    },
 };
 static_assert(std::size(SchemaSteps) == SchemaVersion);
 
@@ -81,8 +112,103 @@ QString text(const QString& s) {
     return s.isNull() ? QStringLiteral("") : s;
 }
 
+// Of two readings of one period, whether `a` tells more than `b`: what was read more than what was
+// not, volumes more than a record without a base.
+bool knowsMore(const PeriodRow& a, const PeriodRow& b) {
+    using S = PeriodRow::State;
+    return (b.state == S::NotRead && a.state != S::NotRead) ||
+           (b.state == S::NoBase && a.state == S::Volumes);
+}
+
 int channelOfJournal(int journal) {
     return journal == 5 ? 1 : journal == 6 ? 2 : 0;
+}
+
+struct StoredEntry {
+    std::int64_t seq = 0; // the place among the journal's stored events
+    EntryRow event{};
+};
+
+// What a visit changes in one journal.
+struct JournalMerge {
+    QList<StoredEntry> rows{};        // to insert, or, for a stored seq, whose end became known
+    QList<std::int64_t> renumbered{}; // stored rows to delete first: they come back in rows
+    int written = 0;                  // new events and events whose end became known
+};
+
+// The journal is read whole at every visit, and a ring drops its oldest events, so the stored ones
+// are matched to those read: the same code, start and end is the same event (events alike in all
+// three are as many as the meter lists); an event that has ended since takes a stored one of its
+// code and start still going on; a stored end is never lost. What the meter no longer holds stays,
+// before what it holds, which keeps the meter's order.
+JournalMerge mergeJournal(const QList<StoredEntry>& stored, const QList<EntryRow>& read) {
+    JournalMerge merge;
+    QList<int> match(read.size(), -1); // index into stored
+    QList<bool> taken(stored.size(), false);
+    const auto identity = [](const EntryRow& e) {
+        return std::tuple(e.code, e.started, e.ended.value_or(-1));
+    };
+    std::map<std::tuple<int, std::int64_t, std::int64_t>, std::pair<QList<int>, QList<int>>> alike;
+    for (int i = 0; i < read.size(); ++i)
+        alike[identity(read[i])].first << i;
+    for (int s = 0; s < stored.size(); ++s)
+        if (auto it = alike.find(identity(stored[s].event)); it != alike.end()) it->second.second << s;
+    for (const auto& [id, lists] : alike) {
+        const auto& [readIndex, storedIndex] = lists;
+        // More stored than read: the oldest of them have left the meter.
+        const qsizetype skip = std::max<qsizetype>(0, storedIndex.size() - readIndex.size());
+        for (qsizetype j = 0; j < readIndex.size() && skip + j < storedIndex.size(); ++j) {
+            match[readIndex[j]] = storedIndex[skip + j];
+            taken[storedIndex[skip + j]] = true;
+        }
+    }
+    QList<bool> ended(read.size(), false); // a stored event whose end this visit brings
+    for (int i = 0; i < read.size(); ++i) {
+        if (match[i] >= 0) continue;
+        for (int s = 0; s < stored.size(); ++s) {
+            const EntryRow& e = stored[s].event;
+            if (taken[s] || e.code != read[i].code || e.started != read[i].started ||
+                e.ended.has_value() == read[i].ended.has_value())
+                continue;
+            match[i] = s;
+            taken[s] = true;
+            ended[i] = read[i].ended.has_value();
+            break;
+        }
+    }
+    // In order when the stored events keep theirs and the new ones all come after them.
+    bool inOrder = true, fresh = false;
+    std::int64_t last = std::numeric_limits<std::int64_t>::min();
+    for (int i = 0; i < read.size(); ++i) {
+        if (match[i] < 0) {
+            fresh = true;
+            continue;
+        }
+        inOrder = inOrder && !fresh && stored[match[i]].seq > last;
+        last = stored[match[i]].seq;
+    }
+    std::int64_t next = stored.isEmpty() ? 1 : stored.last().seq + 1;
+    for (int i = 0; i < read.size(); ++i) {
+        StoredEntry row{.seq = 0, .event = read[i]};
+        if (match[i] >= 0) {
+            const StoredEntry& was = stored[match[i]];
+            if (!row.event.ended) row.event.ended = was.event.ended;
+            merge.written += ended[i];
+            if (!inOrder) {
+                merge.renumbered << was.seq;
+                row.seq = next++;
+            } else if (ended[i]) {
+                row.seq = was.seq;
+            } else {
+                continue;
+            }
+        } else {
+            ++merge.written;
+            row.seq = next++;
+        }
+        merge.rows << row;
+    }
+    return merge;
 }
 
 // Runs a prepared statement again with these values bound in order; the error goes to *error.
@@ -320,8 +446,7 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
         for (; i + 1 < periods.size() && periods[i + 1].archive == p.archive &&
                periods[i + 1].channel == p.channel && periods[i + 1].start == p.start;
              ++i)
-            if (p.state == PeriodRow::State::NoBase && periods[i + 1].state == PeriodRow::State::Volumes)
-                p = periods[i + 1];
+            if (knowsMore(periods[i + 1], p)) p = periods[i + 1];
         const bool volumes = p.state == PeriodRow::State::Volumes;
         periodValues.append({meter, p.archive, p.channel, qlonglong(p.start), int(p.state),
                              volumes ? QVariant(p.plus) : noVolume, volumes ? QVariant(p.minus) : noVolume,
@@ -335,38 +460,63 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
                 " ON CONFLICT (meter, archive, channel, period_start) DO UPDATE SET state = excluded.state,"
                 " volume_plus = excluded.volume_plus, volume_minus = excluded.volume_minus,"
                 " downtime = excluded.downtime, recorded_at = excluded.recorded_at"
-                // Only a period whose volumes were not known takes them; nothing else is rewritten.
-                " WHERE archive_periods.state = 2 AND excluded.state = 0"),
+                // Only a period whose volumes were not known takes them, and one not read anything
+                // read; nothing else is rewritten.
+                " WHERE (archive_periods.state = 2 AND excluded.state = 0)"
+                " OR (archive_periods.state = 3 AND excluded.state <> 3)"),
             {"bigint", "smallint", "smallint", "bigint", "smallint", "double precision", "double precision",
              "bigint", "bigint"},
             periodValues, &written.periods, error))
         return fail();
 
-    // An entry's key as stored: journals 5 and 6 are one journal's channels.
-    const auto entryKey = [](const EntryRow& e) {
-        return std::tuple(e.journal == 6 ? 5 : e.journal, channelOfJournal(e.journal), e.code, e.started,
-                          e.started == 0 ? e.ended.value_or(0) : 0);
-    };
-    QList<EntryRow> entries = visit.entries;
-    std::stable_sort(entries.begin(), entries.end(),
-                     [&](const EntryRow& a, const EntryRow& b) { return entryKey(a) < entryKey(b); });
+    // The meter's row, written first, stays locked until the commit: another collector's visit of
+    // the same meter waits, so the journals read here stay as they are until this visit's events
+    // are merged into them.
+    std::map<std::pair<int, int>, QList<StoredEntry>> storedJournals;
+    if (!exec(q,
+              QStringLiteral("SELECT journal, channel, seq, code, started, ended FROM journal_entries"
+                             " WHERE meter = ? ORDER BY journal, channel, seq"),
+              {meter}, error))
+        return fail();
+    while (q.next())
+        storedJournals[{q.value(0).toInt(), q.value(1).toInt()}].append(
+            {.seq = q.value(2).toLongLong(),
+             .event = {.code = q.value(3).toInt(),
+                       .started = q.value(4).toLongLong(),
+                       .ended = optionalInt(q.value(5))}});
+    // Journals 5 and 6 are one journal's channels.
+    std::map<std::pair<int, int>, QList<EntryRow>> readJournals;
+    for (const EntryRow& e : visit.entries)
+        readJournals[{e.journal == 6 ? 5 : e.journal, channelOfJournal(e.journal)}].append(e);
     QList<QVariantList> entryValues;
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        EntryRow e = entries[i];
-        for (; i + 1 < entries.size() && entryKey(entries[i + 1]) == entryKey(e); ++i)
-            if (!e.ended) e.ended = entries[i + 1].ended;
-        const auto [journal, channel, code, started, endIfNoStart] = entryKey(e);
-        entryValues.append(
-            {meter, journal, channel, code, qlonglong(started), nullable(e.ended), qlonglong(endIfNoStart)});
+    for (const auto& [key, read] : readJournals) {
+        const JournalMerge merge = mergeJournal(storedJournals[key], read);
+        written.entries += merge.written;
+        if (!merge.renumbered.isEmpty()) {
+            QStringList seqs;
+            for (const std::int64_t seq : merge.renumbered)
+                seqs << QString::number(seq);
+            if (!exec(q,
+                      QStringLiteral(
+                          "DELETE FROM journal_entries WHERE meter = ? AND journal = ? AND channel = ?"
+                          " AND seq IN (%1)")
+                          .arg(seqs.join(u',')),
+                      {meter, key.first, key.second}, error))
+                return fail();
+        }
+        for (const StoredEntry& e : merge.rows)
+            entryValues.append({meter, key.first, key.second, qlonglong(e.seq), e.event.code,
+                                qlonglong(e.event.started), nullable(e.event.ended)});
     }
-    if (!upsert(q, m_postgres,
-                QStringLiteral("INSERT INTO journal_entries (meter, journal, channel, code, started, ended,"
-                               " end_if_no_start)"),
-                QStringLiteral(" ON CONFLICT (meter, journal, channel, code, started, end_if_no_start)"
-                               " DO UPDATE SET ended = excluded.ended"
-                               " WHERE journal_entries.ended IS NULL AND excluded.ended IS NOT NULL"),
-                {"bigint", "smallint", "smallint", "smallint", "bigint", "bigint", "bigint"}, entryValues,
-                &written.entries, error))
+    int affected = 0;
+    if (!upsert(
+            q, m_postgres,
+            QStringLiteral(
+                "INSERT INTO journal_entries (meter, journal, channel, seq, code, started, ended)"),
+            QStringLiteral(" ON CONFLICT (meter, journal, channel, seq) DO UPDATE SET ended = excluded.ended"
+                           " WHERE journal_entries.ended IS NULL AND excluded.ended IS NOT NULL"),
+            {"bigint", "smallint", "smallint", "bigint", "smallint", "bigint", "bigint"}, entryValues,
+            &affected, error))
         return fail();
     if (!q.exec(QStringLiteral("COMMIT"))) {
         if (error) *error = q.lastError().text();
@@ -375,17 +525,19 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
     return written;
 }
 
-QList<std::int64_t> Store::periodStarts(std::uint32_t meter, int archive, int channel, std::int64_t since) {
+QList<std::int64_t> Store::periodStarts(std::uint32_t meter, int archive, int channel, std::int64_t since,
+                                        QList<std::int64_t>* notRead) {
     QList<std::int64_t> starts;
     QSqlQuery q(m_db);
     if (!exec(q,
-              QStringLiteral(
-                  "SELECT period_start FROM archive_periods WHERE meter = ? AND archive = ? AND channel = ?"
-                  " AND period_start >= ? ORDER BY period_start"),
+              QStringLiteral("SELECT period_start, state FROM archive_periods WHERE meter = ? AND archive = ?"
+                             " AND channel = ? AND period_start >= ? ORDER BY period_start"),
               {qlonglong(meter), archive, channel, qlonglong(since)}, nullptr))
         return starts;
-    while (q.next())
+    while (q.next()) {
         starts << q.value(0).toLongLong();
+        if (notRead && q.value(1).toInt() == int(PeriodRow::State::NotRead)) *notRead << starts.last();
+    }
     return starts;
 }
 
@@ -419,14 +571,15 @@ QList<PeriodRow> Store::periods(std::uint32_t meter, int archive, int channel, s
 QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t from, std::int64_t to) {
     QList<EntryRow> rows;
     QSqlQuery q(m_db);
-    // Ordered as the meter's journal lists them is unknowable here; by start is what people read.
-    if (!exec(q,
-              QStringLiteral(
-                  "SELECT code, started, ended FROM journal_entries WHERE meter = ? AND journal = ?"
-                  " AND channel = ? AND started >= ? AND started <= ? ORDER BY started, code, ended"),
-              {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(from),
-               qlonglong(to)},
-              nullptr))
+    // In the meter's order, as the monitor lists them: by start, an event whose start the meter lost
+    // would come first.
+    if (!exec(
+            q,
+            QStringLiteral("SELECT code, started, ended FROM journal_entries WHERE meter = ? AND journal = ?"
+                           " AND channel = ? AND started >= ? AND started <= ? ORDER BY seq"),
+            {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(from),
+             qlonglong(to)},
+            nullptr))
         return rows;
     while (q.next())
         rows << EntryRow{.journal = journal,
@@ -538,11 +691,11 @@ QList<MeterStatus> Store::status() {
             lastGood = r.value(0).toLongLong();
             m.lastCollected = QDateTime::fromMSecsSinceEpoch(lastGood);
         }
-        if (exec(
-                r,
-                QStringLiteral("SELECT reason FROM run_meters WHERE meter = ? AND outcome = 1 AND visited > ?"
-                               " ORDER BY visited DESC"),
-                {meter, lastGood}, nullptr) &&
+        if (exec(r,
+                 QStringLiteral("SELECT reason FROM run_meters WHERE meter = ? AND outcome IN (1, 3)"
+                                " AND visited > ?"
+                                " ORDER BY visited DESC"),
+                 {meter, lastGood}, nullptr) &&
             r.next())
             m.lastError = r.value(0).toString();
         if (exec(r,

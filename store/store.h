@@ -15,7 +15,7 @@
 
 namespace store {
 
-constexpr int SchemaVersion = 3;
+constexpr int SchemaVersion = 4;
 
 // One period of an archive. Times are the meter's own clock, in device seconds.
 struct PeriodRow {
@@ -23,6 +23,9 @@ struct PeriodRow {
         Volumes = 0, // recorded, with its volumes (and downtime for hours and days)
         Gap = 1,     // the meter did not record it: switched off, never written
         NoBase = 2,  // recorded, but nothing earlier to take its volumes from
+        // The reply held no usable record for it, or its volumes would come from such a record: the
+        // meter may well have recorded it, so a later visit reads it again.
+        NotRead = 3,
     };
     int archive = 0; // 0 hour, 1 day, 2 month
     int channel = 1; // 1 or 2
@@ -35,7 +38,7 @@ struct PeriodRow {
 };
 
 // One event of a journal. The start is 0 when the meter did not know it; the end is none while the
-// event goes on.
+// event goes on. A visit gives a journal's events in the meter's order, and they come back in it.
 struct EntryRow {
     int journal = 3; // 3 faults, 4 operator, 5/6 abnormal situations of channel 1/2
     int code = 0;
@@ -55,7 +58,7 @@ struct MeterVisit {
 };
 
 struct Written {
-    int periods = 0; // new periods, and periods whose volumes became known
+    int periods = 0; // new periods, and periods whose volumes became known or that were read at last
     int entries = 0; // new events, and events whose end became known
 };
 
@@ -64,7 +67,9 @@ struct Outcome {
     QString line{}, name{};
     int address = 0;
     std::optional<std::uint32_t> number{}; // none when the meter never answered
-    enum class Result { Stored = 0, Failed = 1, Skipped = 2 };
+    // Partial: stored, but some periods or journal entries could not be read; the next visit reads
+    // them again.
+    enum class Result { Stored = 0, Failed = 1, Skipped = 2, Partial = 3 };
     Result result = Result::Stored;
     QString reason{};
     int periods = 0, entries = 0;
@@ -81,7 +86,7 @@ struct MeterStatus {
     QDateTime lastCollected{};               // the last run that stored it; invalid: never
     std::optional<std::int64_t> newest[3]{}; // newest stored period start per archive
     int gaps = 0;                            // periods the meter never recorded
-    QString lastError{};                     // of its latest failed visit, if after the last good one
+    QString lastError{}; // of its latest failed or partial visit, if after the last complete one
 };
 
 class Store {
@@ -101,8 +106,10 @@ class Store {
     // All of the visit in one transaction: after a failure (or a kill) the database is as before.
     std::optional<Written> storeVisit(const MeterVisit& visit, QString* error);
 
-    // Period starts stored for an archive and channel, from `since` on, oldest first.
-    QList<std::int64_t> periodStarts(std::uint32_t meter, int archive, int channel, std::int64_t since);
+    // Period starts stored for an archive and channel, from `since` on, oldest first; those of them
+    // marked not read also go to *notRead.
+    QList<std::int64_t> periodStarts(std::uint32_t meter, int archive, int channel, std::int64_t since,
+                                     QList<std::int64_t>* notRead = nullptr);
     QList<PeriodRow> periods(std::uint32_t meter, int archive, int channel, std::int64_t from = 0,
                              std::int64_t to = INT64_MAX);
     QList<EntryRow> entries(std::uint32_t meter, int journal, std::int64_t from = 0,

@@ -81,7 +81,8 @@ Reference readAsTheMonitorDoes(sim::Simulator& s, int address) {
                     if (a < 2) row.downtime = p.downtime;
                 } else {
                     row.state = p.state == archives::Period::State::NotRecorded ? PeriodRow::State::Gap
-                                                                                : PeriodRow::State::NoBase;
+                                : p.state == archives::Period::State::NoBase    ? PeriodRow::State::NoBase
+                                                                                : PeriodRow::State::NotRead;
                 }
                 ref.periods[a][c].append(row);
             }
@@ -94,9 +95,6 @@ Reference readAsTheMonitorDoes(sim::Simulator& s, int address) {
                                    .code = e.code,
                                    .started = e.start,
                                    .ended = e.end ? std::optional<std::int64_t>(e.end) : std::nullopt});
-        std::sort(ref.entries[j].begin(), ref.entries[j].end(), [](const auto& x, const auto& y) {
-            return std::tie(x.started, x.code, x.ended) < std::tie(y.started, y.code, y.ended);
-        });
     }
     return ref;
 }
@@ -148,6 +146,16 @@ class Collect : public ::testing::TestWithParam<Backend> {
             for (int j = 3; j <= 6; ++j)
                 EXPECT_EQ(db->entries(ref.number, j), ref.entries[j]) << j;
         }
+    }
+
+    // The rows of a meter's archives, both channels, marked as not read.
+    int notReadRows(std::uint32_t meter) {
+        int n = 0;
+        for (int a = 0; a < 3; ++a)
+            for (int c = 1; c <= 2; ++c)
+                for (const PeriodRow& p : db->periods(meter, a, c))
+                    n += p.state == PeriodRow::State::NotRead;
+        return n;
     }
 
     CollectOptions options;
@@ -209,8 +217,11 @@ TEST_P(Collect, FaultsStoreNothingWrongAndTheNextRunTakesUpWhereTheyLeft) {
     lineA->setFault(fault(sim::Fault::Silence, 2));
     lineB->setFault(fault(sim::Fault::Drop, 7));
     const QList<store::Outcome> first = collect("run-1");
-    EXPECT_EQ(first[0].result, store::Outcome::Result::Stored);
-    EXPECT_TRUE(first[0].reason.startsWith("1 damaged records left to read again;"))
+    EXPECT_EQ(first[0].result, store::Outcome::Result::Partial);
+    const int notRead = notReadRows(first[0].number.value());
+    EXPECT_GT(notRead, 0);
+    EXPECT_TRUE(
+        first[0].reason.startsWith(QStringLiteral("%1 periods not read, left to read again;").arg(notRead)))
         << first[0].reason.toStdString();
     EXPECT_EQ(first[1].result, store::Outcome::Result::Failed);
     EXPECT_TRUE(first[1].reason.startsWith("no reply (hour);")) << first[1].reason.toStdString();
@@ -228,18 +239,71 @@ TEST_P(Collect, FaultsStoreNothingWrongAndTheNextRunTakesUpWhereTheyLeft) {
                     const auto same = std::find_if(ref.periods[a][c].begin(), ref.periods[a][c].end(),
                                                    [&](const PeriodRow& r) { return r.start == p.start; });
                     ASSERT_NE(same, ref.periods[a][c].end());
-                    EXPECT_EQ(p, *same);
+                    if (p.state != PeriodRow::State::NotRead) EXPECT_EQ(p, *same);
                 }
     }
-    EXPECT_TRUE(db->periods(first[0].number.value(), 0, 1).isEmpty()) << "the damaged archive is read again";
-    EXPECT_FALSE(db->periods(first[0].number.value(), 1, 1).isEmpty()) << "the others are kept";
+    // A damaged record costs its own periods only: the rest of the archive is stored.
+    const Reference damaged = readAsTheMonitorDoes(*lineA, 1);
+    EXPECT_EQ(db->periods(damaged.number, 0, 1).size(), damaged.periods[0][0].size());
 
     lineA->clearFaults();
     lineB->clearFaults();
     const QList<store::Outcome> second = collect("run-2");
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(second[i].result, store::Outcome::Result::Stored) << second[i].reason.toStdString();
+    EXPECT_GE(second[0].periods, notRead) << "the periods not read are read now";
     expectEqualsAFullReading();
+}
+
+TEST_P(Collect, ARecordDamagedInEveryReplyLeavesTheMeterPartlyCollectedUntilItIsRead) {
+    sim::FaultSpec fault = sim::FaultSpec::always(sim::Fault::BadRecord);
+    fault.address = 2;
+    fault.badRecord = 3;
+    lineA->setFault(fault);
+    for (const char* run : {"run-1", "run-2"}) {
+        SCOPED_TRACE(run);
+        const QList<store::Outcome> outcomes = collect(run);
+        EXPECT_EQ(outcomes[0].result, store::Outcome::Result::Stored) << outcomes[0].reason.toStdString();
+        ASSERT_EQ(outcomes[1].result, store::Outcome::Result::Partial) << outcomes[1].reason.toStdString();
+        const std::uint32_t meter = outcomes[1].number.value();
+        const int notRead = notReadRows(meter);
+        EXPECT_GT(notRead, 100);
+        EXPECT_TRUE(outcomes[1].reason.startsWith(QStringLiteral("%1 periods not read, ").arg(notRead)))
+            << outcomes[1].reason.toStdString();
+        EXPECT_TRUE(outcomes[1].reason.contains("journal entries damaged"))
+            << outcomes[1].reason.toStdString();
+        EXPECT_EQ(db->outcomes(run).value(1).result, store::Outcome::Result::Partial);
+        // Every period of the archives has its row: read, or marked as not read.
+        EXPECT_EQ(db->periods(meter, 0, 1).size(), 671);
+        EXPECT_EQ(db->periods(meter, 1, 2).size(), 63);
+    }
+    lineA->clearFaults();
+    const QList<store::Outcome> third = collect("run-3");
+    EXPECT_EQ(third[1].result, store::Outcome::Result::Stored) << third[1].reason.toStdString();
+    expectEqualsAFullReading();
+}
+
+TEST_P(Collect, EventsOfOneCodeAndStartAreKeptApart) {
+    // The clock corrected twice from the same moment: two operator events with one start.
+    const quint32 now = lineA->deviceTime(1);
+    {
+        TModBus bus;
+        bus.MSComm1()->setSystemPortName(lineOf(*lineA));
+        for (const quint32 to : {now + 60, now + 120}) {
+            QByteArray words;
+            for (const quint16 w : {quint16(to >> 16), quint16(to & 0xffff)})
+                words += char(w >> 8), words += char(w & 0xff);
+            bus.WriteRegisters(1, 2, 0, words);
+            ASSERT_TRUE(bus.replyOk());
+            if (to == now + 60) lineA->advanceClock(-60);
+        }
+    }
+    collect("run-1");
+    expectEqualsAFullReading();
+    const Reference ref = readAsTheMonitorDoes(*lineA, 1);
+    EXPECT_EQ(std::count_if(ref.entries[4].begin(), ref.entries[4].end(),
+                            [&](const store::EntryRow& e) { return e.started == now; }),
+              2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Collect, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),

@@ -227,6 +227,79 @@ TEST_F(CollectProgram, ExportsWhatTheMonitorWouldWrite) {
     EXPECT_EQ(collect({"export", "--meter", "12345", "--archive", "day", "--out", csv}).code, 1);
 }
 
+// The collector's export of every journal is the file kastari-cli (the monitor's reader and export)
+// writes for the same meter: the same events, in the meter's order.
+TEST_F(CollectProgram, JournalsExportAsTheMonitorWritesThem) {
+    TearDown();
+    sim.start(QStringLiteral(KASTARI_SIM), {"--link", link, "--device", "1:number=2001", "--device",
+                                            "4:number=2004", "--device", "6:number=2006,channels=two-beam",
+                                            "--no-pacing", "--seed", "3", "--time", "01.03.2026 10:30"});
+    ASSERT_TRUE(sim.waitForStarted(5000));
+    ASSERT_TRUE(sim.waitForReadyRead(10000));
+    const QString list = write("list", QStringLiteral("%1 1\n%1 4\n%1 6\n").arg(link));
+    ASSERT_EQ(collect({"run", "--meters", list, "--fast"}).code, 0);
+    const struct {
+        const char* journal;
+        const char* channel;
+    } journals[] = {{"faults", "1"}, {"operator", "1"}, {"abnormal", "1"}, {"abnormal", "2"}};
+    for (const int address : {1, 4, 6}) {
+        for (const auto& j : journals) {
+            SCOPED_TRACE(QStringLiteral("%1 %2 %3").arg(address).arg(j.journal, j.channel).toStdString());
+            const QString monitor = dir.filePath("monitor.txt"), stored = dir.filePath("stored.txt");
+            QProcess cli;
+            cli.start(QStringLiteral(KASTARI_CLI),
+                      {"--port", link, "--fast", "journal", QString::number(address), j.journal, "--channel",
+                       j.channel, "--out", monitor});
+            ASSERT_TRUE(cli.waitForFinished(60000));
+            ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+            const Result e = collect({"export", "--meter", QString::number(2000 + address), "--archive",
+                                      j.journal, "--channel", j.channel, "--out", stored});
+            ASSERT_EQ(e.code, 0) << e.err.toStdString();
+            QFile a(monitor), b(stored);
+            ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+            EXPECT_EQ(b.readAll(), a.readAll());
+        }
+    }
+}
+
+// One record of every reply damaged: the meter is stored but for the periods that could not be read,
+// which the export shows as the monitor does; the run says so and exits 5.
+TEST_F(CollectProgram, ADamagedRecordLeavesTheMeterPartlyStored) {
+    const QString damaged = dir.filePath("damaged");
+    line2.start(QStringLiteral(KASTARI_SIM),
+                {"--link", damaged, "--device", "2:number=2102", "--no-pacing", "--seed", "3", "--time",
+                 "01.03.2026 10:30", "--fault", "badrecord,addr=2,record=3"});
+    ASSERT_TRUE(line2.waitForStarted(5000));
+    ASSERT_TRUE(line2.waitForReadyRead(10000));
+    const QString list = write("list", QStringLiteral("%1 1\n%2 2\n").arg(link, damaged));
+    const auto run = [&] {
+        const Result r = collect({"run", "--meters", list, "--fast"});
+        EXPECT_EQ(r.code, 5) << r.out.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(
+            QRegularExpression("\\n\\S+ +2 +2102 +partly stored +\\d+ +\\d+ .* \\d+ periods not read")))
+            << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains(QRegularExpression("\\n\\S+ +1 +\\d+ +stored"))) << r.out.toStdString();
+    };
+    run();
+    const QString monitor = dir.filePath("monitor.txt"), stored = dir.filePath("stored.txt");
+    QProcess cli;
+    // The collector's first visit read the whole day archive by the meter's clock: these 63 days, in
+    // the same requests.
+    cli.start(QStringLiteral(KASTARI_CLI),
+              {"--port", damaged, "--fast", "archive", "2", "day", "--from", "28.12.2025 00:00", "--to",
+               "01.03.2026 00:00", "--out", monitor});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 3) << "the monitor's reading has periods not read too";
+    ASSERT_EQ(collect({"export", "--meter", "2102", "--archive", "day", "--out", stored}).code, 0);
+    QFile a(monitor), b(stored);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray expected = a.readAll();
+    EXPECT_TRUE(expected.contains("\xcd\xe5 \xef\xf0\xee\xf7\xe8\xf2\xe0\xed")) << "\"Не прочитан\"";
+    EXPECT_EQ(b.readAll(), expected);
+    // Every later run reads them again, and says so again.
+    run();
+}
+
 // Two databases hold the same rows for these meters: every period of every archive and channel,
 // every journal entry.
 void CollectProgram::expectSameRows(const QString& a, const QString& b, const QList<std::uint32_t>& meters) {

@@ -19,6 +19,7 @@ TEST(FirstMissing, WhereTheNextReadingStarts) {
         QList<std::int64_t> stored;
         std::int64_t oldest, current;
         std::optional<std::int64_t> expected;
+        QList<std::int64_t> notRead{};
     } rows[] = {
         {"nothing stored: the whole archive", 0, {}, base, base + 5 * h, std::nullopt},
         {"all stored: nothing before the current hour",
@@ -46,6 +47,20 @@ TEST(FirstMissing, WhereTheNextReadingStarts) {
          base,
          base + 5 * h,
          base + 4 * h},
+        {"a period stored as not read is read again",
+         0,
+         {base, base + h, base + 2 * h},
+         base,
+         base + 3 * h,
+         base + h,
+         {base + h, base + 2 * h}},
+        {"so is the first one stored, when it was not read",
+         0,
+         {base + h, base + 2 * h},
+         base,
+         base + 3 * h,
+         base + h,
+         {base + h}},
         {"days", 1, {at(2026, 2, 27), at(2026, 2, 28)}, at(2026, 2, 27), at(2026, 3, 2), at(2026, 3, 1)},
         {"months step by the calendar",
          2,
@@ -62,6 +77,6 @@ TEST(FirstMissing, WhereTheNextReadingStarts) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
-        EXPECT_EQ(firstMissing(r.archive, r.stored, r.oldest, r.current), r.expected);
+        EXPECT_EQ(firstMissing(r.archive, r.stored, r.oldest, r.current, r.notRead), r.expected);
     }
 }

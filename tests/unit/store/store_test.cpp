@@ -216,6 +216,7 @@ TEST_P(StoreTest, AVisitOfManyRowsAndRepeatedKeysIsStoredAsRowByRow) {
         volumes{.archive = 1, .channel = 2, .start = 86400, .plus = 1, .minus = 2, .downtime = 3};
     v.periods += {noBase, volumes, {.archive = 1, .channel = 2, .start = 0, .state = State::Gap}};
     v.periods += {volumes, noBase}; // the same period again: nothing changes
+    // Events of one code and start that the journal lists apart are two events.
     v.entries = {{.journal = 5, .code = 4, .started = 100},
                  {.journal = 5, .code = 4, .started = 100, .ended = 200},
                  {.journal = 6, .code = 4, .started = 100}};
@@ -223,11 +224,139 @@ TEST_P(StoreTest, AVisitOfManyRowsAndRepeatedKeysIsStoredAsRowByRow) {
     const std::optional<Written> w = s->storeVisit(v, &error);
     ASSERT_TRUE(w) << error.toStdString();
     EXPECT_EQ(w->periods, 1203 + 2);
-    EXPECT_EQ(w->entries, 2);
+    EXPECT_EQ(w->entries, 3);
     EXPECT_EQ(s->periods(42, 0, 1).size(), 1203);
     EXPECT_EQ(s->periods(42, 1, 2).value(1), volumes);
-    EXPECT_EQ(s->entries(42, 5), QList<EntryRow>{v.entries[1]});
+    EXPECT_EQ(s->entries(42, 5), v.entries.mid(0, 2));
     EXPECT_EQ(s->entries(42, 6), QList<EntryRow>{v.entries[2]});
+}
+
+TEST_P(StoreTest, APeriodNotReadIsKeptMarkedUntilAVisitReadsIt) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    const auto hour = [](int h, State state, double plus = 0) {
+        PeriodRow p{.archive = 0, .channel = 1, .start = 3600 * h, .state = state};
+        if (state == State::Volumes) {
+            p.plus = plus;
+            p.downtime = 0;
+        }
+        return p;
+    };
+    MeterVisit v{.number = 44};
+    v.periods = {hour(1, State::Volumes, 1), hour(2, State::NotRead), hour(3, State::NotRead),
+                 hour(4, State::Volumes, 4)};
+    QString error;
+    ASSERT_TRUE(s->storeVisit(v, &error)) << error.toStdString();
+    QList<std::int64_t> notRead;
+    EXPECT_EQ(s->periodStarts(44, 0, 1, 0, &notRead), (QList<std::int64_t>{3600, 7200, 10800, 14400}));
+    EXPECT_EQ(notRead, (QList<std::int64_t>{7200, 10800}));
+    EXPECT_EQ(s->periods(44, 0, 1), v.periods);
+    QSqlQuery q(s->db());
+    // Not read is neither zero volumes nor a gap.
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM archive_periods WHERE state = 3 AND volume_plus IS NULL"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 2);
+
+    MeterVisit later{.number = 44};
+    later.periods = {hour(1, State::NotRead),    hour(2, State::Volumes, 2), hour(3, State::Gap),
+                     hour(4, State::NotRead),    hour(5, State::NotRead),    hour(5, State::Volumes, 5),
+                     hour(6, State::Volumes, 6), hour(6, State::NotRead)};
+    const std::optional<Written> w = s->storeVisit(later, &error);
+    ASSERT_TRUE(w) << error.toStdString();
+    EXPECT_EQ(w->periods, 4); // the two read at last and two new; a stored period is never unread
+    EXPECT_EQ(s->periods(44, 0, 1), (QList<PeriodRow>{v.periods[0], later.periods[1], later.periods[2],
+                                                      v.periods[3], later.periods[5], later.periods[6]}));
+    notRead.clear();
+    s->periodStarts(44, 0, 1, 0, &notRead);
+    EXPECT_TRUE(notRead.isEmpty());
+}
+
+// A journal is read whole at every visit: each visit below gives one journal as the meter lists it.
+TEST_P(StoreTest, JournalsKeepEveryEventInTheMetersOrder) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    const auto event = [](int code, std::int64_t started, std::optional<std::int64_t> ended = {}) {
+        return EntryRow{.journal = 3, .code = code, .started = started, .ended = ended};
+    };
+    const EntryRow a = event(1, 100, 150), b = event(2, 200, 260), c = event(1, 300, 310), d = event(5, 400);
+    const struct {
+        const char* what;
+        QList<QList<EntryRow>> visits;
+        QList<int> written; // per visit
+        QList<EntryRow> stored;
+    } rows[] = {
+        {"two events of one code and start that ended apart",
+         {{event(4, 100, 200), event(4, 100, 300)}},
+         {2},
+         {event(4, 100, 200), event(4, 100, 300)}},
+        {"two alike going on, then one ends",
+         {{event(4, 100), event(4, 100)}, {event(4, 100, 250), event(4, 100)}},
+         {2, 1},
+         {event(4, 100, 250), event(4, 100)}},
+        {"an event whose start the meter lost stays where the meter lists it",
+         {{a, event(3, 0, 700), b}},
+         {3},
+         {a, event(3, 0, 700), b}},
+        {"a ring that dropped its oldest: they stay, first", {{a, b, c}, {b, c, d}}, {3, 1}, {a, b, c, d}},
+        {"an event missed once comes back in its place", {{a, c}, {a, b, c}}, {2, 1}, {a, b, c}},
+        {"the same journal again writes nothing", {{a, b}, {a, b}}, {2, 0}, {a, b}},
+        {"an end never goes away", {{a}, {event(1, 100)}}, {1, 0}, {a}},
+        {"an event going on ends", {{a, d}, {a, event(5, 400, 500)}}, {2, 1}, {a, event(5, 400, 500)}},
+    };
+    std::uint32_t meter = 100;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        ++meter;
+        for (int i = 0; i < r.visits.size(); ++i) {
+            QString error;
+            const std::optional<Written> w =
+                s->storeVisit({.number = meter, .periods = {}, .entries = r.visits[i]}, &error);
+            ASSERT_TRUE(w) << error.toStdString();
+            EXPECT_EQ(w->entries, r.written[i]) << "visit " << i;
+        }
+        EXPECT_EQ(s->entries(meter, 3), r.stored);
+        QString error;
+        EXPECT_EQ(
+            s->storeVisit({.number = meter, .periods = {}, .entries = r.visits.last()}, &error)->entries, 0);
+        EXPECT_EQ(s->entries(meter, 3), r.stored);
+    }
+}
+
+TEST_P(StoreTest, AVersion3DatabaseKeepsItsEventsAndTakesTheMetersOrder) {
+    {
+        auto old = open(3);
+        ASSERT_TRUE(old);
+        QSqlQuery q(old->db());
+        ASSERT_TRUE(
+            q.exec("INSERT INTO meters (number, name, line, address, device_text, first_seen, last_seen)"
+                   " VALUES (5, '', '/dev/ttyS0', 3, 'KASTARI', 0, 0)"));
+        // What the code-and-start key kept: of the two code 4 events at 100 only one.
+        ASSERT_TRUE(q.exec("INSERT INTO journal_entries (meter, journal, channel, code, started, ended,"
+                           " end_if_no_start) VALUES (5, 3, 0, 4, 100, 200, 0), (5, 3, 0, 3, 0, 700, 700),"
+                           " (5, 3, 0, 1, 500, 600, 0), (5, 5, 2, 16, 50, NULL, 0)"));
+    }
+    auto s = open();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->schemaVersion(), SchemaVersion);
+    const auto event = [](int journal, int code, std::int64_t started, std::optional<std::int64_t> ended) {
+        return EntryRow{.journal = journal, .code = code, .started = started, .ended = ended};
+    };
+    EXPECT_EQ(s->entries(5, 3),
+              (QList<EntryRow>{event(3, 3, 0, 700), event(3, 4, 100, 200), event(3, 1, 500, 600)}));
+    EXPECT_EQ(s->entries(5, 6), QList<EntryRow>{event(6, 16, 50, {})});
+
+    MeterVisit v{.number = 5};
+    v.entries = {event(3, 4, 100, 200), event(3, 4, 100, 300), event(3, 1, 500, 600), event(3, 3, 0, 700),
+                 event(6, 16, 50, 90)};
+    v.periods = {{.archive = 1, .channel = 2, .start = 86400, .state = State::NotRead}};
+    QString error;
+    const std::optional<Written> w = s->storeVisit(v, &error);
+    ASSERT_TRUE(w) << error.toStdString();
+    EXPECT_EQ(w->entries, 2); // the event the old key lost, and an end
+    EXPECT_EQ(w->periods, 1);
+    EXPECT_EQ(s->entries(5, 3), v.entries.mid(0, 4));
+    EXPECT_EQ(s->entries(5, 6), v.entries.mid(4));
+    EXPECT_EQ(s->periods(5, 1, 2), v.periods);
 }
 
 TEST_P(StoreTest, VolumesComeBackBitForBit) {
