@@ -490,6 +490,20 @@ TEST_P(StoreTest, RunsGiveEachMetersStatus) {
                                            .reason = "CRC error"}));
     status = s->status();
     EXPECT_EQ(status[0].lastError, "CRC error");
+
+    // A partial visit is not a complete one: its reason stands until one is.
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const QDateTime lastComplete = status[0].lastCollected;
+    ASSERT_TRUE(s->beginRun("run-3", t0.addSecs(7200), "host-a"));
+    ASSERT_TRUE(s->recordOutcome("run-3", {.line = "/dev/ttyS1",
+                                           .address = 5,
+                                           .number = 7u,
+                                           .result = Outcome::Result::Partial,
+                                           .reason = "4 periods not read, left to read again"}));
+    status = s->status();
+    EXPECT_EQ(status[0].lastError, "4 periods not read, left to read again");
+    EXPECT_EQ(status[0].lastCollected, lastComplete);
+    EXPECT_EQ(s->outcomes("run-3").value(0).result, Outcome::Result::Partial);
 }
 
 TEST_P(StoreTest, TwoWritersOnOverlappingMetersStoreEachRowOnce) {
