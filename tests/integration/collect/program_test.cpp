@@ -296,6 +296,12 @@ TEST_F(CollectProgram, ADamagedRecordLeavesTheMeterPartlyStored) {
     const QByteArray expected = a.readAll();
     EXPECT_TRUE(expected.contains("\xcd\xe5 \xef\xf0\xee\xf7\xe8\xf2\xe0\xed")) << "\"Не прочитан\"";
     EXPECT_EQ(b.readAll(), expected);
+    const QString csv = dir.filePath("day.csv");
+    ASSERT_EQ(
+        collect({"export", "--meter", "2102", "--archive", "day", "--format", "csv", "--out", csv}).code, 0);
+    QFile c(csv);
+    ASSERT_TRUE(c.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(c.readAll()).contains(QRegularExpression(",not read,,,\r\n")));
     // Every later run reads them again, and says so again.
     run();
 }
