@@ -159,48 +159,6 @@ TEST_F(DatabaseWindowTest, TheChosenMeterIsAddedToTheDatabaseThroughTheOpenLinkK
     EXPECT_TRUE(windowUsable());
 }
 
-// One record of every reply damaged: the window collects all the rest, says the meter is not complete,
-// and shows the periods it could not read as the monitor's own reading does.
-TEST_F(DatabaseWindowTest, PeriodsADamagedRecordKeptFromBeingReadShowAsInTheMonitorsOwnReading) {
-    {
-        QString error;
-        store::Location at;
-        at.path = QDir::current().filePath("kastari.db");
-        ASSERT_TRUE(store::Store::open(at, &error)) << error.toStdString();
-    }
-    sim::FaultSpec damaged = sim::FaultSpec::always(sim::Fault::BadRecord);
-    damaged.badRecord = 3;
-    sim->setFault(damaged);
-    ModalDriver range;
-    range.then(on<TForm10>([](TForm10* d) {
-        d->RadioButtonFull->click();
-        press(d->ButtonOkRangeArchive);
-    }));
-    form->LinkIdle = false;
-    form->MenuTypeParamClick(form->Day);
-    ASSERT_TRUE(range.done());
-    const QList<QStringList> monitorRows = form->StringGridArchives->rows();
-    const auto notRead = [](const QStringList& row) { return row.value(1) == archives::NotReadText; };
-    ASSERT_GT(std::count_if(monitorRows.begin(), monitorRows.end(), notRead), 2);
-
-    view->MenuDatabaseClick();
-    DatabaseWindow& w = *view->window();
-    ASSERT_TRUE(w.ButtonCollect->isEnabled());
-    w.ButtonCollect->click();
-    EXPECT_TRUE(status().startsWith(QStringLiteral("Прибор %1 дополнен не полностью").arg(Number)))
-        << status().toStdString();
-    EXPECT_TRUE(status().contains(QRegularExpression("\\d+ periods not read"))) << status().toStdString();
-    const auto dayOf = [](const QStringList& row) {
-        return QDate::fromString(row.value(0).trimmed(), "dd.MM.yyyy");
-    };
-    w.ComboArchive->setCurrentIndex(1);
-    w.ComboChannel->setCurrentIndex(0);
-    w.DateFrom->setDate(dayOf(monitorRows[1]));
-    w.DateTo->setDate(dayOf(monitorRows.last()));
-    w.ButtonShow->click();
-    EXPECT_EQ(w.StringGridArchives->rows(), monitorRows);
-}
-
 TEST_F(DatabaseWindowTest, WhatCannotBeOpenedIsNamedAndLeftAlone) {
     // An SQLite file of someone else's.
     {

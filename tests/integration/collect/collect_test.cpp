@@ -255,57 +255,6 @@ TEST_P(Collect, FaultsStoreNothingWrongAndTheNextRunTakesUpWhereTheyLeft) {
     expectEqualsAFullReading();
 }
 
-TEST_P(Collect, ARecordDamagedInEveryReplyLeavesTheMeterPartlyCollectedUntilItIsRead) {
-    sim::FaultSpec fault = sim::FaultSpec::always(sim::Fault::BadRecord);
-    fault.address = 2;
-    fault.badRecord = 3;
-    lineA->setFault(fault);
-    for (const char* run : {"run-1", "run-2"}) {
-        SCOPED_TRACE(run);
-        const QList<store::Outcome> outcomes = collect(run);
-        EXPECT_EQ(outcomes[0].result, store::Outcome::Result::Stored) << outcomes[0].reason.toStdString();
-        ASSERT_EQ(outcomes[1].result, store::Outcome::Result::Partial) << outcomes[1].reason.toStdString();
-        const std::uint32_t meter = outcomes[1].number.value();
-        const int notRead = notReadRows(meter);
-        EXPECT_GT(notRead, 100);
-        EXPECT_TRUE(outcomes[1].reason.startsWith(QStringLiteral("%1 periods not read, ").arg(notRead)))
-            << outcomes[1].reason.toStdString();
-        EXPECT_TRUE(outcomes[1].reason.contains("journal entries damaged"))
-            << outcomes[1].reason.toStdString();
-        EXPECT_EQ(db->outcomes(run).value(1).result, store::Outcome::Result::Partial);
-        // Every period of the archives has its row: read, or marked as not read.
-        EXPECT_EQ(db->periods(meter, 0, 1).size(), 671);
-        EXPECT_EQ(db->periods(meter, 1, 2).size(), 63);
-    }
-    lineA->clearFaults();
-    const QList<store::Outcome> third = collect("run-3");
-    EXPECT_EQ(third[1].result, store::Outcome::Result::Stored) << third[1].reason.toStdString();
-    expectEqualsAFullReading();
-}
-
-TEST_P(Collect, EventsOfOneCodeAndStartAreKeptApart) {
-    // The clock corrected twice from the same moment: two operator events with one start.
-    const quint32 now = lineA->deviceTime(1);
-    {
-        TModBus bus;
-        bus.MSComm1()->setSystemPortName(lineOf(*lineA));
-        for (const quint32 to : {now + 60, now + 120}) {
-            QByteArray words;
-            for (const quint16 w : {quint16(to >> 16), quint16(to & 0xffff)})
-                words += char(w >> 8), words += char(w & 0xff);
-            bus.WriteRegisters(1, 2, 0, words);
-            ASSERT_TRUE(bus.replyOk());
-            if (to == now + 60) lineA->advanceClock(-60);
-        }
-    }
-    collect("run-1");
-    expectEqualsAFullReading();
-    const Reference ref = readAsTheMonitorDoes(*lineA, 1);
-    EXPECT_EQ(std::count_if(ref.entries[4].begin(), ref.entries[4].end(),
-                            [&](const store::EntryRow& e) { return e.started == now; }),
-              2);
-}
-
 INSTANTIATE_TEST_SUITE_P(Backends, Collect, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& info) { return std::string(backendName(info.param)); });
 
