@@ -83,7 +83,7 @@ struct MeterStatus {
     std::uint32_t number = 0;
     QString name{}, line{};
     int address = 0;
-    QDateTime lastCollected{};               // the last run that stored it; invalid: never
+    QDateTime lastCollected{};               // the last run that stored all of it; invalid: never
     std::optional<std::int64_t> newest[3]{}; // newest stored period start per archive
     int gaps = 0;                            // periods the meter never recorded
     QString lastError{}; // of its latest failed or partial visit, if after the last complete one
