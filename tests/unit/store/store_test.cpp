@@ -1,4 +1,5 @@
 #include "store/store.h"
+#include "store/storepool.h"
 #include "testdatabases.h"
 
 #include <QSqlQuery>
@@ -6,6 +7,8 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <mutex>
+#include <set>
 #include <thread>
 
 using namespace store;
@@ -392,6 +395,39 @@ TEST_P(StoreTest, TwoWritersOnOverlappingMetersStoreEachRowOnce) {
     ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM journal_entries"));
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.value(0).toInt(), 9 * 5);
+}
+
+// Threads many, connections few: every job is done, and on no more connections than the pool has.
+TEST_P(StoreTest, APoolServesManyThreadsOnItsFewConnections) {
+    ASSERT_TRUE(open());
+    QString error;
+    const std::unique_ptr<StorePool> pool = StorePool::open(location, 2, &error);
+    ASSERT_TRUE(pool) << error.toStdString();
+    std::atomic<int> stored{0};
+    std::mutex lock;
+    std::set<std::thread::id> connections;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            stored += bool(pool->storeVisit(visit(std::uint32_t(100 + t)), nullptr));
+            pool->run([&](Store&) {
+                const std::lock_guard<std::mutex> held(lock);
+                connections.insert(std::this_thread::get_id());
+            });
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(stored, 8);
+    EXPECT_LE(connections.size(), 2u);
+    EXPECT_EQ(pool->periodStarts(107, 0, 1, 0), (QList<std::int64_t>{3600, 7200, 10800}));
+    EXPECT_EQ(pool->meterAt("/dev/ttyS0", 5).has_value(), true);
+
+    Location nowhere = location;
+    nowhere.path = "/proc/no/such/folder.db";
+    nowhere.database = "no_such_database";
+    error.clear();
+    EXPECT_FALSE(StorePool::open(nowhere, 2, &error));
+    EXPECT_FALSE(error.isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
