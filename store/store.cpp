@@ -275,7 +275,16 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
             Location writable = location;
             writable.readOnly = false;
             s.reset();
-            return open(writable, error, target, create);
+            QString why;
+            std::unique_ptr<Store> upgraded = open(writable, &why, target, create);
+            if (!upgraded && error)
+                *error =
+                    QStringLiteral("the database's schema is version %1, older than this program's %2, and "
+                                   "cannot be brought forward: %3")
+                        .arg(version)
+                        .arg(target)
+                        .arg(why);
+            return upgraded;
         }
         if (version > SchemaVersion) {
             if (error) *error = newerSchema(version);

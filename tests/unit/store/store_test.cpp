@@ -2,6 +2,7 @@
 #include "store/storepool.h"
 #include "testdatabases.h"
 
+#include <QFile>
 #include <QSqlQuery>
 #include <cmath>
 #include <cstring>
@@ -297,14 +298,17 @@ TEST_P(StoreTest, AnOlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
                    " volume_minus, downtime) VALUES (5, 0, 1, 3600, 0, 1.5, 0, 60)"));
     }
     {
-        auto s = open();
-        ASSERT_TRUE(s);
+        // A command that only reads brings it forward too, as it did before it opened read-only.
+        Location reading = location;
+        reading.readOnly = true;
+        QString error;
+        auto s = Store::open(reading, &error, SchemaVersion, false);
+        ASSERT_TRUE(s) << error.toStdString();
         EXPECT_EQ(s->schemaVersion(), SchemaVersion);
         const PeriodRow old{.archive = 0, .channel = 1, .start = 3600, .plus = 1.5, .downtime = 60};
         EXPECT_EQ(s->periods(5, 0, 1), QList<PeriodRow>{old});
         EXPECT_EQ(s->meter(5)->name, "Котельная");
         EXPECT_FALSE(s->meter(5)->twoChannelMode);
-        QString error;
         EXPECT_TRUE(s->storeVisit(visit(5), &error)) << error.toStdString();
         QSqlQuery q(s->db());
         ASSERT_TRUE(q.exec("UPDATE schema_info SET version = 99"));
@@ -312,6 +316,23 @@ TEST_P(StoreTest, AnOlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
     QString error;
     EXPECT_FALSE(Store::open(location, &error));
     EXPECT_TRUE(error.contains("99")) << error.toStdString();
+    Location reading = location;
+    reading.readOnly = true;
+    EXPECT_FALSE(Store::open(reading, &error, SchemaVersion, false));
+    EXPECT_TRUE(error.contains("99")) << error.toStdString();
+}
+
+// Opened only to read, a database is neither made nor written: a file that is not there stays
+// absent, a database without the collector's tables stays without them.
+TEST_P(StoreTest, OpenedToReadNothingIsMadeOrWritten) {
+    Location reading = location;
+    reading.readOnly = true;
+    QString error;
+    EXPECT_FALSE(Store::open(reading, &error, SchemaVersion, false));
+    EXPECT_FALSE(error.isEmpty());
+    if (location.kind == Location::Kind::SQLite) EXPECT_FALSE(QFile::exists(location.path));
+    EXPECT_FALSE(Store::open(location, &error, SchemaVersion, false)) << "no tables were made";
+    EXPECT_EQ(error, Store::NotCollected);
 }
 
 TEST_P(StoreTest, RunsGiveEachMetersStatus) {
