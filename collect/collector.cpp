@@ -5,8 +5,10 @@
 #include "link/linkport.h"
 #include "link/modem.h"
 #include "link/portmap.h"
+#include "link/replystatus.h"
 #include "link/tmodbus.h"
 #include "link/trafficrecorder.h"
+#include "store/storepool.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -42,25 +44,38 @@ class LineTrace {
     TrafficRecorder m_recorder{1};
 };
 
+// A device server that already serves a master takes a second connection and drops it at once,
+// before any reply: the silence is then not the meter's. Another program is the likely cause, but
+// a server may drop connections for reasons of its own, so it is said as likely.
+void sayWhenTheServerHungUp(const TModBus& bus, store::Outcome& o) {
+    const QString noReply = describe(ReplyStatus::NoReply);
+    if (o.result != store::Outcome::Result::Failed || o.number || !bus.linkLost() ||
+        !o.reason.startsWith(noReply))
+        return;
+    o.reason.replace(0, noReply.size(),
+                     QStringLiteral("the device server hung up without a reply: the line is likely in use by "
+                                    "another program"));
+}
+
 class LineWorker : public QThread {
   public:
     LineWorker(const QList<QList<MeterEntry>>& lines, std::atomic<int>& next, const CollectOptions& options,
                const QString& run, const CollectReport& report, QMutex& reportLock,
-               const std::atomic<bool>& stop, QList<store::Outcome>& outcomes, const QList<int>& outcomeIndex)
+               const std::atomic<bool>& stop, QList<store::Outcome>& outcomes, const QList<int>& outcomeIndex,
+               store::StorePool* db, const QString& dbError)
         : m_lines(lines), m_next(next), m_options(options), m_run(run), m_report(report),
-          m_reportLock(reportLock), m_stop(stop), m_outcomes(outcomes), m_outcomeIndex(outcomeIndex) {}
+          m_reportLock(reportLock), m_stop(stop), m_outcomes(outcomes), m_outcomeIndex(outcomeIndex),
+          m_db(db), m_dbError(dbError) {}
 
   protected:
     void run() override {
-        QString error;
-        // The connection and the engine belong to this thread.
-        const std::unique_ptr<store::Store> db = store::Store::open(m_options.database, &error);
+        // The engine belongs to this thread; the database is the pool's, shared by all lines.
         for (int line = m_next++; line < m_lines.size(); line = m_next++)
-            collectLine(line, db.get(), error);
+            collectLine(line, m_db, m_dbError);
     }
 
   private:
-    void collectLine(int line, store::Store* db, const QString& dbError) {
+    void collectLine(int line, store::StorePool* db, const QString& dbError) {
         const QList<MeterEntry>& meters = m_lines[line];
         TModBus bus;
         const LineTrace trace(m_options.traceDir, meters.first().port, bus);
@@ -107,6 +122,7 @@ class LineWorker : public QThread {
                     o = visitMeter(bus, *db, m, [&](const QString& what, int d, int due) {
                         tell(m, QStringLiteral("%1 %2 of %3").arg(what).arg(d).arg(due));
                     });
+                    sayWhenTheServerHungUp(bus, o);
                 }
                 ++done;
                 if (dialled)
@@ -125,11 +141,17 @@ class LineWorker : public QThread {
         }
     }
 
-    void report(store::Store* db, store::Outcome o, const MeterEntry& m) {
+    void report(store::StorePool* db, store::Outcome o, const MeterEntry& m) {
         if (db) {
             QElapsedTimer writing;
             writing.start();
-            db->recordOutcome(m_run, o);
+            QString error;
+            // Not on record is not done: whatever the visit stored, the outcome says it failed.
+            if (!db->call([&](store::Store& s) { return s.recordOutcome(m_run, o, &error); })) {
+                o.result = store::Outcome::Result::Failed;
+                o.reason = QStringLiteral("database: the outcome cannot be recorded: ") + error +
+                           (o.reason.isEmpty() ? QString() : QStringLiteral("; ") + o.reason);
+            }
             o.writeMs += double(writing.nsecsElapsed()) / 1e6;
         }
         QMutexLocker lock(&m_reportLock);
@@ -146,6 +168,8 @@ class LineWorker : public QThread {
     const std::atomic<bool>& m_stop;
     QList<store::Outcome>& m_outcomes;
     const QList<int>& m_outcomeIndex;
+    store::StorePool* m_db;
+    const QString& m_dbError;
 };
 
 } // namespace
@@ -169,10 +193,14 @@ QList<store::Outcome> collectOnce(const QList<MeterEntry>& meters, const Collect
     QMutex lock;
     const int workers =
         int(options.lines > 0 ? std::min<qsizetype>(options.lines, lines.size()) : lines.size());
+    QString dbError;
+    const std::unique_ptr<store::StorePool> db =
+        workers ? store::StorePool::open(options.database, std::min(workers, MaxConnections), &dbError)
+                : nullptr;
     std::vector<std::unique_ptr<LineWorker>> threads;
     for (int i = 0; i < workers; ++i) {
-        threads.push_back(
-            std::make_unique<LineWorker>(lines, next, options, run, report, lock, stop, outcomes, index));
+        threads.push_back(std::make_unique<LineWorker>(lines, next, options, run, report, lock, stop,
+                                                       outcomes, index, db.get(), dbError));
         threads.back()->start();
     }
     for (auto& t : threads)

@@ -1,6 +1,6 @@
 #pragma once
-// One collection over a meter list: a worker thread per line, each with its own engine and
-// database connection, visiting its meters one after another.
+// One collection over a meter list: a worker thread per line, each with its own engine, visiting
+// its meters one after another; the lines write through a few shared database connections.
 #include "collect/meterlist.h"
 #include "link/modem.h"
 #include "store/store.h"
@@ -20,6 +20,10 @@ struct CollectOptions {
     // How modem lines dial (Sens.cfg's initialisation, prefix and delay); the number is the list's.
     modem::DialSettings modem{};
 };
+
+// The database connections a collection opens at most, however many lines it collects at once:
+// a line waits for the database only while its visit is written, a small share of its time.
+constexpr int MaxConnections = 4;
 
 // Where the workers report; called from their threads, one call at a time.
 struct CollectReport {

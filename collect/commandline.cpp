@@ -12,6 +12,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostInfo>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -209,6 +210,11 @@ int runCollection(const Options& o) {
         err().flush();
         return ExitUsage;
     }
+    if (meters->isEmpty()) {
+        err() << "kastari-collect: " << o.meters << " lists no meter: nothing was collected\n";
+        err().flush();
+        return ExitOk;
+    }
     std::optional<modem::DialSettings> dialling;
     if (std::any_of(meters->begin(), meters->end(), [](const MeterEntry& m) { return !m.dial.isEmpty(); })) {
         dialling = modemSettings(o.settings, &error);
@@ -233,19 +239,28 @@ int runCollection(const Options& o) {
                                  .fast = o.fast,
                                  .traceDir = o.trace,
                                  .modem = dialling.value_or(modem::DialSettings{})};
+    // Nothing is told as done that is not on record: a run that cannot record itself stops.
+    const auto unrecorded = [&](const char* what, const QString& why) {
+        err() << "kastari-collect: database " << location->describe() << ": " << what
+              << " cannot be recorded: " << why << '\n';
+        err().flush();
+        return ExitDatabase;
+    };
     int status = ExitOk;
     for (;;) {
         const QDateTime started = QDateTime::currentDateTime();
         const QString runId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        db->beginRun(runId, started, QHostInfo::localHostName());
+        if (!db->beginRun(runId, started, QHostInfo::localHostName(), &error))
+            return unrecorded("the run", error);
         Progress progress(int(byPort(*meters).size()), isatty(fileno(stderr)));
         const CollectReport report{
             .progress = [&](int line, const QString& text) { progress.update(line, text); },
             .visited = [&](const store::Outcome& outcome) { progress.visited(outcome); }};
         const QList<store::Outcome> outcomes = collectOnce(*meters, options, runId, report, stopRequested);
         progress.done();
-        db->finishRun(runId, QDateTime::currentDateTime());
+        const bool finished = db->finishRun(runId, QDateTime::currentDateTime(), &error);
         printSummary(outcomes);
+        if (!finished) return unrecorded("the run's end", error);
         status = ExitOk;
         for (const store::Outcome& outcome : outcomes)
             if (outcome.result != store::Outcome::Result::Stored) status = ExitSomeFailed;
@@ -260,14 +275,22 @@ int runCollection(const Options& o) {
     return status;
 }
 
+// For the commands that only read: a database is never made for them, nor written.
 std::unique_ptr<store::Store> openDatabase(const Options& o, int* status) {
     QString error;
-    const std::optional<store::Location> location = store::parseLocation(o.db, &error);
+    std::optional<store::Location> location = store::parseLocation(o.db, &error);
     if (!location) {
         *status = usage(error);
         return nullptr;
     }
-    std::unique_ptr<store::Store> db = store::Store::open(*location, &error);
+    if (location->kind == store::Location::Kind::SQLite && !QFileInfo::exists(location->path)) {
+        err() << "kastari-collect: no database at " << location->path << '\n';
+        err().flush();
+        *status = ExitDatabase;
+        return nullptr;
+    }
+    location->readOnly = true;
+    std::unique_ptr<store::Store> db = store::Store::open(*location, &error, store::SchemaVersion, false);
     if (!db) {
         err() << "kastari-collect: database " << location->describe() << " cannot be opened: " << error
               << '\n';
@@ -393,7 +416,9 @@ QString helpText() {
                "\n"
                "Exit status: 0 every meter collected; 5 some were not, or only partly (the rest are\n"
                "stored); 1 bad command line or meter list (or an export of a meter not in the database);\n"
-               "2 the database cannot be opened; 4 the export or report file cannot be written.\n");
+               "2 the database cannot be opened (or is not there, for status, export and report, which\n"
+               "only read it), or the run cannot be recorded in it; 4 the export or report file cannot\n"
+               "be written.\n");
 }
 
 int runReport(const Options& o) {

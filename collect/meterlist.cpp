@@ -1,6 +1,12 @@
 #include "collect/meterlist.h"
 
+#include "link/portmap.h"
+#include "link/tcpcomm.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QHash>
+#include <QHostInfo>
 #include <QRegularExpression>
 
 namespace collect {
@@ -41,11 +47,31 @@ bool allDigits(const QString& s) {
 
 } // namespace
 
+QString lineKey(const QString& port) {
+    const QString system = PortMap::resolve(port);
+    if (const std::optional<TcpEndpoint> server = TcpComm::parseUrl(system)) {
+        // By its IPv4 address where it has one, which is how "localhost" and 127.0.0.1 meet.
+        QString host = server->host.toLower();
+        const QList<QHostAddress> addresses = QHostInfo::fromName(server->host).addresses();
+        const auto v4 = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
+            return a.protocol() == QAbstractSocket::IPv4Protocol;
+        });
+        if (v4 != addresses.end())
+            host = v4->toString();
+        else if (!addresses.isEmpty())
+            host = addresses.first().toString();
+        return QStringLiteral("tcp://%1:%2").arg(host).arg(server->port);
+    }
+    const QFileInfo file(system);
+    const QString canonical = file.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(file.absoluteFilePath()) : canonical;
+}
+
 std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QString& fileName,
                                                 QString* error) {
     QList<MeterEntry> meters;
-    QHash<QString, int> seen;                     // port and address -> line number
-    QHash<QString, std::pair<bool, int>> portUse; // port -> reached through a modem, first line
+    QHash<QString, std::pair<int, int>> seen;     // line, number dialled, address -> line number, index
+    QHash<QString, std::pair<bool, int>> portUse; // line -> reached through a modem, first line
     const QStringList lines = text.split(u'\n');
     for (int n = 0; n < lines.size(); ++n) {
         QString line = lines[n];
@@ -77,12 +103,14 @@ std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QStri
         // Frames sent straight into a modem would be taken for commands, and a dial would cut a
         // direct line's meters off.
         const bool viaModem = !m.dial.isEmpty();
-        if (const auto other = portUse.constFind(m.port); other != portUse.cend() && other->first != viaModem)
+        m.lineKey = lineKey(m.port);
+        if (const auto other = portUse.constFind(m.lineKey);
+            other != portUse.cend() && other->first != viaModem)
             return fail(t[0].column,
                         QStringLiteral("%1 is a %2 line at line %3")
                             .arg(m.port, other->first ? QStringLiteral("modem") : QStringLiteral("direct"))
                             .arg(other->second));
-        if (!portUse.contains(m.port)) portUse.insert(m.port, {viaModem, n + 1});
+        if (!portUse.contains(m.lineKey)) portUse.insert(m.lineKey, {viaModem, n + 1});
         if (t.size() < 2) return fail(int(line.size()) + 1, QStringLiteral("the meter's address is missing"));
         bool ok = false;
         m.address = t[1].text.toInt(&ok);
@@ -103,14 +131,23 @@ std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QStri
         if (t.size() > nameFrom) {
             const int from = t[nameFrom].column - 1;
             m.name = line.mid(from, t.last().column - 1 + t.last().text.size() - from);
+            if (m.name.size() > MaxNameLength)
+                return fail(t[nameFrom].column, QStringLiteral("the name is %1 characters long, more than %2")
+                                                    .arg(m.name.size())
+                                                    .arg(MaxNameLength));
         }
-        const QString key = m.line + u' ' + QString::number(m.address);
-        if (seen.contains(key))
-            return fail(t[1].column, QStringLiteral("address %1 on %2 is listed already at line %3")
-                                         .arg(m.address)
-                                         .arg(m.line)
-                                         .arg(seen[key]));
-        seen.insert(key, n + 1);
+        // Two workers on one line would take each other's replies.
+        const QString key = m.lineKey + u' ' + m.dial + u' ' + QString::number(m.address);
+        if (const auto first = seen.constFind(key); first != seen.cend()) {
+            const QString& written = meters[first->second].line;
+            return fail(t[1].column,
+                        QStringLiteral("address %1 on %2 is listed already at line %3%4")
+                            .arg(m.address)
+                            .arg(m.line)
+                            .arg(first->first)
+                            .arg(written == m.line ? QString() : QStringLiteral(" as %1").arg(written)));
+        }
+        seen.insert(key, {n + 1, int(meters.size())});
         meters.append(m);
     }
     return meters;
@@ -135,7 +172,7 @@ template <typename Key> QList<QList<MeterEntry>> groupedBy(const QList<MeterEntr
 } // namespace
 
 QList<QList<MeterEntry>> byPort(const QList<MeterEntry>& meters) {
-    return groupedBy(meters, [](const MeterEntry& m) { return m.port; });
+    return groupedBy(meters, [](const MeterEntry& m) { return m.lineKey.isEmpty() ? m.port : m.lineKey; });
 }
 
 QList<QList<MeterEntry>> byCall(const QList<MeterEntry>& line) {

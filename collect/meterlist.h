@@ -15,13 +15,23 @@ struct MeterEntry {
     int speed = 9600;
     QString name{};
     int lineNumber = 0; // in the file
+    // The line itself, however it is written: a device by its canonical path, a device server by
+    // its address as resolved and its port. Empty: the port as written.
+    QString lineKey{};
 };
+
+// A meter's name is copied into every run's records: a longer one is refused.
+constexpr int MaxNameLength = 200;
 
 // The meters in the order written; nothing on the first error, *error then reading
 // "FILE:LINE:COLUMN: what".
 std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QString& fileName, QString* error);
 
-// The meters grouped by the port they are reached through, each group in list order: one group is
+// The key of the line a port names (see MeterEntry::lineKey): two spellings of one line, through
+// "..", a symbolic link, a port number or a host name, give one key.
+QString lineKey(const QString& port);
+
+// The meters grouped by the line they are reached through, each group in list order: one group is
 // one line, whose meters are visited one after another.
 QList<QList<MeterEntry>> byPort(const QList<MeterEntry>& meters);
 

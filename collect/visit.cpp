@@ -79,7 +79,7 @@ std::optional<std::int64_t> firstMissing(int archive, const QList<std::int64_t>&
     return std::min(p, current);
 }
 
-store::Outcome visitMeter(TModBus& bus, store::Store& db, const MeterEntry& meter,
+store::Outcome visitMeter(TModBus& bus, store::VisitStore& db, const MeterEntry& meter,
                           const VisitProgress& progress) {
     store::Outcome o{.line = meter.line, .name = meter.name, .address = meter.address};
     Tally tally;

@@ -17,7 +17,7 @@ using VisitProgress = std::function<void(const QString& what, int done, int due)
 constexpr std::int64_t ClockWarningSeconds = 600;
 
 // Reads the meter on the engine's line (already set to its port and speed) and stores what is new.
-store::Outcome visitMeter(TModBus& bus, store::Store& store, const MeterEntry& meter,
+store::Outcome visitMeter(TModBus& bus, store::VisitStore& store, const MeterEntry& meter,
                           const VisitProgress& progress = {});
 
 // The first period of an archive that still has to be read: the first one, from the oldest the

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <sys/ioctl.h>
 #include <termios.h>
 
@@ -55,7 +56,7 @@ bool TMSComm::open(QString* error) {
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        if (error) *error = QStringLiteral("%1: %2").arg(m_name, m_port.errorString());
+        if (error) *error = QStringLiteral("%1: %2").arg(m_name, openError());
         m_port.clearError();
         return false;
     }
@@ -63,6 +64,16 @@ bool TMSComm::open(QString* error) {
     m_threshold = 1;
     applyLines();
     return true;
+}
+
+QString TMSComm::openError() const {
+    // Another program holding the port shows as its lock file or as the device being busy; the
+    // toolkit words both as a permission error, which sends a person looking at the wrong thing.
+    if (m_port.error() == QSerialPort::PermissionError &&
+        (m_port.errorString().contains(QLatin1String("locking the device")) ||
+         m_port.errorString() == qt_error_string(EBUSY)))
+        return QStringLiteral("the line is in use by another program");
+    return m_port.errorString();
 }
 
 QString TMSComm::target() const {

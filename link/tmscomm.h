@@ -44,6 +44,8 @@ class TMSComm : public QObject, public CommControl {
     void onReadyRead();
     void onError(QSerialPort::SerialPortError error);
     void closeLost(const QString& reason);
+    // Why the port did not open, in words that point at the cause.
+    QString openError() const;
     // The device the port's name leads to now (a link's target; the name itself where it names no file).
     QString target() const;
     QSerialPort m_port;

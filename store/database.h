@@ -12,6 +12,8 @@ struct Location {
     QString path{}; // SQLite: the file
     QString user{}, host{}, database{};
     int port = 0; // 0: the server's default
+    // Only read: nothing is created or written, and a file its user may not write is still read.
+    bool readOnly = false;
     QString driver() const {
         return kind == Kind::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
     }

@@ -1,10 +1,12 @@
 #include "store/store.h"
 
 #include <QAtomicInt>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUrl>
 #include <QVariant>
 #include <cmath>
 #include <limits>
@@ -308,6 +310,33 @@ bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values, QString*
     return prepare(q, sql, error) && execPrepared(q, values, error);
 }
 
+QString newerSchema(int version) {
+    return QStringLiteral("the database's schema is version %1, newer than this program's %2")
+        .arg(version)
+        .arg(SchemaVersion);
+}
+
+// The file as SQLite opens it only to read. A WAL database needs its shared-memory file: when a
+// reader may not make it and no writer has it open, the file cannot change while it is read.
+QString readOnlyUri(const QString& path) {
+    const QFileInfo file(path);
+    const bool shared = QFileInfo::exists(path + QStringLiteral("-shm"));
+    const bool immutable = !shared && !QFileInfo(file.absolutePath()).isWritable();
+    return QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded) +
+           (immutable ? QStringLiteral("?immutable=1") : QStringLiteral("?mode=ro"));
+}
+
+// Why the collector could not write the file (or make it in its folder, with its journal beside
+// it); empty when it can.
+QString notWritable(const QString& path) {
+    const QFileInfo file(path);
+    if (file.exists() && !file.isWritable()) return QStringLiteral("the file is read-only");
+    const QFileInfo folder(file.absolutePath());
+    if (folder.isDir() && !folder.isWritable())
+        return QStringLiteral("read-only: its folder %1 cannot be written").arg(folder.filePath());
+    return {};
+}
+
 } // namespace
 
 Store::Store(const QString& connection) : m_connection(connection) {}
@@ -335,7 +364,15 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
         s->m_db.setUserName(location.user);
         s->m_db.setDatabaseName(location.database);
         if (location.port) s->m_db.setPort(location.port);
+    } else if (location.readOnly) {
+        s->m_db.setDatabaseName(readOnlyUri(location.path));
+        s->m_db.setConnectOptions(
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=60000;QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
     } else {
+        if (const QString why = notWritable(location.path); !why.isEmpty()) {
+            if (error) *error = why;
+            return nullptr;
+        }
         s->m_db.setDatabaseName(location.path);
         // Collectors on several lines write one file: a writer waits its turn instead of failing.
         s->m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=60000"));
@@ -344,10 +381,42 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
         if (error) *error = s->m_db.lastError().text();
         return nullptr;
     }
+    if (!s->m_postgres) {
+        // SQLite opens lazily: a file it cannot read shows only at the first statement.
+        QSqlQuery probe(s->m_db);
+        if (!probe.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master")) || !probe.next()) {
+            if (error) *error = probe.lastError().databaseText();
+            return nullptr;
+        }
+    }
     // Before anything is set on it: a database of someone else's stays as it was.
     if (!create && s->schemaVersion() == 0) {
         if (error) *error = QString::fromLatin1(NotCollected);
         return nullptr;
+    }
+    const int version = s->schemaVersion();
+    if (location.readOnly) {
+        // An older database is brought forward once by a program that may write it.
+        if (version < target) {
+            Location writable = location;
+            writable.readOnly = false;
+            s.reset();
+            QString why;
+            std::unique_ptr<Store> upgraded = open(writable, &why, target, create);
+            if (!upgraded && error)
+                *error =
+                    QStringLiteral("the database's schema is version %1, older than this program's %2, and "
+                                   "cannot be brought forward: %3")
+                        .arg(version)
+                        .arg(target)
+                        .arg(why);
+            return upgraded;
+        }
+        if (version > SchemaVersion) {
+            if (error) *error = newerSchema(version);
+            return nullptr;
+        }
+        return s;
     }
     QSqlQuery q(s->m_db);
     if (!s->m_postgres) {
@@ -357,12 +426,8 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
         q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     }
-    const int version = s->schemaVersion();
     if (version > SchemaVersion) {
-        if (error)
-            *error = QStringLiteral("the database's schema is version %1, newer than this program's %2")
-                         .arg(version)
-                         .arg(SchemaVersion);
+        if (error) *error = newerSchema(version);
         return nullptr;
     }
     if (version < target && !s->migrate(version, target, error)) return nullptr;
@@ -616,13 +681,13 @@ std::optional<MeterVisit> Store::meter(std::uint32_t number) {
                       .twoChannelMode = q.value(4).toBool()};
 }
 
-bool Store::beginRun(const QString& run, const QDateTime& started, const QString& host) {
+bool Store::beginRun(const QString& run, const QDateTime& started, const QString& host, QString* error) {
     QSqlQuery q(m_db);
     return exec(q, QStringLiteral("INSERT INTO runs (id, host, started) VALUES (?, ?, ?)"),
-                {run, text(host), started.toMSecsSinceEpoch()}, nullptr);
+                {run, text(host), started.toMSecsSinceEpoch()}, error);
 }
 
-bool Store::recordOutcome(const QString& run, const Outcome& o) {
+bool Store::recordOutcome(const QString& run, const Outcome& o, QString* error) {
     QSqlQuery q(m_db);
     return exec(
         q,
@@ -634,13 +699,18 @@ bool Store::recordOutcome(const QString& run, const Outcome& o) {
          o.number ? QVariant(qlonglong(*o.number)) : QVariant(QMetaType::fromType<qlonglong>()),
          QDateTime::currentMSecsSinceEpoch(), int(o.result), text(o.reason), o.periods, o.entries, o.requests,
          qlonglong(o.bytes), o.linkFailures, o.badRecords, nullable(o.clockOffset)},
-        nullptr);
+        error);
 }
 
-bool Store::finishRun(const QString& run, const QDateTime& finished) {
+bool Store::finishRun(const QString& run, const QDateTime& finished, QString* error) {
     QSqlQuery q(m_db);
-    return exec(q, QStringLiteral("UPDATE runs SET finished = ? WHERE id = ?"),
-                {finished.toMSecsSinceEpoch(), run}, nullptr);
+    if (!exec(q, QStringLiteral("UPDATE runs SET finished = ? WHERE id = ?"),
+              {finished.toMSecsSinceEpoch(), run}, error))
+        return false;
+    // A run whose start was never recorded has nothing to finish: that is a failure too.
+    if (q.numRowsAffected() == 1) return true;
+    if (error) *error = QStringLiteral("the run %1 is not on record").arg(run);
+    return false;
 }
 
 QList<Outcome> Store::outcomes(const QString& run) {

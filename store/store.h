@@ -89,7 +89,22 @@ struct MeterStatus {
     QString lastError{}; // of its latest failed or partial visit, if after the last complete one
 };
 
-class Store {
+// What a meter's visit asks of the database. A Store answers on the thread that opened it; a
+// StorePool answers any thread on one of its few connections.
+class VisitStore {
+  public:
+    virtual ~VisitStore() = default;
+    // The meter last found at this address of this line.
+    virtual std::optional<std::uint32_t> meterAt(const QString& line, int address) = 0;
+    // Period starts stored for an archive and channel, from `since` on, oldest first; those of them
+    // marked not read also go to *notRead.
+    virtual QList<std::int64_t> periodStarts(std::uint32_t meter, int archive, int channel,
+                                             std::int64_t since, QList<std::int64_t>* notRead = nullptr) = 0;
+    // All of the visit in one transaction: after a failure (or a kill) the database is as before.
+    virtual std::optional<Written> storeVisit(const MeterVisit& visit, QString* error) = 0;
+};
+
+class Store : public VisitStore {
   public:
     // Opens (creating the SQLite file or the tables when missing) and brings the schema up to date
     // (tests stop at an older version to make an old database). With `create` false a database
@@ -103,25 +118,23 @@ class Store {
 
     int schemaVersion();
 
-    // All of the visit in one transaction: after a failure (or a kill) the database is as before.
-    std::optional<Written> storeVisit(const MeterVisit& visit, QString* error);
-
-    // Period starts stored for an archive and channel, from `since` on, oldest first; those of them
-    // marked not read also go to *notRead.
+    std::optional<Written> storeVisit(const MeterVisit& visit, QString* error) override;
     QList<std::int64_t> periodStarts(std::uint32_t meter, int archive, int channel, std::int64_t since,
-                                     QList<std::int64_t>* notRead = nullptr);
+                                     QList<std::int64_t>* notRead = nullptr) override;
     QList<PeriodRow> periods(std::uint32_t meter, int archive, int channel, std::int64_t from = 0,
                              std::int64_t to = INT64_MAX);
     QList<EntryRow> entries(std::uint32_t meter, int journal, std::int64_t from = 0,
                             std::int64_t to = INT64_MAX);
-    // The meter last found at this address of this line.
-    std::optional<std::uint32_t> meterAt(const QString& line, int address);
+    std::optional<std::uint32_t> meterAt(const QString& line, int address) override;
     // The meter as last visited; nothing when it never was.
     std::optional<MeterVisit> meter(std::uint32_t number);
 
-    bool beginRun(const QString& run, const QDateTime& started, const QString& host);
-    bool recordOutcome(const QString& run, const Outcome& outcome);
-    bool finishRun(const QString& run, const QDateTime& finished);
+    // A run's record: its start, each meter's outcome, its end. False when it could not be written,
+    // *error then saying why.
+    bool beginRun(const QString& run, const QDateTime& started, const QString& host,
+                  QString* error = nullptr);
+    bool recordOutcome(const QString& run, const Outcome& outcome, QString* error = nullptr);
+    bool finishRun(const QString& run, const QDateTime& finished, QString* error = nullptr);
     QList<Outcome> outcomes(const QString& run);
 
     QList<MeterStatus> status();

@@ -11,6 +11,11 @@
 #include "store/store.h"
 #include "testdatabases.h"
 
+#include <QHostAddress>
+#include <QSerialPort>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTcpSocket>
 #include <gtest/gtest.h>
 
 using namespace collect;
@@ -255,6 +260,29 @@ TEST_P(Collect, FaultsStoreNothingWrongAndTheNextRunTakesUpWhereTheyLeft) {
     expectEqualsAFullReading();
 }
 
+// A line another program holds: the outcome says so instead of blaming the meter. A serial port's
+// lock is plain; a device server's hang-up without a reply is what a server serving someone else
+// does, and is said as likely.
+TEST_P(Collect, ALineAnotherProgramHoldsIsSaidToBeInUse) {
+    QSerialPort serial(lineOf(*lineA));
+    ASSERT_TRUE(serial.open(QIODevice::ReadWrite)) << serial.errorString().toStdString();
+    QTcpSocket server;
+    server.connectToHost(QHostAddress::LocalHost, quint16(lineB->tcpPort()));
+    ASSERT_TRUE(server.waitForConnected(5000));
+    const QList<store::Outcome> outcomes = collect("run-1");
+    ASSERT_EQ(outcomes.size(), 4);
+    const QString serialInUse =
+        "port cannot be opened: " + lineOf(*lineA) + ": the line is in use by another program";
+    const QString serverInUse =
+        "the device server hung up without a reply: the line is likely in use by another "
+        "program (electronic number)";
+    const QString expected[] = {serialInUse, serialInUse, serverInUse, serverInUse};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(outcomes[i].result, store::Outcome::Result::Failed) << i;
+        EXPECT_EQ(outcomes[i].reason.toStdString(), expected[i].toStdString()) << i;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, Collect, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
                          [](const auto& info) { return std::string(backendName(info.param)); });
 
@@ -351,3 +379,36 @@ TEST_F(CollectThroughModem, AStoppedRunEndsTheCall) {
 }
 
 } // namespace
+
+// Each line writing through a connection of its own would let a server's connection limit (100 by
+// default, less what else uses it) cap how many lines a collector reads at once. A role allowed
+// only the collector's few connections collects many lines all the same.
+TEST(CollectManyLines, ShareAFewDatabaseConnections) {
+    const std::optional<QString> url = newDatabaseOrSkip(Backend::PostgreSQL);
+    if (!url) return;
+    QString error;
+    const store::Location owner = *store::parseLocation(*url, &error);
+    const std::unique_ptr<store::Store> db = store::Store::open(owner, &error);
+    ASSERT_TRUE(db) << error.toStdString();
+    QSqlQuery q(db->db());
+    q.exec(QStringLiteral("CREATE ROLE few_connections LOGIN CONNECTION LIMIT %1").arg(MaxConnections));
+    ASSERT_TRUE(q.exec("GRANT ALL ON ALL TABLES IN SCHEMA public TO few_connections"))
+        << q.lastError().text().toStdString();
+    ASSERT_TRUE(db->beginRun("run", QDateTime::currentDateTime(), "test"));
+
+    std::vector<std::unique_ptr<sim::Simulator>> lines;
+    QString list;
+    for (int i = 0; i < 2 * MaxConnections + 2; ++i) {
+        lines.push_back(simulator({1}, true, quint32(40 + i)));
+        list += lineOf(*lines.back()) + " 1\n";
+    }
+    CollectOptions options{.database = owner, .fast = true};
+    options.database.user = "few_connections";
+    std::atomic<bool> stop{false};
+    const QList<store::Outcome> outcomes =
+        collectOnce(*parseMeterList(list, "meters", &error), options, "run", {}, stop);
+    ASSERT_EQ(outcomes.size(), int(lines.size()));
+    for (const store::Outcome& o : outcomes)
+        EXPECT_EQ(o.result, store::Outcome::Result::Stored) << o.reason.toStdString();
+    EXPECT_EQ(db->outcomes("run").size(), outcomes.size());
+}

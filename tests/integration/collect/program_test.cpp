@@ -5,10 +5,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "store/store.h"
 #include "testdatabases.h"
@@ -451,6 +454,144 @@ TEST_F(CollectProgram, ReportsAStoredMonthAsAPdfWithoutADisplay) {
     };
     for (const auto& r : refused)
         EXPECT_EQ(collect(r.args).code, r.code) << r.args.join(' ').toStdString();
+}
+
+// Every command that only reads refuses a database that is not there, and makes none; a run says
+// what it did even when that is nothing; and the toolkit keeps its own remarks to itself.
+TEST_F(CollectProgram, SaysWhatItDidNotDoAndMakesNoDatabaseForReading) {
+    const QString list = write("list", QStringLiteral("%1 1\n").arg(link));
+    ASSERT_EQ(collect({"run", "--meters", list, "--fast", "--db", "good.db"}).code, 0);
+    const QString empty = write("empty", "# nothing yet\n\n");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qunsetenv("QT_QPA_PLATFORM");
+    const QString typo = dir.filePath("god.db");
+    const struct {
+        QStringList args;
+        int code;
+        QString err; // all of stderr
+    } rows[] = {
+        {{"status", "--db", typo}, 2, "kastari-collect: no database at " + typo + "\n"},
+        {{"export", "--db", typo, "--meter", "1", "--archive", "day", "--out", "x"},
+         2,
+         "kastari-collect: no database at " + typo + "\n"},
+        {{"report", "--db", typo, "--meter", "1", "--month", "2026-02", "--out", "x.pdf"},
+         2,
+         "kastari-collect: no database at " + typo + "\n"},
+        {{"run", "--meters", empty, "--db", typo},
+         0,
+         "kastari-collect: " + empty + " lists no meter: nothing was collected\n"},
+        {{"status", "--db", "good.db"}, 0, ""},
+        {{"report", "--db", "good.db", "--meter", "1", "--month", "2026-02", "--out", "r.pdf"},
+         1,
+         "kastari-collect: meter 1 is not in the database\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.args.join(' ').toStdString());
+        const Result run = collect(r.args);
+        EXPECT_EQ(run.code, r.code);
+        EXPECT_EQ(run.err.toStdString(), r.err.toStdString());
+    }
+    EXPECT_FALSE(QFile::exists(typo));
+}
+
+// A run's record is how `status` knows what was collected: a run that cannot write it says so and
+// fails, and no meter is told as stored whose outcome is not on record.
+TEST_F(CollectProgram, ARunThatCannotRecordItselfFails) {
+    const QString list = write("list", QStringLiteral("%1 1\n%1 4\n").arg(link));
+    const struct {
+        const char* refused; // the statement a trigger refuses
+        int code;
+        const char* says; // in stderr
+        int stored;       // meters the summary tells as stored
+        int outcomes;     // on record
+    } rows[] = {
+        {"INSERT ON runs", 2, "the run cannot be recorded: refused by the test", 0, 0},
+        {"INSERT ON run_meters", 5, "", 0, 0},
+        {"UPDATE ON runs", 2, "the run's end cannot be recorded: refused by the test", 2, 2},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.refused);
+        const QString url = "sqlite:" + dir.filePath(QStringLiteral("db%1.sqlite").arg(++databases));
+        {
+            QString error;
+            const std::unique_ptr<store::Store> db =
+                store::Store::open(*store::parseLocation(url, nullptr), &error);
+            ASSERT_TRUE(db) << error.toStdString();
+            QSqlQuery q(db->db());
+            ASSERT_TRUE(q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE %1 BEGIN"
+                                              " SELECT RAISE(ABORT, 'refused by the test'); END")
+                                   .arg(QString::fromLatin1(r.refused))))
+                << q.lastError().text().toStdString();
+        }
+        const Result run = collect({"run", "--meters", list, "--fast", "--db", url});
+        EXPECT_EQ(run.code, r.code) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QString::fromUtf8(r.says))) << run.err.toStdString();
+        EXPECT_EQ(run.out.count(QRegularExpression(" stored ")), r.stored) << run.out.toStdString();
+        if (r.code == 5)
+            EXPECT_EQ(run.out.count("database: the outcome cannot be recorded: refused by the test"), 2)
+                << run.out.toStdString();
+        QString error;
+        const std::unique_ptr<store::Store> db =
+            store::Store::open(*store::parseLocation(url, nullptr), &error);
+        QSqlQuery q(db->db());
+        ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM run_meters") && q.next());
+        EXPECT_EQ(q.value(0).toInt(), r.outcomes);
+    }
+}
+
+// A database its user may only read: the commands that read read it, a run says it cannot write.
+TEST_F(CollectProgram, AReadOnlyDatabaseIsReadAndARunSaysItCannotWrite) {
+    if (geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
+        GTEST_SKIP() << "needs root and setpriv to act as another user";
+    QTemporaryDir shelf; // root's, which nobody may read but not write
+    ASSERT_TRUE(shelf.isValid());
+    const QString list = shelf.filePath("list");
+    QFile listed(list);
+    ASSERT_TRUE(listed.open(QIODevice::WriteOnly));
+    listed.write(QStringLiteral("%1 1 Первый\n").arg(link).toUtf8());
+    listed.close();
+    QFile::setPermissions(shelf.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                            QFileDevice::ExeOther);
+    const QString db = shelf.filePath("k.db");
+    const Result made = collect({"run", "--meters", list, "--fast", "--db", db});
+    ASSERT_EQ(made.code, 0);
+    const QString number = QRegularExpression(" 1 +(\\d+) +Первый").match(made.out).captured(1);
+    ASSERT_FALSE(number.isEmpty()) << made.out.toStdString();
+    const QString out =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("kastari-export-%1.csv").arg(getpid()));
+    const auto asNobody = [&](const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(shelf.path());
+        p.start("setpriv", QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                       QStringLiteral(KASTARI_COLLECT)} +
+                               args);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        return Result{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                      QString::fromUtf8(p.readAllStandardError())};
+    };
+    const struct {
+        QStringList args;
+        int code;
+        const char* says; // in stdout when it succeeds, stderr otherwise
+    } rows[] = {
+        {{"status", "--db", db}, 0, "Первый"},
+        {{"export", "--db", db, "--meter", number, "--archive", "day", "--format", "csv", "--out", out},
+         0,
+         ""},
+        {{"run", "--meters", list, "--fast", "--db", db}, 2, "read-only"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.args.join(' ').toStdString());
+        const Result run = asNobody(r.args);
+        EXPECT_EQ(run.code, r.code) << run.err.toStdString();
+        EXPECT_TRUE((r.code ? run.err : run.out).contains(QString::fromUtf8(r.says)))
+            << run.out.toStdString() << run.err.toStdString();
+    }
+    QFile csv(out);
+    EXPECT_TRUE(csv.open(QIODevice::ReadOnly) && csv.readAll().count('\n') > 10);
+    csv.remove();
+    EXPECT_EQ(QDir(shelf.path()).entryList(QDir::Files), (QStringList{"k.db", "list"}));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "collect/meterlist.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace collect;
@@ -63,11 +65,21 @@ TEST(MeterList, ErrorsNameFileLineAndColumn) {
         {"udp://127.0.0.1:5 1", "m.txt:1:1: unknown kind of line \"udp://127.0.0.1:5\""},
         {"/dev/ttyS0 1\n/dev/ttyS1 1\n/dev/ttyS0 1 again",
          "m.txt:3:12: address 1 on /dev/ttyS0 is listed already at line 1"},
+        // one line written two ways is still one line
+        {"/dev/ttyS0 1\n/dev/../dev/ttyS0 1",
+         "m.txt:2:19: address 1 on /dev/../dev/ttyS0 is listed already at line 1 as /dev/ttyS0"},
+        {"tcp://localhost:4001 1\ntcp://127.0.0.1:4001 1",
+         "m.txt:2:22: address 1 on tcp://127.0.0.1:4001 is listed already at line 1 as tcp://localhost:4001"},
+        {"/dev/ttyS0 1\nmodem:/dev/./ttyS0:5 2", "m.txt:2:1: /dev/./ttyS0 is a direct line at line 1"},
+        {"/dev/ttyS0 1 Котельная\n/dev/ttyS0 2 9600 ABCDEFGHIJ",
+         "m.txt:2:19: the name is 210 characters long, more than 200"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.text);
         QString error;
-        EXPECT_FALSE(parseMeterList(QString::fromUtf8(r.text), "m.txt", &error));
+        QString text = QString::fromUtf8(r.text);
+        text.replace("ABCDEFGHIJ", QString(210, u'я'));
+        EXPECT_FALSE(parseMeterList(text, "m.txt", &error));
         EXPECT_EQ(error.toStdString(), r.error);
     }
 }
@@ -106,4 +118,23 @@ TEST(MeterList, OneCallPerNumberInListOrder) {
             calls.last() << m.lineNumber;
     }
     EXPECT_EQ(calls, (QList<QList<int>>{{1, 3}, {2, 5}, {4}}));
+}
+
+// A link to a device is the device: its meters are one line's, and one address there is one meter.
+TEST(MeterList, ALinkAndItsTargetAreOneLine) {
+    QTemporaryDir dir;
+    QFile real(dir.filePath("ttyUSB0"));
+    ASSERT_TRUE(real.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QFile::link(real.fileName(), dir.filePath("meters-north")));
+    const QString list =
+        QStringLiteral("%1/meters-north 1\n%1/ttyUSB0 2 %2\n").arg(dir.path(), QString(200, u'я'));
+    QString error;
+    const auto meters = parseMeterList(list, "m", &error);
+    ASSERT_TRUE(meters) << error.toStdString();
+    EXPECT_EQ(byPort(*meters).size(), 1);
+    EXPECT_FALSE(parseMeterList(list + dir.path() + "/ttyUSB0 1\n", "m", &error));
+    EXPECT_EQ(error,
+              QStringLiteral("m:3:%1: address 1 on %2/ttyUSB0 is listed already at line 1 as %2/meters-north")
+                  .arg(dir.path().size() + 10)
+                  .arg(dir.path()));
 }

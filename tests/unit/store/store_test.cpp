@@ -1,11 +1,15 @@
 #include "store/store.h"
+#include "store/storepool.h"
 #include "testdatabases.h"
 
+#include <QFile>
 #include <QSqlQuery>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <mutex>
+#include <set>
 #include <thread>
 
 using namespace store;
@@ -423,14 +427,17 @@ TEST_P(StoreTest, AnOlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
                    " volume_minus, downtime) VALUES (5, 0, 1, 3600, 0, 1.5, 0, 60)"));
     }
     {
-        auto s = open();
-        ASSERT_TRUE(s);
+        // A command that only reads brings it forward too, as it did before it opened read-only.
+        Location reading = location;
+        reading.readOnly = true;
+        QString error;
+        auto s = Store::open(reading, &error, SchemaVersion, false);
+        ASSERT_TRUE(s) << error.toStdString();
         EXPECT_EQ(s->schemaVersion(), SchemaVersion);
         const PeriodRow old{.archive = 0, .channel = 1, .start = 3600, .plus = 1.5, .downtime = 60};
         EXPECT_EQ(s->periods(5, 0, 1), QList<PeriodRow>{old});
         EXPECT_EQ(s->meter(5)->name, "Котельная");
         EXPECT_FALSE(s->meter(5)->twoChannelMode);
-        QString error;
         EXPECT_TRUE(s->storeVisit(visit(5), &error)) << error.toStdString();
         QSqlQuery q(s->db());
         ASSERT_TRUE(q.exec("UPDATE schema_info SET version = 99"));
@@ -438,6 +445,23 @@ TEST_P(StoreTest, AnOlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
     QString error;
     EXPECT_FALSE(Store::open(location, &error));
     EXPECT_TRUE(error.contains("99")) << error.toStdString();
+    Location reading = location;
+    reading.readOnly = true;
+    EXPECT_FALSE(Store::open(reading, &error, SchemaVersion, false));
+    EXPECT_TRUE(error.contains("99")) << error.toStdString();
+}
+
+// Opened only to read, a database is neither made nor written: a file that is not there stays
+// absent, a database without the collector's tables stays without them.
+TEST_P(StoreTest, OpenedToReadNothingIsMadeOrWritten) {
+    Location reading = location;
+    reading.readOnly = true;
+    QString error;
+    EXPECT_FALSE(Store::open(reading, &error, SchemaVersion, false));
+    EXPECT_FALSE(error.isEmpty());
+    if (location.kind == Location::Kind::SQLite) EXPECT_FALSE(QFile::exists(location.path));
+    EXPECT_FALSE(Store::open(location, &error, SchemaVersion, false)) << "no tables were made";
+    EXPECT_EQ(error, Store::NotCollected);
 }
 
 TEST_P(StoreTest, RunsGiveEachMetersStatus) {
@@ -535,6 +559,39 @@ TEST_P(StoreTest, TwoWritersOnOverlappingMetersStoreEachRowOnce) {
     ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM journal_entries"));
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.value(0).toInt(), 9 * 5);
+}
+
+// Threads many, connections few: every job is done, and on no more connections than the pool has.
+TEST_P(StoreTest, APoolServesManyThreadsOnItsFewConnections) {
+    ASSERT_TRUE(open());
+    QString error;
+    const std::unique_ptr<StorePool> pool = StorePool::open(location, 2, &error);
+    ASSERT_TRUE(pool) << error.toStdString();
+    std::atomic<int> stored{0};
+    std::mutex lock;
+    std::set<std::thread::id> connections;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            stored += bool(pool->storeVisit(visit(std::uint32_t(100 + t)), nullptr));
+            pool->run([&](Store&) {
+                const std::lock_guard<std::mutex> held(lock);
+                connections.insert(std::this_thread::get_id());
+            });
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(stored, 8);
+    EXPECT_LE(connections.size(), 2u);
+    EXPECT_EQ(pool->periodStarts(107, 0, 1, 0), (QList<std::int64_t>{3600, 7200, 10800}));
+    EXPECT_EQ(pool->meterAt("/dev/ttyS0", 5).has_value(), true);
+
+    Location nowhere = location;
+    nowhere.path = "/proc/no/such/folder.db";
+    nowhere.database = "no_such_database";
+    error.clear();
+    EXPECT_FALSE(StorePool::open(nowhere, 2, &error));
+    EXPECT_FALSE(error.isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, ::testing::Values(Backend::SQLite, Backend::PostgreSQL),
