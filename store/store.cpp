@@ -209,6 +209,7 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
         s->m_db.setUserName(location.user);
         s->m_db.setDatabaseName(location.database);
         if (location.port) s->m_db.setPort(location.port);
+        s->m_db.setConnectOptions(postgresConnectOptions());
     } else {
         s->m_db.setDatabaseName(location.path);
         // Collectors on several lines write one file: a writer waits its turn instead of failing.
@@ -420,12 +421,15 @@ QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t fr
     QList<EntryRow> rows;
     QSqlQuery q(m_db);
     // Ordered as the meter's journal lists them is unknowable here; by start is what people read.
+    // Every event that overlaps the range: one that began before it and ended (or goes on) inside
+    // it belongs to it too. One whose start the meter did not know belongs where its end falls.
     if (!exec(q,
               QStringLiteral(
                   "SELECT code, started, ended FROM journal_entries WHERE meter = ? AND journal = ?"
-                  " AND channel = ? AND started >= ? AND started <= ? ORDER BY started, code, ended"),
-              {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(from),
-               qlonglong(to)},
+                  " AND channel = ? AND started <= ? AND (ended IS NULL OR ended >= ?)"
+                  " AND (started <> 0 OR ended IS NULL OR ended <= ?) ORDER BY started, code, ended"),
+              {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(to),
+               qlonglong(from), qlonglong(to)},
               nullptr))
         return rows;
     while (q.next())
