@@ -30,6 +30,17 @@ class DateField : public QDateEdit {
   protected:
     void keyPressEvent(QKeyEvent* event) override {
         const QString typed = event->text();
+        const bool advanced = m_advanced;
+        m_advanced = false;
+        if (typed == QLatin1String(".")) {
+            // Closes the part typed; after a full part the cursor has moved on already.
+            m_typedUpTo = -1;
+            if (!advanced && currentSectionIndex() + 1 < sectionCount()) {
+                setCurrentSectionIndex(currentSectionIndex() + 1);
+                setSelectedSection(currentSection());
+            }
+            return;
+        }
         if (typed.size() != 1 || !typed[0].isDigit()) {
             m_typedUpTo = -1;
             QDateEdit::keyPressEvent(event);
@@ -41,16 +52,19 @@ class DateField : public QDateEdit {
         QDateEdit::keyPressEvent(event);
         // A full part moves the cursor on to the next one, which the next digit then replaces.
         m_typedIn = currentSection();
-        m_typedUpTo = m_typedIn == section ? lineEdit()->cursorPosition() : -1;
+        m_advanced = m_typedIn != section;
+        m_typedUpTo = m_advanced ? -1 : lineEdit()->cursorPosition();
     }
     void focusInEvent(QFocusEvent* event) override {
         m_typedUpTo = -1;
+        m_advanced = false;
         QDateEdit::focusInEvent(event);
     }
 
   private:
     Section m_typedIn = NoSection;
     int m_typedUpTo = -1;
+    bool m_advanced = false;
 };
 
 QDateEdit* dateEdit(const QString& name) {
