@@ -29,13 +29,26 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QLineEdit>
+#include <QPromise>
 #include <QPushButton>
 #include <QSettings>
+#include <QSysInfo>
+#include <QTableWidget>
+#include <QThreadPool>
+#include <QUuid>
 
 struct DatabaseView::Shown {
     collect::StoredReading stored;
     bool archive = true;
+};
+
+struct DatabaseView::Answer {
+    bool opened = false;
+    QString error{}; // why it did not open, or why the job came to nothing
+    QList<store::MeterStatus> meters{};
+    std::optional<collect::StoredReading> stored{};
 };
 
 DatabaseView* DatabaseView::install(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,
@@ -57,12 +70,12 @@ DatabaseView::DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartV
     w.DateTo->setDate(today);
     connect(&w, &DatabaseWindow::openRequested, this, &DatabaseView::open);
     connect(&w, &DatabaseWindow::showRequested, this, &DatabaseView::showChosen);
+    connect(&w, &DatabaseWindow::stopRequested, this, &DatabaseView::giveUp);
     connect(w.ButtonSaveArchive, &QPushButton::clicked, this, &DatabaseView::ButtonSaveArchiveClick);
     connect(w.ButtonChart, &QPushButton::clicked, this, &DatabaseView::ButtonChartClick);
     connect(w.ButtonReport, &QPushButton::clicked, this, &DatabaseView::ButtonReportClick);
     connect(w.ButtonCollect, &QPushButton::clicked, this, &DatabaseView::ButtonCollectClick);
-    for (QPushButton* b : {w.ButtonShow, w.ButtonSaveArchive, w.ButtonChart, w.ButtonReport, w.ButtonCollect})
-        b->setEnabled(false);
+    updateButtons();
     MenuDatabase = host.addServiceItem(QStringLiteral("MenuDatabase"), QStringLiteral("Архивы в базе"));
     connect(MenuDatabase, &QAction::triggered, this, &DatabaseView::MenuDatabaseClick);
 }
@@ -70,24 +83,112 @@ DatabaseView::DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartV
 DatabaseView::~DatabaseView() = default;
 
 void DatabaseView::MenuDatabaseClick() {
-    m_window->present();
-    if (!m_store) open();
-    // A meter chosen since the database was opened can be collected too.
-    m_window->ButtonCollect->setEnabled(m_store && m_host.deviceAddress() != 0);
+    m_window->presentBeside(m_host.actionWindow());
+    if (!m_location && !waiting()) open();
+}
+
+void DatabaseView::updateButtons() {
+    DatabaseWindow& w = *m_window;
+    const bool idle = !waiting();
+    w.ButtonOpenDatabase->setEnabled(idle);
+    w.ButtonShow->setEnabled(idle && m_location && w.TableMeters->rowCount() > 0);
+    // Whether a meter is chosen in the main window is asked on the click: it may be chosen later.
+    w.ButtonCollect->setEnabled(idle && m_location);
+    w.ButtonSaveArchive->setEnabled(idle && m_shown);
+    w.ButtonChart->setEnabled(idle && m_shown && m_shown->archive);
+    w.ButtonReport->setEnabled(idle && m_shown && m_shown->archive &&
+                               m_shown->stored.reading.kind == archives::Kind::Day);
+}
+
+void DatabaseView::ask(const store::Location& at, const QString& waitingText, Job job,
+                       std::function<void(const Answer&)> done) {
+    auto promise = std::make_shared<QPromise<Answer>>();
+    auto* watcher = new QFutureWatcher<Answer>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, done = std::move(done)] {
+        watcher->deleteLater();
+        if (m_waitingFor != watcher) return;
+        stopWaiting();
+        done(watcher->result());
+        updateButtons();
+        emit settled();
+    });
+    watcher->setFuture(promise->future());
+    m_waitingFor = watcher;
+    m_window->setWaiting(true);
+    m_window->setStatus(waitingText);
+    updateButtons();
+    promise->start();
+    // The connection belongs to the thread that opens it: it is opened, used and closed there, and
+    // only plain values come back. Given up, the thread still ends within the store's time limits.
+    QThreadPool::globalInstance()->start([promise, at, job = std::move(job)] {
+        Answer answer;
+        {
+            std::unique_ptr<store::Store> db =
+                store::Store::open(at, &answer.error, store::SchemaVersion, false);
+            answer.opened = db != nullptr;
+            if (db) job(*db, answer);
+        }
+        promise->addResult(answer);
+        promise->finish();
+    });
+}
+
+void DatabaseView::stopWaiting() {
+    if (m_waitingFor) m_waitingFor->deleteLater();
+    m_waitingFor = nullptr;
+    m_window->setWaiting(false);
+}
+
+void DatabaseView::giveUp() {
+    if (!waiting()) return;
+    stopWaiting();
+    m_window->setStatus(QStringLiteral("Ожидание ответа базы данных прервано"));
+    updateButtons();
+    emit settled();
+}
+
+void DatabaseView::showOpenFailure(const store::Location& at, const QString& error) {
+    DatabaseWindow& w = *m_window;
+    if (error == QLatin1String(store::Store::NotCollected)) {
+        w.setStatus(QStringLiteral("В базе данных %1 нет собранных данных: это не база kastari-collect")
+                        .arg(at.describe()));
+        return;
+    }
+    QString cause;
+    switch (store::failureOf(error)) {
+    case store::Failure::NoAnswer:
+        cause = QStringLiteral("Сервер базы данных не отвечает: ждали %1 с")
+                    .arg(error.contains(QLatin1String("statement timeout")) ? store::StatementTimeoutSeconds
+                                                                            : store::connectTimeoutSeconds());
+        break;
+    case store::Failure::Credentials:
+        cause = QStringLiteral("Неверное имя пользователя или пароль");
+        break;
+    case store::Failure::NoDatabase:
+        cause = QStringLiteral("Нет такой базы данных");
+        break;
+    case store::Failure::Refused:
+        cause = QStringLiteral("Соединение отклонено");
+        break;
+    case store::Failure::Other:
+        cause = QStringLiteral("Базу данных открыть не удалось");
+        break;
+    }
+    w.setStatus(QStringLiteral("%1: %2").arg(at.describe(), cause), error.trimmed());
 }
 
 void DatabaseView::open() {
     DatabaseWindow& w = *m_window;
-    m_store.reset();
+    stopWaiting();
+    m_location.reset();
     m_shown.reset();
     w.setMeters({});
-    for (QPushButton* b : {w.ButtonShow, w.ButtonSaveArchive, w.ButtonChart, w.ButtonReport, w.ButtonCollect})
-        b->setEnabled(false);
+    updateButtons();
     const QString url = w.EditDatabase->text().trimmed();
     QString error;
     const std::optional<store::Location> location = store::parseLocation(url, &error);
     if (!location) {
-        w.setStatus(QStringLiteral("Адрес базы данных не понят: %1").arg(error));
+        w.setStatus(QStringLiteral("Адрес базы данных не понят"), error);
         return;
     }
     // Looking must not make a database: a mistyped name would otherwise open an empty new one.
@@ -95,25 +196,25 @@ void DatabaseView::open() {
         w.setStatus(QStringLiteral("Нет файла базы данных %1").arg(QDir::toNativeSeparators(location->path)));
         return;
     }
-    std::unique_ptr<store::Store> db = store::Store::open(*location, &error, store::SchemaVersion, false);
-    if (!db) {
-        w.setStatus(
-            error == QLatin1String(store::Store::NotCollected)
-                ? QStringLiteral("В базе данных %1 нет собранных данных: это не база kastari-collect")
-                      .arg(location->describe())
-                : QStringLiteral("Базу данных %1 открыть не удалось: %2").arg(location->describe(), error));
-        return;
-    }
-    m_store = std::move(db);
-    QSettings(QString::fromLatin1(ExchangeOptions::FileName), QSettings::IniFormat)
-        .setValue(QString::fromLatin1(UrlKey), url);
-    fillMeters();
+    ask(
+        *location, QStringLiteral("Открывается база данных %1...").arg(location->describe()),
+        [](store::Store& db, Answer& answer) { answer.meters = db.status(); },
+        [this, location = *location, url](const Answer& answer) {
+            if (!answer.opened) {
+                showOpenFailure(location, answer.error);
+                return;
+            }
+            m_location = location;
+            QSettings(QString::fromLatin1(ExchangeOptions::FileName), QSettings::IniFormat)
+                .setValue(QString::fromLatin1(UrlKey), url);
+            fillMeters(answer.meters);
+        });
 }
 
-void DatabaseView::fillMeters() {
+void DatabaseView::fillMeters(const QList<store::MeterStatus>& meters) {
     DatabaseWindow& w = *m_window;
     QList<DatabaseWindow::MeterRow> rows;
-    for (const store::MeterStatus& m : m_store->status()) {
+    for (const store::MeterStatus& m : meters) {
         rows.append({.number = QString::number(m.number),
                      .name = m.name,
                      .line = m.line,
@@ -124,16 +225,16 @@ void DatabaseView::fillMeters() {
                      .outcome = m.lastError.isEmpty() ? QStringLiteral("собран") : m.lastError,
                      .gaps = QString::number(m.gaps)});
     }
-    w.setMeters(rows);
-    w.ButtonShow->setEnabled(!rows.isEmpty());
-    w.ButtonCollect->setEnabled(m_host.deviceAddress() != 0);
+    // The meter whose rows the grid shows stays the chosen one.
+    w.setMeters(rows, m_shown ? QString::number(m_shown->stored.meter.number) : w.chosenMeter());
     w.setStatus(rows.isEmpty() ? QStringLiteral("В базе нет ни одного прибора")
                                : QStringLiteral("Приборов в базе: %1").arg(rows.size()));
+    updateButtons();
 }
 
 void DatabaseView::showChosen() {
     DatabaseWindow& w = *m_window;
-    if (!m_store || w.chosenMeter().isEmpty()) return;
+    if (!m_location || waiting() || w.chosenMeter().isEmpty()) return;
     collect::ExportRequest request;
     request.meter = w.chosenMeter().toUInt();
     request.archiveNumber = w.chosenArchive();
@@ -141,23 +242,30 @@ void DatabaseView::showChosen() {
     // The range is of days on the meter's clock, both included.
     request.from = enc::DateToSec(w.DateFrom->date().startOfDay());
     request.to = enc::DateToSec(w.DateTo->date().addDays(1).startOfDay()) - 1;
-    QString error;
-    std::optional<collect::StoredReading> stored = collect::storedReading(*m_store, request, &error);
-    if (!stored) {
-        w.setStatus(error);
-        return;
-    }
-    const bool archive = request.archiveNumber < 3;
-    StringGrid& grid = archive ? *w.StringGridArchives : *w.StringGridJournals;
-    showReading(grid, stored->reading);
-    w.showGrid(archive);
-    const int rows = int(stored->reading.rows.size());
-    w.setStatus(rows == 0 ? QStringLiteral("За эти дни в базе ничего нет")
-                          : QStringLiteral("Строк: %1").arg(rows));
-    m_shown = std::make_unique<Shown>(Shown{std::move(*stored), archive});
-    w.ButtonSaveArchive->setEnabled(true);
-    w.ButtonChart->setEnabled(archive);
-    w.ButtonReport->setEnabled(archive && request.archiveNumber == 1);
+    ask(
+        *m_location, QStringLiteral("Читается база данных..."),
+        [request](store::Store& db, Answer& answer) {
+            answer.stored = collect::storedReading(db, request, &answer.error);
+        },
+        [this, request](const Answer& answer) {
+            DatabaseWindow& w = *m_window;
+            if (!answer.opened) {
+                showOpenFailure(*m_location, answer.error);
+                return;
+            }
+            if (!answer.stored) {
+                w.setStatus(answer.error);
+                return;
+            }
+            const bool archive = request.archiveNumber < 3;
+            StringGrid& grid = archive ? *w.StringGridArchives : *w.StringGridJournals;
+            showReading(grid, answer.stored->reading);
+            w.showGrid(archive);
+            const int rows = int(answer.stored->reading.rows.size());
+            w.setStatus(rows == 0 ? QStringLiteral("За эти дни в базе ничего нет")
+                                  : QStringLiteral("Строк: %1").arg(rows));
+            m_shown = std::make_unique<Shown>(Shown{*answer.stored, archive});
+        });
 }
 
 void DatabaseView::ButtonSaveArchiveClick() {
@@ -203,9 +311,22 @@ void DatabaseView::ButtonCollectClick() {
 }
 
 void DatabaseView::collectChosenMeter() {
-    if (!m_store || m_host.deviceAddress() == 0) return;
+    if (!m_location || waiting()) return;
+    if (m_host.deviceAddress() == 0) {
+        m_window->setStatus(QStringLiteral("Прибор для сбора не выбран в главном окне"));
+        return;
+    }
     const OperatorAction action(m_host);
     if (!action) return;
+    // The visit reads through the window's own engine, so it writes on a connection of this thread;
+    // the store's time limits bound the wait for a server gone silent.
+    QString error;
+    const std::unique_ptr<store::Store> db =
+        store::Store::open(*m_location, &error, store::SchemaVersion, false);
+    if (!db) {
+        showOpenFailure(*m_location, error);
+        return;
+    }
     const bool polling = m_host.polling();
     m_host.stopPolling();
     TModBus& engine = m_host.exchange().engine();
@@ -218,13 +339,17 @@ void DatabaseView::collectChosenMeter() {
         const DisabledWindow disabled = action.disableWindow();
         BusyWindow& wait = *m_archives.Form12();
         wait.start();
-        outcome = collect::visitMeter(engine, *m_store, entry, [&wait](const QString&, int done, int due) {
-            wait.setProgress(done, due);
-        });
+        // A run of its own, as the collector's, so that "Последний сбор" and `status` see it.
+        const QString run = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        db->beginRun(run, QDateTime::currentDateTime(), QSysInfo::machineHostName());
+        outcome = collect::visitMeter(
+            engine, *db, entry, [&wait](const QString&, int done, int due) { wait.setProgress(done, due); });
+        db->recordOutcome(run, outcome);
+        db->finishRun(run, QDateTime::currentDateTime());
         wait.hide();
     }
     if (polling) m_host.startPolling();
-    fillMeters();
+    fillMeters(db->status());
     m_window->setStatus(
         outcome.result == store::Outcome::Result::Stored
             ? QStringLiteral("Прибор %1 дополнен: периодов %2, событий %3")

@@ -14,7 +14,7 @@ struct ExportRequest {
     std::uint32_t meter = 0;
     int archiveNumber = 0; // 0..2 archives, 3..6 journals (5/6: abnormal situations of channel 1/2)
     int channel = 0;       // 0 or 1, whose volumes an archive shows
-    // Device times: periods (or events) starting from..to, both included.
+    // Device times: periods starting from..to, both included, or the events overlapping it.
     std::int64_t from = 0, to = INT64_MAX;
     bool csv = false;
 };

@@ -2,6 +2,8 @@
 
 #include <QRegularExpression>
 #include <QUrl>
+#include <QtGlobal>
+#include <algorithm>
 
 namespace store {
 
@@ -44,6 +46,45 @@ std::optional<Location> parseLocation(const QString& url, QString* error) {
     loc.port = m.captured(3).toInt();
     loc.database = decoded(m.captured(4));
     return loc;
+}
+
+int connectTimeoutSeconds() {
+    bool ok = false;
+    const int seconds = qEnvironmentVariableIntValue("PGCONNECT_TIMEOUT", &ok);
+    return ok && seconds > 0 ? std::max(seconds, 2) : ConnectTimeoutSeconds;
+}
+
+QString postgresConnectOptions() {
+    QString options = QStringLiteral("connect_timeout=%1;").arg(connectTimeoutSeconds());
+    // An options= in the connection string hides PGOPTIONS: it is carried after ours, so that a
+    // statement_timeout of its own comes later and wins.
+    QString server = QStringLiteral("-c statement_timeout=%1").arg(StatementTimeoutSeconds * 1000);
+    const QString fromEnvironment = qEnvironmentVariable("PGOPTIONS").trimmed();
+    if (!fromEnvironment.isEmpty()) server += u' ' + fromEnvironment;
+    server.replace(QStringLiteral("\\"), QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return options + QStringLiteral("options='%1'").arg(server);
+}
+
+Failure failureOf(const QString& error) {
+    // libpq's own texts, and the server's (in English unless its lc_messages says otherwise).
+    const struct {
+        Failure failure;
+        const char* text;
+    } signs[] = {
+        {Failure::NoAnswer, "timeout expired"},
+        {Failure::NoAnswer, "statement timeout"},
+        {Failure::Credentials, "password authentication failed"},
+        {Failure::Credentials, "no password supplied"},
+        {Failure::Credentials, "authentication failed"},
+        {Failure::Credentials, "role \"[^\"]*\" does not exist"},
+        {Failure::NoDatabase, "database \"[^\"]*\" does not exist"},
+        {Failure::Refused, "connection refused"},
+    };
+    for (const auto& s : signs)
+        if (error.contains(
+                QRegularExpression(QString::fromLatin1(s.text), QRegularExpression::CaseInsensitiveOption)))
+            return s.failure;
+    return Failure::Other;
 }
 
 } // namespace store

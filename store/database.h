@@ -28,4 +28,20 @@ inline constexpr const char* DefaultFile = "kastari.db";
 // text is none of these; *error then says why.
 std::optional<Location> parseLocation(const QString& url, QString* error);
 
+// A PostgreSQL server that accepts the connection and never answers must not hang a command or
+// the monitor: every connection gives up connecting after this long, unless PGCONNECT_TIMEOUT
+// says otherwise (libpq's own variable; tests shorten it with it)...
+inline constexpr int ConnectTimeoutSeconds = 10;
+// ...and every statement after this long (PGOPTIONS may set its own statement_timeout, which
+// then wins).
+inline constexpr int StatementTimeoutSeconds = 30;
+// The connect limit in force: PGCONNECT_TIMEOUT when set (libpq's floor of 2 s), else the above.
+int connectTimeoutSeconds();
+// The QPSQL connect options that carry both limits.
+QString postgresConnectOptions();
+
+// What stopped a database from opening or answering, as far as the driver's text tells.
+enum class Failure { Other, NoAnswer, Credentials, NoDatabase, Refused };
+Failure failureOf(const QString& error);
+
 } // namespace store

@@ -364,6 +364,7 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
         s->m_db.setUserName(location.user);
         s->m_db.setDatabaseName(location.database);
         if (location.port) s->m_db.setPort(location.port);
+        s->m_db.setConnectOptions(postgresConnectOptions());
     } else if (location.readOnly) {
         s->m_db.setDatabaseName(readOnlyUri(location.path));
         s->m_db.setConnectOptions(
@@ -637,13 +638,16 @@ QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t fr
     QList<EntryRow> rows;
     QSqlQuery q(m_db);
     // In the meter's order, as the monitor lists them: by start, an event whose start the meter lost
-    // would come first.
+    // would come first. Every event that overlaps the range: one that began before it and ended (or
+    // goes on) inside it belongs to it too. One whose start the meter did not know belongs where its
+    // end falls.
     if (!exec(
             q,
             QStringLiteral("SELECT code, started, ended FROM journal_entries WHERE meter = ? AND journal = ?"
-                           " AND channel = ? AND started >= ? AND started <= ? ORDER BY seq"),
-            {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(from),
-             qlonglong(to)},
+                           " AND channel = ? AND started <= ? AND (ended IS NULL OR ended >= ?)"
+                           " AND (started <> 0 OR ended IS NULL OR ended <= ?) ORDER BY seq"),
+            {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(to),
+             qlonglong(from), qlonglong(to)},
             nullptr))
         return rows;
     while (q.next())

@@ -123,6 +123,8 @@ class Store : public VisitStore {
                                      QList<std::int64_t>* notRead = nullptr) override;
     QList<PeriodRow> periods(std::uint32_t meter, int archive, int channel, std::int64_t from = 0,
                              std::int64_t to = INT64_MAX);
+    // The events that overlap from..to: those that began in it, and those that began before and
+    // ended in it or after it or go on; an event without a known start where its end falls.
     QList<EntryRow> entries(std::uint32_t meter, int journal, std::int64_t from = 0,
                             std::int64_t to = INT64_MAX);
     std::optional<std::uint32_t> meterAt(const QString& line, int address) override;

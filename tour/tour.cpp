@@ -350,7 +350,14 @@ void Tour::serviceWindows() {
     // What kastari-collect gathered (the script collects two meters into kastari.db here first):
     // the meters, and the first one's day archive of the last month.
     if (auto* database = form.findChild<DatabaseView*>()) {
+        // The database answers on a thread of its own.
+        const auto settle = [database] {
+            const QDeadlineTimer limit(60000);
+            while (database->waiting() && !limit.hasExpired())
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        };
         database->MenuDatabaseClick();
+        settle();
         DatabaseWindow& w = *database->window();
         if (database->isOpen() && w.TableMeters->rowCount() > 0) {
             w.TableMeters->selectRow(0);
@@ -358,6 +365,7 @@ void Tour::serviceWindows() {
             w.DateFrom->setDate(QDate::currentDate().addDays(-30));
             w.DateTo->setDate(QDate::currentDate());
             w.ButtonShow->click();
+            settle();
         }
         save(&w, QStringLiteral("database-window.png"));
         w.hide();

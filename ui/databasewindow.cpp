@@ -7,8 +7,10 @@
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -21,8 +23,52 @@ QPushButton* button(const QString& name, const QString& text) {
     return b;
 }
 
+// A digit typed where the cursor stands replaces that part of the date, as typing over a selection
+// does: QDateEdit drops a digit typed into a part already full, so 06.10.2026 typed with the cursor
+// before the day silently stayed 01.10.2026. Digits typed one after another still fill one part.
+class DateField : public QDateEdit {
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const QString typed = event->text();
+        const bool advanced = m_advanced;
+        m_advanced = false;
+        if (typed == QLatin1String(".")) {
+            // Closes the part typed; after a full part the cursor has moved on already.
+            m_typedUpTo = -1;
+            if (!advanced && currentSectionIndex() + 1 < sectionCount()) {
+                setCurrentSectionIndex(currentSectionIndex() + 1);
+                setSelectedSection(currentSection());
+            }
+            return;
+        }
+        if (typed.size() != 1 || !typed[0].isDigit()) {
+            m_typedUpTo = -1;
+            QDateEdit::keyPressEvent(event);
+            return;
+        }
+        const Section section = currentSection();
+        const bool goingOn = section == m_typedIn && lineEdit()->cursorPosition() == m_typedUpTo;
+        if (!goingOn && !lineEdit()->hasSelectedText()) setSelectedSection(section);
+        QDateEdit::keyPressEvent(event);
+        // A full part moves the cursor on to the next one, which the next digit then replaces.
+        m_typedIn = currentSection();
+        m_advanced = m_typedIn != section;
+        m_typedUpTo = m_advanced ? -1 : lineEdit()->cursorPosition();
+    }
+    void focusInEvent(QFocusEvent* event) override {
+        m_typedUpTo = -1;
+        m_advanced = false;
+        QDateEdit::focusInEvent(event);
+    }
+
+  private:
+    Section m_typedIn = NoSection;
+    int m_typedUpTo = -1;
+    bool m_advanced = false;
+};
+
 QDateEdit* dateEdit(const QString& name) {
-    auto* d = new QDateEdit;
+    auto* d = new DateField;
     d->setObjectName(name);
     d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     d->setCalendarPopup(true);
@@ -90,11 +136,28 @@ DatabaseWindow::DatabaseWindow() {
 
     LabelStatus = new QLabel;
     LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
+    // A long message is cut, never a reason for the window to outgrow the screen; all of it is in
+    // the tooltip, a server's own words behind "Подробнее".
+    LabelStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    ButtonDetails = button(QStringLiteral("ButtonDetails"), QStringLiteral("Подробнее"));
+    ButtonDetails->setCheckable(true);
+    ButtonDetails->hide();
+    TextDetails = new QPlainTextEdit;
+    TextDetails->setObjectName(QStringLiteral("TextDetails"));
+    TextDetails->setReadOnly(true);
+    TextDetails->setMaximumHeight(80);
+    TextDetails->hide();
+    ButtonStop = button(QStringLiteral("ButtonStop"), QStringLiteral("Стоп"));
+    ButtonStop->setToolTip(QStringLiteral("Не ждать ответа базы данных"));
+    ButtonStop->setCursor(Qt::ArrowCursor);
+    ButtonStop->hide();
     ButtonSaveArchive = button(QStringLiteral("ButtonSaveArchive"), QStringLiteral("Сохранить архив..."));
     ButtonChart = button(QStringLiteral("ButtonChart"), QStringLiteral("Диаграмма архива"));
     ButtonReport = button(QStringLiteral("ButtonReport"), QStringLiteral("Отчёт о потреблении"));
     auto* actionRow = new QHBoxLayout;
     actionRow->addWidget(LabelStatus, 1);
+    actionRow->addWidget(ButtonDetails);
+    actionRow->addWidget(ButtonStop);
     actionRow->addWidget(ButtonSaveArchive);
     actionRow->addWidget(ButtonChart);
     actionRow->addWidget(ButtonReport);
@@ -107,14 +170,25 @@ DatabaseWindow::DatabaseWindow() {
     layout->addWidget(StringGridArchives, 1);
     layout->addWidget(StringGridJournals, 1);
     layout->addLayout(actionRow);
+    layout->addWidget(TextDetails);
 
     connect(ButtonOpenDatabase, &QPushButton::clicked, this, &DatabaseWindow::openRequested);
     connect(EditDatabase, &QLineEdit::returnPressed, this, &DatabaseWindow::openRequested);
     connect(TableMeters, &QTableWidget::itemSelectionChanged, this, &DatabaseWindow::meterChosen);
     connect(ButtonShow, &QPushButton::clicked, this, &DatabaseWindow::showRequested);
+    connect(ButtonStop, &QPushButton::clicked, this, &DatabaseWindow::stopRequested);
+    connect(ButtonDetails, &QPushButton::toggled, TextDetails, &QWidget::setVisible);
 }
 
-void DatabaseWindow::setMeters(const QList<MeterRow>& meters) {
+void DatabaseWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        close();
+        return;
+    }
+    FloatingWindow::keyPressEvent(event);
+}
+
+void DatabaseWindow::setMeters(const QList<MeterRow>& meters, const QString& keep) {
     TableMeters->setRowCount(int(meters.size()));
     for (int r = 0; r < meters.size(); ++r) {
         const MeterRow& m = meters[r];
@@ -123,7 +197,10 @@ void DatabaseWindow::setMeters(const QList<MeterRow>& meters) {
             TableMeters->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
     TableMeters->resizeColumnsToContents();
-    if (!meters.isEmpty()) TableMeters->selectRow(0);
+    int chosen = 0;
+    for (int r = 0; r < meters.size(); ++r)
+        if (meters[r].number == keep) chosen = r;
+    if (!meters.isEmpty()) TableMeters->selectRow(chosen);
 }
 
 QString DatabaseWindow::chosenMeter() const {
@@ -145,6 +222,18 @@ void DatabaseWindow::showGrid(bool archive) {
     StringGridJournals->setVisible(!archive);
 }
 
-void DatabaseWindow::setStatus(const QString& text) {
+void DatabaseWindow::setStatus(const QString& text, const QString& details) {
     LabelStatus->setText(text);
+    LabelStatus->setToolTip(text);
+    TextDetails->setPlainText(details);
+    ButtonDetails->setChecked(false);
+    ButtonDetails->setVisible(!details.isEmpty());
+}
+
+void DatabaseWindow::setWaiting(bool waiting) {
+    if (waiting)
+        setCursor(Qt::BusyCursor);
+    else
+        unsetCursor();
+    ButtonStop->setVisible(waiting);
 }

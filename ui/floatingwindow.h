@@ -12,6 +12,9 @@ class FloatingWindow : public QWidget {
     // Shows the window (or brings it forward) above the main window: first in the middle of the
     // screen, after that where the operator left it.
     void present();
+    // As present(), but placed the first time beside `other` (the main window), so that it stays in
+    // sight, and no larger than the screen.
+    void presentBeside(const QWidget* other);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -19,3 +22,8 @@ class FloatingWindow : public QWidget {
   private:
     bool m_placed = false;
 };
+
+// Where a window of `size` goes on the screen's `area` beside `other`: right of it, else left,
+// below, above; where none of these has room, inside the area covering as little of `other` as it
+// can. Never larger than the area.
+QRect placeBeside(const QRect& area, const QRect& other, QSize size);

@@ -1,7 +1,7 @@
 // "Сервис" > "Архивы в базе" in the real window, on a database filled by a real collection from the
 // simulated meter: the meters list, the grid equal to the monitor's own reading of the same archive,
 // the chart's bars equal to its rows, the export byte-identical to the monitor's; and the databases
-// it must refuse without harm.
+// it must refuse without harm, and a server that never answers waited for off the window's thread.
 #include "mainwindowfixture.h"
 
 #include "app/archivechartview.h"
@@ -12,7 +12,9 @@
 #include "device/encodings.h"
 #include "device/identification.h"
 #include "store/store.h"
+#include "testdatabases.h"
 #include "ui/databasewindow.h"
+#include "ui/floatingwindow.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
@@ -20,12 +22,19 @@
 
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDeadlineTimer>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableWidget>
+#include <QTcpServer>
+#include <QThreadPool>
+#include <QUrl>
 
 namespace {
 
@@ -57,9 +66,28 @@ class DatabaseWindowTest : public MainWindowTest {
         ASSERT_EQ(outcome.result, store::Outcome::Result::Stored) << outcome.reason.toStdString();
         deviceText = db->meter(Number).value_or(store::MeterVisit{}).deviceText;
     }
+    // The database answers on a thread of its own: until it has, or was given up.
+    void settle() {
+        const QDeadlineTimer limit(120000);
+        while (view->waiting() && !limit.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        ASSERT_FALSE(view->waiting());
+    }
     void openDatabase(const QString& url) {
         view->window()->EditDatabase->setText(url);
         view->window()->ButtonOpenDatabase->click();
+        settle();
+    }
+    // A database of ours holding one meter, numbered `number`, never collected in a run.
+    static void storeMeter(const QString& path, std::uint32_t number) {
+        QString error;
+        store::Location at;
+        at.path = QDir::current().filePath(path);
+        std::unique_ptr<store::Store> db = store::Store::open(at, &error);
+        ASSERT_TRUE(db) << error.toStdString();
+        ASSERT_TRUE(
+            db->storeVisit({.number = number, .line = "Comm 1", .name = "Склад", .address = 9}, &error))
+            << error.toStdString();
     }
     QString status() const { return view->window()->LabelStatus->text(); }
 
@@ -92,6 +120,7 @@ TEST_F(DatabaseWindowTest, TheCollectedDayArchiveLooksChartsAndExportsAsTheMonit
     ASSERT_TRUE(saving.done());
 
     view->MenuDatabaseClick();
+    settle();
     DatabaseWindow& w = *view->window();
     ASSERT_EQ(w.TableMeters->rowCount(), 1);
     EXPECT_EQ(w.TableMeters->item(0, 0)->text(), QString::number(Number));
@@ -105,6 +134,7 @@ TEST_F(DatabaseWindowTest, TheCollectedDayArchiveLooksChartsAndExportsAsTheMonit
     w.DateFrom->setDate(dayOf(monitorRows[1]));
     w.DateTo->setDate(dayOf(monitorRows.last()));
     w.ButtonShow->click();
+    settle();
     EXPECT_EQ(w.StringGridArchives->rows(), monitorRows);
     EXPECT_TRUE(w.StringGridArchives->isVisibleTo(&w));
 
@@ -145,17 +175,33 @@ TEST_F(DatabaseWindowTest, TheCollectedDayArchiveLooksChartsAndExportsAsTheMonit
 
 TEST_F(DatabaseWindowTest, TheChosenMeterIsAddedToTheDatabaseThroughTheOpenLinkKeepingItsName) {
     collect();
+    storeMeter("kastari.db", 100); // listed first
+    // No meter chosen in the main window while the database opens; one chosen afterwards.
+    form->DeviceAddress = 0;
     view->MenuDatabaseClick();
+    settle();
     DatabaseWindow& w = *view->window();
+    ASSERT_EQ(w.TableMeters->rowCount(), 2);
+    EXPECT_EQ(w.TableMeters->item(1, 4)->text(), "не собран");
+    form->DeviceAddress = 1;
     ASSERT_TRUE(w.ButtonCollect->isEnabled());
+    // The collected meter's journal shown, from the second row.
+    w.TableMeters->selectRow(1);
+    w.ComboArchive->setCurrentIndex(3);
+    w.ButtonShow->click();
+    settle();
     sim->clearLog();
     w.ButtonCollect->click();
     EXPECT_TRUE(status().startsWith(QStringLiteral("Прибор %1 дополнен").arg(Number)))
         << status().toStdString();
     // Only what is new is read: far fewer archive requests than a first collection.
     EXPECT_LT(requestPdus().filter(QRegularExpression("^01 41")).size(), 20);
-    ASSERT_EQ(w.TableMeters->rowCount(), 1);
-    EXPECT_EQ(w.TableMeters->item(0, 1)->text(), "Насосная");
+    ASSERT_EQ(w.TableMeters->rowCount(), 2);
+    EXPECT_EQ(w.TableMeters->item(1, 1)->text(), "Насосная");
+    // The list still points at the meter the grid shows, and the collection counts as one.
+    EXPECT_EQ(w.chosenMeter(), QString::number(Number));
+    EXPECT_NE(w.TableMeters->item(1, 4)->text(), "не собран");
+    EXPECT_EQ(w.TableMeters->item(0, 4)->text(), "не собран");
     EXPECT_TRUE(windowUsable());
 }
 
@@ -177,13 +223,19 @@ TEST_F(DatabaseWindowTest, WhatCannotBeOpenedIsNamedAndLeftAlone) {
         {"missing.db", "Нет файла базы данных"},
         {"other.db", "нет собранных данных"},
         {"postgresql://", "Адрес базы данных не понят"},
-        {"postgresql://nobody@127.0.0.1:1/none", "открыть не удалось"},
+        {"postgresql://nobody@127.0.0.1:1/none", "Соединение отклонено"},
     };
+    storeMeter("ours.db", 100);
+    DatabaseWindow& w = *view->window();
     for (const auto& c : cases) {
+        openDatabase("ours.db");
+        ASSERT_EQ(w.TableMeters->rowCount(), 1);
         openDatabase(c.url);
         EXPECT_TRUE(status().contains(QString::fromUtf8(c.says))) << c.url << ": " << status().toStdString();
         EXPECT_FALSE(view->isOpen()) << c.url;
-        EXPECT_FALSE(view->window()->ButtonShow->isEnabled());
+        EXPECT_FALSE(w.ButtonShow->isEnabled());
+        // Nothing left of the database before.
+        EXPECT_EQ(w.TableMeters->rowCount(), 0) << c.url;
     }
     EXPECT_FALSE(QFile::exists("missing.db"));
     EXPECT_EQ(fileBytes("other.db"), before);
@@ -196,6 +248,166 @@ TEST_F(DatabaseWindowTest, WhatCannotBeOpenedIsNamedAndLeftAlone) {
     openDatabase("empty.db");
     EXPECT_TRUE(view->isOpen());
     EXPECT_EQ(status(), "В базе нет ни одного прибора");
+}
+
+TEST_F(DatabaseWindowTest, AServersRefusalIsNamedShortlyWithItsOwnWordsBehindDetails) {
+    const std::optional<QString> url = newDatabaseOrSkip(Backend::PostgreSQL);
+    if (!url) return;
+    QString error;
+    const std::optional<store::Location> at = store::parseLocation(*url, &error);
+    ASSERT_TRUE(at);
+    ASSERT_TRUE(store::Store::open(*at, &error)) << error.toStdString();
+    const QString host = QString(QUrl::toPercentEncoding(at->host));
+    const auto elsewhere = [&](const QString& user, const QString& database) {
+        return QStringLiteral("postgresql://%1@%2:%3/%4").arg(user, host).arg(at->port).arg(database);
+    };
+    const struct {
+        QString url;
+        const char* says;
+    } cases[] = {
+        {elsewhere("nobody", at->database), "Неверное имя пользователя или пароль"},
+        {elsewhere(at->user, "nowhere"), "Нет такой базы данных"},
+    };
+    DatabaseWindow& w = *view->window();
+    view->MenuDatabaseClick();
+    settle();
+    const int screenWidth = w.screen()->availableGeometry().width();
+    for (const auto& c : cases) {
+        openDatabase(*url);
+        ASSERT_TRUE(view->isOpen()) << status().toStdString();
+        openDatabase(c.url);
+        EXPECT_TRUE(status().contains(QString::fromUtf8(c.says))) << status().toStdString();
+        EXPECT_FALSE(view->isOpen());
+        // The server's own words, a click away; the window no wider for them.
+        EXPECT_TRUE(w.ButtonDetails->isVisibleTo(&w));
+        EXPECT_FALSE(w.TextDetails->toPlainText().isEmpty());
+        EXPECT_FALSE(w.TextDetails->isVisibleTo(&w));
+        w.ButtonDetails->click();
+        EXPECT_TRUE(w.TextDetails->isVisibleTo(&w));
+        EXPECT_LE(w.frameGeometry().width(), screenWidth);
+    }
+    w.setStatus(QString(4000, u'ж'));
+    QCoreApplication::processEvents();
+    EXPECT_LE(w.frameGeometry().width(), screenWidth);
+}
+
+// A PostgreSQL server that takes the connection and never says a word.
+class SilentServer : public DatabaseWindowTest {
+  protected:
+    void SetUp() override {
+        DatabaseWindowTest::SetUp();
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+        url = QStringLiteral("postgresql://kastari@127.0.0.1:%1/fleet").arg(server.serverPort());
+        qputenv("PGCONNECT_TIMEOUT", "2");
+        view->MenuDatabaseClick();
+        settle();
+        form->Timer1->setInterval(20);
+        form->Timer1->start();
+        QObject::connect(form->Timer1, &QTimer::timeout, form.get(), [this] {
+            if (!view->waiting()) return;
+            ++pollsWhileWaiting;
+            if (!form->isEnabled()) mainWindowDisabled = true;
+        });
+    }
+    void TearDown() override {
+        // What was given up ends on its own; its answer is not to reach the next test.
+        QThreadPool::globalInstance()->waitForDone();
+        qunsetenv("PGCONNECT_TIMEOUT");
+        DatabaseWindowTest::TearDown();
+    }
+    void startOpening() {
+        view->window()->EditDatabase->setText(url);
+        view->window()->ButtonOpenDatabase->click();
+    }
+    QTcpServer server;
+    QString url;
+    int pollsWhileWaiting = 0;
+    bool mainWindowDisabled = false;
+};
+
+TEST_F(SilentServer, IsWaitedForWithThePollGoingOnAndNamedAfterTheTimeLimit) {
+    DatabaseWindow& w = *view->window();
+    startOpening();
+    ASSERT_TRUE(view->waiting());
+    EXPECT_EQ(w.cursor().shape(), Qt::BusyCursor);
+    EXPECT_TRUE(w.ButtonStop->isVisibleTo(&w));
+    EXPECT_FALSE(w.ButtonOpenDatabase->isEnabled());
+    settle();
+    EXPECT_GT(pollsWhileWaiting, 0);
+    EXPECT_FALSE(mainWindowDisabled);
+    EXPECT_TRUE(status().contains("Сервер базы данных не отвечает")) << status().toStdString();
+    EXPECT_TRUE(w.ButtonDetails->isVisibleTo(&w));
+    EXPECT_NE(w.cursor().shape(), Qt::BusyCursor);
+    EXPECT_TRUE(w.ButtonOpenDatabase->isEnabled());
+}
+
+TEST_F(SilentServer, CanBeGivenUpAndItsLateAnswerIsThrownAway) {
+    DatabaseWindow& w = *view->window();
+    startOpening();
+    ASSERT_TRUE(view->waiting());
+    QSignalSpy settled(view, &DatabaseView::settled);
+    w.ButtonStop->click();
+    EXPECT_FALSE(view->waiting());
+    EXPECT_EQ(settled.size(), 1);
+    EXPECT_TRUE(w.ButtonOpenDatabase->isEnabled());
+    // The late answer, once in, changes nothing.
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(settled.size(), 1);
+    EXPECT_EQ(status(), "Ожидание ответа базы данных прервано");
+    EXPECT_FALSE(view->isOpen());
+}
+
+TEST_F(DatabaseWindowTest, EscClosesItAndItOpensBesideTheMainWindow) {
+    view->MenuDatabaseClick();
+    settle();
+    DatabaseWindow& w = *view->window();
+    ASSERT_TRUE(w.isVisible());
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+
+    // Right of the other window where the screen has room; else left, below, above; else covering
+    // as little of it as the screen allows. Never larger than the screen.
+    const QRect screen(0, 0, 1920, 1080);
+    const struct {
+        QRect other;
+        QSize size;
+        QRect placed;
+    } cases[] = {
+        {{100, 100, 700, 500}, {720, 700}, {800, 100, 720, 700}},
+        {{1100, 100, 700, 500}, {720, 700}, {380, 100, 720, 700}},
+        {{0, 0, 1920, 300}, {720, 700}, {0, 300, 720, 700}},
+        {{0, 700, 1920, 380}, {720, 700}, {0, 0, 720, 700}},
+        {{600, 200, 700, 600}, {720, 700}, {1200, 200, 720, 700}},
+        {{0, 0, 700, 500}, {2500, 1500}, {0, 0, 1920, 1080}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(placeBeside(screen, c.other, c.size), c.placed) << c.other.x() << ',' << c.other.y();
+}
+
+TEST_F(DatabaseWindowTest, ADateTypedWhereverTheCursorStandsIsTakenWhole) {
+    DatabaseWindow& w = *view->window();
+    view->MenuDatabaseClick();
+    settle();
+    const struct {
+        int cursor;
+        const char* typed;
+        QDate becomes;
+    } cases[] = {
+        {0, "06.10.2026", {2026, 10, 6}}, // before the day
+        {1, "06.10.2026", {2026, 10, 6}}, // inside the day
+        {3, "12", {2026, 12, 1}},         // the month alone
+        {10, "2025", {2025, 10, 1}},      // the year alone, from its end
+        {0, "6.7.2026", {2026, 7, 6}},    // single digits closed by the dot
+    };
+    for (const auto& c : cases) {
+        w.DateFrom->setDate({2026, 10, 1});
+        w.DateFrom->setFocus();
+        w.DateFrom->findChild<QLineEdit*>()->deselect();
+        w.DateFrom->findChild<QLineEdit*>()->setCursorPosition(c.cursor);
+        QTest::keyClicks(w.DateFrom, QString::fromLatin1(c.typed));
+        EXPECT_EQ(w.DateFrom->date(), c.becomes) << c.cursor << ' ' << c.typed;
+    }
 }
 
 } // namespace

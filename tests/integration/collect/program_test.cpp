@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -115,6 +116,19 @@ TEST_F(CollectProgram, ExitStatusTellsWhatWasCollected) {
               QStringLiteral("kastari-collect: %1:3:%2: address \"x\" is not a number from 1 to 127")
                   .arg(bad)
                   .arg(link.size() + 2));
+}
+
+TEST_F(CollectProgram, ADatabaseServerThatNeverAnswersEndsTheCommandWithExit2) {
+    // Takes the connection (the system completes it) and never says a word. The program's own
+    // connect limit, not one of the test's.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    ASSERT_FALSE(qEnvironmentVariableIsSet("PGCONNECT_TIMEOUT"));
+    const Result r =
+        collect({"status", "--db",
+                 QStringLiteral("postgresql://kastari@127.0.0.1:%1/fleet").arg(silent.serverPort())});
+    EXPECT_EQ(r.code, 2) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("timeout expired")) << r.err.toStdString();
 }
 
 TEST_F(CollectProgram, ModemLinesDialWithTheMonitorsSettings) {

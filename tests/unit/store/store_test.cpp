@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -154,6 +155,40 @@ TEST_P(StoreTest, AVisitStoredTwiceIsStoredOnce) {
     EXPECT_EQ(meter->deviceText, v.deviceText);
     EXPECT_TRUE(meter->twoChannelMode);
     EXPECT_EQ(meter->address, 5);
+}
+
+TEST_P(StoreTest, AJournalRangeHoldsEveryEventThatOverlapsIt) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    MeterVisit v = visit(23);
+    v.periods.clear();
+    // Codes name the events; the range asked for is 1000..2000.
+    v.entries = {
+        {.journal = 3, .code = 1, .started = 500, .ended = 1500},   // began before, ended inside
+        {.journal = 3, .code = 2, .started = 1200, .ended = 1300},  // inside
+        {.journal = 3, .code = 3, .started = 1800, .ended = 2500},  // began inside, ended after
+        {.journal = 3, .code = 4, .started = 500, .ended = 2500},   // around the whole range
+        {.journal = 3, .code = 5, .started = 500},                  // began before, goes on
+        {.journal = 3, .code = 6, .started = 0, .ended = 1100},     // start unknown, ended inside
+        {.journal = 3, .code = 7, .started = 100, .ended = 900},    // over before the range
+        {.journal = 3, .code = 8, .started = 2100, .ended = 2200},  // after the range
+        {.journal = 3, .code = 9, .started = 0, .ended = 900},      // start unknown, ended before
+        {.journal = 3, .code = 10, .started = 0, .ended = 2100},    // start unknown, ended after
+        {.journal = 3, .code = 11, .started = 1000, .ended = 1000}, // on the first second
+        {.journal = 3, .code = 12, .started = 2000},                // on the last second, goes on
+    };
+    QString error;
+    ASSERT_TRUE(s->storeVisit(v, &error)) << error.toStdString();
+    const auto codes = [](const QList<EntryRow>& rows) {
+        QList<int> list;
+        for (const EntryRow& e : rows)
+            list << e.code;
+        std::sort(list.begin(), list.end());
+        return list;
+    };
+    EXPECT_EQ(codes(s->entries(v.number, 3, 1000, 2000)), (QList<int>{1, 2, 3, 4, 5, 6, 11, 12}));
+    // Without a range nothing is left out.
+    EXPECT_EQ(s->entries(v.number, 3).size(), v.entries.size());
 }
 
 TEST_P(StoreTest, OnlyUnknownVolumesAndOpenEndsAreFilledInLater) {
