@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
@@ -297,6 +298,44 @@ TEST_F(EngineVsSimOverTcp, AConnectionDroppedMidReplyOrBetweenExchangesIsMadeAga
     EXPECT_EQ(notes(),
               (QStringList{"tcp: connected", "fault: drop: the connection is closed", "tcp: connected",
                            "fault: drop: the connection is closed", "tcp: connected"}));
+}
+
+TEST(SimulatorOverTcp, AMasterGoneWhileTheReplyIsWrittenIsDroppedAndTheNextOneIsServed) {
+    sim::SimOptions o;
+    o.pty = false;
+    o.tcpPort = 0;
+    // Paced, so the reply goes out in many writes: those after the first meet a closed connection.
+    sim::FaultSpec late = sim::FaultSpec::onNth(sim::Fault::Late, 1);
+    late.lateDelayMs = 300;
+    o.faults = {late};
+    sim::Simulator simulator(o);
+    QString error;
+    ASSERT_TRUE(simulator.start(&error)) << error.toStdString();
+    const auto noted = [&](const QString& note) {
+        for (const sim::LogEntry& e : simulator.log())
+            if (e.note == note) return true;
+        return false;
+    };
+    {
+        QTcpSocket gone;
+        gone.connectToHost(QHostAddress::LocalHost, quint16(simulator.tcpPort()));
+        ASSERT_TRUE(gone.waitForConnected(5000));
+        gone.write(crc16::appended(hex("01 03 00 00 00 20"))); // 32 registers: a 69-byte reply
+        ASSERT_TRUE(gone.waitForBytesWritten(5000));
+        // Gone once the simulator has taken the request and waits to answer it.
+        for (int i = 0; i < 500 && simulator.requests().isEmpty(); ++i)
+            QThread::msleep(10);
+        ASSERT_EQ(simulator.requests().size(), 1);
+    }
+    for (int i = 0; i < 500 && !noted("tcp: the master closed the connection"); ++i)
+        QThread::msleep(10);
+    EXPECT_TRUE(noted("tcp: the master closed the connection"));
+
+    TModBus bus;
+    bus.setModbusSilenceMs(kSilence);
+    bus.MSComm1()->setSystemPortName(QStringLiteral("tcp://127.0.0.1:%1").arg(simulator.tcpPort()));
+    bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
 }
 
 struct CliRun {
