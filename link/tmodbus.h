@@ -191,6 +191,8 @@ class TModBus : public QObject {
     int m_silenceMs = DefaultSilenceMs;
     int m_retries = 0;
     bool m_fast = false;
+    // The last request got no valid reply: the next one waits for the line to go quiet.
+    bool m_settleNext = false;
     qint64 m_discarded = 0;
     ReplyCompletion m_completion = ReplyCompletion::Silence;
     QString m_portError;
