@@ -236,7 +236,6 @@ int readArchive(const Call& c) {
         return usage(problem);
     TModBus bus;
     c.setUp(bus);
-    archives::registerReplyLength();
     const auto addr = std::uint8_t(n[0]);
     if (byRecord)
         bus.ReadArchiveByRecord(addr, std::uint8_t(archive), std::uint8_t(count),

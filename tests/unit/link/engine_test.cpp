@@ -551,7 +551,6 @@ struct SplitCase {
 };
 
 TEST(FastCompletion, AReplySplitAnywhereEndsByItsLength) {
-    archives::registerReplyLength();
     const SplitCase cases[] = {
         {"read", readTwo, withCrc("01 03 04 00 0A 01 02"), ReplyStatus::Ok},
         {"exception", readTwo, withCrc("01 83 02"), ReplyStatus::Exception},
