@@ -49,8 +49,8 @@ int expectedReplyLength(const std::uint8_t* frame, int count) {
     if (count < 2) return 0;
     const int function = frame[1];
     if (function & 0x80) return 5;
-    const auto row =
-        std::find_if(Table.begin(), Table.end(), [&](const ReplyLength& r) { return r.function == function; });
+    const auto row = std::find_if(Table.begin(), Table.end(),
+                                  [&](const ReplyLength& r) { return r.function == function; });
     if (row == Table.end()) return -1;
     if (row->rule == LengthRule::Fixed) return row->length;
     return count < 3 ? 0 : row->length + frame[2];
