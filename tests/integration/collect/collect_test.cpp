@@ -371,7 +371,7 @@ TEST(CollectBesideALateMeter, OnlyTheLateMeterFailsAndRetriesMendAReplyLateOnce)
         sim::FaultSpec late = c.late ? sim::FaultSpec::onNth(sim::Fault::Late, c.late)
                                      : sim::FaultSpec::always(sim::Fault::Late);
         late.address = 2;
-        late.lateDelayMs = 120;
+        late.lateDelayMs = 80; // within a silence after the transaction ends, as 700 ms are after 500
         line->setFault(late);
         const std::unique_ptr<store::Store> db = store::Store::open(options.database, &error);
         ASSERT_TRUE(db) << error.toStdString();
