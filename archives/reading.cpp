@@ -1,20 +1,10 @@
 #include "archives/reading.h"
 
-#include "link/functioncodes.h"
-#include "link/rtuframe.h"
 #include "link/tmodbus.h"
 
 namespace archives {
 
-void registerReplyLength() {
-    // Address, 65, byte count, the records, CRC: the byte count tells the length as for a register read.
-    rtu::registerReplyLength(
-        {.function = modbus::FnReadArchive, .rule = rtu::LengthRule::ByteCount, .length = 5});
-}
-
 void send(TModBus& engine, std::uint8_t address, const Request& r) {
-    static const bool registered = (registerReplyLength(), true);
-    Q_UNUSED(registered);
     if (r.mode == 1)
         engine.ReadArchiveByDate(address, std::uint8_t(r.archive), std::uint8_t(r.count), r.date);
     else

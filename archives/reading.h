@@ -30,10 +30,6 @@ using ProgressFn = std::function<void(int done, int planned)>;
 
 // Builds and sends the request through the engine.
 void send(TModBus& engine, std::uint8_t address, const Request& request);
-// Tells the link how long a function-65 reply is (its byte count says), so that fast completion
-// ends it by its length. send() does it before the first request; code that sends function 65
-// itself calls it first.
-void registerReplyLength();
 
 // The outcome of one reading: the title row and one row of cell texts per accepted record or entry.
 struct Reading {

@@ -236,7 +236,6 @@ int readArchive(const Call& c) {
         return usage(problem);
     TModBus bus;
     c.setUp(bus);
-    archives::registerReplyLength();
     const auto addr = std::uint8_t(n[0]);
     if (byRecord)
         bus.ReadArchiveByRecord(addr, std::uint8_t(archive), std::uint8_t(count),
@@ -335,11 +334,7 @@ constexpr cmdline::Option Options[] = {
     {.names = "fast",
      .help = "end each reply as soon as it is complete by its length, instead of\n"
              "after 500 ms of silence"},
-    {.names = "retries",
-     .value = "N",
-     .help = "ask a read that got no valid reply again, up to N times (0..5, default 0);\n"
-             "a write is never repeated",
-     .refusal = "--retries needs a number 0..5"},
+    cmdline::retriesOption(),
     {.names = "raw", .help = "print the reply frame in hex as well (first line, 'raw: ...')"},
     {.names = "trace",
      .value = "FILE",

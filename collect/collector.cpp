@@ -80,6 +80,7 @@ class LineWorker : public QThread {
         TModBus bus;
         const LineTrace trace(m_options.traceDir, meters.first().port, bus);
         bus.setFastCompletion(m_options.fast);
+        bus.setRetries(m_options.retries);
         if (m_options.silenceMs) bus.setModbusSilenceMs(m_options.silenceMs);
         LinkPort* port = bus.MSComm1();
         port->setSystemPortName(PortMap::resolve(meters.first().port));

@@ -15,6 +15,8 @@ struct CollectOptions {
     store::Location database;
     int lines = 0; // at most this many lines at once; 0: all
     bool fast = false;
+    // A read the line garbled is asked again up to this many times (TModBus::setRetries).
+    int retries = 0;
     QString traceDir{}; // one exchange log per line; empty: none
     int silenceMs = 0;  // tests only: a shorter silence between frames
     // How modem lines dial (Sens.cfg's initialisation, prefix and delay); the number is the list's.

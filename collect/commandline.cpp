@@ -8,6 +8,7 @@
 #include "files/senscfg.h"
 #include "files/textfile.h"
 #include "link/optiontable.h"
+#include "link/tmodbus.h"
 #include "store/store.h"
 
 #include <QDeadlineTimer>
@@ -72,6 +73,7 @@ struct Options {
     QString db;
     int lines = 0;
     bool fast = false;
+    int retries = 0;
     QString trace;
     QString settings;
     std::optional<qint64> every;
@@ -94,6 +96,7 @@ constexpr cmdline::Option OptionTable[] = {
      .help = "at most N lines collected at once (default: all)",
      .refusal = "--lines needs a number from 1"},
     {.names = "fast", .help = "end each reply as soon as it is complete by its length"},
+    cmdline::retriesOption(),
     {.names = "trace",
      .value = "DIR",
      .help = "write each line's exchanges to DIR/LINE.csv",
@@ -237,6 +240,7 @@ int runCollection(const Options& o) {
     const CollectOptions options{.database = *location,
                                  .lines = o.lines,
                                  .fast = o.fast,
+                                 .retries = o.retries,
                                  .traceDir = o.trace,
                                  .modem = dialling.value_or(modem::DialSettings{})};
     // Nothing is told as done that is not on record: a run that cannot record itself stops.
@@ -392,7 +396,7 @@ QString helpText() {
     return QStringLiteral(
                "Usage: kastari-collect run --meters FILE [--db URL] [--lines N] [--fast] [--trace DIR] "
                "[--every DURATION]\n"
-               "                           [--settings FILE]\n"
+               "                           [--settings FILE] [--retries N]\n"
                "       kastari-collect status [--db URL]\n"
                "       kastari-collect export [--db URL] --meter NUMBER --archive "
                "hour|day|month|faults|operator|abnormal\n"
@@ -507,6 +511,12 @@ int run(const QStringList& args) {
     for (const QString& v : line.values(QStringLiteral("lines"))) {
         bool ok = false;
         if ((o.lines = v.toInt(&ok)) < 1 || !ok) return usage(line.refusal(QStringLiteral("lines")));
+    }
+    for (const QString& v : line.values(QStringLiteral("retries"))) {
+        bool ok = false;
+        o.retries = v.toInt(&ok);
+        if (!ok || o.retries < 0 || o.retries > TModBus::MaxRetries)
+            return usage(line.refusal(QStringLiteral("retries")));
     }
     for (const QString& v : line.values(QStringLiteral("every")))
         if (!(o.every = parseDuration(v))) return usage(line.refusal(QStringLiteral("every")));

@@ -119,7 +119,7 @@ void LinkLine::transact(const Request& request) {
         finish(error);
         return;
     }
-    keepInterFrameGap();
+    keepLineQuiet();
     // Nothing can answer a request before it is sent: what waits now is a late answer to an earlier
     // one, and taken as this reply it would hand the caller another request's values.
     discard(m_comm->discardInput());
@@ -154,6 +154,7 @@ void LinkLine::transact(const Request& request) {
     m_comm->dropReceiveThreshold();
     m_gapTimer->stop();
     m_state = State::Idle;
+    m_sinceEnded.start();
     finish();
 }
 
@@ -266,13 +267,19 @@ void LinkLine::completeEarly(int expected) {
     }
 }
 
-void LinkLine::keepInterFrameGap() {
+void LinkLine::keepLineQuiet() {
     // Without the silence after each reply, nothing else gives the device and the converter their
     // quiet time before the next request. The gap is quiet on the line, not time since the reply:
     // bytes trailing it are thrown away and the gap counted again from them, so they cannot land in
-    // the next reply. A line that never goes quiet must not hold the request back for ever.
-    if (!m_request.fast || !m_sinceReply.isValid()) return;
-    const int gap = interFrameGapMs(m_request.rtsMode);
+    // the next reply. After a request that got no valid reply the line waits a whole silence, from
+    // the end of that transaction or the last byte, whichever is later: a device that answers late
+    // would otherwise put its answer in front of the next meter's and spoil both. A line that never
+    // goes quiet must not hold the request back for ever.
+    const bool gapDue = m_request.fast && m_sinceReply.isValid();
+    const bool settle = m_request.settleFirst && m_sinceEnded.isValid();
+    if (!gapDue && !settle) return;
+    const int gap = std::max(gapDue ? interFrameGapMs(m_request.rtsMode) : 0,
+                             settle ? std::max(0, m_request.silenceMs) : 0);
     const int bound = replyLimitMs(m_request.silenceMs, m_request.silenceMs);
     QElapsedTimer waited;
     waited.start();
@@ -282,7 +289,9 @@ void LinkLine::keepInterFrameGap() {
             discard(trailing);
             m_sinceReply.start();
         }
-        const qint64 left = std::min<qint64>(gap - m_sinceReply.elapsed(), bound - waited.elapsed());
+        qint64 quiet = m_sinceReply.isValid() ? m_sinceReply.elapsed() : LLONG_MAX;
+        if (settle) quiet = std::min(quiet, m_sinceEnded.elapsed());
+        const qint64 left = std::min<qint64>(gap - quiet, bound - waited.elapsed());
         if (left <= 0) return;
         waitLine([] { return false; }, int(left));
     }

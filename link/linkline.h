@@ -40,6 +40,9 @@ class LinkLine : public QObject {
         // Fast completion ends a reply that answers this address and function (-1: any).
         int expectAddress = -1;
         int expectFunction = -1;
+        // The request before got no valid reply: its answer may still be on its way, and must not
+        // land in this one's. The line waits for a silence of quiet first.
+        bool settleFirst = false;
     };
     // What went wrong outside the reply's bytes themselves. Refused is the engine's own: a request
     // that cannot make a frame never reaches the line.
@@ -89,7 +92,8 @@ class LinkLine : public QObject {
     // Fast completion: ends the wait when what has come is the whole reply (of the expected length,
     // -1 while the bytes cannot tell it), or arms the gap.
     void completeEarly(int expected);
-    void keepInterFrameGap();
+    // Holds the request back until the line has been quiet long enough, throwing away what comes.
+    void keepLineQuiet();
     // Lets the control hold its receive event until the frame the reply's first bytes announce is
     // complete.
     void awaitRestOfFrame(int expected);
@@ -108,6 +112,8 @@ class LinkLine : public QObject {
     QTimer* m_gapTimer = nullptr;
     // Since the last byte that arrived, for the distance the next request keeps in fast completion.
     QElapsedTimer m_sinceReply;
+    // Since the last transaction ended, for the quiet after one that got no valid reply.
+    QElapsedTimer m_sinceEnded;
     QElapsedTimer m_sinceSent;
     qint64 m_lastByteMs = -1;
     // Arrived bytes not reported yet, and since the last report.

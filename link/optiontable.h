@@ -37,6 +37,15 @@ constexpr Option portMapOption(const char* help, const char* shown = nullptr) {
         .names = "comm", .value = "n=PATH", .help = help, .shown = shown, .refusal = PortMap::MissingValue};
 }
 
+// --retries N of the tools that read meters: the engine's retries of a read (TModBus::setRetries).
+constexpr Option retriesOption() {
+    return {.names = "retries",
+            .value = "N",
+            .help = "ask a read that got no valid reply again, up to N times (0..5, default 0);\n"
+                    "a write is never repeated",
+            .refusal = "--retries needs a number 0..5"};
+}
+
 class CommandLine {
   public:
     explicit CommandLine(std::span<const Option> options);

@@ -47,11 +47,8 @@ struct ReplyLength {
     int length = 5; // Fixed: the whole frame; ByteCount: the frame without the counted bytes
 };
 
-// Adds or replaces a function's row; a function of the meter's own (its archive read) is made
-// known by the code that speaks it.
-void registerReplyLength(const ReplyLength& row);
 // The length of the reply frame that starts with these bytes: 0 while too few have come to tell,
-// -1 when nothing registered fixes it. An exception is always five bytes.
+// -1 when no row of the table fixes it. An exception is always five bytes.
 int expectedReplyLength(const std::uint8_t* frame, int count);
 
 } // namespace rtu

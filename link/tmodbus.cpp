@@ -46,6 +46,12 @@ bool worthAskingAgain(ReplyStatus status) {
     }
 }
 
+// A reply that may still be under way, or a part of one, when the transaction ended: the next
+// request waits for the line to go quiet. A link that was lost brings nothing more.
+bool mayStillBeAnswered(ReplyStatus status) {
+    return worthAskingAgain(status) && status != ReplyStatus::LinkLost;
+}
+
 } // namespace
 
 TModBus::TModBus(QObject* parent) : QObject(parent), m_thread(std::make_unique<QThread>()) {
@@ -127,7 +133,8 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
                                     .fast = m_fast,
                                     .commandLine = CommandMode,
                                     .expectAddress = m_expectAddress,
-                                    .expectFunction = m_expectFunction};
+                                    .expectFunction = m_expectFunction,
+                                    .settleFirst = m_settleNext};
     m_state = State::Waiting;
     m_verdict = false;
     if (m_thread) {
@@ -141,6 +148,10 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     } else {
         m_line->transact(request);
     }
+    // A modem's command line is judged by its words, not as a frame. A link that went away (a device
+    // server that hung up before any byte) has nothing more on its way, whatever the status says.
+    m_settleNext = m_settleAfterFailure && !CommandMode && m_fault != Fault::LinkLost &&
+                   mayStillBeAnswered(replyStatus());
     m_state = State::Idle;
     emit transactionEnded();
 }

@@ -140,17 +140,27 @@ class TModBus : public QObject {
     static constexpr int MaxRetries = 5;
     void setRetries(int n) { m_retries = std::clamp(n, 0, MaxRetries); }
     int retries() const { return m_retries; }
-    // Holds retries off while it lives: the scan asks 127 addresses, most of which never answer.
+    // Holds retries off while it lives, and the wait for a quiet line after a request without a
+    // valid reply: the scan asks 127 addresses, most of which never answer, and each such wait would
+    // double what a silent address costs the operator.
     class RetriesOff {
       public:
-        explicit RetriesOff(TModBus& bus) : m_bus(bus), m_saved(bus.retries()) { bus.setRetries(0); }
-        ~RetriesOff() { m_bus.setRetries(m_saved); }
+        explicit RetriesOff(TModBus& bus)
+            : m_bus(bus), m_saved(bus.retries()), m_settle(bus.m_settleAfterFailure) {
+            bus.setRetries(0);
+            bus.m_settleAfterFailure = false;
+        }
+        ~RetriesOff() {
+            m_bus.setRetries(m_saved);
+            m_bus.m_settleAfterFailure = m_settle;
+        }
         RetriesOff(const RetriesOff&) = delete;
         RetriesOff& operator=(const RetriesOff&) = delete;
 
       private:
         TModBus& m_bus;
         int m_saved;
+        bool m_settle;
     };
 
   signals:
@@ -193,6 +203,9 @@ class TModBus : public QObject {
     int m_silenceMs = DefaultSilenceMs;
     int m_retries = 0;
     bool m_fast = false;
+    // The last request got no valid reply: the next one waits for the line to go quiet.
+    bool m_settleNext = false;
+    bool m_settleAfterFailure = true;
     qint64 m_discarded = 0;
     ReplyCompletion m_completion = ReplyCompletion::Silence;
     QString m_portError;

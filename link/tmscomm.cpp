@@ -6,8 +6,11 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+// The receive threshold is the terminal driver's VMIN; elsewhere the port reports every byte.
+#ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #include <termios.h>
+#endif
 
 TMSComm::TMSComm(QObject* parent) : QObject(parent) {
     connect(&m_port, &QSerialPort::readyRead, this, &TMSComm::onReadyRead);
@@ -102,6 +105,7 @@ QByteArray TMSComm::discardInput() {
 }
 
 void TMSComm::setReceiveThreshold(int bytes) {
+#ifdef Q_OS_UNIX
     // With VTIME 0 the terminal driver tells a poll of input only once VMIN bytes wait; the port
     // reads without blocking, so reads themselves do not change.
     const int vmin = std::clamp(bytes, 1, 255);
@@ -112,13 +116,21 @@ void TMSComm::setReceiveThreshold(int bytes) {
     t.c_cc[VMIN] = cc_t(vmin);
     t.c_cc[VTIME] = 0;
     if (::tcsetattr(fd, TCSANOW, &t) == 0) m_threshold = vmin;
+#else
+    // Each arrival raises its event, as without a threshold: only the link thread wakes more often.
+    (void)bytes;
+#endif
 }
 
 bool TMSComm::dropReceiveThreshold() {
     if (m_threshold == 1) return false;
+#ifdef Q_OS_UNIX
     setReceiveThreshold(1);
     int waiting = 0;
     return m_port.isOpen() && ::ioctl(int(m_port.handle()), FIONREAD, &waiting) == 0 && waiting > 0;
+#else
+    return false;
+#endif
 }
 
 void TMSComm::reopenIfOpen() {

@@ -78,6 +78,8 @@ class SimulatorThread {
     bool execute(const ReplyPlan& plan);
     bool writePaced(const QByteArray& bytes);
     bool writeAll(const char* data, int size);
+    // One write to the line; a master that has closed its connection is dropped (-1, errno EPIPE).
+    ssize_t put(const char* data, int size);
     // Sleeps unless stop() is called; false when it was.
     bool pause(int ms);
     void record(bool fromMaster, const QByteArray& frame, const QString& note);
@@ -293,7 +295,7 @@ void SimulatorThread::babbleIfDue() {
     if (babbleDueMs < 0 || nowMs() < babbleDueMs || lineFd < 0) return;
     const char byte = char(noise.next() & 0xFF);
     // Nobody may be reading: a full queue just loses the noise.
-    [[maybe_unused]] auto n = ::write(lineFd, &byte, 1);
+    put(&byte, 1);
     babbleDueMs = nowMs() + babbleGapMs;
 }
 
@@ -419,7 +421,7 @@ bool SimulatorThread::writePaced(const QByteArray& bytes) {
 bool SimulatorThread::writeAll(const char* data, int size) {
     int done = 0;
     while (done < size && lineFd >= 0) {
-        const ssize_t n = ::write(lineFd, data + done, size - done);
+        const ssize_t n = put(data + done, size - done);
         if (n > 0) {
             done += int(n);
             continue;
@@ -430,6 +432,18 @@ bool SimulatorThread::writeAll(const char* data, int size) {
         if (::poll(&p, 1, 1000) <= 0 || stopping) return false;
     }
     return done == size;
+}
+
+ssize_t SimulatorThread::put(const char* data, int size) {
+    if (lineFd != clientFd) return ::write(lineFd, data, size_t(size));
+    // A write to a connection the master has closed would raise SIGPIPE and end the simulator
+    // without a word; it is the master gone, as a read of end-of-file is.
+    const ssize_t n = ::send(lineFd, data, size_t(size), MSG_NOSIGNAL);
+    if (n < 0 && (errno == EPIPE || errno == ECONNRESET)) {
+        dropConnection(QStringLiteral("tcp: the master closed the connection"));
+        errno = EPIPE;
+    }
+    return n;
 }
 
 bool SimulatorThread::pause(int ms) {

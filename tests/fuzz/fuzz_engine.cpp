@@ -3,7 +3,6 @@
 // it has ended, with fast completion on or off. What the engine keeps and how it judges it is
 // compared with an independent reading of the same bytes, and every frame it sends must be well
 // formed.
-#include "archives/reading.h"
 #include "device/registerblock.h"
 #include "fakecomm.h"
 #include "fuzzinput.h"
@@ -164,7 +163,6 @@ Request send(TModBus& bus, FuzzInput& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ensureApplication();
-    archives::registerReplyLength();
     FuzzInput in(data, size);
     FakeComm comm;
     comm.settings = QStringLiteral("38400,n,8,1");

@@ -412,3 +412,53 @@ TEST(CollectManyLines, ShareAFewDatabaseConnections) {
         EXPECT_EQ(o.result, store::Outcome::Result::Stored) << o.reason.toStdString();
     EXPECT_EQ(db->outcomes("run").size(), outcomes.size());
 }
+
+namespace {
+
+// Two meters on one line; meter 2 answers late (after the silence has ended its transaction), when
+// meter 3 would be waiting for its own reply.
+TEST(CollectBesideALateMeter, OnlyTheLateMeterFailsAndRetriesMendAReplyLateOnce) {
+    using Result = store::Outcome::Result;
+    const struct {
+        const char* name;
+        bool fast;
+        int retries;
+        int late; // which of meter 2's requests is answered late; 0: every one
+        Result meter2;
+    } cases[] = {
+        {"every reply late", false, 0, 0, Result::Failed},
+        {"every reply late, fast", true, 0, 0, Result::Failed},
+        {"every reply late, asked again", true, 2, 0, Result::Failed},
+        {"the first reply late", true, 0, 1, Result::Failed},
+        {"the first reply late, asked again", false, 1, 1, Result::Stored},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        bool failed = false;
+        CollectOptions options;
+        options.database = *store::parseLocation(*newDatabase(Backend::SQLite, &error, &failed), nullptr);
+        options.fast = c.fast;
+        options.retries = c.retries;
+        options.silenceMs = 50;
+        const auto line = simulator({2, 3}, false, 31);
+        sim::FaultSpec late = c.late ? sim::FaultSpec::onNth(sim::Fault::Late, c.late)
+                                     : sim::FaultSpec::always(sim::Fault::Late);
+        late.address = 2;
+        late.lateDelayMs = 80; // within a silence after the transaction ends, as 700 ms are after 500
+        line->setFault(late);
+        const std::unique_ptr<store::Store> db = store::Store::open(options.database, &error);
+        ASSERT_TRUE(db) << error.toStdString();
+        ASSERT_TRUE(db->beginRun("run", QDateTime::currentDateTime(), "test"));
+        const std::atomic<bool> stop{false};
+        const QList<store::Outcome> o = collectOnce(
+            *parseMeterList(QStringLiteral("%1 2\n%1 3\n").arg(line->portPath()), "meters", &error), options,
+            "run", {}, stop);
+        ASSERT_EQ(o.size(), 2);
+        EXPECT_EQ(o[0].result, c.meter2) << o[0].reason.toStdString();
+        if (c.meter2 == Result::Failed) EXPECT_EQ(o[0].reason, "no reply (electronic number)");
+        EXPECT_EQ(o[1].result, Result::Stored) << o[1].reason.toStdString();
+    }
+}
+
+} // namespace

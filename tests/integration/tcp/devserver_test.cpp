@@ -15,8 +15,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <arpa/inet.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -214,7 +218,6 @@ class EngineVsSimOverTcp : public ::testing::Test {
 TEST_F(EngineVsSimOverTcp, RepliesOfTheSimulatorEndByTheirLength) {
     // Every function's length rule, split anywhere, is the scripted engine test's; here the frames
     // come whole from the simulator over a real socket.
-    archives::registerReplyLength();
     bus.setFastCompletion(true);
     const QDateTime hoursAgo = QDateTime::currentDateTime().addSecs(-10 * 3600);
     const struct {
@@ -330,6 +333,43 @@ struct Stopped {
         if (!process.waitForFinished(5000)) process.kill();
     }
 };
+
+TEST(SimulatorOverTcp, AMasterGoneWhileTheReplyIsWrittenIsDroppedAndTheNextOneIsServed) {
+    QProcess sim;
+    const Stopped stop{sim};
+    // Paced, so the reply goes out in many writes: those after the first meet a closed connection.
+    const QString url = startServer(sim, QStringLiteral(KASTARI_SIM),
+                                    {"--tcp", "0", "--verbose", "--fault", "late,when=1,delay=300"});
+    ASSERT_TRUE(url.startsWith("tcp://127.0.0.1:")) << url.toStdString();
+    QString said;
+    const auto waitToSay = [&](const QString& text) {
+        for (int i = 0; i < 100 && !said.contains(text) && sim.state() == QProcess::Running; ++i) {
+            sim.waitForReadyRead(100);
+            said += QString::fromLatin1(sim.readAllStandardOutput());
+        }
+        return said.contains(text);
+    };
+    // A plain socket: the test process keeps SIGPIPE as it was, and the simulator inherits it.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(quint16(url.section(':', -1).toInt()));
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const QByteArray request = crc16::appended(hex("01 03 00 00 00 20")); // a 69-byte reply
+    ASSERT_EQ(::write(fd, request.constData(), size_t(request.size())), request.size());
+    // Gone once the simulator has taken the request and waits to answer it.
+    ASSERT_TRUE(waitToSay(QString::fromLatin1(request.toHex(' ')))) << said.toStdString();
+    ::close(fd);
+    EXPECT_TRUE(waitToSay("(tcp: the master closed the connection)")) << said.toStdString();
+    ASSERT_EQ(sim.state(), QProcess::Running) << "exit " << sim.exitCode() << ", " << said.toStdString();
+
+    TModBus bus;
+    bus.setModbusSilenceMs(kSilence);
+    bus.MSComm1()->setSystemPortName(url);
+    bus.ReadHoldingRegisters(1, 2, 0);
+    EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
+}
 
 TEST(CliOverTcp, AnIndependentSlaveBehindADeviceServerAnswersTheCli) {
     QProcess peer;

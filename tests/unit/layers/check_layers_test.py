@@ -28,6 +28,21 @@ CASES = [
     ("a serial port header outside link/ fails", {"app/form.cpp": "#include <QtSerialPort/QSerialPort>\n"}, 1,
      "of QtSerialPort"),
     ("commented-out includes are not includes", {"device/row.cpp": '// #include "ui/panel.h"\n'}, 0, "0 against"),
+    ("platform headers in a branch of a named file pass",
+     {"link/tmscomm.cpp": "#ifdef Q_OS_UNIX\n#include <sys/ioctl.h>\n#include <termios.h>\n#endif\n"}, 0, "0 against"),
+    ("a platform header outside a branch fails", {"link/tmscomm.cpp": "#include <QFileInfo>\n#include <termios.h>\n"},
+     1, "link/tmscomm.cpp:2: <termios.h> is platform code outside a platform branch"),
+    ("a branch that has ended is no shelter",
+     {"link/tmscomm.cpp": "#ifdef Q_OS_UNIX\n#include <termios.h>\n#endif\n#include <sys/ioctl.h>\n"}, 1,
+     "link/tmscomm.cpp:4: <sys/ioctl.h>"),
+    ("platform code in a file the table does not name fails",
+     {"link/serial.cpp": "#ifdef Q_OS_WIN\n#include <windows.h>\n#endif\n"}, 1, "does not name"),
+    ("a branch on the platform is platform code too", {"device/row.cpp": "#ifdef Q_OS_WIN\nint a;\n#endif\n"}, 1,
+     "device/row.cpp: platform code in a file the platform table does not name"),
+    ("a named file without platform code fails", {"link/portmap.cpp": "int x;\n"}, 1, "holds no platform code"),
+    ("the simulator has no portable path", {"sim/simulator.cpp": "#include <pty.h>\n#include <sys/socket.h>\n"}, 0,
+     "0 against"),
+    ("tests are not held to it", {"tests/support/pty.cpp": "#include <pty.h>\n"}, 0, "0 against"),
 ]
 
 
