@@ -64,16 +64,20 @@ class ReadingMeter : public MainWindowTest {
         ASSERT_TRUE(driver.done());
         ASSERT_GT(form->StringGridArchives->rowCount(), 10);
     }
-    // "Сохранить архив" answered with the file the dialog suggests; its lines, and the dialog's
-    // title and folder.
+    // Takes the file a save dialog suggests, noting it and the dialog's title.
+    static ModalDriver::Step acceptSuggested(QString* title, QString* suggested) {
+        return on<QFileDialog>([=](QFileDialog* d) {
+            if (title) *title = d->windowTitle();
+            *suggested = d->selectedFiles().value(0);
+            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+        });
+    }
+    // "Сохранить архив" answered with the file the dialog suggests: the lines written, the dialog's
+    // title and the file.
     QStringList saveArchive(QString* title = nullptr, QString* suggested = nullptr) {
         QString path;
         ModalDriver driver;
-        driver.then(on<QFileDialog>([&](QFileDialog* d) {
-            if (title) *title = d->windowTitle();
-            path = d->selectedFiles().value(0);
-            QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-        }));
+        driver.then(acceptSuggested(title, &path));
         driver.then(pressIn(form->Form15, form->Form15->Button1));
         archives->MenuSaveArchiveClick();
         EXPECT_TRUE(driver.done());
@@ -149,11 +153,7 @@ TEST_F(ReadingMeter, TheChartOfAnotherMetersArchiveKeepsItsNumberAndFolder) {
 
     QString suggested, dialogTitle;
     ModalDriver driver;
-    driver.then(on<QFileDialog>([&](QFileDialog* d) {
-        dialogTitle = d->windowTitle();
-        suggested = d->selectedFiles().value(0);
-        QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-    }));
+    driver.then(acceptSuggested(&dialogTitle, &suggested));
     driver.then(pressIn(form->Form15, form->Form15->Button1));
     sim->clearLog();
     chart->window()->ButtonSavePng->click();
@@ -202,11 +202,7 @@ TEST_F(ReadingMeter, TheReportOfAnotherMetersDaysNamesThatMeterInItsHeadingAndFi
 
     QString suggested, dialogTitle;
     ModalDriver driver;
-    driver.then(on<QFileDialog>([&](QFileDialog* d) {
-        dialogTitle = d->windowTitle();
-        suggested = d->selectedFiles().value(0);
-        QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
-    }));
+    driver.then(acceptSuggested(&dialogTitle, &suggested));
     driver.then(pressIn(form->Form15, form->Form15->Button1));
     report->window()->ButtonSavePdf->click();
     EXPECT_TRUE(driver.done());
