@@ -32,10 +32,16 @@ QString titleOf(const ArchivesView::ShownArchive& shown) {
         periods = periodText(r.kind, r.periods.first().start) + QStringLiteral(" – ") +
                   periodText(r.kind, r.periods.last().start);
     if (r.notRead() > 0) periods += QStringLiteral(" (не прочитано периодов: %1)").arg(r.notRead());
-    if (r.linkFailed()) periods += QStringLiteral(" (чтение прервано: нет ответа)");
-    const QString what =
+    if (r.stopped)
+        periods +=
+            QStringLiteral(" (чтение прервано: прочитано %1 из %2 периодов)").arg(r.done).arg(r.planned);
+    else if (r.linkFailed())
+        periods += QStringLiteral(" (чтение прервано: нет ответа)");
+    // Two meters of one kind show the same texts: the number tells them apart.
+    QString what =
         exportfile::title({.archiveNumber = int(r.kind), .channelCaption = shown.channel.trimmed()}) +
         QStringLiteral(", ") + shown.device.simplified();
+    if (!r.meter.number.isEmpty()) what += QStringLiteral(", электронный номер ") + r.meter.number;
     return QStringLiteral("<center>") + what.toHtmlEscaped() + QStringLiteral("<br>") +
            periods.toHtmlEscaped() + QStringLiteral("</center>");
 }
@@ -67,13 +73,12 @@ void ArchiveChartView::MenuArchiveChartClick() {
 
 void ArchiveChartView::redraw() {
     m_shown = m_archives.lastArchive();
-    m_number.reset();
     draw();
 }
 
 void ArchiveChartView::present(const ArchivesView::ShownArchive& shown, const QString& electronicNumber) {
     m_shown = shown;
-    m_number = electronicNumber;
+    if (m_shown->reading.meter.number.isEmpty()) m_shown->reading.meter.number = electronicNumber;
     draw();
     m_window->present();
 }
@@ -94,5 +99,6 @@ void ArchiveChartView::ButtonSavePngClick() {
     if (!m_shown) return;
     QString name = exportfile::defaultName(int(m_shown->reading.kind), m_shown->reading.channel == 0);
     name.replace(QStringLiteral(".txt"), QStringLiteral(".png"));
-    filesave::saveImage(m_host, m_window->chartImage(), name, m_number);
+    // The folder is the pictured meter's, never the one chosen now.
+    filesave::saveImage(m_host, m_window->chartImage(), name, m_shown->reading.meter.number);
 }

@@ -42,5 +42,4 @@ class ArchiveChartView : public QObject {
     std::unique_ptr<ChartWindow> m_window;
     std::optional<archives::ArchiveChart> m_chart;
     std::optional<ArchivesView::ShownArchive> m_shown;
-    std::optional<QString> m_number; // for an archive from the database: its meter's
 };

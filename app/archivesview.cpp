@@ -8,6 +8,7 @@
 #include "archives/journalreading.h"
 #include "files/exportfile.h"
 #include "ui/archivegrids.h"
+#include "ui/confirmdialog.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
 #include "ui/tform12.h"
@@ -31,6 +32,14 @@ archives::RequestFn stoppable(Exchange& link, const BusyWindow& window) {
     };
 }
 
+// "Чтение прервано: прочитано 3 из 10 периодов. Сохранить?"
+QString stoppedQuestion(const archives::Reading& reading, bool archive) {
+    return QStringLiteral("Чтение прервано: прочитано %1 из %2 %3. Сохранить?")
+        .arg(reading.done)
+        .arg(reading.planned)
+        .arg(archive ? QStringLiteral("периодов") : QStringLiteral("записей"));
+}
+
 } // namespace
 
 ArchivesView* ArchivesView::install(ViewHost& host) {
@@ -45,6 +54,7 @@ ArchivesView::ArchivesView(ViewHost& host)
     host.setArchiveRangeDialog(*m_form10);
     host.setGroupReader(ViewHost::GroupArchives, [this] { ReadArchives(); });
     host.setGroupReader(ViewHost::GroupJournals, [this] { ReadJournals(); });
+    host.setArchiveSaveCheck([this] { return saveAllowed(); });
     // Run after the menu has closed, never from inside its mouse event.
     connect(host.fileCommand(ViewHost::FileCommand::SaveArchive), &QAction::triggered, this,
             &ArchivesView::MenuSaveArchiveClick, Qt::QueuedConnection);
@@ -67,15 +77,35 @@ bool ArchivesView::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+const archives::Reading* ArchivesView::shownReading() const {
+    if (m_host.archiveChosen()) return m_lastArchive ? &m_lastArchive->reading : nullptr;
+    return m_lastJournal ? &m_lastJournal->reading : nullptr;
+}
+
+bool ArchivesView::saveAllowed() const {
+    const archives::Reading* reading = shownReading();
+    return reading && reading->meter.choice == m_host.meterChoice() &&
+           reading->meter.address == m_host.deviceAddress();
+}
+
+void ArchivesView::updateSaveItem() {
+    m_host.fileCommand(ViewHost::FileCommand::SaveArchive)->setEnabled(saveAllowed());
+}
+
 void ArchivesView::ReadArchives() {
     showLostPeriods({});
     m_host.stopPolling();
     DisabledWindow disabled(m_host.actionWindow());
+    // Taken before the rows: whatever is made of them later names this meter.
+    MeterIdentity meter = m_host.chosenMeter();
+    meter.readAt = now();
     m_form12->start();
     archives::ArchiveReading reading =
         archives::readArchive(archives::Kind(m_host.archiveNumber()), m_form10->range(), channel(), now(),
                               stoppable(m_host.exchange(), *m_form12),
                               [this](int done, int planned) { m_form12->setProgress(done, planned); });
+    reading.meter = meter;
+    reading.stopped = m_form12->stopRequested() && reading.linkFailed();
     StringGrid& grid = m_host.archiveGrid();
     showReading(grid, reading);
     // Stopped by the operator, not by the link: what was read is shown.
@@ -88,34 +118,49 @@ void ArchivesView::ReadArchives() {
     m_form12->hide();
     if (!reading.linkFailed()) m_host.enableChannelChoice();
     m_lastArchive = ShownArchive{std::move(reading), m_host.deviceCaption(), m_host.channelCaption()};
+    updateSaveItem();
     emit archiveRead();
 }
 
 void ArchivesView::ReadJournals() {
     m_host.stopPolling();
     DisabledWindow disabled(m_host.actionWindow());
+    MeterIdentity meter = m_host.chosenMeter();
+    meter.readAt = now();
     m_form13->start();
-    const archives::Reading reading = archives::readJournal(
+    archives::Reading reading = archives::readJournal(
         m_host.archiveNumber(), m_host.twoChannelMode(), stoppable(m_host.exchange(), *m_form13),
         [this](int done, int planned) { m_form13->setProgress(done, planned); });
+    reading.meter = meter;
+    reading.stopped = m_form13->stopRequested() && reading.linkFailed();
     showReading(m_host.journalGrid(), reading);
     if (m_form13->stopRequested()) m_host.journalGrid().show();
     m_form13->hide();
+    m_lastJournal = ShownJournal{std::move(reading), m_host.archiveNumber(), m_host.channelCaption()};
+    updateSaveItem();
 }
 
 void ArchivesView::MenuSaveArchiveClick() {
     const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Opened});
-    // The rows were read from the meter chosen now; one that no longer answers still gets its rows
-    // saved, without a number, in the working directory.
-    const QString number = filesave::readElectronicNumber(m_host).value_or(QString());
-    const std::optional<QString> path =
-        filesave::choosePath(number, exportfile::defaultName(m_host.archiveNumber(), m_host.channel() == 1));
-    if (path) {
-        const StringGrid& grid = m_host.archiveChosen() ? m_host.archiveGrid() : m_host.journalGrid();
-        const exportfile::Heading heading{.deviceCaption = m_host.deviceCaption(),
-                                          .electronicNumber = number,
-                                          .archiveNumber = m_host.archiveNumber(),
-                                          .channelCaption = m_host.channelCaption()};
-        filesave::write(m_host, {{*path, exportfile::contents(heading, grid.rows())}});
+    // The rows may be another meter's, read before this one was chosen: nothing to save then.
+    if (!saveAllowed()) return;
+    const bool archive = m_host.archiveChosen();
+    // The file names what was read, from whom and for which channel, as it was when read; the
+    // choices in the menus may have moved on since.
+    const archives::Reading& reading = *shownReading();
+    const int number = archive ? int(m_lastArchive->reading.kind) : m_lastJournal->archiveNumber;
+    const bool firstChannel = archive ? m_lastArchive->reading.channel == 0 : number != 6;
+    if (reading.stopped) {
+        ConfirmDialog confirm(QStringLiteral("Сохранить архив"), stoppedQuestion(reading, archive));
+        if (execModal(confirm) != QDialog::Accepted) return;
     }
+    const std::optional<QString> path = filesave::choosePath(
+        reading.meter.number, exportfile::defaultName(number, firstChannel), filesave::Saving::Archive);
+    if (!path) return;
+    const exportfile::Heading heading{.deviceCaption = reading.meter.caption(),
+                                      .electronicNumber = reading.meter.number,
+                                      .archiveNumber = number,
+                                      .channelCaption =
+                                          archive ? m_lastArchive->channel : m_lastJournal->channel};
+    filesave::write(m_host, {{*path, exportfile::contents(heading, archives::gridRows(reading))}});
 }

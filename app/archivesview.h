@@ -35,13 +35,16 @@ class ArchivesView : public QObject {
     // The computer's local clock (tests fix it).
     std::function<QDateTime()> now;
 
-    // The archive last read into the grid (whole, or as far as the link let it), with the meter and
-    // channel as the window named them then.
+    // The archive last read into the grid (whole, or as far as the link or "Стоп" let it), with the
+    // meter and channel as the window named them then; the reading carries its meter's identity.
     struct ShownArchive {
         archives::ArchiveReading reading;
         QString device, channel;
     };
     const std::optional<ShownArchive>& lastArchive() const { return m_lastArchive; }
+    // Whether the grid of the choice in "Тип параметров" holds rows read from the meter chosen now:
+    // what "Сохранить архив" may save.
+    bool saveAllowed() const;
 
   signals:
     void archiveRead();
@@ -56,10 +59,20 @@ class ArchivesView : public QObject {
     // shows, that the archive shown lacks periods the meter may have recorded; empty clears it.
     void showLostPeriods(const QString& text);
 
+    // The journal last read into its grid, as the file names it.
+    struct ShownJournal {
+        archives::Reading reading;
+        int archiveNumber = 3;
+        QString channel;
+    };
+    const archives::Reading* shownReading() const;
+    void updateSaveItem();
+
     ViewHost& m_host;
     // Top-level windows of their own: a disabled main window must not disable them.
     std::unique_ptr<TForm10> m_form10;
     std::unique_ptr<TForm12> m_form12;
     std::unique_ptr<TForm13> m_form13;
     std::optional<ShownArchive> m_lastArchive;
+    std::optional<ShownJournal> m_lastJournal;
 };

@@ -41,7 +41,7 @@ ConsumptionReportView::ConsumptionReportView(ViewHost& host, ArchivesView& archi
 ConsumptionReportView::~ConsumptionReportView() = default;
 
 void ConsumptionReportView::MenuConsumptionReportClick() {
-    // The meter is asked for its number.
+    // Its error box and window are not opened inside an exchange.
     afterExchange(m_host, [this] { buildFromShownArchive(); });
 }
 
@@ -55,12 +55,17 @@ void ConsumptionReportView::buildFromShownArchive() {
                                "(«Тип параметров» > «Архивы» > «Суточный»)."));
             return;
         }
+        // The meter the days were read from, whichever is chosen now: a bill made of the report
+        // charges that meter's customer.
         const archives::ArchiveReading& reading = shown->reading;
+        const MeterIdentity& meter = reading.meter;
         consumption::Heading heading{
-            .electronicNumber = filesave::readElectronicNumber(m_host).value_or(QString()),
-            .deviceText = shown->device.section(QStringLiteral(" адрес:"), 0, 0).simplified(),
+            .electronicNumber = meter.number,
+            .deviceText = meter.deviceText.simplified(),
             .name = {},
-            .address = QStringLiteral("сетевой адрес %1").arg(m_host.deviceAddress()),
+            .address = meter.line.isEmpty()
+                           ? QStringLiteral("сетевой адрес %1").arg(meter.address)
+                           : QStringLiteral("%1, сетевой адрес %2").arg(meter.line).arg(meter.address),
             .channel = reading.channel + 1,
             .from = {},
             .to = {},
@@ -89,10 +94,9 @@ void ConsumptionReportView::ButtonPrintClick() {
 
 void ConsumptionReportView::ButtonSavePdfClick() {
     if (!m_report) return;
-    const QString name = QStringLiteral("Report_ch%1_%2.pdf")
-                             .arg(m_report->heading.channel)
-                             .arg(m_report->heading.from.toString(QStringLiteral("yyyy-MM")));
     const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
-    if (const std::optional<QString> path = filesave::choosePath(m_report->heading.electronicNumber, name))
+    if (const std::optional<QString> path =
+            filesave::choosePath(m_report->heading.electronicNumber, consumption::pdfName(m_report->heading),
+                                 filesave::Saving::Report))
         filesave::write(m_host, {{*path, consumption::pdf(*m_report)}});
 }

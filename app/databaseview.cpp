@@ -274,7 +274,8 @@ void DatabaseView::ButtonSaveArchiveClick() {
     const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
     const std::optional<QString> path = filesave::choosePath(
         heading.electronicNumber,
-        exportfile::defaultName(heading.archiveNumber, m_shown->stored.reading.channel == 0));
+        exportfile::defaultName(heading.archiveNumber, m_shown->stored.reading.channel == 0),
+        filesave::Saving::Archive);
     if (!path) return;
     // A name ending in .csv asks for the rows as a spreadsheet reads them.
     const QByteArray bytes = path->endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)

@@ -53,8 +53,11 @@ std::optional<QString> runSaveDialog(const QString& number, const QString& defau
 
 } // namespace
 
-std::optional<QString> choosePath(const QString& electronicNumber, const QString& defaultName) {
-    return runSaveDialog(electronicNumber, defaultName, {});
+std::optional<QString> choosePath(const QString& electronicNumber, const QString& defaultName, Saving what) {
+    SaveDialog kind;
+    if (what == Saving::Archive) kind.title = QStringLiteral("Запись архива в файл");
+    if (what == Saving::Report) kind.title = QStringLiteral("Запись отчёта в файл");
+    return runSaveDialog(electronicNumber, defaultName, kind);
 }
 
 bool write(ViewHost& host, const QList<File>& files) {
@@ -84,8 +87,7 @@ void whenNoExchange(ViewHost& host, std::function<void()> action) {
 void saveImage(ViewHost& host, const QImage& image, const QString& defaultName,
                const std::optional<QString>& electronicNumber) {
     whenNoExchange(host, [&host, image, defaultName, electronicNumber] {
-        const QString number =
-            electronicNumber ? *electronicNumber : readElectronicNumber(host).value_or(QString());
+        const QString number = electronicNumber ? *electronicNumber : host.chosenMeter().number;
         const std::optional<QString> path =
             runSaveDialog(number, defaultName,
                           {.title = QStringLiteral("Запись изображения в файл"),

@@ -19,10 +19,14 @@ namespace filesave {
 // failure is shown).
 std::optional<QString> readElectronicNumber(ViewHost& host);
 
+// What a save dialog saves: its title says so.
+enum class Saving { Params, Archive, Report };
+
 // Creates the electronic number's folder in the working directory (an empty number means the
 // working directory itself) and runs the save dialog there with defaultName. The chosen path, or
 // nothing when the operator cancels. The working directory stays as it was.
-std::optional<QString> choosePath(const QString& electronicNumber, const QString& defaultName);
+std::optional<QString> choosePath(const QString& electronicNumber, const QString& defaultName,
+                                  Saving what = Saving::Params);
 
 struct File {
     QString path;
@@ -37,11 +41,10 @@ bool write(ViewHost& host, const QList<File>& files);
 // up until it closed, and its reply would be judged late.
 void whenNoExchange(ViewHost& host, std::function<void()> action);
 
-// Saves a picture as PNG through the save dialog, in the chosen meter's folder, and write(). The
-// dialog waits for the exchange under way (opened inside the engine's wait it would hold that
-// exchange up), and no poll starts while it is open.
-// `electronicNumber`, when given, names the folder instead of the meter chosen now (a picture of data
-// from the database).
+// Saves a picture as PNG through the save dialog, in the folder of `electronicNumber` (the meter
+// the pictured rows came from; when not given, the chosen meter), and write(). The dialog waits for
+// the exchange under way (opened inside the engine's wait it would hold that exchange up), and no
+// poll starts while it is open.
 void saveImage(ViewHost& host, const QImage& image, const QString& defaultName,
                const std::optional<QString>& electronicNumber = std::nullopt);
 

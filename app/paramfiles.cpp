@@ -70,9 +70,9 @@ void ParamFiles::MenuSaveParamClick() {
     // Held for the whole command, so no poll starts between its exchanges or its pauses.
     const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
     // The folder is the chosen meter's own: a number left in the system view by another meter would
-    // put these files over that meter's.
-    if (const std::optional<QString> number = filesave::readElectronicNumber(m_host)) {
-        if (const std::optional<QString> path = filesave::choosePath(*number, ReportName)) save(*path);
+    // put these files over that meter's. The files are read and written now, from that meter.
+    if (const QString number = m_host.chosenMeter().number; !number.isEmpty()) {
+        if (const std::optional<QString> path = filesave::choosePath(number, ReportName)) save(*path);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "app/tform1.h"
+#include "app/filesave.h"
 #include "app/pollreport.h"
 #include "ui/tag.h"
 
@@ -6,6 +7,7 @@
 
 #include "link/linespeed.h"
 #include "link/linkport.h"
+#include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "ui/archivegrids.h"
 #include "ui/errorbox.h"
@@ -447,6 +449,23 @@ void TForm1::showChosenChannel() {
     showChannelPanel(captionOf(channel() == 2 ? SecondChannel : FirstChannel));
 }
 
+MeterIdentity TForm1::chosenMeter() {
+    if (!m_chosenMeter || m_chosenMeter->choice != m_meterChoice || m_chosenMeter->address != DeviceAddress) {
+        const LinkPort* comm = ModBus->MSComm1();
+        MeterIdentity meter{.number = {},
+                            .deviceText = MeterIdentity::deviceTextOf(deviceCaption()),
+                            .address = DeviceAddress,
+                            .line = PortMap::systemPort(comm ? comm->CommPort() : 0),
+                            .readAt = {},
+                            .choice = m_meterChoice};
+        const std::optional<QString> number = filesave::readElectronicNumber(*this);
+        if (!number) return meter;
+        meter.number = *number;
+        m_chosenMeter = meter;
+    }
+    return *m_chosenMeter;
+}
+
 QString TForm1::deviceCaption() const {
     return StatusBar2->text(0);
 }
@@ -530,7 +549,10 @@ LinkSettings TForm1::linkSettings() const {
 void TForm1::applyLinkSettings(const LinkSettings& s) {
     if (LinkPort* comm = ModBus->MSComm1()) {
         if (s.Settings != comm->Settings()) comm->setSettings(s.Settings);
-        if (s.CommPort != comm->CommPort()) comm->setCommPort(s.CommPort);
+        if (s.CommPort != comm->CommPort()) {
+            comm->setCommPort(s.CommPort);
+            meterChosen();
+        }
     }
     ModBus->RtsMode = s.RtsMode;
     UseModem = s.UseModem;

@@ -139,6 +139,8 @@ class TForm1 : public QMainWindow, public ViewHost {
     // The archive-range dialog: returns true when the operator confirmed a range. Until that
     // dialog exists the choice counts as cancelled, so no archive is requested.
     std::function<bool()> ArchiveRangeDialog;
+    // Whether "Сохранить архив" has rows of the chosen meter to save (the archive view answers).
+    std::function<bool()> ArchiveSaveAllowed;
 
     // --- Pieces other code plugs in ------------------------------------------------------------
     Exchange& exchange() override { return *m_exchange; }
@@ -192,6 +194,10 @@ class TForm1 : public QMainWindow, public ViewHost {
 
     // True while an exchange, the pause after a write, or an operator action runs.
     bool exchangeRunning() const override;
+    int meterChoice() const override { return m_meterChoice; }
+    MeterIdentity chosenMeter() override;
+    // Another meter is chosen, or the line to it changed: what was known of the chosen one goes.
+    void meterChosen() { ++m_meterChoice; }
 
     // The frame of the operator's actions (OperatorAction).
     bool& linkIdle() override { return LinkIdle; }
@@ -223,6 +229,7 @@ class TForm1 : public QMainWindow, public ViewHost {
     StringGrid& journalGrid() override { return *StringGridJournals; }
     bool archiveChosen() const override;
     void setArchiveRangeDialog(TForm10& dialog) override;
+    void setArchiveSaveCheck(std::function<bool()> check) override { ArchiveSaveAllowed = std::move(check); }
     QAction* fileCommand(FileCommand command) override;
     void enableChannelChoice() override;
     void showChosenChannel() override;
@@ -263,4 +270,6 @@ class TForm1 : public QMainWindow, public ViewHost {
     int m_handlerDepth = 0;
     bool m_shutdownDone = false;
     bool m_centred = false;
+    int m_meterChoice = 0;
+    std::optional<MeterIdentity> m_chosenMeter; // with its number, once told under this choice
 };

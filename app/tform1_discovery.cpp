@@ -86,6 +86,7 @@ void TForm1::DeviceClick(QAction* item) {
         const std::optional<int> address = ident::addressOfEntry(caption);
         if (!address) return;
         DeviceAddress = *address;
+        meterChosen();
         const std::optional<RegisterBlock> block = m_exchange->readHolding(96, 1);
         if (!block) {
             // The meter did not answer: the guard stays as the menu left it.
@@ -110,6 +111,7 @@ void TForm1::MenuOtherDeviceClick() {
         Form8->exec();
         if (!Form8->InvalidInput) {
             DeviceAddress = Form8->Address;
+            meterChosen();
             setMenuEnabled(MenuTypeParam, true);
             channelMenuForDevice(Adjustment->isChecked() || Archives->isChecked());
             setCaption(Device[1], Form8->EntryText);

@@ -70,7 +70,7 @@ void TForm1::MenuTypeParamClick(QAction* item) {
             ArchiveNumber = tag - 11;
             setTag(MenuTypeParam, GroupArchives);
             Archives->setChecked(true);
-            MenuSaveArchive->setEnabled(true);
+            MenuSaveArchive->setEnabled(!ArchiveSaveAllowed || ArchiveSaveAllowed());
             setChecked({Fault, Operator, Nstate}, false);
         } else if (tag >= 14 && tag <= 16) {
             for (QAction* a : {Fault, Operator, Nstate})
@@ -79,7 +79,7 @@ void TForm1::MenuTypeParamClick(QAction* item) {
             if (tag == 16 && SecondChannel->isChecked()) ArchiveNumber = 6;
             setTag(MenuTypeParam, GroupJournals);
             Journals->setChecked(true);
-            MenuSaveArchive->setEnabled(true);
+            MenuSaveArchive->setEnabled(!ArchiveSaveAllowed || ArchiveSaveAllowed());
             setChecked({Hour, Day, Month}, false);
         } else {
             MenuSaveArchive->setEnabled(false);

@@ -5,6 +5,7 @@
 // it; a test gives a controller a host of its own and watches what the view sends and shows.
 #include "app/operatoraction.h"
 #include "device/flowtrend.h"
+#include "device/meteridentity.h"
 
 #include <QList>
 #include <QString>
@@ -45,6 +46,13 @@ class ViewHost : public ActionHost {
     virtual QList<int> listedAddresses() const = 0;
     // True while an exchange, the pause after a write, or an operator action runs.
     virtual bool exchangeRunning() const = 0;
+    // Counts the operator's choices of a meter (and changes of the line): rows read under another
+    // count may be another meter's.
+    virtual int meterChoice() const = 0;
+    // The chosen meter, for stamping a reading. Its number is asked once per choice (one request,
+    // sent again if lost) and kept; it stays empty, and is asked again next time, while the meter
+    // does not tell it.
+    virtual MeterIdentity chosenMeter() = 0;
 
     // --- The poll and the groups (stopPolling and startPolling come with ActionHost) ----------
     virtual bool polling() const = 0;
@@ -69,6 +77,9 @@ class ViewHost : public ActionHost {
     virtual bool archiveChosen() const = 0;
     // The dialog an archive choice waits for; its refusals show in the window's shared error box.
     virtual void setArchiveRangeDialog(TForm10& dialog) = 0;
+    // Asked whenever an archive or journal choice would enable "Сохранить архив": whether the grid
+    // of that choice holds rows of the chosen meter.
+    virtual void setArchiveSaveCheck(std::function<bool()> check) = 0;
 
     // --- The window around the views ----------------------------------------------------------
     // A tool's item in "Сервис" (shown from its first item on).

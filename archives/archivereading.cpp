@@ -168,6 +168,7 @@ ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDa
     reading.header = archiveHeader(kind);
     reading.kind = kind;
     reading.channel = channel;
+    reading.planned = plan.count;
     Requests requests(request, progress, plan.requests(), reading);
     const auto ask = [&](std::uint32_t at, int count) {
         return requests({.archive = archive, .count = count, .mode = 1, .date = enc::SecToDate(at)});
@@ -240,6 +241,7 @@ ArchiveReading readArchive(Kind kind, const Range& range, int channel, const QDa
             }
             reading.periods.append(period);
         }
+        reading.done = int(reading.periods.size());
         remaining -= n;
     }
     return reading;

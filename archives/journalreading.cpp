@@ -144,6 +144,7 @@ Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& req
     Reading reading;
     reading.header = journalHeader(archiveNumber);
     const int total = journalSize(archiveNumber);
+    reading.planned = total;
     Requests requests(request, progress, journalRequests(archiveNumber), reading);
     for (int first = 0; first < total; first += EntriesPerRequest) {
         const int count = std::min(EntriesPerRequest, total - first);
@@ -157,6 +158,7 @@ Reading readJournal(int archiveNumber, bool twoChannelMode, const RequestFn& req
             reading.rows.append(journalRow(archiveNumber, e, twoChannelMode));
             if (entries) entries->append(e);
         }
+        reading.done = first + count;
     }
     return reading;
 }

@@ -22,7 +22,7 @@ std::optional<QByteArray> Requests::operator()(const Request& request) {
 QList<QStringList> gridRows(const Reading& reading) {
     QList<QStringList> grid{reading.header};
     grid += reading.rows;
-    if (reading.rows.isEmpty() || reading.linkFailed())
+    if (reading.rows.isEmpty() || (reading.linkFailed() && !reading.stopped))
         grid.append(QStringList(reading.header.size(), QString()));
     return grid;
 }

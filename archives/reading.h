@@ -1,6 +1,8 @@
 #pragma once
 // What the archive and journal readers share: the function-65 request they hand to whoever talks to
 // the meter, and the table of texts they produce for the grid, the export file and kastari-cli.
+#include "device/meteridentity.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -37,6 +39,12 @@ struct Reading {
     QList<QStringList> rows;
     // The request (counted from 0) that got no usable reply; the reading stopped there.
     std::optional<int> failedRequest;
+    // The operator pressed "Стоп": the requests from then on failed without going out.
+    bool stopped = false;
+    // How far it went: periods of an archive, entries of a journal, gone through of those planned.
+    int done = 0, planned = 0;
+    // Whom the rows came from; whoever reads stamps it.
+    MeterIdentity meter;
     bool linkFailed() const { return failedRequest.has_value(); }
 };
 
@@ -57,7 +65,8 @@ class Requests {
 };
 
 // The grid as the window shows and exports it: the title row, the rows read, and one empty row when
-// none was read. A reading cut short by the link keeps the empty row that was waiting to be filled.
+// none was read. A reading cut short by the link keeps the empty row that was waiting to be filled;
+// one the operator stopped has no row waiting.
 QList<QStringList> gridRows(const Reading& reading);
 
 } // namespace archives

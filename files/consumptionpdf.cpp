@@ -165,4 +165,13 @@ QByteArray pdf(const Report& report) {
     return bytes;
 }
 
+QString pdfName(const Heading& heading) {
+    const QString prefix = QStringLiteral("Report_ch%1_").arg(heading.channel);
+    const QDate& from = heading.from;
+    const bool wholeMonth = from.isValid() && from.day() == 1 && heading.to == from.addMonths(1).addDays(-1);
+    if (wholeMonth) return prefix + from.toString(QStringLiteral("yyyy-MM")) + QStringLiteral(".pdf");
+    const QString day = QStringLiteral("yyyy-MM-dd");
+    return prefix + from.toString(day) + u'_' + heading.to.toString(day) + QStringLiteral(".pdf");
+}
+
 } // namespace consumption

@@ -17,4 +17,8 @@ int paint(const Report& report, QPagedPaintDevice& device);
 // The report as an A4 PDF document.
 QByteArray pdf(const Report& report);
 
+// The PDF's default name: "Report_ch1_2026-10.pdf" for one whole calendar month, else the days
+// from and to, "Report_ch1_2026-10-06_2026-12-07.pdf".
+QString pdfName(const Heading& heading);
+
 } // namespace consumption

@@ -97,6 +97,9 @@ class FakeViewHost : public ViewHost {
     StringGrid& journalGrid() override { return m_journals; }
     bool archiveChosen() const override { return true; }
     void setArchiveRangeDialog(TForm10&) override {}
+    void setArchiveSaveCheck(std::function<bool()>) override {}
+    int meterChoice() const override { return 1; }
+    MeterIdentity chosenMeter() override { return {.address = address, .choice = 1}; }
     QAction* addServiceItem(const QString& name, const QString& caption) override {
         QAction* item = m_menu.addAction(caption);
         item->setObjectName(name);

@@ -7,6 +7,7 @@
 #include "app/systemparams.h"
 #include "device/encodings.h"
 #include "device/records.h"
+#include "ui/confirmdialog.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
@@ -15,6 +16,7 @@
 #include "ui/tform15.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -121,7 +123,7 @@ TEST_F(ArchivesWindow, CancellingTheRangeReadsNothing) {
     choose(form->Day, nullptr, nullptr, true);
     EXPECT_TRUE(archiveRequests().isEmpty());
     EXPECT_FALSE(form->StringGridArchives->isVisible());
-    EXPECT_TRUE(form->MenuSaveArchive->isEnabled());
+    EXPECT_FALSE(form->MenuSaveArchive->isEnabled()) << "nothing read, nothing to save";
     EXPECT_TRUE(form->isEnabled());
 }
 
@@ -140,7 +142,8 @@ TEST_F(ArchivesWindow, TheAbnormalJournalOfChannel2) {
 }
 
 TEST_F(ArchivesWindow, ALinkFailureMidArchiveHidesTheGridButExportsTheRowsRead) {
-    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 5)); // after two coils, the base and a block
+    // After two coils, the meter's number (asked once for the choice), the base and a block.
+    sim->setFault(sim::FaultSpec::onNth(sim::Fault::Silence, 6));
     choose(form->Month);
     EXPECT_EQ(archiveRequests().size(), 3);
     EXPECT_EQ(form->StatusBar1->text(0), LinkFailure);
@@ -163,16 +166,20 @@ TEST_F(ArchivesWindow, ALinkFailureMidArchiveHidesTheGridButExportsTheRowsRead) 
 }
 
 // "Стоп" in a reading's window ends the reading before its next request, as a lost link would, but
-// what was read is shown and exported.
+// what was read is shown and, once the operator agrees to a file with what is missing, exported
+// without a row waiting to be filled.
 TEST_F(ArchivesWindow, StopEndsALongReadingAndShowsWhatWasRead) {
     struct Case {
         QAction* item;
         BusyWindow* window;
         StringGrid* grid;
         int stopAfter;
+        const char* question;
     };
-    for (const Case& c : {Case{form->Hour, view->Form12(), form->StringGridArchives, 3},
-                          Case{form->Nstate, view->Form13(), form->StringGridJournals, 2}}) {
+    for (const Case& c : {Case{form->Hour, view->Form12(), form->StringGridArchives, 3,
+                               "Чтение прервано: прочитано 16 из 671 периодов. Сохранить?"},
+                          Case{form->Nstate, view->Form13(), form->StringGridJournals, 2,
+                               "Чтение прервано: прочитано 50 из 128 записей. Сохранить?"}}) {
         auto* stop = c.window->findChild<QPushButton*>(QStringLiteral("ButtonStop"));
         ASSERT_NE(stop, nullptr);
         EXPECT_EQ(stop->text(), "Стоп");
@@ -188,8 +195,31 @@ TEST_F(ArchivesWindow, StopEndsALongReadingAndShowsWhatWasRead) {
         EXPECT_GT(c.grid->rowCount(), 2);
         EXPECT_TRUE(windowUsable());
 
-        const QString text = save(QDir::current().filePath(c.window->objectName() + ".txt"));
-        EXPECT_EQ(text.split("\r\n").size(), 5 + c.grid->rowCount());
+        EXPECT_FALSE(c.grid->rows().last().join("").isEmpty());
+
+        // Asked first, "Нет" the default: nothing is written.
+        const QString path = QDir::current().filePath(c.window->objectName() + ".txt");
+        QString question;
+        bool noIsDefault = false;
+        ModalDriver refuse;
+        refuse.then(on<ConfirmDialog>([&](ConfirmDialog* d) {
+            question = d->Label1->text();
+            noIsDefault = d->ButtonNo->isDefault();
+            press(d->ButtonNo);
+        }));
+        view->MenuSaveArchiveClick();
+        EXPECT_TRUE(refuse.done());
+        EXPECT_EQ(question, QString::fromUtf8(c.question));
+        EXPECT_TRUE(noIsDefault);
+        EXPECT_FALSE(QFile::exists(path));
+
+        ModalDriver agree;
+        agree.then(on<ConfirmDialog>([](ConfirmDialog* d) { press(d->ButtonYes); }));
+        const QStringList lines = save(path).split("\r\n");
+        EXPECT_TRUE(agree.done());
+        EXPECT_EQ(lines.size(), 5 + c.grid->rowCount());
+        EXPECT_EQ(lines.mid(4, c.grid->rowCount()).last(), c.grid->rows().last().join('#'));
+        EXPECT_FALSE(lines.mid(4, c.grid->rowCount()).last().remove('#').isEmpty()) << "no empty row";
     }
     // The next reading starts afresh.
     choose(form->Fault);

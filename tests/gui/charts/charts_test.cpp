@@ -205,8 +205,9 @@ TEST_F(Charts, TheTrendIsSavedAsAPictureOfTheChart) {
 }
 
 TEST_F(Charts, TheArchiveChartShowsTheGridsRowsAndMarksTheDaysNotRecordedOrNotRead) {
-    // The third day of the first block (after two coils and the base) comes with a wrong check byte.
-    sim::FaultSpec damaged = sim::FaultSpec::onNth(sim::Fault::BadRecord, 4);
+    // The third day of the first block (after two coils, the meter's number and the base) comes with
+    // a wrong check byte.
+    sim::FaultSpec damaged = sim::FaultSpec::onNth(sim::Fault::BadRecord, 5);
     damaged.badRecord = 3;
     sim->setFault(damaged);
     archiveChart->MenuArchiveChartClick();

@@ -68,6 +68,24 @@ TEST(ConsumptionReport, MonthsHaveTheirOwnLengthAndDowntimePassesADay) {
     EXPECT_EQ(volumeText(-0.0004), "-0,000");
 }
 
+// One whole calendar month keeps the short name; every other range names both of its days.
+TEST(ConsumptionReport, ThePdfIsNamedForItsDays) {
+    const struct {
+        QDate from, to;
+        int channel;
+        const char* name;
+    } cases[] = {
+        {QDate(2026, 10, 1), QDate(2026, 10, 31), 1, "Report_ch1_2026-10.pdf"},
+        {QDate(2024, 2, 1), QDate(2024, 2, 29), 2, "Report_ch2_2024-02.pdf"},
+        {QDate(2024, 2, 1), QDate(2024, 2, 28), 1, "Report_ch1_2024-02-01_2024-02-28.pdf"},
+        {QDate(2026, 10, 6), QDate(2026, 12, 7), 1, "Report_ch1_2026-10-06_2026-12-07.pdf"},
+        {QDate(2026, 10, 1), QDate(2026, 11, 30), 1, "Report_ch1_2026-10-01_2026-11-30.pdf"},
+        {QDate(2026, 12, 2), QDate(2027, 1, 1), 1, "Report_ch1_2026-12-02_2027-01-01.pdf"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pdfName({.channel = c.channel, .from = c.from, .to = c.to}), c.name) << c.name;
+}
+
 class ConsumptionPdf : public ::testing::Test {
   protected:
     void SetUp() override {
