@@ -77,7 +77,6 @@ TEST(FitOnScreen, AWindowTooLargeForItsScreenIsMadeToFitWithItsTitleBarAndCentre
         bool kept; // the window keeps the size it asked for
     } cases[] = {
         {"1280 x 1024 less a task bar", {0, 0, 1280, 984}, true},
-        {"a second screen to the right", {1280, 0, 1024, 768}, true},
         {"1280 x 1024 scaled to 150 %, less a task bar", {0, 0, 853, 656}, false},
         {"offset by a panel at the top", {0, 30, 800, 570}, false},
     };
