@@ -50,7 +50,7 @@ void ConsumptionReportView::buildFromShownArchive() {
         const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Opened});
         const auto& shown = m_archives.lastArchive();
         if (!shown || shown->reading.kind != archives::Kind::Day) {
-            m_host.ShowError(
+            m_host.ShowInformation(
                 QStringLiteral("Отчёт о потреблении строится по суточному архиву: прочитайте его "
                                "(«Тип параметров» > «Архивы» > «Суточный»)."));
             return;

@@ -130,7 +130,9 @@ void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumb
     window.showWaiting();
     const std::optional<snapshot::Snapshot> file = snapshot::read(snapshotPath);
     QLabel* outcome = window.StaticText3;
-    if (file && snapshot::belongsTo(*file, electronicNumber)) {
+    const bool belongs = file && snapshot::belongsTo(*file, electronicNumber);
+    window.setRefusal(file && !belongs ? snapshot::ownerMismatch(*file, electronicNumber) : QString());
+    if (belongs) {
         DisabledWindow disabled(m_host.actionWindow());
         Exchange& link = m_host.exchange();
         const int blocks = int(snapshot::loadPlan().size());

@@ -74,7 +74,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     connect(ModBus, &TModBus::chunkReceived, this, [this](int bytes) { m_exchange->advanceProgress(bytes); });
     connect(ModBus, &TModBus::portOpenFailed, this, [this] {
         PollReport::failNow();
-        ShowMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка при открытии порта!"));
+        if (!m_portFailureShown) {
+            m_portFailureShown = m_handlerDepth > 0;
+            ShowMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка при открытии порта!"));
+        }
         // A scan must not go on asking 126 more addresses through a port that is not there.
         if (Form3) Form3->StopRequested = true;
     });
@@ -495,12 +498,20 @@ void TForm1::ShowError(const QString& text) {
     showApplicationError(isVisible() ? this : nullptr, text);
 }
 
+void TForm1::ShowInformation(const QString& text) {
+    showMessageBox(QMessageBox::Information, windowTitle(), text);
+}
+
 void TForm1::ShowMessage(const QString& caption, const QString& text) {
+    showMessageBox(QMessageBox::NoIcon, caption, text);
+}
+
+void TForm1::showMessageBox(int icon, const QString& caption, const QString& text) {
     if (messageHook()) {
         messageHook()(caption, text);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, isVisible() ? this : nullptr);
+    QMessageBox box(QMessageBox::Icon(icon), caption, text, QMessageBox::Ok, isVisible() ? this : nullptr);
     keepTitleWhole(box);
     execModal(box);
 }
@@ -601,10 +612,13 @@ void TForm1::shutdown() {
     // Address 0 would broadcast the return to normal state to every device on the line, though
     // none was ever put out of it by this run.
     if (DeviceAddress != 0) {
+        // One step for the operator, so a port that cannot be opened is reported once.
+        enterHandler();
         m_exchange->clearCoil(4);
         m_exchange->pause();
         m_exchange->writeRegister(15, 0);
         m_exchange->pause();
+        leaveHandler();
     }
     QString error;
     if (!senscfg::write(QString::fromLatin1(senscfg::FileName), currentSettings(), &error)) ShowError(error);

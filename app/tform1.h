@@ -165,6 +165,8 @@ class TForm1 : public QMainWindow, public ViewHost {
     static MessageHook& messageHook();
     // The application's standard error box (an unreadable Sens.cfg, a failed save).
     void ShowError(const QString& text) override;
+    // Under the program's title, with the information sign.
+    void ShowInformation(const QString& text) override;
     void ShowMessage(const QString& caption, const QString& text);
 
     // --- Handlers (public: the menu runs them, and so can other code and tests) ----------------
@@ -202,7 +204,9 @@ class TForm1 : public QMainWindow, public ViewHost {
     // The frame of the operator's actions (OperatorAction).
     bool& linkIdle() override { return LinkIdle; }
     void enterHandler() override { ++m_handlerDepth; }
-    void leaveHandler() override { --m_handlerDepth; }
+    void leaveHandler() override {
+        if (--m_handlerDepth == 0) m_portFailureShown = false;
+    }
     void stopPolling() override;
     void startPolling() override;
     QWidget* actionWindow() override { return this; }
@@ -251,6 +255,8 @@ class TForm1 : public QMainWindow, public ViewHost {
     void startUp();
     void applyLoad(const SensLoad& load);
     void hideChannelPanel();
+    // A QMessageBox::Icon, so that this header needs no QMessageBox.
+    void showMessageBox(int icon, const QString& caption, const QString& text);
     QAction* checkedTypeItem() const;
     QAction* checkedArchiveOrJournalItem() const;
     // The item whose choice repeats the shown group: the checked type item, or for archives and
@@ -268,6 +274,9 @@ class TForm1 : public QMainWindow, public ViewHost {
     QList<QAction*> m_typeItems; // items with tags 5..10
     QWidget* m_clientArea = nullptr;
     int m_handlerDepth = 0;
+    // "Ошибка при открытии порта!" has been shown in the operator action under way: one action that
+    // tries the port several times (a number asked twice, a choice's three writes) says it once.
+    bool m_portFailureShown = false;
     bool m_shutdownDone = false;
     bool m_centred = false;
     int m_meterChoice = 0;

@@ -29,6 +29,11 @@ void TForm1::MenuConnectClick() {
     setMenuEnabled(MenuLink, false);
     setMenuEnabled(MenuTypeParam, false);
     setMenuEnabled(MenuChoiceChannel, false);
+    // No meter is chosen from here until the operator picks one: the previous meter's view and its
+    // file commands would otherwise still write to it (an edit's Enter, "Очистка архивов").
+    hideGroupViews();
+    for (QAction* item : {MenuSaveArchive, MenuSaveParam, MenuLoadParam})
+        item->setEnabled(false);
     Memo1->setVisible(UseModem);
     {
         // The modem's dialogue stays readable while the window refuses input.
@@ -117,6 +122,11 @@ void TForm1::MenuOtherDeviceClick() {
             setCaption(Device[1], Form8->EntryText);
             StatusBar2->setText(0, Form8->EntryText);
             StatusBar2->setBevel(0, StatusBar::Bevel::Raised);
+            // A meter that answered its identification is as chosen as one from the scan; an
+            // address taken after "Прибор не найден" has no entry text and gets no file commands.
+            const bool answered = !Form8->EntryText.isEmpty();
+            MenuSaveParam->setEnabled(answered);
+            MenuLoadParam->setEnabled(answered);
         }
     }
 }

@@ -97,6 +97,8 @@ class ViewHost : public ActionHost {
     virtual TForm15& saveNotice() = 0;
     // The application's standard error box.
     virtual void ShowError(const QString& text) = 0;
+    // A message that tells the operator something (what to do first), not that something failed.
+    virtual void ShowInformation(const QString& text) = 0;
 };
 
 // Runs fn at once, or as soon as no exchange is under way. The engine waits by processing events,

@@ -186,7 +186,8 @@ std::optional<modem::DialSettings> modemSettings(const QString& file, QString* e
     const QString path = file.isEmpty() ? QString::fromLatin1(senscfg::FileName) : file;
     const SensLoad load = senscfg::read(path);
     if (!load.modemInitString || !load.dialPrefix || !load.modemDelay) {
-        *error = QStringLiteral("%1: the modem settings cannot be read: %2").arg(path, load.error);
+        *error = QStringLiteral("%1: the modem settings cannot be read: %2")
+                     .arg(path, load.missing ? QStringLiteral("File not found") : load.error);
         return std::nullopt;
     }
     return modem::DialSettings{.initString = *load.modemInitString,

@@ -105,8 +105,13 @@ QStringList cells(const Day& day) {
 }
 
 QStringList totalCells(const Report& report) {
+    // Each day shows its whole minutes, the seconds cut off; the total adds what is shown, so that
+    // the column added up by hand gives the same figure.
+    std::int64_t shownMinutes = 0;
+    for (const Day& day : report.days)
+        if (day.state == Day::State::Recorded) shownMinutes += day.downtime / 60;
     return {QStringLiteral("Итого"), volumeText(report.plus), volumeText(report.minus),
-            volumeText(report.plus - report.minus), downtimeText(report.downtime)};
+            volumeText(report.plus - report.minus), downtimeText(shownMinutes * 60)};
 }
 
 QStringList headingLines(const Report& report) {

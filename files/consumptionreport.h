@@ -38,7 +38,7 @@ struct Report {
     Heading heading;
     QList<Day> days; // every day from `from` to `to`, in order
     double plus = 0, minus = 0;
-    std::int64_t downtime = 0;
+    std::int64_t downtime = 0; // seconds, exact; the printed total adds the days as printed
     int recorded = 0, notRecorded = 0, noData = 0;
 
     bool hasData() const { return recorded > 0; }
@@ -60,7 +60,7 @@ QString downtimeText(std::int64_t seconds);   // "hh:mm", hours past 24 as they 
 QString periodText(const Heading& heading);   // "01.03.2026 – 31.03.2026"
 QStringList columnTitles();                   // the table's heading row
 QStringList cells(const Day& day);            // one row: date and four cells
-QStringList totalCells(const Report& report); // the "Итого" row
+QStringList totalCells(const Report& report); // the "Итого" row (the downtime: the days' as printed)
 QStringList headingLines(const Report& report);
 QStringList footnoteLines(const Report& report); // the days that are not counted, and why
 QStringList signatureLines();

@@ -6,6 +6,7 @@
 #include "link/linespeed.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -89,7 +90,8 @@ SensLoad read(const QString& path) {
     QFile file(path);
     if (!file.exists()) {
         SensLoad load;
-        load.error = QStringLiteral("File not found");
+        load.missing = true;
+        load.error = QStringLiteral("Файл %1 не найден").arg(QFileInfo(path).fileName());
         return load;
     }
     if (!file.open(QIODevice::ReadOnly)) {

@@ -26,7 +26,8 @@ struct SensLoad {
     std::optional<int> commPort;
     std::optional<QString> settings;
     std::optional<int> pollMs;
-    QString error; // the operator's text of the first failure; empty when every value was taken
+    QString error;        // the operator's text of the first failure; empty when every value was taken
+    bool missing = false; // there was no file (a first run), which the tools word in their own terms
 
     bool ok() const { return error.isEmpty(); }
     // Copies the taken values into config.

@@ -51,6 +51,12 @@ bool belongsTo(const Snapshot& snapshot, const QString& electronicNumber) {
     return QString::number(snapshot.electronicNumber) == electronicNumber;
 }
 
+QString ownerMismatch(const Snapshot& snapshot, const QString& electronicNumber) {
+    return QStringLiteral("Файл прибора %1, выбран прибор %2")
+        .arg(snapshot.electronicNumber)
+        .arg(electronicNumber);
+}
+
 QString binaryName(const QString& reportPath) {
     const QFileInfo report(reportPath);
     const QString name = report.fileName();

@@ -34,6 +34,9 @@ std::optional<Snapshot> read(const QString& path, QString* reason = nullptr);
 // Whether the snapshot is the meter's whose electronic number reads `electronicNumber`. The texts are
 // compared, so a meter whose number is not known (an empty text) owns no snapshot.
 bool belongsTo(const Snapshot& snapshot, const QString& electronicNumber);
+// Why a snapshot that does not belong to the meter is refused, naming both numbers, so the operator
+// sees which meter's file was picked.
+QString ownerMismatch(const Snapshot& snapshot, const QString& electronicNumber);
 
 // The snapshot's path beside the report's: "Param.txt" gives "Param.bin" (the last three characters
 // of the name replaced); a name that would give no other file gets ".bin" added.

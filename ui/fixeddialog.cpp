@@ -17,6 +17,10 @@ namespace {
 // buttons with their margins, as openbox draws them (all three, whatever the window asks for), with
 // room for a title font somewhat wider than the program's own.
 constexpr int TitleBarFurniture = 130;
+// The frame of a window before it was first shown is not known: room for the title bar and the
+// borders of the window managers the program meets (a title of about 30 pixels at normal size).
+constexpr int TitleBarHeight = 40;
+constexpr int FrameBorder = 8;
 
 QWidget* mainWindow() {
     QWidget* any = nullptr;
@@ -38,6 +42,26 @@ void centreOnScreen(QWidget* window) {
     // move() places the frame; before the first show the frame equals the client rectangle.
     const QRect frame = window->frameGeometry();
     window->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+}
+
+QRect placeOnScreen(QSize size, QSize minimum, const QRect& area) {
+    const QSize frame(2 * FrameBorder, TitleBarHeight + FrameBorder);
+    const QSize client = size.boundedTo(area.size() - frame).expandedTo(minimum);
+    const QSize outer = client + frame;
+    return QRect(QPoint(area.left() + (area.width() - outer.width()) / 2 + FrameBorder,
+                        area.top() + (area.height() - outer.height()) / 2 + TitleBarHeight),
+                 client);
+}
+
+void fitOnScreen(QWidget* window) {
+    QScreen* screen = window->screen();
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect client =
+        placeOnScreen(window->size(), window->minimumSizeHint(), screen->availableGeometry());
+    window->resize(client.size());
+    // move() places the frame, which the window manager puts around the client from there.
+    window->move(client.topLeft() - QPoint(FrameBorder, TitleBarHeight));
 }
 
 void keepAboveMainWindow(QWidget* window) {

@@ -10,6 +10,14 @@ class QWidget;
 // Places a top-level window in the middle of the screen it is on (or the primary screen).
 void centreOnScreen(QWidget* window);
 
+// Where a resizable window whose client area would be `size` goes on a screen's available `area`
+// when first shown: made smaller where it would not fit with a title bar and borders around it
+// (never below `minimum`), and centred. Returns the client rectangle.
+QRect placeOnScreen(QSize size, QSize minimum, const QRect& area);
+// Moves and, where needed, shrinks a top-level window to that place on its screen, before it is
+// first shown. The operator can still make it larger.
+void fitOnScreen(QWidget* window);
+
 // Makes a parentless top-level window a transient of the program's main window, so the window
 // manager keeps it above that window (a message box over the main window no longer buries it),
 // while a disabled main window still leaves it usable. Call it before the window is mapped (from

@@ -9,6 +9,8 @@ class TForm16 : public WaitWindow {
     explicit TForm16(QWidget* parent = nullptr);
 
     QLabel* StaticText3 = nullptr; // "Некорректные данные": a file that is not this meter's snapshot
+    // "Некорректные данные", with a second line saying why when there is one.
+    void setRefusal(const QString& reason);
     // Registers that got no valid reply, so the operator knows the meter holds a mix.
     QLabel* StaticTextFailed = nullptr;
     void setFailedRegisters(const QString& ranges);

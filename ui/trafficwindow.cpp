@@ -4,6 +4,7 @@
 #include "files/textfile.h"
 #include "link/trafficrecorder.h"
 #include "ui/filedialog.h"
+#include "ui/fixeddialog.h"
 #include "ui/trafficcountersmodel.h"
 #include "ui/trafficmodel.h"
 
@@ -157,6 +158,10 @@ TrafficWindow::TrafficWindow(TrafficRecorder& recorder, QWidget* parent)
 }
 
 void TrafficWindow::showEvent(QShowEvent* event) {
+    // Its first size suits a large screen; on a smaller one (or a scaled one) it is made to fit
+    // once, title bar included, and then kept where and as large as the operator leaves it.
+    if (!m_placed) fitOnScreen(this);
+    m_placed = true;
     QWidget::showEvent(event);
     refresh();
     m_refresh->start();

@@ -62,4 +62,5 @@ class TrafficWindow : public QWidget {
     TrafficModel* m_model = nullptr;
     TrafficCountersModel* m_counters = nullptr;
     QTimer* m_refresh = nullptr;
+    bool m_placed = false;
 };

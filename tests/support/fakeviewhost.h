@@ -39,7 +39,7 @@ class FakeViewHost : public ViewHost {
     bool idle = true;
     bool pollRunning = false;
     // Host calls in order: "stop poll", "start poll", "hide views", "channel menu", "channel panel N",
-    // "flows", "flows failed", "group N", "error: TEXT".
+    // "flows", "flows failed", "group N", "error: TEXT", "information: TEXT".
     QStringList log;
     QList<trend::Poll> flows;
     std::map<int, std::function<void()>> readers;
@@ -113,6 +113,7 @@ class FakeViewHost : public ViewHost {
     void showStatusNote(const QString& text) override { linkStatus.setText(1, text); }
     TForm15& saveNotice() override { return m_notice; }
     void ShowError(const QString& text) override { log << QStringLiteral("error: ") + text; }
+    void ShowInformation(const QString& text) override { log << QStringLiteral("information: ") + text; }
 
   private:
     TModBus m_engine;

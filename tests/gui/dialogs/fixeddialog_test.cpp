@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 TEST(FixedDialog, BorderDecidesTheTitleBarAndWhatClosesTheDialog) {
@@ -66,4 +67,28 @@ TEST(FixedDialog, MessageBoxWidensForItsTitle) {
     keepTitleWhole(box);
     box.show();
     EXPECT_GE(box.width(), FixedDialog::widthForTitle(box.windowTitle(), box.font()));
+}
+
+TEST(FitOnScreen, AWindowTooLargeForItsScreenIsMadeToFitWithItsTitleBarAndCentred) {
+    const QSize wanted(960, 640), minimum(589, 194);
+    const struct {
+        const char* name;
+        QRect area;
+        bool kept; // the window keeps the size it asked for
+    } cases[] = {
+        {"1280 x 1024 less a task bar", {0, 0, 1280, 984}, true},
+        {"1280 x 1024 scaled to 150 %, less a task bar", {0, 0, 853, 656}, false},
+        {"offset by a panel at the top", {0, 30, 800, 570}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QRect client = placeOnScreen(wanted, minimum, c.area);
+        EXPECT_EQ(client.size() == wanted, c.kept);
+        EXPECT_TRUE(client.width() <= wanted.width() && client.height() <= wanted.height());
+        // A title bar of 30 pixels above the client and a border around it stay on the screen.
+        EXPECT_TRUE(c.area.contains(client.adjusted(-4, -30, 4, 4)));
+        EXPECT_LE(std::abs((client.left() - c.area.left()) - (c.area.right() - client.right())), 1);
+    }
+    // A screen smaller than the window can be: the window keeps its least size.
+    EXPECT_EQ(placeOnScreen(wanted, minimum, {0, 0, 500, 200}).size(), minimum);
 }

@@ -1,6 +1,7 @@
 // The scan of the line, the device menu, choosing a device and reaching one by typed address.
 #include "mainwindowfixture.h"
 
+#include "app/systemparams.h"
 #include "link/linkport.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
@@ -130,6 +131,31 @@ TEST_F(Discovery, PortThatCannotBeOpenedEndsTheScanAfterOneAddress) {
     EXPECT_TRUE(form->LinkIdle);
 }
 
+TEST_F(Discovery, ANewScanLeavesNoMeterChosenUntilOneIsPicked) {
+    writeSensCfg(sensCfg());
+    startSimulator({device(1)});
+    createWindow();
+    SystemParams::install(*form);
+    form->MenuConnectClick();
+    form->DeviceClick(form->Device[1]);
+    ASSERT_TRUE(form->PanelSystemParam->isVisibleTo(form.get()));
+    auto* clear = form->PanelSystemParam->findChild<QPushButton*>("ButtonClearArh");
+    ASSERT_NE(clear, nullptr);
+
+    // Nothing of the previous meter stays at hand: its view (with "Очистка архивов") and the file
+    // commands would act on it though it is no longer chosen.
+    form->MenuConnectClick();
+    EXPECT_FALSE(clear->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->PanelSystemParam->isVisibleTo(form.get()));
+    for (QAction* item : {form->MenuSaveArchive, form->MenuSaveParam, form->MenuLoadParam})
+        EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
+
+    form->DeviceClick(form->Device[1]);
+    EXPECT_TRUE(clear->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->MenuSaveParam->isEnabled());
+    EXPECT_TRUE(form->MenuLoadParam->isEnabled());
+}
+
 TEST_F(Discovery, ChoosingADeviceReadsItsChannelModeAndRepeatsTheGroup) {
     writeSensCfg(sensCfg());
     startSimulator({device(1), device(5, 1)});
@@ -225,7 +251,9 @@ TEST_F(Discovery, ManualChoiceIdentifiesWithoutReading) {
     EXPECT_EQ(form->StatusBar2->text(0), Id + " адрес:   5");
     EXPECT_EQ(form->StatusBar2->bevel(0), StatusBar::Bevel::Raised);
     EXPECT_TRUE(form->MenuTypeParam->isEnabled());
-    EXPECT_FALSE(form->MenuSaveParam->isEnabled());
+    // The meter answered: its parameters can be saved and loaded as a scanned meter's can.
+    EXPECT_TRUE(form->MenuSaveParam->isEnabled());
+    EXPECT_TRUE(form->MenuLoadParam->isEnabled());
     EXPECT_TRUE(form->LinkIdle);
 }
 
@@ -235,11 +263,14 @@ TEST_F(Discovery, ManualChoiceFailures) {
         const char* address;
         const char* error;  // the TForm9 text shown
         int adoptedAddress; // what the window takes once the dialog is closed with its close box
+        bool fileCommands; // "Сохранить параметры" and "Загрузить параметры" enabled afterwards
     };
     const Case cases[] = {
-        {"not a number", "abc", "Некорректные значения", 0},
-        // A typed address that answers nothing is still taken, with an empty device text.
-        {"nobody there", "9", "Прибор не найден", 9},
+        // Nothing is adopted: the file commands of the meter chosen before stay.
+        {"not a number", "abc", "Некорректные значения", 0, true},
+        // A typed address that answers nothing is still taken, with an empty device text, but
+        // nothing can be saved from or loaded into a meter that did not answer.
+        {"nobody there", "9", "Прибор не найден", 9, false},
     };
     writeSensCfg(sensCfg());
     startSimulator({device(5)});
@@ -247,6 +278,8 @@ TEST_F(Discovery, ManualChoiceFailures) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         form->DeviceAddress = 0;
+        form->MenuSaveParam->setEnabled(true);
+        form->MenuLoadParam->setEnabled(true);
         QString shown;
         ModalDriver driver;
         driver.then(on<TForm8>([&](TForm8* d) {
@@ -264,6 +297,8 @@ TEST_F(Discovery, ManualChoiceFailures) {
         EXPECT_TRUE(driver.done());
         EXPECT_EQ(shown, QString::fromUtf8(c.error));
         EXPECT_EQ(form->DeviceAddress, c.adoptedAddress);
+        EXPECT_EQ(form->MenuSaveParam->isEnabled(), c.fileCommands);
+        EXPECT_EQ(form->MenuLoadParam->isEnabled(), c.fileCommands);
         EXPECT_TRUE(form->LinkIdle);
     }
     EXPECT_TRUE(TForm1::captionOf(form->Device[1]).isEmpty());

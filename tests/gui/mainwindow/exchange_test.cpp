@@ -2,6 +2,8 @@
 // advanced by received chunks, writes, and the pause after writes.
 #include "mainwindowfixture.h"
 
+#include "app/paramfiles.h"
+#include "link/linkport.h"
 #include "ui/statusbar.h"
 
 #include <QProgressBar>
@@ -195,4 +197,32 @@ TEST(OperatorActionTest, TheWindowIsDisabledWithTheBusyCursorOnlyWhileItExchange
     EXPECT_TRUE(busy);
     EXPECT_TRUE(normalForAQuestion);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A command that tries the port several times (the number asked twice by a save, the three
+// exchanges of a meter choice, the two of shutdown) tells the operator once, as a poll does.
+TEST_F(ExchangeTest, APortThatCannotBeOpenedIsReportedOncePerCommand) {
+    ParamFiles* files = ParamFiles::install(*form);
+    form->setGroupReader(TForm1::GroupSystem, [&] { form->exchange().readHolding(0, 21); });
+    TForm1::setMenuEnabled(form->MenuTypeParam, true); // a meter was chosen
+    TForm1::setCaption(form->Device[1], QStringLiteral("A   B адрес:   1"));
+    PortMap::set(1, m_dir.filePath(QStringLiteral("no-such-port")));
+    form->ModBus->MSComm1()->setPortOpen(false);
+    const struct {
+        const char* name;
+        std::function<void()> run;
+    } cases[] = {
+        {"saving parameters", [&] { files->MenuSaveParamClick(); }},
+        {"loading parameters", [&] { files->MenuLoadParamClick(); }},
+        {"choosing the meter", [&] { form->DeviceClick(form->Device[1]); }},
+        {"a poll", [&] { form->Timer1Timer(); }},
+        {"shutting down", [&] { form->shutdown(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.clear();
+        form->LinkIdle = true;
+        c.run();
+        EXPECT_EQ(messages, QStringList{"Ошибка|Ошибка при открытии порта!"});
+    }
 }

@@ -140,8 +140,13 @@ TEST_F(ParamFilesWindow, FilesThatAreNotThisMetersSnapshotAreRefusedAndNothingIs
     sim->clearLog();
     const QStringList names{"foreign.bin", "short.bin",   "empty.bin", "noted.bin",
                             "folder.bin",  "missing.bin", "fifo.bin"};
-    for (const QString& name : names)
-        EXPECT_EQ(loadFile(name), "StaticText3: Некорректные данные") << name.toStdString();
+    // Another meter's snapshot names both meters; a file that is no snapshot has no number to name.
+    const QString refused = "StaticText3: Некорректные данные";
+    EXPECT_EQ(loadFile("foreign.bin"),
+              refused +
+                  QStringLiteral("\nФайл прибора %1, выбран прибор %2").arg(number.toUInt() ^ 1).arg(number));
+    for (const QString& name : names.mid(1))
+        EXPECT_EQ(loadFile(name), refused) << name.toStdString();
     // Only the meter's number was asked each time.
     EXPECT_EQ(requestPdus(), QStringList(names.size(), "01 03 00 08 00 02"));
     EXPECT_TRUE(pauses.isEmpty());

@@ -60,6 +60,31 @@ TEST(ConsumptionReport, CountsOnlyTheDaysTheMeterRecorded) {
                                              "Суток без данных (не учтены в итогах): 27"}));
 }
 
+TEST(ConsumptionReport, TheDowntimeTotalIsTheSumOfTheDaysAsPrinted) {
+    const struct {
+        const char* name;
+        QList<std::int64_t> seconds; // of the days from the 1st on
+        const char* total;
+    } cases[] = {
+        {"seconds left over every day", {59, 59, 125}, "00:02"},
+        // Twelve days whose 55 s each would add up to another 11 minutes.
+        {"a dozen days", QList<std::int64_t>(12, 5 * 3600 + 31 * 60 + 55), "66:12"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QList<Day> days;
+        for (int d = 0; d < c.seconds.size(); ++d)
+            days << recorded(d + 1, 1, 0, c.seconds[d]);
+        const Report r = build(march(), days);
+        int printedMinutes = 0;
+        for (const Day& day : r.days)
+            if (const QStringList hm = cells(day).value(4).split(u':'); hm.size() == 2)
+                printedMinutes += hm[0].toInt() * 60 + hm[1].toInt();
+        EXPECT_EQ(totalCells(r).value(4), c.total);
+        EXPECT_EQ(downtimeText(printedMinutes * 60), c.total);
+    }
+}
+
 TEST(ConsumptionReport, MonthsHaveTheirOwnLengthAndDowntimePassesADay) {
     EXPECT_EQ(build(month({}, 2024, 2), {}).days.size(), 29);
     EXPECT_EQ(build(month({}, 2026, 2), {}).days.size(), 28);

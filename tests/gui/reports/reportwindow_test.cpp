@@ -10,6 +10,7 @@
 #include "ui/tform10.h"
 #include "ui/tform15.h"
 
+#include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -90,6 +91,19 @@ TEST_F(ReportWindowTest, WithoutADayArchiveItSaysWhatToReadAndSendsNothing) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("суточному архиву")) << messages[0].toStdString();
     EXPECT_TRUE(sim->requests().isEmpty());
+}
+
+TEST_F(ReportWindowTest, SayingWhatToReadFirstIsInformationNotAnError) {
+    TForm1::messageHook() = {}; // the real box, to see its sign
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    ModalDriver driver;
+    driver.then(on<QMessageBox>([&](QMessageBox* box) {
+        icon = box->icon();
+        press(box->button(QMessageBox::Ok));
+    }));
+    view->MenuConsumptionReportClick();
+    EXPECT_TRUE(driver.done());
+    EXPECT_EQ(icon, QMessageBox::Information);
 }
 
 } // namespace

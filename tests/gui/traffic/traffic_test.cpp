@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 
 namespace {
@@ -184,6 +185,20 @@ TEST_F(TrafficLogDuringAReading, AFullHourArchiveSendsTheSameRequestsWithTheLogO
     ASSERT_EQ(window->countersModel().rowCount(), 127);
     EXPECT_EQ(readHourArchive(), closed);
     EXPECT_EQ(monitor->recorder().entries().size(), size_t(TrafficRecorder::DefaultCapacity));
+}
+
+// The screen of the offscreen tests (800 x 800) is smaller than the window's first size.
+TEST_F(TrafficMonitorTest, OpensWithinTheScreenAndCanStillBeMadeLarger) {
+    const QRect area = window->screen()->availableGeometry();
+    ASSERT_LT(area.width(), 960);
+    EXPECT_TRUE(area.contains(window->frameGeometry()))
+        << window->frameGeometry().width() << "x" << window->frameGeometry().height();
+    EXPECT_GT(window->maximumHeight(), area.height());
+    // Where the operator leaves it, it stays when shown again.
+    window->hide();
+    window->resize(700, 500);
+    form->findChild<QAction*>(QStringLiteral("MenuTrafficMonitor"))->trigger();
+    EXPECT_EQ(window->size(), QSize(700, 500));
 }
 
 } // namespace
