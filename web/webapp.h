@@ -1,0 +1,72 @@
+#pragma once
+// kastari-web's answers, apart from the sockets: a request in, a response out. Pages, the JSON API,
+// the downloads, the login; every path, parameter and number of a request is checked here, and
+// nothing of it reaches SQL except as a bound value.
+#include "store/meterstate.h"
+#include "web/webauth.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QUrlQuery>
+#include <functional>
+#include <optional>
+
+namespace store {
+class Store;
+}
+
+namespace web {
+
+struct Request {
+    QByteArray method = "GET";
+    QString path = QStringLiteral("/"); // decoded
+    QUrlQuery query{};
+    QByteArray cookie{}; // the Cookie header
+    QByteArray contentType{};
+    QByteArray body{};
+    QString remote{}; // the client's address, for the login throttle
+};
+
+struct Response {
+    int status = 200;
+    QByteArray type = "text/html; charset=utf-8";
+    QByteArray body{};
+    QList<QPair<QByteArray, QByteArray>> headers{};
+};
+
+struct WebOptions {
+    store::Thresholds thresholds{};
+    std::optional<QList<User>> users{}; // none: no login (the server then listens on loopback only)
+    bool tls = false;                   // cookies then say Secure
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+};
+
+class WebApp {
+  public:
+    WebApp(store::Store& db, WebOptions options);
+    Response handle(const Request& request);
+
+  private:
+    Response route(const Request& r, const QStringList& parts);
+    Response login(const Request& r);
+    Response fleet(const Request& r);
+    Response meterPage(const Request& r, std::uint32_t number);
+    Response download(const Request& r, std::uint32_t number, bool pdf);
+    Response api(const Request& r, const QStringList& parts);
+    std::optional<QList<store::MeterState>> states(QString* error);
+
+    store::Store& m_db;
+    WebOptions m_options;
+    Sessions m_sessions;
+    LoginThrottle m_throttle;
+    User m_nobody{};
+    QString m_user; // of the request being answered, for the pages' logout button
+};
+
+// The error pages: text that tells what is wrong, never what the program was doing.
+Response errorPage(int status, const QString& text);
+Response jsonError(int status, const QString& text);
+
+} // namespace web
