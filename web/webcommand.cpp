@@ -78,7 +78,8 @@ QString readPassword(const QString& prompt) {
         tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
     }
 #endif
-    QTextStream input(stdin);
+    // One stream for both questions: a stream reads ahead, and a second one would find nothing left.
+    static QTextStream input(stdin);
     const QString line = input.readLine();
 #ifdef Q_OS_WIN
     if (console) SetConsoleMode(in, mode);
