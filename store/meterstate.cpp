@@ -33,11 +33,8 @@ SELECT m.number, m.name, m.line, m.address, m.device_text,
   (SELECT COUNT(*) FROM archive_periods p WHERE p.meter = m.number AND p.state = 1 AND p.period_start >
      (SELECT MAX(n.period_start) FROM archive_periods n
       WHERE n.meter = p.meter AND n.archive = p.archive AND n.channel = p.channel) - ?),
-  (SELECT COUNT(*) FROM journal_entries j WHERE j.meter = m.number AND j.journal = 3 AND j.ended IS NULL),
-  (SELECT COUNT(*) FROM journal_entries j
-   WHERE j.meter = m.number AND j.journal = 5 AND j.channel = 1 AND j.ended IS NULL),
-  (SELECT COUNT(*) FROM journal_entries j
-   WHERE j.meter = m.number AND j.journal = 5 AND j.channel = 2 AND j.ended IS NULL),
+  (SELECT SUM(DISTINCT CASE WHEN j.journal = 3 THEN 1 WHEN j.channel = 1 THEN 2 ELSE 4 END)
+   FROM journal_entries j WHERE j.meter = m.number AND j.journal IN (3, 5) AND j.ended IS NULL),
   (SELECT downtime FROM archive_periods p WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 1
    ORDER BY period_start DESC LIMIT 1),
   (SELECT downtime FROM archive_periods p WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 2
@@ -230,11 +227,13 @@ std::optional<QList<MeterState>> meterStates(Store& db, const Thresholds& t, con
             m.newest[a] = newer(q.value(9 + 2 * a), q.value(10 + 2 * a));
         m.gaps = q.value(15).toInt();
         m.recentGaps = q.value(16).toInt();
-        m.openFault = q.value(17).toInt() > 0;
-        m.openAbnormal[0] = q.value(18).toInt() > 0;
-        m.openAbnormal[1] = q.value(19).toInt() > 0;
-        m.lastDayDowntime[0] = optionalInt(q.value(20));
-        m.lastDayDowntime[1] = optionalInt(q.value(21));
+        // Which of the fault journal and the two channels' abnormal ones hold an open event, as bits.
+        const int open = q.value(17).toInt();
+        m.openFault = open & 1;
+        m.openAbnormal[0] = open & 2;
+        m.openAbnormal[1] = open & 4;
+        m.lastDayDowntime[0] = optionalInt(q.value(18));
+        m.lastDayDowntime[1] = optionalInt(q.value(19));
         byPlace.insert({m.line, m.address}, list.size());
         list << m;
     }

@@ -13,6 +13,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <cmath>
 
 namespace web {
@@ -198,6 +200,19 @@ std::optional<QList<MeterState>> WebApp::states(QString* error) {
     return store::meterStates(m_db, m_options.thresholds, m_options.now(), error);
 }
 
+QByteArray WebApp::dataVersion() {
+    // SQLite counts the commits of other connections; the insert position of PostgreSQL's
+    // write-ahead log moves on with every change (the write position lags behind an asynchronous
+    // commit). Nothing (and so no keeping) where neither can be read, such as on a standby.
+    QSqlQuery q(m_db.db());
+    const bool postgres = m_db.db().driverName() == u"QPSQL";
+    if (!q.exec(postgres ? QStringLiteral("SELECT pg_current_wal_insert_lsn()::text")
+                         : QStringLiteral("PRAGMA data_version")) ||
+        !q.next())
+        return {};
+    return q.value(0).toString().toLatin1();
+}
+
 Response WebApp::handle(const Request& r) {
     const bool isApi = r.path.startsWith(QStringLiteral("/api/"));
     const auto fail = [&](int status, const QString& text) {
@@ -252,7 +267,27 @@ Response WebApp::route(const Request& r, const QStringList& parts) {
         return out;
     }
     if (r.method != "GET" && r.method != "HEAD") return fail(405, QStringLiteral("только GET"));
-    if (isApi) return api(r, parts);
+    const bool fleetWide = parts == QStringList{QString()} ||
+                           parts == QStringList{QStringLiteral("api"), QStringLiteral("meters")};
+    const QString cacheKey = user + u'\n' + r.path + u'?' + r.query.toString(QUrl::FullyEncoded);
+    QByteArray version;
+    if (fleetWide) {
+        version = dataVersion();
+        const auto hit = m_cache.constFind(cacheKey);
+        if (!version.isEmpty() && hit != m_cache.cend() && hit->version == version &&
+            hit->made.secsTo(m_options.now()) < 60 && hit->made <= m_options.now())
+            return hit->response;
+    }
+    Response out = isApi ? api(r, parts) : pages(r, parts);
+    if (fleetWide && !version.isEmpty() && out.status == 200) {
+        if (m_cache.size() >= 64) m_cache.clear(); // many filters asked for: start again
+        m_cache.insert(cacheKey, {version, m_options.now(), out});
+    }
+    return out;
+}
+
+Response WebApp::pages(const Request& r, const QStringList& parts) {
+    const auto fail = [&](int status, const QString& text) { return errorPage(status, text); };
     Response out;
     std::uint32_t n = 0;
     if (parts == QStringList{QString()}) {

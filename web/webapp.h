@@ -6,6 +6,7 @@
 #include "web/webauth.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -50,18 +51,28 @@ class WebApp {
 
   private:
     Response route(const Request& r, const QStringList& parts);
+    Response pages(const Request& r, const QStringList& parts); // once the request is let in
     Response login(const Request& r);
     Response fleet(const Request& r);
     Response meterPage(const Request& r, std::uint32_t number);
     Response download(const Request& r, std::uint32_t number, bool pdf);
     Response api(const Request& r, const QStringList& parts);
     std::optional<QList<store::MeterState>> states(QString* error);
+    QByteArray dataVersion();
 
     store::Store& m_db;
     WebOptions m_options;
     Sessions m_sessions;
     LoginThrottle m_throttle;
     User m_nobody{};
+    // The fleet's answers as last made, kept while the database has not changed (and for a minute
+    // at most, since "Нет связи" depends on the clock): a dispatcher's reloads cost nothing.
+    struct Cached {
+        QByteArray version;
+        QDateTime made;
+        Response response;
+    };
+    QHash<QString, Cached> m_cache;
     QString m_user; // of the request being answered, for the pages' logout button
 };
 

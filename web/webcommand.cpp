@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QTcpServer>
@@ -112,6 +114,13 @@ int addUser(const QString& name, const QString& file) {
 
 } // namespace
 
+bool makeReadOnly(store::Store& db) {
+    QSqlQuery q(db.db());
+    return q.exec(db.db().driverName() == u"QPSQL"
+                      ? QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")
+                      : QStringLiteral("PRAGMA query_only = ON"));
+}
+
 std::optional<std::pair<QHostAddress, quint16>> parseListen(const QString& text) {
     static const QRegularExpression form(QStringLiteral("^(\\[([0-9a-fA-F:.]+)\\]|([0-9.]+)):([0-9]{1,5})$"));
     const QRegularExpressionMatch m = form.match(text);
@@ -198,6 +207,13 @@ int run(const QStringList& args) {
 #else
     if (parser.isSet(cert)) return usage(QStringLiteral("this build has no TLS"));
 #endif
+    // The viewer only reads: a fault in it, or a request crafted against it, cannot change a row.
+    if (!makeReadOnly(*database)) {
+        err() << "kastari-web: database " << location->describe()
+              << " cannot be made read-only: " << database->lastError() << '\n';
+        err().flush();
+        return ExitDatabase;
+    }
     WebApp app(*database, options);
     Server serving(app);
 #if QT_CONFIG(ssl)

@@ -92,10 +92,11 @@ TEST(WebUsers, FileKeepsSaltedHashesAndRefusesWhatIsNoUser) {
 class WebAppTest : public ::testing::TestWithParam<Backend> {
   protected:
     void SetUp() override {
-        const std::optional<QString> url = newDatabaseOrSkip(GetParam());
-        if (!url) return;
+        const std::optional<QString> made = newDatabaseOrSkip(GetParam());
+        if (!made) return;
+        url = *made;
         QString error;
-        db = store::Store::open(*store::parseLocation(*url, &error), &error);
+        db = store::Store::open(*store::parseLocation(url, &error), &error);
         ASSERT_TRUE(db) << error.toStdString();
         store::MeterVisit v{
             .number = 101, .line = "/dev/ttyS0", .name = Hostile, .address = 7, .deviceText = "ДК-2 <b>"};
@@ -140,6 +141,7 @@ class WebAppTest : public ::testing::TestWithParam<Backend> {
             if (n == name) return v;
         return {};
     }
+    QString url;
     std::unique_ptr<store::Store> db;
     std::unique_ptr<WebApp> made;
     QDateTime clock = QDateTime::currentDateTime();
@@ -239,6 +241,44 @@ TEST_P(WebAppTest, EveryRouteAnswersAndRefusesWhatIsMalformed) {
     EXPECT_EQ(meters[1]["number"].toInteger(), 101);
     EXPECT_EQ(meters[1]["name"].toString(), Hostile);
     EXPECT_EQ(meters[1]["state_text"].toString(), "Отказ");
+}
+
+TEST_P(WebAppTest, TheViewersConnectionChangesNothing) {
+    ASSERT_TRUE(db);
+    ASSERT_TRUE(makeReadOnly(*db));
+    QString error;
+    EXPECT_FALSE(db->storeVisit({.number = 7, .line = "/dev/ttyS0"}, &error));
+    QSqlQuery q(db->db());
+    EXPECT_FALSE(q.exec("DELETE FROM meters"));
+    EXPECT_FALSE(q.exec("CREATE TABLE x (y INTEGER)"));
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM meters"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 1);
+    EXPECT_EQ(app(false).handle(get("/meter/101")).status, 200);
+}
+
+TEST_P(WebAppTest, TheFleetIsMadeAgainWhenTheDatabaseChangesOrTimePasses) {
+    ASSERT_TRUE(db);
+    WebApp& web = app(false);
+    const auto states = [&] {
+        QStringList out;
+        for (const QJsonValue m :
+             QJsonDocument::fromJson(web.handle(get("/api/meters")).body)["meters"].toArray())
+            out << QString::number(m["number"].toInteger()) + ':' + m["state"].toString();
+        return out.join(' ');
+    };
+    EXPECT_EQ(states(), "0:nolink 101:fault");
+    EXPECT_EQ(states(), "0:nolink 101:fault");
+    // The collector, on a connection of its own, stores a meter: the next answer has it.
+    QString error;
+    std::unique_ptr<store::Store> writer = store::Store::open(*store::parseLocation(url, &error), &error);
+    ASSERT_TRUE(writer) << error.toStdString();
+    ASSERT_TRUE(writer->storeVisit({.number = 102, .line = "/dev/ttyS0", .address = 9}, &error));
+    EXPECT_EQ(states(), "102:nolink 0:nolink 101:fault");
+    EXPECT_TRUE(web.handle(get("/")).body.contains("/meter/102"));
+    // Nothing changes, but three days pass: 101 has not been collected since.
+    clock = clock.addDays(3);
+    EXPECT_EQ(states(), "101:nolink 102:nolink 0:nolink");
 }
 
 TEST_P(WebAppTest, OversizedRequestsAreRefusedBeforeAnythingIsRead) {
