@@ -269,21 +269,59 @@ Response WebApp::route(const Request& r, const QStringList& parts) {
     if (r.method != "GET" && r.method != "HEAD") return fail(405, QStringLiteral("только GET"));
     const bool fleetWide = parts == QStringList{QString()} ||
                            parts == QStringList{QStringLiteral("api"), QStringLiteral("meters")};
+    if (!fleetWide) return isApi ? api(r, parts) : pages(r, parts);
     const QString cacheKey = user + u'\n' + r.path + u'?' + r.query.toString(QUrl::FullyEncoded);
-    QByteArray version;
-    if (fleetWide) {
-        version = dataVersion();
-        const auto hit = m_cache.constFind(cacheKey);
-        if (!version.isEmpty() && hit != m_cache.cend() && hit->version == version &&
-            hit->made.secsTo(m_options.now()) < 60 && hit->made <= m_options.now())
-            return hit->response;
+    const QByteArray version = dataVersion();
+    const QDateTime now = m_options.now();
+    if (const auto hit = m_cache.find(cacheKey); hit != m_cache.end() && fresh(*hit, version, now, 60)) {
+        hit->used = now;
+        return hit->response;
     }
+    ++m_fleetAnswersMade;
     Response out = isApi ? api(r, parts) : pages(r, parts);
-    if (fleetWide && !version.isEmpty() && out.status == 200) {
+    if (!version.isEmpty() && out.status == 200) {
         if (m_cache.size() >= 64) m_cache.clear(); // many filters asked for: start again
-        m_cache.insert(cacheKey, {version, m_options.now(), out});
+        m_cache.insert(cacheKey, {version, now, now, r, user, parts, out});
     }
     return out;
+}
+
+bool WebApp::fresh(const Cached& c, const QByteArray& version, const QDateTime& now, int seconds) {
+    return !version.isEmpty() && c.version == version && c.made <= now && c.made.secsTo(now) < seconds;
+}
+
+void WebApp::refresh() {
+    if (m_cache.isEmpty()) return;
+    const QByteArray version = dataVersion();
+    const QDateTime now = m_options.now();
+    QList<QString> keys = m_cache.keys();
+    std::sort(keys.begin(), keys.end(),
+              [&](const QString& a, const QString& b) { return m_cache[a].used > m_cache[b].used; });
+    int kept = 0;
+    for (const QString& key : keys) {
+        Cached& c = m_cache[key];
+        // Ahead of the minute a request would wait for, so that a reload never pays for the query.
+        if (fresh(c, version, now, 50)) {
+            ++kept;
+            continue;
+        }
+        // Only what people look at now is worked out again; the rest is made when asked for.
+        if (version.isEmpty() || kept >= 8 || c.used.secsTo(now) > 300) {
+            m_cache.remove(key);
+            continue;
+        }
+        m_user = c.user;
+        ++m_fleetAnswersMade;
+        Response out = c.parts.value(0) == u"api" ? api(c.request, c.parts) : pages(c.request, c.parts);
+        if (out.status != 200) {
+            m_cache.remove(key);
+            continue;
+        }
+        c.response = out;
+        c.version = version;
+        c.made = now;
+        ++kept;
+    }
 }
 
 Response WebApp::pages(const Request& r, const QStringList& parts) {

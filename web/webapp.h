@@ -6,10 +6,12 @@
 #include "web/webauth.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QUrlQuery>
 #include <functional>
 #include <optional>
@@ -48,6 +50,11 @@ class WebApp {
   public:
     WebApp(store::Store& db, WebOptions options);
     Response handle(const Request& request);
+    // Works out again the fleet answers people are looking at when the database has changed or
+    // they are getting old; the server calls it every few seconds, between requests.
+    void refresh();
+    // How many times the fleet's answers were worked out (requests and refresh() both count).
+    int fleetAnswersMade() const { return m_fleetAnswersMade; }
 
   private:
     Response route(const Request& r, const QStringList& parts);
@@ -66,12 +73,18 @@ class WebApp {
     LoginThrottle m_throttle;
     User m_nobody{};
     // The fleet's answers as last made, kept while the database has not changed (and for a minute
-    // at most, since "Нет связи" depends on the clock): a dispatcher's reloads cost nothing.
+    // at most, since "Нет связи" depends on the clock), and made again by refresh() once it has:
+    // a dispatcher's reloads cost nothing.
     struct Cached {
         QByteArray version;
-        QDateTime made;
+        QDateTime made, used;
+        Request request;
+        QString user;
+        QStringList parts;
         Response response;
     };
+    static bool fresh(const Cached& c, const QByteArray& version, const QDateTime& now, int seconds);
+    int m_fleetAnswersMade = 0;
     QHash<QString, Cached> m_cache;
     QString m_user; // of the request being answered, for the pages' logout button
 };

@@ -15,6 +15,7 @@
 #include <QSslKey>
 #include <QTcpServer>
 #include <QTextStream>
+#include <QTimer>
 #include <cstdio>
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -219,6 +220,9 @@ int run(const QStringList& args) {
 #if QT_CONFIG(ssl)
     if (options.tls) serving.sslSetup(certificate, privateKey);
 #endif
+    QTimer refresh;
+    QObject::connect(&refresh, &QTimer::timeout, [&app] { app.refresh(); });
+    refresh.start(2000);
     const quint16 port = serving.listen(where->first, where->second);
     if (!port) {
         err() << "kastari-web: cannot listen on " << parser.value(listen) << '\n';

@@ -276,9 +276,19 @@ TEST_P(WebAppTest, TheFleetIsMadeAgainWhenTheDatabaseChangesOrTimePasses) {
     ASSERT_TRUE(writer->storeVisit({.number = 102, .line = "/dev/ttyS0", .address = 9}, &error));
     EXPECT_EQ(states(), "102:nolink 0:nolink 101:fault");
     EXPECT_TRUE(web.handle(get("/")).body.contains("/meter/102"));
+    // Made again between requests, so a reload after a change costs nothing.
+    ASSERT_TRUE(writer->storeVisit({.number = 103, .line = "/dev/ttyS0", .address = 10}, &error));
+    const int made = web.fleetAnswersMade();
+    web.refresh();
+    EXPECT_EQ(web.fleetAnswersMade(), made + 2); // the page and the API, both looked at
+    EXPECT_EQ(states(), "102:nolink 103:nolink 0:nolink 101:fault");
+    EXPECT_TRUE(web.handle(get("/")).body.contains("/meter/103"));
+    EXPECT_EQ(web.fleetAnswersMade(), made + 2);
+    web.refresh(); // nothing changed: nothing made
+    EXPECT_EQ(web.fleetAnswersMade(), made + 2);
     // Nothing changes, but three days pass: 101 has not been collected since.
     clock = clock.addDays(3);
-    EXPECT_EQ(states(), "101:nolink 102:nolink 0:nolink");
+    EXPECT_EQ(states(), "101:nolink 102:nolink 103:nolink 0:nolink");
 }
 
 TEST_P(WebAppTest, OversizedRequestsAreRefusedBeforeAnythingIsRead) {
