@@ -428,11 +428,11 @@ QString helpText() {
                "--thresholds FILE sets when a meter is in trouble, \"KEY = VALUE\" lines:\n") +
            store::thresholdsHelp() +
            QStringLiteral(
-               "export writes one meter's\n"
-               "archive or journal as the monitor's export file (text) or as CSV (UTF-8, ISO 8601 times in\n"
-               "the meter's clock, one header row); --from and --to (\"dd.mm.yyyy hh:nn\") pick the periods\n"
-               "or events starting between them, both included. report makes the consumption report of a\n"
-               "month (the day archive of one channel) as a PDF; a month without stored days says so.\n"
+               "export writes one meter's archive or journal as the monitor's export file (text) or as CSV\n"
+               "(UTF-8, ISO 8601 times in the meter's clock, one header row); --from and --to\n"
+               "(\"dd.mm.yyyy hh:nn\") pick the periods or events starting between them, both included.\n"
+               "report makes the consumption report of a month (the day archive of one channel) as a PDF;\n"
+               "a month without stored days says so.\n"
                "\n"
                "Exit status: 0 every meter collected; 5 some were not (the rest are stored); 1 bad "
                "command line\n"
