@@ -16,7 +16,7 @@ main{padding:1em}
 table{border-collapse:collapse;background:#fff;font-size:90%}
 th,td{border:1px solid #ccc;padding:.2em .5em;text-align:left;vertical-align:top}
 th{background:#eef}
-td.n{text-align:right}
+td.n,#month td+td,#month th+th{text-align:right}
 tr.nolink td.state,tr.fault td.state{background:#f6c7c7}
 tr.abnormal td.state,tr.downtime td.state,tr.gaps td.state{background:#fbe8b5}
 tr.normal td.state{background:#d7f0d2}
