@@ -16,17 +16,20 @@ constexpr std::int64_t Day = 86400;
 
 // Each figure of a meter is its own small lookup on a key or an index (the newest period of an
 // archive's channel, its open events), so one statement serves the whole fleet without reading a
-// year of periods per meter: a GROUP BY over archive_periods would scan all of them.
+// year of periods per meter: a GROUP BY over archive_periods would scan all of them. Where one
+// lookup finds several figures (the last visit's time, outcome and reason; the newest day and its
+// downtime) they come back as one text, which saves a lookup per meter each.
 const char* const KnownMeters = R"(
 SELECT m.number, m.name, m.line, m.address, m.device_text,
   (SELECT MAX(visited) FROM run_meters r WHERE r.meter = m.number AND r.outcome = 0),
-  (SELECT visited FROM run_meters r WHERE r.meter = m.number ORDER BY visited DESC LIMIT 1),
-  (SELECT outcome FROM run_meters r WHERE r.meter = m.number ORDER BY visited DESC LIMIT 1),
-  (SELECT reason FROM run_meters r WHERE r.meter = m.number ORDER BY visited DESC LIMIT 1),
+  (SELECT visited || ' ' || outcome || ' ' || reason FROM run_meters r WHERE r.meter = m.number
+   ORDER BY visited DESC LIMIT 1),
   (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 1),
   (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 2),
-  (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 1),
-  (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 2),
+  (SELECT period_start || ' ' || COALESCE(downtime, -1) FROM archive_periods p
+   WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 1 ORDER BY period_start DESC LIMIT 1),
+  (SELECT period_start || ' ' || COALESCE(downtime, -1) FROM archive_periods p
+   WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 2 ORDER BY period_start DESC LIMIT 1),
   (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 2 AND p.channel = 1),
   (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 2 AND p.channel = 2),
   (SELECT COUNT(*) FROM archive_periods p WHERE p.meter = m.number AND p.state = 1),
@@ -34,11 +37,7 @@ SELECT m.number, m.name, m.line, m.address, m.device_text,
      (SELECT MAX(n.period_start) FROM archive_periods n
       WHERE n.meter = p.meter AND n.archive = p.archive AND n.channel = p.channel) - ?),
   (SELECT SUM(DISTINCT CASE WHEN j.journal = 3 THEN 1 WHEN j.channel = 1 THEN 2 ELSE 4 END)
-   FROM journal_entries j WHERE j.meter = m.number AND j.journal IN (3, 5) AND j.ended IS NULL),
-  (SELECT downtime FROM archive_periods p WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 1
-   ORDER BY period_start DESC LIMIT 1),
-  (SELECT downtime FROM archive_periods p WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 2
-   ORDER BY period_start DESC LIMIT 1)
+   FROM journal_entries j WHERE j.meter = m.number AND j.journal IN (3, 5) AND j.ended IS NULL)
 FROM meters m
 )";
 
@@ -220,20 +219,28 @@ std::optional<QList<MeterState>> meterStates(Store& db, const Thresholds& t, con
                      .address = q.value(3).toInt(),
                      .deviceText = q.value(4).toString()};
         m.lastCollected = msecs(q.value(5));
-        m.lastVisit = msecs(q.value(6));
-        m.lastResult = Outcome::Result(q.value(7).toInt());
-        m.lastReason = q.value(8).toString();
-        for (int a = 0; a < 3; ++a)
-            m.newest[a] = newer(q.value(9 + 2 * a), q.value(10 + 2 * a));
-        m.gaps = q.value(15).toInt();
-        m.recentGaps = q.value(16).toInt();
+        if (const QString last = q.value(6).toString(); !last.isEmpty()) {
+            m.lastVisit = QDateTime::fromMSecsSinceEpoch(last.section(u' ', 0, 0).toLongLong());
+            m.lastResult = Outcome::Result(last.section(u' ', 1, 1).toInt());
+            m.lastReason = last.section(u' ', 2);
+        }
+        for (int ch = 0; ch < 2; ++ch) {
+            const QString day = q.value(9 + ch).toString();
+            if (day.isEmpty()) continue;
+            m.newest[1] =
+                std::max<std::int64_t>(m.newest[1].value_or(INT64_MIN), day.section(u' ', 0, 0).toLongLong());
+            if (const qlonglong downtime = day.section(u' ', 1, 1).toLongLong(); downtime >= 0)
+                m.lastDayDowntime[ch] = downtime;
+        }
+        m.newest[0] = newer(q.value(7), q.value(8));
+        m.newest[2] = newer(q.value(11), q.value(12));
+        m.gaps = q.value(13).toInt();
+        m.recentGaps = q.value(14).toInt();
         // Which of the fault journal and the two channels' abnormal ones hold an open event, as bits.
-        const int open = q.value(17).toInt();
+        const int open = q.value(15).toInt();
         m.openFault = open & 1;
         m.openAbnormal[0] = open & 2;
         m.openAbnormal[1] = open & 4;
-        m.lastDayDowntime[0] = optionalInt(q.value(18));
-        m.lastDayDowntime[1] = optionalInt(q.value(19));
         byPlace.insert({m.line, m.address}, list.size());
         list << m;
     }
