@@ -3,12 +3,14 @@
 #include "collect/collector.h"
 #include "collect/exporting.h"
 #include "collect/meterlist.h"
+#include "collect/monthreport.h"
 #include "device/encodings.h"
 #include "files/consumptionpdf.h"
 #include "files/senscfg.h"
 #include "files/textfile.h"
 #include "link/optiontable.h"
 #include "link/tmodbus.h"
+#include "store/meterstate.h"
 #include "store/store.h"
 
 #include <QDeadlineTimer>
@@ -78,6 +80,8 @@ struct Options {
     QString settings;
     std::optional<qint64> every;
     QString meter, archive, channel, from, to, format, out, month;
+    bool problems = false;
+    QString thresholds;
 };
 
 constexpr cmdline::Option OptionTable[] = {
@@ -121,6 +125,8 @@ constexpr cmdline::Option OptionTable[] = {
     {.names = "format", .value = "text|csv"},
     {.names = "out", .value = "FILE"},
     {.names = "month", .value = "YYYY-MM"},
+    {.names = "problems"},
+    {.names = "thresholds", .value = "FILE", .refusal = "--thresholds needs a file"},
     {.names = "help|h"},
 };
 
@@ -319,24 +325,63 @@ void printTable(const QList<QStringList>& rows) {
     out().flush();
 }
 
+// The monitoring-plugin convention Nagios, Icinga and Zabbix read: 0 all normal, 1 warnings,
+// 2 critical, 3 unknown (here: the database or the thresholds cannot be read).
+enum PluginExit { PluginOk = 0, PluginWarning = 1, PluginCritical = 2, PluginUnknown = 3 };
+
 int showStatus(const Options& o) {
+    QString error;
+    const std::optional<store::Thresholds> thresholds = store::readThresholds(o.thresholds, &error);
+    if (!thresholds) {
+        err() << "kastari-collect: " << error << '\n';
+        err().flush();
+        return o.problems ? int(PluginUnknown) : int(ExitUsage);
+    }
     int status = ExitOk;
     const std::unique_ptr<store::Store> db = openDatabase(o, &status);
-    if (!db) return status;
+    if (!db) return o.problems ? PluginUnknown : status;
+    const std::optional<QList<store::MeterState>> states =
+        store::meterStates(*db, *thresholds, QDateTime::currentDateTime(), &error);
+    if (!states) {
+        err() << "kastari-collect: the database cannot be read: " << error << '\n';
+        err().flush();
+        return o.problems ? int(PluginUnknown) : int(ExitDatabase);
+    }
     QList<QStringList> rows{{"METER", "NAME", "LINE", "ADDR", "LAST COLLECTED", "NEWEST HOUR", "NEWEST DAY",
-                             "NEWEST MONTH", "GAPS", "LAST ERROR"}};
+                             "NEWEST MONTH", "GAPS", "LAST ERROR", "STATE"}};
     const auto period = [](const std::optional<std::int64_t>& t, const QString& pattern) {
         return t ? enc::SecToDate(std::uint32_t(*t)).toString(pattern) : QStringLiteral("-");
     };
-    for (const store::MeterStatus& m : db->status())
-        rows.append({QString::number(m.number), m.name, m.line, QString::number(m.address),
+    int critical = 0, warnings = 0;
+    for (const store::MeterState& m : *states) {
+        if (m.condition == store::Condition::Normal) {
+            if (o.problems) continue;
+        } else {
+            ++(store::critical(m.condition) ? critical : warnings);
+        }
+        QString state = store::conditionName(m.condition);
+        if (o.problems) state += QStringLiteral(": ") + m.reasons(*thresholds).join(QStringLiteral("; "));
+        rows.append({m.number ? QString::number(*m.number) : QStringLiteral("-"), m.name, m.line,
+                     QString::number(m.address),
                      m.lastCollected.isValid() ? m.lastCollected.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
                                                : QStringLiteral("never"),
                      period(m.newest[0], QStringLiteral("yyyy-MM-dd HH:00")),
                      period(m.newest[1], QStringLiteral("yyyy-MM-dd")),
-                     period(m.newest[2], QStringLiteral("yyyy-MM")), QString::number(m.gaps), m.lastError});
-    printTable(rows);
-    return ExitOk;
+                     period(m.newest[2], QStringLiteral("yyyy-MM")), QString::number(m.gaps),
+                     m.lastResult == store::Outcome::Result::Failed ? m.lastReason : QString(), state});
+    }
+    if (!o.problems) {
+        printTable(rows);
+        return ExitOk;
+    }
+    // The first line is what a monitoring system shows; the table follows as its long text.
+    const int code = critical ? PluginCritical : warnings ? PluginWarning : PluginOk;
+    const char* const verdicts[] = {"OK", "WARNING", "CRITICAL"};
+    out() << "KASTARI " << verdicts[code] << " - " << states->size() << " meters, " << critical
+          << " critical, " << warnings << " warnings\n";
+    if (rows.size() > 1) printTable(rows);
+    out().flush();
+    return code;
 }
 
 int runExport(const Options& o) {
@@ -398,7 +443,7 @@ QString helpText() {
                "Usage: kastari-collect run --meters FILE [--db URL] [--lines N] [--fast] [--trace DIR] "
                "[--every DURATION]\n"
                "                           [--settings FILE] [--retries N]\n"
-               "       kastari-collect status [--db URL]\n"
+               "       kastari-collect status [--db URL] [--problems] [--thresholds FILE]\n"
                "       kastari-collect export [--db URL] --meter NUMBER --archive "
                "hour|day|month|faults|operator|abnormal\n"
                "                              [--channel 1|2] [--from DATE] [--to DATE] [--format text|csv] "
@@ -413,11 +458,18 @@ QString helpText() {
            QStringLiteral(
                "\n"
                "status prints per meter the last good collection, the newest stored period of each archive,\n"
-               "the periods the meter never recorded (gaps) and the last error. export writes one meter's\n"
-               "archive or journal as the monitor's export file (text) or as CSV (UTF-8, ISO 8601 times in\n"
-               "the meter's clock, one header row); --from and --to (\"dd.mm.yyyy hh:nn\") pick the periods\n"
-               "or events starting between them, both included. report makes the consumption report of a\n"
-               "month (the day archive of one channel) as a PDF; a month without stored days says so.\n"
+               "the periods the meter never recorded (gaps), the last error and the meter's state, worst\n"
+               "first. With --problems it prints only the meters not in \"Норма\" and exits as a monitoring\n"
+               "plugin: 0 all normal, 1 warnings, 2 critical (no link, fault), 3 the database cannot be "
+               "read.\n"
+               "--thresholds FILE sets when a meter is in trouble, \"KEY = VALUE\" lines:\n") +
+           store::thresholdsHelp() +
+           QStringLiteral(
+               "export writes one meter's archive or journal as the monitor's export file (text) or as CSV\n"
+               "(UTF-8, ISO 8601 times in the meter's clock, one header row); --from and --to\n"
+               "(\"dd.mm.yyyy hh:nn\") pick the periods or events starting between them, both included.\n"
+               "report makes the consumption report of a month (the day archive of one channel) as a PDF;\n"
+               "a month without stored days says so.\n"
                "\n"
                "Exit status: 0 every meter collected; 5 some were not, or only partly (the rest are\n"
                "stored); 1 bad command line or meter list (or an export of a meter not in the database);\n"
@@ -438,27 +490,18 @@ int runReport(const Options& o) {
     const QDate first = QDate::fromString(o.month + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"));
     if (!first.isValid()) return usage(QStringLiteral("report needs --month YYYY-MM"));
     if (o.out.isEmpty()) return usage(QStringLiteral("report needs --out FILE.pdf"));
-    consumption::Heading heading = consumption::month({}, first.year(), first.month());
-    r.from = enc::DateToSec(heading.from.startOfDay());
-    r.to = qint64(enc::DateToSec(heading.to.addDays(1).startOfDay())) - 1;
     int status = ExitOk;
     const std::unique_ptr<store::Store> db = openDatabase(o, &status);
     if (!db) return status;
     QString error;
-    const std::optional<StoredReading> stored = storedReading(*db, r, &error);
-    if (!stored) {
+    const std::optional<consumption::Report> made =
+        monthReport(*db, r.meter, r.channel + 1, first.year(), first.month(), QDate::currentDate(), &error);
+    if (!made) {
         err() << "kastari-collect: " << error << '\n';
         err().flush();
         return ExitUsage;
     }
-    heading.electronicNumber = QString::number(r.meter);
-    heading.deviceText = stored->meter.deviceText;
-    heading.name = stored->meter.name;
-    heading.address =
-        QStringLiteral("%1, сетевой адрес %2").arg(stored->meter.line).arg(stored->meter.address);
-    heading.channel = r.channel + 1;
-    heading.made = QDate::currentDate();
-    const consumption::Report report = consumption::build(heading, consumption::daysOf(stored->reading));
+    const consumption::Report& report = *made;
     if (!textfile::write(o.out, consumption::pdf(report), &error)) {
         err() << "kastari-collect: cannot write " << o.out << ": " << error << '\n';
         err().flush();
@@ -508,6 +551,8 @@ int run(const QStringList& args) {
     o.format = value("format");
     o.out = value("out");
     o.month = value("month");
+    o.problems = line.isSet(QStringLiteral("problems"));
+    o.thresholds = value("thresholds");
     // A value given twice counts the last time, but each must be one the option takes.
     for (const QString& v : line.values(QStringLiteral("lines"))) {
         bool ok = false;

@@ -1,6 +1,6 @@
-# The Debian package (scripts/package): the four programs, the monitor's desktop entry, icon and
-# menu starter, the collector's nightly service (installed, not enabled) with its example meter
-# list, and the libraries they need declared as dependencies.
+# The Debian package (scripts/package): the five programs, the monitor's desktop entry, icon and
+# menu starter, the collector's nightly service and the web view's (installed, not enabled) with
+# the example meter list, and the libraries they need declared as dependencies.
 include(GNUInstallDirs)
 
 set(KASTARI_VERSION 0.1.0)
@@ -10,7 +10,7 @@ set(KASTARI_START ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/
 # Installing only copies what was built: the package test must never start a build of its own.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-install(TARGETS kastari-monitor kastari-sim kastari-cli kastari-collect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kastari-monitor kastari-sim kastari-cli kastari-collect kastari-web RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(PROGRAMS ${CMAKE_CURRENT_LIST_DIR}/kastari-monitor-start
         DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/kastari-monitor RENAME start)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/kastari-monitor.desktop.in ${CMAKE_BINARY_DIR}/kastari-monitor.desktop @ONLY)
@@ -20,6 +20,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/kastari-monitor.svg
 
 # The units go where packages put theirs; nothing enables them: the site fills in its meter list first.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/kastari-collect.service ${CMAKE_CURRENT_LIST_DIR}/kastari-collect.timer
+              ${CMAKE_CURRENT_LIST_DIR}/kastari-web.service
         DESTINATION lib/systemd/system)
 # The meter list is the site's own: a conffile, so an upgrade never overwrites what was written in it.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/meters DESTINATION /etc/kastari)
@@ -33,7 +34,7 @@ set(CPACK_PACKAGE_VENDOR "kastari-monitor developers")
 set(CPACK_PACKAGE_CONTACT "kastari-monitor developers <kastari-monitor@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor and configure a two-channel ultrasonic flow meter over ModBus RTU")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "kastari-monitor reads and edits the meter's parameters, shows its measurements, reads its\narchives and journals and logs every exchange on the line; kastari-sim simulates meters on a\npseudo-terminal and kastari-cli sends requests from scripts; kastari-collect gathers a fleet's\narchives and journals into a database, nightly with kastari-collect.timer. Serial ports need the\ndialout group.")
+    "kastari-monitor reads and edits the meter's parameters, shows its measurements, reads its\narchives and journals and logs every exchange on the line; kastari-sim simulates meters on a\npseudo-terminal and kastari-cli sends requests from scripts; kastari-collect gathers a fleet's\narchives and journals into a database, nightly with kastari-collect.timer, and kastari-web shows\nthem in a browser. Serial ports need the dialout group.")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
