@@ -17,6 +17,7 @@
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "store/database.h"
+#include "store/meterstate.h"
 #include "store/store.h"
 #include "ui/archivegrids.h"
 #include "ui/busywindow.h"
@@ -30,6 +31,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QHash>
 #include <QLineEdit>
 #include <QPromise>
 #include <QPushButton>
@@ -48,6 +50,8 @@ struct DatabaseView::Answer {
     bool opened = false;
     QString error{}; // why it did not open, or why the job came to nothing
     QList<store::MeterStatus> meters{};
+    std::optional<QList<store::MeterState>> states{}; // nothing: not read, `stateError` says why
+    QString stateError{};
     std::optional<collect::StoredReading> stored{};
 };
 
@@ -91,7 +95,7 @@ void DatabaseView::updateButtons() {
     DatabaseWindow& w = *m_window;
     const bool idle = !waiting();
     w.ButtonOpenDatabase->setEnabled(idle);
-    w.ButtonShow->setEnabled(idle && m_location && w.TableMeters->rowCount() > 0);
+    w.ButtonShow->setEnabled(idle && m_location && !w.chosenMeter().isEmpty());
     // Whether a meter is chosen in the main window is asked on the click: it may be chosen later.
     w.ButtonCollect->setEnabled(idle && m_location);
     w.ButtonSaveArchive->setEnabled(idle && m_shown);
@@ -198,7 +202,7 @@ void DatabaseView::open() {
     }
     ask(
         *location, QStringLiteral("Открывается база данных %1...").arg(location->describe()),
-        [](store::Store& db, Answer& answer) { answer.meters = db.status(); },
+        [](store::Store& db, Answer& answer) { readMeters(db, answer); },
         [this, location = *location, url](const Answer& answer) {
             if (!answer.opened) {
                 showOpenFailure(location, answer.error);
@@ -207,14 +211,30 @@ void DatabaseView::open() {
             m_location = location;
             QSettings(QString::fromLatin1(ExchangeOptions::FileName), QSettings::IniFormat)
                 .setValue(QString::fromLatin1(UrlKey), url);
-            fillMeters(answer.meters);
+            fillMeters(answer);
         });
 }
 
-void DatabaseView::fillMeters(const QList<store::MeterStatus>& meters) {
+void DatabaseView::readMeters(store::Store& db, Answer& answer) {
+    answer.meters = db.status();
+    // The thresholds of the collector's own defaults: the same words as its `status` says.
+    answer.states = store::meterStates(db, {}, QDateTime::currentDateTime(), &answer.stateError);
+}
+
+void DatabaseView::fillMeters(const Answer& listing) {
     DatabaseWindow& w = *m_window;
+    const store::Thresholds thresholds;
+    const QList<store::MeterState> states = listing.states.value_or(QList<store::MeterState>{});
+    QHash<std::uint32_t, const store::MeterState*> stateOf;
+    for (const store::MeterState& s : states)
+        if (s.number) stateOf.insert(*s.number, &s);
+    const auto stateCells = [&](const store::MeterState* s, DatabaseWindow::MeterRow& row) {
+        if (!s) return;
+        row.state = store::conditionName(s->condition);
+        row.reasons = s->reasons(thresholds).join(u'\n');
+    };
     QList<DatabaseWindow::MeterRow> rows;
-    for (const store::MeterStatus& m : meters) {
+    for (const store::MeterStatus& m : listing.meters) {
         rows.append({.number = QString::number(m.number),
                      .name = m.name,
                      .line = m.line,
@@ -224,11 +244,26 @@ void DatabaseView::fillMeters(const QList<store::MeterStatus>& meters) {
                                           : QStringLiteral("не собран"),
                      .outcome = m.lastError.isEmpty() ? QStringLiteral("собран") : m.lastError,
                      .gaps = QString::number(m.gaps)});
+        stateCells(stateOf.value(m.number), rows.last());
+    }
+    // The meters of the list that never answered, after those known, by line and address.
+    const qsizetype known = rows.size();
+    for (const store::MeterState& s : states) {
+        if (s.number) continue;
+        rows.append({.name = s.name,
+                     .line = s.line,
+                     .address = QString::number(s.address),
+                     .lastCollected = QStringLiteral("не собран"),
+                     .outcome = s.lastReason});
+        stateCells(&s, rows.last());
     }
     // The meter whose rows the grid shows stays the chosen one.
     w.setMeters(rows, m_shown ? QString::number(m_shown->stored.meter.number) : w.chosenMeter());
-    w.setStatus(rows.isEmpty() ? QStringLiteral("В базе нет ни одного прибора")
-                               : QStringLiteral("Приборов в базе: %1").arg(rows.size()));
+    QString text = rows.isEmpty() ? QStringLiteral("В базе нет ни одного прибора")
+                                  : QStringLiteral("Приборов в базе: %1").arg(known);
+    if (rows.size() > known) text += QStringLiteral(", ни разу не ответивших: %1").arg(rows.size() - known);
+    if (!listing.states) text += QStringLiteral("; состояние приборов не прочитано");
+    w.setStatus(text, listing.states ? QString() : listing.stateError.trimmed());
     updateButtons();
 }
 
@@ -350,7 +385,9 @@ void DatabaseView::collectChosenMeter() {
         wait.hide();
     }
     if (polling) m_host.startPolling();
-    fillMeters(db->status());
+    Answer listing;
+    readMeters(*db, listing);
+    fillMeters(listing);
     m_window->setStatus(
         outcome.result == store::Outcome::Result::Stored
             ? QStringLiteral("Прибор %1 дополнен: периодов %2, событий %3")

@@ -21,7 +21,6 @@ class ViewHost;
 
 namespace store {
 class Store;
-struct MeterStatus;
 } // namespace store
 
 class DatabaseView : public QObject {
@@ -67,7 +66,9 @@ class DatabaseView : public QObject {
              std::function<void(const Answer&)> done);
     void stopWaiting();
     void showOpenFailure(const store::Location& at, const QString& error);
-    void fillMeters(const QList<store::MeterStatus>& meters);
+    // The meters and their states, as the list shows them; read on the thread given the connection.
+    static void readMeters(store::Store& db, Answer& answer);
+    void fillMeters(const Answer& listing);
     void updateButtons();
     void collectChosenMeter();
     DatabaseView(ViewHost& host, ArchivesView& archives, ArchiveChartView& chart,

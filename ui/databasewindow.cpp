@@ -95,12 +95,12 @@ DatabaseWindow::DatabaseWindow() {
     databaseRow->addWidget(ButtonOpenDatabase);
     databaseRow->addWidget(ButtonCollect);
 
-    TableMeters = new QTableWidget(0, 7);
+    TableMeters = new QTableWidget(0, 8);
     TableMeters->setObjectName(QStringLiteral("TableMeters"));
     TableMeters->setHorizontalHeaderLabels({QStringLiteral("Номер"), QStringLiteral("Наименование"),
                                             QStringLiteral("Линия"), QStringLiteral("Адрес"),
                                             QStringLiteral("Последний сбор"), QStringLiteral("Итог"),
-                                            QStringLiteral("Пропусков")});
+                                            QStringLiteral("Пропусков"), QStringLiteral("Состояние")});
     TableMeters->verticalHeader()->hide();
     TableMeters->setSelectionBehavior(QAbstractItemView::SelectRows);
     TableMeters->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -192,15 +192,21 @@ void DatabaseWindow::setMeters(const QList<MeterRow>& meters, const QString& kee
     TableMeters->setRowCount(int(meters.size()));
     for (int r = 0; r < meters.size(); ++r) {
         const MeterRow& m = meters[r];
-        const QString cells[] = {m.number, m.name, m.line, m.address, m.lastCollected, m.outcome, m.gaps};
-        for (int c = 0; c < int(std::size(cells)); ++c)
-            TableMeters->setItem(r, c, new QTableWidgetItem(cells[c]));
+        const QString cells[] = {m.number,        m.name,    m.line, m.address,
+                                 m.lastCollected, m.outcome, m.gaps, m.state};
+        for (int c = 0; c < int(std::size(cells)); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            // Its archives are stored under its number, so a meter that never gave one has none.
+            if (m.number.isEmpty()) item->setFlags(Qt::NoItemFlags);
+            TableMeters->setItem(r, c, item);
+        }
+        TableMeters->item(r, int(std::size(cells)) - 1)->setToolTip(m.reasons);
     }
     TableMeters->resizeColumnsToContents();
-    int chosen = 0;
+    int chosen = -1;
     for (int r = 0; r < meters.size(); ++r)
-        if (meters[r].number == keep) chosen = r;
-    if (!meters.isEmpty()) TableMeters->selectRow(chosen);
+        if (!meters[r].number.isEmpty() && (chosen < 0 || meters[r].number == keep)) chosen = r;
+    if (chosen >= 0) TableMeters->selectRow(chosen);
 }
 
 QString DatabaseWindow::chosenMeter() const {

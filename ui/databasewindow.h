@@ -19,9 +19,10 @@ class DatabaseWindow : public FloatingWindow {
   public:
     DatabaseWindow();
 
-    // One meter of the list, as the table shows it.
+    // One meter of the list, as the table shows it; `reasons` is the state's tooltip. One without a
+    // number never answered: it is shown by its line and address, and cannot be chosen.
     struct MeterRow {
-        QString number, name, line, address, lastCollected, outcome, gaps;
+        QString number, name, line, address, lastCollected, outcome, gaps, state, reasons;
     };
     // The list, the meter numbered `keep` chosen again when it is in it (the first one otherwise).
     void setMeters(const QList<MeterRow>& meters, const QString& keep = {});

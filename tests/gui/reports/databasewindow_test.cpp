@@ -11,6 +11,7 @@
 #include "collect/visit.h"
 #include "device/encodings.h"
 #include "device/identification.h"
+#include "meterfleet.h"
 #include "store/store.h"
 #include "testdatabases.h"
 #include "ui/databasewindow.h"
@@ -203,6 +204,100 @@ TEST_F(DatabaseWindowTest, TheChosenMeterIsAddedToTheDatabaseThroughTheOpenLinkK
     EXPECT_NE(w.TableMeters->item(1, 4)->text(), "не собран");
     EXPECT_EQ(w.TableMeters->item(0, 4)->text(), "не собран");
     EXPECT_TRUE(windowUsable());
+}
+
+TEST_F(DatabaseWindowTest, EachMeterShowsItsStateAndOneThatNeverAnsweredCannotBeChosen) {
+    using namespace meterfleet;
+    const struct {
+        std::uint32_t number;
+        void (*change)(store::MeterVisit&);
+        bool collected; // visited in a run: else never collected
+        const char* state;
+    } rows[] = {
+        {1, [](store::MeterVisit&) {}, true, "Норма"},
+        {3,
+         [](store::MeterVisit& v) { setPeriod(v, 1, 2, Newest - Day, {.plus = 24, .downtime = 2 * Hour}); },
+         true, "Простой"},
+        {4,
+         [](store::MeterVisit& v) {
+             v.entries << store::EntryRow{.journal = 3, .code = 4, .started = Newest};
+         },
+         true, "Отказ"},
+        {5,
+         [](store::MeterVisit& v) {
+             v.entries << store::EntryRow{.journal = 6, .code = 16, .started = Newest};
+         },
+         true, "Нештатная ситуация"},
+        {7,
+         [](store::MeterVisit& v) {
+             setPeriod(v, 0, 1, Newest - Day, {.state = store::PeriodRow::State::Gap});
+         },
+         true, "Пропуски"},
+        {11, [](store::MeterVisit&) {}, false, "Нет связи"},
+    };
+    {
+        QString error;
+        store::Location at;
+        at.path = QDir::current().filePath("states.db");
+        std::unique_ptr<store::Store> db = store::Store::open(at, &error);
+        ASSERT_TRUE(db) << error.toStdString();
+        ASSERT_TRUE(db->beginRun("run", QDateTime::currentDateTime(), "h"));
+        for (const auto& r : rows) {
+            store::MeterVisit v = healthy(r.number);
+            r.change(v);
+            ASSERT_TRUE(db->storeVisit(v, &error)) << error.toStdString();
+            if (r.collected)
+                ASSERT_TRUE(db->recordOutcome(
+                    "run", {.line = v.line, .name = v.name, .address = v.address, .number = r.number}));
+        }
+        // A meter of the list that has never given its number.
+        ASSERT_TRUE(db->recordOutcome("run", {.line = "/dev/ttyS1",
+                                              .name = "Подвал",
+                                              .address = 3,
+                                              .result = store::Outcome::Result::Failed,
+                                              .reason = "нет ответа"}));
+    }
+    openDatabase("states.db");
+    DatabaseWindow& w = *view->window();
+    ASSERT_EQ(w.TableMeters->rowCount(), int(std::size(rows)) + 1);
+    const int stateColumn = w.TableMeters->columnCount() - 1;
+    EXPECT_EQ(w.TableMeters->horizontalHeaderItem(stateColumn)->text(), "Состояние");
+    for (int i = 0; i < int(std::size(rows)); ++i) {
+        SCOPED_TRACE(rows[i].number);
+        EXPECT_EQ(w.TableMeters->item(i, 0)->text(), QString::number(rows[i].number));
+        EXPECT_EQ(w.TableMeters->item(i, stateColumn)->text(), QString::fromUtf8(rows[i].state));
+    }
+    EXPECT_TRUE(w.TableMeters->item(1, stateColumn)->toolTip().contains("простой 2:00")) << 1;
+    // The one that never answered: last, by its line and address, not to be chosen.
+    const int never = int(std::size(rows));
+    EXPECT_EQ(w.TableMeters->item(never, 0)->text(), "");
+    EXPECT_EQ(w.TableMeters->item(never, 2)->text(), "/dev/ttyS1");
+    EXPECT_EQ(w.TableMeters->item(never, 3)->text(), "3");
+    EXPECT_EQ(w.TableMeters->item(never, stateColumn)->text(), "Нет связи");
+    EXPECT_TRUE(w.TableMeters->item(never, stateColumn)->toolTip().contains("ни разу не ответил"));
+    EXPECT_EQ(status(), "Приборов в базе: 6, ни разу не ответивших: 1");
+    w.TableMeters->selectRow(2);
+    w.TableMeters->scrollToItem(w.TableMeters->item(never, 1));
+    QTest::mouseClick(w.TableMeters->viewport(), Qt::LeftButton, {},
+                      w.TableMeters->visualItemRect(w.TableMeters->item(never, 1)).center());
+    EXPECT_EQ(w.chosenMeter(), "4");
+    EXPECT_TRUE(w.ButtonShow->isEnabled());
+
+    // Only meters that never answered: none chosen, nothing to show.
+    {
+        QString error;
+        store::Location at;
+        at.path = QDir::current().filePath("silent.db");
+        std::unique_ptr<store::Store> db = store::Store::open(at, &error);
+        ASSERT_TRUE(db) << error.toStdString();
+        ASSERT_TRUE(db->beginRun("run", QDateTime::currentDateTime(), "h"));
+        ASSERT_TRUE(db->recordOutcome(
+            "run", {.line = "/dev/ttyS1", .address = 3, .result = store::Outcome::Result::Failed}));
+    }
+    openDatabase("silent.db");
+    ASSERT_EQ(w.TableMeters->rowCount(), 1);
+    EXPECT_EQ(w.chosenMeter(), "");
+    EXPECT_FALSE(w.ButtonShow->isEnabled());
 }
 
 TEST_F(DatabaseWindowTest, WhatCannotBeOpenedIsNamedAndLeftAlone) {

@@ -1,3 +1,4 @@
+#include "meterfleet.h"
 #include "store/meterstate.h"
 #include "testdatabases.h"
 
@@ -10,37 +11,7 @@
 using namespace store;
 using State = PeriodRow::State;
 
-namespace {
-
-constexpr std::int64_t Hour = 3600, Day = 86400;
-constexpr std::int64_t Newest = 800 * Day; // the newest hour every meter below has stored
-
-// A meter with ten days of hours and days on both channels, all recorded, no downtime; `change`
-// then makes it what the row tests.
-MeterVisit healthy(std::uint32_t number) {
-    MeterVisit v{.number = number,
-                 .line = "/dev/ttyS0",
-                 .name = QString("Узел %1").arg(number),
-                 .address = int(number)};
-    for (int ch = 1; ch <= 2; ++ch) {
-        for (std::int64_t t = Newest - 10 * Day; t <= Newest; t += Hour)
-            v.periods << PeriodRow{.archive = 0, .channel = ch, .start = t, .plus = 1, .downtime = 0};
-        for (std::int64_t t = Newest - 10 * Day; t < Newest; t += Day)
-            v.periods << PeriodRow{.archive = 1, .channel = ch, .start = t, .plus = 24, .downtime = 0};
-    }
-    v.entries << EntryRow{.journal = 3, .code = 1, .started = Newest - 5 * Day, .ended = Newest - 4 * Day};
-    return v;
-}
-
-void setPeriod(MeterVisit& v, int archive, int channel, std::int64_t start, PeriodRow change) {
-    for (PeriodRow& p : v.periods)
-        if (p.archive == archive && p.channel == channel && p.start == start) {
-            change.archive = archive, change.channel = channel, change.start = start;
-            p = change;
-        }
-}
-
-} // namespace
+using namespace meterfleet;
 
 TEST(MeterStateThresholds, FileForms) {
     QTemporaryDir dir;
