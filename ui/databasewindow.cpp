@@ -97,10 +97,11 @@ DatabaseWindow::DatabaseWindow() {
 
     TableMeters = new QTableWidget(0, 8);
     TableMeters->setObjectName(QStringLiteral("TableMeters"));
+    // The state beside the name, where the operator looks first, before the long line names.
     TableMeters->setHorizontalHeaderLabels({QStringLiteral("Номер"), QStringLiteral("Наименование"),
-                                            QStringLiteral("Линия"), QStringLiteral("Адрес"),
-                                            QStringLiteral("Последний сбор"), QStringLiteral("Итог"),
-                                            QStringLiteral("Пропусков"), QStringLiteral("Состояние")});
+                                            QStringLiteral("Состояние"), QStringLiteral("Линия"),
+                                            QStringLiteral("Адрес"), QStringLiteral("Последний сбор"),
+                                            QStringLiteral("Итог"), QStringLiteral("Пропусков")});
     TableMeters->verticalHeader()->hide();
     TableMeters->setSelectionBehavior(QAbstractItemView::SelectRows);
     TableMeters->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -192,15 +193,15 @@ void DatabaseWindow::setMeters(const QList<MeterRow>& meters, const QString& kee
     TableMeters->setRowCount(int(meters.size()));
     for (int r = 0; r < meters.size(); ++r) {
         const MeterRow& m = meters[r];
-        const QString cells[] = {m.number,        m.name,    m.line, m.address,
-                                 m.lastCollected, m.outcome, m.gaps, m.state};
+        const QString cells[] = {m.number,  m.name,          m.state,   m.line,
+                                 m.address, m.lastCollected, m.outcome, m.gaps};
         for (int c = 0; c < int(std::size(cells)); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             // Its archives are stored under its number, so a meter that never gave one has none.
             if (m.number.isEmpty()) item->setFlags(Qt::NoItemFlags);
             TableMeters->setItem(r, c, item);
         }
-        TableMeters->item(r, int(std::size(cells)) - 1)->setToolTip(m.reasons);
+        TableMeters->item(r, 2)->setToolTip(m.reasons);
     }
     TableMeters->resizeColumnsToContents();
     int chosen = -1;
