@@ -85,6 +85,14 @@ std::optional<std::int64_t> parseTime(const QString& text, bool end) {
     return enc::DateToSec(t);
 }
 
+// The first day of a month written "YYYY-MM"; an invalid date for anything else.
+QDate monthOf(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^[0-9]{4}-[0-9]{2}$"));
+    return form.match(text).hasMatch()
+               ? QDate::fromString(text + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"))
+               : QDate();
+}
+
 // '<', '>' and '&' only occur inside strings, where their escapes read back the same: a reply that
 // a browser is tricked into taking for HTML then holds no markup.
 Response json(const QJsonObject& o, int status = 200) {
@@ -509,10 +517,7 @@ Response WebApp::meterPage(const Request& r, std::uint32_t n) {
     const int channel = channelText == u"2" ? 2 : 1;
     QDate month = m.newest[1] ? enc::SecToDate(std::uint32_t(*m.newest[1])).date() : m_options.now().date();
     if (const QString text = param("month"); !text.isEmpty()) {
-        static const QRegularExpression form(QStringLiteral("^[0-9]{4}-[0-9]{2}$"));
-        month = form.match(text).hasMatch()
-                    ? QDate::fromString(text + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"))
-                    : QDate();
+        month = monthOf(text);
         if (!month.isValid() || month.year() < 2000 || month.year() > 2130)
             return errorPage(400, QStringLiteral("месяц как ГГГГ-ММ"));
     }
@@ -690,12 +695,7 @@ Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
     const int channel = channelText == u"2" ? 2 : 1;
     QString error;
     if (pdf) {
-        static const QRegularExpression form(QStringLiteral("^[0-9]{4}-[0-9]{2}$"));
-        const QString monthText = param("month");
-        const QDate month =
-            form.match(monthText).hasMatch()
-                ? QDate::fromString(monthText + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"))
-                : QDate();
+        const QDate month = monthOf(param("month"));
         if (!month.isValid()) return errorPage(400, QStringLiteral("месяц как ГГГГ-ММ"));
         const std::optional<consumption::Report> report = collect::monthReport(
             m_db, n, channel, month.year(), month.month(), m_options.now().date(), &error);
@@ -706,7 +706,7 @@ Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
             .headers = {{"Content-Disposition", QStringLiteral("attachment; filename=\"report-%1-%2-%3.pdf\"")
                                                     .arg(n)
                                                     .arg(channel)
-                                                    .arg(monthText)
+                                                    .arg(month.toString(QStringLiteral("yyyy-MM")))
                                                     .toLatin1()}}};
     }
     collect::ExportRequest e{.meter = n, .channel = channel - 1};
