@@ -13,6 +13,7 @@
 #include "pgcluster.h"
 #include "store/meterstate.h"
 #include "store/store.h"
+#include "store/transaction.h"
 #include "web/webapp.h"
 
 #include <QElapsedTimer>
@@ -93,17 +94,18 @@ bool fill(store::Store& db, const Args& a, std::int64_t end) {
         if (m % 100 == 0) std::fprintf(stderr, "  %d meters stored, %.0f s\n", m, t.elapsed() / 1000.0);
     }
     // A month of nightly runs; every 50th meter stopped answering a week ago.
+    store::Transaction runs(db.db());
     QSqlQuery q(db.db());
-    q.exec(QStringLiteral("BEGIN"));
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     for (int run = 0; run < 30; ++run) {
         const QString id = QStringLiteral("run-%1").arg(run);
         db.beginRun(id, QDateTime::fromMSecsSinceEpoch(now - (30 - run) * Day * 1000),
                     QStringLiteral("bench"));
-        q.prepare(QStringLiteral("INSERT INTO run_meters (run, line, address, name, meter, visited, outcome, "
-                                 "reason, periods, entries,"
-                                 " requests, bytes, link_failures, bad_records) VALUES (?, ?, ?, '', ?, ?, "
-                                 "?, ?, 0, 0, 0, 0, 0, 0)"));
+        q.prepare(
+            QStringLiteral("INSERT INTO run_meters (run, line, address, name, meter, visited_ms, outcome, "
+                           "reason, periods, entries,"
+                           " requests, bytes, link_failures, bad_records) VALUES (?, ?, ?, '', ?, ?, "
+                           "?, ?, 0, 0, 0, 0, 0, 0)"));
         for (int m = 1; m <= a.meters; ++m) {
             const bool silent = m % 50 == 0 && run >= 23;
             q.addBindValue(id);
@@ -120,7 +122,10 @@ bool fill(store::Store& db, const Args& a, std::int64_t end) {
             }
         }
     }
-    q.exec(QStringLiteral("COMMIT"));
+    if (QString why; !runs.commit(&why)) {
+        std::fprintf(stderr, "run rows: %s\n", qPrintable(why));
+        return false;
+    }
     if (db.db().driverName() == u"QPSQL") q.exec(QStringLiteral("ANALYZE"));
     std::fprintf(stderr, "  filled in %.0f s\n", t.elapsed() / 1000.0);
     return true;

@@ -21,23 +21,23 @@ constexpr std::int64_t Day = 86400;
 // downtime) they come back as one text, which saves a lookup per meter each.
 const char* const KnownMeters = R"(
 SELECT m.number, m.name, m.line, m.address, m.device_text,
-  (SELECT MAX(visited) FROM run_meters r WHERE r.meter = m.number AND r.outcome = 0),
-  (SELECT visited || ' ' || outcome || ' ' || reason FROM run_meters r WHERE r.meter = m.number
-   ORDER BY visited DESC LIMIT 1),
-  (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 1),
-  (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 2),
-  (SELECT period_start || ' ' || COALESCE(downtime, -1) FROM archive_periods p
-   WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 1 ORDER BY period_start DESC LIMIT 1),
-  (SELECT period_start || ' ' || COALESCE(downtime, -1) FROM archive_periods p
-   WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 2 ORDER BY period_start DESC LIMIT 1),
-  (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 2 AND p.channel = 1),
-  (SELECT MAX(period_start) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 2 AND p.channel = 2),
+  (SELECT MAX(visited_ms) FROM run_meters r WHERE r.meter = m.number AND r.outcome = 0),
+  (SELECT visited_ms || ' ' || outcome || ' ' || reason FROM run_meters r WHERE r.meter = m.number
+   ORDER BY visited_ms DESC LIMIT 1),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 1),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 2),
+  (SELECT period_start_s || ' ' || COALESCE(downtime_s, -1) FROM archive_periods p
+   WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 1 ORDER BY period_start_s DESC LIMIT 1),
+  (SELECT period_start_s || ' ' || COALESCE(downtime_s, -1) FROM archive_periods p
+   WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 2 ORDER BY period_start_s DESC LIMIT 1),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 2 AND p.channel = 1),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 2 AND p.channel = 2),
   (SELECT COUNT(*) FROM archive_periods p WHERE p.meter = m.number AND p.state = 1),
-  (SELECT COUNT(*) FROM archive_periods p WHERE p.meter = m.number AND p.state = 1 AND p.period_start >
-     (SELECT MAX(n.period_start) FROM archive_periods n
+  (SELECT COUNT(*) FROM archive_periods p WHERE p.meter = m.number AND p.state = 1 AND p.period_start_s >
+     (SELECT MAX(n.period_start_s) FROM archive_periods n
       WHERE n.meter = p.meter AND n.archive = p.archive AND n.channel = p.channel) - ?),
   (SELECT SUM(DISTINCT CASE WHEN j.journal = 3 THEN 1 WHEN j.channel = 1 THEN 2 ELSE 4 END)
-   FROM journal_entries j WHERE j.meter = m.number AND j.journal IN (3, 5) AND j.ended IS NULL)
+   FROM journal_entries j WHERE j.meter = m.number AND j.journal IN (3, 5) AND j.ended_s IS NULL)
 FROM meters m
 )";
 
@@ -45,9 +45,9 @@ FROM meters m
 // or a known one that has stopped. The newest run's start tells a place still on the list from one
 // taken off it.
 const char* const Unanswered = R"(
-SELECT line, address, name, visited, reason, (SELECT MAX(started) FROM runs)
-FROM (SELECT line, address, name, visited, reason,
-        ROW_NUMBER() OVER (PARTITION BY line, address ORDER BY visited DESC) AS n
+SELECT line, address, name, visited_ms, reason, (SELECT MAX(started_ms) FROM runs)
+FROM (SELECT line, address, name, visited_ms, reason,
+        ROW_NUMBER() OVER (PARTITION BY line, address ORDER BY visited_ms DESC) AS n
       FROM run_meters WHERE meter IS NULL) latest
 WHERE n = 1
 )";

@@ -1,5 +1,7 @@
 #include "store/store.h"
 
+#include "store/transaction.h"
+
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QLocale>
@@ -91,10 +93,33 @@ const QStringList SchemaSteps[] = {
         QStringLiteral("DROP TABLE journal_entries"),
         QStringLiteral("ALTER TABLE journal_entries_4 RENAME TO journal_entries"),
     },
+    // 5: every time names its unit, since the meter's clock and the PC's sat under like names: _s
+    // is seconds (the meter's clock, or a length of time), _ms the PC's milliseconds since 1970.
+    {
+        QStringLiteral("ALTER TABLE meters RENAME COLUMN first_seen TO first_seen_ms"),
+        QStringLiteral("ALTER TABLE meters RENAME COLUMN last_seen TO last_seen_ms"),
+        QStringLiteral("ALTER TABLE archive_periods RENAME COLUMN period_start TO period_start_s"),
+        QStringLiteral("ALTER TABLE archive_periods RENAME COLUMN recorded_at TO recorded_at_s"),
+        QStringLiteral("ALTER TABLE archive_periods RENAME COLUMN downtime TO downtime_s"),
+        QStringLiteral("ALTER TABLE journal_entries RENAME COLUMN started TO started_s"),
+        QStringLiteral("ALTER TABLE journal_entries RENAME COLUMN ended TO ended_s"),
+        QStringLiteral("ALTER TABLE runs RENAME COLUMN started TO started_ms"),
+        QStringLiteral("ALTER TABLE runs RENAME COLUMN finished TO finished_ms"),
+        QStringLiteral("ALTER TABLE run_meters RENAME COLUMN visited TO visited_ms"),
+        QStringLiteral("ALTER TABLE run_meters RENAME COLUMN clock_offset TO clock_offset_s"),
+    },
 };
 static_assert(std::size(SchemaSteps) == SchemaVersion);
 
 QAtomicInt connectionCount;
+
+// Rows are walked once, front to back: Qt then keeps none of those already read, which a year of a
+// meter's hours would otherwise cost.
+QSqlQuery query(const QSqlDatabase& db) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    return q;
+}
 
 QVariant nullable(const std::optional<std::int64_t>& v) {
     return v ? QVariant(qlonglong(*v)) : QVariant(QMetaType::fromType<qlonglong>());
@@ -437,65 +462,56 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
 
 int Store::schemaVersion() {
     if (!m_db.tables().contains(QStringLiteral("schema_info"))) return 0;
-    QSqlQuery q(m_db);
+    QSqlQuery q = query(m_db);
     if (!q.exec(QStringLiteral("SELECT version FROM schema_info")) || !q.next()) return 0;
     return q.value(0).toInt();
 }
 
 bool Store::migrate(int from, int to, QString* error) {
-    QSqlQuery q(m_db);
+    Transaction t(m_db);
+    if (!t.begun(error)) return false;
+    QSqlQuery q = query(m_db);
+    // Every step is undone with the transaction: the database stays as the older program left it.
+    const auto failed = [&](int step) {
+        if (error)
+            *error = QStringLiteral("the schema cannot be brought to version %1, left at version %2: %3")
+                         .arg(step + 1)
+                         .arg(from)
+                         .arg(q.lastError().text());
+        return false;
+    };
     // Two collectors starting on one new database must not both create it: the first to get the
-    // lock does, the other then finds it done.
-    if (!q.exec(m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-        if (error) *error = q.lastError().text();
-        return false;
-    }
-    if (m_postgres) q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7273)"));
-    const int now = schemaVersion();
-    if (now > from) from = now;
+    // lock does, the other then finds it done. SQLite's lock came with the transaction.
+    if (m_postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7273)"))) return failed(from);
+    from = std::max(from, schemaVersion());
     for (int step = from; step < to; ++step) {
-        for (const QString& sql : SchemaSteps[step]) {
-            if (!q.exec(sql)) {
-                if (error)
-                    *error = QStringLiteral("schema step %1: %2").arg(step + 1).arg(q.lastError().text());
-                QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
-                return false;
-            }
-        }
-        q.exec(QStringLiteral("UPDATE schema_info SET version = %1").arg(step + 1));
+        for (const QString& sql : SchemaSteps[step])
+            if (!q.exec(sql)) return failed(step);
+        // A step whose version is not written would be applied again on top of itself next time.
+        if (!q.exec(QStringLiteral("UPDATE schema_info SET version = %1").arg(step + 1))) return failed(step);
     }
-    if (!q.exec(QStringLiteral("COMMIT"))) {
-        if (error) *error = q.lastError().text();
-        return false;
-    }
-    return true;
+    return t.commit(error);
 }
 
 std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error) {
-    QSqlQuery q(m_db);
-    if (!q.exec(m_postgres ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))) {
-        if (error) *error = q.lastError().text();
-        return std::nullopt;
-    }
-    const auto fail = [&]() -> std::optional<Written> {
-        QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
-        return std::nullopt;
-    };
+    Transaction t(m_db);
+    if (!t.begun(error)) return std::nullopt;
+    QSqlQuery q = query(m_db);
     const qlonglong meter = visit.number;
     const qlonglong now = QDateTime::currentMSecsSinceEpoch();
-    if (!exec(
-            q,
-            QStringLiteral(
-                "INSERT INTO meters (number, name, line, address, device_text, two_channel_mode, first_seen,"
-                " last_seen) VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (number) DO UPDATE SET"
-                " name = CASE WHEN excluded.name = '' THEN meters.name ELSE excluded.name END,"
-                " line = excluded.line, address = excluded.address,"
-                " device_text = excluded.device_text, two_channel_mode = excluded.two_channel_mode,"
-                " last_seen = excluded.last_seen"),
-            {meter, text(visit.name), text(visit.line), visit.address, text(visit.deviceText),
-             int(visit.twoChannelMode), now, now},
-            error))
-        return fail();
+    if (!exec(q,
+              QStringLiteral(
+                  "INSERT INTO meters (number, name, line, address, device_text, two_channel_mode, "
+                  "first_seen_ms,"
+                  " last_seen_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (number) DO UPDATE SET"
+                  " name = CASE WHEN excluded.name = '' THEN meters.name ELSE excluded.name END,"
+                  " line = excluded.line, address = excluded.address,"
+                  " device_text = excluded.device_text, two_channel_mode = excluded.two_channel_mode,"
+                  " last_seen_ms = excluded.last_seen_ms"),
+              {meter, text(visit.name), text(visit.line), visit.address, text(visit.deviceText),
+               int(visit.twoChannelMode), now, now},
+              error))
+        return std::nullopt;
 
     Written written;
     // Rows go in key order, so two collectors storing the same meter wait for each other instead
@@ -520,12 +536,12 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
     }
     if (!upsert(
             q, m_postgres,
-            QStringLiteral("INSERT INTO archive_periods (meter, archive, channel, period_start, state,"
-                           " volume_plus, volume_minus, downtime, recorded_at)"),
+            QStringLiteral("INSERT INTO archive_periods (meter, archive, channel, period_start_s, state,"
+                           " volume_plus, volume_minus, downtime_s, recorded_at_s)"),
             QStringLiteral(
-                " ON CONFLICT (meter, archive, channel, period_start) DO UPDATE SET state = excluded.state,"
+                " ON CONFLICT (meter, archive, channel, period_start_s) DO UPDATE SET state = excluded.state,"
                 " volume_plus = excluded.volume_plus, volume_minus = excluded.volume_minus,"
-                " downtime = excluded.downtime, recorded_at = excluded.recorded_at"
+                " downtime_s = excluded.downtime_s, recorded_at_s = excluded.recorded_at_s"
                 // Only a period whose volumes were not known takes them, and one not read anything
                 // read; nothing else is rewritten.
                 " WHERE (archive_periods.state = 2 AND excluded.state = 0)"
@@ -533,17 +549,17 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
             {"bigint", "smallint", "smallint", "bigint", "smallint", "double precision", "double precision",
              "bigint", "bigint"},
             periodValues, &written.periods, error))
-        return fail();
+        return std::nullopt;
 
     // The meter's row, written first, stays locked until the commit: another collector's visit of
     // the same meter waits, so the journals read here stay as they are until this visit's events
     // are merged into them.
     std::map<std::pair<int, int>, QList<StoredEntry>> storedJournals;
     if (!exec(q,
-              QStringLiteral("SELECT journal, channel, seq, code, started, ended FROM journal_entries"
+              QStringLiteral("SELECT journal, channel, seq, code, started_s, ended_s FROM journal_entries"
                              " WHERE meter = ? ORDER BY journal, channel, seq"),
               {meter}, error))
-        return fail();
+        return std::nullopt;
     while (q.next())
         storedJournals[{q.value(0).toInt(), q.value(1).toInt()}].append(
             {.seq = q.value(2).toLongLong(),
@@ -568,37 +584,35 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
                           " AND seq IN (%1)")
                           .arg(seqs.join(u',')),
                       {meter, key.first, key.second}, error))
-                return fail();
+                return std::nullopt;
         }
         for (const StoredEntry& e : merge.rows)
             entryValues.append({meter, key.first, key.second, qlonglong(e.seq), e.event.code,
                                 qlonglong(e.event.started), nullable(e.event.ended)});
     }
     int affected = 0;
-    if (!upsert(
-            q, m_postgres,
-            QStringLiteral(
-                "INSERT INTO journal_entries (meter, journal, channel, seq, code, started, ended)"),
-            QStringLiteral(" ON CONFLICT (meter, journal, channel, seq) DO UPDATE SET ended = excluded.ended"
-                           " WHERE journal_entries.ended IS NULL AND excluded.ended IS NOT NULL"),
-            {"bigint", "smallint", "smallint", "bigint", "smallint", "bigint", "bigint"}, entryValues,
-            &affected, error))
-        return fail();
-    if (!q.exec(QStringLiteral("COMMIT"))) {
-        if (error) *error = q.lastError().text();
-        return fail();
-    }
+    if (!upsert(q, m_postgres,
+                QStringLiteral(
+                    "INSERT INTO journal_entries (meter, journal, channel, seq, code, started_s, ended_s)"),
+                QStringLiteral(
+                    " ON CONFLICT (meter, journal, channel, seq) DO UPDATE SET ended_s = excluded.ended_s"
+                    " WHERE journal_entries.ended_s IS NULL AND excluded.ended_s IS NOT NULL"),
+                {"bigint", "smallint", "smallint", "bigint", "smallint", "bigint", "bigint"}, entryValues,
+                &affected, error))
+        return std::nullopt;
+    if (!t.commit(error)) return std::nullopt;
     return written;
 }
 
 QList<std::int64_t> Store::periodStarts(std::uint32_t meter, int archive, int channel, std::int64_t since,
                                         QList<std::int64_t>* notRead) {
     QList<std::int64_t> starts;
-    QSqlQuery q(m_db);
-    if (!exec(q,
-              QStringLiteral("SELECT period_start, state FROM archive_periods WHERE meter = ? AND archive = ?"
-                             " AND channel = ? AND period_start >= ? ORDER BY period_start"),
-              {qlonglong(meter), archive, channel, qlonglong(since)}, nullptr))
+    QSqlQuery q = query(m_db);
+    if (!exec(
+            q,
+            QStringLiteral("SELECT period_start_s, state FROM archive_periods WHERE meter = ? AND archive = ?"
+                           " AND channel = ? AND period_start_s >= ? ORDER BY period_start_s"),
+            {qlonglong(meter), archive, channel, qlonglong(since)}, nullptr))
         return starts;
     while (q.next()) {
         starts << q.value(0).toLongLong();
@@ -610,11 +624,12 @@ QList<std::int64_t> Store::periodStarts(std::uint32_t meter, int archive, int ch
 QList<PeriodRow> Store::periods(std::uint32_t meter, int archive, int channel, std::int64_t from,
                                 std::int64_t to) {
     QList<PeriodRow> rows;
-    QSqlQuery q(m_db);
+    QSqlQuery q = query(m_db);
     if (!exec(q,
-              QStringLiteral("SELECT period_start, state, volume_plus, volume_minus, downtime, recorded_at"
-                             " FROM archive_periods WHERE meter = ? AND archive = ? AND channel = ?"
-                             " AND period_start >= ? AND period_start <= ? ORDER BY period_start"),
+              QStringLiteral(
+                  "SELECT period_start_s, state, volume_plus, volume_minus, downtime_s, recorded_at_s"
+                  " FROM archive_periods WHERE meter = ? AND archive = ? AND channel = ?"
+                  " AND period_start_s >= ? AND period_start_s <= ? ORDER BY period_start_s"),
               {qlonglong(meter), archive, channel, qlonglong(from), qlonglong(to)}, nullptr))
         return rows;
     while (q.next()) {
@@ -636,19 +651,19 @@ QList<PeriodRow> Store::periods(std::uint32_t meter, int archive, int channel, s
 
 QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t from, std::int64_t to) {
     QList<EntryRow> rows;
-    QSqlQuery q(m_db);
+    QSqlQuery q = query(m_db);
     // In the meter's order, as the monitor lists them: by start, an event whose start the meter lost
     // would come first. Every event that overlaps the range: one that began before it and ended (or
     // goes on) inside it belongs to it too. One whose start the meter did not know belongs where its
     // end falls.
-    if (!exec(
-            q,
-            QStringLiteral("SELECT code, started, ended FROM journal_entries WHERE meter = ? AND journal = ?"
-                           " AND channel = ? AND started <= ? AND (ended IS NULL OR ended >= ?)"
-                           " AND (started <> 0 OR ended IS NULL OR ended <= ?) ORDER BY seq"),
-            {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(to),
-             qlonglong(from), qlonglong(to)},
-            nullptr))
+    if (!exec(q,
+              QStringLiteral(
+                  "SELECT code, started_s, ended_s FROM journal_entries WHERE meter = ? AND journal = ?"
+                  " AND channel = ? AND started_s <= ? AND (ended_s IS NULL OR ended_s >= ?)"
+                  " AND (started_s <> 0 OR ended_s IS NULL OR ended_s <= ?) ORDER BY seq"),
+              {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(to),
+               qlonglong(from), qlonglong(to)},
+              nullptr))
         return rows;
     while (q.next())
         rows << EntryRow{.journal = journal,
@@ -659,10 +674,10 @@ QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t fr
 }
 
 std::optional<std::uint32_t> Store::meterAt(const QString& line, int address) {
-    QSqlQuery q(m_db);
+    QSqlQuery q = query(m_db);
     if (!exec(q,
               QStringLiteral(
-                  "SELECT number FROM meters WHERE line = ? AND address = ? ORDER BY last_seen DESC"),
+                  "SELECT number FROM meters WHERE line = ? AND address = ? ORDER BY last_seen_ms DESC"),
               {text(line), address}, nullptr) ||
         !q.next())
         return std::nullopt;
@@ -670,7 +685,7 @@ std::optional<std::uint32_t> Store::meterAt(const QString& line, int address) {
 }
 
 std::optional<MeterVisit> Store::meter(std::uint32_t number) {
-    QSqlQuery q(m_db);
+    QSqlQuery q = query(m_db);
     if (!exec(q,
               QStringLiteral(
                   "SELECT name, line, address, device_text, two_channel_mode FROM meters WHERE number = ?"),
@@ -686,17 +701,17 @@ std::optional<MeterVisit> Store::meter(std::uint32_t number) {
 }
 
 bool Store::beginRun(const QString& run, const QDateTime& started, const QString& host, QString* error) {
-    QSqlQuery q(m_db);
-    return exec(q, QStringLiteral("INSERT INTO runs (id, host, started) VALUES (?, ?, ?)"),
+    QSqlQuery q = query(m_db);
+    return exec(q, QStringLiteral("INSERT INTO runs (id, host, started_ms) VALUES (?, ?, ?)"),
                 {run, text(host), started.toMSecsSinceEpoch()}, error);
 }
 
 bool Store::recordOutcome(const QString& run, const Outcome& o, QString* error) {
-    QSqlQuery q(m_db);
+    QSqlQuery q = query(m_db);
     return exec(
         q,
-        QStringLiteral("INSERT INTO run_meters (run, line, address, name, meter, visited, outcome, reason,"
-                       " periods, entries, requests, bytes, link_failures, bad_records, clock_offset)"
+        QStringLiteral("INSERT INTO run_meters (run, line, address, name, meter, visited_ms, outcome, reason,"
+                       " periods, entries, requests, bytes, link_failures, bad_records, clock_offset_s)"
                        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
                        " ON CONFLICT (run, line, address) DO NOTHING"),
         {run, text(o.line), o.address, text(o.name),
@@ -707,8 +722,8 @@ bool Store::recordOutcome(const QString& run, const Outcome& o, QString* error) 
 }
 
 bool Store::finishRun(const QString& run, const QDateTime& finished, QString* error) {
-    QSqlQuery q(m_db);
-    if (!exec(q, QStringLiteral("UPDATE runs SET finished = ? WHERE id = ?"),
+    QSqlQuery q = query(m_db);
+    if (!exec(q, QStringLiteral("UPDATE runs SET finished_ms = ? WHERE id = ?"),
               {finished.toMSecsSinceEpoch(), run}, error))
         return false;
     // A run whose start was never recorded has nothing to finish: that is a failure too.
@@ -719,11 +734,11 @@ bool Store::finishRun(const QString& run, const QDateTime& finished, QString* er
 
 QList<Outcome> Store::outcomes(const QString& run) {
     QList<Outcome> list;
-    QSqlQuery q(m_db);
+    QSqlQuery q = query(m_db);
     if (!exec(q,
               QStringLiteral(
                   "SELECT line, address, name, meter, outcome, reason, periods, entries, requests, bytes,"
-                  " link_failures, bad_records, clock_offset FROM run_meters WHERE run = ?"
+                  " link_failures, bad_records, clock_offset_s FROM run_meters WHERE run = ?"
                   " ORDER BY line, address"),
               {run}, nullptr))
         return list;
@@ -746,42 +761,41 @@ QList<Outcome> Store::outcomes(const QString& run) {
 }
 
 QList<MeterStatus> Store::status() {
+    // One statement for the fleet. Each figure is a lookup on a key or an index (a channel's newest
+    // period, the count of a state, a meter's visits); the newest of an archive is that of its
+    // newer channel, since a MAX over both would read every period of the archive.
+    static const QString sql = QStringLiteral(R"(
+SELECT m.number, m.name, m.line, m.address,
+  (SELECT MAX(visited_ms) FROM run_meters r WHERE r.meter = m.number AND r.outcome = 0),
+  (SELECT reason FROM run_meters r WHERE r.meter = m.number AND r.outcome IN (1, 3)
+     AND r.visited_ms > COALESCE((SELECT MAX(g.visited_ms) FROM run_meters g
+                                  WHERE g.meter = m.number AND g.outcome = 0), 0)
+   ORDER BY r.visited_ms DESC LIMIT 1),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 1),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 2),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 1),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 1 AND p.channel = 2),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 2 AND p.channel = 1),
+  (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 2 AND p.channel = 2),
+  (SELECT COUNT(*) FROM archive_periods p WHERE p.meter = m.number AND p.state = 1)
+FROM meters m ORDER BY m.number
+)");
     QList<MeterStatus> list;
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT number, name, line, address FROM meters ORDER BY number")))
-        return list;
-    while (q.next())
-        list << MeterStatus{.number = std::uint32_t(q.value(0).toLongLong()),
-                            .name = q.value(1).toString(),
-                            .line = q.value(2).toString(),
-                            .address = q.value(3).toInt()};
-    for (MeterStatus& m : list) {
-        const qlonglong meter = m.number;
-        QSqlQuery r(m_db);
-        qlonglong lastGood = 0;
-        if (exec(r, QStringLiteral("SELECT MAX(visited) FROM run_meters WHERE meter = ? AND outcome = 0"),
-                 {meter}, nullptr) &&
-            r.next() && !r.value(0).isNull()) {
-            lastGood = r.value(0).toLongLong();
-            m.lastCollected = QDateTime::fromMSecsSinceEpoch(lastGood);
-        }
-        if (exec(r,
-                 QStringLiteral("SELECT reason FROM run_meters WHERE meter = ? AND outcome IN (1, 3)"
-                                " AND visited > ?"
-                                " ORDER BY visited DESC"),
-                 {meter, lastGood}, nullptr) &&
-            r.next())
-            m.lastError = r.value(0).toString();
-        if (exec(r,
-                 QStringLiteral("SELECT archive, MAX(period_start) FROM archive_periods WHERE meter = ?"
-                                " GROUP BY archive"),
-                 {meter}, nullptr))
-            while (r.next())
-                if (const int a = r.value(0).toInt(); a >= 0 && a < 3) m.newest[a] = r.value(1).toLongLong();
-        if (exec(r, QStringLiteral("SELECT COUNT(*) FROM archive_periods WHERE meter = ? AND state = 1"),
-                 {meter}, nullptr) &&
-            r.next())
-            m.gaps = r.value(0).toInt();
+    QSqlQuery q = query(m_db);
+    if (!q.exec(sql)) return list;
+    while (q.next()) {
+        MeterStatus m{.number = std::uint32_t(q.value(0).toLongLong()),
+                      .name = q.value(1).toString(),
+                      .line = q.value(2).toString(),
+                      .address = q.value(3).toInt()};
+        if (!q.value(4).isNull()) m.lastCollected = QDateTime::fromMSecsSinceEpoch(q.value(4).toLongLong());
+        m.lastError = q.value(5).toString();
+        for (int a = 0; a < 3; ++a)
+            for (int channel = 0; channel < 2; ++channel)
+                if (const QVariant start = q.value(6 + 2 * a + channel); !start.isNull())
+                    m.newest[a] = std::max<std::int64_t>(m.newest[a].value_or(INT64_MIN), start.toLongLong());
+        m.gaps = q.value(12).toInt();
+        list << m;
     }
     return list;
 }

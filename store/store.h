@@ -15,7 +15,7 @@
 
 namespace store {
 
-constexpr int SchemaVersion = 4;
+constexpr int SchemaVersion = 5;
 
 // One period of an archive. Times are the meter's own clock, in device seconds.
 struct PeriodRow {

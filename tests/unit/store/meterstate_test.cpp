@@ -78,7 +78,7 @@ class MeterStateTest : public ::testing::TestWithParam<Backend> {
     // Moves a place's visits back in time, as if they had happened that long ago.
     void age(const QString& line, int address, std::int64_t seconds) {
         QSqlQuery q(db->db());
-        q.prepare("UPDATE run_meters SET visited = visited - ? WHERE line = ? AND address = ?");
+        q.prepare("UPDATE run_meters SET visited_ms = visited_ms - ? WHERE line = ? AND address = ?");
         q.addBindValue(qlonglong(seconds * 1000));
         q.addBindValue(line);
         q.addBindValue(address);

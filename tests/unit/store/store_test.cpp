@@ -3,6 +3,7 @@
 #include "testdatabases.h"
 
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <tuple>
 
 using namespace store;
 using State = PeriodRow::State;
@@ -143,7 +145,8 @@ TEST_P(StoreTest, AVisitStoredTwiceIsStoredOnce) {
     EXPECT_EQ(stored, v.periods);
     QSqlQuery q(s->db());
     // A period the meter did not record has no volumes at all, not zeros.
-    ASSERT_TRUE(q.exec("SELECT volume_plus IS NULL, downtime IS NULL FROM archive_periods WHERE state = 1"));
+    ASSERT_TRUE(
+        q.exec("SELECT volume_plus IS NULL, downtime_s IS NULL FROM archive_periods WHERE state = 1"));
     ASSERT_TRUE(q.next());
     EXPECT_TRUE(q.value(0).toBool());
     EXPECT_TRUE(q.value(1).toBool());
@@ -484,6 +487,197 @@ TEST_P(StoreTest, AnOlderSchemaIsUpgradedInPlaceAndANewerOneRefused) {
     reading.readOnly = true;
     EXPECT_FALSE(Store::open(reading, &error, SchemaVersion, false));
     EXPECT_TRUE(error.contains("99")) << error.toStdString();
+}
+
+TEST_P(StoreTest, AVersion4DatabaseKeepsEveryRowUnderNamesThatSayTheirUnits) {
+    {
+        auto old = open(4);
+        ASSERT_TRUE(old);
+        QSqlQuery q(old->db());
+        for (const char* sql : {
+                 "INSERT INTO meters (number, name, line, address, device_text, two_channel_mode, first_seen,"
+                 " last_seen) VALUES (5, 'Котельная', '/dev/ttyS0', 3, 'KASTARI', 1, 1000, 2000)",
+                 "INSERT INTO archive_periods (meter, archive, channel, period_start, state, volume_plus,"
+                 " volume_minus, downtime, recorded_at) VALUES (5, 0, 1, 3600, 0, 1.5, 0.25, 60, 3601),"
+                 " (5, 0, 2, 7200, 1, NULL, NULL, NULL, NULL), (5, 1, 1, 86400, 3, NULL, NULL, NULL, NULL)",
+                 "INSERT INTO journal_entries (meter, journal, channel, seq, code, started, ended)"
+                 " VALUES (5, 3, 0, 1, 4, 100, 200), (5, 5, 2, 1, 16, 50, NULL)",
+                 "INSERT INTO runs (id, host, started, finished) VALUES ('run-1', 'host', 5000, 9000)",
+                 "INSERT INTO run_meters (run, line, address, name, meter, visited, outcome, reason, periods,"
+                 " entries, requests, bytes, link_failures, bad_records, clock_offset)"
+                 " VALUES ('run-1', '/dev/ttyS0', 3, 'Котельная', 5, 6000, 0, '', 3, 2, 40, 900, 1, 2, -7)",
+             })
+            ASSERT_TRUE(q.exec(sql)) << sql << ": " << q.lastError().text().toStdString();
+    }
+    auto s = open();
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->schemaVersion(), SchemaVersion);
+    EXPECT_EQ(s->periods(5, 0, 1), (QList<PeriodRow>{{.archive = 0,
+                                                      .channel = 1,
+                                                      .start = 3600,
+                                                      .plus = 1.5,
+                                                      .minus = 0.25,
+                                                      .downtime = 60,
+                                                      .recordedAt = 3601}}));
+    EXPECT_EQ(s->periods(5, 0, 2),
+              (QList<PeriodRow>{{.archive = 0, .channel = 2, .start = 7200, .state = State::Gap}}));
+    QList<std::int64_t> notRead;
+    EXPECT_EQ(s->periodStarts(5, 1, 1, 0, &notRead), QList<std::int64_t>{86400});
+    EXPECT_EQ(notRead, QList<std::int64_t>{86400});
+    EXPECT_EQ(s->entries(5, 3), (QList<EntryRow>{{.journal = 3, .code = 4, .started = 100, .ended = 200}}));
+    EXPECT_EQ(s->entries(5, 6), (QList<EntryRow>{{.journal = 6, .code = 16, .started = 50}}));
+    EXPECT_EQ(s->meterAt("/dev/ttyS0", 3), 5u);
+    EXPECT_TRUE(s->meter(5)->twoChannelMode);
+    const Outcome o = s->outcomes("run-1").value(0);
+    EXPECT_EQ(std::tuple(o.number, o.periods, o.entries, o.requests, o.bytes, o.linkFailures, o.badRecords,
+                         o.clockOffset),
+              std::tuple(std::optional(5u), 3, 2, 40, qint64(900), 1, 2, std::optional<std::int64_t>(-7)));
+    const QList<MeterStatus> status = s->status();
+    ASSERT_EQ(status.size(), 1);
+    EXPECT_EQ(status[0].lastCollected, QDateTime::fromMSecsSinceEpoch(6000));
+    EXPECT_EQ(status[0].gaps, 1);
+    QSqlQuery q(s->db());
+    ASSERT_TRUE(
+        q.exec("SELECT m.first_seen_ms, m.last_seen_ms, r.started_ms, r.finished_ms FROM meters m, runs r"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(std::tuple(q.value(0).toInt(), q.value(1).toInt(), q.value(2).toInt(), q.value(3).toInt()),
+              std::tuple(1000, 2000, 5000, 9000));
+}
+
+// A schema step that cannot be written fails the open and takes back every step before it: the
+// database stays as the older program left it, rows and names.
+TEST_P(StoreTest, AMigrationThatCannotBeWrittenLeavesTheDatabaseAsItWas) {
+    const bool postgres = location.kind == Location::Kind::PostgreSQL;
+    const struct {
+        const char* what;
+        QStringList obstacle;
+    } cases[] = {
+        {"a column already bearing a new name", {"ALTER TABLE runs ADD COLUMN finished_ms BIGINT"}},
+        {"the version that cannot be written",
+         postgres ? QStringList{"CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql"
+                                " AS $$ BEGIN RAISE EXCEPTION 'refused'; END $$",
+                                "CREATE TRIGGER refuse BEFORE UPDATE ON schema_info FOR EACH ROW"
+                                " EXECUTE FUNCTION refuse()"}
+                  : QStringList{"CREATE TRIGGER refuse BEFORE UPDATE ON schema_info"
+                                " BEGIN SELECT RAISE(ABORT, 'refused'); END"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp(); // a new database
+        {
+            auto old = open(4);
+            ASSERT_TRUE(old);
+            QSqlQuery q(old->db());
+            ASSERT_TRUE(q.exec("INSERT INTO meters (number, name, line, address, device_text, first_seen,"
+                               " last_seen) VALUES (5, '', '/dev/ttyS0', 3, 'KASTARI', 0, 0)"));
+            for (const QString& sql : c.obstacle)
+                ASSERT_TRUE(q.exec(sql)) << q.lastError().text().toStdString();
+        }
+        QString error;
+        EXPECT_FALSE(Store::open(location, &error));
+        EXPECT_TRUE(error.contains("version 5")) << error.toStdString();
+        auto old = open(4);
+        ASSERT_TRUE(old);
+        EXPECT_EQ(old->schemaVersion(), 4);
+        QSqlQuery q(old->db());
+        EXPECT_TRUE(q.exec("SELECT number, first_seen FROM meters") && q.next()) << "the renames undone";
+        EXPECT_EQ(q.value(0).toInt(), 5);
+    }
+}
+
+// One statement gives every meter's status; each figure comes from its own rows, whatever the
+// other meters hold.
+TEST_P(StoreTest, StatusOfMetersInEveryState) {
+    auto s = open();
+    ASSERT_TRUE(s);
+    using R = Outcome::Result;
+    struct Visit {
+        R result;
+        const char* reason;
+        qint64 atMs;
+    };
+    const struct {
+        std::uint32_t number;
+        QList<PeriodRow> periods{};
+        QList<EntryRow> entries{};
+        QList<Visit> visits{};
+        // what status() says of it
+        qint64 lastCollectedMs; // 0: never
+        std::optional<std::int64_t> newest[3];
+        int gaps;
+        const char* lastError;
+    } meters[] = {
+        {.number = 30,
+         .lastCollectedMs = 0,
+         .newest = {},
+         .gaps = 0,
+         .lastError = ""}, // stored, nothing read
+        {.number = 10,
+         .periods = {{.archive = 0, .channel = 2, .start = 7200, .state = State::Gap},
+                     {.archive = 1, .channel = 1, .start = 86400, .state = State::NoBase},
+                     {.archive = 1, .channel = 2, .start = 2 * 86400, .state = State::Gap},
+                     {.archive = 2, .channel = 1, .start = 0, .state = State::NotRead}},
+         .visits = {{R::Stored, "", 1000}},
+         .lastCollectedMs = 1000,
+         .newest = {7200, 2 * 86400, 0},
+         .gaps = 2,
+         .lastError = ""},
+        {.number = 40, // journal only; never complete, its latest failure stands
+         .entries = {{.journal = 3, .code = 1, .started = 5000}},
+         .visits = {{R::Failed, "no reply", 1000},
+                    {R::Partial, "2 periods not read", 3000},
+                    {R::Failed, "CRC error", 2000}},
+         .lastCollectedMs = 0,
+         .newest = {},
+         .gaps = 0,
+         .lastError = "2 periods not read"},
+        {.number = 20, // failed, then complete, then skipped: nothing to report
+         .periods = {{.archive = 0, .channel = 1, .start = 3600, .state = State::Gap}},
+         .visits = {{R::Failed, "no reply", 1000}, {R::Stored, "", 2000}, {R::Skipped, "stopped", 3000}},
+         .lastCollectedMs = 2000,
+         .newest = {3600, std::nullopt, std::nullopt},
+         .gaps = 1,
+         .lastError = ""},
+    };
+    QString error;
+    ASSERT_TRUE(s->beginRun("run", QDateTime::fromMSecsSinceEpoch(0), "host"));
+    for (const auto& m : meters) {
+        ASSERT_TRUE(s->storeVisit({.number = m.number, .periods = m.periods, .entries = m.entries}, &error))
+            << error.toStdString();
+        for (int i = 0; i < m.visits.size(); ++i) {
+            const Visit& v = m.visits[i];
+            const QString line = QStringLiteral("/dev/ttyS%1").arg(i);
+            ASSERT_TRUE(s->recordOutcome("run", {.line = line,
+                                                 .address = int(m.number),
+                                                 .number = m.number,
+                                                 .result = v.result,
+                                                 .reason = v.reason}));
+            QSqlQuery q(s->db());
+            q.prepare("UPDATE run_meters SET visited_ms = ? WHERE line = ? AND address = ?");
+            q.addBindValue(v.atMs);
+            q.addBindValue(line);
+            q.addBindValue(int(m.number));
+            ASSERT_TRUE(q.exec());
+        }
+    }
+    const QList<MeterStatus> status = s->status();
+    ASSERT_EQ(status.size(), int(std::size(meters)));
+    QList<std::uint32_t> order;
+    for (const MeterStatus& m : status)
+        order << m.number;
+    EXPECT_EQ(order, (QList<std::uint32_t>{10, 20, 30, 40}));
+    for (const auto& m : meters) {
+        SCOPED_TRACE(m.number);
+        const MeterStatus& got = *std::find_if(status.begin(), status.end(),
+                                               [&](const MeterStatus& x) { return x.number == m.number; });
+        EXPECT_EQ(got.lastCollected,
+                  m.lastCollectedMs ? QDateTime::fromMSecsSinceEpoch(m.lastCollectedMs) : QDateTime());
+        for (int a = 0; a < 3; ++a) {
+            EXPECT_EQ(got.newest[a], m.newest[a]) << "archive " << a;
+        }
+        EXPECT_EQ(got.gaps, m.gaps);
+        EXPECT_EQ(got.lastError, m.lastError);
+    }
 }
 
 // Opened only to read, a database is neither made nor written: a file that is not there stays
