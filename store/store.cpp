@@ -501,9 +501,9 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
     const qlonglong now = QDateTime::currentMSecsSinceEpoch();
     if (!exec(q,
               QStringLiteral(
-                  "INSERT INTO meters (number, name, line, address, device_text, two_channel_mode, "
-                  "first_seen_ms,"
-                  " last_seen_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (number) DO UPDATE SET"
+                  "INSERT INTO meters (number, name, line, address, device_text, two_channel_mode,"
+                  " first_seen_ms, last_seen_ms) VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (number) DO "
+                  "UPDATE SET"
                   " name = CASE WHEN excluded.name = '' THEN meters.name ELSE excluded.name END,"
                   " line = excluded.line, address = excluded.address,"
                   " device_text = excluded.device_text, two_channel_mode = excluded.two_channel_mode,"
