@@ -28,18 +28,18 @@ QList<Placed> allRows() {
         out << Placed{QStringLiteral("system"), &f, f.reg};
     for (const counters::Row& r : counters::rows())
         for (int ch : {1, 2})
-            out << Placed{QStringLiteral("counters %1").arg(ch), &r.field, counters::registerOf(r, ch)};
+            out << Placed{QStringLiteral("counters %1").arg(ch), &r.field, registerFor(r.field, ch)};
     for (const adjustment::Row& r : adjustment::rows())
         for (int ch : {1, 2})
-            out << Placed{QStringLiteral("adjustment %1").arg(ch), &r.field,
-                          adjustment::absoluteRegister(r, ch)};
+            out << Placed{QStringLiteral("adjustment %1").arg(ch), &r.field, registerFor(r.field, ch)};
     for (const Field& f : genparams::commonRows())
         out << Placed{QStringLiteral("installation"), &f, f.reg};
     for (genparams::Variant v : genparams::Variants) {
         const genparams::Layout& l = genparams::layout(v);
         for (const genparams::Row& r : l.fields)
             for (int ch : {0, 1})
-                out << Placed{QString::fromLatin1(l.code) + QString::number(ch + 1), &r.field, r.reg(ch)};
+                out << Placed{QString::fromLatin1(l.code) + QString::number(ch + 1), &r.field,
+                              registerFor(r.field, ch + 1)};
     }
     return out;
 }
