@@ -110,40 +110,26 @@ constexpr Preset SystemPresets[] = {
 };
 
 constexpr ChannelPreset ChannelPresets[] = {
-    {0, As::Float, {688.0f, 499.5f}},                    // circumference
-    {2, As::Float, {6.0f, 4.5f}},                        // wall
-    {4, As::Float, {float(688.0 / Pi), float(499.5 / Pi)}}, // outer diameter
-    {6, As::Float, {152.0f, 118.0f}},                    // axial base
-    {8, As::Float, {0.1f, 0.1f}},
-    {10, As::Float, {5.0f, 5.0f}},
-    {12, As::Float, {1.0f, 1.0f}},
+    // Circumference, wall, outer diameter, axial base.
+    {0, As::Float, {688.0f, 499.5f}}, {2, As::Float, {6.0f, 4.5f}},
+    {4, As::Float, {float(688.0 / Pi), float(499.5 / Pi)}}, {6, As::Float, {152.0f, 118.0f}},
+    {8, As::Float, {0.1f, 0.1f}}, {10, As::Float, {5.0f, 5.0f}}, {12, As::Float, {1.0f, 1.0f}},
     {14, As::Float, {1.0f, 1.0f}},
-    {16, As::Float, {0.0125f, -0.0083f}},                // time-difference offset
-    {18, As::Float, {4.5f, 4.2f}},                       // additional delay
-    {20, As::Float, {1.006f, 1.006f}},
-    {24, As::Float, {0.05f, 0.05f}},
-    {26, As::Float, {0.01f, 0.01f}},
-    {28, As::Float, {0.0f, 0.0f}},
-    {30, As::Float, {2.7f, 2.7f}},
-    {32, As::Float, {250.0f, 200.0f}},                   // device base
-    {34, As::Float, {50.0f, 40.0f}},                     // U-bend inner diameter
-    {36, As::Float, {120.0f, 100.0f}},                   // U-bend axial base
-    {38, As::Float, {40.0f, 30.0f}},                     // upper set point
-    {40, As::Float, {0.0f, 0.3f}},                       // lower set point
-    {42, As::Word, {3, -2}},                             // window shift
-    {44, As::Word, {0x30, 0x30}},
-    {46, As::Word, {0, 0}},
-    {47, As::Word, {1, 0}},                              // scheme
-    {48, As::Word, {1, 1}},
-    {49, As::Word, {1, 1}},
-    {50, As::Word, {0, 1}},                              // probe pulse form
-    {51, As::Word, {0, 0}},
+    // Time-difference offset, additional delay.
+    {16, As::Float, {0.0125f, -0.0083f}}, {18, As::Float, {4.5f, 4.2f}},
+    {20, As::Float, {1.006f, 1.006f}}, {24, As::Float, {0.05f, 0.05f}}, {26, As::Float, {0.01f, 0.01f}},
+    {28, As::Float, {0.0f, 0.0f}}, {30, As::Float, {2.7f, 2.7f}},
+    // Device base, the U-bend's inner diameter and axial base, the upper and lower set points.
+    {32, As::Float, {250.0f, 200.0f}}, {34, As::Float, {50.0f, 40.0f}}, {36, As::Float, {120.0f, 100.0f}},
+    {38, As::Float, {40.0f, 30.0f}}, {40, As::Float, {0.0f, 0.3f}},
+    // The window shift (signed), then the channel's byte settings.
+    {42, As::Word, {3, -2}}, {44, As::Word, {0x30, 0x30}}, {46, As::Word, {0, 0}}, {47, As::Word, {1, 0}},
+    {48, As::Word, {1, 1}}, {49, As::Word, {1, 1}}, {50, As::Word, {0, 1}}, {51, As::Word, {0, 0}},
     {52, As::Word, {10, 10}},
     // The path's flight time at the liquid's sound speed is the half-sum time without the delay, so
     // a calibration at that speed gives the meter's own delay back.
     {65, As::Float, {267.7f, 202.2f}},
-    {71, As::Word, {4, 4}},
-    {73, As::Float, {100.0f, 100.0f}},
+    {71, As::Word, {4, 4}}, {73, As::Float, {100.0f, 100.0f}},
 };
 // clang-format on
 
