@@ -150,7 +150,7 @@ void AdjustmentView::editField(const QString& name) {
     const Row* r = row(name);
     if (!r || r->field.encoding == param::Encoding::None) return;
     enterField(m_host, {.field = r->field,
-                        .reg = absoluteRegister(*r, channel()),
+                        .reg = param::registerFor(r->field, channel()),
                         .edit = m_panel->edit(name),
                         .accepted = [this, r](const param::Checked& checked) {
                             if (UpDown* upDown = m_panel->upDownWithTag(r->field.tag))

@@ -157,14 +157,14 @@ void CountersView::ButtonIMRClick() {
 void CountersView::EditShiftZeroPovKeyPress() {
     const Row* shift = row(QStringLiteral("EditShiftZeroPov"));
     enterField(m_host, {.field = shift->field,
-                        .reg = registerOf(*shift, channel()),
+                        .reg = param::registerFor(shift->field, channel()),
                         .edit = m_panel->edit(QStringLiteral("EditShiftZeroPov"))});
 }
 
 void CountersView::ComboBoxWorkModePulseExitPovChange() {
     const Row* mode = row(QStringLiteral("ComboBoxWorkModePulseExitPov"));
     const int index = m_panel->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"))->currentIndex();
-    const auto write = param::itemWrite(mode->field, registerOf(*mode, channel()), index);
+    const auto write = param::itemWrite(mode->field, param::registerFor(mode->field, channel()), index);
     if (!write) return;
     const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;

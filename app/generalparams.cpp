@@ -83,7 +83,7 @@ void GeneralParams::commitEdit(const QString& fieldName) {
     if (!control || control->bit >= 0) return;
     const Row& row = *control->row;
     enterField(m_host, {.field = row.field,
-                        .reg = row.reg(control->channel),
+                        .reg = param::registerFor(row.field, control->channel + 1),
                         .edit = m_panel->edit(fieldName),
                         .accepted =
                             [this, &control = *control, &row](const param::Checked& checked) {
@@ -122,7 +122,7 @@ void GeneralParams::Image1xENCh1Click(const QString& picture) {
         Exchange& link = m_host.exchange();
         // The bit is changed in the mask the device holds now, so a condition changed elsewhere
         // since the panel was read is kept; without that mask nothing is written.
-        const int reg = cell->row->reg(cell->channel);
+        const int reg = param::registerFor(cell->row->field, cell->channel + 1);
         if (const std::optional<RegisterBlock> current = link.readHolding(reg, 1))
             if (const std::optional<RegisterWrite> write = toggleWrite(*cell, *current)) link.write(*write);
     });

@@ -92,14 +92,14 @@ void TForm1::DeviceClick(QAction* item) {
         if (!address) return;
         DeviceAddress = *address;
         meterChosen();
-        const std::optional<RegisterBlock> block = m_exchange->readHolding(96, 1);
+        const std::optional<RegisterBlock> block =
+            m_exchange->readHolding(sysparams::ChannelModeRead.first, sysparams::ChannelModeRead.count);
         if (!block) {
             // The meter did not answer: the guard stays as the menu left it.
             action.leaveGuard();
             return;
         }
-        // Register 96 holds the item index of "Совместная работа каналов" directly.
-        TwoChannelMode = sysparams::twoChannelMode(block->byte(96).value_or(1));
+        TwoChannelMode = sysparams::twoChannelMode(*block).value_or(false);
         StatusBar2->setText(0, caption);
         StatusBar2->setBevel(0, StatusBar::Bevel::Raised);
         setMenuEnabled(MenuTypeParam, true);

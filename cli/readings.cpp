@@ -112,9 +112,10 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
     if (!o.out.isEmpty() && !(head = heading(bus, addr, archiveNumber, channel))) return failure(bus);
     bool twoChannelMode = false;
     if (archiveNumber >= 5) {
-        const std::optional<RegisterBlock> mode = RegisterBlock::read(bus, addr, 96, 1);
+        const sysparams::Read read = sysparams::ChannelModeRead;
+        const std::optional<RegisterBlock> mode = RegisterBlock::read(bus, addr, read.first, read.count);
         if (!mode) return failure(bus);
-        twoChannelMode = sysparams::twoChannelMode(*mode->byte(96));
+        twoChannelMode = sysparams::twoChannelMode(*mode).value_or(false);
     }
 
     const archives::RequestFn send = [&](const archives::Request& r) { return request(bus, addr, r); };

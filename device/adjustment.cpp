@@ -23,37 +23,34 @@ constexpr int MeasureX = 368, MeasureWidth = 137;
 constexpr int RightX = 520, RightWidth = 145;
 constexpr int BoundX = 232, BoundWidth = 105;
 
-constexpr int ChannelCount = 2;
-constexpr int Bases[ChannelCount] = {36, 119};
-constexpr int MeasurementFirsts[ChannelCount] = {202, 227};
 constexpr int ChannelBlockCount = 72;
-
-// Tag -> register of the gain fields and their up-downs, and of the window shift.
-struct TaggedRegister {
-    int tag;
-    int channel1;
-    int channel2;
-};
-constexpr TaggedRegister TaggedRegisters[] = {
-    {.tag = 1, .channel1 = 7, .channel2 = 6},    // amplitude
-    {.tag = 2, .channel1 = 2, .channel2 = 4},    // gain
-    {.tag = 3, .channel1 = 3, .channel2 = 5},    // threshold
-    {.tag = 4, .channel1 = 78, .channel2 = 161}, // window shift, channel base + 42
-};
 constexpr int WindowShiftTag = 4;
 
-int channelIndex(int channel) {
-    return channel == 2 ? 1 : 0;
+// A row of the channel block, its register written from the channel base.
+constexpr Field inChannelBlock(Field f) {
+    f.reg += channelBase(1);
+    f.channelStride = channelBase(2) - channelBase(1);
+    return f;
+}
+// A row of the measurement block, its register written from the block's first.
+constexpr Field inMeasurementBlock(Field f) {
+    f.reg += measurementFirst(1);
+    f.channelStride = measurementFirst(2) - measurementFirst(1);
+    return f;
 }
 
 constexpr Where System{.block = Block::System};
 constexpr Where Regulation{.parent = "GroupRegulation", .block = Block::System};
 constexpr Where Measurement{.block = Block::Measurement};
 
-// A gain field: its register comes from the Tag table.
-constexpr Field gain(const char* name, const char* caption, int tag, Place place) {
+// A gain field: the channels' registers do not follow the channel blocks, and the Tag numbers the
+// field instead.
+constexpr Field gain(const char* name, const char* caption, int tag, int channel1, int channel2,
+                     Place place) {
     return {.name = name,
             .caption = caption,
+            .reg = channel1,
+            .channelStride = channel2 - channel1,
             .encoding = E::RegisterByte,
             .control = Control::Edit,
             .tag = tag,
@@ -63,31 +60,32 @@ constexpr Field gain(const char* name, const char* caption, int tag, Place place
             .poll = Poll::PausedWhileTyping,
             .place = place};
 }
-// An edited float of the channel block, its register also its Tag.
+// An edited float of the channel block; its Tag is the register from the channel base, which the
+// editor adds.
 constexpr Field edited(const char* name, const char* caption, int reg, const char* keys, Place place) {
-    return {.name = name,
-            .caption = caption,
-            .reg = reg,
-            .control = Control::Edit,
-            .tag = TagIsRegister,
-            .keys = keys,
-            .poll = Poll::PausedWhileTyping,
-            .place = place};
+    return inChannelBlock({.name = name,
+                           .caption = caption,
+                           .reg = reg,
+                           .control = Control::Edit,
+                           .tag = reg,
+                           .keys = keys,
+                           .poll = Poll::PausedWhileTyping,
+                           .place = place});
 }
 constexpr Field radio(const char* name, const char* caption, int reg, std::span<const char* const> items,
                       Place place) {
-    return {.name = name,
-            .caption = caption,
-            .reg = reg,
-            .encoding = E::RegisterByte,
-            .control = Control::Radio,
-            .tag = TagIsRegister,
-            .items = items,
-            .fill = ItemFill::Direct,
-            .place = place};
+    return inChannelBlock({.name = name,
+                           .caption = caption,
+                           .reg = reg,
+                           .encoding = E::RegisterByte,
+                           .control = Control::Radio,
+                           .tag = reg,
+                           .items = items,
+                           .fill = ItemFill::Direct,
+                           .place = place});
 }
 constexpr Field measured(const char* name, const char* caption, int reg, Place place) {
-    return {.name = name, .caption = caption, .reg = reg, .place = place};
+    return inMeasurementBlock({.name = name, .caption = caption, .reg = reg, .place = place});
 }
 
 constexpr const char* Directions[] = {"прямое", "обратное"};
@@ -112,13 +110,17 @@ constexpr Row Rows[] = {
       .place = {.x = 40, .y = 416, .width = 73, .captionX = 8, .captionY = 419}}, System},
     {{.name = "EditTimeAdj", .caption = "Время", .reg = 0, .encoding = E::DeviceTime, .shown = Shown::ShortTime,
       .place = {.x = 168, .y = 416, .width = 57, .captionX = 128, .captionY = 419}}, System},
-    {gain("EditResist1", "Амплитуда", 1, {.x = 16, .y = 80, .width = 45, .captionX = 10, .captionY = 106}), Regulation},
-    {gain("EditResist2", "Усиление", 2, {.x = 76, .y = 80, .width = 45, .captionX = 73, .captionY = 106}), Regulation},
-    {gain("EditResist3", "Порог", 3, {.x = 136, .y = 80, .width = 45, .captionX = 143, .captionY = 106}), Regulation},
+    {gain("EditResist1", "Амплитуда", 1, 7, 6, {.x = 16, .y = 80, .width = 45, .captionX = 10, .captionY = 106}),
+     Regulation},
+    {gain("EditResist2", "Усиление", 2, 2, 4, {.x = 76, .y = 80, .width = 45, .captionX = 73, .captionY = 106}),
+     Regulation},
+    {gain("EditResist3", "Порог", 3, 3, 5, {.x = 136, .y = 80, .width = 45, .captionX = 143, .captionY = 106}),
+     Regulation},
 
     // Block B: the channel block from its base.
-    {{.name = "EditInternalDiameter", .caption = "Внутренний диаметр, мм", .reg = 0, .shown = Shown::Derived,
-      .place = {.x = RightX, .y = 176, .width = RightWidth}}, {.derived = Derived::InternalDiameter}},
+    {inChannelBlock({.name = "EditInternalDiameter", .caption = "Внутренний диаметр, мм", .reg = 0,
+      .shown = Shown::Derived, .place = {.x = RightX, .y = 176, .width = RightWidth}}),
+     {.derived = Derived::InternalDiameter}},
     {limited(edited("Edithst", "h ст. калибров., мм", CalibrationWallReg, Fraction, {.x = 168, .y = 76, .width = 137}),
              0.1, 100), {.parent = "GroupBox1"}},
     {with(edited("EditShiftdT", "Смещение dT, мкс", OffsetReg, SignedFraction, {.x = 8, .y = 26, .width = 113}),
@@ -129,31 +131,32 @@ constexpr Row Rows[] = {
                     {.x = BoundX, .y = 88, .width = BoundWidth}), 0, 100000)},
     {limited(edited("EditLowBound", "Нижняя уставка, м3/ч", 40, SignedFraction,
                     {.x = BoundX, .y = 128, .width = BoundWidth}), 0, 100000)},
-    {{.name = "EditShiftWin", .reg = 42, .encoding = E::S16, .control = Control::Edit, .tag = WindowShiftTag,
-      .keys = SignedDigits, .min = -127, .max = 127, .poll = Poll::PausedWhileTyping,
-      .place = {.x = 8, .y = 20, .width = 65}}, {.parent = "GroupBoxShiftWin"}},
+    {inChannelBlock({.name = "EditShiftWin", .reg = 42, .encoding = E::S16, .control = Control::Edit,
+      .tag = WindowShiftTag, .keys = SignedDigits, .min = -127, .max = 127, .poll = Poll::PausedWhileTyping,
+      .place = {.x = 8, .y = 20, .width = 65}}), {.parent = "GroupBoxShiftWin"}},
     {radio("RadioGroupRevers", "Направление потока", 46, Directions, {.x = 216, .y = 152, .width = 129, .height = 57})},
     {radio("RadioEnabledChannel", " Включение канала ", 48, Channel, {.x = 232, .y = 8, .width = 113, .height = 57})},
     {radio("RadioGroupFlowSpeedCorr", "Коррекция скорости потока", 49, OffOnF,
            {.x = 8, .y = 344, .width = 193, .height = 57})},
     {radio("RadioGroupFormZI", " Форма ЗИ ", 50, Forms, {.x = 8, .y = 256, .width = 89, .height = 65})},
     {radio("RadioGroupInversZI", " Инверсия ЗИ ", 51, OffOnF, {.x = 104, .y = 256, .width = 97, .height = 65})},
-    {{.name = "EditAutoCycles", .caption = "Число цикл. автоцирк.", .reg = 71, .encoding = E::RegisterByte,
-      .shown = Shown::Derived, .place = {.x = RightX, .y = 80, .width = RightWidth}}, {.derived = Derived::Cycles}},
+    {inChannelBlock({.name = "EditAutoCycles", .caption = "Число цикл. автоцирк.", .reg = 71,
+      .encoding = E::RegisterByte, .shown = Shown::Derived, .place = {.x = RightX, .y = 80, .width = RightWidth}}),
+     {.derived = Derived::Cycles}},
 
     // Block C: the measurement block from its first register.
     {with(measured("EditTimeDifference", "Время разности, мкс", 0, {.x = MeasureX, .y = 32, .width = MeasureWidth}),
           "0.00000"), Measurement},
     {measured("EditTimePolSum", "Время полусуммы, мкс", 2, {.x = MeasureX, .y = 80, .width = MeasureWidth}),
      Measurement},
-    {{.name = "EditTimeWin", .caption = "Длина окна, мкс", .reg = 2, .shown = Shown::Derived,
-      .place = {.x = MeasureX, .y = 128, .width = MeasureWidth}},
+    {inMeasurementBlock({.name = "EditTimeWin", .caption = "Длина окна, мкс", .reg = 2, .shown = Shown::Derived,
+      .place = {.x = MeasureX, .y = 128, .width = MeasureWidth}}),
      {.block = Block::Measurement, .derived = Derived::WindowLength}},
     {measured("EditTimeStartWin", "Время начала окна, мкс", 4, {.x = MeasureX, .y = 176, .width = MeasureWidth}),
      Measurement},
     {measured("EditPauseZI", "Задержка ЗИ, мкс", 6, {.x = RightX, .y = 128, .width = RightWidth}), Measurement},
-    {{.name = "EditConsuption", .caption = "Расход, м3/ч", .reg = 8, .shown = Shown::Formatted,
-      .place = {.x = RightX, .y = 32, .width = RightWidth}}, Measurement},
+    {inMeasurementBlock({.name = "EditConsuption", .caption = "Расход, м3/ч", .reg = 8, .shown = Shown::Formatted,
+      .place = {.x = RightX, .y = 32, .width = RightWidth}}), Measurement},
 
     // The calculators' fields: typed by the operator, never read; a sound speed that does not parse
     // is kept for mending.
@@ -170,14 +173,6 @@ constexpr Row Rows[] = {
 // clang-format on
 
 } // namespace
-
-int channelBase(int channel) {
-    return Bases[channelIndex(channel)];
-}
-
-int measurementFirst(int channel) {
-    return MeasurementFirsts[channelIndex(channel)];
-}
 
 std::array<Read, 3> reads(int channel) {
     const int first = measurementFirst(channel);
@@ -243,23 +238,9 @@ Place conditionPlace() {
 }
 
 std::optional<int> taggedRegister(int tag, int channel) {
-    for (const TaggedRegister& t : TaggedRegisters) {
-        if (t.tag == tag) return channel == 2 ? t.channel2 : t.channel1;
-    }
-    return std::nullopt;
-}
-
-int absoluteRegister(const Row& r, int channel) {
-    const int reg = r.field.reg;
-    switch (r.where.block) {
-    case Block::System:
-        return reg >= 0 ? reg : taggedRegister(r.field.tag, channel).value_or(-1);
-    case Block::Channel:
-        return reg >= 0 ? channelBase(channel) + reg : -1;
-    case Block::Measurement:
-        return reg >= 0 ? measurementFirst(channel) + reg : -1;
-    }
-    return -1;
+    const Row* r = rowWithTag(tag);
+    if (!r) return std::nullopt;
+    return param::registerFor(r->field, channel);
 }
 
 std::optional<float> internalDiameter(const RegisterBlock& channelBlock, int base, int sensorType) {
@@ -280,7 +261,7 @@ std::optional<float> windowLength(const RegisterBlock& block, int halfSumReg) {
 }
 
 std::optional<QString> fieldText(const Row& r, const RegisterBlock& block, const Context& context) {
-    const int reg = absoluteRegister(r, context.channel);
+    const int reg = param::registerFor(r.field, context.channel);
     if (reg < 0) return std::nullopt;
     switch (r.where.derived) {
     case Derived::None:
@@ -302,7 +283,7 @@ std::optional<QString> fieldText(const Row& r, const RegisterBlock& block, const
 }
 
 std::optional<int> fieldNumber(const Row& r, const RegisterBlock& block, const Context& context) {
-    const int reg = absoluteRegister(r, context.channel);
+    const int reg = param::registerFor(r.field, context.channel);
     if (reg < 0) return std::nullopt;
     if (r.where.derived == Derived::Cycles) {
         if (const auto b = block.byte(reg)) return int(*b) * 8;
@@ -321,7 +302,7 @@ std::optional<int> fieldNumber(const Row& r, const RegisterBlock& block, const C
 }
 
 std::optional<RegisterWrite> checkEdit(const Row& r, const QString& text, int channel) {
-    const int reg = absoluteRegister(r, channel);
+    const int reg = param::registerFor(r.field, channel);
     if (reg < 0) return std::nullopt;
     const param::Checked checked = param::check(r.field, reg, text);
     if (checked.verdict != param::Verdict::Write) return std::nullopt;
@@ -335,7 +316,7 @@ std::optional<RegisterWrite> upDownWrite(int tag, int position, int channel) {
 }
 
 RegisterWrite radioWrite(const Row& group, int index, int channel) {
-    return RegisterWrite{absoluteRegister(group, channel), 1, enc::u16Bytes(std::uint16_t(index))};
+    return RegisterWrite{param::registerFor(group.field, channel), 1, enc::u16Bytes(std::uint16_t(index))};
 }
 
 float averaged(float average, int samples, float sample) {

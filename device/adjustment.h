@@ -30,8 +30,13 @@ constexpr int SchemeReg = 47;          // 0 Z-scheme, 1 V-scheme
 constexpr int CalibrationPathReg = 65; // calibration path value X
 constexpr int CalibrationReadCount = 65;
 
-int channelBase(int channel);      // 36 or 119
-int measurementFirst(int channel); // 202 or 227
+// The first register of a channel's adjustment block and of its measurement block.
+constexpr int channelBase(int channel) {
+    return channel == 2 ? 119 : 36;
+}
+constexpr int measurementFirst(int channel) {
+    return channel == 2 ? 227 : 202;
+}
 
 struct Read {
     int first;
@@ -54,10 +59,8 @@ enum class Derived {
     Cycles,           // register byte: auto-circulation cycles divided by 8
 };
 
-// What the panel needs besides the field: the group box it sits in, the read its register is
-// counted in (absolute in the system block, where the gain fields take theirs from the Tag table;
-// from the channel base in the channel block; from the first measurement register in the
-// measurement block), and a derived value.
+// What the panel needs besides the field: the group box it sits in, the read that holds its
+// register, and a derived value.
 struct Where {
     const char* parent = nullptr;
     Block block = Block::Channel;
@@ -105,8 +108,6 @@ Place conditionPlace();
 
 // The register of a gain field or up-down (Tag 1..3) or of the window shift (Tag 4) on a channel.
 std::optional<int> taggedRegister(int tag, int channel);
-// The register a row reads and writes on a channel (-1 for rows without one).
-int absoluteRegister(const Row& row, int channel);
 
 struct Context {
     int channel = 1;

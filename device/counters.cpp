@@ -24,9 +24,12 @@ constexpr Place povPlace(int x, int y) {
     return {.x = x, .y = y, .width = PovWidth, .captionAbove = 32};
 }
 
-constexpr Where Clock{.group = Panel, .base = Base::Absolute};
-constexpr Where Settings{.group = Verification, .base = Base::Absolute};
-constexpr Where Checked{.group = Verification};
+constexpr Where Clock{.group = Panel};
+constexpr Where Settings{.group = Verification};
+
+// The channel's measurement block, from its first register.
+constexpr int M = adjustment::measurementFirst(1);
+constexpr int NextM = adjustment::measurementFirst(2) - M;
 
 // One row per control, laid out to read like a table.
 // clang-format off
@@ -38,23 +41,23 @@ constexpr Row Rows[] = {
       .shown = Shown::ShortTime, .place = {.x = 352, .y = 420, .width = 65, .captionAbove = 22}}, Clock},
 
     // Operation, in each channel's group: the measurement block from M.
-    {{.name = "EditConsuption", .caption = "Расход, м3/ч", .reg = 8, .shown = Shown::Formatted,
-      .place = channelPlace(ChannelLeft, 56)}},
-    {{.name = "EditVSum", .caption = "Суммарный объем, м3", .reg = 17, .shown = Shown::Derived,
-      .place = channelPlace(ChannelRight, 56)}, {.volume = Volume::Total}},
-    {{.name = "EditVPlus", .caption = "Объем +, м3", .reg = 17, .shown = Shown::Derived,
+    {{.name = "EditConsuption", .caption = "Расход, м3/ч", .reg = M + 8, .channelStride = NextM,
+      .shown = Shown::Formatted, .place = channelPlace(ChannelLeft, 56)}},
+    {{.name = "EditVSum", .caption = "Суммарный объем, м3", .reg = M + 17, .channelStride = NextM,
+      .shown = Shown::Derived, .place = channelPlace(ChannelRight, 56)}, {.volume = Volume::Total}},
+    {{.name = "EditVPlus", .caption = "Объем +, м3", .reg = M + 17, .channelStride = NextM, .shown = Shown::Derived,
       .place = channelPlace(ChannelLeft, 112)}, {.volume = Volume::Forward}},
-    {{.name = "EditVMinus", .caption = "Объем -, м3", .reg = 21, .shown = Shown::Derived,
+    {{.name = "EditVMinus", .caption = "Объем -, м3", .reg = M + 21, .channelStride = NextM, .shown = Shown::Derived,
       .place = channelPlace(ChannelRight, 112)}, {.volume = Volume::Reverse}},
-    {{.name = "EditSpeedFlow", .caption = "Скорость потока, м/с", .reg = 12, .pattern = "0.0000",
-      .place = channelPlace(ChannelLeft, 168)}},
-    {{.name = "EditSpeedSound", .caption = "Скорость звука, км/с", .reg = 10, .pattern = "0.0000",
-      .place = channelPlace(ChannelRight, 168)}},
+    {{.name = "EditSpeedFlow", .caption = "Скорость потока, м/с", .reg = M + 12, .channelStride = NextM,
+      .pattern = "0.0000", .place = channelPlace(ChannelLeft, 168)}},
+    {{.name = "EditSpeedSound", .caption = "Скорость звука, км/с", .reg = M + 10, .channelStride = NextM,
+      .pattern = "0.0000", .place = channelPlace(ChannelRight, 168)}},
 
     // Verification: the checked channel's flow and forward volume, the zero shift, the pulse output.
-    {{.name = "EditConsuptionPov", .caption = "Расход, м3/ч", .reg = 8, .shown = Shown::Formatted,
-      .place = povPlace(PovLeft, 104)}, Checked},
-    {{.name = "EditVPov", .caption = "Объем, м3", .reg = 17, .shown = Shown::Derived,
+    {{.name = "EditConsuptionPov", .caption = "Расход, м3/ч", .reg = M + 8, .channelStride = NextM,
+      .shown = Shown::Formatted, .place = povPlace(PovLeft, 104)}, {.group = Verification}},
+    {{.name = "EditVPov", .caption = "Объем, м3", .reg = M + 17, .channelStride = NextM, .shown = Shown::Derived,
       .place = povPlace(PovRight, 104)}, {.group = Verification, .volume = Volume::Forward}},
     // No limits: any shift the device takes.
     {{.name = "EditShiftZeroPov", .caption = "Смещение нуля, м3", .reg = ShiftZeroRegister, .control = Control::Edit,
@@ -102,11 +105,6 @@ QString objectName(const Row& r, int channel) {
     return r.where.group == Group::Channel ? name + QStringLiteral("Ch%1").arg(channel) : name;
 }
 
-int registerOf(const Row& r, int channel) {
-    return r.where.base == Base::Measurement ? adjustment::measurementFirst(channel) + r.field.reg
-                                             : r.field.reg;
-}
-
 std::optional<double> volume(Volume which, const RegisterBlock& block, int channel) {
     const int m = adjustment::measurementFirst(channel);
     const auto forward = block.twoPart(m + 17);
@@ -132,7 +130,7 @@ std::optional<QString> fieldText(const Row& r, const RegisterBlock& block, int c
         if (const auto v = volume(r.where.volume, block, channel)) return enc::MyFormatFloat(float(*v));
         return std::nullopt;
     }
-    return param::fieldText(r.field, registerOf(r, channel), block);
+    return param::fieldText(r.field, registerFor(r.field, channel), block);
 }
 
 std::optional<RegisterWrite> volumeReset(int reg) {

@@ -46,16 +46,12 @@ int commandRegister(int channel);
 // Where a control sits: on the panel itself, in each channel's group (GroupBox4, GroupBox5; the
 // object name ends in Ch1 or Ch2) or in the verification group (GroupBox2).
 enum class Group { Panel, Channel, Verification };
-// Where a row's register is counted from: register 0, or the channel's measurement block (202, 227).
-enum class Base { Absolute, Measurement };
 // The two-part volumes a derived row shows.
 enum class Volume { None, Forward, Reverse, Total };
 
-// What the panel needs besides the field: where the row sits and counts its register from, and the
-// volume a derived row sums.
+// What the panel needs besides the field: where the row sits, and the volume a derived row sums.
 struct Where {
     Group group = Group::Channel;
-    Base base = Base::Measurement;
     Volume volume = Volume::None;
 };
 
@@ -68,8 +64,6 @@ std::span<const Row> rows();
 const Row* row(const QString& name); // by its name in the table (without the channel)
 // The control's object name: channel rows end in the channel ("EditVPlusCh2").
 QString objectName(const Row& row, int channel);
-// The register a row shows on a channel.
-int registerOf(const Row& row, int channel);
 
 // Text of a display or edit field; nothing when the block does not hold what it needs.
 std::optional<QString> fieldText(const Row& row, const RegisterBlock& block, int channel);

@@ -17,6 +17,9 @@ constexpr const char* FloatKeys = "0123456789,";
 constexpr const char* SignedKeys = "0123456789,-";
 constexpr const char* WholeKeys = "0123456789";
 
+// Channel 2's register of an operational parameter lies this far above channel 1's.
+constexpr int PerChannel = 83;
+
 // A value the operator edits: a float unless the row says otherwise, its register its Tag; a
 // refused text is cleared and the layout read again either way.
 constexpr Field edited(Field f, const char* keys = FloatKeys) {
@@ -58,51 +61,52 @@ constexpr Row weightF(Row row, const char* channel1Caption, const char* channel2
 
 // The operational register map.
 constexpr Row PulseOutputMode{chosen({.name = "ComboBoxWorkModePulseExit", .caption = "Режим работы имп. вых.",
-    .reg = 21, .list = L::PulseOutputModes}), {.channel2 = 0}};
+    .reg = 21, .list = L::PulseOutputModes})};
 constexpr Row PulseDuration{whole({.name = "EditLengthPulse", .caption = "Длительность имп., мс", .reg = 22,
-    .min = 1, .max = 1000}), {.channel2 = 1}};
+    .channelStride = 1, .min = 1, .max = 1000})};
 constexpr Row PipeCircumference{edited({.name = "EditLengthCirc", .caption = "Длина окружности, мм", .reg = 36,
-    .min = 30, .max = 30000}), {.pair = Pair::Circumference}};
+    .channelStride = PerChannel, .min = 30, .max = 30000}), {.pair = Pair::Circumference}};
 // No register of its own: shown as the circumference over pi, its Tag a channel selector.
 constexpr Row OuterDiameter{edited({.name = "EditExternalDiameter", .caption = "Наружный диаметр, мм", .reg = 36,
-    .shown = Shown::Derived, .min = 10, .max = 10000}), {.pair = Pair::Diameter}};
+    .channelStride = PerChannel, .shown = Shown::Derived, .min = 10, .max = 10000}), {.pair = Pair::Diameter}};
 constexpr Row WallThickness{edited({.name = "EditHWall", .caption = "Толщина стенки, мм", .reg = 38,
-    .min = 0.1, .max = 100})};
+    .channelStride = PerChannel, .min = 0.1, .max = 100})};
 constexpr Row PlaneDiameter{edited({.name = "EditExtDiamPEA", .caption = "Наружный диаметр в", .reg = 40,
-    .min = 10, .max = 10000}), {.caption2 = "плоск. установки ПЭА"}};
+    .channelStride = PerChannel, .min = 10, .max = 10000}), {.caption2 = "плоск. установки ПЭА"}};
 constexpr Row AxialBaseClampOn{edited({.name = "EditAxialBase", .caption = "Осевая база, мм", .reg = 42,
-    .min = 30, .max = 14000})};
+    .channelStride = PerChannel, .min = 30, .max = 14000})};
 constexpr Row AxialBaseInsertion{edited({.name = "EditAxialBase", .caption = "Осевая база, мм", .reg = 42,
-    .min = 10, .max = 10000})};
+    .channelStride = PerChannel, .min = 10, .max = 10000})};
 constexpr Row Roughness{edited({.name = "EditSher", .caption = "Шероховатость, мм", .reg = 44,
-    .min = 0.01, .max = 10})};
-constexpr Row FactorK{edited({.name = "EditFactorK", .caption = "Коэффициент К", .reg = 48, .pattern = "0.000",
-    .min = 0.001, .max = 1000})};
-constexpr Row FactorP{edited({.name = "EditFactorP", .caption = "Коэффициент P", .reg = 50, .pattern = "0.000",
-    .min = 0.001, .max = 10000})};
-constexpr Row Viscosity{edited({.name = "EditViscositi", .caption = "Вязкость, сСт", .reg = 56, .pattern = "0.0000",
-    .min = 0.01, .max = 1000})};
+    .channelStride = PerChannel, .min = 0.01, .max = 10})};
+constexpr Row FactorK{edited({.name = "EditFactorK", .caption = "Коэффициент К", .reg = 48,
+    .channelStride = PerChannel, .pattern = "0.000", .min = 0.001, .max = 1000})};
+constexpr Row FactorP{edited({.name = "EditFactorP", .caption = "Коэффициент P", .reg = 50,
+    .channelStride = PerChannel, .pattern = "0.000", .min = 0.001, .max = 10000})};
+constexpr Row Viscosity{edited({.name = "EditViscositi", .caption = "Вязкость, сСт", .reg = 56,
+    .channelStride = PerChannel, .pattern = "0.0000", .min = 0.01, .max = 1000})};
 constexpr Row LowThreshold{edited({.name = "EditLowLimit", .caption = "Нижний порог, м3/ч", .reg = 60,
-    .min = 0, .max = 10000})};
+    .channelStride = PerChannel, .min = 0, .max = 10000})};
 constexpr Row PulseWeight{edited({.name = "EditWeigthPulse", .caption = "Вес импульса, м3/имп.", .reg = 62,
-    .pattern = "0.0000", .min = 0.0001, .max = 100})};
+    .channelStride = PerChannel, .pattern = "0.0000", .min = 0.0001, .max = 100})};
 constexpr Row PhaseSpeed{edited({.name = "EditPhaseSpeed", .caption = "Фазов. скорость, км/с", .reg = 66,
-    .min = 2, .max = 5})};
+    .channelStride = PerChannel, .min = 2, .max = 5})};
 constexpr Row DeviceBaseInsertion{edited({.name = "EditBaseDevice", .caption = "База прибора, мм", .reg = 68,
-    .min = 30, .max = 14000})};
+    .channelStride = PerChannel, .min = 30, .max = 14000})};
 constexpr Row DeviceBaseUBend{edited({.name = "EditBaseDevice", .caption = "База прибора, мм", .reg = 68,
-    .min = 10, .max = 2000})};
+    .channelStride = PerChannel, .min = 10, .max = 2000})};
 constexpr Row InnerDiameter{edited({.name = "EditInternalDiameter", .caption = "Внутр. диаметр, мм", .reg = 70,
-    .min = 10, .max = 100})};
+    .channelStride = PerChannel, .min = 10, .max = 100})};
 constexpr Row AxialBaseUBend{edited({.name = "EditAxialBase", .caption = "Аксиальная база, мм", .reg = 72,
-    .min = 10, .max = 2000})};
+    .channelStride = PerChannel, .min = 10, .max = 2000})};
 constexpr Row Conditions{{.name = "Image", .caption = "Условия срабатывания дискретного выхода \"Статус\"",
-    .reg = 80, .encoding = E::RegisterByte, .control = param::Control::Cells}};
+    .reg = 80, .channelStride = PerChannel, .encoding = E::RegisterByte, .control = param::Control::Cells}};
 constexpr Row Scheme{chosen({.name = "ComboBoxSchemeInstall", .caption = "Схема установки", .reg = 83,
-    .list = L::InstallSchemes})};
+    .channelStride = PerChannel, .list = L::InstallSchemes})};
 constexpr Row Interval{whole({.name = "EditIntervalAverage", .caption = "Интервал усреднения", .reg = 88,
-    .min = 1, .max = 50})};
-constexpr Row PulseWeightF{{.name = "EditWeigthPulseF", .caption = PulseWeightDesignCaption, .reg = 109}};
+    .channelStride = PerChannel, .min = 1, .max = 50})};
+constexpr Row PulseWeightF{{.name = "EditWeigthPulseF", .caption = PulseWeightDesignCaption, .reg = 109,
+    .channelStride = PerChannel}};
 
 // Operational, clamp-on sensors.
 constexpr Row EN[] = {
@@ -133,7 +137,7 @@ constexpr Row EV[] = {
 
 // Operational, U-bend measuring section: no pipe-wall geometry; inner diameter and two factors.
 constexpr Row PulseDurationUBend{whole({.name = "EditLengthPulse", .caption = "Длительность имп. мс", .reg = 22,
-    .min = 1, .max = 1000}), {.channel2 = 1}};
+    .channelStride = 1, .min = 1, .max = 1000})};
 constexpr Row EU[] = {
     at(InnerDiameter, Left, 0),       at(LowThreshold, Right, 0),
     at(DeviceBaseUBend, Left, 1),     at(AxialBaseUBend, Right, 1),
@@ -149,18 +153,18 @@ constexpr Row EU[] = {
 constexpr Row PN[] = {
     {{.name = "EditInternalDiameter", .caption = "Внутр. диаметр, мм"}, {.column = Left, .row = 0, .fixedText = "100"}},
     {edited({.name = "EditLowLimit", .caption = "Нижний порог, м3/ч", .reg = 31, .min = 0, .max = 10000}),
-     {.channel2 = 0, .column = Right, .row = 0}},
+     {.column = Right, .row = 0}},
     {{.name = "EditGidroDinam", .caption = "Гидродинамич. коэффиц."}, {.column = Left, .row = 1, .fixedText = "1"}},
     {edited({.name = "EditShiftZero", .caption = "Смещение нуля, м3/ч", .reg = 24, .min = -100, .max = 100},
-            SignedKeys), {.channel2 = 0, .column = Right, .row = 1}},
+            SignedKeys), {.column = Right, .row = 1}},
     {{.name = "EditSpeedSound", .caption = "Скорость звука, км/с"}, {.column = Left, .row = 2, .fixedText = "2,2"}},
     {{.name = "EditPhaseSpeed", .caption = "Фазов. скорость, км/с"}, {.column = Right, .row = 2, .fixedText = "3,85"}},
     {chosen({.name = "ComboBoxWorkModePulseExit", .caption = "Режим работы имп. вых.", .reg = 26,
-             .list = L::PulseOutputModes}), {.channel2 = 0, .column = Left, .row = 3}},
+             .list = L::PulseOutputModes}), {.column = Left, .row = 3}},
     {whole({.name = "EditIntervalAverage", .caption = "Интервал усреднения", .reg = 33, .encoding = E::RegisterByte,
-            .min = 1, .max = 50}), {.channel2 = 0, .column = Right, .row = 3}},
+            .min = 1, .max = 50}), {.column = Right, .row = 3}},
     {edited({.name = "EditWeigthPulse", .caption = "Вес импульса, м3/имп.", .reg = 34, .pattern = "0.0000",
-             .min = 0.0001, .max = 100, .minCompare = Compare::ExactDecimal}), {.channel2 = 0, .column = Left, .row = 4}},
+             .min = 0.0001, .max = 100, .minCompare = Compare::ExactDecimal}), {.column = Left, .row = 4}},
     weightF(PulseWeightF, "StaticText144", "StaticText156", Right, 4),
     at(PulseDuration, Centre, 5),
 };

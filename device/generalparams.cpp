@@ -67,7 +67,7 @@ const Row* rowNamed(const Layout& layout, const char* name) {
 
 std::optional<QString> fieldText(const Row& row, int channel, const RegisterBlock& block) {
     if (row.extra.fixedText) return std::nullopt;
-    const int reg = row.reg(channel);
+    const int reg = param::registerFor(row.field, channel + 1);
     if (row.extra.pair == Pair::Diameter) {
         // Shown from the circumference with pi at full precision, though typed values go to the
         // device through 3.14159: a typed 10000 comes back as 9999,99.
@@ -79,7 +79,7 @@ std::optional<QString> fieldText(const Row& row, int channel, const RegisterBloc
 }
 
 std::optional<int> itemIndex(const Row& row, int channel, const RegisterBlock& block) {
-    return param::itemIndex(row.field, row.reg(channel), block);
+    return param::itemIndex(row.field, param::registerFor(row.field, channel + 1), block);
 }
 
 std::optional<QString> pulseWeightCaption(int pulseOutputMode) {
@@ -106,7 +106,7 @@ QList<Cell> cells(const Row& row, int channel, std::uint8_t mask, bool twoChanne
 
 std::optional<RegisterWrite> toggleWrite(const Control& cell, const RegisterBlock& current) {
     if (!cell.row || cell.row->field.control != param::Control::Cells || cell.bit < 0) return std::nullopt;
-    const int reg = cell.row->reg(cell.channel);
+    const int reg = param::registerFor(cell.row->field, cell.channel + 1);
     const auto mask = current.byte(reg);
     if (!mask) return std::nullopt;
     return RegisterWrite{reg, 1, enc::u16Bytes(std::uint16_t(*mask ^ bitValue(cell.bit)))};
@@ -122,14 +122,14 @@ PairEdit pairOf(const Row& row, int channel, float value) {
         pair.diameter = value / PairPi;
     }
     // The diameter in the transducer plane follows the circumference two floats further on.
-    const int first = row.reg(channel);
+    const int first = param::registerFor(row.field, channel + 1);
     pair.writes = {RegisterWrite{first, 2, enc::f32Bytes(pair.circumference)},
                    RegisterWrite{first + 4, 2, enc::f32Bytes(pair.diameter)}};
     return pair;
 }
 
 QList<CommandStep> listSteps(const Row& row, int channel, int index) {
-    const auto write = param::itemWrite(row.field, row.reg(channel), index);
+    const auto write = param::itemWrite(row.field, param::registerFor(row.field, channel + 1), index);
     if (!write) return {};
     return {CommandStep{write->reg, std::uint16_t(index), true}, CommandStep{27, 1, true},
             CommandStep{28, 1, true}};

@@ -30,10 +30,9 @@ enum class Column { Left, Right, Centre };
 // The circumference/diameter pair: either one typed gives the other, and both go to the device.
 enum class Pair { None, Circumference, Diameter };
 
-// What a layout needs besides the field: channel 2's register, the place in the box, the caption's
-// second line and own label names, a fixed text of the layout, the pair, the condition cells.
+// What a layout needs besides the field: the place in the box, the caption's second line and own
+// label names, a fixed text of the layout, the pair, the condition cells.
 struct Extra {
-    int channel2 = 83; // channel 2's register lies this far above channel 1's (0: shared)
     Column column = Column::Left;
     int row = 0;
     const char* caption2 = nullptr;           // a second caption line under the first
@@ -47,11 +46,10 @@ struct Row {
     param::Field field;
     Extra extra{};
 
-    // The register on a channel (0 or 1); -1 for a fixed text.
-    int reg(int channel) const { return field.reg < 0 ? -1 : field.reg + channel * extra.channel2; }
-    // The control's Tag: its register, except the diameter's, which selects the channel.
+    // The control's Tag on a channel (0 or 1): its register, except the diameter's, which selects
+    // the channel.
     int tagOf(int channel) const {
-        return extra.pair == Pair::Diameter ? channel : field.tagOf(reg(channel));
+        return extra.pair == Pair::Diameter ? channel : field.tagOf(param::registerFor(field, channel + 1));
     }
 };
 

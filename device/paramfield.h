@@ -86,7 +86,8 @@ struct Place {
 struct Field {
     const char* name = "";    // object name (panels with channels add the channel)
     const char* caption = ""; // UTF-8; none when empty
-    int reg = -1;             // as the map counts it; the panel's map resolves it for a channel
+    int reg = -1;             // channel 1's register; none when negative
+    int channelStride = 0;    // channel 2's register lies this far from channel 1's (0: one for both)
     Encoding encoding = Encoding::RegisterFloat;
     Shown shown = Shown::Number;
     const char* pattern = "0.00"; // decimals of a float shown as a number
@@ -115,6 +116,13 @@ struct Field {
     bool chooses() const { return control == Control::List || control == Control::Radio; }
     int tagOf(int resolvedReg) const { return tag == TagIsRegister ? resolvedReg : tag; }
 };
+
+// The register of a row on a channel (1 or 2; any other number is taken as channel 1); -1 for a
+// row without one.
+constexpr int registerFor(const Field& field, int channel) {
+    if (field.reg < 0) return -1;
+    return channel == 2 ? field.reg + field.channelStride : field.reg;
+}
 
 // The items of a list or radio row.
 QStringList itemTexts(const Field& field);

@@ -73,9 +73,9 @@ constexpr Field Rows[] = {
     {.name = "RadioGroupDopUsil", .caption = "Дополнительное усиление", .reg = 114, .encoding = E::RegisterByte,
      .control = Radio, .items = OffOn, .fill = ItemFill::Direct, .rereadAfter = true,
      .place = {.x = Col4.x, .y = 256, .width = 169, .height = 57}},
-    {.name = "ComboBoxModeLine", .caption = "Совместная работа каналов", .reg = 96, .encoding = E::RegisterByte,
-     .control = List, .tag = TagIsRegister, .items = ChannelModes, .fill = ItemFill::Direct, .rereadAfter = true,
-     .place = at(Col3, Row3)},
+    {.name = "ComboBoxModeLine", .caption = "Совместная работа каналов", .reg = ChannelModeRead.first,
+     .encoding = E::RegisterByte, .control = List, .tag = TagIsRegister, .items = ChannelModes,
+     .fill = ItemFill::Direct, .rereadAfter = true, .place = at(Col3, Row3)},
 };
 // clang-format on
 
@@ -103,8 +103,14 @@ const Field* rowByName(const QString& objectName) {
 }
 
 const QList<Read>& reads() {
-    static const QList<Read> list{{0, 21}, {114, 1}, {96, 1}};
+    static const QList<Read> list{{0, 21}, {114, 1}, ChannelModeRead};
     return list;
+}
+
+std::optional<bool> twoChannelMode(const RegisterBlock& block) {
+    const auto index = block.byte(ChannelModeRead.first);
+    if (!index) return std::nullopt;
+    return twoChannelMode(int(*index));
 }
 
 bool refusesAddressInUse(const Field& row) {

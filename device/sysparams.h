@@ -40,10 +40,14 @@ bool refusesAddressInUse(const Field& row);
 // write that goes with it where there is one (verification mode forces clamp-on sensors).
 QList<RegisterWrite> listWrites(const Field& row, int index);
 
-// "Совместная работа каналов": item 0 is the two-channel mode.
+// "Совместная работа каналов": its register holds the list's item index, and item 0 is the
+// two-channel mode. Read alone wherever a channel's condition bits are judged.
+inline constexpr Read ChannelModeRead{96, 1};
 inline bool twoChannelMode(int modeLineIndex) {
     return modeLineIndex == 0;
 }
+// The mode a block holding that register tells; none when it does not hold it.
+std::optional<bool> twoChannelMode(const RegisterBlock& block);
 
 // The clock write for a moment of the PC clock; the fraction of the second is dropped.
 RegisterWrite clockWrite(const QDateTime& localNow);

@@ -82,84 +82,83 @@ DeviceModel::DeviceModel(const DeviceOptions& options, quint32 seed, quint32 sta
             setHolding(254 + ch, quint16(m_options.conditionByte[ch] & 0xFF));
 }
 
+namespace {
+
+// A register's factory value: a word, or a float over it and the next.
+enum class As { Word, Float };
+struct Preset {
+    int reg;
+    As as;
+    float value;
+};
+struct ChannelPreset {
+    int offset; // from the channel's base
+    As as;
+    float value[2];
+};
+
+// The system block (a word's value is a small whole number, which a float holds exactly). The
+// number, the date of making, the address, the work mode and the sensor type are each meter's own.
+// clang-format off
+constexpr Preset SystemPresets[] = {
+    {2, As::Word, 120}, {3, As::Word, 40}, {4, As::Word, 112}, {5, As::Word, 38}, {6, As::Word, 176},
+    {7, As::Word, 181},
+    {13, As::Word, 7}, // 9600 until the line says otherwise
+    {18, As::Word, 10}, {19, As::Float, 20.0f},
+    {21, As::Word, 1}, {22, As::Word, 50}, {23, As::Word, 50}, {24, As::Float, 0.0f},
+    {31, As::Float, 0.1f}, {33, As::Word, 10}, {34, As::Float, 0.01f},
+};
+
+constexpr ChannelPreset ChannelPresets[] = {
+    // Circumference, wall, outer diameter, axial base.
+    {0, As::Float, {688.0f, 499.5f}}, {2, As::Float, {6.0f, 4.5f}},
+    {4, As::Float, {float(688.0 / Pi), float(499.5 / Pi)}}, {6, As::Float, {152.0f, 118.0f}},
+    {8, As::Float, {0.1f, 0.1f}}, {10, As::Float, {5.0f, 5.0f}}, {12, As::Float, {1.0f, 1.0f}},
+    {14, As::Float, {1.0f, 1.0f}},
+    // Time-difference offset, additional delay.
+    {16, As::Float, {0.0125f, -0.0083f}}, {18, As::Float, {4.5f, 4.2f}},
+    {20, As::Float, {1.006f, 1.006f}}, {24, As::Float, {0.05f, 0.05f}}, {26, As::Float, {0.01f, 0.01f}},
+    {28, As::Float, {0.0f, 0.0f}}, {30, As::Float, {2.7f, 2.7f}},
+    // Device base, the U-bend's inner diameter and axial base, the upper and lower set points.
+    {32, As::Float, {250.0f, 200.0f}}, {34, As::Float, {50.0f, 40.0f}}, {36, As::Float, {120.0f, 100.0f}},
+    {38, As::Float, {40.0f, 30.0f}}, {40, As::Float, {0.0f, 0.3f}},
+    // The window shift (signed), then the channel's byte settings.
+    {42, As::Word, {3, -2}}, {44, As::Word, {0x30, 0x30}}, {46, As::Word, {0, 0}}, {47, As::Word, {1, 0}},
+    {48, As::Word, {1, 1}}, {49, As::Word, {1, 1}}, {50, As::Word, {0, 1}}, {51, As::Word, {0, 0}},
+    {52, As::Word, {10, 10}},
+    // The path's flight time at the liquid's sound speed is the half-sum time without the delay, so
+    // a calibration at that speed gives the meter's own delay back.
+    {65, As::Float, {267.7f, 202.2f}},
+    {71, As::Word, {4, 4}}, {73, As::Float, {100.0f, 100.0f}},
+};
+// clang-format on
+
+} // namespace
+
 void DeviceModel::applyFactoryDefaults() {
     m_regs.fill(0);
+    const auto put = [this](int reg, As as, float value) {
+        if (as == As::Float)
+            setFloatRaw(reg, value);
+        else
+            m_regs[reg] = quint16(qint16(value));
+    };
+    for (const Preset& p : SystemPresets)
+        put(p.reg, p.as, p.value);
     SeededRandom rng(SeededRandom::mix(m_seed, std::uint64_t(m_options.address), 0xE1));
     quint32 number = m_options.electronicNumber;
     if (number == 0) number = quint32(100000 + rng.next() % 900000);
-    m_regs[2] = 120;
-    m_regs[3] = 40;
-    m_regs[4] = 112;
-    m_regs[5] = 38;
-    m_regs[6] = 176;
-    m_regs[7] = 181;
     m_regs[8] = quint16(number >> 16);
     m_regs[9] = quint16(number & 0xFFFF);
     const qint64 made = (qint64(m_clockBase) - rng.range(400, 2000) * 86400) / 86400 * 86400;
     m_regs[10] = quint16(quint32(clampTime(made)) >> 16);
     m_regs[11] = quint16(quint32(clampTime(made)) & 0xFFFF);
     m_regs[12] = quint16(m_options.address & 0xFF);
-    m_regs[13] = 7;
     m_regs[15] = quint16(m_options.workMode);
     m_regs[17] = quint16(m_options.sensorType);
-    m_regs[18] = 10;
-    setFloatRaw(19, 20.0f);
-    m_regs[21] = 1;
-    m_regs[22] = 50;
-    m_regs[23] = 50;
-    setFloatRaw(24, 0.0f);
-    setFloatRaw(31, 0.1f);
-    m_regs[33] = 10;
-    setFloatRaw(34, 0.01f);
-
-    struct ChannelDefaults {
-        float circumference, wall, axialBase, upper, lower, offset, delay, deviceBase, innerDiameter,
-            uAxialBase, calibrationPath;
-        qint16 windowShift;
-        quint16 scheme, formZi;
-    };
-    const ChannelDefaults defaults[2] = {
-        {688.0f, 6.0f, 152.0f, 40.0f, 0.0f, 0.0125f, 4.5f, 250.0f, 50.0f, 120.0f, 267.7f, 3, 1, 0},
-        {499.5f, 4.5f, 118.0f, 30.0f, 0.3f, -0.0083f, 4.2f, 200.0f, 40.0f, 100.0f, 202.2f, -2, 0, 1},
-    };
-    for (int ch = 0; ch < 2; ++ch) {
-        const int b = channelBase(ch);
-        const auto& d = defaults[ch];
-        setFloatRaw(b + 0, d.circumference);
-        setFloatRaw(b + 2, d.wall);
-        setFloatRaw(b + 4, float(d.circumference / Pi));
-        setFloatRaw(b + 6, d.axialBase);
-        setFloatRaw(b + 8, 0.1f);
-        setFloatRaw(b + 10, 5.0f);
-        setFloatRaw(b + 12, 1.0f);
-        setFloatRaw(b + 14, 1.0f);
-        setFloatRaw(b + 16, d.offset);
-        setFloatRaw(b + 18, d.delay);
-        setFloatRaw(b + 20, 1.006f);
-        setFloatRaw(b + 24, 0.05f);
-        setFloatRaw(b + 26, 0.01f);
-        setFloatRaw(b + 28, 0.0f);
-        setFloatRaw(b + 30, 2.7f);
-        setFloatRaw(b + 32, d.deviceBase);
-        setFloatRaw(b + 34, d.innerDiameter);
-        setFloatRaw(b + 36, d.uAxialBase);
-        setFloatRaw(b + 38, d.upper);
-        setFloatRaw(b + 40, d.lower);
-        m_regs[b + 42] = quint16(d.windowShift);
-        m_regs[b + 44] = 0x30;
-        m_regs[b + 46] = 0;
-        m_regs[b + 47] = d.scheme;
-        m_regs[b + 48] = 1;
-        m_regs[b + 49] = 1;
-        m_regs[b + 50] = d.formZi;
-        m_regs[b + 51] = 0;
-        m_regs[b + 52] = 10;
-        // The path's flight time at the liquid's sound speed is the half-sum time without the delay,
-        // so a calibration at that speed gives the meter's own delay back.
-        setFloatRaw(b + 65, d.calibrationPath);
-        m_regs[b + 71] = 4;
-        setFloatRaw(b + 73, 100.0f);
-    }
+    for (int ch = 0; ch < 2; ++ch)
+        for (const ChannelPreset& p : ChannelPresets)
+            put(channelBase(ch) + p.offset, p.as, p.value[ch]);
     m_regs[96] = quint16(m_options.channelMode);
     m_regs[114] = 0;
     applyInstallationDefaults();

@@ -10,6 +10,7 @@
 #include "app/trafficmonitor.h"
 #include "device/counters.h"
 #include "device/generalparams.h"
+#include "device/sysparams.h"
 #include "link/portmap.h"
 #include "link/tmodbus.h"
 #include "ui/chartwindow.h"
@@ -199,7 +200,8 @@ void Tour::generalLayouts() {
     using namespace genparams;
     Exchange& link = form.exchange();
     const std::optional<RegisterBlock> common = link.readHolding(CommonRead.first, CommonRead.count);
-    const std::optional<RegisterBlock> channels = link.readHolding(96, 1);
+    const sysparams::Read modeRead = sysparams::ChannelModeRead;
+    const std::optional<RegisterBlock> channels = link.readHolding(modeRead.first, modeRead.count);
     if (!common || !channels) return;
     const bool twoChannelMode = form.TwoChannelMode;
     struct Shot {
@@ -214,14 +216,14 @@ void Tour::generalLayouts() {
     for (const Shot& shot : shots) {
         link.writeRegister(WorkModeRegister, std::uint16_t(shot.workMode));
         link.writeRegister(SensorTypeRegister, std::uint16_t(shot.sensorType));
-        link.writeRegister(96, std::uint16_t(shot.channels));
+        link.writeRegister(modeRead.first, std::uint16_t(shot.channels));
         form.TwoChannelMode = shot.channels == 0;
         form.MenuTypeParamClick(form.GeneralParam);
         save(&form, QString::fromLatin1(shot.file));
     }
     link.writeRegister(WorkModeRegister, *common->u16(WorkModeRegister));
     link.writeRegister(SensorTypeRegister, *common->u16(SensorTypeRegister));
-    link.writeRegister(96, *channels->u16(96));
+    link.writeRegister(modeRead.first, *channels->u16(modeRead.first));
     form.TwoChannelMode = twoChannelMode;
 }
 

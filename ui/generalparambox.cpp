@@ -71,7 +71,7 @@ void GeneralParamBox::addField(const Row& row, int top) {
                              .height = FieldHeight,
                              .captionAbove = CaptionToField + (lines - 1) * CaptionLine,
                              .captionHeight = CaptionLine};
-    m_fields->build(row.field, this, name, row.reg(m_channel), place, caption);
+    m_fields->build(row.field, this, name, param::registerFor(row.field, m_channel + 1), place, caption);
     if (row.extra.caption2)
         addCaption(caption + QStringLiteral("Line2"), QString::fromUtf8(row.extra.caption2), x, top);
     else if (row.extra.captionName[m_channel])
@@ -103,7 +103,7 @@ void GeneralParamBox::addCells(const Row& row) {
 void GeneralParamBox::fill(const RegisterBlock& block, bool twoChannelMode) {
     for (const Row& row : m_layout.fields) {
         const param::Field& f = row.field;
-        const int reg = row.reg(m_channel);
+        const int reg = param::registerFor(row.field, m_channel + 1);
         if (row.extra.fixedText || !block.has(reg, f.registers())) continue;
         const QString name = controlName(m_layout, row, m_channel);
         if (f.control == param::Control::List) {

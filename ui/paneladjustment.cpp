@@ -87,7 +87,7 @@ void PanelAdjustment::fill(Block block, const RegisterBlock& data, const Context
         if (r.where.block != block || f.encoding == param::Encoding::None) continue;
         const QString name = QString::fromLatin1(f.name);
         if (f.chooses()) {
-            m_fields->fill(f, name, absoluteRegister(r, context.channel), data);
+            m_fields->fill(f, name, param::registerFor(f, context.channel), data);
             continue;
         }
         if (const auto text = fieldText(r, data, context)) edit(name)->setText(*text);

@@ -96,7 +96,8 @@ PanelCounters::PanelCounters(QWidget* parent) : QFrame(parent) {
         const int channels = r.where.group == Group::Channel ? 2 : 1;
         for (int channel = 1; channel <= channels; ++channel) {
             const QString name = counters::objectName(r, channel);
-            m_fields->build(r.field, parentFor(r.where.group, channel), name, registerOf(r, channel));
+            m_fields->build(r.field, parentFor(r.where.group, channel), name,
+                            param::registerFor(r.field, channel));
             QLabel* caption = m_fields->caption(name);
             m_labels.insert(caption->objectName(), caption);
         }
@@ -145,7 +146,7 @@ void PanelCounters::fill(Group g, const RegisterBlock& data, int channel) {
         if (r.where.group != g) continue;
         const QString name = counters::objectName(r, channel);
         if (r.field.chooses())
-            m_fields->fill(r.field, name, registerOf(r, channel), data);
+            m_fields->fill(r.field, name, param::registerFor(r.field, channel), data);
         else if (const auto text = fieldText(r, data, channel))
             edit(name)->setText(*text);
     }

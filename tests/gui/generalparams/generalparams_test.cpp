@@ -115,7 +115,7 @@ TEST_F(GeneralView, EveryFieldShowsItsOwnRegister) {
         };
         for (const Row& r : l.fields) {
             for (int ch = 0; ch < 2; ++ch) {
-                const int reg = r.reg(ch);
+                const int reg = param::registerFor(r.field, ch + 1);
                 if (whole(r))
                     sim->setHolding(1, reg, quint16(reg));
                 else if (r.field.encoding == Encoding::RegisterFloat && !r.extra.fixedText)
@@ -126,10 +126,10 @@ TEST_F(GeneralView, EveryFieldShowsItsOwnRegister) {
         for (const Row& r : l.fields) {
             for (int ch = 0; ch < 2; ++ch) {
                 const QString name = controlName(l, r, ch);
-                const float value = float(r.reg(ch)) + 0.5f;
+                const float value = float(param::registerFor(r.field, ch + 1)) + 0.5f;
                 QString want;
                 if (whole(r))
-                    want = QString::number(r.reg(ch));
+                    want = QString::number(param::registerFor(r.field, ch + 1));
                 else if (r.extra.pair == Pair::Diameter)
                     want = param::formatValue(r.field, float(value / 3.14159265358979));
                 else if (r.extra.fixedText)

@@ -61,7 +61,7 @@ TEST(AdjustmentTable, EveryControlIsUniqueReadByItsBlockAndInsideItsParent) {
         if (f.encoding == param::Encoding::None) continue;
         for (int channel : {1, 2}) {
             const Read read = reads(channel)[int(r.where.block)];
-            const int reg = absoluteRegister(r, channel);
+            const int reg = param::registerFor(r.field, channel);
             EXPECT_GE(reg, read.first) << f.name;
             EXPECT_LE(reg + registers(r), read.first + read.count) << f.name << " channel " << channel;
         }

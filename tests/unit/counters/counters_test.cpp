@@ -47,9 +47,9 @@ TEST(CountersTable, EveryFieldIsUniqueInsideItsGroupAndReadByItsLayout) {
             names.insert(objectName(r, channel));
             const Read read = r.where.group == Group::Panel     ? SystemRead
                               : r.where.group == Group::Channel ? OperationRead
-                              : r.where.base == Base::Absolute  ? SettingsRead
+                              : r.field.channelStride == 0      ? SettingsRead
                                                                 : verificationRead(channel);
-            const int reg = registerOf(r, channel);
+            const int reg = param::registerFor(r.field, channel);
             EXPECT_GE(reg, read.first) << f.name << channel;
             EXPECT_LE(reg + registers(r), read.first + read.count) << f.name << channel;
         }
@@ -88,7 +88,7 @@ TEST(CountersDecode, VolumesAreSummedInDoublePrecision) {
     const RegisterBlock settings = registerBlock(24, 3, {{24, "C0200000"}, {26, "1201"}});
     EXPECT_EQ(text("EditShiftZeroPov", settings, 2), "-2,50");
     const Row& mode = *row(QStringLiteral("ComboBoxWorkModePulseExitPov"));
-    EXPECT_EQ(param::itemIndex(mode.field, registerOf(mode, 2), settings), 1);
+    EXPECT_EQ(param::itemIndex(mode.field, param::registerFor(mode.field, 2), settings), 1);
 }
 
 TEST(CountersWrites, ResetsShiftAndPulseMode) {
@@ -108,7 +108,7 @@ TEST(CountersWrites, ResetsShiftAndPulseMode) {
     const Row& shift = *row(QStringLiteral("EditShiftZeroPov"));
     for (const auto& [text, write] : typed) {
         const param::Checked checked =
-            param::check(shift.field, registerOf(shift, 1), QString::fromLatin1(text));
+            param::check(shift.field, param::registerFor(shift.field, 1), QString::fromLatin1(text));
         EXPECT_EQ(checked.verdict == param::Verdict::Write ? std::optional(checked.write) : std::nullopt,
                   write)
             << text;

@@ -20,7 +20,7 @@ const Row& field(Variant v, const char* name) {
 }
 
 param::Checked checkEdit(const Row& r, int channel, const QString& text) {
-    return param::check(r.field, r.reg(channel), text);
+    return param::check(r.field, param::registerFor(r.field, channel + 1), text);
 }
 
 // Where the device's reply carries a value: block 1 or 2 of the layout's reads, and the response
@@ -128,7 +128,7 @@ TEST(GeneralLayouts, EveryRowMatchesTheDeviceRegisterMap) {
             ASSERT_NE(golden, nullptr) << "a field the device map does not have";
             for (int ch = 0; ch < 2; ++ch) {
                 const Place want = ch == 0 ? golden->ch1 : golden->ch2;
-                const Place got = placeOf(l, f, r.reg(ch));
+                const Place got = placeOf(l, f, param::registerFor(r.field, ch + 1));
                 EXPECT_EQ(got.block, want.block) << "channel " << ch + 1;
                 EXPECT_EQ(got.byte, want.byte) << "channel " << ch + 1;
             }
@@ -186,7 +186,7 @@ TEST(GeneralLayouts, RangeEdgesOfEveryEditor) {
                 const param::Checked check = checkEdit(f, ch, QString::fromUtf8(text));
                 EXPECT_EQ(check.verdict, Verdict::Write)
                     << layout(e.layout).code << " " << e.name << " " << text;
-                EXPECT_EQ(check.write.reg, f.reg(ch));
+                EXPECT_EQ(check.write.reg, param::registerFor(f.field, ch + 1));
                 EXPECT_EQ(check.write.count, f.field.keys == QLatin1String("0123456789") ? 1 : 2);
             }
             for (const char* text : e.refused)

@@ -26,10 +26,12 @@ TEST(Installation, EveryLayoutShowsValuesItsEditorsWouldAccept) {
                 if (r.field.control == param::Control::List)
                     EXPECT_TRUE(itemIndex(r, ch, all));
                 else if (r.field.editable())
-                    EXPECT_EQ(param::check(r.field, r.reg(ch), *fieldText(r, ch, all)).verdict,
-                              Verdict::Write);
+                    EXPECT_EQ(
+                        param::check(r.field, param::registerFor(r.field, ch + 1), *fieldText(r, ch, all))
+                            .verdict,
+                        Verdict::Write);
                 else
-                    EXPECT_GT(*all.f32(r.reg(ch)), 0.0f);
+                    EXPECT_GT(*all.f32(param::registerFor(r.field, ch + 1)), 0.0f);
             }
         }
     }

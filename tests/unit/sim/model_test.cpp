@@ -100,6 +100,30 @@ TEST(Model, SystemBlockIsPlausible) {
     }
 }
 
+TEST(Model, FactoryRegistersAsShipped) {
+    // Registers 2 to 201 of a new meter (seed 1): every test and picture starts from these, so a
+    // default that moves, or two that swap, shows here first.
+    const QByteArray want =
+        hex("0078 0028 0070 0026 00b0 00b5 0009 a966 5fe5 2b80 0001 0007 0000 0000 0000 0000"
+            "000a 41a0 0000 0001 0032 0032 0000 0000 0001 0000 0000 0000 0000 3dcc cccd 000a"
+            "3c23 d70a 442c 0000 40c0 0000 435a ff49 4318 0000 3dcc cccd 40a0 0000 3f80 0000"
+            "3f80 0000 3c4c cccd 4090 0000 3f80 c49c 0000 0000 3d4c cccd 3c23 d70a 0000 0000"
+            "402c cccd 437a 0000 4248 0000 42f0 0000 4220 0000 0000 0000 0003 0000 0094 0000"
+            "0000 0001 0001 0001 0000 0000 000a 0000 0000 0000 0000 0000 0000 0000 0000 0000"
+            "0000 0000 0000 4385 d99a 0000 0000 0000 0000 0004 0000 3c23 d70a 0000 0000 0000"
+            "0000 0000 0000 0000 0000 43f9 c000 4090 0000 431e feec 42ec 0000 3dcc cccd 40a0"
+            "0000 3f80 0000 3f80 0000 bc07 fcb9 4086 6666 3f80 c49c 0000 0000 3d4c cccd 3c23"
+            "d70a 0000 0000 402c cccd 4348 0000 4220 0000 42c8 0000 41f0 0000 3e99 999a fffe"
+            "0000 0030 0000 0000 0000 0001 0001 0001 0000 000a 0000 0000 0000 0000 0000 0000"
+            "0000 0000 0000 0000 0000 0000 434a 3333 0000 0000 0000 0000 0004 0000 3c23 d70a"
+            "0000 0000 0000 0000 0000 0000 0000 0000");
+    auto m = meter();
+    QByteArray got;
+    for (int r = 2; r < 202; ++r)
+        got += char(m.holding(r) >> 8), got += char(m.holding(r) & 0xFF);
+    EXPECT_EQ(toHex(got), toHex(want));
+}
+
 TEST(Model, OptionsChooseModeSensorChannelsAndNumber) {
     DeviceOptions o;
     o.address = 7;

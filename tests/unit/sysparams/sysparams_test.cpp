@@ -129,6 +129,20 @@ TEST(SysParamsDecode, ListCodes) {
     EXPECT_FALSE(twoChannelMode(-1));
 }
 
+TEST(SysParamsLists, TheChannelModeReadAloneTellsTheMode) {
+    // The discovery, the command line and the view read the mode alone; the view's list is its row.
+    EXPECT_EQ(ChannelModeRead.first, row("ComboBoxModeLine").reg);
+    EXPECT_EQ(ChannelModeRead.count, 1);
+    struct Case {
+        const char* data;
+        std::optional<bool> twoChannels;
+    };
+    // Only the low byte counts; a block of another register tells nothing.
+    for (const Case c : {Case{"0000", true}, Case{"0001", false}, Case{"0005", false}, Case{"0100", true}})
+        EXPECT_EQ(twoChannelMode(RegisterBlock(96, hex(c.data))), c.twoChannels) << c.data;
+    EXPECT_EQ(twoChannelMode(RegisterBlock(95, hex("0000"))), std::nullopt);
+}
+
 TEST(SysParamsLists, WritesOfAChoice) {
     EXPECT_EQ(listWrites(row("ComboSpeedRS"), 7), (QList<RegisterWrite>{{13, 1, hex("0009")}}));
     EXPECT_EQ(listWrites(row("ComboSpeedRS"), 0), (QList<RegisterWrite>{{13, 1, hex("0002")}}));
