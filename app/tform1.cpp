@@ -548,7 +548,7 @@ LinkSettings TForm1::linkSettings() const {
     LinkSettings s;
     s.Settings = ModBus->MSComm1()->Settings();
     s.CommPort = ModBus->MSComm1() ? ModBus->MSComm1()->CommPort() : 1;
-    s.RtsMode = ModBus->RtsMode;
+    s.RtsMode = ModBus->rtsMode();
     s.UseModem = UseModem;
     s.ModemInitString = ModemInitString;
     s.DialPrefix = DialPrefix;
@@ -565,7 +565,7 @@ void TForm1::applyLinkSettings(const LinkSettings& s) {
             meterChosen();
         }
     }
-    ModBus->RtsMode = s.RtsMode;
+    ModBus->setRtsMode(s.RtsMode);
     UseModem = s.UseModem;
     ModemInitString = s.ModemInitString;
     DialPrefix = s.DialPrefix;

@@ -34,8 +34,8 @@ Run readHourArchive(TModBus& bus, int baud) {
     Run run;
     const archives::RequestFn request = [&](const archives::Request& r) -> std::optional<QByteArray> {
         archives::send(bus, 1, r);
-        run.wireMs += wireMs(bus.OutputFrame.size() + bus.Received, baud);
-        run.replySizes << bus.Received;
+        run.wireMs += wireMs(bus.requestFrame().size() + bus.replyFrame().size(), baud);
+        run.replySizes << bus.replyFrame().size();
         if (!bus.replyOk()) return std::nullopt;
         return bus.reply();
     };

@@ -34,7 +34,7 @@ class InstantLine : public CommControl {
             reply = crc16::appended(request.left(1) + '\x03' + char(2 * m_registers) +
                                     QByteArray(2 * m_registers, '\x11'));
         pending = reply;
-        if (OnComm) OnComm();
+        emit received();
     }
     QByteArray Input() override { return std::exchange(pending, {}); }
     int CommEvent() const override { return pending.isEmpty() ? 0 : ComEvReceive; }

@@ -128,7 +128,7 @@ int numbers(const QStringList& args, QList<long long>* into) {
 // The reply of the request just made: the frame with --raw, then the lines `print` makes of it, or
 // the reason there is none.
 int answer(TModBus& bus, const Call& c, const std::function<void()>& print = {}) {
-    if (c.line.isSet(QStringLiteral("raw")) && bus.Received > 0)
+    if (c.line.isSet(QStringLiteral("raw")) && !bus.reply().isEmpty())
         out() << "raw: " << bus.reply().toHex(' ').toUpper() << '\n';
     if (!bus.replyOk()) {
         out().flush();
@@ -464,7 +464,7 @@ int execute(const QStringList& args, Trace& trace) {
         // A device server that refuses gets the growing delays the monitor's polls give it, but
         // within the one open this program makes.
         comm->setRetryWindowMs(TcpComm::ConnectTimeoutMs);
-        bus.RtsMode = line.isSet(QStringLiteral("rts"));
+        bus.setRtsMode(line.isSet(QStringLiteral("rts")));
         bus.setFastCompletion(line.isSet(QStringLiteral("fast")));
         bus.setRetries(int(*retries));
     };

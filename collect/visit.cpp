@@ -40,7 +40,7 @@ struct Tally {
     std::int64_t bytes = 0;
     void count(const TModBus& bus) {
         ++requests;
-        bytes += bus.OutputFrame.size() + bus.Received;
+        bytes += bus.requestFrame().size() + bus.replyFrame().size();
         if (!bus.replyOk()) ++linkFailures;
     }
 };

@@ -2,15 +2,17 @@
 // The slice of a serial port that the ModBus engine uses; a scripted fake replaces it in tests.
 // The line's timing belongs here too: only the control knows what its line's speed means.
 #include <QByteArray>
+#include <QObject>
 #include <QString>
-#include <functional>
 
-class CommControl {
+class CommControl : public QObject {
+    Q_OBJECT
   public:
     // CommEvent value meaning "received bytes are waiting".
     static constexpr int ComEvReceive = 2;
 
-    virtual ~CommControl() = default;
+    explicit CommControl(QObject* parent = nullptr) : QObject(parent) {}
+    ~CommControl() override = default;
 
     virtual QString Settings() const = 0;
     virtual bool PortOpen() const = 0;
@@ -50,9 +52,12 @@ class CommControl {
 
     static constexpr int SlowestSpeed = 300;
 
-    // Raised on the UI thread, from inside event processing, whenever received bytes are waiting.
-    std::function<void()> OnComm;
-    // Raised when the port or the connection went away while open (an unplugged adapter, a device
-    // server that closed the connection).
-    std::function<void()> OnLinkLost;
+  signals:
+    // Received bytes are waiting (CommEvent() says ComEvReceive while it is raised). Raised in the
+    // control's own thread, from inside its event processing: the engine's line, which reads them,
+    // listens directly.
+    void received();
+    // The port or the connection went away while open (an unplugged adapter, a device server that
+    // closed the connection); raised once per loss.
+    void linkLost(const QString& reason);
 };

@@ -58,15 +58,20 @@ LinkLine::~LinkLine() {
 }
 
 void LinkLine::bind(CommControl* control) {
+    unbind();
     m_comm = control;
-    m_comm->OnComm = [this] { onComm(); };
-    m_comm->OnLinkLost = [this] { onLinkLost(); };
+    // Direct: the control raises its events in this thread, and the line reads the bytes while the
+    // control still says they are waiting.
+    m_connections = {
+        connect(m_comm, &CommControl::received, this, &LinkLine::onComm, Qt::DirectConnection),
+        connect(m_comm, &CommControl::linkLost, this, &LinkLine::onLinkLost, Qt::DirectConnection)};
 }
 
 void LinkLine::unbind() {
-    if (!m_comm) return;
-    m_comm->OnComm = nullptr;
-    m_comm->OnLinkLost = nullptr;
+    // By the connections, not the control: a port that chose another control has already deleted
+    // the old one.
+    for (const QMetaObject::Connection& c : m_connections)
+        disconnect(c);
     m_comm = nullptr;
 }
 
@@ -161,7 +166,7 @@ void LinkLine::transact(const Request& request) {
 void LinkLine::finish(const QString& portError) {
     // Every byte is counted before the verdict.
     reportChunks();
-    emit finished(m_reply, int(m_fault), int(m_completion), portError, int(m_lastByteMs));
+    emit finished(m_reply, m_fault, m_completion, portError, int(m_lastByteMs));
 }
 
 void LinkLine::reportChunks() {

@@ -9,12 +9,14 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <array>
 
 class QTimer;
 
 // What ended the wait for a reply: the silence after the last byte (the line's own rule), a frame
 // complete by its length, or a short gap after a frame whose length cannot be known.
 enum class ReplyCompletion { Silence, Length, Gap };
+Q_DECLARE_METATYPE(ReplyCompletion)
 
 class LinkLine : public QObject {
     Q_OBJECT
@@ -47,6 +49,7 @@ class LinkLine : public QObject {
     // What went wrong outside the reply's bytes themselves. Refused is the engine's own: a request
     // that cannot make a frame never reaches the line.
     enum class Fault { None, PortFailed, Refused, Overflow, LineNoise, LinkLost };
+    Q_ENUM(Fault)
 
     explicit LinkLine(QObject* parent = nullptr);
     ~LinkLine() override;
@@ -65,17 +68,15 @@ class LinkLine : public QObject {
     int replyGapMs() const;
     int interFrameGapMs(bool rtsMode) const;
 
-    QTimer* replyTimer() const { return m_replyTimer; }
-    QTimer* rtsTimer() const { return m_rtsTimer; }
-
   signals:
     void portOpenFailed(const QString& reason);
     void frameSent(const QByteArray& frame);
     void chunkReceived(int bytes);
     void bytesDiscarded(const QByteArray& bytes);
-    // fault is a Fault, completion a ReplyCompletion; reply holds at most BufferSize bytes; replyMs
-    // runs from the request going out to the reply's last byte (-1: nothing came).
-    void finished(const QByteArray& reply, int fault, int completion, const QString& portError, int replyMs);
+    // reply holds at most BufferSize bytes; replyMs runs from the request going out to the reply's
+    // last byte (-1: nothing came).
+    void finished(const QByteArray& reply, LinkLine::Fault fault, ReplyCompletion completion,
+                  const QString& portError, int replyMs);
 
   private:
     // Bytes that arrive count as the reply only once the request is out (sending, which lasts while
@@ -101,6 +102,7 @@ class LinkLine : public QObject {
     void finish(const QString& portError = {});
 
     CommControl* m_comm = nullptr;
+    std::array<QMetaObject::Connection, 2> m_connections;
     Request m_request;
     QByteArray m_reply;
     State m_state = State::Idle;

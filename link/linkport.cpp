@@ -104,13 +104,12 @@ void LinkPort::choose() {
         m_tcp->setUrl(name);
         m_tcp->setSettings(m_settings);
         m_tcp->setRetryWindowMs(m_retryWindowMs);
-        connect(m_tcp.get(), &TcpComm::connectionLost, this, &LinkPort::portLost);
     } else {
         m_serial = std::make_unique<TMSComm>();
         m_serial->setPortName(name);
         m_serial->setSettings(m_settings);
-        connect(m_serial.get(), &TMSComm::portLost, this, &LinkPort::portLost);
     }
+    connect(&control(), &CommControl::linkLost, this, &LinkPort::portLost);
     emit controlChanged();
     if (wasOpen) control().setPortOpen(true);
 }

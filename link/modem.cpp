@@ -56,7 +56,7 @@ QString replyText(const TModBus& bus) {
 void tellReply(const TModBus& bus, int commandLength, const Transcript& transcript) {
     if (!transcript) return;
     const QString received = cp1251::decode(bus.reply());
-    const int count = bus.Received - commandLength - 5;
+    const int count = int(bus.reply().size()) - commandLength - 5;
     if (count > 0) transcript(received.mid(commandLength + 4, count));
 }
 

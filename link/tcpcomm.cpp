@@ -5,7 +5,7 @@
 
 #include <QUrl>
 
-TcpComm::TcpComm(QObject* parent) : QObject(parent) {
+TcpComm::TcpComm(QObject* parent) : CommControl(parent) {
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpComm::onReadyRead);
     connect(&m_socket, &QTcpSocket::disconnected, this, &TcpComm::onDisconnected);
 }
@@ -124,7 +124,7 @@ void TcpComm::onReadyRead() {
     m_heard = true;
     m_fruitless = 0;
     m_commEvent = ComEvReceive;
-    if (OnComm) OnComm();
+    emit received();
     m_commEvent = 0;
 }
 
@@ -133,6 +133,5 @@ void TcpComm::onDisconnected() {
     // A server that accepts and closes at once, again and again, must not be hammered.
     if (!m_heard) ++m_fruitless;
     m_sinceAttempt.start();
-    if (OnLinkLost) OnLinkLost();
-    emit connectionLost(QStringLiteral("%1: the server closed the connection").arg(m_url));
+    emit linkLost(QStringLiteral("%1: the server closed the connection").arg(m_url));
 }

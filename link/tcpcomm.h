@@ -4,7 +4,6 @@
 #include "link/commcontrol.h"
 
 #include <QElapsedTimer>
-#include <QObject>
 #include <QTcpSocket>
 #include <optional>
 
@@ -13,7 +12,7 @@ struct TcpEndpoint {
     quint16 port = 0;
 };
 
-class TcpComm : public QObject, public CommControl {
+class TcpComm : public CommControl {
     Q_OBJECT
   public:
     // How long a connection may take to be made, host name lookup included.
@@ -56,10 +55,6 @@ class TcpComm : public QObject, public CommControl {
 
     // The wait before the next attempt to connect, counted from the end of the last one.
     int retryDelayMs() const;
-
-  signals:
-    // The server closed the connection, or it broke; reported once per connection.
-    void connectionLost(const QString& reason);
 
   private:
     bool connectNow(QString* error);

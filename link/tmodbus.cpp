@@ -27,6 +27,10 @@ std::optional<std::uint16_t> low16(double x) {
     return std::uint16_t(m);
 }
 
+QByteArray bytesOf(std::initializer_list<std::uint8_t> bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.begin()), qsizetype(bytes.size()));
+}
+
 bool isRead(int function) {
     return function == FnReadCoils || function == FnReadHolding || function == FnReportSlaveId ||
            function == FnReadArchive;
@@ -89,9 +93,9 @@ TModBus::~TModBus() {
 }
 
 void TModBus::init() {
-    ReplyTimer = m_line->replyTimer();
-    RtsTimer = m_line->rtsTimer();
-    CommandMode = false;
+    // The verdict crosses from the link thread.
+    qRegisterMetaType<LinkLine::Fault>();
+    qRegisterMetaType<ReplyCompletion>();
     // Queued from the link thread, so they come on this thread in the order the line had them.
     connect(m_line, &LinkLine::portOpenFailed, this, &TModBus::portOpenFailed);
     connect(m_line, &LinkLine::frameSent, this, &TModBus::frameSent);
@@ -101,10 +105,6 @@ void TModBus::init() {
         emit bytesDiscarded(bytes);
     });
     connect(m_line, &LinkLine::finished, this, &TModBus::finish);
-}
-
-std::uint16_t TModBus::Crc16(int count) const {
-    return crc16::compute(Buffer.data(), std::clamp(count, 0, BufferSize));
 }
 
 template <typename Done> void TModBus::waitLine(Done done) {
@@ -120,18 +120,18 @@ int TModBus::replyGapMs() const {
 }
 
 int TModBus::interFrameGapMs() const {
-    return m_line->interFrameGapMs(RtsMode);
+    return m_line->interFrameGapMs(m_rtsMode);
 }
 
-void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
+void TModBus::transact(int byteCount, int timeoutMs) {
     clearOutcome();
-    const LinkLine::Request request{.frame = OutputFrame,
-                                    .rtsBytes = ByteCount,
-                                    .timeoutMs = TimeoutMs,
+    const LinkLine::Request request{.frame = m_request,
+                                    .rtsBytes = byteCount,
+                                    .timeoutMs = timeoutMs,
                                     .silenceMs = m_silenceMs,
-                                    .rtsMode = RtsMode,
+                                    .rtsMode = m_rtsMode,
                                     .fast = m_fast,
-                                    .commandLine = CommandMode,
+                                    .commandLine = m_commandMode,
                                     .expectAddress = m_expectAddress,
                                     .expectFunction = m_expectFunction,
                                     .settleFirst = m_settleNext};
@@ -150,37 +150,30 @@ void TModBus::Transact(std::int32_t ByteCount, std::int32_t TimeoutMs) {
     }
     // A modem's command line is judged by its words, not as a frame. A link that went away (a device
     // server that hung up before any byte) has nothing more on its way, whatever the status says.
-    m_settleNext = m_settleAfterFailure && !CommandMode && m_fault != Fault::LinkLost &&
+    m_settleNext = m_settleAfterFailure && !m_commandMode && m_fault != Fault::LinkLost &&
                    mayStillBeAnswered(replyStatus());
     m_state = State::Idle;
     emit transactionEnded();
 }
 
-void TModBus::finish(const QByteArray& reply, int fault, int completion, const QString& portError,
-                     int replyMs) {
-    ReplyMs = replyMs;
-    Received = std::min<int>(BufferSize, int(reply.size()));
-    std::copy_n(reinterpret_cast<const std::uint8_t*>(reply.constData()), Received, Buffer.begin());
-    m_completion = ReplyCompletion(completion);
-    m_fault = Fault(fault);
+void TModBus::finish(const QByteArray& reply, Fault fault, ReplyCompletion completion,
+                     const QString& portError, int replyMs) {
+    m_replyMs = replyMs;
+    m_reply = reply.left(BufferSize);
+    m_completion = completion;
+    m_fault = fault;
     m_portError = portError;
-    Valid = m_fault != Fault::PortFailed && m_fault != Fault::Overflow && m_fault != Fault::LineNoise &&
-            Crc16(Received) == 0;
     m_verdict = true;
 }
 
-void TModBus::sendFrame(int length, int function, int expectedDataBytes) {
-    const std::uint16_t crc = Crc16(length);
-    Buffer[length] = std::uint8_t(crc & 0xFF);
-    Buffer[length + 1] = std::uint8_t(crc >> 8);
-    const int total = length + 2;
-    OutputFrame = QByteArray(reinterpret_cast<const char*>(Buffer.data()), total);
-    m_expectAddress = Buffer[0];
+void TModBus::sendFrame(const QByteArray& frame, int function, int expectedDataBytes) {
+    m_request = crc16::appended(frame);
+    m_expectAddress = std::uint8_t(frame[0]);
     m_expectFunction = function;
     m_expectData = expectedDataBytes;
     const bool write = function == FnWriteCoil || function == FnWriteRegister || function == FnWriteRegisters;
-    m_expectEcho = write ? OutputFrame.left(6) : QByteArray();
-    transactRetrying(total, function);
+    m_expectEcho = write ? m_request.left(6) : QByteArray();
+    transactRetrying(int(m_request.size()), function);
 }
 
 void TModBus::transactRetrying(int total, int function) {
@@ -188,15 +181,14 @@ void TModBus::transactRetrying(int total, int function) {
     // twice: only reads are asked again.
     const int repeats = isRead(function) ? m_retries : 0;
     for (int attempt = 0;; ++attempt) {
-        Transact(total, m_silenceMs);
+        transact(total, m_silenceMs);
         if (attempt >= repeats || !worthAskingAgain(replyStatus())) return;
     }
 }
 
 void TModBus::clearOutcome() {
-    Valid = false;
-    Received = 0;
-    ReplyMs = -1;
+    m_reply.clear();
+    m_replyMs = -1;
     m_fault = Fault::None;
     m_completion = ReplyCompletion::Silence;
 }
@@ -207,10 +199,8 @@ void TModBus::refuse() {
 }
 
 void TModBus::ReadHoldingRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first) {
-    const std::uint8_t frame[] = {address, FnReadHolding, std::uint8_t(first >> 8), std::uint8_t(first),
-                                  0,       count};
-    std::copy(std::begin(frame), std::end(frame), Buffer.begin());
-    sendFrame(6, FnReadHolding, 2 * count);
+    sendFrame(bytesOf({address, FnReadHolding, std::uint8_t(first >> 8), std::uint8_t(first), 0, count}),
+              FnReadHolding, 2 * count);
 }
 
 void TModBus::WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint16_t first,
@@ -221,69 +211,43 @@ void TModBus::WriteRegisters(std::uint8_t address, std::uint8_t count, std::uint
         refuse();
         return;
     }
-    const std::uint8_t head[] = {
-        address, FnWriteRegisters,       std::uint8_t(first >> 8), std::uint8_t(first), 0,
-        count,   std::uint8_t(2 * count)};
-    std::copy(std::begin(head), std::end(head), Buffer.begin());
-    std::copy(data.begin(), data.end(), Buffer.begin() + 7);
-    sendFrame(7 + int(data.size()), FnWriteRegisters, -1);
+    const QByteArray head = bytesOf({address, FnWriteRegisters, std::uint8_t(first >> 8), std::uint8_t(first),
+                                     0, count, std::uint8_t(2 * count)});
+    sendFrame(head + data, FnWriteRegisters, -1);
 }
 
 void TModBus::WriteRegister(std::uint8_t address, std::uint16_t reg, std::uint16_t value) {
-    const std::uint8_t frame[] = {address,           FnWriteRegister,          std::uint8_t(reg >> 8),
-                                  std::uint8_t(reg), std::uint8_t(value >> 8), std::uint8_t(value)};
-    std::copy(std::begin(frame), std::end(frame), Buffer.begin());
-    sendFrame(6, FnWriteRegister, -1);
+    sendFrame(bytesOf({address, FnWriteRegister, std::uint8_t(reg >> 8), std::uint8_t(reg),
+                       std::uint8_t(value >> 8), std::uint8_t(value)}),
+              FnWriteRegister, -1);
 }
 
 void TModBus::ReadCoils(std::uint8_t address, std::uint16_t first, std::uint16_t quantity) {
-    const std::uint8_t frame[] = {address,
-                                  FnReadCoils,
-                                  std::uint8_t(first >> 8),
-                                  std::uint8_t(first),
-                                  std::uint8_t(quantity >> 8),
-                                  std::uint8_t(quantity)};
-    std::copy(std::begin(frame), std::end(frame), Buffer.begin());
-    sendFrame(6, FnReadCoils, (quantity + 7) / 8);
+    sendFrame(bytesOf({address, FnReadCoils, std::uint8_t(first >> 8), std::uint8_t(first),
+                       std::uint8_t(quantity >> 8), std::uint8_t(quantity)}),
+              FnReadCoils, (quantity + 7) / 8);
 }
 
 void TModBus::SetCoil(std::uint8_t address, std::uint16_t coil) {
-    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil),
-                                  0xFF,    0x00};
-    std::copy(std::begin(frame), std::end(frame), Buffer.begin());
-    sendFrame(6, FnWriteCoil, -1);
+    sendFrame(bytesOf({address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil), 0xFF, 0x00}),
+              FnWriteCoil, -1);
 }
 
 void TModBus::ClearCoil(std::uint8_t address, std::uint16_t coil) {
-    const std::uint8_t frame[] = {address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil),
-                                  0x00,    0x00};
-    std::copy(std::begin(frame), std::end(frame), Buffer.begin());
-    sendFrame(6, FnWriteCoil, -1);
+    sendFrame(bytesOf({address, FnWriteCoil, std::uint8_t(coil >> 8), std::uint8_t(coil), 0x00, 0x00}),
+              FnWriteCoil, -1);
 }
 
 void TModBus::ReportSlaveId(std::uint8_t address) {
-    Buffer[0] = address;
-    Buffer[1] = FnReportSlaveId;
-    sendFrame(2, FnReportSlaveId, -1);
+    sendFrame(bytesOf({address, FnReportSlaveId}), FnReportSlaveId, -1);
 }
 
 void TModBus::ReadArchiveByDate(std::uint8_t address, std::uint8_t archive, std::uint8_t count,
                                 const QDateTime& when) {
-    const std::uint8_t frame[] = {address,
-                                  FnReadArchive,
-                                  0,
-                                  archive,
-                                  0,
-                                  count,
-                                  1,
-                                  0,
-                                  0,
-                                  std::uint8_t(when.time().hour()),
-                                  std::uint8_t(when.date().day()),
-                                  std::uint8_t(when.date().month()),
-                                  std::uint8_t(when.date().year() % 100)};
-    std::copy(std::begin(frame), std::end(frame), Buffer.begin());
-    sendFrame(13, FnReadArchive, -1);
+    sendFrame(bytesOf({address, FnReadArchive, 0, archive, 0, count, 1, 0, 0,
+                       std::uint8_t(when.time().hour()), std::uint8_t(when.date().day()),
+                       std::uint8_t(when.date().month()), std::uint8_t(when.date().year() % 100)}),
+              FnReadArchive, -1);
 }
 
 void TModBus::ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, std::uint8_t count,
@@ -294,20 +258,9 @@ void TModBus::ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, st
         return;
     }
     const std::uint16_t number = *bits;
-    const std::uint8_t frame[] = {
-        address, FnReadArchive, 0, archive, 0, count, 0, std::uint8_t(number >> 8), std::uint8_t(number)};
-    std::copy(std::begin(frame), std::end(frame), Buffer.begin());
-    sendFrame(9, FnReadArchive, -1);
-}
-
-void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
-                          const QDateTime& when) {
-    if (mode == 1) ReadArchiveByDate(address, archive, count, when);
-}
-
-void TModBus::ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
-                          double recordNumber) {
-    if (mode == 0) ReadArchiveByRecord(address, archive, count, recordNumber);
+    sendFrame(bytesOf({address, FnReadArchive, 0, archive, 0, count, 0, std::uint8_t(number >> 8),
+                       std::uint8_t(number)}),
+              FnReadArchive, -1);
 }
 
 bool TModBus::SendCommandLine(const QString& text, std::int32_t silenceMs) {
@@ -316,10 +269,6 @@ bool TModBus::SendCommandLine(const QString& text, std::int32_t silenceMs) {
         refuse();
         return false;
     }
-    std::copy(bytes.begin(), bytes.end(), Buffer.begin());
-    Buffer[bytes.size()] = 13;
-    Buffer[bytes.size() + 1] = 13;
-    Buffer[bytes.size() + 2] = 10;
     sendToModem(bytes + QByteArray("\r\r"), int(bytes.size()), silenceMs);
     return true;
 }
@@ -329,16 +278,12 @@ void TModBus::SendModemBytes(const QByteArray& bytes, std::int32_t silenceMs) {
 }
 
 void TModBus::sendToModem(const QByteArray& bytes, int byteCount, int silenceMs) {
-    CommandMode = true;
-    OutputFrame = bytes;
+    m_commandMode = true;
+    m_request = bytes;
     m_expectAddress = m_expectFunction = m_expectData = -1;
     m_expectEcho.clear();
-    Transact(byteCount, silenceMs);
-    CommandMode = false;
-}
-
-QByteArray TModBus::reply() const {
-    return QByteArray(reinterpret_cast<const char*>(Buffer.data()), std::clamp(Received, 0, BufferSize));
+    transact(byteCount, silenceMs);
+    m_commandMode = false;
 }
 
 int TModBus::exceptionCode() const {
@@ -356,12 +301,12 @@ ReplyStatus TModBus::replyStatus() const {
     default:
         break;
     }
-    if (Received == 0) return ReplyStatus::NoReply;
+    if (m_reply.isEmpty()) return ReplyStatus::NoReply;
     if (m_fault == Fault::LineNoise) return ReplyStatus::LineNoise;
-    // A whole frame that came before the link went is as good as any.
-    if (!Valid) return m_fault == Fault::LinkLost ? ReplyStatus::LinkLost : ReplyStatus::CrcError;
-    if (m_expectFunction < 0) return ReplyStatus::Ok;
     const RtuFrame frame = replyFrame();
+    // A whole frame that came before the link went is as good as any.
+    if (!frame.crcOk()) return m_fault == Fault::LinkLost ? ReplyStatus::LinkLost : ReplyStatus::CrcError;
+    if (m_expectFunction < 0) return ReplyStatus::Ok;
     if (frame.size() < 4) return ReplyStatus::WrongLength;
     if (m_expectAddress >= 0 && frame.address() != m_expectAddress) return ReplyStatus::WrongAddress;
     const int function = frame.function();

@@ -9,17 +9,14 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <memory>
 
 class LinkPort;
 class QThread;
-class QTimer;
 
 class TModBus : public QObject {
     Q_OBJECT
@@ -43,21 +40,10 @@ class TModBus : public QObject {
     // go through MSComm1() to act on it.
     CommControl& comm() const { return *m_line->control(); }
 
-    // Engine state read by callers.
-    std::array<std::uint8_t, BufferSize> Buffer{};
-    std::int32_t Received = 0;
-    // From the request going out to the last byte of the reply, timed on the line; -1: nothing came.
-    int ReplyMs = -1;
-    bool Valid = false;
-    bool RtsMode = false;
-    bool CommandMode = false;
-    QByteArray OutputFrame;
-    // The line's timers (the link thread's, with the engine's own port).
-    QTimer* ReplyTimer = nullptr;
-    QTimer* RtsTimer = nullptr;
-
-    void Transact(std::int32_t ByteCount, std::int32_t TimeoutMs);
-    std::uint16_t Crc16(int count) const;
+    // RTS is raised while a request goes out, for an RS-485 converter switched by it. Taken up by the
+    // next transaction.
+    void setRtsMode(bool on) { m_rtsMode = on; }
+    bool rtsMode() const { return m_rtsMode; }
 
     // Requests. Arguments are sent as given, except where they cannot make a frame: then nothing is
     // sent and the reply status says Refused.
@@ -76,12 +62,6 @@ class TModBus : public QObject {
     // Function 65 by record number: the number, rounded, low 16 bits; NaN and infinities are refused.
     void ReadArchiveByRecord(std::uint8_t address, std::uint8_t archive, std::uint8_t count,
                              double recordNumber);
-    // The two above under their old name: mode 1 with a date, mode 0 with a record number; any
-    // other pairing sends nothing and leaves the engine as it was.
-    void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
-                     const QDateTime& when);
-    void ReadArchive(std::uint8_t address, std::uint8_t archive, std::uint8_t count, std::int32_t mode,
-                     double recordNumber);
     // A modem command line: the text in Windows-1251 and CR CR. Texts over MaxCommandLine bytes are
     // refused (false).
     static constexpr int MaxCommandLine = 100;
@@ -110,13 +90,20 @@ class TModBus : public QObject {
     // What an RS-485 converter switched by RTS needs on top of the gap before it may send again.
     static constexpr int RtsTurnaroundMs = LinkLine::RtsTurnaroundMs;
 
-    // Judges the last reply against the request that was sent (Valid alone only says the CRC fits).
+    // Judges the last reply against the request that was sent (a fitting CRC alone says little).
     ReplyStatus replyStatus() const;
     int exceptionCode() const;
     bool replyOk() const { return replyStatus() == ReplyStatus::Ok; }
-    // The bytes of the last reply (Received bytes from Buffer, at most BufferSize).
-    QByteArray reply() const;
-    RtuFrame replyFrame() const { return RtuFrame(reply()); }
+    // The last request as it went out, CRC included (a modem's command line: its bytes); it stays
+    // when a later request is refused unsent.
+    RtuFrame requestFrame() const { return RtuFrame(m_request); }
+    // The bytes of the last reply, at most BufferSize.
+    QByteArray reply() const { return m_reply; }
+    RtuFrame replyFrame() const { return RtuFrame(m_reply); }
+    // From the request going out to the last byte of the reply, timed on the line; -1: nothing came.
+    int replyMs() const { return m_replyMs; }
+    // The transaction under way is a modem's command line, not a ModBus request.
+    bool commandMode() const { return m_commandMode; }
 
     bool inTransaction() const { return m_state != State::Idle; }
     bool portFailed() const { return m_fault == Fault::PortFailed; }
@@ -174,15 +161,21 @@ class TModBus : public QObject {
     // After every transaction, sent or not; the engine's state then tells how it went.
     void transactionEnded();
 
+  protected:
+    using Fault = LinkLine::Fault;
+    // Takes the line's verdict on the last request. Open to a subclass, so that an engine can be
+    // handed verdicts a line's clock would not give (chosen reply times).
+    void finish(const QByteArray& reply, Fault fault, ReplyCompletion completion, const QString& portError,
+                int replyMs);
+
   private:
     // Whether a transaction is out on the line, waiting for its verdict.
     enum class State { Idle, Waiting };
-    using Fault = LinkLine::Fault;
 
     void init();
-    // Takes the line's verdict.
-    void finish(const QByteArray& reply, int fault, int completion, const QString& portError, int replyMs);
-    void sendFrame(int length, int function, int expectedDataBytes);
+    void transact(int byteCount, int timeoutMs);
+    // The frame without its CRC.
+    void sendFrame(const QByteArray& frame, int function, int expectedDataBytes);
     // One transaction, and its repetitions for a read on a line that garbled it.
     void transactRetrying(int total, int function);
     void sendToModem(const QByteArray& bytes, int byteCount, int silenceMs);
@@ -197,6 +190,11 @@ class TModBus : public QObject {
     std::unique_ptr<QThread> m_thread;
     LinkLine* m_line = nullptr;
     std::unique_ptr<LinkPort> m_msComm;
+    QByteArray m_request;
+    QByteArray m_reply;
+    int m_replyMs = -1;
+    bool m_rtsMode = false;
+    bool m_commandMode = false;
     State m_state = State::Idle;
     bool m_verdict = false;
     Fault m_fault = Fault::None;

@@ -12,7 +12,7 @@
 #include <termios.h>
 #endif
 
-TMSComm::TMSComm(QObject* parent) : QObject(parent) {
+TMSComm::TMSComm(QObject* parent) : CommControl(parent) {
     connect(&m_port, &QSerialPort::readyRead, this, &TMSComm::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &TMSComm::onError);
 }
@@ -174,7 +174,7 @@ QByteArray TMSComm::Input() {
 
 void TMSComm::onReadyRead() {
     m_commEvent = ComEvReceive;
-    if (OnComm) OnComm();
+    emit received();
     m_commEvent = 0;
 }
 
@@ -204,6 +204,5 @@ void TMSComm::closeLost(const QString& reason) {
     if (!m_port.isOpen()) return;
     qCDebug(lcSerial) << "closed, to be opened again before the next exchange:" << reason;
     m_port.close();
-    if (OnLinkLost) OnLinkLost();
-    emit portLost(reason);
+    emit linkLost(reason);
 }

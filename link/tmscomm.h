@@ -2,10 +2,9 @@
 // The serial control: the only class that touches QSerialPort.
 #include "link/commcontrol.h"
 
-#include <QObject>
 #include <QSerialPort>
 
-class TMSComm : public QObject, public CommControl {
+class TMSComm : public CommControl {
     Q_OBJECT
   public:
     explicit TMSComm(QObject* parent = nullptr);
@@ -32,10 +31,6 @@ class TMSComm : public QObject, public CommControl {
     QByteArray discardInput() override;
     void setReceiveThreshold(int bytes) override;
     bool dropReceiveThreshold() override;
-
-  signals:
-    // The port went away while open (an unplugged adapter); reported once per loss.
-    void portLost(const QString& reason);
 
   private:
     bool open(QString* error);

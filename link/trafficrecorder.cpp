@@ -36,7 +36,7 @@ TrafficRecorder::TrafficRecorder(int capacity, QObject* parent)
 void TrafficRecorder::attach(TModBus& engine) {
     // The engine outlives no recorder it feeds: the connections end with either of them.
     connect(&engine, &TModBus::frameSent, this,
-            [this, &engine](const QByteArray& frame) { sent(frame, engine.CommandMode); });
+            [this, &engine](const QByteArray& frame) { sent(frame, engine.commandMode()); });
     connect(&engine, &TModBus::bytesDiscarded, this, &TrafficRecorder::discarded);
     connect(&engine, &TModBus::transactionEnded, this, [this, &engine] { exchangeEnded(engine); });
 }
@@ -74,8 +74,8 @@ void TrafficRecorder::flush() {
 void TrafficRecorder::exchangeEnded(const TModBus& engine) {
     flush();
     TrafficEntry e;
-    e.request = engine.OutputFrame;
-    e.modem = engine.CommandMode;
+    e.request = engine.requestFrame().bytes();
+    e.modem = engine.commandMode();
     e.address = e.modem || e.request.isEmpty() ? -1 : std::uint8_t(e.request[0]);
     e.status = engine.replyStatus();
     e.exceptionCode = engine.exceptionCode();
@@ -87,7 +87,7 @@ void TrafficRecorder::exchangeEnded(const TModBus& engine) {
         e.direction = TrafficDirection::Received;
         e.completion = engine.completion();
         // Timed on the line itself: however busy this thread was, the reply's time is the line's.
-        e.replyMs = engine.ReplyMs;
+        e.replyMs = engine.replyMs();
     }
     if (!e.modem && e.address >= 0 && e.status != ReplyStatus::PortError) count(e);
     append(std::move(e), wallMs());

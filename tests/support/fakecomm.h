@@ -77,14 +77,14 @@ class FakeComm : public CommControl {
     void loseLink() {
         open = false;
         events << "lost";
-        if (OnLinkLost) OnLinkLost();
+        emit linkLost(QStringLiteral("fake: link lost"));
     }
     // Delivers bytes as a receive event right now (late bytes, noise).
     void receiveNow(const QByteArray& bytes) {
         pending += bytes;
         events << "in";
         event = ComEvReceive;
-        if (OnComm) OnComm();
+        emit received();
         event = 0;
     }
 

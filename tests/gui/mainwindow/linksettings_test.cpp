@@ -67,7 +67,7 @@ TEST_F(LinkSettingsDialog, CouplingAndOkInOrderWithABadDelay) {
     // Everything before the delay was taken; the delay kept its value.
     EXPECT_EQ(form->ModBus->MSComm1()->Settings(), QStringLiteral("19200,n,8,1"));
     EXPECT_EQ(form->ModBus->MSComm1()->CommPort(), 2);
-    EXPECT_TRUE(form->ModBus->RtsMode);
+    EXPECT_TRUE(form->ModBus->rtsMode());
     EXPECT_FALSE(form->UseModem);
     EXPECT_EQ(form->ModemInitString, QStringLiteral("AT&F"));
     EXPECT_EQ(form->ModemDelay, 5);

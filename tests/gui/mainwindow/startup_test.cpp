@@ -24,7 +24,7 @@ TEST_F(StartUp, SettingsFileReadBackUnchangedAfterShutdown) {
     EXPECT_EQ(form->ModBus->MSComm1()->CommPort(), 2);
     EXPECT_EQ(form->ModBus->MSComm1()->Settings(), QStringLiteral("19200,n,8,1"));
     EXPECT_EQ(form->Timer1->interval(), 7000);
-    EXPECT_TRUE(form->ModBus->RtsMode);
+    EXPECT_TRUE(form->ModBus->rtsMode());
     EXPECT_FALSE(form->UseModem);
     EXPECT_EQ(form->ModemInitString, QStringLiteral("ATZ"));
     EXPECT_EQ(form->DialPrefix, QStringLiteral("ATDP"));
@@ -78,7 +78,7 @@ TEST_F(StartUp, DamagedSettingsFileKeepsStartValues) {
         if (c.bytes.isEmpty()) {
             EXPECT_EQ(messages[0], QStringLiteral("Монитор КАСТАРИ-ДК|Файл Sens.cfg не найден"));
         }
-        EXPECT_EQ(form->ModBus->RtsMode, c.rtsMode);
+        EXPECT_EQ(form->ModBus->rtsMode(), c.rtsMode);
         EXPECT_EQ(form->UseModem, c.useModem);
         EXPECT_EQ(form->ModBus->MSComm1()->CommPort(), c.port);
         EXPECT_EQ(form->Timer1->interval(), c.pollMs);

@@ -73,9 +73,9 @@ TEST_F(LibmodbusPeer, SetsClearsAndReadsCoils) {
 TEST_F(LibmodbusPeer, ReportSlaveIdAndExceptionsAreJudgedRight) {
     bus.ReportSlaveId(kSlave);
     ASSERT_TRUE(bus.replyOk());
-    EXPECT_EQ(bus.Buffer[1], 17);
+    EXPECT_EQ(bus.replyFrame().function(), 17);
     bus.ReadHoldingRegisters(kSlave, 10, 395); // past the slave's 400 registers
-    EXPECT_TRUE(bus.Valid);
+    EXPECT_TRUE(bus.replyFrame().crcOk());
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::Exception);
     EXPECT_EQ(bus.exceptionCode(), 2);
 }

@@ -83,7 +83,7 @@ TEST(SerialControl, TransactsOverAPtyWithRtsModeOn) {
     TModBus bus;
     bus.setModbusSilenceMs(60);
     bus.MSComm1()->setSystemPortName(pty.path);
-    bus.RtsMode = true; // a pty cannot drive RTS: the transaction must not notice
+    bus.setRtsMode(true); // a pty cannot drive RTS: the transaction must not notice
     answerWith(pty, crc16::appended(hex("01 03 02 12 34")), &context);
     bus.ReadHoldingRegisters(1, 1, 0);
     EXPECT_TRUE(bus.replyOk()) << describe(bus.replyStatus()).toStdString();
@@ -132,7 +132,7 @@ TEST(SerialControl, AFrameHeldForItsRestEndsAsItWouldByteByByte) {
         t->start(2);
         bus.ReadHoldingRegisters(1, 10, 0);
         EXPECT_EQ(bus.replyStatus(), c.status) << c.name << ": " << describe(bus.replyStatus()).toStdString();
-        EXPECT_EQ(bus.Received, c.received) << c.name;
+        EXPECT_EQ(bus.replyFrame().size(), c.received) << c.name;
         // The next exchange starts from one byte again.
         answerWith(pty, crc16::appended(hex("01 03 02 12 34")), &context);
         bus.ReadHoldingRegisters(1, 1, 0);
@@ -183,7 +183,7 @@ TEST(SerialControl, APortThatVanishesEndsTheTransactionAndIsReopenedLater) {
         QFile::remove(path);
     });
     bus.ReadHoldingRegisters(1, 1, 0);
-    EXPECT_FALSE(bus.Valid);
+    EXPECT_FALSE(bus.replyFrame().crcOk());
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost);
 
     // The next transaction tries to open the port again; the path is gone, so it says so.

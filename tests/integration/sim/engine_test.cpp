@@ -24,9 +24,12 @@ class EngineVsSim : public ::testing::Test {
     }
     void TearDown() override { PortMap::clear(); }
 
-    QByteArray data() const {
-        return QByteArray(reinterpret_cast<const char*>(bus.Buffer.data()) + 3, bus.Buffer[2]);
+    // Byte i of the reply; -1 past its end.
+    int byte(int i) const {
+        const QByteArray reply = bus.reply();
+        return i < reply.size() ? quint8(reply[i]) : -1;
     }
+    QByteArray data() const { return bus.reply().mid(3, byte(2)); }
 
     std::unique_ptr<sim::Simulator> simulator;
     TModBus bus;
@@ -34,9 +37,9 @@ class EngineVsSim : public ::testing::Test {
 
 TEST_F(EngineVsSim, EveryRequestKind) {
     bus.ReadHoldingRegisters(1, 21, 0);
-    ASSERT_TRUE(bus.Valid);
-    EXPECT_EQ(bus.Received, 5 + 42);
-    EXPECT_EQ(bus.Buffer[3 + 2 * 12 + 1], 1) << "network number";
+    ASSERT_TRUE(bus.replyFrame().crcOk());
+    EXPECT_EQ(bus.replyFrame().size(), 5 + 42);
+    EXPECT_EQ(byte(3 + 2 * 12 + 1), 1) << "network number";
 
     bus.WriteRegister(1, 18, 123);
     EXPECT_TRUE(bus.replyOk());
@@ -50,24 +53,24 @@ TEST_F(EngineVsSim, EveryRequestKind) {
     EXPECT_TRUE(bus.replyOk());
     bus.ReadCoils(1, 3, 1);
     ASSERT_TRUE(bus.replyOk());
-    EXPECT_EQ(bus.Buffer[3], 1);
+    EXPECT_EQ(byte(3), 1);
     bus.ClearCoil(1, 3);
     EXPECT_FALSE(simulator->coil(1, 3));
 
     bus.ReportSlaveId(1);
-    ASSERT_TRUE(bus.Valid);
+    ASSERT_TRUE(bus.replyFrame().crcOk());
     EXPECT_TRUE(data().startsWith(QByteArray("KASTARI-DK\0", 11)));
 
     const QDateTime lastHour = QDateTime::currentDateTime().addSecs(-3600);
-    bus.ReadArchive(1, 0, 8, 1, lastHour.addSecs(-7 * 3600));
+    bus.ReadArchiveByDate(1, 0, 8, lastHour.addSecs(-7 * 3600));
     ASSERT_TRUE(bus.replyOk());
-    EXPECT_EQ(bus.Buffer[2], 8 * 29);
-    bus.ReadArchive(1, 5, 25, 0, 100.0);
+    EXPECT_EQ(byte(2), 8 * 29);
+    bus.ReadArchiveByRecord(1, 5, 25, 100.0);
     ASSERT_TRUE(bus.replyOk());
-    EXPECT_EQ(bus.Buffer[2], 250);
+    EXPECT_EQ(byte(2), 250);
 
     bus.ReadHoldingRegisters(1, 1, 309);
-    EXPECT_TRUE(bus.Valid) << "an exception reply checks";
+    EXPECT_TRUE(bus.replyFrame().crcOk()) << "an exception reply checks";
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::Exception);
     EXPECT_EQ(bus.exceptionCode(), 2);
 }
@@ -105,7 +108,7 @@ TEST_F(EngineVsSim, ASlowDeviceIsReadAndAMeterGoneMidReplyIsALostLink) {
     simulator->setFault(sim::FaultSpec::onNth(sim::Fault::ClosePort, 1));
     bus.ReadHoldingRegisters(1, 10, 0);
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::LinkLost) << describe(bus.replyStatus()).toStdString();
-    EXPECT_GT(bus.Received, 0);
+    EXPECT_GT(bus.replyFrame().size(), 0);
 }
 
 // The calling thread (the window's) held up for 2 s while a reply is on its way: the link thread
@@ -146,8 +149,8 @@ TEST(EngineBesideABusyWindow, AThreadHeldUpMidReplyChangesNeitherTheFramesNorThe
         EXPECT_EQ(bus.reply(), answered) << fast;
         EXPECT_EQ(arrived, answered.size()) << fast;
         // About 0.4 s at this speed: timed on the line, not when the held-up thread got round to it.
-        EXPECT_GT(bus.ReplyMs, 0) << fast;
-        EXPECT_LT(bus.ReplyMs, 2000) << fast;
+        EXPECT_GT(bus.replyMs(), 0) << fast;
+        EXPECT_LT(bus.replyMs(), 2000) << fast;
     }
 }
 

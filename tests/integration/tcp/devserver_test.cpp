@@ -161,7 +161,7 @@ TEST(DeviceServer, HalfAFrameAndADropIsALostLinkAndTheNextExchangeConnectsAgain)
     Engine e(server.url());
     e.bus.ReadHoldingRegisters(1, 2, 0);
     EXPECT_EQ(e.bus.replyStatus(), ReplyStatus::LinkLost);
-    EXPECT_EQ(e.bus.Received, 4);
+    EXPECT_EQ(e.bus.replyFrame().size(), 4);
     // The server had answered something: it is no reason to wait before connecting again.
     EXPECT_EQ(e.tcp.retryDelayMs(), 0);
     e.bus.ReadHoldingRegisters(1, 2, 0);
@@ -227,8 +227,8 @@ TEST_F(EngineVsSimOverTcp, RepliesOfTheSimulatorEndByTheirLength) {
     } requests[] = {
         {"read", [&] { bus.ReadHoldingRegisters(1, 21, 0); }, ReplyStatus::Ok},
         {"write", [&] { bus.WriteRegister(1, 18, 123); }, ReplyStatus::Ok},
-        {"archiveByDate", [&] { bus.ReadArchive(1, 0, 8, 1, hoursAgo); }, ReplyStatus::Ok},
-        {"journalByRecord", [&] { bus.ReadArchive(1, 5, 25, 0, 0.0); }, ReplyStatus::Ok},
+        {"archiveByDate", [&] { bus.ReadArchiveByDate(1, 0, 8, hoursAgo); }, ReplyStatus::Ok},
+        {"journalByRecord", [&] { bus.ReadArchiveByRecord(1, 5, 25, 0.0); }, ReplyStatus::Ok},
         {"exception", [&] { bus.ReadHoldingRegisters(1, 1, 309); }, ReplyStatus::Exception},
     };
     for (const auto& r : requests) {

@@ -26,9 +26,8 @@ TEST_P(Frames, SendsExactlyTheGoldenBytes) {
     GetParam().send(bus);
     ASSERT_EQ(comm.sent.size(), 1);
     EXPECT_EQ(toHex(comm.sent[0]), toHex(hex(GetParam().frame)));
-    EXPECT_EQ(bus.OutputFrame, comm.sent[0]);
-    // The request stays in Buffer for callers that look at what was sent before the reply.
-    EXPECT_FALSE(bus.Valid);
+    EXPECT_EQ(bus.requestFrame().bytes(), comm.sent[0]);
+    EXPECT_FALSE(bus.replyFrame().crcOk());
 }
 
 const FrameCase kFrames[] = {
@@ -53,9 +52,9 @@ const FrameCase kFrames[] = {
     {"ReportSlaveId_Address1", [](TModBus& b) { b.ReportSlaveId(1); }, "01 11 C0 2C"},
     {"ReportSlaveId_Address5", [](TModBus& b) { b.ReportSlaveId(5); }, "05 11 C2 EC"},
     {"ReadArchive_ByDate_NewYearsEve2009",
-     [](TModBus& b) { b.ReadArchive(1, 0, 1, 1, QDateTime(QDate(2009, 12, 31), QTime(23, 0))); },
+     [](TModBus& b) { b.ReadArchiveByDate(1, 0, 1, QDateTime(QDate(2009, 12, 31), QTime(23, 0))); },
      "01 41 00 00 00 01 01 00 00 17 1F 0C 09 DD EE"},
-    {"ReadArchive_ByRecord_FaultJournal", [](TModBus& b) { b.ReadArchive(1, 3, 25, 0, 25.0); },
+    {"ReadArchive_ByRecord_FaultJournal", [](TModBus& b) { b.ReadArchiveByRecord(1, 3, 25, 25.0); },
      "01 41 00 03 00 19 00 00 19 04 39"},
 };
 
@@ -66,7 +65,7 @@ TEST(Frames, ArchiveDateSendsOnlyHourDayMonthAndTwoDigitYear) {
     FakeComm comm;
     TModBus bus(&comm);
     bus.setModbusSilenceMs(1);
-    bus.ReadArchive(7, 2, 8, 1, QDateTime(QDate(2007, 3, 4), QTime(5, 59, 58)));
+    bus.ReadArchiveByDate(7, 2, 8, QDateTime(QDate(2007, 3, 4), QTime(5, 59, 58)));
     const QByteArray f = comm.sent.value(0);
     ASSERT_EQ(f.size(), 15);
     EXPECT_EQ(toHex(f.mid(0, 13)), toHex(hex("07 41 00 02 00 08 01 00 00 05 04 03 07")));
@@ -83,7 +82,7 @@ TEST(Frames, ArchiveRecordNumberIsRoundedAndCutTo16Bits) {
         FakeComm comm;
         TModBus bus(&comm);
         bus.setModbusSilenceMs(1);
-        bus.ReadArchive(1, 4, 25, 0, c.number);
+        bus.ReadArchiveByRecord(1, 4, 25, c.number);
         ASSERT_EQ(comm.sent.size(), 1);
         EXPECT_EQ(toHex(comm.sent[0].mid(7, 2)), toHex(hex(c.hiLo))) << c.number;
     }
@@ -99,9 +98,9 @@ TEST(Frames, RequestsThatCannotMakeAFrameAreRefusedUnsent) {
         {"no registers", [](TModBus& b) { b.WriteRegisters(1, 0, 0, {}); }},
         {"data short of the count", [](TModBus& b) { b.WriteRegisters(1, 2, 0, hex("00 01 02")); }},
         {"data past the count", [](TModBus& b) { b.WriteRegisters(1, 1, 0, hex("00 01 02 03")); }},
-        {"record NaN", [](TModBus& b) { b.ReadArchive(1, 3, 25, 0, std::nan("")); }},
-        {"record infinity", [](TModBus& b) { b.ReadArchive(1, 3, 25, 0, HUGE_VAL); }},
-        {"record minus infinity", [](TModBus& b) { b.ReadArchive(1, 3, 25, 0, -HUGE_VAL); }},
+        {"record NaN", [](TModBus& b) { b.ReadArchiveByRecord(1, 3, 25, std::nan("")); }},
+        {"record infinity", [](TModBus& b) { b.ReadArchiveByRecord(1, 3, 25, HUGE_VAL); }},
+        {"record minus infinity", [](TModBus& b) { b.ReadArchiveByRecord(1, 3, 25, -HUGE_VAL); }},
     };
     for (const auto& c : cases) {
         FakeComm comm;
@@ -113,8 +112,8 @@ TEST(Frames, RequestsThatCannotMakeAFrameAreRefusedUnsent) {
         // A caller that tests the result must not see the previous reply as this one's.
         c.send(bus);
         EXPECT_EQ(comm.sent.size(), 1) << c.name;
-        EXPECT_FALSE(bus.Valid) << c.name;
-        EXPECT_EQ(bus.Received, 0) << c.name;
+        EXPECT_FALSE(bus.replyFrame().crcOk()) << c.name;
+        EXPECT_EQ(bus.replyFrame().size(), 0) << c.name;
         EXPECT_EQ(bus.replyStatus(), ReplyStatus::Refused) << c.name;
     }
 }
@@ -130,25 +129,13 @@ TEST(Frames, TheLargestWriteFillsTheFrame) {
     EXPECT_EQ(crc16::compute(comm.sent[0]), 0);
 }
 
-TEST(Frames, ArchiveWithAnotherModeSendsNothing) {
-    FakeComm comm;
-    TModBus bus(&comm);
-    bus.setModbusSilenceMs(1);
-    bus.Received = 3;
-    bus.ReadArchive(1, 0, 1, 2, QDateTime::currentDateTime());
-    bus.ReadArchive(1, 0, 1, 1, 5.0);
-    bus.ReadArchive(1, 0, 1, 0, QDateTime::currentDateTime());
-    EXPECT_TRUE(comm.sent.isEmpty());
-    EXPECT_EQ(bus.Received, 3);
-}
-
 TEST(Frames, CommandLineSendsTextAndTwoCarriageReturns) {
     FakeComm comm;
     TModBus bus(&comm);
     EXPECT_TRUE(bus.SendCommandLine(QStringLiteral("ATZ0"), 1));
     ASSERT_EQ(comm.sent.size(), 1);
     EXPECT_EQ(comm.sent[0], QByteArray("ATZ0\r\r"));
-    EXPECT_FALSE(bus.CommandMode);
+    EXPECT_FALSE(bus.commandMode());
 }
 
 TEST(Frames, CommandLineCarriesItsTextInWindows1251) {
@@ -168,7 +155,7 @@ TEST(Frames, CommandLineOverHundredCharactersIsRefusedUnsent) {
     EXPECT_TRUE(bus.SendCommandLine(QString(100, u'9'), 1));
     EXPECT_FALSE(bus.SendCommandLine(QString(101, u'9'), 1));
     EXPECT_EQ(comm.sent.size(), 1);
-    EXPECT_FALSE(bus.CommandMode);
+    EXPECT_FALSE(bus.commandMode());
     EXPECT_EQ(bus.replyStatus(), ReplyStatus::Refused);
 }
 
@@ -185,16 +172,6 @@ TEST(Crc16, Vectors) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(crc16::compute(hex(c.bytes)), c.crc) << c.bytes;
-}
-
-TEST(Crc16, EngineChecksItsBuffer) {
-    FakeComm comm;
-    TModBus bus(&comm);
-    const QByteArray f = hex("01 03 00 00 00 01 84 0A");
-    std::copy(f.begin(), f.end(), bus.Buffer.begin());
-    EXPECT_EQ(bus.Crc16(6), 0x0A84);
-    EXPECT_EQ(bus.Crc16(8), 0);
-    EXPECT_EQ(bus.Crc16(0), 0xFFFF);
 }
 
 } // namespace

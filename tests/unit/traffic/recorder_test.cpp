@@ -147,21 +147,24 @@ TEST(Recorder, AModemAnswerIsTextNotAFailedFrame) {
     EXPECT_TRUE(line.recorder.counters().empty());
 }
 
+// An engine handed its verdicts with reply times of the test's choosing, which a line's clock would
+// not give.
+struct TimedVerdicts : TModBus {
+    using TModBus::TModBus;
+    void answer(const QByteArray& reply, int replyMs) {
+        finish(reply, Fault::None, ReplyCompletion::Silence, {}, replyMs);
+    }
+};
+
 TEST(Recorder, ReplyTimesAreTheLinesAndOnlyAnswersAreTimed) {
     TrafficRecorder r;
     FakeComm comm;
-    TModBus bus(&comm);
+    TimedVerdicts bus(&comm);
+    bus.setModbusSilenceMs(1);
     const auto exchange = [&](int replyMs, const char* reply) {
-        bus.OutputFrame = withCrc("05 03 00 00 00 01");
-        r.sent(bus.OutputFrame, false);
-        bus.Received = 0;
-        bus.ReplyMs = replyMs;
-        if (reply) {
-            const QByteArray b = withCrc(reply);
-            std::copy(b.begin(), b.end(), bus.Buffer.begin());
-            bus.Received = int(b.size());
-            bus.Valid = true;
-        }
+        bus.ReadHoldingRegisters(5, 1, 0); // unanswered: the verdict comes next
+        r.sent(bus.requestFrame().bytes(), false);
+        bus.answer(reply ? withCrc(reply) : QByteArray(), replyMs);
         r.exchangeEnded(bus);
     };
     exchange(40, "05 03 02 00 01");
