@@ -133,19 +133,6 @@ void AdjustmentView::commit(const QString& name) {
         editField(name);
 }
 
-void AdjustmentView::EditResistKeyPress(const QString& name) {
-    editField(name);
-}
-void AdjustmentView::EditShiftWinKeyPress() {
-    editField(QStringLiteral("EditShiftWin"));
-}
-void AdjustmentView::EditShiftdTKeyPress(const QString& name) {
-    editField(name);
-}
-void AdjustmentView::EditDopPauseUZSKeyPress(const QString& name) {
-    editField(name);
-}
-
 void AdjustmentView::editField(const QString& name) {
     const Row* r = row(name);
     if (!r || r->field.encoding == param::Encoding::None) return;

@@ -244,20 +244,22 @@ void TForm1::buildMenu() {
     MenuTypeParam = type->menuAction();
     setTag(MenuTypeParam, GroupSystem);
     setMenuEnabled(MenuTypeParam, false);
-    SystemParam = menuItem(type, QStringLiteral("SystemParam"), QStringLiteral("Общесистемные"), 5);
-    GeneralParam = menuItem(type, QStringLiteral("GeneralParam"), QStringLiteral("Основные"), 6);
-    Adjustment = menuItem(type, QStringLiteral("Adjustment"), QStringLiteral("Настройка"), 7);
-    Measurements = menuItem(type, QStringLiteral("Measurements"), QStringLiteral("Измерения"), 8);
-    QMenu* archives = subMenu(type, QStringLiteral("Archives"), QStringLiteral("Архивы"), 9);
+    SystemParam = menuItem(type, QStringLiteral("SystemParam"), QStringLiteral("Общесистемные"), GroupSystem);
+    GeneralParam = menuItem(type, QStringLiteral("GeneralParam"), QStringLiteral("Основные"), GroupGeneral);
+    Adjustment = menuItem(type, QStringLiteral("Adjustment"), QStringLiteral("Настройка"), GroupAdjustment);
+    Measurements = menuItem(type, QStringLiteral("Measurements"), QStringLiteral("Измерения"), GroupCounters);
+    QMenu* archives = subMenu(type, QStringLiteral("Archives"), QStringLiteral("Архивы"), GroupArchives);
     Archives = archives->menuAction();
-    Hour = menuItem(archives, QStringLiteral("Hour"), QStringLiteral("Часовой"), 11);
-    Day = menuItem(archives, QStringLiteral("Day"), QStringLiteral("Суточный"), 12);
-    Month = menuItem(archives, QStringLiteral("Month"), QStringLiteral("Месячный"), 13);
-    QMenu* journals = subMenu(type, QStringLiteral("Journals"), QStringLiteral("Журналы"), 10);
+    Hour = menuItem(archives, QStringLiteral("Hour"), QStringLiteral("Часовой"), ArchiveHour);
+    Day = menuItem(archives, QStringLiteral("Day"), QStringLiteral("Суточный"), ArchiveDay);
+    Month = menuItem(archives, QStringLiteral("Month"), QStringLiteral("Месячный"), ArchiveMonth);
+    QMenu* journals = subMenu(type, QStringLiteral("Journals"), QStringLiteral("Журналы"), GroupJournals);
     Journals = journals->menuAction();
-    Fault = menuItem(journals, QStringLiteral("Fault"), QStringLiteral("Журнал отказов"), 14);
-    Operator = menuItem(journals, QStringLiteral("Operator"), QStringLiteral("Журнал оператора"), 15);
-    Nstate = menuItem(journals, QStringLiteral("Nstate"), QStringLiteral("Журнал нештатных ситуаций"), 16);
+    Fault = menuItem(journals, QStringLiteral("Fault"), QStringLiteral("Журнал отказов"), JournalFault);
+    Operator =
+        menuItem(journals, QStringLiteral("Operator"), QStringLiteral("Журнал оператора"), JournalOperator);
+    Nstate = menuItem(journals, QStringLiteral("Nstate"), QStringLiteral("Журнал нештатных ситуаций"),
+                      JournalNstate);
     m_typeItems = {SystemParam, GeneralParam, Adjustment, Measurements, Archives, Journals};
     for (QAction* item : {SystemParam, GeneralParam, Adjustment, Measurements, Archives, Journals, Hour, Day,
                           Month, Fault, Operator, Nstate})

@@ -27,7 +27,15 @@ class ViewHost : public ActionHost {
         GroupAdjustment = 7,
         GroupCounters = 8,
         GroupArchives = 9,
-        GroupJournals = 10
+        GroupJournals = 10,
+        // The items under "Архивы" and "Журналы": the tag less ArchiveHour numbers the archive or
+        // journal (0..2 archives, 3..5 journals).
+        ArchiveHour = 11,
+        ArchiveDay = 12,
+        ArchiveMonth = 13,
+        JournalFault = 14,
+        JournalOperator = 15,
+        JournalNstate = 16
     };
     // The items of "Файл" whose commands a view carries out.
     enum class FileCommand { SaveArchive, SaveParams, LoadParams };
