@@ -72,6 +72,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     m_exchange = std::make_unique<Exchange>(*ModBus, DeviceAddress, *StatusBar1, *ProgressBar1, *Timer2);
     connect(ModBus, &TModBus::chunkReceived, this, [this](int bytes) { m_exchange->advanceProgress(bytes); });
+    connect(ModBus, &TModBus::transactionEnded, this, &TForm1::noteLineIdle);
+    // Connected after the exchange's own handler, which ends the pause.
+    connect(Timer2, &QTimer::timeout, this, &TForm1::noteLineIdle);
     connect(ModBus, &TModBus::portOpenFailed, this, [this] {
         PollReport::failNow();
         if (!m_portFailureShown) {
@@ -463,7 +466,9 @@ MeterIdentity TForm1::chosenMeter() {
                             .line = PortMap::systemPort(comm ? comm->CommPort() : 0),
                             .readAt = {},
                             .choice = m_meterChoice};
-        const std::optional<QString> number = filesave::readElectronicNumber(*this);
+        // Asked inside whatever action wants the meter; the guard is that action's.
+        const OperatorAction asking(*this, {.guard = OperatorAction::Guard::Untouched});
+        const std::optional<QString> number = filesave::readElectronicNumber(asking, *this);
         if (!number) return meter;
         meter.number = *number;
         m_chosenMeter = meter;
@@ -615,12 +620,11 @@ void TForm1::shutdown() {
     // none was ever put out of it by this run.
     if (DeviceAddress != 0) {
         // One step for the operator, so a port that cannot be opened is reported once.
-        enterHandler();
+        const OperatorAction leaving(*this, {.guard = OperatorAction::Guard::Untouched});
         m_exchange->clearCoil(4);
         m_exchange->pause();
         m_exchange->writeRegister(15, 0);
         m_exchange->pause();
-        leaveHandler();
     }
     QString error;
     if (!senscfg::write(QString::fromLatin1(senscfg::FileName), currentSettings(), &error)) ShowError(error);
@@ -633,6 +637,10 @@ void TForm1::stopPolling() {
 
 void TForm1::startPolling() {
     Timer1->start();
+}
+
+void TForm1::noteLineIdle() {
+    if (!exchangeRunning()) emit m_lineIdle.wentIdle();
 }
 
 bool TForm1::exchangeRunning() const {

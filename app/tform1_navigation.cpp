@@ -132,8 +132,10 @@ void TForm1::ChannelClick(QAction* item) {
 }
 
 void TForm1::TopMenuOpened() {
-    if (!LinkIdle) return;
-    LinkIdle = false;
+    // An open menu holds the guard beyond its own end, until Timer3 finds the window active again.
+    OperatorAction opened(*this);
+    if (!opened) return;
+    opened.leaveGuard();
     Timer3->start();
 }
 
@@ -156,7 +158,8 @@ void TForm1::Timer3Timer() {
     // open the guard under it; the next tick will.
     if (!isActiveWindow() || exchangeRunning()) return;
     Timer3->stop();
-    LinkIdle = true;
+    // The open menu's hold ends as any menu choice's does: the guard opens.
+    const OperatorAction menuClosed(*this, {.guard = OperatorAction::Guard::Opened});
 }
 
 void TForm1::MenuPollPeriodClick() {
