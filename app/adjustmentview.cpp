@@ -133,19 +133,6 @@ void AdjustmentView::commit(const QString& name) {
         editField(name);
 }
 
-void AdjustmentView::EditResistKeyPress(const QString& name) {
-    editField(name);
-}
-void AdjustmentView::EditShiftWinKeyPress() {
-    editField(QStringLiteral("EditShiftWin"));
-}
-void AdjustmentView::EditShiftdTKeyPress(const QString& name) {
-    editField(name);
-}
-void AdjustmentView::EditDopPauseUZSKeyPress(const QString& name) {
-    editField(name);
-}
-
 void AdjustmentView::editField(const QString& name) {
     const Row* r = row(name);
     if (!r || r->field.encoding == param::Encoding::None) return;
@@ -170,13 +157,14 @@ void AdjustmentView::RadioEnabledChannelClick(const QString& name) {
 }
 
 void AdjustmentView::UpDownResist1Changing(const QString& name) {
-    // No guard: it only shows the position, and must keep up with an arrow held down.
+    // Whatever the guard says: it only shows the position, and must keep up with an arrow held down.
+    // The poll starts over, so it does not overwrite the position just shown.
     UpDown* upDown = m_panel->upDown(name);
     if (!upDown) return;
-    m_host.stopPolling();
+    const OperatorAction action(
+        m_host, {.guard = OperatorAction::Guard::Untouched, .poll = OperatorAction::Poll::Paused});
     if (QLineEdit* field = m_panel->editWithTag(tag::of(upDown)))
         field->setText(QString::number(upDown->position()));
-    m_host.startPolling();
 }
 
 void AdjustmentView::UpDownResist1MouseUp(const QString& name) {

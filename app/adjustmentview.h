@@ -24,11 +24,6 @@ class AdjustmentView : public QObject {
 
     void ReadAdjustment();
 
-    // The Enter branches of the fields' key handlers (the other keys are the panel's filter).
-    void EditResistKeyPress(const QString& field);      // EditResist1..3
-    void EditShiftWinKeyPress();                        // EditShiftWin
-    void EditShiftdTKeyPress(const QString& field);     // EditShiftdT, EditHighBound, EditLowBound
-    void EditDopPauseUZSKeyPress(const QString& field); // EditDopPauseUZS, Edithst
     // The five radio groups.
     void RadioEnabledChannelClick(const QString& group);
     // The up-downs of the gain fields and of the window shift: an arrow steps, an arrow is let go.

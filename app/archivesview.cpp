@@ -94,8 +94,7 @@ void ArchivesView::updateSaveItem() {
 
 void ArchivesView::ReadArchives() {
     showLostPeriods({});
-    m_host.stopPolling();
-    DisabledWindow disabled(m_host.actionWindow());
+    // Runs inside the group choice's action, which has stopped the poll and disabled the window.
     // Taken before the rows: whatever is made of them later names this meter.
     MeterIdentity meter = m_host.chosenMeter();
     meter.readAt = now();
@@ -123,8 +122,6 @@ void ArchivesView::ReadArchives() {
 }
 
 void ArchivesView::ReadJournals() {
-    m_host.stopPolling();
-    DisabledWindow disabled(m_host.actionWindow());
     MeterIdentity meter = m_host.chosenMeter();
     meter.readAt = now();
     m_form13->start();

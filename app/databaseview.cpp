@@ -352,7 +352,7 @@ void DatabaseView::collectChosenMeter() {
         m_window->setStatus(QStringLiteral("Прибор для сбора не выбран в главном окне"));
         return;
     }
-    const OperatorAction action(m_host);
+    OperatorAction action(m_host);
     if (!action) return;
     // The visit reads through the window's own engine, so it writes on a connection of this thread;
     // the store's time limits bound the wait for a server gone silent.
@@ -363,8 +363,7 @@ void DatabaseView::collectChosenMeter() {
         showOpenFailure(*m_location, error);
         return;
     }
-    const bool polling = m_host.polling();
-    m_host.stopPolling();
+    action.holdPoll();
     TModBus& engine = m_host.exchange().engine();
     const int port = engine.MSComm1() ? engine.MSComm1()->CommPort() : 0;
     // Named as a meter list names a line, so the collector's own runs find it at the same place.
@@ -384,7 +383,6 @@ void DatabaseView::collectChosenMeter() {
         db->finishRun(run, QDateTime::currentDateTime());
         wait.hide();
     }
-    if (polling) m_host.startPolling();
     Answer listing;
     readMeters(*db, listing);
     fillMeters(listing);

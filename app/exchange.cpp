@@ -1,11 +1,11 @@
 #include "app/exchange.h"
 
+#include "link/eventwait.h"
 #include "link/tmodbus.h"
 #include "ui/statusbar.h"
 #include "ui/tag.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QPointer>
 #include <QProgressBar>
@@ -108,14 +108,15 @@ void Exchange::clearLinkFailure() {
 }
 
 void Exchange::pause() {
-    m_pausing = true;
     tag::set(&m_pauseTimer, 1);
     m_pauseTimer.start();
     // The timer may be destroyed with the window while we wait (the program is being torn down).
     QPointer<QTimer> timer(&m_pauseTimer);
-    while (timer && tag::of(timer) == 1)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    m_pausing = false;
+    eventwait::waitUntil([&timer] { return !timer || tag::of(timer) != 1; });
+}
+
+bool Exchange::pausing() const {
+    return tag::of(&m_pauseTimer) == 1;
 }
 
 void Exchange::armProgress() {
@@ -142,6 +143,9 @@ void Exchange::showProgress(int done, int total) {
 }
 
 DisabledWindow::DisabledWindow(QWidget* window, QWidget* readable) : m_window(window) {
+    // Already disabled by an exchange around this one: enabling it at this one's end would let clicks
+    // in while the outer exchange goes on.
+    if (m_window && !m_window->isEnabled()) m_window = nullptr;
     if (!m_window) return;
     // The busy (app-start) shape rather than the hourglass: a "Стоп" beside the window stays usable.
     QApplication::setOverrideCursor(Qt::BusyCursor);

@@ -61,9 +61,10 @@ class Exchange {
     void showLinkFailure();
     void clearLinkFailure();
 
-    // The pause that follows device writes: events keep flowing while the pause timer runs.
+    // The pause that follows device writes: events keep flowing while the pause timer runs. It ends
+    // when the timer ticks, so the window learns of the end from the tick.
     void pause();
-    bool pausing() const { return m_pausing; }
+    bool pausing() const;
 
     // A reader marks the progress bar busy before its requests; received chunks advance it.
     void armProgress();
@@ -79,7 +80,6 @@ class Exchange {
     StatusBar& m_linkStatus;
     QProgressBar& m_progress;
     QTimer& m_pauseTimer;
-    bool m_pausing = false;
 };
 
 // Keeps the main window disabled while an exchange runs (the engine pumps events meanwhile, so

@@ -14,10 +14,10 @@
 
 namespace filesave {
 
-std::optional<QString> readElectronicNumber(ViewHost& host) {
+std::optional<QString> readElectronicNumber(const OperatorAction& action, ViewHost& host) {
     // Address 0 would be a broadcast: no meter answers it.
     if (host.deviceAddress() == 0) return std::nullopt;
-    DisabledWindow disabled(host.actionWindow());
+    const DisabledWindow disabled = action.disableWindow();
     // Asked twice: one frame lost on a noisy line should not send a file to the wrong folder.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const std::optional<RegisterBlock> block =

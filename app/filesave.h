@@ -9,6 +9,7 @@
 #include <optional>
 
 class QImage;
+class OperatorAction;
 class ViewHost;
 
 namespace filesave {
@@ -16,8 +17,8 @@ namespace filesave {
 // The chosen meter's electronic number, read from it now. A field filled earlier may still hold
 // the number of a meter chosen before, and a file named or checked by that number would go to or
 // come from the wrong meter. Nothing when no meter is chosen or it does not answer twice (the link
-// failure is shown).
-std::optional<QString> readElectronicNumber(ViewHost& host);
+// failure is shown). The window refuses input through `action` meanwhile.
+std::optional<QString> readElectronicNumber(const OperatorAction& action, ViewHost& host);
 
 // What a save dialog saves: its title says so.
 enum class Saving { Params, Archive, Report };

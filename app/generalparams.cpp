@@ -62,22 +62,6 @@ void GeneralParams::readLayout(Variant variant) {
     m_panel->showLayout(variant);
 }
 
-void GeneralParams::EditLengthCircENCh1KeyPress(const QString& field) {
-    commitEdit(field);
-}
-void GeneralParams::EditExternalDiameterENCh1KeyPress(const QString& field) {
-    commitEdit(field);
-}
-void GeneralParams::EditIntervalAverageENCh1KeyPress(const QString& field) {
-    commitEdit(field);
-}
-void GeneralParams::EditLengthPulseENCh1KeyPress(const QString& field) {
-    commitEdit(field);
-}
-void GeneralParams::EditShiftZeroPNCh1KeyPress(const QString& field) {
-    commitEdit(field);
-}
-
 void GeneralParams::commitEdit(const QString& fieldName) {
     const std::optional<Control> control = findControl(fieldName);
     if (!control || control->bit >= 0) return;

@@ -26,13 +26,6 @@ class GeneralParams : public QObject {
     void ReadGeneralParamEU() { readLayout(genparams::Variant::EU); }
     void ReadGeneralParamPN() { readLayout(genparams::Variant::PN); }
 
-    // The Enter branch of the key handlers, by the committed field's name (the other keys are the
-    // panel's filters). Each ends with ReadGeneralParam, whether the text was written or refused.
-    void EditLengthCircENCh1KeyPress(const QString& field);       // plain float fields
-    void EditExternalDiameterENCh1KeyPress(const QString& field); // circumference and diameter
-    void EditIntervalAverageENCh1KeyPress(const QString& field);  // averaging intervals
-    void EditLengthPulseENCh1KeyPress(const QString& field);      // pulse durations
-    void EditShiftZeroPNCh1KeyPress(const QString& field);        // the zero shift
     // Every pulse-output-mode list and the scheme lists.
     void ComboBoxSchemeInstallENCh1Change(const QString& list);
     // Every condition-cell picture of every box: toggles that one bit of the device's mask.
@@ -41,6 +34,8 @@ class GeneralParams : public QObject {
   private:
     explicit GeneralParams(ViewHost& host);
     void readLayout(genparams::Variant variant);
+    // A field's Enter, by the committed field's name: ends with ReadGeneralParam, whether the text
+    // was written or refused.
     void commitEdit(const QString& field);
 
     ViewHost& m_host;

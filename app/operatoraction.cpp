@@ -11,7 +11,7 @@ OperatorAction::OperatorAction(ActionHost& host, Options options) : m_host(host)
         }
         idle = false;
         m_guard = GiveBack;
-    } else {
+    } else if (options.guard != Guard::Untouched) {
         if (options.guard == Guard::Held) idle = false;
         m_guard = Open;
     }
@@ -25,6 +25,11 @@ OperatorAction::~OperatorAction() {
     if (m_startPoll) m_host.startPolling();
     m_host.leaveHandler();
     if (m_guard != Leave) m_host.linkIdle() = true;
+}
+
+void OperatorAction::holdPoll() {
+    m_startPoll = m_host.polling();
+    m_host.stopPolling();
 }
 
 DisabledWindow OperatorAction::disableWindow(QWidget* readable) const {

@@ -17,6 +17,7 @@ class ActionHost {
     // pumps events while it waits) leaves the guard alone.
     virtual void enterHandler() = 0;
     virtual void leaveHandler() = 0;
+    virtual bool polling() const = 0;
     virtual void stopPolling() = 0;
     virtual void startPolling() = 0;
     // The window that refuses input while the action exchanges with the meter.
@@ -38,6 +39,9 @@ class OperatorAction {
         // A menu command that runs whatever the guard says but holds it throughout, so that no poll
         // starts between its exchanges or while its file dialogs are open; opens it at the end.
         Held,
+        // A step that runs whatever the guard says and leaves it as it stands: what only shows a
+        // value, or what runs after the guard was left closed for good (the shutdown's writes).
+        Untouched,
     };
     enum class Poll {
         Untouched,
@@ -62,7 +66,8 @@ class OperatorAction {
     explicit operator bool() const { return m_runs; }
 
     // The window refuses input, with the busy cursor, while the returned object lives. A `readable`
-    // widget inside it stays usable.
+    // widget inside it stays usable. Inside an action that has already disabled it, it changes
+    // nothing, so ending does not hand the window back while the outer exchange still runs.
     [[nodiscard]] DisabledWindow disableWindow(QWidget* readable = nullptr) const;
     // Runs the exchanges with the window disabled.
     void exchange(const std::function<void()>& exchanges) const;
@@ -70,6 +75,10 @@ class OperatorAction {
     // The poll is started at the end of the action after all (an editor's Enter, which the key
     // that stopped the poll was waiting for), or not (a text left for the operator to mend).
     void startPollAtEnd(bool start) { m_startPoll = start; }
+    // The poll is stopped from now on, and started again at the end only if it ran now: for an action
+    // that may still end without touching the meter (a store that does not open), leaving the poll
+    // as it found it.
+    void holdPoll();
     // The guard is left as it stands when the action ends (a choice that came to nothing, a close
     // that goes ahead).
     void leaveGuard() { m_guard = Leave; }

@@ -7,15 +7,14 @@
 #include "files/paramreport.h"
 #include "files/registerimage.h"
 #include "files/snapshot.h"
+#include "link/eventwait.h"
 #include "ui/filedialog.h"
 #include "ui/tform15.h"
 #include "ui/tform16.h"
 
 #include <QAction>
 #include <QDir>
-#include <QEventLoop>
 #include <QLabel>
-#include <QTimer>
 
 namespace {
 
@@ -50,13 +49,9 @@ ParamFiles* ParamFiles::install(ViewHost& host) {
 ParamFiles::ParamFiles(ViewHost& host)
     : QObject(host.actionWindow()), m_host(host), m_form16(std::make_unique<TForm16>()) {
     setObjectName(QStringLiteral("ParamFiles"));
-    pause = [](int ms) {
-        // Not a blocking sleep: the window repaints while the meter takes the block, and the
-        // disabled window and the guard keep every other command out.
-        QEventLoop wait;
-        QTimer::singleShot(ms, Qt::PreciseTimer, &wait, &QEventLoop::quit);
-        wait.exec();
-    };
+    // Not a blocking sleep: the window repaints while the meter takes the block, and the disabled
+    // window and the guard keep every other command out.
+    pause = eventwait::waitFor;
     // Queued, so that the menu has closed before a dialog opens.
     connect(host.fileCommand(ViewHost::FileCommand::SaveParams), &QAction::triggered, this,
             &ParamFiles::MenuSaveParamClick, Qt::QueuedConnection);
@@ -72,17 +67,17 @@ void ParamFiles::MenuSaveParamClick() {
     // The folder is the chosen meter's own: a number left in the system view by another meter would
     // put these files over that meter's. The files are read and written now, from that meter.
     if (const QString number = m_host.chosenMeter().number; !number.isEmpty()) {
-        if (const std::optional<QString> path = filesave::choosePath(number, ReportName)) save(*path);
+        if (const std::optional<QString> path = filesave::choosePath(number, ReportName)) save(action, *path);
     }
 }
 
-void ParamFiles::save(const QString& reportPath) {
+void ParamFiles::save(const OperatorAction& action, const QString& reportPath) {
     TForm15& notice = m_host.saveNotice();
     notice.showWaiting();
     Exchange& link = m_host.exchange();
     image::ImageRead read;
     {
-        DisabledWindow disabled(m_host.actionWindow());
+        const DisabledWindow disabled = action.disableWindow();
         link.armProgress();
         read = image::read([&link](int first, int count) { return link.readHolding(first, count); });
         link.resetProgress();
@@ -115,17 +110,19 @@ void ParamFiles::MenuLoadParamClick() {
     const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
     // A meter that does not tell its number gets nothing: the number is all that keeps another
     // meter's parameters out of it.
-    if (const std::optional<QString> number = filesave::readElectronicNumber(m_host)) {
-        if (const std::optional<QString> path = chooseSnapshot(*number)) load(*path, *number);
+    if (const std::optional<QString> number = filesave::readElectronicNumber(action, m_host)) {
+        if (const std::optional<QString> path = chooseSnapshot(*number)) load(action, *path, *number);
     }
 }
 
 void ParamFiles::load(const QString& snapshotPath) {
-    if (const std::optional<QString> number = filesave::readElectronicNumber(m_host))
-        load(snapshotPath, *number);
+    const OperatorAction action(m_host, {.guard = OperatorAction::Guard::Held});
+    if (const std::optional<QString> number = filesave::readElectronicNumber(action, m_host))
+        load(action, snapshotPath, *number);
 }
 
-void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumber) {
+void ParamFiles::load(const OperatorAction& action, const QString& snapshotPath,
+                      const QString& electronicNumber) {
     TForm16& window = *m_form16;
     window.showWaiting();
     const std::optional<snapshot::Snapshot> file = snapshot::read(snapshotPath);
@@ -133,7 +130,7 @@ void ParamFiles::load(const QString& snapshotPath, const QString& electronicNumb
     const bool belongs = file && snapshot::belongsTo(*file, electronicNumber);
     window.setRefusal(file && !belongs ? snapshot::ownerMismatch(*file, electronicNumber) : QString());
     if (belongs) {
-        DisabledWindow disabled(m_host.actionWindow());
+        const DisabledWindow disabled = action.disableWindow();
         Exchange& link = m_host.exchange();
         const int blocks = int(snapshot::loadPlan().size());
         int sent = 0;

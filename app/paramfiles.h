@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+class OperatorAction;
 class ViewHost;
 class TForm16;
 class QWidget;
@@ -24,12 +25,9 @@ class ParamFiles : public QObject {
     void MenuSaveParamClick();
     void MenuLoadParamClick();
 
-    // The save once its file is chosen: the three reads, then both files, or neither.
-    void save(const QString& reportPath);
-    // The load once its file is chosen: into the chosen meter only when the snapshot carries the
-    // number that meter gives now (read first by the one-argument form).
+    // The load once its file is chosen, as the menu command runs it: into the chosen meter only when
+    // the snapshot carries the number that meter gives now.
     void load(const QString& snapshotPath);
-    void load(const QString& snapshotPath, const QString& electronicNumber);
 
     // The wait before a block of a load; the window keeps repainting meanwhile. Tests shorten it.
     std::function<void(int ms)> pause;
@@ -37,6 +35,9 @@ class ParamFiles : public QObject {
   private:
     explicit ParamFiles(ViewHost& host);
     std::optional<QString> chooseSnapshot(const QString& electronicNumber) const;
+    // The save once its file is chosen: the three reads, then both files, or neither.
+    void save(const OperatorAction& action, const QString& reportPath);
+    void load(const OperatorAction& action, const QString& snapshotPath, const QString& electronicNumber);
 
     ViewHost& m_host;
     // A top-level window of its own: the disabled main window must not disable it.

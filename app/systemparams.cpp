@@ -70,22 +70,6 @@ void SystemParams::ReadSysParam() {
     m_panel->show();
 }
 
-void SystemParams::EditElNumberKeyPress() {
-    commitEdit(QStringLiteral("EditElNumber"));
-}
-void SystemParams::EditDateFabricationsKeyPress() {
-    commitEdit(QStringLiteral("EditDateFabrications"));
-}
-void SystemParams::EditFrequencyKeyPress() {
-    commitEdit(QStringLiteral("EditFrequency"));
-}
-void SystemParams::EditTimeInerciasKeyPress() {
-    commitEdit(QStringLiteral("EditTimeInercias"));
-}
-void SystemParams::EditNodeAddressKeyPress() {
-    commitEdit(QStringLiteral("EditNodeAddress"));
-}
-
 void SystemParams::commitEdit(const QString& fieldName) {
     const Field* row = rowByName(fieldName);
     if (!row) return;

@@ -35,12 +35,6 @@ class SystemParams : public QObject {
 
     void ReadSysParam();
 
-    // The Enter branch of each field's key handler (the other keys are the panel's filter).
-    void EditElNumberKeyPress();
-    void EditDateFabricationsKeyPress();
-    void EditFrequencyKeyPress();
-    void EditTimeInerciasKeyPress();
-    void EditNodeAddressKeyPress();
     // Shared by ComboWorkMode, ComboTypeSensor, ComboBoxRTS, ComboBoxConditionsWorkPulseExit and
     // ComboBoxModeLine.
     void ComboWorkModeChange(const QString& list);

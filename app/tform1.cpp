@@ -72,6 +72,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
     m_exchange = std::make_unique<Exchange>(*ModBus, DeviceAddress, *StatusBar1, *ProgressBar1, *Timer2);
     connect(ModBus, &TModBus::chunkReceived, this, [this](int bytes) { m_exchange->advanceProgress(bytes); });
+    connect(ModBus, &TModBus::transactionEnded, this, &TForm1::noteLineIdle);
+    // Connected after the exchange's own handler, which ends the pause.
+    connect(Timer2, &QTimer::timeout, this, &TForm1::noteLineIdle);
     connect(ModBus, &TModBus::portOpenFailed, this, [this] {
         PollReport::failNow();
         if (!m_portFailureShown) {
@@ -244,20 +247,22 @@ void TForm1::buildMenu() {
     MenuTypeParam = type->menuAction();
     setTag(MenuTypeParam, GroupSystem);
     setMenuEnabled(MenuTypeParam, false);
-    SystemParam = menuItem(type, QStringLiteral("SystemParam"), QStringLiteral("Общесистемные"), 5);
-    GeneralParam = menuItem(type, QStringLiteral("GeneralParam"), QStringLiteral("Основные"), 6);
-    Adjustment = menuItem(type, QStringLiteral("Adjustment"), QStringLiteral("Настройка"), 7);
-    Measurements = menuItem(type, QStringLiteral("Measurements"), QStringLiteral("Измерения"), 8);
-    QMenu* archives = subMenu(type, QStringLiteral("Archives"), QStringLiteral("Архивы"), 9);
+    SystemParam = menuItem(type, QStringLiteral("SystemParam"), QStringLiteral("Общесистемные"), GroupSystem);
+    GeneralParam = menuItem(type, QStringLiteral("GeneralParam"), QStringLiteral("Основные"), GroupGeneral);
+    Adjustment = menuItem(type, QStringLiteral("Adjustment"), QStringLiteral("Настройка"), GroupAdjustment);
+    Measurements = menuItem(type, QStringLiteral("Measurements"), QStringLiteral("Измерения"), GroupCounters);
+    QMenu* archives = subMenu(type, QStringLiteral("Archives"), QStringLiteral("Архивы"), GroupArchives);
     Archives = archives->menuAction();
-    Hour = menuItem(archives, QStringLiteral("Hour"), QStringLiteral("Часовой"), 11);
-    Day = menuItem(archives, QStringLiteral("Day"), QStringLiteral("Суточный"), 12);
-    Month = menuItem(archives, QStringLiteral("Month"), QStringLiteral("Месячный"), 13);
-    QMenu* journals = subMenu(type, QStringLiteral("Journals"), QStringLiteral("Журналы"), 10);
+    Hour = menuItem(archives, QStringLiteral("Hour"), QStringLiteral("Часовой"), ArchiveHour);
+    Day = menuItem(archives, QStringLiteral("Day"), QStringLiteral("Суточный"), ArchiveDay);
+    Month = menuItem(archives, QStringLiteral("Month"), QStringLiteral("Месячный"), ArchiveMonth);
+    QMenu* journals = subMenu(type, QStringLiteral("Journals"), QStringLiteral("Журналы"), GroupJournals);
     Journals = journals->menuAction();
-    Fault = menuItem(journals, QStringLiteral("Fault"), QStringLiteral("Журнал отказов"), 14);
-    Operator = menuItem(journals, QStringLiteral("Operator"), QStringLiteral("Журнал оператора"), 15);
-    Nstate = menuItem(journals, QStringLiteral("Nstate"), QStringLiteral("Журнал нештатных ситуаций"), 16);
+    Fault = menuItem(journals, QStringLiteral("Fault"), QStringLiteral("Журнал отказов"), JournalFault);
+    Operator =
+        menuItem(journals, QStringLiteral("Operator"), QStringLiteral("Журнал оператора"), JournalOperator);
+    Nstate = menuItem(journals, QStringLiteral("Nstate"), QStringLiteral("Журнал нештатных ситуаций"),
+                      JournalNstate);
     m_typeItems = {SystemParam, GeneralParam, Adjustment, Measurements, Archives, Journals};
     for (QAction* item : {SystemParam, GeneralParam, Adjustment, Measurements, Archives, Journals, Hour, Day,
                           Month, Fault, Operator, Nstate})
@@ -461,7 +466,9 @@ MeterIdentity TForm1::chosenMeter() {
                             .line = PortMap::systemPort(comm ? comm->CommPort() : 0),
                             .readAt = {},
                             .choice = m_meterChoice};
-        const std::optional<QString> number = filesave::readElectronicNumber(*this);
+        // Asked inside whatever action wants the meter; the guard is that action's.
+        const OperatorAction asking(*this, {.guard = OperatorAction::Guard::Untouched});
+        const std::optional<QString> number = filesave::readElectronicNumber(asking, *this);
         if (!number) return meter;
         meter.number = *number;
         m_chosenMeter = meter;
@@ -613,12 +620,11 @@ void TForm1::shutdown() {
     // none was ever put out of it by this run.
     if (DeviceAddress != 0) {
         // One step for the operator, so a port that cannot be opened is reported once.
-        enterHandler();
+        const OperatorAction leaving(*this, {.guard = OperatorAction::Guard::Untouched});
         m_exchange->clearCoil(4);
         m_exchange->pause();
         m_exchange->writeRegister(15, 0);
         m_exchange->pause();
-        leaveHandler();
     }
     QString error;
     if (!senscfg::write(QString::fromLatin1(senscfg::FileName), currentSettings(), &error)) ShowError(error);
@@ -631,6 +637,10 @@ void TForm1::stopPolling() {
 
 void TForm1::startPolling() {
     Timer1->start();
+}
+
+void TForm1::noteLineIdle() {
+    if (!exchangeRunning()) emit m_lineIdle.wentIdle();
 }
 
 bool TForm1::exchangeRunning() const {

@@ -196,6 +196,7 @@ class TForm1 : public QMainWindow, public ViewHost {
 
     // True while an exchange, the pause after a write, or an operator action runs.
     bool exchangeRunning() const override;
+    LineIdle& lineIdle() override { return m_lineIdle; }
     int meterChoice() const override { return m_meterChoice; }
     MeterIdentity chosenMeter() override;
     // Another meter is chosen, or the line to it changed: what was known of the chosen one goes.
@@ -205,7 +206,9 @@ class TForm1 : public QMainWindow, public ViewHost {
     bool& linkIdle() override { return LinkIdle; }
     void enterHandler() override { ++m_handlerDepth; }
     void leaveHandler() override {
-        if (--m_handlerDepth == 0) m_portFailureShown = false;
+        if (--m_handlerDepth > 0) return;
+        m_portFailureShown = false;
+        noteLineIdle();
     }
     void stopPolling() override;
     void startPolling() override;
@@ -263,6 +266,7 @@ class TForm1 : public QMainWindow, public ViewHost {
     // journals the checked one of their six items.
     QAction* currentGroupChoice() const;
     void runGroupReader(int tag);
+    void noteLineIdle();
     void channelMenuForDevice(bool channelShown);
     QAction* menuItem(QMenu* menu, const QString& name, const QString& caption, int tag = -1);
 
@@ -274,6 +278,7 @@ class TForm1 : public QMainWindow, public ViewHost {
     QList<QAction*> m_typeItems; // items with tags 5..10
     QWidget* m_clientArea = nullptr;
     int m_handlerDepth = 0;
+    LineIdle m_lineIdle;
     // "Ошибка при открытии порта!" has been shown in the operator action under way: one action that
     // tries the port several times (a number asked twice, a choice's three writes) says it once.
     bool m_portFailureShown = false;

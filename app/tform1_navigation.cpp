@@ -63,20 +63,20 @@ void TForm1::MenuTypeParamClick(QAction* item) {
         }
 
         bool rangeConfirmed = false;
-        if (tag >= 11 && tag <= 13) {
+        if (tag >= ArchiveHour && tag <= ArchiveMonth) {
             rangeConfirmed = ArchiveRangeDialog && ArchiveRangeDialog();
             for (QAction* a : {Hour, Day, Month})
                 a->setChecked(a == item);
-            ArchiveNumber = tag - 11;
+            ArchiveNumber = tag - ArchiveHour;
             setTag(MenuTypeParam, GroupArchives);
             Archives->setChecked(true);
             MenuSaveArchive->setEnabled(!ArchiveSaveAllowed || ArchiveSaveAllowed());
             setChecked({Fault, Operator, Nstate}, false);
-        } else if (tag >= 14 && tag <= 16) {
+        } else if (tag >= JournalFault && tag <= JournalNstate) {
             for (QAction* a : {Fault, Operator, Nstate})
                 a->setChecked(a == item);
-            ArchiveNumber = tag - 11;
-            if (tag == 16 && SecondChannel->isChecked()) ArchiveNumber = 6;
+            ArchiveNumber = tag - ArchiveHour;
+            if (tag == JournalNstate && SecondChannel->isChecked()) ArchiveNumber = 6;
             setTag(MenuTypeParam, GroupJournals);
             Journals->setChecked(true);
             MenuSaveArchive->setEnabled(!ArchiveSaveAllowed || ArchiveSaveAllowed());
@@ -87,7 +87,7 @@ void TForm1::MenuTypeParamClick(QAction* item) {
         }
 
         const int group = tagOf(MenuTypeParam);
-        if (group == GroupAdjustment || group == GroupArchives || tag == 16) {
+        if (group == GroupAdjustment || group == GroupArchives || tag == JournalNstate) {
             setMenuEnabled(MenuChoiceChannel, true);
             if (FirstChannel->isChecked()) {
                 showChannelPanel(QStringLiteral("1 - канал"));
@@ -132,8 +132,10 @@ void TForm1::ChannelClick(QAction* item) {
 }
 
 void TForm1::TopMenuOpened() {
-    if (!LinkIdle) return;
-    LinkIdle = false;
+    // An open menu holds the guard beyond its own end, until Timer3 finds the window active again.
+    OperatorAction opened(*this);
+    if (!opened) return;
+    opened.leaveGuard();
     Timer3->start();
 }
 
@@ -156,7 +158,8 @@ void TForm1::Timer3Timer() {
     // open the guard under it; the next tick will.
     if (!isActiveWindow() || exchangeRunning()) return;
     Timer3->stop();
-    LinkIdle = true;
+    // The open menu's hold ends as any menu choice's does: the guard opens.
+    const OperatorAction menuClosed(*this, {.guard = OperatorAction::Guard::Opened});
 }
 
 void TForm1::MenuPollPeriodClick() {

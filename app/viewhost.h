@@ -8,15 +8,23 @@
 #include "device/meteridentity.h"
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <functional>
 
 class Exchange;
 class QAction;
-class QObject;
 class StringGrid;
 class TForm10;
 class TForm15;
+
+// Tells that the line has fallen idle: an exchange, the pause after a write or the last running
+// operator action has ended, and nothing else runs.
+class LineIdle : public QObject {
+    Q_OBJECT
+  signals:
+    void wentIdle();
+};
 
 class ViewHost : public ActionHost {
   public:
@@ -27,7 +35,15 @@ class ViewHost : public ActionHost {
         GroupAdjustment = 7,
         GroupCounters = 8,
         GroupArchives = 9,
-        GroupJournals = 10
+        GroupJournals = 10,
+        // The items under "Архивы" and "Журналы": the tag less ArchiveHour numbers the archive or
+        // journal (0..2 archives, 3..5 journals).
+        ArchiveHour = 11,
+        ArchiveDay = 12,
+        ArchiveMonth = 13,
+        JournalFault = 14,
+        JournalOperator = 15,
+        JournalNstate = 16
     };
     // The items of "Файл" whose commands a view carries out.
     enum class FileCommand { SaveArchive, SaveParams, LoadParams };
@@ -54,8 +70,10 @@ class ViewHost : public ActionHost {
     // does not tell it.
     virtual MeterIdentity chosenMeter() = 0;
 
-    // --- The poll and the groups (stopPolling and startPolling come with ActionHost) ----------
-    virtual bool polling() const = 0;
+    // Sent whenever the line falls idle: exchangeRunning() has just turned false.
+    virtual LineIdle& lineIdle() = 0;
+
+    // --- The poll and the groups (polling, stopPolling, startPolling come with ActionHost) ----
     virtual int pollIntervalMs() const = 0;
     // The reader a group choice and the poll run. A group without one shows nothing.
     virtual void setGroupReader(int group, std::function<void()> reader) = 0;
@@ -101,7 +119,7 @@ class ViewHost : public ActionHost {
     virtual void ShowInformation(const QString& text) = 0;
 };
 
-// Runs fn at once, or as soon as no exchange is under way. The engine waits by processing events,
+// Runs fn at once, or once the line has fallen idle. The engine waits by processing events,
 // so a menu item or button can fire inside an exchange: what asks the meter or opens a dialog
 // there would start a second exchange inside the first, or hold it up until the dialog closed.
 void afterExchange(ViewHost& host, std::function<void()> fn);

@@ -25,6 +25,7 @@ class FakeViewHost : public ViewHost {
         m_pauseTimer.setInterval(20);
         linkStatus.addPanel(200);
         linkStatus.addPanel(200);
+        QObject::connect(&m_engine, &TModBus::transactionEnded, &m_lineIdle, [this] { noteLineIdle(); });
     }
 
     // Runs the group's reader as the window's poll would.
@@ -49,7 +50,10 @@ class FakeViewHost : public ViewHost {
     // --- ActionHost ------------------------------------------------------------------------------
     bool& linkIdle() override { return idle; }
     void enterHandler() override { ++m_handlers; }
-    void leaveHandler() override { --m_handlers; }
+    void leaveHandler() override {
+        --m_handlers;
+        noteLineIdle();
+    }
     void stopPolling() override {
         pollRunning = false;
         log << "stop poll";
@@ -68,6 +72,7 @@ class FakeViewHost : public ViewHost {
     void setTwoChannelMode(bool on) override { twoChannels = on; }
     QList<int> listedAddresses() const override { return {address}; }
     bool exchangeRunning() const override { return m_engine.inTransaction() || m_handlers > 0; }
+    LineIdle& lineIdle() override { return m_lineIdle; }
     bool polling() const override { return pollRunning; }
     int pollIntervalMs() const override { return 10000; }
     void setGroupReader(int group, std::function<void()> reader) override {
@@ -126,4 +131,9 @@ class FakeViewHost : public ViewHost {
     QMenu m_menu;
     QList<QWidget*> m_panels;
     int m_handlers = 0;
+    LineIdle m_lineIdle;
+
+    void noteLineIdle() {
+        if (!exchangeRunning()) emit m_lineIdle.wentIdle();
+    }
 };

@@ -35,4 +35,18 @@ TEST(AfterExchange, ACommandInsideAnExchangeRunsOnceWhenItEnds) {
     EXPECT_EQ(runs, 2) << "and only once";
 }
 
+TEST(AfterExchange, WorkWaitsAgainWhenAnotherExchangeBeginsBeforeItsTurn) {
+    FakeViewHost host;
+    int runs = 0;
+    host.enterHandler();
+    afterExchange(host, [&] { ++runs; });
+    host.leaveHandler(); // the line fell idle: its turn comes next
+    host.enterHandler(); // but another exchange begins before it
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 0);
+    host.leaveHandler();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
+}
+
 } // namespace

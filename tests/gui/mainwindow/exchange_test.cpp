@@ -120,11 +120,19 @@ class RecordingHost : public ActionHost {
     bool& linkIdle() override { return idle; }
     void enterHandler() override { log << "enter"; }
     void leaveHandler() override { log << "leave"; }
-    void stopPolling() override { log << "stop"; }
-    void startPolling() override { log << "start"; }
+    bool polling() const override { return pollRunning; }
+    void stopPolling() override {
+        pollRunning = false;
+        log << "stop";
+    }
+    void startPolling() override {
+        pollRunning = true;
+        log << "start";
+    }
     QWidget* actionWindow() override { return &window; }
 
     bool idle = true;
+    bool pollRunning = false;
     QStringList log;
     QWidget window;
 };
@@ -146,6 +154,9 @@ TEST(OperatorActionTest, EveryKindRunsItsFrameInOrder) {
         {G::Opened, P::Stopped, false, true, false, true, {"enter", "stop", "run", "leave"}},
         {G::Opened, P::Untouched, true, true, true, true, {"enter", "run", "leave"}},
         {G::Held, P::Untouched, true, true, false, true, {"enter", "run", "leave"}},
+        // Runs whether the guard is open or not, and leaves it as it was.
+        {G::Untouched, P::Paused, false, true, false, false, {"enter", "stop", "run", "start", "leave"}},
+        {G::Untouched, P::Untouched, true, true, true, true, {"enter", "run", "leave"}},
     };
     for (const Frame& f : frames) {
         RecordingHost host;
@@ -197,6 +208,93 @@ TEST(OperatorActionTest, TheWindowIsDisabledWithTheBusyCursorOnlyWhileItExchange
     EXPECT_TRUE(busy);
     EXPECT_TRUE(normalForAQuestion);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(OperatorActionTest, AHeldPollComesBackAsItWas) {
+    const struct {
+        const char* name;
+        bool pollBefore, guardFree;
+        QStringList log;
+        bool pollAfter;
+    } cases[] = {
+        {"running before", true, true, {"enter", "stop", "run", "start", "leave"}, true},
+        {"stopped before", false, true, {"enter", "stop", "run", "leave"}, false},
+        {"the guard held elsewhere", true, false, {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingHost host;
+        host.pollRunning = c.pollBefore;
+        host.idle = c.guardFree;
+        bool pollDuring = true;
+        {
+            OperatorAction action(host);
+            if (action) {
+                action.holdPoll();
+                host.log << "run";
+                pollDuring = host.pollRunning;
+            }
+        }
+        if (c.guardFree) {
+            EXPECT_FALSE(pollDuring);
+        }
+        EXPECT_EQ(host.log, c.log);
+        EXPECT_EQ(host.pollRunning, c.pollAfter);
+    }
+}
+
+TEST(OperatorActionTest, AnInnerExchangeLeavesTheWindowDisabledForTheOuterOne) {
+    RecordingHost host;
+    bool enabledAfterInner = true;
+    {
+        const OperatorAction outer(host);
+        outer.exchange([&] {
+            {
+                const OperatorAction inner(host, {.guard = OperatorAction::Guard::Untouched});
+                inner.exchange([] {});
+            }
+            enabledAfterInner = host.window.isEnabled();
+        });
+    }
+    EXPECT_FALSE(enabledAfterInner);
+    EXPECT_TRUE(host.window.isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Work put off until the line is idle runs once, after whatever kept the line busy, never inside it.
+TEST_F(ExchangeTest, WorkPutOffRunsOnceTheLineFallsIdle) {
+    Exchange& link = form->exchange();
+    const struct {
+        const char* name;
+        std::function<void()> busy;
+    } cases[] = {
+        {"a transaction", [&] { link.readHolding(0, 1); }},
+        {"the pause after a write", [&] { link.pause(); }},
+        {"an operator action with a transaction in it",
+         [&] {
+             const OperatorAction action(*form, {.guard = OperatorAction::Guard::Untouched});
+             link.readHolding(0, 1);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int runs = 0;
+        bool ranWhileBusy = false;
+        QTimer::singleShot(0, form.get(), [&] {
+            ASSERT_TRUE(form->exchangeRunning());
+            afterExchange(*form, [&] {
+                ++runs;
+                ranWhileBusy |= form->exchangeRunning();
+            });
+        });
+        c.busy();
+        EXPECT_EQ(runs, 0);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(runs, 1);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(runs, 1);
+        EXPECT_FALSE(ranWhileBusy);
+    }
 }
 
 // A command that tries the port several times (the number asked twice by a save, the three
