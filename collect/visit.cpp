@@ -34,17 +34,6 @@ std::int64_t pcDeviceTime() {
     return enc::DateToSec(QDateTime::currentDateTime());
 }
 
-// What the line did for one visit.
-struct Tally {
-    int requests = 0, linkFailures = 0, badRecords = 0;
-    std::int64_t bytes = 0;
-    void count(const TModBus& bus) {
-        ++requests;
-        bytes += bus.OutputFrame.size() + bus.Received;
-        if (!bus.replyOk()) ++linkFailures;
-    }
-};
-
 using RequestKey = std::tuple<int, int, int, qint64, int>;
 RequestKey keyOf(const archives::Request& r) {
     return {r.archive, r.count, r.mode, r.mode == 1 ? r.date.toMSecsSinceEpoch() : 0, r.record};
@@ -104,7 +93,7 @@ class Visit {
     std::optional<store::Outcome> identify() {
         const std::optional<RegisterBlock> head = RegisterBlock::read(
             m_bus, m_addr, 0, ident::ElectronicNumberRegister + ident::ElectronicNumberCount);
-        m_tally.count(m_bus);
+        count();
         if (!head) {
             if (m_bus.replyStatus() == ReplyStatus::PortError)
                 return finish(store::Outcome::Result::Failed,
@@ -116,11 +105,11 @@ class Visit {
         m_outcome.number = number;
         checkClockAndPlace(number);
         m_bus.ReportSlaveId(m_addr);
-        m_tally.count(m_bus);
+        count();
         if (!m_bus.replyOk()) return linkFailure(QStringLiteral("identification"));
         const QString deviceText = ident::deviceText(m_bus.replyFrame());
         const std::optional<RegisterBlock> mode = RegisterBlock::read(m_bus, m_addr, ChannelModeRegister, 1);
-        m_tally.count(m_bus);
+        count();
         if (!mode) return linkFailure(QStringLiteral("channel mode"));
         m_visit = {.number = number,
                    .line = m_meter.line,
@@ -204,7 +193,7 @@ class Visit {
     // Every journal whole: a damaged entry is left out, and the journals are read whole again next
     // time anyway.
     std::optional<store::Outcome> readJournals() {
-        m_damagedBefore = m_tally.badRecords;
+        m_damagedBefore = m_outcome.badRecords;
         for (int journal = 3; journal <= 6; ++journal) {
             m_what = QString::fromLatin1(ArchiveNames[journal]);
             QList<JournalEntry> entries;
@@ -225,7 +214,7 @@ class Visit {
     store::Outcome verdict() {
         QStringList missing;
         if (m_notRead) missing << QStringLiteral("%1 periods not read").arg(m_notRead);
-        if (const int damaged = m_tally.badRecords - m_damagedBefore)
+        if (const int damaged = m_outcome.badRecords - m_damagedBefore)
             missing << QStringLiteral("%1 journal entries damaged").arg(damaged);
         if (missing.isEmpty()) return finish(store::Outcome::Result::Stored, {});
         return finish(store::Outcome::Result::Partial,
@@ -238,15 +227,15 @@ class Visit {
         return [this](const archives::Request& r) -> std::optional<QByteArray> {
             if (auto it = m_replies.find(keyOf(r)); it != m_replies.end()) return it->second;
             archives::send(m_bus, m_addr, r);
-            m_tally.count(m_bus);
+            count();
             if (!m_bus.replyOk()) return std::nullopt;
             const QByteArray reply = m_bus.reply();
             if (records::isJournal(r.archive)) {
                 for (const JournalEntry& e : records::journalEntries(reply, r.count))
-                    m_tally.badRecords += !e.checkOk;
+                    m_outcome.badRecords += !e.checkOk;
             } else {
                 for (const ArchiveRecord& a : records::archiveRecords(reply, r.count))
-                    m_tally.badRecords += !a.checkOk;
+                    m_outcome.badRecords += !a.checkOk;
             }
             m_replies.emplace(keyOf(r), reply);
             return reply;
@@ -259,15 +248,18 @@ class Visit {
         };
     }
 
+    // What the line did, told with the outcome.
+    void count() {
+        ++m_outcome.requests;
+        m_outcome.bytes += m_bus.OutputFrame.size() + m_bus.Received;
+        if (!m_bus.replyOk()) ++m_outcome.linkFailures;
+    }
+
     store::Outcome finish(store::Outcome::Result result, const QString& reason) {
         store::Outcome o = m_outcome;
         o.result = result;
         if (!reason.isEmpty())
             o.reason = o.reason.isEmpty() ? reason : reason + QStringLiteral("; ") + o.reason;
-        o.requests = m_tally.requests;
-        o.bytes = m_tally.bytes;
-        o.linkFailures = m_tally.linkFailures;
-        o.badRecords = m_tally.badRecords;
         return o;
     }
 
@@ -298,9 +290,8 @@ class Visit {
     const MeterEntry& m_meter;
     const VisitProgress& m_progress;
     const std::uint8_t m_addr;
-    store::Outcome m_outcome;    // what the visit learnt so far, told with whatever ends it
+    store::Outcome m_outcome;    // what the visit learnt and did so far, told with whatever ends it
     store::MeterVisit m_visit{}; // what it stores
-    Tally m_tally;
     std::int64_t m_meterNow = 0; // the meter's clock, as a device time
     std::map<RequestKey, QByteArray> m_replies;
     QString m_what;    // the archive or journal being read, for the progress and a failure
