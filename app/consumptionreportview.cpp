@@ -59,17 +59,14 @@ void ConsumptionReportView::buildFromShownArchive() {
         // charges that meter's customer.
         const archives::ArchiveReading& reading = shown->reading;
         const MeterIdentity& meter = reading.meter;
-        consumption::Heading heading{
-            .electronicNumber = meter.number,
-            .deviceText = meter.deviceText.simplified(),
-            .name = {},
-            .address = meter.line.isEmpty()
-                           ? QStringLiteral("сетевой адрес %1").arg(meter.address)
-                           : QStringLiteral("%1, сетевой адрес %2").arg(meter.line).arg(meter.address),
-            .channel = reading.channel + 1,
-            .from = {},
-            .to = {},
-            .made = QDate::currentDate()};
+        consumption::Heading heading{.electronicNumber = meter.number,
+                                     .deviceText = meter.deviceText.simplified(),
+                                     .name = {},
+                                     .address = consumption::addressText(meter.line, meter.address),
+                                     .channel = reading.channel + 1,
+                                     .from = {},
+                                     .to = {},
+                                     .made = QDate::currentDate()};
         if (!reading.periods.isEmpty()) {
             heading.from = reading.periods.first().start.date();
             heading.to = reading.periods.last().start.date();

@@ -9,6 +9,7 @@
 #include "app/operatoraction.h"
 #include "app/viewhost.h"
 #include "collect/exporting.h"
+#include "collect/monthreport.h"
 #include "collect/visit.h"
 #include "device/encodings.h"
 #include "files/consumptionreport.h"
@@ -18,6 +19,7 @@
 #include "link/tmodbus.h"
 #include "store/database.h"
 #include "store/meterstate.h"
+#include "store/opening.h"
 #include "store/store.h"
 #include "ui/archivegrids.h"
 #include "ui/busywindow.h"
@@ -29,7 +31,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
-#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHash>
 #include <QLineEdit>
@@ -48,7 +49,8 @@ struct DatabaseView::Shown {
 
 struct DatabaseView::Answer {
     bool opened = false;
-    QString error{}; // why it did not open, or why the job came to nothing
+    store::OpenFailure failure{}; // why it did not open
+    QString error{};              // why the job came to nothing
     QList<store::MeterStatus> meters{};
     std::optional<QList<store::MeterState>> states{}; // nothing: not read, `stateError` says why
     QString stateError{};
@@ -127,8 +129,7 @@ void DatabaseView::ask(const store::Location& at, const QString& waitingText, Jo
     QThreadPool::globalInstance()->start([promise, at, job = std::move(job)] {
         Answer answer;
         {
-            std::unique_ptr<store::Store> db =
-                store::Store::open(at, &answer.error, store::SchemaVersion, false);
+            std::unique_ptr<store::Store> db = store::openStore(at, store::Use::Look, &answer.failure);
             answer.opened = db != nullptr;
             if (db) job(*db, answer);
         }
@@ -151,8 +152,20 @@ void DatabaseView::giveUp() {
     emit settled();
 }
 
-void DatabaseView::showOpenFailure(const store::Location& at, const QString& error) {
+void DatabaseView::showOpenFailure(const store::OpenFailure& failure) {
     DatabaseWindow& w = *m_window;
+    const store::Location& at = failure.location;
+    const QString& error = failure.error;
+    switch (failure.kind) {
+    case store::OpenFailure::Kind::BadUrl:
+        w.setStatus(QStringLiteral("Адрес базы данных не понят"), error);
+        return;
+    case store::OpenFailure::Kind::Missing:
+        w.setStatus(QStringLiteral("Нет файла базы данных %1").arg(QDir::toNativeSeparators(at.path)));
+        return;
+    case store::OpenFailure::Kind::NotOpened:
+        break;
+    }
     if (error == QLatin1String(store::Store::NotCollected)) {
         w.setStatus(QStringLiteral("В базе данных %1 нет собранных данных: это не база kastari-collect")
                         .arg(at.describe()));
@@ -189,15 +202,10 @@ void DatabaseView::open() {
     w.setMeters({});
     updateButtons();
     const QString url = w.EditDatabase->text().trimmed();
-    QString error;
-    const std::optional<store::Location> location = store::parseLocation(url, &error);
+    store::OpenFailure failure;
+    const std::optional<store::Location> location = store::locate(url, store::Use::Look, &failure);
     if (!location) {
-        w.setStatus(QStringLiteral("Адрес базы данных не понят"), error);
-        return;
-    }
-    // Looking must not make a database: a mistyped name would otherwise open an empty new one.
-    if (location->kind == store::Location::Kind::SQLite && !QFileInfo(location->path).isFile()) {
-        w.setStatus(QStringLiteral("Нет файла базы данных %1").arg(QDir::toNativeSeparators(location->path)));
+        showOpenFailure(failure);
         return;
     }
     ask(
@@ -205,7 +213,7 @@ void DatabaseView::open() {
         [](store::Store& db, Answer& answer) { readMeters(db, answer); },
         [this, location = *location, url](const Answer& answer) {
             if (!answer.opened) {
-                showOpenFailure(location, answer.error);
+                showOpenFailure(answer.failure);
                 return;
             }
             m_location = location;
@@ -285,7 +293,7 @@ void DatabaseView::showChosen() {
         [this, request](const Answer& answer) {
             DatabaseWindow& w = *m_window;
             if (!answer.opened) {
-                showOpenFailure(*m_location, answer.error);
+                showOpenFailure(answer.failure);
                 return;
             }
             if (!answer.stored) {
@@ -329,16 +337,9 @@ void DatabaseView::ButtonChartClick() {
 void DatabaseView::ButtonReportClick() {
     if (!m_shown || m_shown->stored.reading.kind != archives::Kind::Day) return;
     const collect::StoredReading& s = m_shown->stored;
-    consumption::Heading heading{
-        .electronicNumber = QString::number(s.meter.number),
-        .deviceText = s.meter.deviceText,
-        .name = s.meter.name,
-        .address = QStringLiteral("%1, сетевой адрес %2").arg(s.meter.line).arg(s.meter.address),
-        .channel = s.reading.channel + 1,
-        .from = m_window->DateFrom->date(),
-        .to = m_window->DateTo->date(),
-        .made = QDate::currentDate()};
-    m_report.present(consumption::build(heading, consumption::daysOf(s.reading)));
+    m_report.present(consumption::build(
+        collect::reportHeading(s, m_window->DateFrom->date(), m_window->DateTo->date(), QDate::currentDate()),
+        consumption::daysOf(s.reading)));
 }
 
 void DatabaseView::ButtonCollectClick() {
@@ -356,11 +357,10 @@ void DatabaseView::collectChosenMeter() {
     if (!action) return;
     // The visit reads through the window's own engine, so it writes on a connection of this thread;
     // the store's time limits bound the wait for a server gone silent.
-    QString error;
-    const std::unique_ptr<store::Store> db =
-        store::Store::open(*m_location, &error, store::SchemaVersion, false);
+    store::OpenFailure failure;
+    const std::unique_ptr<store::Store> db = store::openStore(*m_location, store::Use::Look, &failure);
     if (!db) {
-        showOpenFailure(*m_location, error);
+        showOpenFailure(failure);
         return;
     }
     action.holdPoll();

@@ -21,6 +21,7 @@ class ViewHost;
 
 namespace store {
 class Store;
+struct OpenFailure;
 } // namespace store
 
 class DatabaseView : public QObject {
@@ -65,7 +66,7 @@ class DatabaseView : public QObject {
     void ask(const store::Location& at, const QString& waitingText, Job job,
              std::function<void(const Answer&)> done);
     void stopWaiting();
-    void showOpenFailure(const store::Location& at, const QString& error);
+    void showOpenFailure(const store::OpenFailure& failure);
     // The meters and their states, as the list shows them; read on the thread given the connection.
     static void readMeters(store::Store& db, Answer& answer);
     void fillMeters(const Answer& listing);

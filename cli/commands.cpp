@@ -329,7 +329,10 @@ constexpr cmdline::Option Options[] = {
      .value = "B",
      .help = "line speed in bit/s (default 9600; behind a device server it only sets\n"
              "the timing)",
-     .refusal = "--baud needs a speed in bit/s"},
+     .refusal = "--baud needs a speed in bit/s",
+     .min = 1,
+     .max = 4000000,
+     .base = 0},
     {.names = "rts", .help = "RS-485 direction control by the RTS line"},
     {.names = "fast",
      .help = "end each reply as soon as it is complete by its length, instead of\n"
@@ -340,16 +343,22 @@ constexpr cmdline::Option Options[] = {
      .value = "FILE",
      .help = "write every frame sent, received or discarded, with its verdict, to FILE as\n"
              "CSV (UTF-8, ISO 8601 times with ms), the monitor's exchange log format",
-     .refusal = "--trace needs a file"},
+     .refusal = "--trace needs a file",
+     .refuseEmpty = true},
     cmdline::portMapOption("map port number n to a system port (Linux default: /dev/ttyS(n-1));"),
     {.help = "or to a serial device server", .shown = "--comm n=tcp://HOST:PORT"},
     {.names = "help|h", .help = "this text", .shown = "--help"},
     {.names = "date", .value = "DATE", .refusal = "--date needs \"dd.mm.yyyy hh:nn\""},
-    {.names = "record", .value = "N", .refusal = "--record needs a number 0..65535"},
-    {.names = "from", .value = "DATE"},
-    {.names = "to", .value = "DATE"},
-    {.names = "channel", .value = "1|2"},
-    {.names = "out", .value = "FILE"},
+    {.names = "record",
+     .value = "N",
+     .refusal = "--record needs a number 0..65535",
+     .min = 0,
+     .max = 65535,
+     .base = 0},
+    {.names = "from", .value = "DATE", .refuseEmpty = true},
+    {.names = "to", .value = "DATE", .refuseEmpty = true},
+    cmdline::channelOption(),
+    {.names = "out", .value = "FILE", .refuseEmpty = true},
     {.names = "yes"},
 };
 
@@ -417,22 +426,12 @@ int execute(const QStringList& args, Trace& trace) {
     cmdline::CommandLine line(Options);
     if (const std::optional<int> answered = line.parseOrAnswer(args, helpText, usage)) return *answered;
 
-    // A value given twice counts the last time, but each must be one the option takes.
-    const auto numeric = [&](const char* name, long long min, long long max,
-                             long long fallback) -> std::optional<long long> {
-        std::optional<long long> last = fallback;
-        for (const QString& v : line.values(QString::fromLatin1(name)))
-            if (!(last = number(v, min, max))) break;
-        return last;
+    // The table has taken every value given; the last one counts.
+    const auto numeric = [&](const char* name, long long fallback) {
+        return line.isSet(name) ? line.value(name).toLongLong(nullptr, 0) : fallback;
     };
-    const std::optional<long long> baud = numeric("baud", 1, 4000000, 9600);
-    if (!baud) return usage(line.refusal("baud"));
-    const std::optional<long long> retries = numeric("retries", 0, TModBus::MaxRetries, 0);
-    if (!retries) return usage(line.refusal("retries"));
-    if (line.values("trace").contains(QString())) return usage(line.refusal("trace"));
-    if (!numeric("record", 0, 65535, 0)) return usage(line.refusal("record"));
-    for (const char* name : {"from", "to", "channel", "out"})
-        if (line.values(name).contains(QString())) return usage(line.refusal(name));
+    const long long baud = numeric("baud", 9600);
+    const long long retries = numeric("retries", 0);
 
     const QStringList positional = line.positional();
     if (positional.isEmpty()) return usage("no command given");
@@ -460,13 +459,13 @@ int execute(const QStringList& args, Trace& trace) {
         trace.attach(bus);
         LinkPort* comm = bus.MSComm1();
         comm->setSystemPortName(PortMap::resolve(port));
-        comm->setSettings(linespeed::settingsFor(int(*baud)));
+        comm->setSettings(linespeed::settingsFor(int(baud)));
         // A device server that refuses gets the growing delays the monitor's polls give it, but
         // within the one open this program makes.
         comm->setRetryWindowMs(TcpComm::ConnectTimeoutMs);
         bus.setRtsMode(line.isSet(QStringLiteral("rts")));
         bus.setFastCompletion(line.isSet(QStringLiteral("fast")));
-        bus.setRetries(int(*retries));
+        bus.setRetries(int(retries));
     };
     return chosen->run({.name = chosen->name, .args = commandArgs, .line = line, .setUp = setUp});
 }

@@ -81,8 +81,6 @@ int runReading(const ReadingOptions& o, TModBus& bus) {
     const QStringList& names = isArchive ? ArchiveNames : JournalNames;
     const int kind = int(names.indexOf(o.args.value(1)));
     if (kind < 0) return usage(QStringLiteral("%1 needs one of: %2").arg(o.command, names.join(u'|')));
-    if (!o.channel.isEmpty() && o.channel != "1" && o.channel != "2")
-        return usage("--channel must be 1 or 2");
     const int channel = o.channel == "2" ? 1 : 0;
 
     archives::Range range;

@@ -9,18 +9,18 @@
 #include "files/senscfg.h"
 #include "files/textfile.h"
 #include "link/optiontable.h"
-#include "link/tmodbus.h"
 #include "store/meterstate.h"
+#include "store/opening.h"
 #include "store/store.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QHostInfo>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QThread>
 #include <QUuid>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #ifdef Q_OS_WIN
@@ -45,6 +45,17 @@ QTextStream& err() {
 int usage(const QString& message) {
     cmdline::tellUsage("kastari-collect", message);
     return ExitUsage;
+}
+
+// "kastari-collect: MESSAGE" on stderr; gives the exit status the run ends with.
+int tell(const QString& message, int status) {
+    err() << "kastari-collect: " << message << '\n';
+    err().flush();
+    return status;
+}
+
+int cannotWrite(const QString& path, const QString& why) {
+    return tell(QStringLiteral("cannot write %1: %2").arg(path, why), ExitFile);
 }
 
 std::atomic<bool> stopRequested{false};
@@ -84,49 +95,64 @@ struct Options {
     QString thresholds;
 };
 
+bool isDate(const QString& text) {
+    return enc::parseDateTime(text).has_value();
+}
+constexpr const char* DateForm = "--from and --to take \"dd.mm.yyyy hh:nn\"";
+
 constexpr cmdline::Option OptionTable[] = {
     {.names = "meters",
      .value = "FILE",
      .help = "one meter a line: LINE ADDRESS [SPEED] [NAME...]; LINE is a device path,\n"
              "tcp://HOST:PORT or modem:PATH:NUMBER; '#' starts a comment",
-     .refusal = "--meters needs a file"},
+     .refusal = "--meters needs a file",
+     .refuseEmpty = true},
     {.names = "db",
      .value = "URL",
      .help = "sqlite:PATH or a file path (default kastari.db here), or\n"
              "postgresql://USER@HOST[:PORT]/DB (password from PGPASSWORD or ~/.pgpass)",
-     .refusal = "--db needs a URL"},
+     .refusal = "--db needs a URL",
+     .refuseEmpty = true},
     {.names = "lines",
      .value = "N",
      .help = "at most N lines collected at once (default: all)",
-     .refusal = "--lines needs a number from 1"},
+     .refusal = "--lines needs a number from 1",
+     .min = 1,
+     .max = INT_MAX},
     {.names = "fast", .help = "end each reply as soon as it is complete by its length"},
     cmdline::retriesOption(),
     {.names = "trace",
      .value = "DIR",
      .help = "write each line's exchanges to DIR/LINE.csv",
-     .refusal = "--trace needs a folder"},
+     .refusal = "--trace needs a folder",
+     .refuseEmpty = true},
     {.names = "settings",
      .value = "FILE",
      .help = "the monitor's Sens.cfg, whose modem settings (initialisation string, dial\n"
              "prefix, time to connect) modem lines dial with (default Sens.cfg here)",
-     .refusal = "--settings needs a file"},
+     .refusal = "--settings needs a file",
+     .refuseEmpty = true},
     {.names = "every",
      .value = "DURATION",
      .help = "collect again every DURATION (30m, 1h, 24h, 7d) until SIGINT or SIGTERM,\n"
              "which end the run after the meter being read",
-     .refusal = "--every needs a duration such as 30m, 1h, 24h"},
+     .refusal = "--every needs a duration such as 30m, 1h, 24h",
+     .accepts = [](const QString& v) { return parseDuration(v).has_value(); }},
     cmdline::portMapOption("map port number n to a system port"),
     // Those of export and report, which the usage lines show.
-    {.names = "meter", .value = "NUMBER"},
-    {.names = "archive", .value = "KIND"},
-    {.names = "channel", .value = "1|2"},
-    {.names = "from", .value = "DATE"},
-    {.names = "to", .value = "DATE"},
-    {.names = "format", .value = "text|csv"},
-    {.names = "out", .value = "FILE"},
-    {.names = "month", .value = "YYYY-MM"},
+    {.names = "meter", .value = "NUMBER", .refuseEmpty = true},
+    {.names = "archive", .value = "KIND", .refuseEmpty = true},
+    cmdline::channelOption(),
+    {.names = "from", .value = "DATE", .accepts = isDate, .invalid = DateForm},
+    {.names = "to", .value = "DATE", .accepts = isDate, .invalid = DateForm},
+    {.names = "format",
+     .value = "text|csv",
+     .choices = "text|csv",
+     .invalid = "--format must be text or csv"},
+    {.names = "out", .value = "FILE", .refuseEmpty = true},
+    {.names = "month", .value = "YYYY-MM", .refuseEmpty = true},
     {.names = "problems"},
-    {.names = "thresholds", .value = "FILE", .refusal = "--thresholds needs a file"},
+    {.names = "thresholds", .value = "FILE", .refusal = "--thresholds needs a file", .refuseEmpty = true},
     {.names = "help|h"},
 };
 
@@ -204,43 +230,25 @@ std::optional<modem::DialSettings> modemSettings(const QString& file, QString* e
 
 int runCollection(const Options& o) {
     if (o.meters.isEmpty()) return usage(QStringLiteral("run needs --meters FILE"));
-    QString error;
-    const std::optional<store::Location> location = store::parseLocation(o.db, &error);
-    if (!location) return usage(error);
+    store::OpenFailure failure;
+    const std::optional<store::Location> location = store::locate(o.db, store::Use::Collect, &failure);
+    if (!location) return usage(failure.text());
     QFile file(o.meters);
-    if (!file.open(QIODevice::ReadOnly)) {
-        err() << "kastari-collect: " << o.meters << ": " << file.errorString() << '\n';
-        err().flush();
-        return ExitUsage;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return tell(o.meters + QStringLiteral(": ") + file.errorString(), ExitUsage);
+    QString error;
     const std::optional<QList<MeterEntry>> meters =
         parseMeterList(QString::fromUtf8(file.readAll()), o.meters, &error);
-    if (!meters) {
-        err() << "kastari-collect: " << error << '\n';
-        err().flush();
-        return ExitUsage;
-    }
-    if (meters->isEmpty()) {
-        err() << "kastari-collect: " << o.meters << " lists no meter: nothing was collected\n";
-        err().flush();
-        return ExitOk;
-    }
+    if (!meters) return tell(error, ExitUsage);
+    if (meters->isEmpty())
+        return tell(o.meters + QStringLiteral(" lists no meter: nothing was collected"), ExitOk);
     std::optional<modem::DialSettings> dialling;
     if (std::any_of(meters->begin(), meters->end(), [](const MeterEntry& m) { return !m.dial.isEmpty(); })) {
         dialling = modemSettings(o.settings, &error);
-        if (!dialling) {
-            err() << "kastari-collect: " << error << '\n';
-            err().flush();
-            return ExitUsage;
-        }
+        if (!dialling) return tell(error, ExitUsage);
     }
-    const std::unique_ptr<store::Store> db = store::Store::open(*location, &error);
-    if (!db) {
-        err() << "kastari-collect: database " << location->describe() << " cannot be opened: " << error
-              << '\n';
-        err().flush();
-        return ExitDatabase;
-    }
+    const std::unique_ptr<store::Store> db = store::openStore(*location, store::Use::Collect, &failure);
+    if (!db) return tell(failure.text(), ExitDatabase);
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
 
@@ -252,10 +260,9 @@ int runCollection(const Options& o) {
                                  .modem = dialling.value_or(modem::DialSettings{})};
     // Nothing is told as done that is not on record: a run that cannot record itself stops.
     const auto unrecorded = [&](const char* what, const QString& why) {
-        err() << "kastari-collect: database " << location->describe() << ": " << what
-              << " cannot be recorded: " << why << '\n';
-        err().flush();
-        return ExitDatabase;
+        return tell(
+            QStringLiteral("database %1: %2 cannot be recorded: %3").arg(location->describe(), what, why),
+            ExitDatabase);
     };
     int status = ExitOk;
     for (;;) {
@@ -288,26 +295,11 @@ int runCollection(const Options& o) {
 
 // For the commands that only read: a database is never made for them, nor written.
 std::unique_ptr<store::Store> openDatabase(const Options& o, int* status) {
-    QString error;
-    std::optional<store::Location> location = store::parseLocation(o.db, &error);
-    if (!location) {
-        *status = usage(error);
-        return nullptr;
-    }
-    if (location->kind == store::Location::Kind::SQLite && !QFileInfo::exists(location->path)) {
-        err() << "kastari-collect: no database at " << location->path << '\n';
-        err().flush();
-        *status = ExitDatabase;
-        return nullptr;
-    }
-    location->readOnly = true;
-    std::unique_ptr<store::Store> db = store::Store::open(*location, &error, store::SchemaVersion, false);
-    if (!db) {
-        err() << "kastari-collect: database " << location->describe() << " cannot be opened: " << error
-              << '\n';
-        err().flush();
-        *status = ExitDatabase;
-    }
+    store::OpenFailure failure;
+    std::unique_ptr<store::Store> db = store::openStore(o.db, store::Use::Read, &failure);
+    if (!db)
+        *status = failure.kind == store::OpenFailure::Kind::BadUrl ? usage(failure.text())
+                                                                   : tell(failure.text(), ExitDatabase);
     return db;
 }
 
@@ -332,21 +324,15 @@ enum PluginExit { PluginOk = 0, PluginWarning = 1, PluginCritical = 2, PluginUnk
 int showStatus(const Options& o) {
     QString error;
     const std::optional<store::Thresholds> thresholds = store::readThresholds(o.thresholds, &error);
-    if (!thresholds) {
-        err() << "kastari-collect: " << error << '\n';
-        err().flush();
-        return o.problems ? int(PluginUnknown) : int(ExitUsage);
-    }
+    if (!thresholds) return tell(error, o.problems ? int(PluginUnknown) : int(ExitUsage));
     int status = ExitOk;
     const std::unique_ptr<store::Store> db = openDatabase(o, &status);
     if (!db) return o.problems ? PluginUnknown : status;
     const std::optional<QList<store::MeterState>> states =
         store::meterStates(*db, *thresholds, QDateTime::currentDateTime(), &error);
-    if (!states) {
-        err() << "kastari-collect: the database cannot be read: " << error << '\n';
-        err().flush();
-        return o.problems ? int(PluginUnknown) : int(ExitDatabase);
-    }
+    if (!states)
+        return tell(QStringLiteral("the database cannot be read: ") + error,
+                    o.problems ? int(PluginUnknown) : int(ExitDatabase));
     QList<QStringList> rows{{"METER", "NAME", "LINE", "ADDR", "LAST COLLECTED", "NEWEST HOUR", "NEWEST DAY",
                              "NEWEST MONTH", "GAPS", "LAST ERROR", "STATE"}};
     const auto period = [](const std::optional<std::int64_t>& t, const QString& pattern) {
@@ -392,34 +378,18 @@ int runExport(const Options& o) {
     if (!ok) return usage(QStringLiteral("export needs --meter NUMBER, the electronic number"));
     r.archiveNumber = int(kinds.indexOf(o.archive));
     if (r.archiveNumber < 0) return usage(QStringLiteral("export needs --archive %1").arg(kinds.join(u'|')));
-    if (!o.channel.isEmpty() && o.channel != "1" && o.channel != "2")
-        return usage(QStringLiteral("--channel must be 1 or 2"));
     r.channel = o.channel == "2" ? 1 : 0;
-    if (!o.format.isEmpty() && o.format != "text" && o.format != "csv")
-        return usage(QStringLiteral("--format must be text or csv"));
     r.csv = o.format == "csv";
-    for (const auto& [text, into] : {std::pair{o.from, &r.from}, std::pair{o.to, &r.to}}) {
-        if (text.isEmpty()) continue;
-        const std::optional<QDateTime> t = enc::parseDateTime(text);
-        if (!t) return usage(QStringLiteral("--from and --to take \"dd.mm.yyyy hh:nn\""));
-        *into = enc::DateToSec(*t);
-    }
+    for (const auto& [text, into] : {std::pair{o.from, &r.from}, std::pair{o.to, &r.to}})
+        if (!text.isEmpty()) *into = enc::DateToSec(*enc::parseDateTime(text));
     if (o.out.isEmpty()) return usage(QStringLiteral("export needs --out FILE"));
     int status = ExitOk;
     const std::unique_ptr<store::Store> db = openDatabase(o, &status);
     if (!db) return status;
     QString error;
     const std::optional<QByteArray> bytes = exportBytes(*db, r, &error);
-    if (!bytes) {
-        err() << "kastari-collect: " << error << '\n';
-        err().flush();
-        return ExitUsage;
-    }
-    if (!textfile::write(o.out, *bytes, &error)) {
-        err() << "kastari-collect: cannot write " << o.out << ": " << error << '\n';
-        err().flush();
-        return ExitFile;
-    }
+    if (!bytes) return tell(error, ExitUsage);
+    if (!textfile::write(o.out, *bytes, &error)) return cannotWrite(o.out, error);
     return ExitOk;
 }
 
@@ -483,8 +453,6 @@ int runReport(const Options& o) {
     ExportRequest r;
     r.meter = o.meter.toUInt(&ok);
     if (!ok) return usage(QStringLiteral("report needs --meter NUMBER, the electronic number"));
-    if (!o.channel.isEmpty() && o.channel != "1" && o.channel != "2")
-        return usage(QStringLiteral("--channel must be 1 or 2"));
     r.channel = o.channel == "2" ? 1 : 0;
     r.archiveNumber = 1; // the day archive
     const QDate first = QDate::fromString(o.month + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"));
@@ -496,22 +464,14 @@ int runReport(const Options& o) {
     QString error;
     const std::optional<consumption::Report> made =
         monthReport(*db, r.meter, r.channel + 1, first.year(), first.month(), QDate::currentDate(), &error);
-    if (!made) {
-        err() << "kastari-collect: " << error << '\n';
-        err().flush();
-        return ExitUsage;
-    }
+    if (!made) return tell(error, ExitUsage);
     const consumption::Report& report = *made;
-    if (!textfile::write(o.out, consumption::pdf(report), &error)) {
-        err() << "kastari-collect: cannot write " << o.out << ": " << error << '\n';
-        err().flush();
-        return ExitFile;
-    }
-    if (!report.hasData()) {
-        err() << "kastari-collect: no day of " << o.month << " is stored for meter " << r.meter
-              << "; the report says so\n";
-        err().flush();
-    }
+    if (!textfile::write(o.out, consumption::pdf(report), &error)) return cannotWrite(o.out, error);
+    if (!report.hasData())
+        tell(QStringLiteral("no day of %1 is stored for meter %2; the report says so")
+                 .arg(o.month)
+                 .arg(r.meter),
+             ExitOk);
     return ExitOk;
 }
 
@@ -532,10 +492,6 @@ const struct {
 int run(const QStringList& args) {
     cmdline::CommandLine line(OptionTable);
     if (const std::optional<int> answered = line.parseOrAnswer(args, helpText, usage)) return *answered;
-    for (const cmdline::Option& option : OptionTable) {
-        const QString name = QString::fromLatin1(option.names).section(u'|', 0, 0);
-        if (option.value && line.values(name).contains(QString())) return usage(line.refusal(name));
-    }
     Options o;
     const auto value = [&](const char* name) { return line.value(QString::fromLatin1(name)); };
     o.meters = value("meters");
@@ -553,19 +509,10 @@ int run(const QStringList& args) {
     o.month = value("month");
     o.problems = line.isSet(QStringLiteral("problems"));
     o.thresholds = value("thresholds");
-    // A value given twice counts the last time, but each must be one the option takes.
-    for (const QString& v : line.values(QStringLiteral("lines"))) {
-        bool ok = false;
-        if ((o.lines = v.toInt(&ok)) < 1 || !ok) return usage(line.refusal(QStringLiteral("lines")));
-    }
-    for (const QString& v : line.values(QStringLiteral("retries"))) {
-        bool ok = false;
-        o.retries = v.toInt(&ok);
-        if (!ok || o.retries < 0 || o.retries > TModBus::MaxRetries)
-            return usage(line.refusal(QStringLiteral("retries")));
-    }
-    for (const QString& v : line.values(QStringLiteral("every")))
-        if (!(o.every = parseDuration(v))) return usage(line.refusal(QStringLiteral("every")));
+    // The table has taken every value given; the last one counts.
+    o.lines = value("lines").toInt();
+    o.retries = value("retries").toInt(nullptr, 0);
+    if (line.isSet(QStringLiteral("every"))) o.every = parseDuration(value("every"));
 
     const QStringList positional = line.positional();
     if (positional.size() > 1) return usage(QStringLiteral("unexpected argument %1").arg(positional[1]));

@@ -5,6 +5,7 @@
 #include "device/encodings.h"
 #include "device/identification.h"
 #include "files/exportfile.h"
+#include "link/csv.h"
 
 namespace collect {
 
@@ -13,22 +14,6 @@ namespace {
 // Device time as ISO 8601 without a zone: the meter's clock keeps none.
 QString isoTime(std::int64_t t) {
     return enc::SecToDate(std::uint32_t(t)).toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-}
-
-QString csvCell(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n')) return text;
-    return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
-}
-
-QByteArray csvLines(const QList<QStringList>& rows) {
-    QByteArray bytes;
-    for (const QStringList& row : rows) {
-        QStringList cells;
-        for (const QString& c : row)
-            cells << csvCell(c);
-        bytes += cells.join(u',').toUtf8() + "\r\n";
-    }
-    return bytes;
 }
 
 QString stateName(store::PeriodRow::State s) {
@@ -118,7 +103,10 @@ exportfile::Heading StoredReading::heading() const {
 }
 
 QByteArray StoredReading::csvBytes() const {
-    return csvLines(csv);
+    QByteArray bytes;
+    for (const QStringList& row : csv)
+        bytes += ::csv::row(row);
+    return bytes;
 }
 
 std::optional<QByteArray> exportBytes(store::Store& db, const ExportRequest& r, QString* error) {

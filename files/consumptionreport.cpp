@@ -62,6 +62,11 @@ QList<Day> daysOf(const archives::ArchiveReading& reading) {
     return days;
 }
 
+QString addressText(const QString& line, int address) {
+    if (line.isEmpty()) return QStringLiteral("сетевой адрес %1").arg(address);
+    return QStringLiteral("%1, сетевой адрес %2").arg(line).arg(address);
+}
+
 Heading month(Heading heading, int year, int month) {
     heading.from = QDate(year, month, 1);
     heading.to = heading.from.isValid() ? heading.from.addMonths(1).addDays(-1) : QDate();

@@ -53,6 +53,8 @@ QList<Day> daysOf(const archives::ArchiveReading& reading);
 
 // A whole month: the 1st to the last day.
 Heading month(Heading heading, int year, int month);
+// The heading's address: "LINE, сетевой адрес N", without the line when none is known.
+QString addressText(const QString& line, int address);
 
 // The texts as printed, in the Russian convention of the grids (decimal comma).
 QString volumeText(double cubicMetres);       // "1234,567"

@@ -19,7 +19,19 @@ QString dashed(const QString& name) {
 
 } // namespace
 
-CommandLine::CommandLine(std::span<const Option> options) : m_options(options) {
+bool Option::takes(const QString& text) const {
+    if (text.isEmpty() && refuseEmpty) return false;
+    if (min <= max) {
+        bool ok = false;
+        const long long v = text.toLongLong(&ok, base);
+        if (!ok || v < min || v > max) return false;
+    }
+    if (choices && !QString::fromLatin1(choices).split(u'|').contains(text)) return false;
+    return !accepts || accepts(text);
+}
+
+CommandLine::CommandLine(std::span<const Option> options, Unknown unknown)
+    : m_options(options), m_unknown(unknown) {
     // -v and -h are the only one-letter options there are, and "-rts" typed for "--rts" should be
     // reported whole rather than as three unknown letters.
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -48,7 +60,10 @@ QString CommandLine::firstFault(const QStringList& args) const {
         const qsizetype eq = body.indexOf(u'=');
         const Option* o = a == u"--" ? nullptr : find(eq < 0 ? body : body.left(eq));
         const bool takesValue = o && o->value && !o->optionalValue;
-        if (!o || (eq >= 0 && !o->value)) return QStringLiteral("unknown option %1").arg(a);
+        if (!o || (eq >= 0 && !o->value)) {
+            if (m_unknown == Unknown::LeftToOthers) continue;
+            return QStringLiteral("unknown option %1").arg(a);
+        }
         if (takesValue && eq < 0 && ++i >= args.size())
             return o->refusal ? QString::fromUtf8(o->refusal) : QStringLiteral("%1 needs a value").arg(a);
     }
@@ -72,8 +87,22 @@ bool CommandLine::parse(const QStringList& args) {
     // Parsed even when it is faulty, so that --help is seen anywhere on the line.
     const bool parsed = m_parser.parse(line);
     m_fault = firstFault(args);
-    if (m_fault.isEmpty() && !parsed) m_fault = m_parser.errorText(); // not expected after the walk
+    if (m_fault.isEmpty() && !parsed && m_unknown == Unknown::Refused)
+        m_fault = m_parser.errorText(); // not expected after the walk
+    if (m_fault.isEmpty()) m_fault = firstRefusedValue();
     return m_fault.isEmpty();
+}
+
+QString CommandLine::firstRefusedValue() const {
+    for (const Option& o : m_options) {
+        if (!o.names || !o.value || o.optionalValue) continue;
+        const QString name = namesOf(o).first();
+        for (const QString& v : values(name)) {
+            if (o.takes(v)) continue;
+            return v.isEmpty() || !o.invalid ? refusal(name) : QString::fromUtf8(o.invalid);
+        }
+    }
+    return {};
 }
 
 bool CommandLine::isSet(const QString& name) const {
@@ -94,10 +123,11 @@ QString CommandLine::refusal(const QString& name) const {
     return o && o->refusal ? QString::fromUtf8(o->refusal) : QStringLiteral("--%1 needs a value").arg(name);
 }
 
-std::optional<QString> CommandLine::applyPortMap() const {
+QStringList CommandLine::applyPortMap() const {
+    QStringList problems;
     for (const QString& v : values(QStringLiteral("comm")))
-        if (std::optional<QString> problem = PortMap::assign(v)) return problem;
-    return std::nullopt;
+        if (std::optional<QString> problem = PortMap::assign(v)) problems << *problem;
+    return problems;
 }
 
 std::optional<int> CommandLine::parseOrAnswer(const QStringList& args, QString (*help)(),
@@ -109,7 +139,7 @@ std::optional<int> CommandLine::parseOrAnswer(const QStringList& args, QString (
         standardOutput().flush();
         return 0;
     }
-    if (const std::optional<QString> problem = applyPortMap()) return usage(*problem);
+    if (const QStringList problems = applyPortMap(); !problems.isEmpty()) return usage(problems.first());
     return std::nullopt;
 }
 

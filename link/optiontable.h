@@ -29,6 +29,20 @@ struct Option {
     const char* refusal = nullptr;
     // "--modem" alone or "--modem=RESULT", never "--modem RESULT".
     bool optionalValue = false;
+
+    // The values it takes, each time it is given (the last one counts): a whole number min..max
+    // (in `base`; 0 takes the C forms 10, 0x0A), one of `choices` ("text|csv"), or what `accepts`
+    // takes; with none of them any text, an empty one too unless `refuseEmpty`.
+    long long min = 0, max = -1;
+    int base = 10;
+    const char* choices = nullptr;
+    bool (*accepts)(const QString&) = nullptr;
+    bool refuseEmpty = false;
+    // The reply to a value it does not take; none: the refusal, which also answers an empty one.
+    const char* invalid = nullptr;
+
+    // Whether `text` is a value it takes, as the fields above say.
+    bool takes(const QString& text) const;
 };
 
 // The port mapping all the programs take, so one command line can serve them all.
@@ -43,15 +57,27 @@ constexpr Option retriesOption() {
             .value = "N",
             .help = "ask a read that got no valid reply again, up to N times (0..5, default 0);\n"
                     "a write is never repeated",
-            .refusal = "--retries needs a number 0..5"};
+            .refusal = "--retries needs a number 0..5",
+            .min = 0,
+            .max = 5,
+            .base = 0};
+}
+
+// --channel 1|2 of the commands that read one channel's archive or journal.
+constexpr Option channelOption() {
+    return {.names = "channel", .value = "1|2", .choices = "1|2", .invalid = "--channel must be 1 or 2"};
 }
 
 class CommandLine {
   public:
-    explicit CommandLine(std::span<const Option> options);
+    // Whether an option the table does not know is a fault, or someone else's (the toolkit's
+    // -platform, -style ... of a program with a window).
+    enum class Unknown { Refused, LeftToOthers };
+    explicit CommandLine(std::span<const Option> options, Unknown unknown = Unknown::Refused);
 
-    // args without the program's name. False on an unknown option, a missing value or a value given
-    // to a switch; fault() then says which, the first of them on the line.
+    // args without the program's name. False on an unknown option, a missing value, a value given
+    // to a switch or a value its option does not take; fault() then says which, the first of them
+    // on the line (a value refused after every fault of the line's form).
     bool parse(const QStringList& args);
     const QString& fault() const { return m_fault; }
 
@@ -63,8 +89,8 @@ class CommandLine {
     // The reply to a missing or unusable value of the option.
     QString refusal(const QString& name) const;
 
-    // Gives every --comm value to PortMap; the complaint about the first bad one.
-    std::optional<QString> applyPortMap() const;
+    // Gives every --comm value to PortMap; the complaints about the bad ones, in order.
+    QStringList applyPortMap() const;
 
     // The start a command-line program makes: --help anywhere on the line prints help() and ends
     // the run with 0, even beside a fault; a fault or a bad --comm value ends it with what usage()
@@ -75,8 +101,10 @@ class CommandLine {
   private:
     const Option* find(const QString& name) const;
     QString firstFault(const QStringList& args) const;
+    QString firstRefusedValue() const;
 
     std::span<const Option> m_options;
+    Unknown m_unknown;
     QCommandLineParser m_parser;
     QHash<QString, QString> m_optionalValues;
     QString m_fault;

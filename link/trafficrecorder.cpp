@@ -1,5 +1,7 @@
 #include "link/trafficrecorder.h"
 
+#include "link/csv.h"
+
 #include <QDateTime>
 #include <QTimer>
 
@@ -152,14 +154,6 @@ namespace traffic {
 
 namespace {
 
-QByteArray csvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
-        return text.toUtf8();
-    QString quoted = text;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return '"' + quoted.toUtf8() + '"';
-}
-
 QString directionKey(TrafficDirection d) {
     switch (d) {
     case TrafficDirection::Sent:
@@ -215,7 +209,7 @@ QByteArray csvHeader() {
 QByteArray csvRow(const TrafficEntry& e, const QTimeZone& zone) {
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(e.timeMs, zone);
     const bool reply = e.direction == TrafficDirection::Received && !e.modem;
-    const QStringList fields{
+    return csv::row({
         when.toOffsetFromUtc(when.offsetFromUtc()).toString(Qt::ISODateWithMs),
         directionKey(e.direction),
         e.address >= 0 ? QString::number(e.address) : QString(),
@@ -224,12 +218,7 @@ QByteArray csvRow(const TrafficEntry& e, const QTimeZone& zone) {
         verdictKey(e),
         reply ? completionKey(e.completion) : QString(),
         reply && e.replyMs >= 0 ? QString::number(e.replyMs) : QString(),
-    };
-    QByteArray row;
-    for (const QString& f : fields)
-        row += csvField(f) + ',';
-    row.chop(1);
-    return row + "\r\n";
+    });
 }
 
 } // namespace traffic

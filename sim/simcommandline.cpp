@@ -233,7 +233,7 @@ SimCommandLine parseSimCommandLine(const QStringList& args) {
                  : line.fault());
     if (const QStringList extra = line.positional(); !extra.isEmpty())
         fail(QStringLiteral("unknown option %1 (see --help)").arg(extra.first()));
-    if (const std::optional<QString> problem = line.applyPortMap()) fail(*problem);
+    if (const QStringList problems = line.applyPortMap(); !problems.isEmpty()) fail(problems.first());
     cl.help = line.isSet(QStringLiteral("help"));
     cl.verbose = line.isSet(QStringLiteral("verbose"));
     cl.link = line.value(QStringLiteral("link"));

@@ -3,23 +3,33 @@
 #include "app/monitorviews.h"
 #include "tour/tour.h"
 
-#include <QCommandLineParser>
 #include <QTextStream>
 
 namespace {
 
-const char* const Usage =
-    "Usage: kastari-tour --screenshots DIR [--comm n=PATH]... [--fast]\n"
-    "\n"
-    "Walks through the monitor's windows against the meters on its lines and saves a PNG of each\n"
-    "view and dialog into DIR (scripts/screenshots runs it under Xvfb with simulated meters).\n"
-    "Reads Sens.cfg from the working directory, as the monitor does.\n"
-    "\n"
-    "Options:\n"
-    "  --screenshots DIR         the folder for the pictures (created if missing)\n"
-    "  --comm n=PATH             port n is PATH (or n=tcp://HOST:PORT); repeatable\n"
-    "  --fast                    replies end as soon as they are complete\n"
-    "  --help, -h                this text\n";
+constexpr const char* Required = "--screenshots DIR is required";
+
+constexpr cmdline::Option Options[] = {
+    {.names = "screenshots",
+     .value = "DIR",
+     .help = "the folder for the pictures (created if missing)",
+     .refusal = Required},
+    cmdline::portMapOption("port n is PATH (or n=tcp://HOST:PORT); repeatable"),
+    {.names = "fast", .help = "replies end as soon as they are complete"},
+    {.names = "help|h", .help = "this text"},
+};
+
+QString usage() {
+    return QStringLiteral(
+               "Usage: kastari-tour --screenshots DIR [--comm n=PATH]... [--fast]\n"
+               "\n"
+               "Walks through the monitor's windows against the meters on its lines and saves a PNG of each\n"
+               "view and dialog into DIR (scripts/screenshots runs it under Xvfb with simulated meters).\n"
+               "Reads Sens.cfg from the working directory, as the monitor does.\n"
+               "\n"
+               "Options:\n") +
+           cmdline::helpText(Options, 28);
+}
 
 } // namespace
 
@@ -27,17 +37,15 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    addMonitorOptions(parser);
-    const QCommandLineOption screenshots(QStringLiteral("screenshots"), QString(), QStringLiteral("DIR"));
-    parser.addOption(screenshots);
-    MonitorOptions options = readMonitorOptions(parser, arguments);
+    cmdline::CommandLine line(Options, cmdline::CommandLine::Unknown::LeftToOthers);
+    MonitorOptions options = readMonitorOptions(line, arguments);
     if (options.help) {
-        QTextStream(stdout) << Usage;
+        QTextStream(stdout) << usage();
         return 0;
     }
-    const QString dir = parser.value(screenshots);
-    if (dir.isEmpty()) options.errors << QStringLiteral("--screenshots DIR is required");
+    const QString dir = line.value(QStringLiteral("screenshots"));
+    // "--screenshots" last on the line has already said so.
+    if (dir.isEmpty() && !options.errors.contains(QLatin1String(Required))) options.errors << Required;
     if (!options.errors.isEmpty()) {
         QTextStream(stderr) << options.errors.join(u'\n') << '\n';
         return 2;

@@ -479,6 +479,9 @@ TEST_F(CollectProgram, SaysWhatItDidNotDoAndMakesNoDatabaseForReading) {
     qunsetenv("XDG_RUNTIME_DIR");
     qunsetenv("QT_QPA_PLATFORM");
     const QString typo = dir.filePath("god.db");
+    const auto usage = [](const QString& text) {
+        return "kastari-collect: " + text + "\nTry 'kastari-collect --help'.\n";
+    };
     const struct {
         QStringList args;
         int code;
@@ -498,6 +501,27 @@ TEST_F(CollectProgram, SaysWhatItDidNotDoAndMakesNoDatabaseForReading) {
         {{"report", "--db", "good.db", "--meter", "1", "--month", "2026-02", "--out", "r.pdf"},
          1,
          "kastari-collect: meter 1 is not in the database\n"},
+        // A value its option does not take, told before anything is opened.
+        {{"export", "--db", "good.db", "--meter", "1", "--archive", "day", "--channel", "3", "--out", "x"},
+         1,
+         usage("--channel must be 1 or 2")},
+        {{"report", "--meter", "1", "--channel=", "--month", "2026-02", "--out", "r.pdf"},
+         1,
+         usage("--channel needs a value")},
+        {{"export", "--meter", "1", "--archive", "day", "--format", "xml", "--out", "x"},
+         1,
+         usage("--format must be text or csv")},
+        {{"export", "--meter", "1", "--archive", "day", "--to", "31.02.2026 00:00", "--out", "x"},
+         1,
+         usage("--from and --to take \"dd.mm.yyyy hh:nn\"")},
+        {{"run", "--meters", list, "--lines", "2", "--lines", "0"},
+         1,
+         usage("--lines needs a number from 1")},
+        {{"run", "--meters", list, "--retries", "6"}, 1, usage("--retries needs a number 0..5")},
+        {{"run", "--meters", list, "--every", "0m"},
+         1,
+         usage("--every needs a duration such as 30m, 1h, 24h")},
+        {{"status", "--db="}, 1, usage("--db needs a URL")},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.args.join(' ').toStdString());

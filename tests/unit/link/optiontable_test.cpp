@@ -63,13 +63,62 @@ TEST(OptionTable, GivesThePortMapItsValues) {
     PortMap::clear();
     cmdline::CommandLine good(Table);
     ASSERT_TRUE(good.parse({"--comm", "3=/dev/ttyUSB1", "--comm=4=tcp://127.0.0.1:4001"}));
-    EXPECT_EQ(good.applyPortMap(), std::nullopt);
+    EXPECT_EQ(good.applyPortMap(), QStringList());
     EXPECT_EQ(PortMap::resolve("3"), "/dev/ttyUSB1");
     EXPECT_EQ(PortMap::resolve("4"), "tcp://127.0.0.1:4001");
     cmdline::CommandLine bad(Table);
     ASSERT_TRUE(bad.parse({"--comm", "0=/dev/x"}));
-    EXPECT_EQ(bad.applyPortMap(), "bad --comm value '0=/dev/x' (expected n=PATH or n=tcp://HOST:PORT)");
+    EXPECT_EQ(bad.applyPortMap(),
+              QStringList{"bad --comm value '0=/dev/x' (expected n=PATH or n=tcp://HOST:PORT)"});
     PortMap::clear();
+}
+
+// The rows check their values, every time an option is given, and word a refusal once.
+constexpr cmdline::Option Checked[] = {
+    {.names = "lines", .value = "N", .refusal = "--lines needs a number from 1", .min = 1, .max = 99},
+    {.names = "baud", .value = "B", .min = 1, .max = 4000000, .base = 0},
+    cmdline::channelOption(),
+    {.names = "every", .value = "D", .accepts = [](const QString& v) { return v.endsWith(u'h'); }},
+    {.names = "out", .value = "FILE", .refuseEmpty = true},
+    {.names = "port", .value = "PORT"},
+};
+
+TEST(OptionTable, RowsRefuseTheValuesTheyDoNotTake) {
+    const struct {
+        QStringList args;
+        const char* fault;
+    } cases[] = {
+        {{"--lines", "1", "--baud", "0x2580", "--channel", "2", "--every", "24h", "--out", "f", "--port="},
+         ""},
+        {{"--lines", "0"}, "--lines needs a number from 1"},
+        {{"--lines", "100"}, "--lines needs a number from 1"},
+        {{"--lines", "0x10"}, "--lines needs a number from 1"}, // decimal only
+        {{"--lines="}, "--lines needs a number from 1"},
+        // A value given twice counts the last time, but the first must be one it takes too.
+        {{"--lines", "x", "--lines", "3"}, "--lines needs a number from 1"},
+        {{"--baud", "4000001"}, "--baud needs a value"},
+        {{"--channel", "3"}, "--channel must be 1 or 2"},
+        {{"--channel", "12"}, "--channel must be 1 or 2"},
+        {{"--channel="}, "--channel needs a value"},
+        {{"--every", "30m"}, "--every needs a value"},
+        {{"--out="}, "--out needs a value"},
+        // The line's form is told before its values.
+        {{"--channel", "3", "--bogus"}, "unknown option --bogus"},
+        {{"--channel", "3", "--lines", "0"}, "--lines needs a number from 1"},
+    };
+    for (const auto& c : cases) {
+        cmdline::CommandLine line(Checked);
+        EXPECT_EQ(line.parse(c.args), !*c.fault) << c.args.join(' ').toStdString();
+        EXPECT_EQ(line.fault(), QString::fromUtf8(c.fault)) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST(OptionTable, UnknownOptionsCanBeLeftToTheToolkit) {
+    cmdline::CommandLine line(Table, cmdline::CommandLine::Unknown::LeftToOthers);
+    EXPECT_TRUE(line.parse({"-platform", "xcb", "--raw=1", "-stylesheet", "a.qss", "--baud", "2"}));
+    EXPECT_EQ(line.value("baud"), "2");
+    EXPECT_FALSE(line.parse({"-style", "fusion", "--port"}));
+    EXPECT_EQ(line.fault(), "--port needs a value");
 }
 
 // What the programs' start was told: plain functions, as the programs give theirs.
