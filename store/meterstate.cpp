@@ -18,10 +18,11 @@ constexpr std::int64_t Day = 86400;
 // archive's channel, its open events), so one statement serves the whole fleet without reading a
 // year of periods per meter: a GROUP BY over archive_periods would scan all of them. Where one
 // lookup finds several figures (the last visit's time, outcome and reason; the newest day and its
-// downtime) they come back as one text, which saves a lookup per meter each.
+// downtime) they come back as one text, which saves a lookup per meter each. A visit that stored
+// part of what it read (outcome 3) had the link all the same: it counts as the meter collected.
 const char* const KnownMeters = R"(
 SELECT m.number, m.name, m.line, m.address, m.device_text,
-  (SELECT MAX(visited_ms) FROM run_meters r WHERE r.meter = m.number AND r.outcome = 0),
+  (SELECT MAX(visited_ms) FROM run_meters r WHERE r.meter = m.number AND r.outcome IN (0, 3)),
   (SELECT visited_ms || ' ' || outcome || ' ' || reason FROM run_meters r WHERE r.meter = m.number
    ORDER BY visited_ms DESC LIMIT 1),
   (SELECT MAX(period_start_s) FROM archive_periods p WHERE p.meter = m.number AND p.archive = 0 AND p.channel = 1),

@@ -16,6 +16,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <cmath>
+#include <iterator>
 
 namespace web {
 
@@ -118,17 +119,19 @@ QString stateCell(const MeterState& m, const store::Thresholds& t) {
     return cell + QStringLiteral("</td>");
 }
 
+// The JSON word and the page's text of each result, indexed by store::Outcome::Result.
+struct ResultWords {
+    const char* key;
+    const char* text;
+};
+constexpr ResultWords Results[] = {
+    {"stored", "успешно"}, {"failed", "ошибка: "}, {"skipped", "пропущен: "}, {"partial", "частично: "}};
+static_assert(std::size(Results) == int(store::Outcome::Result::Partial) + 1);
+
 QString outcomeText(const MeterState& m) {
     if (!m.lastVisit.isValid()) return QStringLiteral("—");
-    switch (m.lastResult) {
-    case store::Outcome::Result::Stored:
-        return QStringLiteral("успешно");
-    case store::Outcome::Result::Failed:
-        return QStringLiteral("ошибка: ") + m.lastReason;
-    case store::Outcome::Result::Skipped:
-        return QStringLiteral("пропущен: ") + m.lastReason;
-    }
-    return {};
+    if (m.lastResult == store::Outcome::Result::Stored) return QString::fromUtf8(Results[0].text);
+    return QString::fromUtf8(Results[int(m.lastResult)].text) + m.lastReason;
 }
 
 QJsonObject meterJson(const MeterState& m, const store::Thresholds& t) {
@@ -137,25 +140,25 @@ QJsonObject meterJson(const MeterState& m, const store::Thresholds& t) {
         problems << key(c);
     for (const QString& r : m.reasons(t))
         reasons << r;
-    static const char* const results[] = {"stored", "failed", "skipped"};
-    return {{"number", m.number ? QJsonValue(qint64(*m.number)) : QJsonValue(QJsonValue::Null)},
-            {"name", m.name},
-            {"line", m.line},
-            {"address", m.address},
-            {"device_text", m.deviceText},
-            {"state", key(m.condition)},
-            {"state_text", store::conditionName(m.condition)},
-            {"problems", problems},
-            {"reasons", reasons},
-            {"last_collected", isoPc(m.lastCollected)},
-            {"last_visit", isoPc(m.lastVisit)},
-            {"last_result", m.lastVisit.isValid() ? QJsonValue(results[int(m.lastResult)]) : QJsonValue()},
-            {"last_reason", m.lastReason},
-            {"newest_hour", isoDevice(m.newest[0])},
-            {"newest_day", isoDevice(m.newest[1])},
-            {"newest_month", isoDevice(m.newest[2])},
-            {"gaps", m.gaps},
-            {"recent_gaps", m.recentGaps}};
+    return {
+        {"number", m.number ? QJsonValue(qint64(*m.number)) : QJsonValue(QJsonValue::Null)},
+        {"name", m.name},
+        {"line", m.line},
+        {"address", m.address},
+        {"device_text", m.deviceText},
+        {"state", key(m.condition)},
+        {"state_text", store::conditionName(m.condition)},
+        {"problems", problems},
+        {"reasons", reasons},
+        {"last_collected", isoPc(m.lastCollected)},
+        {"last_visit", isoPc(m.lastVisit)},
+        {"last_result", m.lastVisit.isValid() ? QJsonValue(Results[int(m.lastResult)].key) : QJsonValue()},
+        {"last_reason", m.lastReason},
+        {"newest_hour", isoDevice(m.newest[0])},
+        {"newest_day", isoDevice(m.newest[1])},
+        {"newest_month", isoDevice(m.newest[2])},
+        {"gaps", m.gaps},
+        {"recent_gaps", m.recentGaps}};
 }
 
 const QStringList ArchiveKinds{"hour", "day", "month", "faults", "operator", "abnormal"};

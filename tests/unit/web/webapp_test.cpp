@@ -112,8 +112,12 @@ class WebAppTest : public ::testing::TestWithParam<Backend> {
         v.entries << store::EntryRow{.journal = 3, .code = 4, .started = march(30)};
         ASSERT_TRUE(db->storeVisit(v, &error)) << error.toStdString();
         ASSERT_TRUE(db->beginRun("r", QDateTime::currentDateTime(), "h"));
-        ASSERT_TRUE(
-            db->recordOutcome("r", {.line = "/dev/ttyS0", .name = Hostile, .address = 7, .number = 101u}));
+        ASSERT_TRUE(db->recordOutcome("r", {.line = "/dev/ttyS0",
+                                            .name = Hostile,
+                                            .address = 7,
+                                            .number = 101u,
+                                            .result = store::Outcome::Result::Partial,
+                                            .reason = "3 periods not read"}));
         ASSERT_TRUE(db->recordOutcome("r", {.line = "/dev/ttyS0",
                                             .name = "<i>нет</i>",
                                             .address = 8,
@@ -189,6 +193,8 @@ TEST_P(WebAppTest, EveryRouteAnswersAndRefusesWhatIsMalformed) {
         {"GET", "/meter/101/report.pdf", "month=2026-03&channel=x", 400, "text/html", "канал"},
         {"GET", "/meter/101/journal", "", 404, "text/html", "нет такой"},
         {"GET", "/api/meters", "", 200, "application/json", "\"state\":\"fault\""},
+        {"GET", "/api/meters", "", 200, "application/json", "\"last_result\":\"partial\""},
+        {"GET", "/", "", 200, "text/html", "частично: 3 periods not read"},
         {"GET", "/api/meters/101", "", 200, "application/json", "\"number\":101"},
         {"GET", "/api/meters/101/periods", "archive=day&from=2026-03-30", 200, "application/json",
          "\"start\":\"2026-03-31T00:00:00\""},
@@ -241,6 +247,8 @@ TEST_P(WebAppTest, EveryRouteAnswersAndRefusesWhatIsMalformed) {
     EXPECT_EQ(meters[1]["number"].toInteger(), 101);
     EXPECT_EQ(meters[1]["name"].toString(), Hostile);
     EXPECT_EQ(meters[1]["state_text"].toString(), "Отказ");
+    // A visit that stored part of what it read had the link: the meter counts as collected.
+    EXPECT_FALSE(meters[1]["last_collected"].isNull());
 }
 
 TEST_P(WebAppTest, TheViewersConnectionChangesNothing) {
