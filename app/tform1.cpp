@@ -12,6 +12,7 @@
 #include "ui/archivegrids.h"
 #include "ui/errorbox.h"
 #include "ui/fixeddialog.h"
+#include "ui/placed.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
 #include "ui/tform10.h"
@@ -129,9 +130,7 @@ void TForm1::buildViews() {
     m_clientArea->setFixedSize(ClientWidth, ClientHeight);
     setCentralWidget(m_clientArea);
 
-    ProgressBar1 = new QProgressBar(m_clientArea);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(8, 7, 273, 17);
+    ProgressBar1 = placed<QProgressBar>(m_clientArea, "ProgressBar1", {8, 7, 273, 17});
     ProgressBar1->setRange(0, 250);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
@@ -161,9 +160,7 @@ void TForm1::buildViews() {
     m_groupViews = {PanelGeneralParam, PanelAdjustment, PanelCounters, StringGridArchives,
                     StringGridJournals};
 
-    Memo1 = new QPlainTextEdit(m_clientArea);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(8, 400, 673, 89);
+    Memo1 = placed<QPlainTextEdit>(m_clientArea, "Memo1", {8, 400, 673, 89});
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QPalette grey = Memo1->palette();
@@ -171,10 +168,9 @@ void TForm1::buildViews() {
     Memo1->setPalette(grey);
     Memo1->hide();
 
-    StatusBar1 = new StatusBar(m_clientArea);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setGeometry(0, ClientHeight - StatusBar::DefaultHeight, ClientWidth,
-                            StatusBar::DefaultHeight);
+    StatusBar1 = placed<StatusBar>(
+        m_clientArea, "StatusBar1",
+        {0, ClientHeight - StatusBar::DefaultHeight, ClientWidth, StatusBar::DefaultHeight});
     StatusBar1->addPanel(150);
     StatusBar1->addPanel(50);
 }

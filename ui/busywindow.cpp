@@ -1,5 +1,7 @@
 #include "ui/busywindow.h"
 
+#include "ui/placed.h"
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,15 +24,12 @@ BusyWindow::BusyWindow(const QString& caption, Progress progress, QWidget* paren
     StaticText1->setAlignment(Qt::AlignCenter);
     StaticText1->setGeometry(0, progress == Progress::Shown ? 16 : 20, 260, 24);
     if (progress == Progress::Shown) {
-        ProgressBar = new QProgressBar(this);
-        ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
-        ProgressBar->setGeometry(20, 50, 220, 16);
+        ProgressBar = placed<QProgressBar>(this, "ProgressBar", {20, 50, 220, 16});
         ProgressBar->setTextVisible(false);
     }
     if (stop == Stop::Shown) {
-        ButtonStop = new QPushButton(QStringLiteral("Стоп"), this);
-        ButtonStop->setObjectName(QStringLiteral("ButtonStop"));
-        ButtonStop->setGeometry(92, height() - StopRoom - 4, 75, 25);
+        ButtonStop = placed<QPushButton>(this, "ButtonStop", {92, height() - StopRoom - 4, 75, 25},
+                                         QStringLiteral("Стоп"));
         connect(ButtonStop, &QPushButton::clicked, this, &BusyWindow::ButtonStopClick);
     }
     setCursor(Qt::BusyCursor);

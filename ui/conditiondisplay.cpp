@@ -1,6 +1,7 @@
 #include "ui/conditiondisplay.h"
 
 #include "ui/panelstyle.h"
+#include "ui/placed.h"
 #include "ui/tag.h"
 
 #include <QLabel>
@@ -28,9 +29,7 @@ ConditionDisplay::ConditionDisplay(const QString& objectName, const QString& but
     resize(Width, Height);
     panelstyle::navy(this);
 
-    m_picture = new QLabel(this);
-    m_picture->setObjectName(QStringLiteral("Image1"));
-    m_picture->setGeometry(8, 17, PictureSize, PictureSize);
+    m_picture = placed<QLabel>(this, "Image1", {8, 17, PictureSize, PictureSize});
     m_picture->setPixmap(warningPicture(PictureSize));
 
     m_abnormal = text(QStringLiteral("Нештатная ситуация"), QStringLiteral("StaticText20"), this);

@@ -1,5 +1,7 @@
 #include "ui/exchangeoptionsdialog.h"
 
+#include "ui/placed.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -9,9 +11,8 @@ ExchangeOptionsDialog::ExchangeOptionsDialog(QWidget* parent)
     : FixedDialog(QStringLiteral("Параметры обмена"), 360, 200, Border::CloseBox, parent) {
     setObjectName(QStringLiteral("ExchangeOptionsDialog"));
 
-    CheckFastCompletion = new QCheckBox(QStringLiteral("Быстрое завершение ответа"), this);
-    CheckFastCompletion->setObjectName(QStringLiteral("CheckFastCompletion"));
-    CheckFastCompletion->setGeometry(16, 12, 328, 21);
+    CheckFastCompletion = placed<QCheckBox>(this, "CheckFastCompletion", {16, 12, 328, 21},
+                                            QStringLiteral("Быстрое завершение ответа"));
 
     LabelFastCompletion = new QLabel(QStringLiteral("Ответ прибора принимается, как только он получен "
                                                     "целиком, без ожидания паузы 500 мс."),
@@ -20,9 +21,8 @@ ExchangeOptionsDialog::ExchangeOptionsDialog(QWidget* parent)
     LabelFastCompletion->setWordWrap(true);
     LabelFastCompletion->setGeometry(36, 36, 308, 40);
 
-    LabelRetries = new QLabel(QStringLiteral("Повторов при ошибке"), this);
-    LabelRetries->setObjectName(QStringLiteral("LabelRetries"));
-    LabelRetries->setGeometry(16, 88, 200, 21);
+    LabelRetries =
+        placed<QLabel>(this, "LabelRetries", {16, 88, 200, 21}, QStringLiteral("Повторов при ошибке"));
     SpinRetries = new QSpinBox(this);
     SpinRetries->setObjectName(QStringLiteral("SpinRetries"));
     SpinRetries->setRange(0, 5);
@@ -36,13 +36,9 @@ ExchangeOptionsDialog::ExchangeOptionsDialog(QWidget* parent)
     LabelRetriesHint->setWordWrap(true);
     LabelRetriesHint->setGeometry(36, 114, 308, 40);
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(96, 164, 75, 27);
+    Button1 = placed<QPushButton>(this, "Button1", {96, 164, 75, 27}, QStringLiteral("Ok"));
     Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(188, 164, 75, 27);
+    Button2 = placed<QPushButton>(this, "Button2", {188, 164, 75, 27}, QStringLiteral("Отмена"));
 
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);

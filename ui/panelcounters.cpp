@@ -3,6 +3,7 @@
 #include "ui/conditiondisplay.h"
 #include "ui/fieldbuilder.h"
 #include "ui/panelstyle.h"
+#include "ui/placed.h"
 #include "ui/tag.h"
 
 #include <QComboBox>
@@ -62,9 +63,7 @@ PanelCounters::PanelCounters(QWidget* parent) : QFrame(parent) {
         box->hide();
     }
 
-    auto* verification = new QGroupBox(this);
-    verification->setObjectName(QStringLiteral("GroupBox2"));
-    verification->setGeometry(VerificationGroup);
+    auto* verification = placed<QGroupBox>(this, "GroupBox2", {VerificationGroup});
     m_groups.insert(verification->objectName(), verification);
     QLabel* title = addText(QStringLiteral("Label1"), QStringLiteral("Поверка"), verification, TitlePlace);
     QFont big = title->font();

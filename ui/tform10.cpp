@@ -2,6 +2,7 @@
 
 #include "device/encodings.h"
 #include "ui/keypressfilter.h"
+#include "ui/placed.h"
 #include "ui/tform9.h"
 
 #include <QLabel>
@@ -18,34 +19,23 @@ TForm10::TForm10(QWidget* parent)
     : FixedDialog(QStringLiteral("Границы архива"), 384, 176, Border::NoIcons, parent) {
     setObjectName(QStringLiteral("Form10"));
 
-    RadioButtonFull = new QRadioButton(QStringLiteral("Полный архив"), this);
-    RadioButtonFull->setObjectName(QStringLiteral("RadioButtonFull"));
-    RadioButtonFull->setGeometry(16, 10, 352, 22);
+    RadioButtonFull =
+        placed<QRadioButton>(this, "RadioButtonFull", {16, 10, 352, 22}, QStringLiteral("Полный архив"));
     RadioButtonFull->setChecked(true);
-    RadioButtonChoice = new QRadioButton(QStringLiteral("Выборка записей по дате и времени архивации"), this);
-    RadioButtonChoice->setObjectName(QStringLiteral("RadioButtonChoice"));
-    RadioButtonChoice->setGeometry(16, 34, 360, 22);
+    RadioButtonChoice = placed<QRadioButton>(this, "RadioButtonChoice", {16, 34, 360, 22},
+                                             QStringLiteral("Выборка записей по дате и времени архивации"));
 
-    StaticText1 = new QLabel(QStringLiteral("Начальная дата"), this);
-    StaticText1->setObjectName(QStringLiteral("StaticText1"));
-    StaticText1->setGeometry(34, 68, 136, 23);
-    EditDateStart = new QLineEdit(this);
-    EditDateStart->setObjectName(QStringLiteral("EditDateStart"));
-    EditDateStart->setGeometry(176, 68, 170, 23);
-    StaticText2 = new QLabel(QStringLiteral("Конечная дата"), this);
-    StaticText2->setObjectName(QStringLiteral("StaticText2"));
-    StaticText2->setGeometry(34, 100, 136, 23);
-    EditDateEnd = new QLineEdit(this);
-    EditDateEnd->setObjectName(QStringLiteral("EditDateEnd"));
-    EditDateEnd->setGeometry(176, 100, 170, 23);
+    StaticText1 = placed<QLabel>(this, "StaticText1", {34, 68, 136, 23}, QStringLiteral("Начальная дата"));
+    EditDateStart = placed<QLineEdit>(this, "EditDateStart", {176, 68, 170, 23});
+    StaticText2 = placed<QLabel>(this, "StaticText2", {34, 100, 136, 23}, QStringLiteral("Конечная дата"));
+    EditDateEnd = placed<QLineEdit>(this, "EditDateEnd", {176, 100, 170, 23});
     for (QLineEdit* edit : {EditDateStart, EditDateEnd})
         edit->setPlaceholderText(QStringLiteral("дд.мм.гггг чч:мм"));
     new KeyPressFilter(EditDateStart, DateKeys, [this] { EditDateStartEnter(); });
     new KeyPressFilter(EditDateEnd, DateKeys, [this] { EditDateEndEnter(); });
 
-    ButtonOkRangeArchive = new QPushButton(QStringLiteral("Ok"), this);
-    ButtonOkRangeArchive->setObjectName(QStringLiteral("ButtonOkRangeArchive"));
-    ButtonOkRangeArchive->setGeometry((384 - 75) / 2, 138, 75, 27);
+    ButtonOkRangeArchive = placed<QPushButton>(this, "ButtonOkRangeArchive", {(384 - 75) / 2, 138, 75, 27},
+                                               QStringLiteral("Ok"));
     ButtonOkRangeArchive->setAutoDefault(false);
 
     connect(RadioButtonFull, &QRadioButton::clicked, this, &TForm10::RadioButtonFullClick);

@@ -1,5 +1,7 @@
 #include "ui/tform18.h"
 
+#include "ui/placed.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -19,12 +21,8 @@ TForm18::TForm18(QWidget* parent)
     StaticText1 = line(QStringLiteral("Установить дату и время"), "StaticText1", 14);
     StaticText2 = line(QStringLiteral("в соответствии с часами Вашего компьютера ?"), "StaticText2", 36);
 
-    Button1 = new QPushButton(QStringLiteral("Да"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(80, 72, 75, 25);
-    Button2 = new QPushButton(QStringLiteral("Нет"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(185, 72, 75, 25);
+    Button1 = placed<QPushButton>(this, "Button1", {80, 72, 75, 25}, QStringLiteral("Да"));
+    Button2 = placed<QPushButton>(this, "Button2", {185, 72, 75, 25}, QStringLiteral("Нет"));
     connect(Button1, &QPushButton::clicked, this, [this] { done(Yes); });
     connect(Button2, &QPushButton::clicked, this, [this] { done(No); });
 }

@@ -1,14 +1,14 @@
 #include "ui/tform20.h"
 
+#include "ui/placed.h"
+
 #include <QLabel>
 #include <QPushButton>
 
 TForm20::TForm20(QWidget* parent) : FixedDialog(QStringLiteral("Error"), 320, 104, Border::CloseBox, parent) {
     setObjectName(QStringLiteral("Form20"));
 
-    LabelMsg = new QLabel(this);
-    LabelMsg->setObjectName(QStringLiteral("LabelMsg"));
-    LabelMsg->setGeometry(8, 16, 304, 32);
+    LabelMsg = placed<QLabel>(this, "LabelMsg", {8, 16, 304, 32});
     LabelMsg->setAlignment(Qt::AlignCenter);
     LabelMsg->setTextFormat(Qt::PlainText);
     LabelMsg->setWordWrap(true);
@@ -16,9 +16,7 @@ TForm20::TForm20(QWidget* parent) : FixedDialog(QStringLiteral("Error"), 320, 10
     bold.setBold(true);
     LabelMsg->setFont(bold);
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(122, 64, 75, 27);
+    Button1 = placed<QPushButton>(this, "Button1", {122, 64, 75, 27}, QStringLiteral("Ok"));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -1,5 +1,6 @@
 #include "ui/tform3.h"
 
+#include "ui/placed.h"
 #include "ui/stringgrid.h"
 
 #include <QCloseEvent>
@@ -13,9 +14,7 @@ TForm3::TForm3(QWidget* parent)
     // Escape would hide the window with the scan still running and its "Stop" out of reach.
     setEscapeCloses(false);
 
-    StringGrid1 = new StringGrid(3, 2, 0, 1, this);
-    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
-    StringGrid1->setGeometry(8, 8, 402, 201);
+    StringGrid1 = placed<StringGrid>(this, "StringGrid1", {8, 8, 402, 201}, 3, 2, 0, 1);
     StringGrid1->setColWidth(0, 36);
     StringGrid1->setColWidth(1, 54);
     StringGrid1->setColWidth(2, 287);
@@ -24,15 +23,11 @@ TForm3::TForm3(QWidget* parent)
     StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     StringGrid1->setFocusPolicy(Qt::NoFocus);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(8, 217, 402, 17);
+    ProgressBar1 = placed<QProgressBar>(this, "ProgressBar1", {8, 217, 402, 17});
     ProgressBar1->setRange(0, 127);
     ProgressBar1->setTextVisible(false);
 
-    Button1 = new QPushButton(QStringLiteral("Stop"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(171, 243, 75, 25);
+    Button1 = placed<QPushButton>(this, "Button1", {171, 243, 75, 25}, QStringLiteral("Stop"));
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
 
     prepare();

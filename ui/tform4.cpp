@@ -3,6 +3,7 @@
 #include "link/linespeed.h"
 #include "link/portmap.h"
 #include "ui/errorbox.h"
+#include "ui/placed.h"
 #include "ui/radiogroup.h"
 
 #include <QApplication>
@@ -12,74 +13,42 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-QLabel* label(const QString& text, QWidget* parent, int x, int y, int w) {
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(x, y, w, 21);
-    return l;
-}
-
-QLineEdit* edit(const char* name, QWidget* parent, int x, int y, int w) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QLatin1String(name));
-    e->setGeometry(x, y, w, 21);
-    return e;
-}
-} // namespace
-
 TForm4::TForm4(QWidget* parent)
     : FixedDialog(QStringLiteral("Настройка параметров RS-232"), 448, 392, Border::CloseBox, parent) {
     setObjectName(QStringLiteral("Form4"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
 
-    RadioGroup1 = new RadioGroup(QStringLiteral("Скорость обмена"),
-                                 {QStringLiteral("38400"), QStringLiteral("19200"), QStringLiteral("9600"),
-                                  QStringLiteral("4800"), QStringLiteral("2400"), QStringLiteral("1200"),
-                                  QStringLiteral("600"), QStringLiteral("300")},
-                                 this);
-    RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
-    RadioGroup1->setGeometry(8, 8, 136, 200);
+    RadioGroup1 =
+        placed<RadioGroup>(this, "RadioGroup1", {8, 8, 136, 200}, QStringLiteral("Скорость обмена"),
+                           QStringList{QStringLiteral("38400"), QStringLiteral("19200"),
+                                       QStringLiteral("9600"), QStringLiteral("4800"), QStringLiteral("2400"),
+                                       QStringLiteral("1200"), QStringLiteral("600"), QStringLiteral("300")});
 
-    RadioGroup2 = new RadioGroup(QStringLiteral("Порт"),
-                                 {QStringLiteral("Comm 1"), QStringLiteral("Comm 2"),
-                                  QStringLiteral("Comm 3"), QStringLiteral("Comm 4")},
-                                 this);
-    RadioGroup2->setObjectName(QStringLiteral("RadioGroup2"));
-    RadioGroup2->setGeometry(152, 8, 288, 120);
+    RadioGroup2 = placed<RadioGroup>(this, "RadioGroup2", {152, 8, 288, 120}, QStringLiteral("Порт"),
+                                     QStringList{QStringLiteral("Comm 1"), QStringLiteral("Comm 2"),
+                                                 QStringLiteral("Comm 3"), QStringLiteral("Comm 4")});
 
-    EnableRTS = new QCheckBox(QStringLiteral("Использовать линию RTS"), this);
-    EnableRTS->setObjectName(QStringLiteral("EnableRTS"));
-    EnableRTS->setGeometry(160, 144, 280, 21);
-    EnableModem = new QCheckBox(QStringLiteral("Использовать модем"), this);
-    EnableModem->setObjectName(QStringLiteral("EnableModem"));
-    EnableModem->setGeometry(160, 176, 280, 21);
+    EnableRTS =
+        placed<QCheckBox>(this, "EnableRTS", {160, 144, 280, 21}, QStringLiteral("Использовать линию RTS"));
+    EnableModem =
+        placed<QCheckBox>(this, "EnableModem", {160, 176, 280, 21}, QStringLiteral("Использовать модем"));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1 = placed<QFrame>(this, "Panel1", {8, 216, 432, 128});
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
-    Panel1->setGeometry(8, 216, 432, 128);
-    label(QStringLiteral("Строка инициализации :"), Panel1, 8, 10, 190)
-        ->setObjectName(QStringLiteral("Label1"));
-    EditStrInit = edit("EditStrInit", Panel1, 204, 10, 220);
-    label(QStringLiteral("Префикс набора номера :"), Panel1, 8, 38, 190)
-        ->setObjectName(QStringLiteral("Label2"));
-    EditPrefNum = edit("EditPrefNum", Panel1, 204, 38, 220);
-    label(QStringLiteral("Номер телефона :"), Panel1, 8, 66, 190)->setObjectName(QStringLiteral("Label3"));
-    EditPhoneNum = edit("EditPhoneNum", Panel1, 204, 66, 220);
-    label(QStringLiteral("Время ожидания связи :"), Panel1, 8, 94, 190)
-        ->setObjectName(QStringLiteral("Label4"));
-    EditDelay = edit("EditDelay", Panel1, 204, 94, 56);
-    label(QStringLiteral("сек."), Panel1, 266, 94, 40)->setObjectName(QStringLiteral("Label5"));
+    placed<QLabel>(Panel1, "Label1", {8, 10, 190, 21}, QStringLiteral("Строка инициализации :"));
+    EditStrInit = placed<QLineEdit>(Panel1, "EditStrInit", {204, 10, 220, 21});
+    placed<QLabel>(Panel1, "Label2", {8, 38, 190, 21}, QStringLiteral("Префикс набора номера :"));
+    EditPrefNum = placed<QLineEdit>(Panel1, "EditPrefNum", {204, 38, 220, 21});
+    placed<QLabel>(Panel1, "Label3", {8, 66, 190, 21}, QStringLiteral("Номер телефона :"));
+    EditPhoneNum = placed<QLineEdit>(Panel1, "EditPhoneNum", {204, 66, 220, 21});
+    placed<QLabel>(Panel1, "Label4", {8, 94, 190, 21}, QStringLiteral("Время ожидания связи :"));
+    EditDelay = placed<QLineEdit>(Panel1, "EditDelay", {204, 94, 56, 21});
+    placed<QLabel>(Panel1, "Label5", {266, 94, 40, 21}, QStringLiteral("сек."));
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(272, 356, 80, 27);
+    Button1 = placed<QPushButton>(this, "Button1", {272, 356, 80, 27}, QStringLiteral("Ok"));
     Button1->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(360, 356, 80, 27);
+    Button2 = placed<QPushButton>(this, "Button2", {360, 356, 80, 27}, QStringLiteral("Cancel"));
 
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);

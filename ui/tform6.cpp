@@ -1,6 +1,7 @@
 #include "ui/tform6.h"
 
 #include "ui/panelstyle.h"
+#include "ui/placed.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -40,9 +41,8 @@ TForm6::TForm6(QWidget* parent)
                   parent) {
     setObjectName(QStringLiteral("Form6"));
 
-    GroupBoxFailures = new QGroupBox(QStringLiteral(" Отказы "), this);
-    GroupBoxFailures->setObjectName(QStringLiteral("GroupBoxFailures"));
-    GroupBoxFailures->setGeometry(8, 8, 113, 209);
+    GroupBoxFailures =
+        placed<QGroupBox>(this, "GroupBoxFailures", {8, 8, 113, 209}, QStringLiteral(" Отказы "));
     for (int i = 0; i < legend::FailureCount; ++i) {
         const int y = RowTop + RowPitch * i;
         m_images[legend::ConditionCount + i] = marker(legend::ConditionCount + 1 + i, GroupBoxFailures, y);
@@ -50,9 +50,8 @@ TForm6::TForm6(QWidget* parent)
                                     GroupBoxFailures, TextX, y);
     }
 
-    GroupBoxConditions = new QGroupBox(QStringLiteral(" Нештатные ситуации "), this);
-    GroupBoxConditions->setObjectName(QStringLiteral("GroupBoxConditions"));
-    GroupBoxConditions->setGeometry(128, 8, 412, 209);
+    GroupBoxConditions = placed<QGroupBox>(this, "GroupBoxConditions", {128, 8, 412, 209},
+                                           QStringLiteral(" Нештатные ситуации "));
     for (int bit = 0; bit < legend::ConditionCount; ++bit) {
         const int y = RowTop + RowPitch * bit;
         m_images[bit] = marker(bit + 1, GroupBoxConditions, y);
@@ -73,9 +72,8 @@ TForm6::TForm6(QWidget* parent)
         text->setPalette(pal);
     }
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry((ClientWidth - 75) / 2, 225, 75, 25);
+    Button1 =
+        placed<QPushButton>(this, "Button1", {(ClientWidth - 75) / 2, 225, 75, 25}, QStringLiteral("Ok"));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 

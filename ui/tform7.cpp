@@ -2,6 +2,7 @@
 
 #include "device/encodings.h"
 #include "ui/keypressfilter.h"
+#include "ui/placed.h"
 #include "ui/updown.h"
 
 #include <QLabel>
@@ -12,23 +13,15 @@ TForm7::TForm7(QWidget* parent)
     : FixedDialog(QStringLiteral("Выбор периода опроса"), 232, 92, Border::NoIcons, parent) {
     setObjectName(QStringLiteral("Form7"));
 
-    EditSelectInterval = new QLineEdit(this);
-    EditSelectInterval->setObjectName(QStringLiteral("EditSelectInterval"));
-    EditSelectInterval->setGeometry(56, 16, 57, 23);
+    EditSelectInterval = placed<QLineEdit>(this, "EditSelectInterval", {56, 16, 57, 23});
 
-    UpDownSelectInterval = new UpDown(this);
-    UpDownSelectInterval->setObjectName(QStringLiteral("UpDownSelectInterval"));
-    UpDownSelectInterval->setGeometry(113, 16, 16, 23);
+    UpDownSelectInterval = placed<UpDown>(this, "UpDownSelectInterval", {113, 16, 16, 23});
     UpDownSelectInterval->setRange(0, 60);
     UpDownSelectInterval->setBuddy(EditSelectInterval);
 
-    Label1 = new QLabel(QStringLiteral("Сек."), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(136, 16, 40, 23);
+    Label1 = placed<QLabel>(this, "Label1", {136, 16, 40, 23}, QStringLiteral("Сек."));
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(78, 54, 75, 27);
+    Button1 = placed<QPushButton>(this, "Button1", {78, 54, 75, 27}, QStringLiteral("Ok"));
 
     new KeyPressFilter(EditSelectInterval, KeyPressFilter::Digits, [this] { Button1Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });

@@ -2,6 +2,7 @@
 
 #include "device/encodings.h"
 #include "device/identification.h"
+#include "ui/placed.h"
 #include "ui/tform9.h"
 
 #include <QComboBox>
@@ -18,27 +19,17 @@ TForm8::TForm8(QWidget* parent)
     : FixedDialog(QStringLiteral("Выбор прибора"), 304, 124, Border::CloseBox, parent) {
     setObjectName(QStringLiteral("Form8"));
 
-    Label1 = new QLabel(QStringLiteral("Сетевой адрес"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(16, 16, 170, 23);
-    EditAddr = new QLineEdit(this);
-    EditAddr->setObjectName(QStringLiteral("EditAddr"));
-    EditAddr->setGeometry(192, 16, 96, 23);
+    Label1 = placed<QLabel>(this, "Label1", {16, 16, 170, 23}, QStringLiteral("Сетевой адрес"));
+    EditAddr = placed<QLineEdit>(this, "EditAddr", {192, 16, 96, 23});
 
-    Label2 = new QLabel(QStringLiteral("Скорость обмена RS-232"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(16, 48, 170, 23);
-    ComboBoxSpeed = new QComboBox(this);
-    ComboBoxSpeed->setObjectName(QStringLiteral("ComboBoxSpeed"));
-    ComboBoxSpeed->setGeometry(192, 48, 96, 23);
+    Label2 = placed<QLabel>(this, "Label2", {16, 48, 170, 23}, QStringLiteral("Скорость обмена RS-232"));
+    ComboBoxSpeed = placed<QComboBox>(this, "ComboBoxSpeed", {192, 48, 96, 23});
     ComboBoxSpeed->addItems({QStringLiteral("300"), QStringLiteral("600"), QStringLiteral("1200"),
                              QStringLiteral("2400"), QStringLiteral("4800"), QStringLiteral("9600"),
                              QStringLiteral("19200"), QStringLiteral("38400")});
     ComboBoxSpeed->setCurrentIndex(-1);
 
-    Button1 = new QPushButton(ConnectCaption, this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(96, 86, 112, 27);
+    Button1 = placed<QPushButton>(this, "Button1", {96, 86, 112, 27}, ConnectCaption);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
 

@@ -1,5 +1,7 @@
 #include "ui/tform9.h"
 
+#include "ui/placed.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -7,9 +9,7 @@
 TForm9::TForm9(QWidget* parent) : FixedDialog(QStringLiteral("ERROR"), 272, 104, Border::NoIcons, parent) {
     setObjectName(QStringLiteral("Form9"));
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(16, 14, 32, 32);
+    Image1 = placed<QLabel>(this, "Image1", {16, 14, 32, 32});
     Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
 
     LabelInvalid = new QLabel(QStringLiteral("Некорректные значения"), this);
@@ -21,9 +21,7 @@ TForm9::TForm9(QWidget* parent) : FixedDialog(QStringLiteral("ERROR"), 272, 104,
         l->hide();
     }
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(98, 64, 75, 27);
+    Button1 = placed<QPushButton>(this, "Button1", {98, 64, 75, 27}, QStringLiteral("Ok"));
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -1,5 +1,7 @@
 #include "ui/waitwindow.h"
 
+#include "ui/placed.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -22,9 +24,7 @@ WaitWindow::WaitWindow(const QString& caption, const QString& finishedText, QWid
     setEscapeCloses(false);
     StaticText1 = centredText(this, QStringLiteral("Пожалуйста, подождите"), "StaticText1", 1);
     StaticText2 = addOutcome(finishedText, "StaticText2");
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry((width() - 75) / 2, 64, 75, 25);
+    Button1 = placed<QPushButton>(this, "Button1", {(width() - 75) / 2, 64, 75, 25}, QStringLiteral("Ok"));
     connect(Button1, &QPushButton::clicked, this, &WaitWindow::Button1Click);
     setWaitingState();
 }
