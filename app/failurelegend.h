@@ -24,8 +24,6 @@ class FailureLegend : public QObject {
     static FailureLegend* install(ViewHost& host);
     ~FailureLegend() override;
 
-    TForm6* Form6() const { return m_form6.get(); }
-
     // The channel is the pressed button's Tag: 1 for channel 1, anything else for channel 2.
     void ButtonBrouseClick(QPushButton* button);
 

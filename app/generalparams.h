@@ -21,10 +21,6 @@ class GeneralParams : public QObject {
     PanelGeneralParam* panel() const { return m_panel; }
 
     void ReadGeneralParam();
-    void ReadGeneralParamEN() { readLayout(genparams::Variant::EN); }
-    void ReadGeneralParamEV() { readLayout(genparams::Variant::EV); }
-    void ReadGeneralParamEU() { readLayout(genparams::Variant::EU); }
-    void ReadGeneralParamPN() { readLayout(genparams::Variant::PN); }
 
     // Every pulse-output-mode list and the scheme lists.
     void ComboBoxSchemeInstallENCh1Change(const QString& list);

@@ -345,11 +345,6 @@ void TForm1::setGroupReader(int tag, std::function<void()> reader) {
     m_readers[tag] = std::move(reader);
 }
 
-bool TForm1::hasGroupReader(int tag) const {
-    const auto it = m_readers.find(tag);
-    return it != m_readers.end() && it->second;
-}
-
 void TForm1::runGroupReader(int tag) {
     const auto it = m_readers.find(tag);
     if (it != m_readers.end() && it->second) it->second();

@@ -146,7 +146,6 @@ class TForm1 : public QMainWindow, public ViewHost {
     Exchange& exchange() override { return *m_exchange; }
     // The reader of a group tag (5..10). A group without a reader shows nothing when chosen.
     void setGroupReader(int tag, std::function<void()> reader) override;
-    bool hasGroupReader(int tag) const;
     // Places a group panel in the view area (hidden) and makes it one of the views that a group
     // choice hides. The panel's objectName decides which field it fills (PanelSystemParam, ...).
     void addGroupPanel(QWidget* panel) override;
@@ -192,7 +191,6 @@ class TForm1 : public QMainWindow, public ViewHost {
 
     // Returns the device to normal state, saves Sens.cfg and closes the port; runs once.
     void shutdown();
-    bool shutdownDone() const { return m_shutdownDone; }
 
     // True while an exchange, the pause after a write, or an operator action runs.
     bool exchangeRunning() const override;

@@ -108,7 +108,6 @@ class TModBus : public QObject {
     bool inTransaction() const { return m_state != State::Idle; }
     bool portFailed() const { return m_fault == Fault::PortFailed; }
     QString portError() const { return m_portError; }
-    bool overflowed() const { return m_fault == Fault::Overflow; }
     // The port or the connection went away during the last exchange (a device server hung up).
     bool linkLost() const { return m_fault == Fault::LinkLost; }
     // Bytes thrown away since the engine was made: late answers to earlier requests, bytes past the

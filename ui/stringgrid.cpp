@@ -104,11 +104,6 @@ void StringGrid::setFixedRows(int rows) {
     restyle();
 }
 
-void StringGrid::setFixedCols(int columns) {
-    m_fixedCols = std::max(0, std::min(columns, columnCount()));
-    restyle();
-}
-
 int StringGrid::colWidth(int column) const {
     return columnWidth(column) - 1;
 }

@@ -28,7 +28,6 @@ class StringGrid : public QTableWidget {
     // Clamped to the rows there are.
     void setFixedRows(int rows);
     int fixedCols() const { return m_fixedCols; }
-    void setFixedCols(int columns);
     bool isFixed(int column, int row) const { return row < m_fixedRows || column < m_fixedCols; }
 
     // Widths and heights are those of the cell, without its one-pixel grid line.

@@ -27,7 +27,6 @@ class TrafficModel : public QAbstractTableModel {
     bool pull();
     // -1: every address, and the bytes no request waited for.
     void setAddressFilter(int address);
-    int addressFilter() const { return m_filter; }
     // Starts again from what the recorder holds now (after a filter change or a clear).
     void reload();
 
