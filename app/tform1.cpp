@@ -39,10 +39,8 @@
 namespace {
 
 QFrame* placeholderPanel(QWidget* parent, const QString& name) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(name);
+    auto* panel = placed<QFrame>(parent, name, {8, 32, 673, 393});
     panel->setFrameShape(QFrame::Panel);
-    panel->setGeometry(8, 32, 673, 393);
     panel->hide();
     return panel;
 }

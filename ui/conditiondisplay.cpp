@@ -14,10 +14,8 @@ namespace {
 constexpr int PictureSize = 24;
 
 QLabel* text(const QString& caption, const QString& name, QWidget* parent) {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
+    auto* label = placed<QLabel>(parent, name, {38, 21, 104, 16}, caption);
     label->setTextFormat(Qt::PlainText);
-    label->setGeometry(38, 21, 104, 16);
     return label;
 }
 
@@ -43,9 +41,7 @@ ConditionDisplay::ConditionDisplay(const QString& objectName, const QString& but
         label->setPalette(pal);
     }
 
-    m_browse = new QPushButton(QStringLiteral("Обзор"), this);
-    m_browse->setObjectName(buttonName);
-    m_browse->setGeometry(146, 17, 55, 23);
+    m_browse = placed<QPushButton>(this, buttonName, {146, 17, 55, 23}, QStringLiteral("Обзор"));
     m_browse->setAutoDefault(false);
 
     m_picture->hide();

@@ -3,6 +3,7 @@
 #include "ui/conditiondisplay.h"
 #include "ui/fieldbuilder.h"
 #include "ui/panelstyle.h"
+#include "ui/placed.h"
 #include "ui/radiogroup.h"
 #include "ui/tag.h"
 #include "ui/updown.h"
@@ -35,9 +36,7 @@ PanelAdjustment::PanelAdjustment(QWidget* parent) : QFrame(parent) {
     m_condition->setGeometry(rectOf(conditionPlace()));
 
     for (const Group& g : groups()) {
-        auto* box = new QGroupBox(g.caption, this);
-        box->setObjectName(QString::fromLatin1(g.name));
-        box->setGeometry(rectOf(g.place));
+        auto* box = placed<QGroupBox>(this, QString::fromLatin1(g.name), rectOf(g.place), g.caption);
         panelstyle::navy(box);
         m_groups.insert(box->objectName(), box);
     }
@@ -64,9 +63,8 @@ PanelAdjustment::PanelAdjustment(QWidget* parent) : QFrame(parent) {
     }
 
     for (const ButtonSpec& b : buttons()) {
-        auto* button = new QPushButton(b.caption, parentFor(b.parent));
-        button->setObjectName(QString::fromLatin1(b.name));
-        button->setGeometry(rectOf(b.place));
+        auto* button =
+            placed<QPushButton>(parentFor(b.parent), QString::fromLatin1(b.name), rectOf(b.place), b.caption);
         button->setEnabled(b.enabled);
         button->setAutoDefault(false);
         if (b.tag >= 0) tag::set(button, b.tag);

@@ -44,9 +44,8 @@ PanelCounters::PanelCounters(QWidget* parent) : QFrame(parent) {
     panelstyle::applyTo(this);
 
     for (int channel : {1, 2}) {
-        auto* box = new QGroupBox(QStringLiteral("Канал %1").arg(channel), this);
-        box->setObjectName(channelGroupName(channel));
-        box->setGeometry(ChannelGroups[channel - 1]);
+        auto* box = placed<QGroupBox>(this, channelGroupName(channel), ChannelGroups[channel - 1],
+                                      QStringLiteral("Канал %1").arg(channel));
         panelstyle::navy(box);
         m_groups.insert(box->objectName(), box);
 
@@ -122,9 +121,7 @@ QWidget* PanelCounters::parentFor(Group g, int channel) {
 
 QPushButton* PanelCounters::addButton(const QString& name, const QString& caption, QWidget* parent,
                                       const QRect& place) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    b->setGeometry(place);
+    auto* b = placed<QPushButton>(parent, name, place, caption);
     b->setAutoDefault(false);
     m_buttons.insert(name, b);
     return b;
@@ -132,10 +129,8 @@ QPushButton* PanelCounters::addButton(const QString& name, const QString& captio
 
 QLabel* PanelCounters::addText(const QString& name, const QString& text, QWidget* parent,
                                const QRect& place) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
+    auto* label = placed<QLabel>(parent, name, place, text);
     label->setTextFormat(Qt::PlainText);
-    label->setGeometry(place);
     m_labels.insert(name, label);
     return label;
 }

@@ -3,6 +3,7 @@
 #include "device/sysparams.h"
 #include "ui/fieldbuilder.h"
 #include "ui/panelstyle.h"
+#include "ui/placed.h"
 #include "ui/radiogroup.h"
 
 #include <QComboBox>
@@ -40,9 +41,9 @@ PanelSystemParam::PanelSystemParam(QWidget* parent) : QFrame(parent) {
     connect(m_fields, &FieldBuilder::chosen, this, &PanelSystemParam::listChosen);
 
     for (const ButtonSpec& button : Buttons) {
-        auto* b = new QPushButton(QString::fromUtf8(button.caption), this);
-        b->setObjectName(QString::fromLatin1(button.name));
-        b->setGeometry(button.x, ButtonY, ButtonWidth, ButtonHeight);
+        auto* b = placed<QPushButton>(this, QString::fromLatin1(button.name),
+                                      {button.x, ButtonY, ButtonWidth, ButtonHeight},
+                                      QString::fromUtf8(button.caption));
         b->setAutoDefault(false);
         m_buttons.insert(b->objectName(), b);
     }

@@ -7,9 +7,9 @@
 
 // Creates a W from `args` and the parent, names it and puts it at `geometry`.
 template <typename W, typename... Args>
-W* placed(QWidget* parent, const char* name, const QRect& geometry, Args&&... args) {
+W* placed(QWidget* parent, const QString& name, const QRect& geometry, Args&&... args) {
     auto* widget = new W(std::forward<Args>(args)..., parent);
-    widget->setObjectName(QLatin1String(name));
+    widget->setObjectName(name);
     widget->setGeometry(geometry);
     return widget;
 }

@@ -18,9 +18,8 @@ constexpr int MarkerX = 10, TextX = 30, RowHeight = 17;
 constexpr int RowTop = 22, RowPitch = 23;
 
 QLabel* marker(int number, QWidget* parent, int y) {
-    auto* image = new QLabel(parent);
-    image->setObjectName(QStringLiteral("Image%1").arg(number));
-    image->setGeometry(MarkerX, y + (RowHeight - MarkerSize) / 2, MarkerSize, MarkerSize);
+    auto* image = placed<QLabel>(parent, QStringLiteral("Image%1").arg(number),
+                                 {MarkerX, y + (RowHeight - MarkerSize) / 2, MarkerSize, MarkerSize});
     image->setPixmap(TForm6::markerPicture(MarkerSize));
     image->hide();
     return image;
