@@ -49,10 +49,7 @@ void TForm10::setChoiceEnabled(bool enabled) {
         w->setEnabled(enabled);
     for (QLineEdit* edit : {EditDateStart, EditDateEnd}) {
         QPalette pal = edit->palette();
-        const QColor base = enabled ? palette().color(QPalette::Active, QPalette::Base) : Silver;
-        pal.setColor(QPalette::Disabled, QPalette::Base, base);
-        pal.setColor(QPalette::Active, QPalette::Base, base);
-        pal.setColor(QPalette::Inactive, QPalette::Base, base);
+        pal.setColor(QPalette::Base, enabled ? palette().color(QPalette::Active, QPalette::Base) : Silver);
         edit->setPalette(pal);
     }
 }

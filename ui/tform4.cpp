@@ -103,8 +103,7 @@ void TForm4::applyModemState() {
                               : palette().color(QPalette::Active, QPalette::Window);
     for (QLineEdit* e : {EditStrInit, EditPrefNum, EditPhoneNum}) {
         QPalette pal = e->palette();
-        for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-            pal.setColor(group, QPalette::Base, base);
+        pal.setColor(QPalette::Base, base);
         e->setPalette(pal);
     }
     if (modem) EnableRTS->setChecked(false);
