@@ -72,7 +72,7 @@ void AdjustmentView::runCalculator(const QString& name, void (AdjustmentView::*c
 
 void AdjustmentView::computeSpacing(float c) {
     Exchange& link = m_host.exchange();
-    const int base = channelBase(channel());
+    const int base = channelBase(m_host.channel());
     // A link failure ends the calculation with the indication; nothing is computed.
     const auto scheme = link.readHolding(base + SchemeReg, 1);
     if (!scheme) return;
@@ -96,7 +96,7 @@ void AdjustmentView::EditSpeedSoundKeyPress() {
 
 void AdjustmentView::calibrate(float c) {
     Exchange& link = m_host.exchange();
-    const int base = channelBase(channel());
+    const int base = channelBase(m_host.channel());
     const auto block = link.readHolding(base + WallReg, CalibrationReadCount);
     if (!block) return;
     const auto path = block->f32(base + CalibrationPathReg);

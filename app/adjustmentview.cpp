@@ -44,12 +44,8 @@ AdjustmentView::AdjustmentView(ViewHost& host) : QObject(host.actionWindow()), m
             &AdjustmentView::ButtonShiftdTEndClick);
 }
 
-int AdjustmentView::channel() const {
-    return m_host.channel();
-}
-
 AdjustmentView::Source AdjustmentView::current() const {
-    return {m_host.deviceAddress(), channel()};
+    return {m_host.deviceAddress(), m_host.channel()};
 }
 
 QLineEdit* AdjustmentView::edit(const char* name) const {
@@ -60,7 +56,7 @@ void AdjustmentView::ReadAdjustment() {
     Exchange& link = m_host.exchange();
     m_host.stopPolling();
     link.armProgress();
-    const int ch = channel();
+    const int ch = m_host.channel();
     const auto plan = reads(ch);
     Context context{.channel = ch, .sensorType = std::nullopt};
     // Another channel's or meter's spacing would read as this one's.
@@ -137,7 +133,7 @@ void AdjustmentView::editField(const QString& name) {
     const Row* r = row(name);
     if (!r || r->field.encoding == param::Encoding::None) return;
     enterField(m_host, {.field = r->field,
-                        .reg = param::registerFor(r->field, channel()),
+                        .reg = param::registerFor(r->field, m_host.channel()),
                         .edit = m_panel->edit(name),
                         .accepted = [this, r](const param::Checked& checked) {
                             if (UpDown* upDown = m_panel->upDownWithTag(r->field.tag))
@@ -153,7 +149,7 @@ void AdjustmentView::RadioEnabledChannelClick(const QString& name) {
     if (!r || !group || group->itemIndex() < 0) return;
     const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;
-    action.exchange([&] { m_host.exchange().write(radioWrite(*r, group->itemIndex(), channel())); });
+    action.exchange([&] { m_host.exchange().write(radioWrite(*r, group->itemIndex(), m_host.channel())); });
 }
 
 void AdjustmentView::UpDownResist1Changing(const QString& name) {
@@ -170,7 +166,7 @@ void AdjustmentView::UpDownResist1Changing(const QString& name) {
 void AdjustmentView::UpDownResist1MouseUp(const QString& name) {
     UpDown* upDown = m_panel->upDown(name);
     if (!upDown) return;
-    const auto write = upDownWrite(tag::of(upDown), upDown->position(), channel());
+    const auto write = upDownWrite(tag::of(upDown), upDown->position(), m_host.channel());
     if (!write) return;
     const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;

@@ -19,8 +19,6 @@ class AdjustmentView : public QObject {
     static AdjustmentView* install(ViewHost& host);
 
     PanelAdjustment* panel() const { return m_panel; }
-    // The checked channel, 1 or 2.
-    int channel() const;
 
     void ReadAdjustment();
 

@@ -39,10 +39,6 @@ CountersView::CountersView(ViewHost& host) : QObject(host.actionWindow()), m_hos
             &CountersView::ComboBoxWorkModePulseExitPovChange);
 }
 
-int CountersView::channel() const {
-    return m_host.channel();
-}
-
 void CountersView::ReadCounters() {
     Exchange& link = m_host.exchange();
     m_host.stopPolling();
@@ -95,7 +91,7 @@ void CountersView::ReadCountSht(PollReport& report) {
 void CountersView::ReadCountPov(PollReport& report) {
     Exchange& link = m_host.exchange();
     m_panel->setLayoutVisible(Layout::Operation, false);
-    const int ch = channel();
+    const int ch = m_host.channel();
     const Source source{m_host.deviceAddress(), ch};
     if (m_verificationShown != source) m_panel->setLayoutVisible(Layout::Verification, false);
     // Each failed read stops here: what earlier reads filled stays, and the group's visibility.
@@ -157,14 +153,15 @@ void CountersView::ButtonIMRClick() {
 void CountersView::EditShiftZeroPovKeyPress() {
     const Row* shift = row(QStringLiteral("EditShiftZeroPov"));
     enterField(m_host, {.field = shift->field,
-                        .reg = param::registerFor(shift->field, channel()),
+                        .reg = param::registerFor(shift->field, m_host.channel()),
                         .edit = m_panel->edit(QStringLiteral("EditShiftZeroPov"))});
 }
 
 void CountersView::ComboBoxWorkModePulseExitPovChange() {
     const Row* mode = row(QStringLiteral("ComboBoxWorkModePulseExitPov"));
     const int index = m_panel->combo(QStringLiteral("ComboBoxWorkModePulseExitPov"))->currentIndex();
-    const auto write = param::itemWrite(mode->field, param::registerFor(mode->field, channel()), index);
+    const auto write =
+        param::itemWrite(mode->field, param::registerFor(mode->field, m_host.channel()), index);
     if (!write) return;
     const OperatorAction action(m_host, {.poll = OperatorAction::Poll::Paused});
     if (!action) return;

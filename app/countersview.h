@@ -35,7 +35,6 @@ class CountersView : public QObject {
 
   private:
     explicit CountersView(ViewHost& host);
-    int channel() const;
 
     ViewHost& m_host;
     PanelCounters* m_panel = nullptr;
