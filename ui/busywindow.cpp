@@ -16,13 +16,12 @@ BusyWindow::BusyWindow(const QString& caption, Progress progress, QWidget* paren
                   Border::NoIcons, parent) {
     setModal(false);
     setEscapeCloses(false);
-    StaticText1 = new QLabel(QStringLiteral("Пожалуйста, подождите"), this);
-    StaticText1->setObjectName(QStringLiteral("StaticText1"));
+    StaticText1 = placed<QLabel>(this, "StaticText1", {0, progress == Progress::Shown ? 16 : 20, 260, 24},
+                                 QStringLiteral("Пожалуйста, подождите"));
     QFont bold = StaticText1->font();
     bold.setBold(true);
     StaticText1->setFont(bold);
     StaticText1->setAlignment(Qt::AlignCenter);
-    StaticText1->setGeometry(0, progress == Progress::Shown ? 16 : 20, 260, 24);
     if (progress == Progress::Shown) {
         ProgressBar = placed<QProgressBar>(this, "ProgressBar", {20, 50, 220, 16});
         ProgressBar->setTextVisible(false);

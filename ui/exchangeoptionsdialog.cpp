@@ -14,27 +14,21 @@ ExchangeOptionsDialog::ExchangeOptionsDialog(QWidget* parent)
     CheckFastCompletion = placed<QCheckBox>(this, "CheckFastCompletion", {16, 12, 328, 21},
                                             QStringLiteral("Быстрое завершение ответа"));
 
-    LabelFastCompletion = new QLabel(QStringLiteral("Ответ прибора принимается, как только он получен "
-                                                    "целиком, без ожидания паузы 500 мс."),
-                                     this);
-    LabelFastCompletion->setObjectName(QStringLiteral("LabelFastCompletion"));
+    LabelFastCompletion = placed<QLabel>(this, "LabelFastCompletion", {36, 36, 308, 40},
+                                         QStringLiteral("Ответ прибора принимается, как только он получен "
+                                                        "целиком, без ожидания паузы 500 мс."));
     LabelFastCompletion->setWordWrap(true);
-    LabelFastCompletion->setGeometry(36, 36, 308, 40);
 
     LabelRetries =
         placed<QLabel>(this, "LabelRetries", {16, 88, 200, 21}, QStringLiteral("Повторов при ошибке"));
-    SpinRetries = new QSpinBox(this);
-    SpinRetries->setObjectName(QStringLiteral("SpinRetries"));
+    SpinRetries = placed<QSpinBox>(this, "SpinRetries", {232, 86, 56, 25});
     SpinRetries->setRange(0, 5);
-    SpinRetries->setGeometry(232, 86, 56, 25);
     LabelRetries->setBuddy(SpinRetries);
 
-    LabelRetriesHint = new QLabel(QStringLiteral("Чтение без верного ответа повторяется перед сообщением "
-                                                 "об ошибке связи. Запись не повторяется."),
-                                  this);
-    LabelRetriesHint->setObjectName(QStringLiteral("LabelRetriesHint"));
+    LabelRetriesHint = placed<QLabel>(this, "LabelRetriesHint", {36, 114, 308, 40},
+                                      QStringLiteral("Чтение без верного ответа повторяется перед сообщением "
+                                                     "об ошибке связи. Запись не повторяется."));
     LabelRetriesHint->setWordWrap(true);
-    LabelRetriesHint->setGeometry(36, 114, 308, 40);
 
     Button1 = placed<QPushButton>(this, "Button1", {96, 164, 75, 27}, QStringLiteral("Ok"));
     Button1->setDefault(true);

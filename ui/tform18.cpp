@@ -9,13 +9,11 @@ TForm18::TForm18(QWidget* parent)
     : FixedDialog(QStringLiteral("Установка часов"), 340, 112, Border::NoIcons, parent) {
     setObjectName(QStringLiteral("Form18"));
     auto line = [this](const QString& text, const char* name, int y) {
-        auto* label = new QLabel(text, this);
-        label->setObjectName(QString::fromLatin1(name));
+        auto* label = placed<QLabel>(this, name, {0, y, width(), 20}, text);
         QFont bold = label->font();
         bold.setBold(true);
         label->setFont(bold);
         label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(0, y, width(), 20);
         return label;
     };
     StaticText1 = line(QStringLiteral("Установить дату и время"), "StaticText1", 14);

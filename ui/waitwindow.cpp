@@ -8,12 +8,10 @@
 namespace {
 // Longer texts grow upwards from the line of the others, clear of the button.
 QLabel* centredText(QWidget* window, const QString& text, const char* name, int lines) {
-    auto* label = new QLabel(text, window);
-    label->setObjectName(QString::fromLatin1(name));
+    const int height = 20 * lines;
+    auto* label = placed<QLabel>(window, name, {4, 44 - height, window->width() - 8, height}, text);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(lines > 1);
-    const int height = 20 * lines;
-    label->setGeometry(4, 44 - height, window->width() - 8, height);
     return label;
 }
 } // namespace
