@@ -1,5 +1,6 @@
 #include "web/webcommand.h"
 
+#include "link/optiontable.h"
 #include "store/meterstate.h"
 #include "store/store.h"
 #include "web/server.h"
@@ -28,15 +29,6 @@ namespace web {
 
 namespace {
 
-QTextStream& err() {
-    static QTextStream s(stderr);
-    return s;
-}
-QTextStream& out() {
-    static QTextStream s(stdout);
-    return s;
-}
-
 const char* const Help =
     "Usage: kastari-web [--db URL] [--listen ADDR:PORT] [--users FILE] [--tls-cert FILE --tls-key FILE]\n"
     "                   [--thresholds FILE]\n"
@@ -57,16 +49,21 @@ const char* const Help =
     "Exit status: 1 bad command line or files; 2 the database cannot be opened; 3 cannot listen.\n";
 
 int usage(const QString& message) {
-    err() << "kastari-web: " << message << "\n"
-          << "Try 'kastari-web --help'.\n";
-    err().flush();
+    cmdline::tellUsage("kastari-web", message);
     return ExitUsage;
+}
+
+// "kastari-web: MESSAGE" on stderr; gives the exit status the run ends with.
+int tell(const QString& message, int status) {
+    cmdline::standardError() << "kastari-web: " << message << '\n';
+    cmdline::standardError().flush();
+    return status;
 }
 
 // The password from the terminal without echo; from a pipe as it comes (for scripts).
 QString readPassword(const QString& prompt) {
-    err() << prompt;
-    err().flush();
+    cmdline::standardError() << prompt;
+    cmdline::standardError().flush();
 #ifdef Q_OS_WIN
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
@@ -89,8 +86,8 @@ QString readPassword(const QString& prompt) {
 #else
     if (console) tcsetattr(STDIN_FILENO, TCSANOW, &old);
 #endif
-    err() << "\n";
-    err().flush();
+    cmdline::standardError() << "\n";
+    cmdline::standardError().flush();
     return line;
 }
 
@@ -103,13 +100,9 @@ int addUser(const QString& name, const QString& file) {
     if (readPassword(QStringLiteral("Again: ")) != password)
         return usage(QStringLiteral("the passwords differ"));
     QString error;
-    if (!writeUser(file, hashPassword(name, password), &error)) {
-        err() << "kastari-web: " << error << '\n';
-        err().flush();
-        return ExitUsage;
-    }
-    out() << "user " << name << " written to " << file << '\n';
-    out().flush();
+    if (!writeUser(file, hashPassword(name, password), &error)) return tell(error, ExitUsage);
+    cmdline::standardOutput() << "user " << name << " written to " << file << '\n';
+    cmdline::standardOutput().flush();
     return ExitOk;
 }
 
@@ -145,8 +138,8 @@ int run(const QStringList& args) {
     parser.addOptions({db, listen, users, cert, key, thresholds, help});
     if (!parser.parse(QStringList{QStringLiteral("kastari-web")} + args)) return usage(parser.errorText());
     if (parser.isSet(help)) {
-        out() << Help;
-        out().flush();
+        cmdline::standardOutput() << Help;
+        cmdline::standardOutput().flush();
         return ExitOk;
     }
     const QStringList positional = parser.positionalArguments();
@@ -178,18 +171,13 @@ int run(const QStringList& args) {
     const std::optional<store::Location> location = store::parseLocation(parser.value(db), &error);
     if (!location) return usage(error);
     // Opening a missing SQLite file would make an empty one; a viewer must not.
-    if (location->kind == store::Location::Kind::SQLite && !QFileInfo::exists(location->path)) {
-        err() << "kastari-web: database " << location->describe() << " does not exist\n";
-        err().flush();
-        return ExitDatabase;
-    }
+    if (location->kind == store::Location::Kind::SQLite && !QFileInfo::exists(location->path))
+        return tell(QStringLiteral("database %1 does not exist").arg(location->describe()), ExitDatabase);
     const std::unique_ptr<store::Store> database =
         store::Store::open(*location, &error, store::SchemaVersion, false);
-    if (!database) {
-        err() << "kastari-web: database " << location->describe() << " cannot be opened: " << error << '\n';
-        err().flush();
-        return ExitDatabase;
-    }
+    if (!database)
+        return tell(QStringLiteral("database %1 cannot be opened: %2").arg(location->describe(), error),
+                    ExitDatabase);
 #if QT_CONFIG(ssl)
     QSslCertificate certificate;
     QSslKey privateKey;
@@ -209,12 +197,10 @@ int run(const QStringList& args) {
     if (parser.isSet(cert)) return usage(QStringLiteral("this build has no TLS"));
 #endif
     // The viewer only reads: a fault in it, or a request crafted against it, cannot change a row.
-    if (!makeReadOnly(*database)) {
-        err() << "kastari-web: database " << location->describe()
-              << " cannot be made read-only: " << database->lastError() << '\n';
-        err().flush();
-        return ExitDatabase;
-    }
+    if (!makeReadOnly(*database))
+        return tell(QStringLiteral("database %1 cannot be made read-only: %2")
+                        .arg(location->describe(), database->lastError()),
+                    ExitDatabase);
     WebApp app(*database, options);
     Server serving(app);
 #if QT_CONFIG(ssl)
@@ -224,16 +210,13 @@ int run(const QStringList& args) {
     QObject::connect(&refresh, &QTimer::timeout, [&app] { app.refresh(); });
     refresh.start(2000);
     const quint16 port = serving.listen(where->first, where->second);
-    if (!port) {
-        err() << "kastari-web: cannot listen on " << parser.value(listen) << '\n';
-        err().flush();
-        return ExitListen;
-    }
-    out() << "listening on " << (options.tls ? "https://" : "http://")
-          << (where->first.protocol() == QAbstractSocket::IPv6Protocol ? '[' + where->first.toString() + ']'
-                                                                       : where->first.toString())
-          << ':' << port << '\n';
-    out().flush();
+    if (!port) return tell(QStringLiteral("cannot listen on ") + parser.value(listen), ExitListen);
+    cmdline::standardOutput() << "listening on " << (options.tls ? "https://" : "http://")
+                              << (where->first.protocol() == QAbstractSocket::IPv6Protocol
+                                      ? '[' + where->first.toString() + ']'
+                                      : where->first.toString())
+                              << ':' << port << '\n';
+    cmdline::standardOutput().flush();
     return QCoreApplication::exec();
 }
 
