@@ -705,8 +705,7 @@ bool Store::recordOutcome(const QString& run, const Outcome& o, QString* error) 
                     " periods, entries, requests, bytes, link_failures, bad_records, clock_offset_s)"
                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
                     " ON CONFLICT (run, line, address) DO NOTHING"),
-                {run, text(o.line), o.address, text(o.name),
-                 o.number ? QVariant(qlonglong(*o.number)) : QVariant(QMetaType::fromType<qlonglong>()),
+                {run, text(o.line), o.address, text(o.name), nullable(o.number),
                  QDateTime::currentMSecsSinceEpoch(), int(o.result), text(o.reason), o.periods, o.entries,
                  o.requests, qlonglong(o.bytes), o.linkFailures, o.badRecords, nullable(o.clockOffset)},
                 error)
