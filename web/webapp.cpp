@@ -185,6 +185,19 @@ QString param(const Request& r, const char* name) {
     return r.query.queryItemValue(QString::fromLatin1(name), QUrl::FullyDecoded);
 }
 
+// Reads ?from= and ?to= (the end of a day given as a date) into *from and *to where given; the first
+// that is no time, or nothing.
+const char* badTime(const Request& r, std::int64_t* from, std::int64_t* to) {
+    for (const auto& [name, into, end] : {std::tuple{"from", from, false}, std::tuple{"to", to, true}}) {
+        const QString text = param(r, name);
+        if (text.isEmpty()) continue;
+        const std::optional<std::int64_t> t = parseTime(text, end);
+        if (!t) return name;
+        *into = *t;
+    }
+    return nullptr;
+}
+
 QUrlQuery formBody(const QByteArray& body) {
     // A form sends spaces as '+', which QUrlQuery would keep.
     return QUrlQuery(QString::fromLatin1(QByteArray(body).replace('+', "%20")));
@@ -705,14 +718,8 @@ Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
     if (!format.isEmpty() && format != u"text" && format != u"csv")
         return errorPage(400, QStringLiteral("формат text или csv"));
     e.csv = format == u"csv";
-    for (const auto& [name, into, end] :
-         {std::tuple{"from", &e.from, false}, std::tuple{"to", &e.to, true}}) {
-        const QString text = param(r, name);
-        if (text.isEmpty()) continue;
-        const std::optional<std::int64_t> t = parseTime(text, end);
-        if (!t) return errorPage(400, QStringLiteral("время как ГГГГ-ММ-ДД или ГГГГ-ММ-ДДTчч:мм"));
-        *into = *t;
-    }
+    if (badTime(r, &e.from, &e.to))
+        return errorPage(400, QStringLiteral("время как ГГГГ-ММ-ДД или ГГГГ-ММ-ДДTчч:мм"));
     const std::optional<QByteArray> bytes = collect::exportBytes(m_db, e, &error);
     if (!bytes) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
     const QString file = QStringLiteral("%1-%2-%3.%4")
@@ -751,15 +758,10 @@ Response WebApp::api(const Request& r, const QStringList& parts) {
     if (parts.size() == 3) return json(meterJson(one->first(), m_options.thresholds));
 
     std::int64_t from = 0, to = INT64_MAX;
-    for (const auto& [name, into, end] : {std::tuple{"from", &from, false}, std::tuple{"to", &to, true}}) {
-        const QString text = param(r, name);
-        if (text.isEmpty()) continue;
-        const std::optional<std::int64_t> t = parseTime(text, end);
-        if (!t)
-            return jsonError(400, QStringLiteral("%1: a date (2026-03-01) or a time (2026-03-01T10:00)")
-                                      .arg(QLatin1String(name)));
-        *into = *t;
-    }
+    if (const char* bad = badTime(r, &from, &to))
+        return jsonError(
+            400,
+            QStringLiteral("%1: a date (2026-03-01) or a time (2026-03-01T10:00)").arg(QLatin1String(bad)));
     const QString channelText = param(r, "channel");
     if (!channelText.isEmpty() && channelText != u"1" && channelText != u"2")
         return jsonError(400, QStringLiteral("channel: 1 or 2"));
