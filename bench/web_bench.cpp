@@ -9,6 +9,7 @@
 //
 // Defaults: 1,000 meters, 365 days, 200 requests, both databases. Filling a year for 1,000 meters
 // writes about 18 million periods and takes minutes; --meters 100 gives a quick look.
+#include "bench/benchsupport.h"
 #include "databasebench.h"
 #include "device/encodings.h"
 #include "store/meterstate.h"
@@ -16,13 +17,11 @@
 #include "web/webapp.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
-#include <unistd.h>
 
 namespace {
 
@@ -38,13 +37,6 @@ struct Args {
 };
 
 constexpr std::int64_t Hour = 3600, Day = 86400;
-
-long residentKb() {
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 bool fill(store::Store& db, const Args& a, std::int64_t end) {
     QString error;
@@ -176,7 +168,7 @@ void measure(const QString& backend, const store::Location& location, const Args
     // Memory over many requests: a leak per request shows as growth, a cache as a step.
     for (int i = 0; i < 200; ++i)
         get(QStringLiteral("/meter/%1").arg(100001 + i % a.meters));
-    const long before = residentKb();
+    const long before = bench::residentKb();
     for (int i = 0; i < 10000; ++i) {
         switch (i % 4) {
         case 0:
@@ -193,7 +185,7 @@ void measure(const QString& backend, const store::Location& location, const Args
             app.handle({.path = QStringLiteral("/meter/%1/nothing").arg(i), .remote = "127.0.0.1"});
         }
     }
-    const long after = residentKb();
+    const long after = bench::residentKb();
     std::printf(
         "%-10s %5d meters %3d days   states p50 %6.1f p95 %6.1f ms   fleet page p50 %6.1f p95 %6.1f ms"
         "   /api/meters p50 %6.1f p95 %6.1f ms   month page p50 %6.1f p95 %6.1f ms   RSS %ld -> %ld kB over "
