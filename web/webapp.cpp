@@ -228,8 +228,8 @@ WebApp::WebApp(store::Store& db, WebOptions options) : m_db(db), m_options(std::
             hashPassword(QStringLiteral("-"), QStringLiteral("-"), m_options.users->first().iterations);
 }
 
-std::optional<QList<MeterState>> WebApp::states(QString* error) {
-    return store::meterStates(m_db, m_options.thresholds, m_options.now(), error);
+std::optional<QList<MeterState>> WebApp::states(std::optional<std::uint32_t> only) {
+    return store::meterStates(m_db, m_options.thresholds, m_options.now(), nullptr, only);
 }
 
 QByteArray WebApp::dataVersion() {
@@ -429,8 +429,7 @@ Response WebApp::fleet(const Request& r) {
     static const QStringList sorts{"", "number", "name", "line", "collected", "gaps"};
     if (!sorts.contains(sort)) return errorPage(400, QStringLiteral("неизвестный порядок"));
     if (text.size() > 200) return errorPage(400, QStringLiteral("слишком длинный текст поиска"));
-    QString error;
-    std::optional<QList<MeterState>> all = states(&error);
+    std::optional<QList<MeterState>> all = states();
     if (!all) return errorPage(503, QStringLiteral("база данных не читается"));
 
     int counts[int(Condition::Normal) + 1] = {};
@@ -520,9 +519,7 @@ Response WebApp::fleet(const Request& r) {
 }
 
 Response WebApp::meterPage(const Request& r, std::uint32_t n) {
-    QString error;
-    const std::optional<QList<MeterState>> found =
-        store::meterStates(m_db, m_options.thresholds, m_options.now(), &error, n);
+    const std::optional<QList<MeterState>> found = states(n);
     if (!found) return errorPage(503, QStringLiteral("база данных не читается"));
     if (found->isEmpty()) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
     const MeterState& m = found->first();
@@ -547,7 +544,7 @@ Response WebApp::meterPage(const Request& r, std::uint32_t n) {
             return errorPage(400, QStringLiteral("день как ГГГГ-ММ-ДД"));
     }
     const std::optional<consumption::Report> report =
-        collect::monthReport(m_db, n, channel, month.year(), month.month(), m_options.now().date(), &error);
+        collect::monthReport(m_db, n, channel, month.year(), month.month(), m_options.now().date(), nullptr);
     if (!report) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
 
     const QString base = QStringLiteral("/meter/%1").arg(n);
@@ -694,12 +691,11 @@ Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
     if (!channelText.isEmpty() && channelText != u"1" && channelText != u"2")
         return errorPage(400, QStringLiteral("канал 1 или 2"));
     const int channel = channelText == u"2" ? 2 : 1;
-    QString error;
     if (pdf) {
         const QDate month = monthOf(param(r, "month"));
         if (!month.isValid()) return errorPage(400, QStringLiteral("месяц как ГГГГ-ММ"));
         const std::optional<consumption::Report> report = collect::monthReport(
-            m_db, n, channel, month.year(), month.month(), m_options.now().date(), &error);
+            m_db, n, channel, month.year(), month.month(), m_options.now().date(), nullptr);
         if (!report) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
         return {
             .type = "application/pdf",
@@ -720,7 +716,7 @@ Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
     e.csv = format == u"csv";
     if (badTime(r, &e.from, &e.to))
         return errorPage(400, QStringLiteral("время как ГГГГ-ММ-ДД или ГГГГ-ММ-ДДTчч:мм"));
-    const std::optional<QByteArray> bytes = collect::exportBytes(m_db, e, &error);
+    const std::optional<QByteArray> bytes = collect::exportBytes(m_db, e, nullptr);
     if (!bytes) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
     const QString file = QStringLiteral("%1-%2-%3.%4")
                              .arg(QString::number(n), ArchiveKinds[e.archiveNumber], QString::number(channel),
@@ -734,9 +730,8 @@ Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
 Response WebApp::api(const Request& r, const QStringList& parts) {
     if (parts.value(1) != u"meters" || parts.size() > 4)
         return jsonError(404, QStringLiteral("no such path"));
-    QString error;
     if (parts.size() == 2) {
-        const std::optional<QList<MeterState>> all = states(&error);
+        const std::optional<QList<MeterState>> all = states();
         if (!all) return jsonError(503, QStringLiteral("the database cannot be read"));
         QJsonArray meters;
         for (const MeterState& m : *all)
@@ -751,8 +746,7 @@ Response WebApp::api(const Request& r, const QStringList& parts) {
     const Number parsed = parseNumber(parts[2], &n);
     if (parsed == Number::None) return jsonError(404, QStringLiteral("no such path"));
     if (parsed == Number::Bad) return jsonError(400, QStringLiteral("not an electronic number"));
-    const std::optional<QList<MeterState>> one =
-        store::meterStates(m_db, m_options.thresholds, m_options.now(), &error, n);
+    const std::optional<QList<MeterState>> one = states(n);
     if (!one) return jsonError(503, QStringLiteral("the database cannot be read"));
     if (one->isEmpty()) return jsonError(404, QStringLiteral("meter %1 is not in the database").arg(n));
     if (parts.size() == 3) return json(meterJson(one->first(), m_options.thresholds));
