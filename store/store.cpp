@@ -301,12 +301,10 @@ bool upsertArrays(QSqlQuery& q, const QString& head, const QString& tail, const 
     if (!prepare(q, sql, error)) return false;
     for (qsizetype first = 0; first < rows.size(); first += RowsPerStatement) {
         const qsizetype count = std::min(RowsPerStatement, rows.size() - first);
+        QVariantList columnArrays;
         for (int c = 0; c < int(types.size()); ++c)
-            q.bindValue(c, arrayLiteral(rows, first, count, c));
-        if (!q.exec()) {
-            if (error) *error = q.lastError().text();
-            return false;
-        }
+            columnArrays << arrayLiteral(rows, first, count, c);
+        if (!execPrepared(q, columnArrays, error)) return false;
         *affected += q.numRowsAffected();
     }
     return true;
