@@ -1,6 +1,5 @@
 #include "web/webcommand.h"
 
-#include "link/optiontable.h"
 #include "store/meterstate.h"
 #include "store/store.h"
 #include "web/server.h"
@@ -29,6 +28,15 @@ namespace web {
 
 namespace {
 
+QTextStream& err() {
+    static QTextStream s(stderr);
+    return s;
+}
+QTextStream& out() {
+    static QTextStream s(stdout);
+    return s;
+}
+
 const char* const Help =
     "Usage: kastari-web [--db URL] [--listen ADDR:PORT] [--users FILE] [--tls-cert FILE --tls-key FILE]\n"
     "                   [--thresholds FILE]\n"
@@ -48,22 +56,21 @@ const char* const Help =
     "adduser asks for NAME's password twice (without echo) and adds it to FILE, or changes it.\n"
     "Exit status: 1 bad command line or files; 2 the database cannot be opened; 3 cannot listen.\n";
 
-int usage(const QString& message) {
-    cmdline::tellUsage("kastari-web", message);
-    return ExitUsage;
-}
-
 // "kastari-web: MESSAGE" on stderr; gives the exit status the run ends with.
 int tell(const QString& message, int status) {
-    cmdline::standardError() << "kastari-web: " << message << '\n';
-    cmdline::standardError().flush();
+    err() << "kastari-web: " << message << '\n';
+    err().flush();
     return status;
+}
+
+int usage(const QString& message) {
+    return tell(message + QStringLiteral("\nTry 'kastari-web --help'."), ExitUsage);
 }
 
 // The password from the terminal without echo; from a pipe as it comes (for scripts).
 QString readPassword(const QString& prompt) {
-    cmdline::standardError() << prompt;
-    cmdline::standardError().flush();
+    err() << prompt;
+    err().flush();
 #ifdef Q_OS_WIN
     HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
@@ -86,8 +93,8 @@ QString readPassword(const QString& prompt) {
 #else
     if (console) tcsetattr(STDIN_FILENO, TCSANOW, &old);
 #endif
-    cmdline::standardError() << "\n";
-    cmdline::standardError().flush();
+    err() << "\n";
+    err().flush();
     return line;
 }
 
@@ -101,8 +108,8 @@ int addUser(const QString& name, const QString& file) {
         return usage(QStringLiteral("the passwords differ"));
     QString error;
     if (!writeUser(file, hashPassword(name, password), &error)) return tell(error, ExitUsage);
-    cmdline::standardOutput() << "user " << name << " written to " << file << '\n';
-    cmdline::standardOutput().flush();
+    out() << "user " << name << " written to " << file << '\n';
+    out().flush();
     return ExitOk;
 }
 
@@ -138,8 +145,8 @@ int run(const QStringList& args) {
     parser.addOptions({db, listen, users, cert, key, thresholds, help});
     if (!parser.parse(QStringList{QStringLiteral("kastari-web")} + args)) return usage(parser.errorText());
     if (parser.isSet(help)) {
-        cmdline::standardOutput() << Help;
-        cmdline::standardOutput().flush();
+        out() << Help;
+        out().flush();
         return ExitOk;
     }
     const QStringList positional = parser.positionalArguments();
@@ -211,12 +218,11 @@ int run(const QStringList& args) {
     refresh.start(2000);
     const quint16 port = serving.listen(where->first, where->second);
     if (!port) return tell(QStringLiteral("cannot listen on ") + parser.value(listen), ExitListen);
-    cmdline::standardOutput() << "listening on " << (options.tls ? "https://" : "http://")
-                              << (where->first.protocol() == QAbstractSocket::IPv6Protocol
-                                      ? '[' + where->first.toString() + ']'
-                                      : where->first.toString())
-                              << ':' << port << '\n';
-    cmdline::standardOutput().flush();
+    out() << "listening on " << (options.tls ? "https://" : "http://")
+          << (where->first.protocol() == QAbstractSocket::IPv6Protocol ? '[' + where->first.toString() + ']'
+                                                                       : where->first.toString())
+          << ':' << port << '\n';
+    out().flush();
     return QCoreApplication::exec();
 }
 
