@@ -376,11 +376,9 @@ int runExport(const cmdline::CommandLine& o) {
 
 int runReport(const cmdline::CommandLine& o) {
     bool ok = false;
-    ExportRequest r;
-    r.meter = o.value("meter").toUInt(&ok);
+    const std::uint32_t meter = o.value("meter").toUInt(&ok);
     if (!ok) return usage(QStringLiteral("report needs --meter NUMBER, the electronic number"));
-    r.channel = o.value("channel") == "2" ? 1 : 0;
-    r.archiveNumber = 1; // the day archive
+    const int channel = o.value("channel") == "2" ? 2 : 1;
     const QString month = o.value("month"), out = o.value("out");
     const QDate first = QDate::fromString(month + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"));
     if (!first.isValid()) return usage(QStringLiteral("report needs --month YYYY-MM"));
@@ -390,13 +388,12 @@ int runReport(const cmdline::CommandLine& o) {
     if (!db) return status;
     QString error;
     const std::optional<consumption::Report> report =
-        monthReport(*db, r.meter, r.channel + 1, first.year(), first.month(), QDate::currentDate(), &error);
+        monthReport(*db, meter, channel, first.year(), first.month(), QDate::currentDate(), &error);
     if (!report) return tell(error, ExitUsage);
     if (!textfile::write(out, consumption::pdf(*report), &error)) return cannotWrite(out, error);
     if (!report->hasData())
-        tell(
-            QStringLiteral("no day of %1 is stored for meter %2; the report says so").arg(month).arg(r.meter),
-            ExitOk);
+        tell(QStringLiteral("no day of %1 is stored for meter %2; the report says so").arg(month).arg(meter),
+             ExitOk);
     return ExitOk;
 }
 
