@@ -51,6 +51,15 @@ inline void offscreenWithoutDisplay() {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
+// This process's resident memory in kB; -1 where the system does not say.
+inline long residentKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
 // A window bench's command line: "--fast" and one number, `fallback` unless given.
 struct Arguments {
     bool fast = false;

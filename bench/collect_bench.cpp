@@ -14,35 +14,39 @@
 // the two runs; meters visited early in the first run also have what passed during it to read.
 // "db %" is the write time of all lines together, "line %" that of the line that wrote longest.
 #include "archives/journalreading.h"
-#include "collect/collector.h"
 #include "collect/meterlist.h"
+#include "databasebench.h"
 #include "link/linespeed.h"
 #include "link/linkport.h"
 #include "link/tmodbus.h"
 #include "link/tmscomm.h"
-#include "pgcluster.h"
-#include "store/store.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QElapsedTimer>
 #include <QMap>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 #include <cmath>
-#include <cstdio>
-#include <memory>
-#include <sys/resource.h>
 
 namespace {
 
+constexpr cmdline::Option Options[] = {
+    bench::numberOption("meters"),
+    bench::numberOption("lines"),
+    bench::numberOption("baud"),
+    bench::numberOption("clock-rate"),
+    {.names = "fast"},
+    {.names = "db", .value = "DB", .choices = "sqlite|postgresql|both"},
+};
+
 struct Args {
-    int meters = 50;
-    int lines = 5;
-    int baud = 9600;
-    bool fast = false;
-    int clockRate = 0; // 0: from the expected length of the first run
+    explicit Args(const cmdline::CommandLine& line)
+        : meters(bench::number(line, "meters", 50)), lines(bench::number(line, "lines", 5)),
+          baud(bench::number(line, "baud", 9600)), fast(line.isSet("fast")),
+          clockRate(bench::number(line, "clock-rate", 0)) {
+        if (line.isSet("db") && line.value("db") != "both") backends = QStringList{line.value("db")};
+    }
+    int meters, lines, baud;
+    bool fast;
+    int clockRate; // 0: from the expected length of the first run
     QStringList backends{"sqlite", "postgresql"};
 };
 
@@ -52,13 +56,6 @@ struct Figures {
     int stored = 0, meters = 0;
     qint64 requests = 0;
 };
-
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // The quiet time each transaction adds on the wire besides its bytes.
 double gapMs(const Args& a) {
@@ -127,20 +124,12 @@ class Fleet {
 
 Figures collectOnce(const Args& a, const Fleet& fleet, store::Store& db, const store::Location& where,
                     const QString& run) {
-    db.beginRun(run, QDateTime::currentDateTime(), "bench");
-    const collect::CollectOptions options{.database = where, .fast = a.fast};
-    std::atomic<bool> stop{false};
-    const double cpuBefore = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    const QList<store::Outcome> outcomes = collect::collectOnce(fleet.meters, options, run, {}, stop);
-    Figures f;
-    f.wallS = double(wall.nsecsElapsed()) / 1e9;
-    f.cpuS = cpuSeconds() - cpuBefore;
-    db.finishRun(run, QDateTime::currentDateTime());
+    const bench::TimedRun timed =
+        bench::collectTimed(fleet.meters, {.database = where, .fast = a.fast}, db, run);
+    Figures f{.wallS = timed.wallS, .cpuS = timed.cpuS};
     QMap<QString, double> lineFloorMs, lineWriteMs;
     const double gap = gapMs(a);
-    for (const store::Outcome& o : outcomes) {
+    for (const store::Outcome& o : timed.outcomes) {
         lineFloorMs[o.line] += double(o.bytes) * 10 * 1000 / a.baud + o.requests * gap;
         f.writeS += o.writeMs / 1000;
         lineWriteMs[o.line] += o.writeMs;
@@ -167,46 +156,17 @@ void print(const char* backend, const char* run, const Figures& f, double floorT
     std::fflush(stdout);
 }
 
-bool parseArgs(const QStringList& list, Args* a) {
-    for (int i = 1; i < list.size(); ++i) {
-        const QString& o = list[i];
-        const auto number = [&](int* into) {
-            bool ok = false;
-            if (i + 1 < list.size()) *into = list[++i].toInt(&ok);
-            return ok && *into > 0;
-        };
-        if (o == "--fast")
-            a->fast = true;
-        else if (o == "--meters") {
-            if (!number(&a->meters)) return false;
-        } else if (o == "--lines") {
-            if (!number(&a->lines)) return false;
-        } else if (o == "--baud") {
-            if (!number(&a->baud)) return false;
-        } else if (o == "--clock-rate") {
-            if (!number(&a->clockRate)) return false;
-        } else if (o == "--db" && i + 1 < list.size()) {
-            const QString which = list[++i];
-            if (which == "both")
-                a->backends = {"sqlite", "postgresql"};
-            else if (which == "sqlite" || which == "postgresql")
-                a->backends = {which};
-            else
-                return false;
-        } else
-            return false;
-    }
-    return a->lines <= a->meters;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    Args a;
-    if (!parseArgs(app.arguments(), &a)) {
-        std::fprintf(stderr, "usage: bench_collect_bench [--meters N] [--lines L] [--fast] [--baud B]"
-                             " [--clock-rate R] [--db sqlite|postgresql|both]\n");
+    cmdline::CommandLine line(Options);
+    if (!bench::parsed(line, "bench_collect_bench [--meters N] [--lines L] [--fast] [--baud B]"
+                             " [--clock-rate R] [--db sqlite|postgresql|both]"))
+        return 1;
+    const Args a(line);
+    if (a.lines > a.meters) {
+        std::fprintf(stderr, "--lines must not be more than --meters\n");
         return 1;
     }
     const int perLine = (a.meters + a.lines - 1) / a.lines;
@@ -223,28 +183,23 @@ int main(int argc, char** argv) {
     for (const QString& backend : a.backends) {
         QString error;
         QTemporaryDir files;
-        store::Location where{.path = files.filePath("bench.db")};
-        if (backend == "postgresql") {
-            bool installed = false;
-            if (!cluster) cluster = PgCluster::start(&error, &installed);
-            if (!cluster) {
-                std::printf("%-10s skipped: %s\n", "postgresql", qPrintable(error));
-                continue;
-            }
-            where = *store::parseLocation(cluster->url(cluster->createDatabase()), &error);
+        const std::optional<store::Location> where = bench::database(backend, files, cluster, &error);
+        if (!where) {
+            std::printf("%-10s skipped: %s\n", "postgresql", qPrintable(error));
+            continue;
         }
-        const std::unique_ptr<store::Store> db = store::Store::open(where, &error);
+        const std::unique_ptr<store::Store> db = store::Store::open(*where, &error);
         Fleet fleet;
         if (!db || !fleet.start(a, clockRate, &error)) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(backend), qPrintable(error));
             return 1;
         }
         const QByteArray name = backend.toUtf8();
-        const Figures first = collectOnce(a, fleet, *db, where, backend + "-first");
+        const Figures first = collectOnce(a, fleet, *db, *where, backend + "-first");
         print(name, "first", first, a.fast ? 1.15 : 0);
         // One simulated day after the first run ended.
         QThread::msleep(static_cast<unsigned long>(86400.0 / clockRate * 1000));
-        const Figures next = collectOnce(a, fleet, *db, where, backend + "-next");
+        const Figures next = collectOnce(a, fleet, *db, *where, backend + "-next");
         print(name, "after a day", next, a.fast ? 1.15 : 0);
         const double shorter = first.wallS / next.wallS;
         std::printf("%-10s incremental run %.1fx shorter than the first%s; it read up to %.1f simulated days"

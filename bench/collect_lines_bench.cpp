@@ -10,59 +10,33 @@
 // wall time, its peak resident memory, the most connections the database saw at once (this
 // program's own for the run's record and the count included), and the share of the wall time the
 // line that waited longest spent waiting for the database and writing.
-#include "collect/collector.h"
 #include "collect/meterlist.h"
+#include "databasebench.h"
 #include "device/encodings.h"
-#include "pgcluster.h"
 #include "sim/simulator.h"
-#include "store/store.h"
 
-#include <QCoreApplication>
-#include <QDateTime>
-#include <QElapsedTimer>
 #include <QMap>
 #include <QProcess>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QThread>
-#include <atomic>
-#include <cstdio>
 #include <iostream>
-#include <memory>
-#include <sys/resource.h>
 #include <thread>
 
 namespace {
 
-struct Args {
-    int lines = 300;
-    int baud = 0; // 0: unpaced
-    QString backend = QStringLiteral("postgresql");
-    bool serve = false;
+constexpr cmdline::Option Options[] = {
+    bench::numberOption("lines"),
+    bench::numberOption("baud"),
+    {.names = "db", .value = "DB", .choices = "postgresql|sqlite"},
+    {.names = "serve"},
 };
 
-bool parseArgs(const QStringList& list, Args* a) {
-    for (int i = 1; i < list.size(); ++i) {
-        const QString& o = list[i];
-        const auto number = [&](int* into) {
-            bool ok = false;
-            if (i + 1 < list.size()) *into = list[++i].toInt(&ok);
-            return ok && *into > 0;
-        };
-        if (o == "--serve")
-            a->serve = true;
-        else if (o == "--lines") {
-            if (!number(&a->lines)) return false;
-        } else if (o == "--baud") {
-            if (!number(&a->baud)) return false;
-        } else if (o == "--db" && i + 1 < list.size()) {
-            a->backend = list[++i];
-            if (a->backend != "postgresql" && a->backend != "sqlite") return false;
-        } else
-            return false;
-    }
-    return true;
-}
+struct Args {
+    int lines;
+    int baud; // 0: unpaced
+    QString backend;
+    bool serve;
+};
 
 // The child: one simulator per line, each a device server on a free loopback port, until stdin
 // closes.
@@ -95,13 +69,6 @@ int serve(const Args& a) {
     return 0;
 }
 
-double cpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
 double peakMegabytes() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -112,28 +79,24 @@ double peakMegabytes() {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    Args a;
-    if (!parseArgs(app.arguments(), &a)) {
-        std::fprintf(stderr,
-                     "usage: bench_collect_lines_bench [--lines N] [--baud B] [--db postgresql|sqlite]\n");
+    cmdline::CommandLine line(Options);
+    if (!bench::parsed(line, "bench_collect_lines_bench [--lines N] [--baud B] [--db postgresql|sqlite]"))
         return 1;
-    }
+    const Args a{.lines = bench::number(line, "lines", 300),
+                 .baud = bench::number(line, "baud", 0),
+                 .backend = line.isSet("db") ? line.value("db") : QStringLiteral("postgresql"),
+                 .serve = line.isSet("serve")};
     if (a.serve) return serve(a);
 
     QString error;
     QTemporaryDir files;
-    store::Location where{.path = files.filePath("bench.db")};
     std::unique_ptr<PgCluster> cluster;
-    if (a.backend == "postgresql") {
-        bool installed = false;
-        cluster = PgCluster::start(&error, &installed);
-        if (!cluster) {
-            std::printf("postgresql skipped: %s\n", qPrintable(error));
-            return 0;
-        }
-        where = *store::parseLocation(cluster->url(cluster->createDatabase()), &error);
+    const std::optional<store::Location> where = bench::database(a.backend, files, cluster, &error);
+    if (!where) {
+        std::printf("postgresql skipped: %s\n", qPrintable(error));
+        return 0;
     }
-    const std::unique_ptr<store::Store> db = store::Store::open(where, &error);
+    const std::unique_ptr<store::Store> db = store::Store::open(*where, &error);
     if (!db) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
@@ -171,7 +134,7 @@ int main(int argc, char** argv) {
     std::thread watcher([&] {
         if (!cluster) return;
         QString why;
-        const std::unique_ptr<store::Store> watch = store::Store::open(where, &why);
+        const std::unique_ptr<store::Store> watch = store::Store::open(*where, &why);
         if (!watch) return;
         QSqlQuery q(watch->db());
         while (running) {
@@ -194,16 +157,8 @@ int main(int argc, char** argv) {
     bool allStored = true;
     for (const char* name : {"first", "again"}) {
         const QString run = QStringLiteral("lines-bench-%1").arg(name);
-        db->beginRun(run, QDateTime::currentDateTime(), "bench");
-        const collect::CollectOptions options{.database = where, .fast = true};
-        std::atomic<bool> stop{false};
-        const double cpuBefore = cpuSeconds();
-        QElapsedTimer wall;
-        wall.start();
-        const QList<store::Outcome> outcomes = collect::collectOnce(*meters, options, run, {}, stop);
-        const double wallS = double(wall.nsecsElapsed()) / 1e9;
-        const double cpuS = cpuSeconds() - cpuBefore;
-        db->finishRun(run, QDateTime::currentDateTime());
+        const auto [outcomes, wallS, cpuS] =
+            bench::collectTimed(*meters, {.database = *where, .fast = true}, *db, run);
         int stored = 0;
         qint64 requests = 0;
         double dbMs = 0, worstLineDbMs = 0;

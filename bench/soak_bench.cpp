@@ -15,22 +15,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-
-namespace {
-
-long residentKb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     bench::offscreenWithoutDisplay();
@@ -67,7 +54,7 @@ int main(int argc, char** argv) {
     QTimer everyMinute;
     QObject::connect(&everyMinute, &QTimer::timeout, [&] {
         ++minute;
-        const long kb = residentKb();
+        const long kb = bench::residentKb();
         if (first < 0) first = kb;
         std::printf("%6d  %11ld  %11zu  %13zu\n", minute, kb, views.traffic->recorder().entries().size(),
                     views.flowTrend->samples().size());

@@ -9,41 +9,34 @@
 //
 // Defaults: 1,000 meters, 365 days, 200 requests, both databases. Filling a year for 1,000 meters
 // writes about 18 million periods and takes minutes; --meters 100 gives a quick look.
+#include "bench/benchsupport.h"
+#include "databasebench.h"
 #include "device/encodings.h"
-#include "pgcluster.h"
 #include "store/meterstate.h"
-#include "store/store.h"
 #include "store/transaction.h"
 #include "web/webapp.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <algorithm>
-#include <cstdio>
-#include <unistd.h>
 
 namespace {
 
+constexpr cmdline::Option Options[] = {
+    bench::numberOption("meters"),
+    bench::numberOption("days", 31),
+    bench::numberOption("requests", 20),
+    {.names = "db", .value = "DB", .choices = "sqlite|postgresql|both"},
+};
+
 struct Args {
-    int meters = 1000;
-    int days = 365;
-    int requests = 200;
-    QStringList backends{"sqlite", "postgresql"};
+    int meters, days, requests;
 };
 
 constexpr std::int64_t Hour = 3600, Day = 86400;
-
-long residentKb() {
-    QFile f(QStringLiteral("/proc/self/statm"));
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.value(1).toLong() * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 bool fill(store::Store& db, const Args& a, std::int64_t end) {
     QString error;
@@ -175,7 +168,7 @@ void measure(const QString& backend, const store::Location& location, const Args
     // Memory over many requests: a leak per request shows as growth, a cache as a step.
     for (int i = 0; i < 200; ++i)
         get(QStringLiteral("/meter/%1").arg(100001 + i % a.meters));
-    const long before = residentKb();
+    const long before = bench::residentKb();
     for (int i = 0; i < 10000; ++i) {
         switch (i % 4) {
         case 0:
@@ -192,7 +185,7 @@ void measure(const QString& backend, const store::Location& location, const Args
             app.handle({.path = QStringLiteral("/meter/%1/nothing").arg(i), .remote = "127.0.0.1"});
         }
     }
-    const long after = residentKb();
+    const long after = bench::residentKb();
     std::printf(
         "%-10s %5d meters %3d days   states p50 %6.1f p95 %6.1f ms   fleet page p50 %6.1f p95 %6.1f ms"
         "   /api/meters p50 %6.1f p95 %6.1f ms   month page p50 %6.1f p95 %6.1f ms   RSS %ld -> %ld kB over "
@@ -207,34 +200,23 @@ void measure(const QString& backend, const store::Location& location, const Args
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    Args a;
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == u"--meters")
-            a.meters = std::max(1, args[i + 1].toInt());
-        else if (args[i] == u"--days")
-            a.days = std::max(31, args[i + 1].toInt());
-        else if (args[i] == u"--requests")
-            a.requests = std::max(20, args[i + 1].toInt());
-        else if (args[i] == u"--db")
-            a.backends =
-                args[i + 1] == u"both" ? QStringList{"sqlite", "postgresql"} : QStringList{args[i + 1]};
-    }
+    cmdline::CommandLine line(Options);
+    if (!bench::parsed(
+            line, "bench_web_bench [--meters N] [--days D] [--requests R] [--db sqlite|postgresql|both]"))
+        return 1;
+    const Args a{.meters = bench::number(line, "meters", 1000),
+                 .days = bench::number(line, "days", 365),
+                 .requests = bench::number(line, "requests", 200)};
+    const QString only = line.value("db");
     QTemporaryDir dir;
-    for (const QString& backend : a.backends) {
-        if (backend == u"sqlite") {
-            measure(backend, {.path = dir.filePath(QStringLiteral("bench.db"))}, a);
-        } else {
-            QString why;
-            bool installed = false;
-            const std::unique_ptr<PgCluster> pg = PgCluster::start(&why, &installed);
-            if (!pg) {
-                std::fprintf(stderr, "postgresql: %s\n", qPrintable(why));
-                continue;
-            }
-            QString error;
-            measure(backend, *store::parseLocation(pg->url(pg->createDatabase()), &error), a);
-        }
+    std::unique_ptr<PgCluster> cluster;
+    for (const QString backend : {"sqlite", "postgresql"}) {
+        if (!only.isEmpty() && only != "both" && only != backend) continue;
+        QString why;
+        if (const std::optional<store::Location> where = bench::database(backend, dir, cluster, &why))
+            measure(backend, *where, a);
+        else
+            std::fprintf(stderr, "postgresql: %s\n", qPrintable(why));
     }
     return 0;
 }

@@ -100,6 +100,7 @@ QString journalLine(const JournalEntry& e) {
 struct Call {
     QString name;
     QStringList args;
+    QList<long long> numbers{}; // the args, for a command that takes only numbers
     const cmdline::CommandLine& line;
     // Sets an engine up as the options say (port, speed, trace, retries ...).
     std::function<void(TModBus&)> setUp;
@@ -112,6 +113,7 @@ struct Command {
     const char* usage;
     const char* help;
     int (*run)(const Call&);
+    bool numeric = false; // ADDR and 16-bit numbers only
 };
 
 // ADDR then 16-bit numbers; a bad one is a bad command line, said before anything goes out.
@@ -140,8 +142,7 @@ int answer(TModBus& bus, const Call& c, const std::function<void()>& print = {})
 }
 
 int readHolding(const Call& c) {
-    QList<long long> n;
-    if (const int bad = numbers(c.args, &n)) return bad;
+    const QList<long long>& n = c.numbers;
     if (n[2] < 1 || n[2] > 125) return usage("COUNT must be 1..125");
     TModBus bus;
     c.setUp(bus);
@@ -155,8 +156,7 @@ int readHolding(const Call& c) {
 }
 
 int readCoils(const Call& c) {
-    QList<long long> n;
-    if (const int bad = numbers(c.args, &n)) return bad;
+    const QList<long long>& n = c.numbers;
     if (n[2] < 1 || n[2] > 2000) return usage("QTY must be 1..2000");
     TModBus bus;
     c.setUp(bus);
@@ -169,8 +169,7 @@ int readCoils(const Call& c) {
 }
 
 int writeRegister(const Call& c) {
-    QList<long long> n;
-    if (const int bad = numbers(c.args, &n)) return bad;
+    const QList<long long>& n = c.numbers;
     TModBus bus;
     c.setUp(bus);
     bus.WriteRegister(std::uint8_t(n[0]), std::uint16_t(n[1]), std::uint16_t(n[2]));
@@ -178,8 +177,7 @@ int writeRegister(const Call& c) {
 }
 
 int writeRegisters(const Call& c) {
-    QList<long long> n;
-    if (const int bad = numbers(c.args, &n)) return bad;
+    const QList<long long>& n = c.numbers;
     TModBus bus;
     c.setUp(bus);
     QByteArray data;
@@ -191,8 +189,7 @@ int writeRegisters(const Call& c) {
 
 // Function 5 to `on` or off.
 int writeCoil(const Call& c, bool on) {
-    QList<long long> n;
-    if (const int bad = numbers(c.args, &n)) return bad;
+    const QList<long long>& n = c.numbers;
     TModBus bus;
     c.setUp(bus);
     if (on)
@@ -202,17 +199,8 @@ int writeCoil(const Call& c, bool on) {
     return answer(bus, c);
 }
 
-int setCoil(const Call& c) {
-    return writeCoil(c, true);
-}
-
-int clearCoil(const Call& c) {
-    return writeCoil(c, false);
-}
-
 int reportId(const Call& c) {
-    QList<long long> n;
-    if (const int bad = numbers(c.args, &n)) return bad;
+    const QList<long long>& n = c.numbers;
     TModBus bus;
     c.setUp(bus);
     bus.ReportSlaveId(std::uint8_t(n[0]));
@@ -220,8 +208,7 @@ int reportId(const Call& c) {
 }
 
 int readArchive(const Call& c) {
-    QList<long long> n;
-    if (const int bad = numbers(c.args, &n)) return bad;
+    const QList<long long>& n = c.numbers;
     const int archive = int(n[1]);
     const int count = int(n[2]);
     if (archive > 6) return usage("NUMBER must be 0..6");
@@ -276,20 +263,22 @@ int paramFiles(const Call& c) {
 // One row a command; --help lists them in this order.
 const Command Commands[] = {
     {"read-holding", 3, 3, "", "read-holding ADDR FIRST COUNT",
-     "one line per register: \"REGISTER VALUE\" (unsigned)", readHolding},
-    {"read-coils", 3, 3, "", "read-coils ADDR FIRST QTY", "one line per coil: \"COIL 0|1\"", readCoils},
-    {"write-register", 3, 3, "", "write-register ADDR REG VALUE", "function 6", writeRegister},
+     "one line per register: \"REGISTER VALUE\" (unsigned)", readHolding, true},
+    {"read-coils", 3, 3, "", "read-coils ADDR FIRST QTY", "one line per coil: \"COIL 0|1\"", readCoils, true},
+    {"write-register", 3, 3, "", "write-register ADDR REG VALUE", "function 6", writeRegister, true},
     {"write-registers", 3, 125, "", "write-registers ADDR FIRST VALUE...", "function 16, 16-bit values",
-     writeRegisters},
-    {"set-coil", 2, 2, "", "set-coil ADDR COIL", "function 5, on", setCoil},
-    {"clear-coil", 2, 2, "", "clear-coil ADDR COIL", "function 5, off", clearCoil},
-    {"report-id", 1, 1, "", "report-id ADDR", "function 17: the device text", reportId},
+     writeRegisters, true},
+    {"set-coil", 2, 2, "", "set-coil ADDR COIL", "function 5, on",
+     [](const Call& c) { return writeCoil(c, true); }, true},
+    {"clear-coil", 2, 2, "", "clear-coil ADDR COIL", "function 5, off",
+     [](const Call& c) { return writeCoil(c, false); }, true},
+    {"report-id", 1, 1, "", "report-id ADDR", "function 17: the device text", reportId, true},
     {"read-archive", 3, 3, "date|record",
      "read-archive ADDR NUMBER COUNT (--date \"dd.mm.yyyy hh:nn\" | --record N)",
      "\nfunction 65; NUMBER 0-2 hour/day/month archive (29-byte\n"
      "records), 3-6 fault/operator/abnormal ch1/ch2 journals\n"
      "(10-byte entries); a wrong check byte is marked",
-     readArchive},
+     readArchive, true},
     {"archive", 2, 2, "from|to|channel|out",
      "archive ADDR hour|day|month [--from \"dd.mm.yyyy hh:nn\"] [--to ...] [--channel 1|2] [--out FILE]",
      "\nthe archive as the monitor reads it: the full archive, or\n"
@@ -383,45 +372,6 @@ QString foreignOption(const cmdline::CommandLine& line, const Command& chosen) {
     return {};
 }
 
-} // namespace
-
-QString helpText() {
-    QString text = QStringLiteral(
-        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--retries N] [--raw] [--trace FILE]\n"
-        "       [--comm n=PATH]\n"
-        "       COMMAND ARGS\n"
-        "\n"
-        "Sends one ModBus RTU request through the monitor's engine and prints the reply.\n"
-        "\n"
-        "Options:\n");
-    text += cmdline::helpText(Options, 19);
-    text += QStringLiteral("\nCommands (numbers may be decimal or 0x-hex):\n");
-    for (const Command& c : Commands)
-        text += cmdline::helpEntry(QString::fromUtf8(c.usage), QString::fromUtf8(c.help), 36);
-    return text +
-           QStringLiteral(
-               "\n"
-               "Exit status: 0 valid reply; 1 bad command line; 2 port error; 3 no valid reply (no reply,\n"
-               "CRC error, exception, a reply that does not answer the request, a block of load-params that\n"
-               "failed); 4 the --out or --trace file cannot be written (checked before the meter is asked),\n"
-               "or the snapshot is unreadable, not exactly 655 bytes, or another meter's. The reason goes "
-               "to\n"
-               "stderr. When the link fails, archive and journal print the rows read so far, say how many,\n"
-               "and leave the --out file as it was. A tcp:// server that refuses is tried again for up to 3 "
-               "s.\n");
-}
-
-namespace {
-int execute(const QStringList& rawArgs, Trace& trace);
-}
-
-int run(const QStringList& rawArgs) {
-    Trace trace;
-    return trace.finish(execute(rawArgs, trace));
-}
-
-namespace {
-
 int execute(const QStringList& args, Trace& trace) {
     cmdline::CommandLine line(Options);
     if (const std::optional<int> answered = line.parseOrAnswer(args, helpText, usage)) return *answered;
@@ -467,9 +417,42 @@ int execute(const QStringList& args, Trace& trace) {
         bus.setFastCompletion(line.isSet(QStringLiteral("fast")));
         bus.setRetries(int(retries));
     };
-    return chosen->run({.name = chosen->name, .args = commandArgs, .line = line, .setUp = setUp});
+    Call call{.name = chosen->name, .args = commandArgs, .line = line, .setUp = setUp};
+    if (const int bad = chosen->numeric ? numbers(commandArgs, &call.numbers) : int(ExitOk)) return bad;
+    return chosen->run(call);
 }
 
 } // namespace
+
+QString helpText() {
+    QString text = QStringLiteral(
+        "Usage: kastari-cli --port PORT [--baud B] [--rts] [--fast] [--retries N] [--raw] [--trace FILE]\n"
+        "       [--comm n=PATH]\n"
+        "       COMMAND ARGS\n"
+        "\n"
+        "Sends one ModBus RTU request through the monitor's engine and prints the reply.\n"
+        "\n"
+        "Options:\n");
+    text += cmdline::helpText(Options, 19);
+    text += QStringLiteral("\nCommands (numbers may be decimal or 0x-hex):\n");
+    for (const Command& c : Commands)
+        text += cmdline::helpEntry(QString::fromUtf8(c.usage), QString::fromUtf8(c.help), 36);
+    return text +
+           QStringLiteral(
+               "\n"
+               "Exit status: 0 valid reply; 1 bad command line; 2 port error; 3 no valid reply (no reply,\n"
+               "CRC error, exception, a reply that does not answer the request, a block of load-params that\n"
+               "failed); 4 the --out or --trace file cannot be written (checked before the meter is asked),\n"
+               "or the snapshot is unreadable, not exactly 655 bytes, or another meter's. The reason goes "
+               "to\n"
+               "stderr. When the link fails, archive and journal print the rows read so far, say how many,\n"
+               "and leave the --out file as it was. A tcp:// server that refuses is tried again for up to 3 "
+               "s.\n");
+}
+
+int run(const QStringList& rawArgs) {
+    Trace trace;
+    return trace.finish(execute(rawArgs, trace));
+}
 
 } // namespace cli

@@ -57,25 +57,45 @@ void sayWhenTheServerHungUp(const TModBus& bus, store::Outcome& o) {
                                     "another program"));
 }
 
-class LineWorker : public QThread {
+// One collection: worker threads take the lines one at a time, each with an engine of its own;
+// the database is the pool's, shared by all lines.
+class Collection {
   public:
-    LineWorker(const QList<QList<MeterEntry>>& lines, std::atomic<int>& next, const CollectOptions& options,
-               const QString& run, const CollectReport& report, QMutex& reportLock,
-               const std::atomic<bool>& stop, QList<store::Outcome>& outcomes, const QList<int>& outcomeIndex,
-               store::StorePool* db, const QString& dbError)
-        : m_lines(lines), m_next(next), m_options(options), m_run(run), m_report(report),
-          m_reportLock(reportLock), m_stop(stop), m_outcomes(outcomes), m_outcomeIndex(outcomeIndex),
-          m_db(db), m_dbError(dbError) {}
+    Collection(const QList<MeterEntry>& meters, const CollectOptions& options, const QString& run,
+               const CollectReport& report, const std::atomic<bool>& stop)
+        : m_lines(byPort(meters)), m_options(options), m_run(run), m_report(report), m_stop(stop) {
+        for (const MeterEntry& m : meters) {
+            if (m_outcomeIndex.size() <= m.lineNumber) m_outcomeIndex.resize(m.lineNumber + 1);
+            m_outcomeIndex[m.lineNumber] = int(m_outcomes.size());
+            m_outcomes.append({.line = m.line,
+                               .name = m.name,
+                               .address = m.address,
+                               .result = store::Outcome::Result::Skipped,
+                               .reason = QStringLiteral("not visited: stopped")});
+        }
+    }
 
-  protected:
-    void run() override {
-        // The engine belongs to this thread; the database is the pool's, shared by all lines.
-        for (int line = m_next++; line < m_lines.size(); line = m_next++)
-            collectLine(line, m_db, m_dbError);
+    QList<store::Outcome> run() {
+        const int workers =
+            int(m_options.lines > 0 ? std::min<qsizetype>(m_options.lines, m_lines.size()) : m_lines.size());
+        if (workers)
+            m_db = store::StorePool::open(m_options.database, std::min(workers, MaxConnections), &m_dbError);
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int i = 0; i < workers; ++i) {
+            threads.emplace_back(QThread::create([this] {
+                for (int line = m_next++; line < m_lines.size(); line = m_next++)
+                    collectLine(line);
+            }));
+            threads.back()->start();
+        }
+        for (auto& t : threads)
+            t->wait();
+        return m_outcomes;
     }
 
   private:
-    void collectLine(int line, store::StorePool* db, const QString& dbError) {
+    void collectLine(int line) {
+        store::StorePool* const db = m_db.get();
         const QList<MeterEntry>& meters = m_lines[line];
         TModBus bus;
         const LineTrace trace(m_options.traceDir, meters.first().port, bus);
@@ -112,7 +132,7 @@ class LineWorker : public QThread {
                 store::Outcome o{.line = m.line, .name = m.name, .address = m.address};
                 if (!db) {
                     o.result = store::Outcome::Result::Failed;
-                    o.reason = QStringLiteral("database: ") + dbError;
+                    o.reason = QStringLiteral("database: ") + m_dbError;
                 } else if (dial != modem::DialResult::Connected) {
                     o.result = store::Outcome::Result::Failed;
                     o.reason = modem::summaryText(dial);
@@ -129,7 +149,7 @@ class LineWorker : public QThread {
                 if (dialled)
                     outcomes.append(o);
                 else
-                    report(db, o, m);
+                    report(o, m);
             }
             if (!dialled) continue;
             tell(first, QStringLiteral("hanging up"));
@@ -138,17 +158,17 @@ class LineWorker : public QThread {
                     o.reason += (o.reason.isEmpty() ? QString() : QStringLiteral("; ")) +
                                 QStringLiteral("the modem did not confirm hanging up");
             for (int i = 0; i < outcomes.size(); ++i)
-                report(db, outcomes[i], call[i]);
+                report(outcomes[i], call[i]);
         }
     }
 
-    void report(store::StorePool* db, store::Outcome o, const MeterEntry& m) {
-        if (db) {
+    void report(store::Outcome o, const MeterEntry& m) {
+        if (m_db) {
             QElapsedTimer writing;
             writing.start();
             QString error;
             // Not on record is not done: whatever the visit stored, the outcome says it failed.
-            if (!db->call([&](store::Store& s) { return s.recordOutcome(m_run, o, &error); })) {
+            if (!m_db->call([&](store::Store& s) { return s.recordOutcome(m_run, o, &error); })) {
                 o.result = store::Outcome::Result::Failed;
                 o.reason = QStringLiteral("database: the outcome cannot be recorded: ") + error +
                            (o.reason.isEmpty() ? QString() : QStringLiteral("; ") + o.reason);
@@ -160,17 +180,17 @@ class LineWorker : public QThread {
         if (m_report.visited) m_report.visited(o);
     }
 
-    const QList<QList<MeterEntry>>& m_lines;
-    std::atomic<int>& m_next;
+    const QList<QList<MeterEntry>> m_lines;
     const CollectOptions& m_options;
     const QString& m_run;
     const CollectReport& m_report;
-    QMutex& m_reportLock;
     const std::atomic<bool>& m_stop;
-    QList<store::Outcome>& m_outcomes;
-    const QList<int>& m_outcomeIndex;
-    store::StorePool* m_db;
-    const QString& m_dbError;
+    std::atomic<int> m_next{0};
+    QMutex m_reportLock;
+    QList<store::Outcome> m_outcomes;
+    QList<int> m_outcomeIndex; // by line number in the file
+    std::unique_ptr<store::StorePool> m_db;
+    QString m_dbError;
 };
 
 } // namespace
@@ -178,35 +198,7 @@ class LineWorker : public QThread {
 QList<store::Outcome> collectOnce(const QList<MeterEntry>& meters, const CollectOptions& options,
                                   const QString& run, const CollectReport& report,
                                   const std::atomic<bool>& stop) {
-    const QList<QList<MeterEntry>> lines = byPort(meters);
-    QList<store::Outcome> outcomes;
-    QList<int> index; // by line number in the file
-    for (const MeterEntry& m : meters) {
-        if (index.size() <= m.lineNumber) index.resize(m.lineNumber + 1);
-        index[m.lineNumber] = int(outcomes.size());
-        outcomes.append({.line = m.line,
-                         .name = m.name,
-                         .address = m.address,
-                         .result = store::Outcome::Result::Skipped,
-                         .reason = QStringLiteral("not visited: stopped")});
-    }
-    std::atomic<int> next{0};
-    QMutex lock;
-    const int workers =
-        int(options.lines > 0 ? std::min<qsizetype>(options.lines, lines.size()) : lines.size());
-    QString dbError;
-    const std::unique_ptr<store::StorePool> db =
-        workers ? store::StorePool::open(options.database, std::min(workers, MaxConnections), &dbError)
-                : nullptr;
-    std::vector<std::unique_ptr<LineWorker>> threads;
-    for (int i = 0; i < workers; ++i) {
-        threads.push_back(std::make_unique<LineWorker>(lines, next, options, run, report, lock, stop,
-                                                       outcomes, index, db.get(), dbError));
-        threads.back()->start();
-    }
-    for (auto& t : threads)
-        t->wait();
-    return outcomes;
+    return Collection(meters, options, run, report, stop).run();
 }
 
 } // namespace collect

@@ -35,13 +35,6 @@ namespace collect {
 
 namespace {
 
-QTextStream& out() {
-    return cmdline::standardOutput();
-}
-QTextStream& err() {
-    return cmdline::standardError();
-}
-
 int usage(const QString& message) {
     cmdline::tellUsage("kastari-collect", message);
     return ExitUsage;
@@ -49,8 +42,8 @@ int usage(const QString& message) {
 
 // "kastari-collect: MESSAGE" on stderr; gives the exit status the run ends with.
 int tell(const QString& message, int status) {
-    err() << "kastari-collect: " << message << '\n';
-    err().flush();
+    cmdline::standardError() << "kastari-collect: " << message << '\n';
+    cmdline::standardError().flush();
     return status;
 }
 
@@ -64,7 +57,19 @@ extern "C" void onStopSignal(int) {
     stopRequested = true;
 }
 
-void printTable(const QList<QStringList>& rows);
+void printTable(const QList<QStringList>& rows) {
+    QList<int> width(rows.first().size(), 0);
+    for (const QStringList& r : rows)
+        for (int c = 0; c < r.size(); ++c)
+            width[c] = std::max(width[c], int(r[c].size()));
+    for (const QStringList& r : rows) {
+        QString line;
+        for (int c = 0; c < r.size(); ++c)
+            line += c + 1 < r.size() ? r[c].leftJustified(width[c] + 2) : r[c];
+        cmdline::standardOutput() << line.trimmed() << '\n';
+    }
+    cmdline::standardOutput().flush();
+}
 
 QString resultWord(store::Outcome::Result result) {
     switch (result) {
@@ -79,21 +84,6 @@ QString resultWord(store::Outcome::Result result) {
     }
     return QStringLiteral("skipped");
 }
-
-struct Options {
-    QString command;
-    QString meters;
-    QString db;
-    int lines = 0;
-    bool fast = false;
-    int retries = 0;
-    QString trace;
-    QString settings;
-    std::optional<qint64> every;
-    QString meter, archive, channel, from, to, format, out, month;
-    bool problems = false;
-    QString thresholds;
-};
 
 bool isDate(const QString& text) {
     return enc::parseDateTime(text).has_value();
@@ -164,25 +154,25 @@ class Progress {
     void update(int line, const QString& text) {
         if (!m_terminal) return;
         m_text[line] = text;
-        if (m_shown) err() << QStringLiteral("\x1b[%1A").arg(m_shown);
+        if (m_shown) cmdline::standardError() << QStringLiteral("\x1b[%1A").arg(m_shown);
         for (const QString& t : m_text)
-            err() << "\r\x1b[K" << t.left(150) << '\n';
+            cmdline::standardError() << "\r\x1b[K" << t.left(150) << '\n';
         m_shown = int(m_text.size());
-        err().flush();
+        cmdline::standardError().flush();
     }
     void visited(const store::Outcome& o) {
         if (m_terminal) return;
-        err() << QDateTime::currentDateTime().toString(Qt::ISODate) << ' ' << o.line << ' ' << o.address
-              << ' ' << resultText(o) << '\n';
-        err().flush();
+        cmdline::standardError() << QDateTime::currentDateTime().toString(Qt::ISODate) << ' ' << o.line << ' '
+                                 << o.address << ' ' << resultText(o) << '\n';
+        cmdline::standardError().flush();
     }
     void done() {
         if (m_terminal && m_shown) {
-            err() << QStringLiteral("\x1b[%1A").arg(m_shown);
+            cmdline::standardError() << QStringLiteral("\x1b[%1A").arg(m_shown);
             for (int i = 0; i < m_shown; ++i)
-                err() << "\r\x1b[K\n";
-            err() << QStringLiteral("\x1b[%1A").arg(m_shown);
-            err().flush();
+                cmdline::standardError() << "\r\x1b[K\n";
+            cmdline::standardError() << QStringLiteral("\x1b[%1A").arg(m_shown);
+            cmdline::standardError().flush();
         }
         m_shown = 0;
     }
@@ -228,23 +218,25 @@ std::optional<modem::DialSettings> modemSettings(const QString& file, QString* e
                                .delaySeconds = *load.modemDelay};
 }
 
-int runCollection(const Options& o) {
-    if (o.meters.isEmpty()) return usage(QStringLiteral("run needs --meters FILE"));
+int runCollection(const cmdline::CommandLine& o) {
+    const QString list = o.value("meters");
+    if (list.isEmpty()) return usage(QStringLiteral("run needs --meters FILE"));
     store::OpenFailure failure;
-    const std::optional<store::Location> location = store::locate(o.db, store::Use::Collect, &failure);
+    const std::optional<store::Location> location =
+        store::locate(o.value("db"), store::Use::Collect, &failure);
     if (!location) return usage(failure.text());
-    QFile file(o.meters);
+    QFile file(list);
     if (!file.open(QIODevice::ReadOnly))
-        return tell(o.meters + QStringLiteral(": ") + file.errorString(), ExitUsage);
+        return tell(list + QStringLiteral(": ") + file.errorString(), ExitUsage);
     QString error;
     const std::optional<QList<MeterEntry>> meters =
-        parseMeterList(QString::fromUtf8(file.readAll()), o.meters, &error);
+        parseMeterList(QString::fromUtf8(file.readAll()), list, &error);
     if (!meters) return tell(error, ExitUsage);
     if (meters->isEmpty())
-        return tell(o.meters + QStringLiteral(" lists no meter: nothing was collected"), ExitOk);
+        return tell(list + QStringLiteral(" lists no meter: nothing was collected"), ExitOk);
     std::optional<modem::DialSettings> dialling;
     if (std::any_of(meters->begin(), meters->end(), [](const MeterEntry& m) { return !m.dial.isEmpty(); })) {
-        dialling = modemSettings(o.settings, &error);
+        dialling = modemSettings(o.value("settings"), &error);
         if (!dialling) return tell(error, ExitUsage);
     }
     const std::unique_ptr<store::Store> db = store::openStore(*location, store::Use::Collect, &failure);
@@ -253,10 +245,10 @@ int runCollection(const Options& o) {
     std::signal(SIGTERM, onStopSignal);
 
     const CollectOptions options{.database = *location,
-                                 .lines = o.lines,
-                                 .fast = o.fast,
-                                 .retries = o.retries,
-                                 .traceDir = o.trace,
+                                 .lines = o.value("lines").toInt(),
+                                 .fast = o.isSet("fast"),
+                                 .retries = o.value("retries").toInt(nullptr, 0),
+                                 .traceDir = o.value("trace"),
                                  .modem = dialling.value_or(modem::DialSettings{})};
     // Nothing is told as done that is not on record: a run that cannot record itself stops.
     const auto unrecorded = [&](const char* what, const QString& why) {
@@ -264,6 +256,7 @@ int runCollection(const Options& o) {
             QStringLiteral("database %1: %2 cannot be recorded: %3").arg(location->describe(), what, why),
             ExitDatabase);
     };
+    const std::optional<qint64> every = parseDuration(o.value("every"));
     int status = ExitOk;
     for (;;) {
         const QDateTime started = QDateTime::currentDateTime();
@@ -282,10 +275,10 @@ int runCollection(const Options& o) {
         status = ExitOk;
         for (const store::Outcome& outcome : outcomes)
             if (outcome.result != store::Outcome::Result::Stored) status = ExitSomeFailed;
-        if (!o.every || stopRequested) break;
+        if (!every || stopRequested) break;
         // The next run starts a whole period after this one started, unless it overran.
         const QDeadlineTimer next(
-            std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(started.addSecs(*o.every))));
+            std::max<qint64>(0, QDateTime::currentDateTime().msecsTo(started.addSecs(*every))));
         while (!next.hasExpired() && !stopRequested)
             QThread::msleep(std::min<qint64>(200, std::max<qint64>(1, next.remainingTime())));
         if (stopRequested) break;
@@ -294,45 +287,32 @@ int runCollection(const Options& o) {
 }
 
 // For the commands that only read: a database is never made for them, nor written.
-std::unique_ptr<store::Store> openDatabase(const Options& o, int* status) {
+std::unique_ptr<store::Store> openDatabase(const cmdline::CommandLine& o, int* status) {
     store::OpenFailure failure;
-    std::unique_ptr<store::Store> db = store::openStore(o.db, store::Use::Read, &failure);
+    std::unique_ptr<store::Store> db = store::openStore(o.value("db"), store::Use::Read, &failure);
     if (!db)
         *status = failure.kind == store::OpenFailure::Kind::BadUrl ? usage(failure.text())
                                                                    : tell(failure.text(), ExitDatabase);
     return db;
 }
 
-void printTable(const QList<QStringList>& rows) {
-    QList<int> width(rows.first().size(), 0);
-    for (const QStringList& r : rows)
-        for (int c = 0; c < r.size(); ++c)
-            width[c] = std::max(width[c], int(r[c].size()));
-    for (const QStringList& r : rows) {
-        QString line;
-        for (int c = 0; c < r.size(); ++c)
-            line += c + 1 < r.size() ? r[c].leftJustified(width[c] + 2) : r[c];
-        out() << line.trimmed() << '\n';
-    }
-    out().flush();
-}
-
 // The monitoring-plugin convention Nagios, Icinga and Zabbix read: 0 all normal, 1 warnings,
 // 2 critical, 3 unknown (here: the database or the thresholds cannot be read).
 enum PluginExit { PluginOk = 0, PluginWarning = 1, PluginCritical = 2, PluginUnknown = 3 };
 
-int showStatus(const Options& o) {
+int showStatus(const cmdline::CommandLine& o) {
+    const bool problems = o.isSet("problems");
     QString error;
-    const std::optional<store::Thresholds> thresholds = store::readThresholds(o.thresholds, &error);
-    if (!thresholds) return tell(error, o.problems ? int(PluginUnknown) : int(ExitUsage));
+    const std::optional<store::Thresholds> thresholds = store::readThresholds(o.value("thresholds"), &error);
+    if (!thresholds) return tell(error, problems ? int(PluginUnknown) : int(ExitUsage));
     int status = ExitOk;
     const std::unique_ptr<store::Store> db = openDatabase(o, &status);
-    if (!db) return o.problems ? PluginUnknown : status;
+    if (!db) return problems ? PluginUnknown : status;
     const std::optional<QList<store::MeterState>> states =
         store::meterStates(*db, *thresholds, QDateTime::currentDateTime(), &error);
     if (!states)
         return tell(QStringLiteral("the database cannot be read: ") + error,
-                    o.problems ? int(PluginUnknown) : int(ExitDatabase));
+                    problems ? int(PluginUnknown) : int(ExitDatabase));
     QList<QStringList> rows{{"METER", "NAME", "LINE", "ADDR", "LAST COLLECTED", "NEWEST HOUR", "NEWEST DAY",
                              "NEWEST MONTH", "GAPS", "LAST ERROR", "STATE"}};
     const auto period = [](const std::optional<std::int64_t>& t, const QString& pattern) {
@@ -341,12 +321,12 @@ int showStatus(const Options& o) {
     int critical = 0, warnings = 0;
     for (const store::MeterState& m : *states) {
         if (m.condition == store::Condition::Normal) {
-            if (o.problems) continue;
+            if (problems) continue;
         } else {
             ++(store::critical(m.condition) ? critical : warnings);
         }
         QString state = store::conditionName(m.condition);
-        if (o.problems) state += QStringLiteral(": ") + m.reasons(*thresholds).join(QStringLiteral("; "));
+        if (problems) state += QStringLiteral(": ") + m.reasons(*thresholds).join(QStringLiteral("; "));
         rows.append({m.number ? QString::number(*m.number) : QStringLiteral("-"), m.name, m.line,
                      QString::number(m.address),
                      m.lastCollected.isValid() ? m.lastCollected.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
@@ -356,42 +336,76 @@ int showStatus(const Options& o) {
                      period(m.newest[2], QStringLiteral("yyyy-MM")), QString::number(m.gaps),
                      m.lastResult == store::Outcome::Result::Failed ? m.lastReason : QString(), state});
     }
-    if (!o.problems) {
+    if (!problems) {
         printTable(rows);
         return ExitOk;
     }
     // The first line is what a monitoring system shows; the table follows as its long text.
     const int code = critical ? PluginCritical : warnings ? PluginWarning : PluginOk;
     const char* const verdicts[] = {"OK", "WARNING", "CRITICAL"};
-    out() << "KASTARI " << verdicts[code] << " - " << states->size() << " meters, " << critical
-          << " critical, " << warnings << " warnings\n";
+    cmdline::standardOutput() << "KASTARI " << verdicts[code] << " - " << states->size() << " meters, "
+                              << critical << " critical, " << warnings << " warnings\n";
     if (rows.size() > 1) printTable(rows);
-    out().flush();
+    cmdline::standardOutput().flush();
     return code;
 }
 
-int runExport(const Options& o) {
+int runExport(const cmdline::CommandLine& o) {
     static const QStringList kinds{"hour", "day", "month", "faults", "operator", "abnormal"};
     bool ok = false;
     ExportRequest r;
-    r.meter = o.meter.toUInt(&ok);
+    r.meter = o.value("meter").toUInt(&ok);
     if (!ok) return usage(QStringLiteral("export needs --meter NUMBER, the electronic number"));
-    r.archiveNumber = int(kinds.indexOf(o.archive));
+    r.archiveNumber = int(kinds.indexOf(o.value("archive")));
     if (r.archiveNumber < 0) return usage(QStringLiteral("export needs --archive %1").arg(kinds.join(u'|')));
-    r.channel = o.channel == "2" ? 1 : 0;
-    r.csv = o.format == "csv";
-    for (const auto& [text, into] : {std::pair{o.from, &r.from}, std::pair{o.to, &r.to}})
-        if (!text.isEmpty()) *into = enc::DateToSec(*enc::parseDateTime(text));
-    if (o.out.isEmpty()) return usage(QStringLiteral("export needs --out FILE"));
+    r.channel = o.value("channel") == "2" ? 1 : 0;
+    r.csv = o.value("format") == "csv";
+    for (const auto& [name, into] : {std::pair{"from", &r.from}, std::pair{"to", &r.to}})
+        if (o.isSet(name)) *into = enc::DateToSec(*enc::parseDateTime(o.value(name)));
+    const QString out = o.value("out");
+    if (out.isEmpty()) return usage(QStringLiteral("export needs --out FILE"));
     int status = ExitOk;
     const std::unique_ptr<store::Store> db = openDatabase(o, &status);
     if (!db) return status;
     QString error;
     const std::optional<QByteArray> bytes = exportBytes(*db, r, &error);
     if (!bytes) return tell(error, ExitUsage);
-    if (!textfile::write(o.out, *bytes, &error)) return cannotWrite(o.out, error);
+    if (!textfile::write(out, *bytes, &error)) return cannotWrite(out, error);
     return ExitOk;
 }
+
+int runReport(const cmdline::CommandLine& o) {
+    bool ok = false;
+    const std::uint32_t meter = o.value("meter").toUInt(&ok);
+    if (!ok) return usage(QStringLiteral("report needs --meter NUMBER, the electronic number"));
+    const int channel = o.value("channel") == "2" ? 2 : 1;
+    const QString month = o.value("month"), out = o.value("out");
+    const QDate first = QDate::fromString(month + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"));
+    if (!first.isValid()) return usage(QStringLiteral("report needs --month YYYY-MM"));
+    if (out.isEmpty()) return usage(QStringLiteral("report needs --out FILE.pdf"));
+    int status = ExitOk;
+    const std::unique_ptr<store::Store> db = openDatabase(o, &status);
+    if (!db) return status;
+    QString error;
+    const std::optional<consumption::Report> report =
+        monthReport(*db, meter, channel, first.year(), first.month(), QDate::currentDate(), &error);
+    if (!report) return tell(error, ExitUsage);
+    if (!textfile::write(out, consumption::pdf(*report), &error)) return cannotWrite(out, error);
+    if (!report->hasData())
+        tell(QStringLiteral("no day of %1 is stored for meter %2; the report says so").arg(month).arg(meter),
+             ExitOk);
+    return ExitOk;
+}
+
+const struct {
+    const char* name;
+    int (*run)(const cmdline::CommandLine&);
+} Commands[] = {
+    {"run", runCollection},
+    {"status", showStatus},
+    {"export", runExport},
+    {"report", runReport},
+};
 
 } // namespace
 
@@ -448,79 +462,16 @@ QString helpText() {
                "be written.\n");
 }
 
-int runReport(const Options& o) {
-    bool ok = false;
-    ExportRequest r;
-    r.meter = o.meter.toUInt(&ok);
-    if (!ok) return usage(QStringLiteral("report needs --meter NUMBER, the electronic number"));
-    r.channel = o.channel == "2" ? 1 : 0;
-    r.archiveNumber = 1; // the day archive
-    const QDate first = QDate::fromString(o.month + QStringLiteral("-01"), QStringLiteral("yyyy-MM-dd"));
-    if (!first.isValid()) return usage(QStringLiteral("report needs --month YYYY-MM"));
-    if (o.out.isEmpty()) return usage(QStringLiteral("report needs --out FILE.pdf"));
-    int status = ExitOk;
-    const std::unique_ptr<store::Store> db = openDatabase(o, &status);
-    if (!db) return status;
-    QString error;
-    const std::optional<consumption::Report> made =
-        monthReport(*db, r.meter, r.channel + 1, first.year(), first.month(), QDate::currentDate(), &error);
-    if (!made) return tell(error, ExitUsage);
-    const consumption::Report& report = *made;
-    if (!textfile::write(o.out, consumption::pdf(report), &error)) return cannotWrite(o.out, error);
-    if (!report.hasData())
-        tell(QStringLiteral("no day of %1 is stored for meter %2; the report says so")
-                 .arg(o.month)
-                 .arg(r.meter),
-             ExitOk);
-    return ExitOk;
-}
-
-namespace {
-
-const struct {
-    const char* name;
-    int (*run)(const Options&);
-} Commands[] = {
-    {"run", runCollection},
-    {"status", showStatus},
-    {"export", runExport},
-    {"report", runReport},
-};
-
-} // namespace
-
 int run(const QStringList& args) {
     cmdline::CommandLine line(OptionTable);
     if (const std::optional<int> answered = line.parseOrAnswer(args, helpText, usage)) return *answered;
-    Options o;
-    const auto value = [&](const char* name) { return line.value(QString::fromLatin1(name)); };
-    o.meters = value("meters");
-    o.db = value("db");
-    o.fast = line.isSet(QStringLiteral("fast"));
-    o.trace = value("trace");
-    o.settings = value("settings");
-    o.meter = value("meter");
-    o.archive = value("archive");
-    o.channel = value("channel");
-    o.from = value("from");
-    o.to = value("to");
-    o.format = value("format");
-    o.out = value("out");
-    o.month = value("month");
-    o.problems = line.isSet(QStringLiteral("problems"));
-    o.thresholds = value("thresholds");
-    // The table has taken every value given; the last one counts.
-    o.lines = value("lines").toInt();
-    o.retries = value("retries").toInt(nullptr, 0);
-    if (line.isSet(QStringLiteral("every"))) o.every = parseDuration(value("every"));
-
     const QStringList positional = line.positional();
     if (positional.size() > 1) return usage(QStringLiteral("unexpected argument %1").arg(positional[1]));
-    o.command = positional.value(0);
+    const QString name = positional.value(0);
     for (const auto& command : Commands)
-        if (o.command == QLatin1String(command.name)) return command.run(o);
-    if (o.command.isEmpty()) return usage(QStringLiteral("no command given"));
-    return usage(QStringLiteral("unknown command %1").arg(o.command));
+        if (name == QLatin1String(command.name)) return command.run(line);
+    if (name.isEmpty()) return usage(QStringLiteral("no command given"));
+    return usage(QStringLiteral("unknown command %1").arg(name));
 }
 
 } // namespace collect

@@ -45,6 +45,20 @@ bool allDigits(const QString& s) {
     return digits.match(s).hasMatch();
 }
 
+template <typename Key> QList<QList<MeterEntry>> groupedBy(const QList<MeterEntry>& meters, Key key) {
+    QList<QList<MeterEntry>> groups;
+    QHash<QString, int> index;
+    for (const MeterEntry& m : meters) {
+        auto it = index.find(key(m));
+        if (it == index.end()) {
+            it = index.insert(key(m), int(groups.size()));
+            groups.append(QList<MeterEntry>());
+        }
+        groups[*it].append(m);
+    }
+    return groups;
+}
+
 } // namespace
 
 QString lineKey(const QString& port) {
@@ -152,24 +166,6 @@ std::optional<QList<MeterEntry>> parseMeterList(const QString& text, const QStri
     }
     return meters;
 }
-
-namespace {
-
-template <typename Key> QList<QList<MeterEntry>> groupedBy(const QList<MeterEntry>& meters, Key key) {
-    QList<QList<MeterEntry>> groups;
-    QHash<QString, int> index;
-    for (const MeterEntry& m : meters) {
-        auto it = index.find(key(m));
-        if (it == index.end()) {
-            it = index.insert(key(m), int(groups.size()));
-            groups.append(QList<MeterEntry>());
-        }
-        groups[*it].append(m);
-    }
-    return groups;
-}
-
-} // namespace
 
 QList<QList<MeterEntry>> byPort(const QList<MeterEntry>& meters) {
     return groupedBy(meters, [](const MeterEntry& m) { return m.lineKey.isEmpty() ? m.port : m.lineKey; });

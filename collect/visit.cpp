@@ -26,11 +26,6 @@ std::int64_t nextPeriod(int archive, std::int64_t start) {
         QDateTime(enc::SecToDate(std::uint32_t(start)).date().addMonths(1), QTime(0, 0), Qt::UTC));
 }
 
-// The PC's wall clock as a device time, to compare with the meter's.
-std::int64_t pcDeviceTime() {
-    return enc::DateToSec(QDateTime::currentDateTime());
-}
-
 using RequestKey = std::tuple<int, int, int, qint64, int>;
 RequestKey keyOf(const archives::Request& r) {
     return {r.archive, r.count, r.mode, r.mode == 1 ? r.date.toMSecsSinceEpoch() : 0, r.record};
@@ -51,14 +46,20 @@ store::PeriodRow::State stateOf(archives::Period::State s) {
     return store::PeriodRow::State::NotRead;
 }
 
+// The periods the database holds that were read: those stored, but for the ones marked not read.
+QSet<std::int64_t> readPeriods(const QList<std::int64_t>& stored, const QList<std::int64_t>& notRead) {
+    QSet<std::int64_t> read(stored.begin(), stored.end());
+    for (const std::int64_t p : notRead)
+        read.remove(p);
+    return read;
+}
+
 } // namespace
 
 std::optional<std::int64_t> firstMissing(int archive, const QList<std::int64_t>& stored, std::int64_t oldest,
                                          std::int64_t current, const QList<std::int64_t>& notRead) {
     if (stored.isEmpty()) return std::nullopt;
-    QSet<std::int64_t> have(stored.begin(), stored.end());
-    for (const std::int64_t p : notRead)
-        have.remove(p);
+    const QSet<std::int64_t> have = readPeriods(stored, notRead);
     std::int64_t p = std::max(oldest, stored.first());
     while (p < current && have.contains(p))
         p = nextPeriod(archive, p);
@@ -122,7 +123,8 @@ class Visit {
     // are told with the outcome, the latter first.
     void checkClockAndPlace(std::uint32_t number) {
         store::Outcome& o = m_outcome;
-        o.clockOffset = m_meterNow - pcDeviceTime();
+        // The PC's wall clock as a device time.
+        o.clockOffset = m_meterNow - enc::DateToSec(QDateTime::currentDateTime());
         if (std::abs(*o.clockOffset) > ClockWarningSeconds)
             o.reason = QStringLiteral("clock %1 s %2 the PC's")
                            .arg(std::abs(*o.clockOffset))
@@ -170,9 +172,7 @@ class Visit {
     // earlier visit read them, and the next visit reads from the first on.
     void keepPeriods(int archive, int channel, const archives::ArchiveReading& reading,
                      const QList<std::int64_t>& stored, const QList<std::int64_t>& unread) {
-        QSet<std::int64_t> read(stored.begin(), stored.end());
-        for (const std::int64_t p : unread)
-            read.remove(p);
+        const QSet<std::int64_t> read = readPeriods(stored, unread);
         for (const archives::Period& p : reading.periods) {
             const store::PeriodRow::State state = stateOf(p.state);
             m_notRead += state == store::PeriodRow::State::NotRead && !read.contains(enc::DateToSec(p.start));

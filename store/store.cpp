@@ -301,12 +301,10 @@ bool upsertArrays(QSqlQuery& q, const QString& head, const QString& tail, const 
     if (!prepare(q, sql, error)) return false;
     for (qsizetype first = 0; first < rows.size(); first += RowsPerStatement) {
         const qsizetype count = std::min(RowsPerStatement, rows.size() - first);
+        QVariantList columnArrays;
         for (int c = 0; c < int(types.size()); ++c)
-            q.bindValue(c, arrayLiteral(rows, first, count, c));
-        if (!q.exec()) {
-            if (error) *error = q.lastError().text();
-            return false;
-        }
+            columnArrays << arrayLiteral(rows, first, count, c);
+        if (!execPrepared(q, columnArrays, error)) return false;
         *affected += q.numRowsAffected();
     }
     return true;
@@ -335,10 +333,13 @@ bool exec(QSqlQuery& q, const QString& sql, const QVariantList& values, QString*
     return prepare(q, sql, error) && execPrepared(q, values, error);
 }
 
-QString newerSchema(int version) {
-    return QStringLiteral("the database's schema is version %1, newer than this program's %2")
-        .arg(version)
-        .arg(SchemaVersion);
+// The statement run on a query of its own. One that failed is not active and has no rows, so a
+// reader that finds none needs no other branch.
+QSqlQuery exec(const QSqlDatabase& db, const QString& sql, const QVariantList& values,
+               QString* error = nullptr) {
+    QSqlQuery q = query(db);
+    exec(q, sql, values, error);
+    return q;
 }
 
 // The file as SQLite opens it only to read. A WAL database needs its shared-memory file: when a
@@ -421,6 +422,13 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
         return nullptr;
     }
     const int version = s->schemaVersion();
+    if (version > SchemaVersion) {
+        if (error)
+            *error = QStringLiteral("the database's schema is version %1, newer than this program's %2")
+                         .arg(version)
+                         .arg(SchemaVersion);
+        return nullptr;
+    }
     if (location.readOnly) {
         // An older database is brought forward once by a program that may write it.
         if (version < target) {
@@ -438,10 +446,6 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
                         .arg(why);
             return upgraded;
         }
-        if (version > SchemaVersion) {
-            if (error) *error = newerSchema(version);
-            return nullptr;
-        }
         return s;
     }
     QSqlQuery q(s->m_db);
@@ -452,18 +456,14 @@ std::unique_ptr<Store> Store::open(const Location& location, QString* error, int
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
         q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     }
-    if (version > SchemaVersion) {
-        if (error) *error = newerSchema(version);
-        return nullptr;
-    }
     if (version < target && !s->migrate(version, target, error)) return nullptr;
     return s;
 }
 
 int Store::schemaVersion() {
     if (!m_db.tables().contains(QStringLiteral("schema_info"))) return 0;
-    QSqlQuery q = query(m_db);
-    if (!q.exec(QStringLiteral("SELECT version FROM schema_info")) || !q.next()) return 0;
+    QSqlQuery q = exec(m_db, QStringLiteral("SELECT version FROM schema_info"), {});
+    if (!q.next()) return 0;
     return q.value(0).toInt();
 }
 
@@ -607,13 +607,11 @@ std::optional<Written> Store::storeVisit(const MeterVisit& visit, QString* error
 QList<std::int64_t> Store::periodStarts(std::uint32_t meter, int archive, int channel, std::int64_t since,
                                         QList<std::int64_t>* notRead) {
     QList<std::int64_t> starts;
-    QSqlQuery q = query(m_db);
-    if (!exec(
-            q,
-            QStringLiteral("SELECT period_start_s, state FROM archive_periods WHERE meter = ? AND archive = ?"
-                           " AND channel = ? AND period_start_s >= ? ORDER BY period_start_s"),
-            {qlonglong(meter), archive, channel, qlonglong(since)}, nullptr))
-        return starts;
+    QSqlQuery q =
+        exec(m_db,
+             QStringLiteral("SELECT period_start_s, state FROM archive_periods WHERE meter = ? AND"
+                            " archive = ? AND channel = ? AND period_start_s >= ? ORDER BY period_start_s"),
+             {qlonglong(meter), archive, channel, qlonglong(since)});
     while (q.next()) {
         starts << q.value(0).toLongLong();
         if (notRead && q.value(1).toInt() == int(PeriodRow::State::NotRead)) *notRead << starts.last();
@@ -624,14 +622,12 @@ QList<std::int64_t> Store::periodStarts(std::uint32_t meter, int archive, int ch
 QList<PeriodRow> Store::periods(std::uint32_t meter, int archive, int channel, std::int64_t from,
                                 std::int64_t to) {
     QList<PeriodRow> rows;
-    QSqlQuery q = query(m_db);
-    if (!exec(q,
-              QStringLiteral(
-                  "SELECT period_start_s, state, volume_plus, volume_minus, downtime_s, recorded_at_s"
-                  " FROM archive_periods WHERE meter = ? AND archive = ? AND channel = ?"
-                  " AND period_start_s >= ? AND period_start_s <= ? ORDER BY period_start_s"),
-              {qlonglong(meter), archive, channel, qlonglong(from), qlonglong(to)}, nullptr))
-        return rows;
+    QSqlQuery q = exec(
+        m_db,
+        QStringLiteral("SELECT period_start_s, state, volume_plus, volume_minus, downtime_s, recorded_at_s"
+                       " FROM archive_periods WHERE meter = ? AND archive = ? AND channel = ?"
+                       " AND period_start_s >= ? AND period_start_s <= ? ORDER BY period_start_s"),
+        {qlonglong(meter), archive, channel, qlonglong(from), qlonglong(to)});
     while (q.next()) {
         PeriodRow p{.archive = archive,
                     .channel = channel,
@@ -651,20 +647,17 @@ QList<PeriodRow> Store::periods(std::uint32_t meter, int archive, int channel, s
 
 QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t from, std::int64_t to) {
     QList<EntryRow> rows;
-    QSqlQuery q = query(m_db);
     // In the meter's order, as the monitor lists them: by start, an event whose start the meter lost
     // would come first. Every event that overlaps the range: one that began before it and ended (or
     // goes on) inside it belongs to it too. One whose start the meter did not know belongs where its
     // end falls.
-    if (!exec(q,
-              QStringLiteral(
-                  "SELECT code, started_s, ended_s FROM journal_entries WHERE meter = ? AND journal = ?"
-                  " AND channel = ? AND started_s <= ? AND (ended_s IS NULL OR ended_s >= ?)"
-                  " AND (started_s <> 0 OR ended_s IS NULL OR ended_s <= ?) ORDER BY seq"),
-              {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(to),
-               qlonglong(from), qlonglong(to)},
-              nullptr))
-        return rows;
+    QSqlQuery q = exec(
+        m_db,
+        QStringLiteral("SELECT code, started_s, ended_s FROM journal_entries WHERE meter = ? AND journal = ?"
+                       " AND channel = ? AND started_s <= ? AND (ended_s IS NULL OR ended_s >= ?)"
+                       " AND (started_s <> 0 OR ended_s IS NULL OR ended_s <= ?) ORDER BY seq"),
+        {qlonglong(meter), journal == 6 ? 5 : journal, channelOfJournal(journal), qlonglong(to),
+         qlonglong(from), qlonglong(to)});
     while (q.next())
         rows << EntryRow{.journal = journal,
                          .code = q.value(0).toInt(),
@@ -674,24 +667,21 @@ QList<EntryRow> Store::entries(std::uint32_t meter, int journal, std::int64_t fr
 }
 
 std::optional<std::uint32_t> Store::meterAt(const QString& line, int address) {
-    QSqlQuery q = query(m_db);
-    if (!exec(q,
-              QStringLiteral(
-                  "SELECT number FROM meters WHERE line = ? AND address = ? ORDER BY last_seen_ms DESC"),
-              {text(line), address}, nullptr) ||
-        !q.next())
-        return std::nullopt;
+    QSqlQuery q = exec(
+        m_db,
+        QStringLiteral("SELECT number FROM meters WHERE line = ? AND address = ? ORDER BY last_seen_ms DESC"),
+        {text(line), address});
+    if (!q.next()) return std::nullopt;
     return std::uint32_t(q.value(0).toLongLong());
 }
 
 std::optional<MeterVisit> Store::meter(std::uint32_t number) {
-    QSqlQuery q = query(m_db);
-    if (!exec(q,
-              QStringLiteral(
-                  "SELECT name, line, address, device_text, two_channel_mode FROM meters WHERE number = ?"),
-              {qlonglong(number)}, nullptr) ||
-        !q.next())
-        return std::nullopt;
+    QSqlQuery q =
+        exec(m_db,
+             QStringLiteral(
+                 "SELECT name, line, address, device_text, two_channel_mode FROM meters WHERE number = ?"),
+             {qlonglong(number)});
+    if (!q.next()) return std::nullopt;
     return MeterVisit{.number = number,
                       .line = q.value(1).toString(),
                       .name = q.value(0).toString(),
@@ -701,31 +691,29 @@ std::optional<MeterVisit> Store::meter(std::uint32_t number) {
 }
 
 bool Store::beginRun(const QString& run, const QDateTime& started, const QString& host, QString* error) {
-    QSqlQuery q = query(m_db);
-    return exec(q, QStringLiteral("INSERT INTO runs (id, host, started_ms) VALUES (?, ?, ?)"),
-                {run, text(host), started.toMSecsSinceEpoch()}, error);
+    return exec(m_db, QStringLiteral("INSERT INTO runs (id, host, started_ms) VALUES (?, ?, ?)"),
+                {run, text(host), started.toMSecsSinceEpoch()}, error)
+        .isActive();
 }
 
 bool Store::recordOutcome(const QString& run, const Outcome& o, QString* error) {
-    QSqlQuery q = query(m_db);
-    return exec(
-        q,
-        QStringLiteral("INSERT INTO run_meters (run, line, address, name, meter, visited_ms, outcome, reason,"
-                       " periods, entries, requests, bytes, link_failures, bad_records, clock_offset_s)"
-                       " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-                       " ON CONFLICT (run, line, address) DO NOTHING"),
-        {run, text(o.line), o.address, text(o.name),
-         o.number ? QVariant(qlonglong(*o.number)) : QVariant(QMetaType::fromType<qlonglong>()),
-         QDateTime::currentMSecsSinceEpoch(), int(o.result), text(o.reason), o.periods, o.entries, o.requests,
-         qlonglong(o.bytes), o.linkFailures, o.badRecords, nullable(o.clockOffset)},
-        error);
+    return exec(m_db,
+                QStringLiteral(
+                    "INSERT INTO run_meters (run, line, address, name, meter, visited_ms, outcome, reason,"
+                    " periods, entries, requests, bytes, link_failures, bad_records, clock_offset_s)"
+                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+                    " ON CONFLICT (run, line, address) DO NOTHING"),
+                {run, text(o.line), o.address, text(o.name), nullable(o.number),
+                 QDateTime::currentMSecsSinceEpoch(), int(o.result), text(o.reason), o.periods, o.entries,
+                 o.requests, qlonglong(o.bytes), o.linkFailures, o.badRecords, nullable(o.clockOffset)},
+                error)
+        .isActive();
 }
 
 bool Store::finishRun(const QString& run, const QDateTime& finished, QString* error) {
-    QSqlQuery q = query(m_db);
-    if (!exec(q, QStringLiteral("UPDATE runs SET finished_ms = ? WHERE id = ?"),
-              {finished.toMSecsSinceEpoch(), run}, error))
-        return false;
+    const QSqlQuery q = exec(m_db, QStringLiteral("UPDATE runs SET finished_ms = ? WHERE id = ?"),
+                             {finished.toMSecsSinceEpoch(), run}, error);
+    if (!q.isActive()) return false;
     // A run whose start was never recorded has nothing to finish: that is a failure too.
     if (q.numRowsAffected() == 1) return true;
     if (error) *error = QStringLiteral("the run %1 is not on record").arg(run);
@@ -734,14 +722,13 @@ bool Store::finishRun(const QString& run, const QDateTime& finished, QString* er
 
 QList<Outcome> Store::outcomes(const QString& run) {
     QList<Outcome> list;
-    QSqlQuery q = query(m_db);
-    if (!exec(q,
-              QStringLiteral(
-                  "SELECT line, address, name, meter, outcome, reason, periods, entries, requests, bytes,"
-                  " link_failures, bad_records, clock_offset_s FROM run_meters WHERE run = ?"
-                  " ORDER BY line, address"),
-              {run}, nullptr))
-        return list;
+    QSqlQuery q =
+        exec(m_db,
+             QStringLiteral(
+                 "SELECT line, address, name, meter, outcome, reason, periods, entries, requests, bytes,"
+                 " link_failures, bad_records, clock_offset_s FROM run_meters WHERE run = ?"
+                 " ORDER BY line, address"),
+             {run});
     while (q.next()) {
         Outcome o{
             .line = q.value(0).toString(), .name = q.value(2).toString(), .address = q.value(1).toInt()};
@@ -781,8 +768,7 @@ SELECT m.number, m.name, m.line, m.address,
 FROM meters m ORDER BY m.number
 )");
     QList<MeterStatus> list;
-    QSqlQuery q = query(m_db);
-    if (!q.exec(sql)) return list;
+    QSqlQuery q = exec(m_db, sql, {});
     while (q.next()) {
         MeterStatus m{.number = std::uint32_t(q.value(0).toLongLong()),
                       .name = q.value(1).toString(),

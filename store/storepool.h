@@ -24,8 +24,6 @@ class StorePool : public VisitStore {
     StorePool(const StorePool&) = delete;
     StorePool& operator=(const StorePool&) = delete;
 
-    int connections() const { return int(m_threads.size()); }
-
     // Runs the job on the first connection free, the caller waiting for it. Any thread may call.
     void run(const std::function<void(Store&)>& job);
     template <typename F> auto call(F f) -> decltype(f(std::declval<Store&>())) {

@@ -24,10 +24,7 @@ bool Transaction::begun(QString* error) const {
 }
 
 bool Transaction::commit(QString* error) {
-    if (!m_open) {
-        if (error) *error = m_beginError;
-        return false;
-    }
+    if (!begun(error)) return false;
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("COMMIT"))) {
         if (error) *error = q.lastError().text();

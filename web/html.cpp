@@ -57,6 +57,13 @@ QString escape(const QString& text) {
     return out;
 }
 
+QStringList escape(const QStringList& texts) {
+    QStringList out;
+    for (const QString& t : texts)
+        out << escape(t);
+    return out;
+}
+
 QByteArray page(const QString& title, const QString& body, const QString& user) {
     QString nav = QStringLiteral("<header><strong>Kastari</strong><a href=\"/\">Парк приборов</a>");
     if (!user.isEmpty())

@@ -10,6 +10,8 @@ namespace web::html {
 
 // Text for an element or a quoted attribute: & < > " ' become entities.
 QString escape(const QString& text);
+// Each text so.
+QStringList escape(const QStringList& texts);
 
 // A whole page: title, the shared style, the navigation (with a logout button when `user` is
 // given) and the body.

@@ -181,9 +181,30 @@ QString sessionOf(const QByteArray& cookieHeader) {
     return {};
 }
 
+QString param(const Request& r, const char* name) {
+    return r.query.queryItemValue(QString::fromLatin1(name), QUrl::FullyDecoded);
+}
+
+// Reads ?from= and ?to= (the end of a day given as a date) into *from and *to where given; the first
+// that is no time, or nothing.
+const char* badTime(const Request& r, std::int64_t* from, std::int64_t* to) {
+    for (const auto& [name, into, end] : {std::tuple{"from", from, false}, std::tuple{"to", to, true}}) {
+        const QString text = param(r, name);
+        if (text.isEmpty()) continue;
+        const std::optional<std::int64_t> t = parseTime(text, end);
+        if (!t) return name;
+        *into = *t;
+    }
+    return nullptr;
+}
+
 QUrlQuery formBody(const QByteArray& body) {
     // A form sends spaces as '+', which QUrlQuery would keep.
     return QUrlQuery(QString::fromLatin1(QByteArray(body).replace('+', "%20")));
+}
+
+Response failure(bool api, int status, const QString& text) {
+    return api ? jsonError(status, text) : errorPage(status, text);
 }
 
 } // namespace
@@ -207,8 +228,8 @@ WebApp::WebApp(store::Store& db, WebOptions options) : m_db(db), m_options(std::
             hashPassword(QStringLiteral("-"), QStringLiteral("-"), m_options.users->first().iterations);
 }
 
-std::optional<QList<MeterState>> WebApp::states(QString* error) {
-    return store::meterStates(m_db, m_options.thresholds, m_options.now(), error);
+std::optional<QList<MeterState>> WebApp::states(std::optional<std::uint32_t> only) {
+    return store::meterStates(m_db, m_options.thresholds, m_options.now(), nullptr, only);
 }
 
 QByteArray WebApp::dataVersion() {
@@ -226,15 +247,13 @@ QByteArray WebApp::dataVersion() {
 
 Response WebApp::handle(const Request& r) {
     const bool isApi = r.path.startsWith(QStringLiteral("/api/"));
-    const auto fail = [&](int status, const QString& text) {
-        return isApi ? jsonError(status, text) : errorPage(status, text);
-    };
     Response response;
     if (r.path.size() > MaxPath || r.body.size() > MaxBody) {
-        response = fail(r.body.size() > MaxBody ? 413 : 414, QStringLiteral("слишком большой запрос"));
+        response =
+            failure(isApi, r.body.size() > MaxBody ? 413 : 414, QStringLiteral("слишком большой запрос"));
     } else if (!r.path.startsWith(u'/') || r.path.contains(u'\0') ||
                r.path.contains(QStringLiteral("/../")) || r.path.endsWith(QStringLiteral("/.."))) {
-        response = fail(400, QStringLiteral("неверный путь"));
+        response = failure(isApi, 400, QStringLiteral("неверный путь"));
     } else {
         QStringList parts = r.path.mid(1).split(u'/');
         if (parts.size() > 1 && parts.last().isEmpty()) parts.removeLast(); // "/meter/5/" is "/meter/5"
@@ -255,29 +274,26 @@ Response WebApp::handle(const Request& r) {
 
 Response WebApp::route(const Request& r, const QStringList& parts) {
     const bool isApi = parts.value(0) == u"api";
-    const auto fail = [&](int status, const QString& text) {
-        return isApi ? jsonError(status, text) : errorPage(status, text);
-    };
     if (parts.value(0) == u"login" && parts.size() == 1) return login(r);
     QString user;
     if (m_options.users) {
         const std::optional<QString> who = m_sessions.user(sessionOf(r.cookie).toLatin1(), m_options.now());
         if (!who) {
-            if (isApi || r.method != "GET") return fail(401, QStringLiteral("нужен вход"));
+            if (isApi || r.method != "GET") return failure(isApi, 401, QStringLiteral("нужен вход"));
             return redirect(QStringLiteral("/login"));
         }
         user = *who;
     }
     m_user = user;
     if (parts.value(0) == u"logout" && parts.size() == 1) {
-        if (r.method != "POST") return fail(405, QStringLiteral("только POST"));
+        if (r.method != "POST") return failure(isApi, 405, QStringLiteral("только POST"));
         m_sessions.close(sessionOf(r.cookie).toLatin1());
         Response out = redirect(m_options.users ? QStringLiteral("/login") : QStringLiteral("/"));
         out.headers << QPair<QByteArray, QByteArray>{
             "Set-Cookie", CookieName + "=; Path=/; Max-Age=0; HttpOnly; SameSite=Strict"};
         return out;
     }
-    if (r.method != "GET" && r.method != "HEAD") return fail(405, QStringLiteral("только GET"));
+    if (r.method != "GET" && r.method != "HEAD") return failure(isApi, 405, QStringLiteral("только GET"));
     const bool fleetWide = parts == QStringList{QString()} ||
                            parts == QStringList{QStringLiteral("api"), QStringLiteral("meters")};
     if (!fleetWide) return isApi ? api(r, parts) : pages(r, parts);
@@ -336,15 +352,14 @@ void WebApp::refresh() {
 }
 
 Response WebApp::pages(const Request& r, const QStringList& parts) {
-    const auto fail = [&](int status, const QString& text) { return errorPage(status, text); };
     Response out;
     std::uint32_t n = 0;
     if (parts == QStringList{QString()}) {
         out = fleet(r);
     } else if (parts.value(0) == u"meter" && parts.size() >= 2 && parts.size() <= 3) {
         const Number parsed = parseNumber(parts[1], &n);
-        if (parsed == Number::None) return fail(404, QStringLiteral("нет такой страницы"));
-        if (parsed == Number::Bad) return fail(400, QStringLiteral("неверный номер прибора"));
+        if (parsed == Number::None) return errorPage(404, QStringLiteral("нет такой страницы"));
+        if (parsed == Number::Bad) return errorPage(400, QStringLiteral("неверный номер прибора"));
         if (parts.size() == 2)
             out = meterPage(r, n);
         else if (parts[2] == u"export")
@@ -352,9 +367,9 @@ Response WebApp::pages(const Request& r, const QStringList& parts) {
         else if (parts[2] == u"report.pdf")
             out = download(r, n, true);
         else
-            return fail(404, QStringLiteral("нет такой страницы"));
+            return errorPage(404, QStringLiteral("нет такой страницы"));
     } else {
-        return fail(404, QStringLiteral("нет такой страницы"));
+        return errorPage(404, QStringLiteral("нет такой страницы"));
     }
     return out;
 }
@@ -414,8 +429,7 @@ Response WebApp::fleet(const Request& r) {
     static const QStringList sorts{"", "number", "name", "line", "collected", "gaps"};
     if (!sorts.contains(sort)) return errorPage(400, QStringLiteral("неизвестный порядок"));
     if (text.size() > 200) return errorPage(400, QStringLiteral("слишком длинный текст поиска"));
-    QString error;
-    std::optional<QList<MeterState>> all = states(&error);
+    std::optional<QList<MeterState>> all = states();
     if (!all) return errorPage(503, QStringLiteral("база данных не читается"));
 
     int counts[int(Condition::Normal) + 1] = {};
@@ -505,37 +519,32 @@ Response WebApp::fleet(const Request& r) {
 }
 
 Response WebApp::meterPage(const Request& r, std::uint32_t n) {
-    const auto param = [&](const char* name) {
-        return r.query.queryItemValue(QString::fromLatin1(name), QUrl::FullyDecoded);
-    };
-    QString error;
-    const std::optional<QList<MeterState>> found =
-        store::meterStates(m_db, m_options.thresholds, m_options.now(), &error, n);
+    const std::optional<QList<MeterState>> found = states(n);
     if (!found) return errorPage(503, QStringLiteral("база данных не читается"));
     if (found->isEmpty()) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
     const MeterState& m = found->first();
-    const QString channelText = param("channel");
+    const QString channelText = param(r, "channel");
     if (!channelText.isEmpty() && channelText != u"1" && channelText != u"2")
         return errorPage(400, QStringLiteral("канал 1 или 2"));
     const int channel = channelText == u"2" ? 2 : 1;
     QDate month = m.newest[1] ? enc::SecToDate(std::uint32_t(*m.newest[1])).date() : m_options.now().date();
-    if (const QString text = param("month"); !text.isEmpty()) {
+    if (const QString text = param(r, "month"); !text.isEmpty()) {
         month = monthOf(text);
         if (!month.isValid() || month.year() < 2000 || month.year() > 2130)
             return errorPage(400, QStringLiteral("месяц как ГГГГ-ММ"));
     }
     month = QDate(month.year(), month.month(), 1);
-    const QString chartKind = param("chart");
+    const QString chartKind = param(r, "chart");
     if (!chartKind.isEmpty() && chartKind != u"day" && chartKind != u"hour")
         return errorPage(400, QStringLiteral("график day или hour"));
     QDate day = m.newest[0] ? enc::SecToDate(std::uint32_t(*m.newest[0])).date() : month;
-    if (const QString text = param("day"); !text.isEmpty()) {
+    if (const QString text = param(r, "day"); !text.isEmpty()) {
         day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
         if (!day.isValid() || day.year() < 2000 || day.year() > 2130)
             return errorPage(400, QStringLiteral("день как ГГГГ-ММ-ДД"));
     }
     const std::optional<consumption::Report> report =
-        collect::monthReport(m_db, n, channel, month.year(), month.month(), m_options.now().date(), &error);
+        collect::monthReport(m_db, n, channel, month.year(), month.month(), m_options.now().date(), nullptr);
     if (!report) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
 
     const QString base = QStringLiteral("/meter/%1").arg(n);
@@ -573,10 +582,7 @@ Response WebApp::meterPage(const Request& r, std::uint32_t n) {
     QList<QStringList> rows;
     QStringList classes;
     for (const consumption::Day& d : report->days) {
-        QStringList cells;
-        for (const QString& c : consumption::cells(d))
-            cells << html::escape(c);
-        rows << cells;
+        rows << html::escape(consumption::cells(d));
         classes << (d.state == consumption::Day::State::Recorded      ? QStringLiteral("recorded")
                     : d.state == consumption::Day::State::NotRecorded ? QStringLiteral("notrecorded")
                                                                       : QStringLiteral("nodata"));
@@ -584,10 +590,8 @@ Response WebApp::meterPage(const Request& r, std::uint32_t n) {
     QStringList total;
     for (const QString& c : consumption::totalCells(*report))
         total << QStringLiteral("<th>") + html::escape(c) + QStringLiteral("</th>");
-    QStringList heading;
-    for (const QString& t : consumption::columnTitles())
-        heading << html::escape(t);
-    QString monthTable = html::table(heading, rows, classes, QStringLiteral("month"));
+    QString monthTable =
+        html::table(html::escape(consumption::columnTitles()), rows, classes, QStringLiteral("month"));
     monthTable.replace(QStringLiteral("</tbody></table>"), QStringLiteral("</tbody><tfoot><tr>") +
                                                                total.join(QString()) +
                                                                QStringLiteral("</tr></tfoot></table>"));
@@ -669,39 +673,29 @@ Response WebApp::meterPage(const Request& r, std::uint32_t n) {
                                      .start = std::uint32_t(e.started),
                                      .end = std::uint32_t(e.ended.value_or(0)),
                                      .checkOk = true};
-            QStringList cells;
-            for (const QString& c : archives::journalRow(journal, entry, twoChannel))
-                cells << html::escape(c);
-            jrows << cells;
+            jrows << html::escape(archives::journalRow(journal, entry, twoChannel));
             jclasses << (e.ended ? QString() : QStringLiteral("open"));
         }
-        QStringList jheading;
-        for (const QString& t : archives::journalHeader(journal))
-            jheading << html::escape(t);
         body += QStringLiteral("<h3>%1%2</h3>")
                     .arg(archiveTitle(std::min(journal, 5)),
                          journal >= 5 ? QStringLiteral(", канал %1").arg(journal - 4) : QString());
-        body += jrows.isEmpty()
-                    ? QStringLiteral("<p>Событий нет.</p>")
-                    : html::table(jheading, jrows, jclasses, QStringLiteral("journal-%1").arg(journal));
+        body += jrows.isEmpty() ? QStringLiteral("<p>Событий нет.</p>")
+                                : html::table(html::escape(archives::journalHeader(journal)), jrows, jclasses,
+                                              QStringLiteral("journal-%1").arg(journal));
     }
     return htmlPage(QStringLiteral("Прибор %1").arg(n), body, m_user);
 }
 
 Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
-    const auto param = [&](const char* name) {
-        return r.query.queryItemValue(QString::fromLatin1(name), QUrl::FullyDecoded);
-    };
-    const QString channelText = param("channel");
+    const QString channelText = param(r, "channel");
     if (!channelText.isEmpty() && channelText != u"1" && channelText != u"2")
         return errorPage(400, QStringLiteral("канал 1 или 2"));
     const int channel = channelText == u"2" ? 2 : 1;
-    QString error;
     if (pdf) {
-        const QDate month = monthOf(param("month"));
+        const QDate month = monthOf(param(r, "month"));
         if (!month.isValid()) return errorPage(400, QStringLiteral("месяц как ГГГГ-ММ"));
         const std::optional<consumption::Report> report = collect::monthReport(
-            m_db, n, channel, month.year(), month.month(), m_options.now().date(), &error);
+            m_db, n, channel, month.year(), month.month(), m_options.now().date(), nullptr);
         if (!report) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
         return {
             .type = "application/pdf",
@@ -713,22 +707,16 @@ Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
                                                     .toLatin1()}}};
     }
     collect::ExportRequest e{.meter = n, .channel = channel - 1};
-    e.archiveNumber = int(ArchiveKinds.indexOf(param("archive")));
+    e.archiveNumber = int(ArchiveKinds.indexOf(param(r, "archive")));
     if (e.archiveNumber < 0)
         return errorPage(400, QStringLiteral("архив: hour, day, month, faults, operator или abnormal"));
-    const QString format = param("format");
+    const QString format = param(r, "format");
     if (!format.isEmpty() && format != u"text" && format != u"csv")
         return errorPage(400, QStringLiteral("формат text или csv"));
     e.csv = format == u"csv";
-    for (const auto& [name, into, end] :
-         {std::tuple{"from", &e.from, false}, std::tuple{"to", &e.to, true}}) {
-        const QString text = param(name);
-        if (text.isEmpty()) continue;
-        const std::optional<std::int64_t> t = parseTime(text, end);
-        if (!t) return errorPage(400, QStringLiteral("время как ГГГГ-ММ-ДД или ГГГГ-ММ-ДДTчч:мм"));
-        *into = *t;
-    }
-    const std::optional<QByteArray> bytes = collect::exportBytes(m_db, e, &error);
+    if (badTime(r, &e.from, &e.to))
+        return errorPage(400, QStringLiteral("время как ГГГГ-ММ-ДД или ГГГГ-ММ-ДДTчч:мм"));
+    const std::optional<QByteArray> bytes = collect::exportBytes(m_db, e, nullptr);
     if (!bytes) return errorPage(404, QStringLiteral("прибора %1 нет в базе").arg(n));
     const QString file = QStringLiteral("%1-%2-%3.%4")
                              .arg(QString::number(n), ArchiveKinds[e.archiveNumber], QString::number(channel),
@@ -740,14 +728,10 @@ Response WebApp::download(const Request& r, std::uint32_t n, bool pdf) {
 }
 
 Response WebApp::api(const Request& r, const QStringList& parts) {
-    const auto param = [&](const char* name) {
-        return r.query.queryItemValue(QString::fromLatin1(name), QUrl::FullyDecoded);
-    };
     if (parts.value(1) != u"meters" || parts.size() > 4)
         return jsonError(404, QStringLiteral("no such path"));
-    QString error;
     if (parts.size() == 2) {
-        const std::optional<QList<MeterState>> all = states(&error);
+        const std::optional<QList<MeterState>> all = states();
         if (!all) return jsonError(503, QStringLiteral("the database cannot be read"));
         QJsonArray meters;
         for (const MeterState& m : *all)
@@ -762,28 +746,22 @@ Response WebApp::api(const Request& r, const QStringList& parts) {
     const Number parsed = parseNumber(parts[2], &n);
     if (parsed == Number::None) return jsonError(404, QStringLiteral("no such path"));
     if (parsed == Number::Bad) return jsonError(400, QStringLiteral("not an electronic number"));
-    const std::optional<QList<MeterState>> one =
-        store::meterStates(m_db, m_options.thresholds, m_options.now(), &error, n);
+    const std::optional<QList<MeterState>> one = states(n);
     if (!one) return jsonError(503, QStringLiteral("the database cannot be read"));
     if (one->isEmpty()) return jsonError(404, QStringLiteral("meter %1 is not in the database").arg(n));
     if (parts.size() == 3) return json(meterJson(one->first(), m_options.thresholds));
 
     std::int64_t from = 0, to = INT64_MAX;
-    for (const auto& [name, into, end] : {std::tuple{"from", &from, false}, std::tuple{"to", &to, true}}) {
-        const QString text = param(name);
-        if (text.isEmpty()) continue;
-        const std::optional<std::int64_t> t = parseTime(text, end);
-        if (!t)
-            return jsonError(400, QStringLiteral("%1: a date (2026-03-01) or a time (2026-03-01T10:00)")
-                                      .arg(QLatin1String(name)));
-        *into = *t;
-    }
-    const QString channelText = param("channel");
+    if (const char* bad = badTime(r, &from, &to))
+        return jsonError(
+            400,
+            QStringLiteral("%1: a date (2026-03-01) or a time (2026-03-01T10:00)").arg(QLatin1String(bad)));
+    const QString channelText = param(r, "channel");
     if (!channelText.isEmpty() && channelText != u"1" && channelText != u"2")
         return jsonError(400, QStringLiteral("channel: 1 or 2"));
     const int channel = channelText == u"2" ? 2 : 1;
     if (parts[3] == u"periods") {
-        const int archive = int(ArchiveKinds.mid(0, 3).indexOf(param("archive")));
+        const int archive = int(ArchiveKinds.mid(0, 3).indexOf(param(r, "archive")));
         if (archive < 0) return jsonError(400, QStringLiteral("archive: hour, day or month"));
         const QList<store::PeriodRow> rows = m_db.periods(n, archive, channel, from, to);
         static const char* const states[] = {"recorded", "not recorded", "no earlier record"};
@@ -805,7 +783,7 @@ Response WebApp::api(const Request& r, const QStringList& parts) {
                      {"truncated", rows.size() > MaxPeriods}});
     }
     if (parts[3] == u"events") {
-        const int kind = int(ArchiveKinds.indexOf(param("journal")));
+        const int kind = int(ArchiveKinds.indexOf(param(r, "journal")));
         if (kind < 3) return jsonError(400, QStringLiteral("journal: faults, operator or abnormal"));
         const int journal = kind == 5 && channel == 2 ? 6 : kind;
         const std::optional<store::MeterVisit> meter = m_db.meter(n);

@@ -64,7 +64,8 @@ class WebApp {
     Response meterPage(const Request& r, std::uint32_t number);
     Response download(const Request& r, std::uint32_t number, bool pdf);
     Response api(const Request& r, const QStringList& parts);
-    std::optional<QList<store::MeterState>> states(QString* error);
+    // The whole fleet's, or `only` that meter's; nothing when the database cannot be read.
+    std::optional<QList<store::MeterState>> states(std::optional<std::uint32_t> only = {});
     QByteArray dataVersion();
 
     store::Store& m_db;

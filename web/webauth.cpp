@@ -104,18 +104,14 @@ bool writeUser(const QString& path, const User& user, QString* error) {
     users.removeIf([&](const User& u) { return u.name == user.name; });
     users << user;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
+    if (file.open(QIODevice::WriteOnly)) {
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        for (const User& u : users)
+            file.write(userLine(u).toUtf8() + '\n');
+        if (file.commit()) return true;
     }
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    for (const User& u : users)
-        file.write(userLine(u).toUtf8() + '\n');
-    if (!file.commit()) {
-        if (error) *error = QStringLiteral("%1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    if (error) *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+    return false;
 }
 
 QByteArray Sessions::open(const QString& user, const QDateTime& now) {

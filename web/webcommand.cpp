@@ -56,11 +56,15 @@ const char* const Help =
     "adduser asks for NAME's password twice (without echo) and adds it to FILE, or changes it.\n"
     "Exit status: 1 bad command line or files; 2 the database cannot be opened; 3 cannot listen.\n";
 
-int usage(const QString& message) {
-    err() << "kastari-web: " << message << "\n"
-          << "Try 'kastari-web --help'.\n";
+// "kastari-web: MESSAGE" on stderr; gives the exit status the run ends with.
+int tell(const QString& message, int status) {
+    err() << "kastari-web: " << message << '\n';
     err().flush();
-    return ExitUsage;
+    return status;
+}
+
+int usage(const QString& message) {
+    return tell(message + QStringLiteral("\nTry 'kastari-web --help'."), ExitUsage);
 }
 
 // The password from the terminal without echo; from a pipe as it comes (for scripts).
@@ -103,11 +107,7 @@ int addUser(const QString& name, const QString& file) {
     if (readPassword(QStringLiteral("Again: ")) != password)
         return usage(QStringLiteral("the passwords differ"));
     QString error;
-    if (!writeUser(file, hashPassword(name, password), &error)) {
-        err() << "kastari-web: " << error << '\n';
-        err().flush();
-        return ExitUsage;
-    }
+    if (!writeUser(file, hashPassword(name, password), &error)) return tell(error, ExitUsage);
     out() << "user " << name << " written to " << file << '\n';
     out().flush();
     return ExitOk;
@@ -178,18 +178,13 @@ int run(const QStringList& args) {
     const std::optional<store::Location> location = store::parseLocation(parser.value(db), &error);
     if (!location) return usage(error);
     // Opening a missing SQLite file would make an empty one; a viewer must not.
-    if (location->kind == store::Location::Kind::SQLite && !QFileInfo::exists(location->path)) {
-        err() << "kastari-web: database " << location->describe() << " does not exist\n";
-        err().flush();
-        return ExitDatabase;
-    }
+    if (location->kind == store::Location::Kind::SQLite && !QFileInfo::exists(location->path))
+        return tell(QStringLiteral("database %1 does not exist").arg(location->describe()), ExitDatabase);
     const std::unique_ptr<store::Store> database =
         store::Store::open(*location, &error, store::SchemaVersion, false);
-    if (!database) {
-        err() << "kastari-web: database " << location->describe() << " cannot be opened: " << error << '\n';
-        err().flush();
-        return ExitDatabase;
-    }
+    if (!database)
+        return tell(QStringLiteral("database %1 cannot be opened: %2").arg(location->describe(), error),
+                    ExitDatabase);
 #if QT_CONFIG(ssl)
     QSslCertificate certificate;
     QSslKey privateKey;
@@ -209,12 +204,10 @@ int run(const QStringList& args) {
     if (parser.isSet(cert)) return usage(QStringLiteral("this build has no TLS"));
 #endif
     // The viewer only reads: a fault in it, or a request crafted against it, cannot change a row.
-    if (!makeReadOnly(*database)) {
-        err() << "kastari-web: database " << location->describe()
-              << " cannot be made read-only: " << database->lastError() << '\n';
-        err().flush();
-        return ExitDatabase;
-    }
+    if (!makeReadOnly(*database))
+        return tell(QStringLiteral("database %1 cannot be made read-only: %2")
+                        .arg(location->describe(), database->lastError()),
+                    ExitDatabase);
     WebApp app(*database, options);
     Server serving(app);
 #if QT_CONFIG(ssl)
@@ -224,11 +217,7 @@ int run(const QStringList& args) {
     QObject::connect(&refresh, &QTimer::timeout, [&app] { app.refresh(); });
     refresh.start(2000);
     const quint16 port = serving.listen(where->first, where->second);
-    if (!port) {
-        err() << "kastari-web: cannot listen on " << parser.value(listen) << '\n';
-        err().flush();
-        return ExitListen;
-    }
+    if (!port) return tell(QStringLiteral("cannot listen on ") + parser.value(listen), ExitListen);
     out() << "listening on " << (options.tls ? "https://" : "http://")
           << (where->first.protocol() == QAbstractSocket::IPv6Protocol ? '[' + where->first.toString() + ']'
                                                                        : where->first.toString())
