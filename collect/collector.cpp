@@ -131,11 +131,9 @@ class Collection {
                 if (m_stop) break;
                 store::Outcome o{.line = m.line, .name = m.name, .address = m.address};
                 if (!db) {
-                    o.result = store::Outcome::Result::Failed;
-                    o.reason = QStringLiteral("database: ") + m_dbError;
+                    o.fail(QStringLiteral("database: ") + m_dbError);
                 } else if (dial != modem::DialResult::Connected) {
-                    o.result = store::Outcome::Result::Failed;
-                    o.reason = modem::summaryText(dial);
+                    o.fail(modem::summaryText(dial));
                 } else {
                     tell(m, QStringLiteral("connecting"));
                     // A modem keeps the speed it was dialled at, whatever its meters are listed with.
@@ -155,8 +153,7 @@ class Collection {
             tell(first, QStringLiteral("hanging up"));
             if (!modem::hangUp(bus, dial))
                 for (store::Outcome& o : outcomes)
-                    o.reason += (o.reason.isEmpty() ? QString() : QStringLiteral("; ")) +
-                                QStringLiteral("the modem did not confirm hanging up");
+                    o.tellLast(QStringLiteral("the modem did not confirm hanging up"));
             for (int i = 0; i < outcomes.size(); ++i)
                 report(outcomes[i], call[i]);
         }
@@ -168,11 +165,8 @@ class Collection {
             writing.start();
             QString error;
             // Not on record is not done: whatever the visit stored, the outcome says it failed.
-            if (!m_db->call([&](store::Store& s) { return s.recordOutcome(m_run, o, &error); })) {
-                o.result = store::Outcome::Result::Failed;
-                o.reason = QStringLiteral("database: the outcome cannot be recorded: ") + error +
-                           (o.reason.isEmpty() ? QString() : QStringLiteral("; ") + o.reason);
-            }
+            if (!m_db->call([&](store::Store& s) { return s.recordOutcome(m_run, o, &error); }))
+                o.fail(QStringLiteral("database: the outcome cannot be recorded: ") + error);
             o.writeMs += double(writing.nsecsElapsed()) / 1e6;
         }
         QMutexLocker lock(&m_reportLock);

@@ -131,8 +131,7 @@ class Visit {
                            .arg(*o.clockOffset > 0 ? QStringLiteral("ahead of") : QStringLiteral("behind"));
         if (const std::optional<std::uint32_t> before = m_db.meterAt(m_meter.line, m_meter.address);
             before && *before != number)
-            o.reason = QStringLiteral("another meter at this address: %1, was %2").arg(number).arg(*before) +
-                       (o.reason.isEmpty() ? QString() : QStringLiteral("; ") + o.reason);
+            o.tellFirst(QStringLiteral("another meter at this address: %1, was %2").arg(number).arg(*before));
     }
 
     // The periods each archive has ended since the database last got one of them, both channels.
@@ -256,8 +255,7 @@ class Visit {
     store::Outcome finish(store::Outcome::Result result, const QString& reason) {
         store::Outcome o = m_outcome;
         o.result = result;
-        if (!reason.isEmpty())
-            o.reason = o.reason.isEmpty() ? reason : reason + QStringLiteral("; ") + o.reason;
+        if (!reason.isEmpty()) o.tellFirst(reason);
         return o;
     }
 
@@ -274,8 +272,7 @@ class Visit {
         const std::optional<store::Written> written = m_db.storeVisit(m_visit, &error);
         outcome.writeMs += double(writing.nsecsElapsed()) / 1e6;
         if (!written) {
-            outcome.result = store::Outcome::Result::Failed;
-            outcome.reason = QStringLiteral("database: ") + error;
+            outcome.fail(QStringLiteral("database: ") + error);
             return outcome;
         }
         outcome.periods = written->periods;

@@ -77,6 +77,19 @@ struct Outcome {
     std::int64_t bytes = 0;
     std::optional<std::int64_t> clockOffset{}; // meter minus PC, seconds
     double writeMs = 0; // spent writing the visit and its outcome to the database; not itself stored
+
+    // The reasons read most telling first: what decided the outcome, then what was noticed on the
+    // way, then what happened after it.
+    void tellFirst(const QString& text) {
+        reason = reason.isEmpty() ? text : text + QStringLiteral("; ") + reason;
+    }
+    void tellLast(const QString& text) {
+        reason = reason.isEmpty() ? text : reason + QStringLiteral("; ") + text;
+    }
+    void fail(const QString& why) {
+        result = Result::Failed;
+        tellFirst(why);
+    }
 };
 
 struct MeterStatus {
