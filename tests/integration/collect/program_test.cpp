@@ -14,15 +14,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "collectprocess.h"
 #include "store/store.h"
 #include "testdatabases.h"
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = CollectResult;
 
 class CollectProgram : public ::testing::Test {
   protected:
@@ -52,20 +50,8 @@ class CollectProgram : public ::testing::Test {
         EXPECT_TRUE(p.waitForReadyRead(10000));
         return path;
     }
-    QString write(const QString& name, const QString& text) {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text.toUtf8());
-        return f.fileName();
-    }
-    Result collect(const QStringList& args) {
-        QProcess p;
-        p.setWorkingDirectory(dir.path());
-        p.start(QStringLiteral(KASTARI_COLLECT), args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    QString write(const QString& name, const QString& text) { return writeTestFile(dir.path(), name, text); }
+    Result collect(const QStringList& args) { return runCollect(dir.path(), args); }
     // A new database's URL; nothing when it cannot be had, *skip then saying why (and the test
     // failed when the server is installed but would not start).
     std::optional<QString> database(Backend backend, QString* skip) {
@@ -565,9 +551,10 @@ TEST_F(CollectProgram, ARunThatCannotRecordItselfFails) {
         EXPECT_EQ(run.code, r.code) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(r.says))) << run.err.toStdString();
         EXPECT_EQ(run.out.count(QRegularExpression(" stored ")), r.stored) << run.out.toStdString();
-        if (r.code == 5)
+        if (r.code == 5) {
             EXPECT_EQ(run.out.count("database: the outcome cannot be recorded: refused by the test"), 2)
                 << run.out.toStdString();
+        }
         QString error;
         const std::unique_ptr<store::Store> db =
             store::Store::open(*store::parseLocation(url, nullptr), &error);

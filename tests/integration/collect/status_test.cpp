@@ -6,12 +6,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "collectprocess.h"
+
 namespace {
 
-struct Result {
-    int code = -1;
-    QString out;
-};
+using Result = CollectResult;
 
 class StatusProblems : public ::testing::Test {
   protected:
@@ -34,19 +33,8 @@ class StatusProblems : public ::testing::Test {
         sim.terminate();
         if (!sim.waitForFinished(5000)) sim.kill();
     }
-    QString write(const QString& name, const QString& text) {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text.toUtf8());
-        return f.fileName();
-    }
-    Result collect(const QStringList& args) {
-        QProcess p;
-        p.setWorkingDirectory(dir.path());
-        p.start(QStringLiteral(KASTARI_COLLECT), args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput())};
-    }
+    QString write(const QString& name, const QString& text) { return writeTestFile(dir.path(), name, text); }
+    Result collect(const QStringList& args) { return runCollect(dir.path(), args); }
     QTemporaryDir dir;
     QString link;
     QProcess sim;
