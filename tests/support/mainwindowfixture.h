@@ -8,11 +8,14 @@
 #include "modaldriver.h"
 #include "requesttext.h"
 #include "sim/simulator.h"
+#include "ui/tform10.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -111,6 +114,19 @@ class MainWindowTest : public ::testing::Test {
         startSimulator(devices, atDeviceStart);
         createWindow();
         pretendSelected(1);
+    }
+
+    // Chooses an archive or journal in the menu, as the poll's tick does, and reads it whole: the
+    // range dialog is answered with "Полный архив" and Ok.
+    void readWhole(QAction* item) {
+        ModalDriver range;
+        range.then(on<TForm10>([](TForm10* d) {
+            d->RadioButtonFull->click();
+            press(d->ButtonOkRangeArchive);
+        }));
+        form->LinkIdle = false;
+        form->MenuTypeParamClick(item);
+        ASSERT_TRUE(range.done());
     }
 
     // Device selected without the menu (DeviceAddress and the parameter menu), for navigation tests.

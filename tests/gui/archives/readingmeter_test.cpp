@@ -54,14 +54,7 @@ class ReadingMeter : public MainWindowTest {
         ASSERT_EQ(form->DeviceAddress, address);
     }
     void readFullDayArchive() {
-        ModalDriver driver;
-        driver.then(on<TForm10>([](TForm10* d) {
-            d->RadioButtonFull->click();
-            press(d->ButtonOkRangeArchive);
-        }));
-        form->LinkIdle = false;
-        form->MenuTypeParamClick(form->Day);
-        ASSERT_TRUE(driver.done());
+        readWhole(form->Day);
         ASSERT_GT(form->StringGridArchives->rowCount(), 10);
     }
     // Takes the file a save dialog suggests, noting it and the dialog's title.

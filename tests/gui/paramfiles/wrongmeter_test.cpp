@@ -10,7 +10,6 @@
 #include "device/encodings.h"
 #include "ui/chartwindow.h"
 #include "ui/statusbar.h"
-#include "ui/tform10.h"
 #include "ui/tform15.h"
 #include "ui/tform16.h"
 
@@ -108,14 +107,7 @@ TEST_F(WrongMeter, SavingParametersGoesToTheChosenMetersFolderAndLeavesTheOtherM
 }
 
 TEST_F(WrongMeter, AnExportAndTheArchiveChartsPictureCarryTheChosenMetersNumber) {
-    ModalDriver range;
-    range.then(on<TForm10>([](TForm10* d) {
-        d->RadioButtonFull->click();
-        press(d->ButtonOkRangeArchive);
-    }));
-    form->LinkIdle = false;
-    form->MenuTypeParamClick(form->Month);
-    ASSERT_TRUE(range.done());
+    readWhole(form->Month);
 
     QString folder;
     ModalDriver exportDriver;

@@ -18,7 +18,6 @@
 #include "ui/floatingwindow.h"
 #include "ui/statusbar.h"
 #include "ui/stringgrid.h"
-#include "ui/tform10.h"
 #include "ui/tform15.h"
 
 #include <QComboBox>
@@ -104,14 +103,7 @@ TEST_F(DatabaseWindowTest, TheCollectedDayArchiveLooksChartsAndExportsAsTheMonit
     // The monitor's own reading of the whole day archive, and its export.
     // The meter chosen as the device menu chooses it names itself in the top status bar.
     form->StatusBar2->setText(0, ident::entryText(deviceText, 1));
-    ModalDriver range;
-    range.then(on<TForm10>([](TForm10* d) {
-        d->RadioButtonFull->click();
-        press(d->ButtonOkRangeArchive);
-    }));
-    form->LinkIdle = false;
-    form->MenuTypeParamClick(form->Day);
-    ASSERT_TRUE(range.done());
+    readWhole(form->Day);
     const QList<QStringList> monitorRows = form->StringGridArchives->rows();
     ASSERT_GT(monitorRows.size(), 30);
     ModalDriver saving;

@@ -7,7 +7,6 @@
 #include "device/encodings.h"
 #include "ui/reportwindow.h"
 #include "ui/stringgrid.h"
-#include "ui/tform10.h"
 #include "ui/tform15.h"
 
 #include <QMessageBox>
@@ -30,16 +29,7 @@ class ReportWindowTest : public MainWindowTest {
         archives->now = [] { return enc::SecToDate(DeviceStart); };
         view = ConsumptionReportView::install(*form, *archives);
     }
-    void readDays() {
-        ModalDriver driver;
-        driver.then(on<TForm10>([](TForm10* d) {
-            d->RadioButtonFull->click();
-            press(d->ButtonOkRangeArchive);
-        }));
-        form->LinkIdle = false;
-        form->MenuTypeParamClick(form->Day);
-        ASSERT_TRUE(driver.done());
-    }
+    void readDays() { readWhole(form->Day); }
 
     ArchivesView* archives = nullptr;
     ConsumptionReportView* view = nullptr;
