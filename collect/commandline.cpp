@@ -14,6 +14,7 @@
 #include "store/store.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QHostInfo>
 #include <QRegularExpression>
@@ -232,6 +233,9 @@ int runCollection(const cmdline::CommandLine& o) {
     const std::optional<QList<MeterEntry>> meters =
         parseMeterList(QString::fromUtf8(file.readAll()), list, &error);
     if (!meters) return tell(error, ExitUsage);
+    // A trace that cannot be written would be found missing only after the run: refused before it.
+    if (const QString trace = o.value("trace"); !trace.isEmpty() && !QDir().mkpath(trace))
+        return cannotWrite(trace, QStringLiteral("not a folder, nor one that can be made"));
     if (meters->isEmpty())
         return tell(list + QStringLiteral(" lists no meter: nothing was collected"), ExitOk);
     std::optional<modem::DialSettings> dialling;
@@ -459,7 +463,7 @@ QString helpText() {
                "stored); 1 bad command line or meter list (or an export of a meter not in the database);\n"
                "2 the database cannot be opened (or is not there, for status, export and report, which\n"
                "only read it), or the run cannot be recorded in it; 4 the export or report file cannot\n"
-               "be written.\n");
+               "be written, or the --trace folder can neither be found nor made.\n");
 }
 
 int run(const QStringList& args) {

@@ -82,6 +82,12 @@ TEST_F(CollectProgram, ExitStatusTellsWhatWasCollected) {
         {{"run", "--meters", all, "--fast"}, 0, "stored"},
         {{"run", "--meters", some, "--fast", "--db", "sqlite:" + dir.filePath("other.db")}, 5, "no reply"},
         {{"run", "--meters", bad}, 1, ":3:"},
+        // The trace's folder is made where it is missing; a file in its place is refused before the run.
+        {{"run", "--meters", all, "--fast", "--db", "sqlite:" + dir.filePath("traced.db"), "--trace",
+          dir.filePath("new/trace")},
+         0,
+         "stored"},
+        {{"run", "--meters", all, "--trace", all}, 4, "cannot write"},
         {{"run", "--meters", all, "--db", "sqlite:" + dir.filePath("no/such/folder/k.db")},
          2,
          "cannot be opened"},
@@ -96,6 +102,7 @@ TEST_F(CollectProgram, ExitStatusTellsWhatWasCollected) {
         EXPECT_TRUE((r.code == 0 || r.code == 5 ? run.out : run.err).contains(QString::fromUtf8(r.says)))
             << run.out.toStdString() << run.err.toStdString();
     }
+    EXPECT_FALSE(QDir(dir.filePath("new/trace")).entryList({"*.csv"}).isEmpty());
     // The default database is kastari.db in the working folder.
     EXPECT_TRUE(QFile::exists(dir.filePath("kastari.db")));
     EXPECT_EQ(collect({"run", "--meters", bad}).err.trimmed(),
